@@ -1,0 +1,22 @@
+# One interface target carries the compiler options that every library, test and benchmark shares.
+add_library(vellorin_options INTERFACE)
+add_library(Vellorin::options ALIAS vellorin_options)
+
+target_compile_features(vellorin_options INTERFACE cxx_std_20)
+target_include_directories(vellorin_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(vellorin_options INTERFACE
+    # cpprestsdk's U() macro breaks Qt headers that come after it.
+    _TURN_OFF_PLATFORM_STRING
+    QT_NO_KEYWORDS)
+target_compile_options(vellorin_options INTERFACE
+    -Wall -Wextra -Wshadow -Wold-style-cast -Wno-unused-parameter)
+
+if(VELLORIN_SANITIZE)
+    string(REPLACE "," ";" _sanitizers "${VELLORIN_SANITIZE}")
+    foreach(_s IN LISTS _sanitizers)
+        target_compile_options(vellorin_options INTERFACE -fsanitize=${_s})
+        target_link_options(vellorin_options INTERFACE -fsanitize=${_s})
+    endforeach()
+    target_compile_options(vellorin_options INTERFACE -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(vellorin_options INTERFACE -fno-sanitize-recover=all)
+endif()

@@ -1,0 +1,20 @@
+#pragma once
+
+// Standard Base64 (RFC 4648 alphabet, "=" padding, no line breaks), fast enough for documents of several
+// megabytes on every save.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Number of characters that encoding `length` bytes produces.
+constexpr std::size_t Base64EncodedLength(std::size_t length)
+{
+    return (length / 3) * 4 + (length % 3 != 0 ? 4 : 0);
+}
+
+// Writes exactly Base64EncodedLength(length) characters to `out`, without a terminator.
+void Base64EncodeInto(const std::uint8_t* data, std::size_t length, char* out);
+
+// Replaces *pOut with the Base64 text of the bytes. An empty input gives an empty text.
+void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* pOut);

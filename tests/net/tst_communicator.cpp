@@ -1,0 +1,760 @@
+#include "net/Communicator.h"
+
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestTls.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+// Decodes a form body the way any server's form parser does, to check what the server really receives.
+QList<std::pair<QString, QString>> decodeForm(const std::string& body)
+{
+    auto decode = [](QByteArray text) {
+        text.replace('+', ' ');
+        return QString::fromUtf8(QByteArray::fromPercentEncoding(text));
+    };
+    QList<std::pair<QString, QString>> fields;
+    for (const QByteArray& field : QByteArray::fromStdString(body).split('&')) {
+        const qsizetype eq = field.indexOf('=');
+        fields.append({decode(field.left(eq)), eq < 0 ? QString() : decode(field.mid(eq + 1))});
+    }
+    return fields;
+}
+
+std::optional<QString> formValue(const std::string& body, const QString& key)
+{
+    for (const auto& [name, value] : decodeForm(body)) {
+        if (name == key)
+            return value;
+    }
+    return std::nullopt;
+}
+
+// Compares an error text with an expected one in which "*" stands for the library's own description of a
+// failure (non-empty, and never the generic one).
+bool matchesError(const QString& text, const QString& expected)
+{
+    const qsizetype star = expected.indexOf(u'*');
+    if (star < 0)
+        return text == expected;
+    const QString head = expected.left(star);
+    const QString tail = expected.mid(star + 1);
+    return text.startsWith(head) && text.endsWith(tail) && text.size() > head.size() + tail.size() &&
+           !text.contains(QLatin1String("Unknown exception"));
+}
+
+constexpr char kOk[] = R"({"result_code":0,"result_message":"ok"})";
+constexpr char kFormType[] = "application/x-www-form-urlencoded; charset=utf-8";
+
+// What each operation is called with in the request-level tests.
+enum class Operation
+{
+    Login,
+    Permission,
+    Schools,
+    Get,
+    Duplication,
+    Delete,
+    Insert,
+};
+
+bool run(CCommunicator& c, Operation op, Category category, const CMapStringToString& request,
+         CMapStringToString* reply = nullptr)
+{
+    CMapStringToString scratch;
+    CMapStringToString* out = reply ? reply : &scratch;
+    switch (op) {
+    case Operation::Login:
+        return c.Login(QStringLiteral("editor"), QStringLiteral("pw"));
+    case Operation::Permission: {
+        QString permission;
+        return c.GetPermission(QStringLiteral("editor"), permission);
+    }
+    case Operation::Schools: {
+        CFieldMapList list;
+        return c.FindSchools(QStringLiteral("한국"), &list);
+    }
+    case Operation::Get:
+        return c.GetQuestion(category, &request, out);
+    case Operation::Duplication:
+        return c.CheckDuplicate(category, &request, out);
+    case Operation::Delete:
+        return c.DeleteQuestion(category, &request);
+    case Operation::Insert:
+        return c.InsertQuestion(category, &request, nullptr, nullptr);
+    }
+    return false;
+}
+
+struct Lines
+{
+    Category category;
+    const char* suffix;
+    int get, getResult, dup, dupResult, del, delResult, insNotOk, insReceive, insResult;
+};
+
+// The line numbers that support staff know the messages by.
+const Lines kLines[] = {
+    {Category::Education2015, "education2015", 457, 463, 561, 567, 637, 643, 788, 810, 816},
+    {Category::Education2022, "education2022", 914, 920, 1018, 1024, 1094, 1100, 1245, 1267, 1273},
+    {Category::School2015, "chapter2015", 1371, 1377, 0, 0, 1442, 1448, 1593, 1615, 1621},
+    {Category::SchoolMid, "chapter_mid", 1719, 1725, 0, 0, 1790, 1796, 1941, 1963, 1969},
+    {Category::Timestone, "timestone", 2067, 2073, 0, 0, 2144, 2150, 2295, 2317, 2323},
+    {Category::DailyProject, "daily", 2421, 2427, 0, 0, 2498, 2504, 2649, 2671, 2677},
+};
+
+// An error text that no operation writes by itself; seeing it afterwards means the text was left alone.
+constexpr char kEarlierError[] = "Version check failed. Invalid status. (Status: 418)";
+
+} // namespace
+
+Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(Category)
+
+class TestCommunicator : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<CCommunicator> m_client;
+
+    void startSession(const std::string& token = "tok")
+    {
+        ScriptedServer::Reply reply;
+        reply.contentType = "text/html";
+        reply.body = "<html></html>";
+        reply.headers = {{"Set-Cookie", "_csrf_token_value=" + token + "; Path=/"}};
+        m_server->setReply("/qb", reply);
+        QVERIFY(m_client->StartSession());
+        m_server->clearRequests();
+    }
+
+    void leaveEarlierError()
+    {
+        m_server->setJson("/qb/js_bank/tarvix_app_version", "{}", 418);
+        QString version;
+        QVERIFY(!m_client->GetVersion(version));
+        QCOMPARE(m_client->GetLastErrorText(), QLatin1String(kEarlierError));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestTls::instance(); }
+
+    void init()
+    {
+        m_server = std::make_unique<ScriptedServer>();
+        m_client = std::make_unique<CCommunicator>(m_server->baseUrl());
+    }
+
+    void cleanup()
+    {
+        m_client.reset();
+        m_server.reset();
+    }
+
+    void sessionStart_data()
+    {
+        QTest::addColumn<QStringList>("setCookies");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("token");
+
+        QTest::newRow("token in the second Set-Cookie")
+            << QStringList{"ci_session=a1b2; expires=Fri, 05 Dec 2036 10:00:00 GMT; Max-Age=7200; path=/; HttpOnly",
+                           "_csrf_token_value=9f8e7d; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/"}
+            << true << "9f8e7d";
+        QTest::newRow("only cookie") << QStringList{"_csrf_token_value=abc"} << true << "abc";
+        QTest::newRow("value with =") << QStringList{"_csrf_token_value=YWJj=="} << true << "YWJj==";
+        QTest::newRow("no Set-Cookie") << QStringList{} << false << "";
+        QTest::newRow("name in capitals") << QStringList{"_CSRF_TOKEN_VALUE=abc"} << false << "";
+        QTest::newRow("empty value") << QStringList{"_csrf_token_value=; path=/"} << false << "";
+    }
+
+    void sessionStart()
+    {
+        QFETCH(QStringList, setCookies);
+        QFETCH(bool, ok);
+        QFETCH(QString, token);
+
+        ScriptedServer::Reply reply;
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = "<html><body>question bank</body></html>";
+        for (const QString& cookie : setCookies)
+            reply.headers.emplace_back("Set-Cookie", cookie.toStdString());
+        m_server->setReply("/qb", reply);
+
+        QCOMPARE(m_client->StartSession(), ok);
+        QCOMPARE(m_client->CsrfToken(), token);
+        QCOMPARE(m_client->GetLastErrorText(), QString());
+
+        const auto requests = m_server->requests();
+        QCOMPARE(requests.size(), std::size_t(1));
+        QCOMPARE(requests[0].method, std::string("GET"));
+        QCOMPARE(requests[0].path, std::string("/qb"));
+        QVERIFY(requests[0].body.empty());
+    }
+
+    void sessionStartKeepsTokenOnFailure()
+    {
+        startSession("first");
+        m_server->setReply("/qb", ScriptedServer::Reply{200, "<html></html>", "text/html", {}});
+        QVERIFY(!m_client->StartSession());
+        QCOMPARE(m_client->CsrfToken(), QStringLiteral("first"));
+    }
+
+    void cookiesAreSentBack()
+    {
+        ScriptedServer::Reply reply;
+        reply.contentType = "text/html";
+        reply.headers = {
+            {"Set-Cookie", "ci_session=s3ss10n; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/; HttpOnly"},
+            {"Set-Cookie", "_csrf_token_value=t0k=en; path=/qb"},
+            {"Set-Cookie", "elsewhere=1; path=/admin"},
+            {"Set-Cookie", "gone=1; Max-Age=0; path=/"},
+        };
+        m_server->setReply("/qb", reply);
+        QVERIFY(m_client->StartSession());
+        QCOMPARE(m_client->CsrfToken(), QStringLiteral("t0k=en"));
+
+        m_server->setJson("/qb/js_user/login", kOk);
+        QVERIFY(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
+        const auto login = m_server->lastRequest();
+        // The longer path first, as browsers order them; the token cookie's value keeps its "=".
+        QCOMPARE(login.headerValues("Cookie"), std::vector<std::string>{"_csrf_token_value=t0k=en; ci_session=s3ss10n"});
+        QCOMPARE(formValue(login.body, "_csrf_token_name"), QStringLiteral("t0k=en"));
+
+        // A cookie the server replaces later is sent with its new value.
+        m_server->setReply("/qb/js_user/getpermission",
+                           ScriptedServer::Reply{200, R"({"permission":"32768"})", "application/json",
+                                                 {{"Set-Cookie", "ci_session=rotated; path=/"}}});
+        QString permission;
+        QVERIFY(m_client->GetPermission(QStringLiteral("editor"), permission));
+        QCOMPARE(permission, QStringLiteral("32768"));
+        m_server->setJson("/qb/js_bank/get/daily", kOk);
+        CMapStringToString request, record;
+        QVERIFY(m_client->GetDailyProject(&request, &record));
+        QCOMPARE(m_server->lastRequest().header("Cookie"), std::string("_csrf_token_value=t0k=en; ci_session=rotated"));
+    }
+
+    void noCookieHeaderBeforeAnyCookie()
+    {
+        m_server->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+        QString version;
+        QVERIFY(m_client->GetVersion(version));
+        QVERIFY(!m_server->lastRequest().hasHeader("Cookie"));
+    }
+
+    void requestFraming_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<Category>("category");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expectedBody");
+
+        const QString token = QStringLiteral("_csrf_token_name=tok");
+        QTest::newRow("login") << Operation::Login << Category::Education2015 << "/qb/js_user/login"
+                               << token + "&ims_id=editor&ims_password=cHc=";
+        QTest::newRow("permission") << Operation::Permission << Category::Education2015
+                                    << "/qb/js_user/getpermission" << token + "&ims_id=editor";
+        QTest::newRow("schools") << Operation::Schools << Category::Education2015 << "/qb/js_bank_school/search"
+                                 << token + QStringLiteral("&searchSchulNm=한국");
+        for (const Lines& lines : kLines) {
+            const QString suffix = QLatin1String(lines.suffix);
+            const QString body = token + QStringLiteral("&year=2024");
+            QTest::addRow("get %s", lines.suffix) << Operation::Get << lines.category << "/qb/js_bank/get/" + suffix << body;
+            QTest::addRow("delete %s", lines.suffix)
+                << Operation::Delete << lines.category << "/qb/js_bank/delete/" + suffix << body;
+            QTest::addRow("insert %s", lines.suffix)
+                << Operation::Insert << lines.category << "/qb/js_bank/insert/" + suffix << body;
+            // Categories without a duplication check ask with their get, as the save does.
+            QTest::addRow("duplication %s", lines.suffix)
+                << Operation::Duplication << lines.category
+                << (lines.dup ? "/qb/js_bank/duplication_check/" + suffix : "/qb/js_bank/get/" + suffix) << body;
+        }
+    }
+
+    void requestFraming()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(Category, category);
+        QFETCH(QString, path);
+        QFETCH(QString, expectedBody);
+
+        startSession();
+        m_server->setJson(path.toStdString(), R"({"result_code":0,"result_message":"ok","dataSearch":{"content":[]}})");
+        QVERIFY(run(*m_client, operation, category, CMapStringToString{{"year", "2024"}}));
+
+        const auto requests = m_server->requests();
+        QCOMPARE(requests.size(), std::size_t(1));
+        const auto& request = requests[0];
+        QCOMPARE(request.method, std::string("POST"));
+        QCOMPARE(QString::fromStdString(request.path), path);
+        QCOMPARE(QString::fromUtf8(request.body), expectedBody);
+        QCOMPARE(request.headerValues("Content-Type"), std::vector<std::string>{kFormType});
+        QCOMPARE(request.header("Content-Length"), std::to_string(request.body.size()));
+        QVERIFY(!request.hasHeader("Transfer-Encoding"));
+        QVERIFY(!request.hasHeader("Accept"));
+        QVERIFY(!request.hasHeader("Referer"));
+        QCOMPARE(request.header("Cookie"), std::string("_csrf_token_value=tok"));
+    }
+
+    void getRequestsCarryNoBody()
+    {
+        m_server->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+        m_server->setReply("/qb/js_user/logout", ScriptedServer::Reply{302, "", "text/html", {}});
+        QString version;
+        QVERIFY(m_client->GetVersion(version));
+        m_client->Logout();
+        const auto requests = m_server->requests();
+        QCOMPARE(requests.size(), std::size_t(2));
+        for (const auto& request : requests) {
+            QCOMPARE(request.method, std::string("GET"));
+            QVERIFY(request.body.empty());
+            QVERIFY(!request.hasHeader("Content-Type"));
+        }
+        QCOMPARE(requests[1].path, std::string("/qb/js_user/logout"));
+    }
+
+    void version_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("error");
+
+        const QString dataError = QStringLiteral("Version check failed. Data error. (Line: 129)");
+        QTest::newRow("45") << 200 << R"({"version":45})" << true << "45" << kEarlierError;
+        QTest::newRow("negative") << 200 << R"({"version":-1})" << true << "-1" << kEarlierError;
+        QTest::newRow("no version") << 200 << R"({"other":1})" << true << "unchanged" << kEarlierError;
+        QTest::newRow("version as string") << 200 << R"({"version":"45"})" << false << "unchanged" << dataError;
+        QTest::newRow("fraction") << 200 << R"({"version":45.5})" << false << "unchanged" << dataError;
+        QTest::newRow("not JSON") << 200 << "<html>maintenance</html>" << false << "unchanged" << dataError;
+        QTest::newRow("empty body") << 200 << "" << false << "unchanged" << dataError;
+        QTest::newRow("status 500") << 500 << R"({"version":45})" << false << "unchanged"
+                                    << "Version check failed. Invalid status. (Status: 500)";
+        QTest::newRow("status 404") << 404 << "" << false << "unchanged"
+                                    << "Version check failed. Invalid status. (Status: 404)";
+    }
+
+    void version()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(bool, ok);
+        QFETCH(QString, version);
+        QFETCH(QString, error);
+
+        leaveEarlierError();
+        m_server->setJson("/qb/js_bank/tarvix_app_version", body.toStdString(), status);
+        QString text = QStringLiteral("unchanged");
+        QCOMPARE(m_client->GetVersion(text), ok);
+        QCOMPARE(text, version);
+        QCOMPARE(m_client->GetLastErrorText(), error);
+    }
+
+    void transportFailures()
+    {
+        // Nothing listens on this port: every operation fails with its receive-failure text, none throws.
+        m_client = std::make_unique<CCommunicator>(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
+        QVERIFY(!m_client->StartSession());
+        QCOMPARE(m_client->GetLastErrorText(), QString());
+
+        QString text;
+        QVERIFY(!m_client->GetVersion(text));
+        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
+
+        QVERIFY(!m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
+        QVERIFY2(m_client->GetLastErrorText().startsWith(QStringLiteral("Login failed. (")) &&
+                     m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 177)")),
+                 qPrintable(m_client->GetLastErrorText()));
+
+        QVERIFY(!m_client->GetPermission(QStringLiteral("editor"), text));
+        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Permission check failed. Data error. (Line: 229)"));
+
+        CFieldMapList list;
+        QVERIFY(!m_client->FindSchools(QStringLiteral("x"), &list));
+        QVERIFY2(m_client->GetLastErrorText().startsWith(QStringLiteral("Search failed. (")) &&
+                     m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 347) \r\nError: ")),
+                 qPrintable(m_client->GetLastErrorText()));
+
+        CMapStringToString request, reply;
+        QVERIFY(!m_client->GetSchoolMid(&request, &reply));
+        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Search failed. (")));
+        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 1719)")));
+        QVERIFY(!m_client->DeleteTimestone(&request));
+        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Delete failed. (")));
+        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 2144)")));
+        QVERIFY(!m_client->InsertEducation2022(&request, &reply, &reply));
+        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Receive failed. (")));
+        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 1267)")));
+
+        m_client->Logout();
+    }
+
+    void unusableAddress()
+    {
+        m_client = std::make_unique<CCommunicator>(QStringLiteral("ftp://127.0.0.1/"));
+        QVERIFY(!m_client->StartSession());
+        QString text;
+        QVERIFY(!m_client->GetVersion(text));
+        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
+        QVERIFY(!m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
+        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Login failed. (The server address is not usable.")));
+        m_client->Logout();
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("success, any message") << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true
+                                              << kEarlierError;
+        QTest::newRow("refused") << 200 << R"({"result_code":1,"result_message":"비밀번호가 틀렸습니다."})" << false
+                                 << QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n비밀번호가 틀렸습니다.");
+        QTest::newRow("code as string") << 200 << R"({"result_code":"0","result_message":"ok"})" << false
+                                        << "Login failed. (*) (Line: 177)";
+        QTest::newRow("no message") << 200 << R"({"result_code":0})" << false << "Login failed. (*) (Line: 177)";
+        QTest::newRow("no code") << 200 << R"({"result_message":"ok"})" << false << "Login failed. (*) (Line: 177)";
+        QTest::newRow("fractional code") << 200 << R"({"result_code":0.5,"result_message":"ok"})" << false
+                                         << "Login failed. (*) (Line: 177)";
+        QTest::newRow("array") << 200 << "[0]" << false << "Login failed. (*) (Line: 177)";
+        QTest::newRow("not JSON") << 200 << "<html>" << false << "Login failed. (*) (Line: 177)";
+        QTest::newRow("status 500") << 500 << kOk << false << kEarlierError;
+    }
+
+    void login()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(bool, ok);
+        QFETCH(QString, error);
+
+        startSession();
+        leaveEarlierError();
+        m_server->setJson("/qb/js_user/login", body.toStdString(), status);
+        QCOMPARE(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")), ok);
+        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
+    }
+
+    void permission_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("permission");
+        QTest::addColumn<QString>("error");
+
+        const QString dataError = QStringLiteral("Permission check failed. Data error. (Line: 229)");
+        QTest::newRow("string") << 200 << R"({"permission":"16384"})" << true << "16384" << kEarlierError;
+        QTest::newRow("number") << 200 << R"({"permission":16384})" << false << "" << dataError;
+        QTest::newRow("absent") << 200 << R"({"result_code":0})" << true << "" << kEarlierError;
+        QTest::newRow("not JSON") << 200 << "oops" << false << "" << dataError;
+        QTest::newRow("status 403") << 403 << R"({"permission":"32768"})" << false << "" << kEarlierError;
+    }
+
+    void permission()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(bool, ok);
+        QFETCH(QString, permission);
+        QFETCH(QString, error);
+
+        startSession();
+        leaveEarlierError();
+        m_server->setJson("/qb/js_user/getpermission", body.toStdString(), status);
+        QString text;
+        QCOMPARE(m_client->GetPermission(QStringLiteral("editor"), text), ok);
+        QCOMPARE(text, permission);
+        QCOMPARE(m_client->GetLastErrorText(), error);
+    }
+
+    void schools_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("error");
+
+        auto failed = [](const char* detail) {
+            return QStringLiteral("Search failed. (Unknown exception) (Line: 347) \r\nError: ") + QLatin1String(detail);
+        };
+        QTest::newRow("two schools")
+            << 200
+            << R"({"dataSearch":{"content":[{"schoolName":"한국고등학교","region":"서울"},{"schoolName":"한국중학교","region":7}]}})"
+            << true << 2 << kEarlierError;
+        QTest::newRow("empty content") << 200 << R"({"dataSearch":{"content":[]}})" << true << 0 << kEarlierError;
+        QTest::newRow("no dataSearch") << 200 << R"({"data":{}})" << false << 0 << failed("No dataSearch field.");
+        QTest::newRow("dataSearch array") << 200 << R"({"dataSearch":[]})" << false << 0
+                                          << failed("dataSearch field is not object.");
+        QTest::newRow("no content") << 200 << R"({"dataSearch":{}})" << false << 0
+                                    << failed("No dataSearch/content field.");
+        QTest::newRow("content object") << 200 << R"({"dataSearch":{"content":{}}})" << false << 0
+                                        << failed("dataSearch/content field is not array.");
+        // The schools before the broken element stay in the list.
+        QTest::newRow("element not object") << 200 << R"({"dataSearch":{"content":[{"schoolName":"A"},3]}})"
+                                            << false << 1 << "Search failed. (*) (Line: 347) \r\nError: ";
+        QTest::newRow("not JSON") << 200 << "{" << false << 0 << "Search failed. (*) (Line: 347) \r\nError: ";
+        QTest::newRow("status 500") << 500 << R"({"dataSearch":{"content":[]}})" << false << 0 << kEarlierError;
+    }
+
+    void schools()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(bool, ok);
+        QFETCH(int, count);
+        QFETCH(QString, error);
+
+        startSession();
+        leaveEarlierError();
+        m_server->setJson("/qb/js_bank_school/search", body.toStdString(), status);
+        CFieldMapList list;
+        QCOMPARE(m_client->FindSchools(QStringLiteral("한국"), &list), ok);
+        QCOMPARE(list.size(), count);
+        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
+        if (QTest::currentDataTag() == QLatin1String("two schools")) {
+            QCOMPARE(list[0].Value("schoolName"), QStringLiteral("한국고등학교"));
+            QCOMPARE(list[0].Value("region"), QStringLiteral("서울"));
+            QString region = QStringLiteral("x");
+            QVERIFY(list[1].Lookup("region", region));
+            QCOMPARE(region, QString());
+            m_client->FreeResultList(&list);
+            QVERIFY(list.isEmpty());
+        }
+    }
+
+    void questionErrors_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<Category>("category");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("error");
+
+        for (const Lines& l : kLines) {
+            const QString suffix = QLatin1String(l.suffix);
+            struct Kind
+            {
+                Operation op;
+                const char* name;
+                int receive, result;
+                const char* receiveText;
+            };
+            std::vector<Kind> kinds = {
+                {Operation::Get, "get", l.get, l.getResult, "Error: Search failed. (%1) (Line: %2)"},
+                {Operation::Delete, "delete", l.del, l.delResult, "Error: Delete failed. (%1) (Line: %2)"},
+                {Operation::Insert, "insert", l.insReceive, l.insResult, "Error: Receive failed. (%1) (Line: %2)"},
+            };
+            if (l.dup)
+                kinds.push_back({Operation::Duplication, "duplication_check", l.dup, l.dupResult,
+                                 "Error: Search failed. (%1) (Line: %2)"});
+            for (const Kind& k : kinds) {
+                const QString path = QStringLiteral("/qb/js_bank/%1/%2").arg(QLatin1String(k.name), suffix);
+                QTest::addRow("%s %s: code 5", k.name, l.suffix)
+                    << k.op << l.category << path << 200
+                    << R"({"result_code":5,"result_message":"문제가 없습니다."})"
+                    << QStringLiteral("Error: Invalid result code. (Code: 5, Line: %1) \r\n문제가 없습니다.").arg(k.result);
+                QTest::addRow("%s %s: no message", k.name, l.suffix)
+                    << k.op << l.category << path << 200 << R"({"result_code":0})"
+                    << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
+                QTest::addRow("%s %s: code as string", k.name, l.suffix)
+                    << k.op << l.category << path << 200 << R"({"result_code":"0","result_message":"ok"})"
+                    << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
+                QTest::addRow("%s %s: not JSON", k.name, l.suffix)
+                    << k.op << l.category << path << 200 << "<html>error</html>"
+                    << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
+                // Only the insert reports a bad status; the others leave the earlier text in place.
+                for (int status : {404, 500}) {
+                    const QString error =
+                        k.op == Operation::Insert
+                            ? QStringLiteral("Error: Response is not OK. (%1) (Line: %2)")
+                                  .arg(status == 404 ? "Not Found" : "Internal Server Error")
+                                  .arg(l.insNotOk)
+                            : QString::fromLatin1(kEarlierError);
+                    QTest::addRow("%s %s: status %d", k.name, l.suffix, status)
+                        << k.op << l.category << path << status << kOk << error;
+                }
+            }
+        }
+    }
+
+    void questionErrors()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(Category, category);
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(QString, body);
+        QFETCH(QString, error);
+
+        startSession();
+        leaveEarlierError();
+        m_server->setJson(path.toStdString(), body.toStdString(), status);
+        QVERIFY(!run(*m_client, operation, category, CMapStringToString{{"year", "2024"}}));
+        QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
+        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
+    }
+
+    void getCopiesRecord_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("strings and others")
+            << R"({"result_code":0,"result_message":"","result":{"q_hwp":"SFdQ","year":2024,"flag":true,"list":[1],"none":null}})"
+            << QStringList{"keep=old", "q_hwp=SFdQ", "year=", "flag=", "list=", "none="};
+        QTest::newRow("result null") << R"({"result_code":0,"result_message":"none","result":null})"
+                                     << QStringList{"keep=old"};
+        QTest::newRow("result absent") << R"({"result_code":0,"result_message":"none"})" << QStringList{"keep=old"};
+        QTest::newRow("result not object") << R"({"result_code":0,"result_message":"","result":"x"})"
+                                           << QStringList{"keep=old"};
+        QTest::newRow("overwrites") << R"({"result_code":0,"result_message":"","result":{"keep":"new"}})"
+                                    << QStringList{"keep=new"};
+    }
+
+    void getCopiesRecord()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, expected);
+
+        startSession();
+        // The reply's Content-Type does not matter: the body is read as JSON whatever it says.
+        m_server->setReply("/qb/js_bank/get/education2015",
+                           ScriptedServer::Reply{200, body.toStdString(), "text/html", {}});
+        CMapStringToString request{{"year", "2024"}};
+        CMapStringToString reply{{"keep", "old"}};
+        QVERIFY(m_client->GetEducation2015(&request, &reply));
+        QStringList got;
+        for (auto it = reply.begin(); it != reply.end(); ++it)
+            got.append(it.key() + u'=' + it.value());
+        got.sort();
+        expected.sort();
+        QCOMPARE(got, expected);
+    }
+
+    void insertSendsDocuments()
+    {
+        QTemporaryDir dir;
+        QByteArray question;
+        for (int i = 0; i < 70000; ++i)
+            question.append(char((i * 7919) >> 3));
+        const QString questionPath = dir.filePath(QStringLiteral("_q.hwp"));
+        const QString pngPath = dir.filePath(QStringLiteral("_q.png"));
+        const QString emptyPath = dir.filePath(QStringLiteral("_a.png"));
+        for (const auto& [path, bytes] : {std::pair{questionPath, question}, std::pair{pngPath, QByteArray("\xfb\xff", 2)},
+                                          std::pair{emptyPath, QByteArray()}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+
+        startSession();
+        m_server->setJson("/qb/js_bank/insert/chapter_mid", kOk);
+        CMapStringToString request{{"school", "한국중학교"}, {"memo", "a&b=c+d 50%"}};
+        CMapStringToString hwp{{"q_hwp", questionPath}, {"a_hwp", dir.filePath(QStringLiteral("missing.hwp"))}};
+        CMapStringToString png{{"q_png", pngPath}, {"a_png", emptyPath}};
+        QVERIFY2(m_client->InsertSchoolMid(&request, &hwp, &png), qPrintable(m_client->GetLastErrorText()));
+
+        const std::string body = m_server->lastRequest().body;
+        const auto fields = decodeForm(body);
+        QCOMPARE(fields.size(), 1 + 2 + 2 + 2);
+        QCOMPARE(fields[0].first, QStringLiteral("_csrf_token_name"));
+        // The metadata comes first, then the documents, then the page images.
+        QCOMPARE(fields[3].first.right(4), QStringLiteral("_hwp"));
+        QCOMPARE(fields[5].first.right(4), QStringLiteral("_png"));
+        QCOMPARE(formValue(body, "school"), QStringLiteral("한국중학교"));
+        QCOMPARE(formValue(body, "memo"), QStringLiteral("a&b=c+d 50%"));
+        QCOMPARE(formValue(body, "q_hwp"), QString::fromLatin1(question.toBase64()));
+        QCOMPARE(formValue(body, "q_png"), QStringLiteral("+/8="));
+        QCOMPARE(formValue(body, "a_hwp"), QString());
+        QCOMPARE(formValue(body, "a_png"), QString());
+        // Base64 "+" goes as %2B; "/" and "=" stay as they are.
+        QVERIFY(body.find("q_png=%2B/8=") != std::string::npos);
+        QVERIFY(body.find("memo=a%26b=c%2Bd 50%25") != std::string::npos);
+    }
+
+    void passwordEscaping()
+    {
+        startSession("a+b");
+        m_server->setJson("/qb/js_user/login", kOk);
+        // "~~~" is "fn5+" in Base64: the "+" must reach the server as "+", not as a space.
+        QVERIFY(m_client->Login(QStringLiteral("관리자 1"), QStringLiteral("~~~")));
+        const std::string body = m_server->lastRequest().body;
+        QCOMPARE(body, std::string("_csrf_token_name=a%2Bb&ims_id=관리자 1&ims_password=fn5%2B"));
+        QCOMPARE(formValue(body, "ims_password"), QStringLiteral("fn5+"));
+        QCOMPARE(formValue(body, "_csrf_token_name"), QStringLiteral("a+b"));
+    }
+
+    void valuesCannotAddFields()
+    {
+        startSession();
+        m_server->setJson("/qb/js_bank/delete/timestone", kOk);
+        CMapStringToString request{{"topic", "수열&number=99"}};
+        QVERIFY(m_client->DeleteTimestone(&request));
+        const auto fields = decodeForm(m_server->lastRequest().body);
+        QCOMPARE(fields.size(), 2);
+        QCOMPARE(fields[1], std::pair(QStringLiteral("topic"), QStringLiteral("수열&number=99")));
+    }
+
+    void encodeBase64Text_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("base64");
+
+        QTest::newRow("ascii") << "abc" << "YWJj";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("hangul in code page 949") << QStringLiteral("가") << "sKE=";
+        QTest::newRow("hangul and digits") << QStringLiteral("한글123") << QString::fromLatin1(QByteArray("\xc7\xd1\xb1\xdb" "123").toBase64());
+        // Characters the code page lacks become "?" (0x3f), one per character.
+        QTest::newRow("thai") << QStringLiteral("กa") << QString::fromLatin1(QByteArray("?a").toBase64());
+        QTest::newRow("emoji") << QStringLiteral("가😀") << QString::fromLatin1(QByteArray("\xb0\xa1?").toBase64());
+    }
+
+    void encodeBase64Text()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, base64);
+        QCOMPARE(CCommunicator::EncodeBase64Text(text), base64);
+    }
+
+    void extractCookieValue_data()
+    {
+        QTest::addColumn<QString>("cookies");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+
+        QTest::newRow("folded, second cookie")
+            << "ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly, _csrf_token_value=xyz; path=/"
+            << "_csrf_token_value" << "xyz";
+        QTest::newRow("blanks") << "a=1;  _csrf_token_value = v1 ; path=/" << "_csrf_token_value" << "v1";
+        QTest::newRow("value keeps =") << "_csrf_token_value=ab=cd==; path=/" << "_csrf_token_value" << "ab=cd==";
+        QTest::newRow("case-sensitive") << "_CSRF_TOKEN_VALUE=x" << "_csrf_token_value" << "";
+        QTest::newRow("prefix is not a match") << "_csrf_token_value2=x" << "_csrf_token_value" << "";
+        QTest::newRow("no =") << "_csrf_token_value; path=/" << "_csrf_token_value" << "";
+        QTest::newRow("empty") << "" << "_csrf_token_value" << "";
+        QTest::newRow("first of two") << "t=1, t=2" << "t" << "1";
+    }
+
+    void extractCookieValue()
+    {
+        QFETCH(QString, cookies);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QCOMPARE(CCommunicator::ExtractCookieValue(cookies, name), value);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommunicator)
+#include "tst_communicator.moc"

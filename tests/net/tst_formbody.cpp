@@ -1,0 +1,114 @@
+#include "net/FormBody.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file");
+    return path;
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char& b : bytes)
+        b = char(generator.bounded(256));
+    return bytes;
+}
+
+} // namespace
+
+class TestFormBody : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void escaping_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("escaped");
+
+        QTest::newRow("plain") << "2024" << QByteArray("2024");
+        QTest::newRow("form characters") << "a&b+c%d" << QByteArray("a%26b%2Bc%25d");
+        QTest::newRow("kept verbatim") << "x=y /?#;" << QByteArray("x=y /?#;");
+        QTest::newRow("korean") << QStringLiteral("수학Ⅰ & 미적분") << QStringLiteral("수학Ⅰ %26 미적분").toUtf8();
+        QTest::newRow("already escaped stays distinct") << "%26" << QByteArray("%2526");
+        QTest::newRow("empty") << "" << QByteArray();
+    }
+
+    void escaping()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, escaped);
+        QCOMPARE(QByteArray::fromStdString(EscapeFormText(value)), escaped);
+
+        FormBody body(QStringLiteral("t"));
+        body.AddField(QStringLiteral("k"), value);
+        QCOMPARE(QByteArray::fromStdString(body.Text()), "_csrf_token_name=t&k=" + escaped);
+    }
+
+    void fieldsInMapOrder()
+    {
+        CMapStringToString fields{{"year", "2024"}, {"month", "6"}, {"level", "가형"}};
+        FormBody body{QString()};
+        body.AddFields(fields);
+        QString expected = QStringLiteral("_csrf_token_name=");
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            expected += u'&' + it.key() + u'=' + it.value();
+        QCOMPARE(QString::fromStdString(body.Text()), expected);
+
+        FormBody empty(QStringLiteral("tok"));
+        empty.AddFields(CMapStringToString());
+        QCOMPARE(empty.Text(), std::string("_csrf_token_name=tok"));
+    }
+
+    void documentSizes_data()
+    {
+        QTest::addColumn<int>("size");
+        // Around the reading piece of 3 × 64 KiB, where the padding must not appear mid-text.
+        for (int size : {0, 1, 2, 3, 196607, 196608, 196609, 196610, 3 * 196608 + 5})
+            QTest::addRow("%d bytes", size) << size;
+    }
+
+    void documentSizes()
+    {
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QByteArray bytes = randomBytes(size, quint32(size) + 1);
+        const QString path = writeFile(dir, QStringLiteral("doc.hwp"), bytes);
+
+        FormBody body(QStringLiteral("t"));
+        CMapStringToString files{{"q_hwp", path}};
+        body.ReserveForDocuments({&files});
+        const std::size_t reserved = body.Text().capacity();
+        body.AddDocumentFile(QStringLiteral("q_hwp"), path);
+
+        QByteArray expected = "_csrf_token_name=t&q_hwp=" + bytes.toBase64();
+        expected.replace("+", "%2B");
+        QCOMPARE(QByteArray::fromStdString(body.Text()), expected);
+        // The reservation covered the whole document: the body was never copied while it grew.
+        QCOMPARE(body.Text().capacity(), reserved);
+    }
+
+    void unreadableDocumentsAreEmpty()
+    {
+        QTemporaryDir dir;
+        FormBody body(QStringLiteral("t"));
+        body.AddDocumentFile(QStringLiteral("a_hwp"), dir.filePath(QStringLiteral("missing.hwp")));
+        body.AddDocumentFile(QStringLiteral("d_hwp"), dir.path());   // a folder cannot be read as a file
+        body.AddDocumentFile(QStringLiteral("a_png"), writeFile(dir, QStringLiteral("empty.png"), QByteArray()));
+        QCOMPARE(body.Text(), std::string("_csrf_token_name=t&a_hwp=&d_hwp=&a_png="));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFormBody)
+#include "tst_formbody.moc"

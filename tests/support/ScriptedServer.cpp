@@ -1,0 +1,150 @@
+#include "tests/support/ScriptedServer.h"
+
+#include "tests/support/TestTls.h"
+
+#include <QFile>
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <strings.h>
+
+std::vector<std::string> ScriptedServer::Request::headerValues(const std::string& name) const
+{
+    std::vector<std::string> values;
+    for (const auto& [key, value] : headers) {
+        if (strcasecmp(key.c_str(), name.c_str()) == 0)
+            values.push_back(value);
+    }
+    return values;
+}
+
+std::string ScriptedServer::Request::header(const std::string& name) const
+{
+    const auto values = headerValues(name);
+    return values.empty() ? std::string() : values.front();
+}
+
+ScriptedServer::ScriptedServer()
+{
+    const TestTls& tls = TestTls::instance();
+    m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls.certificatePath).constData(),
+                                                    QFile::encodeName(tls.keyPath).constData());
+    if (!m_server->is_valid())
+        throw std::runtime_error("scripted server: TLS setup failed");
+
+    auto handler = [this](const httplib::Request& req, httplib::Response& res, std::string body) {
+        Request recorded;
+        recorded.method = req.method;
+        recorded.path = req.path;
+        recorded.body = std::move(body);
+        for (const auto& header : req.headers)
+            recorded.headers.emplace_back(header.first, header.second);
+
+        Reply reply;
+        bool found = false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(std::move(recorded));
+            const auto it = m_replies.find(req.path);
+            if (it != m_replies.end()) {
+                reply = it->second;
+                found = true;
+            }
+        }
+        if (!found) {
+            reply.status = 404;
+            reply.body = "<html><body>Not Found</body></html>";
+            reply.contentType = "text/html";
+        }
+        res.status = reply.status;
+        for (const auto& [name, value] : reply.headers)
+            res.headers.emplace(name, value);
+        res.set_content(reply.body, reply.contentType.c_str());
+    };
+    m_server->Get(".*", [handler](const httplib::Request& req, httplib::Response& res) { handler(req, res, {}); });
+    // Reading the body through a content reader: the library's plain handlers refuse form bodies over 8 KiB.
+    m_server->Post(".*", [handler](const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader) {
+        std::string body;
+        reader([&](const char* data, std::size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        handler(req, res, std::move(body));
+    });
+
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0)
+        throw std::runtime_error("scripted server: cannot bind");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() does nothing until the accept loop runs, so a server stopped too early would never end.
+    while (!m_server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+ScriptedServer::~ScriptedServer()
+{
+    m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+QString ScriptedServer::baseUrl() const
+{
+    return QStringLiteral("https://127.0.0.1:%1/").arg(m_port);
+}
+
+void ScriptedServer::setReply(const std::string& path, Reply reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_replies[path] = std::move(reply);
+}
+
+void ScriptedServer::setJson(const std::string& path, const std::string& json, int status)
+{
+    Reply reply;
+    reply.status = status;
+    reply.body = json;
+    setReply(path, std::move(reply));
+}
+
+std::vector<ScriptedServer::Request> ScriptedServer::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+ScriptedServer::Request ScriptedServer::lastRequest() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests.empty() ? Request{} : m_requests.back();
+}
+
+void ScriptedServer::clearRequests()
+{
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
+}
+
+int ClosedLocalPort()
+{
+    // Bind a port, note it and let it go: nothing listens there afterwards.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const int port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}

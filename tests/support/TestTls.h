@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// A throwaway self-signed certificate for 127.0.0.1, made once per test process, which the process trusts
+// through SSL_CERT_FILE (so the client keeps its default, validating configuration).
+struct TestTls
+{
+    QString certificatePath;
+    QString keyPath;
+
+    // Makes the certificate on first use and points SSL_CERT_FILE at it.
+    static const TestTls& instance();
+};

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Vellorin need.
+# Safe to run again: when everything is present it changes nothing and downloads nothing.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    build-essential cmake ninja-build pkg-config git
+    # server client: HTTP, JSON, TLS
+    libcpprest-dev libssl-dev openssl
+    # user interface and settings
+    qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
+    # images
+    cimg-dev libpng-dev zlib1g-dev
+    # local server and test servers
+    libcpp-httplib-dev libsqlite3-dev
+    # benchmarks
+    libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+else
+    sudo=
+fi
+
+echo "Installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
