@@ -144,19 +144,17 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { TestTls::instance(); }
+    void initTestCase() { m_server = std::make_unique<ScriptedServer>(); }
 
     void init()
     {
-        m_server = std::make_unique<ScriptedServer>();
+        m_server->reset();
         m_client = std::make_unique<CCommunicator>(m_server->baseUrl());
     }
 
-    void cleanup()
-    {
-        m_client.reset();
-        m_server.reset();
-    }
+    void cleanup() { m_client.reset(); }
+
+    void cleanupTestCase() { m_server.reset(); }
 
     void sessionStart_data()
     {

@@ -68,6 +68,8 @@ ScriptedServer::ScriptedServer()
             res.headers.emplace(name, value);
         res.set_content(reply.body, reply.contentType.c_str());
     };
+    // Headers and body leave in two writes; without this each reply waits for a delayed ACK.
+    m_server->set_tcp_nodelay(true);
     m_server->Get(".*", [handler](const httplib::Request& req, httplib::Response& res) { handler(req, res, {}); });
     // Reading the body through a content reader: the library's plain handlers refuse form bodies over 8 KiB.
     m_server->Post(".*", [handler](const httplib::Request& req, httplib::Response& res,
@@ -131,6 +133,13 @@ void ScriptedServer::clearRequests()
 {
     std::lock_guard lock(m_mutex);
     m_requests.clear();
+}
+
+void ScriptedServer::reset()
+{
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
+    m_replies.clear();
 }
 
 int ClosedLocalPort()

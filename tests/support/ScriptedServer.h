@@ -55,6 +55,8 @@ public:
     std::vector<Request> requests() const;
     Request lastRequest() const;
     void clearRequests();
+    // Forgets every reply and request, so that one server can serve many test functions.
+    void reset();
 
 private:
     std::unique_ptr<httplib::SSLServer> m_server;
