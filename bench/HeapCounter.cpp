@@ -22,7 +22,8 @@ void added(void* p)
 {
     if (!p)
         return;
-    const std::size_t now = g_current.fetch_add(malloc_usable_size(p), std::memory_order_relaxed) + malloc_usable_size(p);
+    const std::size_t now =
+        g_current.fetch_add(malloc_usable_size(p), std::memory_order_relaxed) + malloc_usable_size(p);
     std::size_t peak = g_peak.load(std::memory_order_relaxed);
     while (now > peak && !g_peak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
     }
@@ -59,7 +60,7 @@ void* realloc(void* old, std::size_t size)
     if (p)
         added(p);
     else if (old && size != 0)
-        added(old);   // the old block survives a failed realloc
+        added(old); // the old block survives a failed realloc
     return p;
 }
 

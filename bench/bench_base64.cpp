@@ -20,7 +20,7 @@ int main()
     generator.fillRange(reinterpret_cast<quint32*>(data.data()), kSize / 4);
 
     std::string text;
-    Base64Encode(data.data(), data.size(), &text);   // warm the pages and the table
+    Base64Encode(data.data(), data.size(), &text); // warm the pages and the table
 
     std::vector<double> seconds;
     for (int round = 0; round < 15; ++round) {

@@ -63,7 +63,7 @@ long peakRssKiB()
 int main()
 {
     // The child must exist before any thread does: fork() copies only the calling thread.
-    TestTls::instance();   // both processes use and trust the same throwaway certificate
+    TestTls::instance(); // both processes use and trust the same throwaway certificate
     int port = 0;
     const pid_t server = startServer(&port);
     if (server < 0) {

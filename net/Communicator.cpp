@@ -27,7 +27,7 @@ struct QuestionLines
 {
     Category category;
     int getReceive, getResult;
-    int duplicationReceive, duplicationResult;   // 0: the category has no duplication check
+    int duplicationReceive, duplicationResult; // 0: the category has no duplication check
     int deleteReceive, deleteResult;
     int insertNotOk, insertReceive, insertResult;
 };
@@ -344,7 +344,8 @@ bool CCommunicator::FindSchools(QString strSearch, CFieldMapList* pList)
         return true;
     } catch (const ReplyCheckFailure& failure) {
         detail = QLatin1String(failure.detail);
-        m_strError = QString::asprintf(kSchoolSearchFailed, kUnknownException, kSchoolSearchLine, qUtf8Printable(detail));
+        m_strError =
+            QString::asprintf(kSchoolSearchFailed, kUnknownException, kSchoolSearchLine, qUtf8Printable(detail));
     } catch (const std::exception& e) {
         m_strError = QString::asprintf(kSchoolSearchFailed, e.what(), kSchoolSearchLine, "");
     } catch (...) {
@@ -414,8 +415,8 @@ bool CCommunicator::CheckDuplicate(Category category, const CMapStringToString* 
 bool CCommunicator::DeleteQuestion(Category category, const CMapStringToString* pRequest)
 {
     const QuestionLines& lines = linesOf(category);
-    return requestRecord(questionPath("delete", category), CommunicatorText::kQuestionDeleteFailed,
-                         lines.deleteReceive, lines.deleteResult, pRequest, nullptr);
+    return requestRecord(questionPath("delete", category), CommunicatorText::kQuestionDeleteFailed, lines.deleteReceive,
+                         lines.deleteResult, pRequest, nullptr);
 }
 
 bool CCommunicator::InsertQuestion(Category category, const CMapStringToString* pRequest,
@@ -462,19 +463,19 @@ bool CCommunicator::InsertQuestion(Category category, const CMapStringToString* 
 }
 
 // The named operations are the category-generic ones with the category fixed.
-#define VELLORIN_QUESTION_OPERATIONS(Name)                                                                       \
-    bool CCommunicator::Get##Name(const CMapStringToString* pRequest, CMapStringToString* pReply)                \
-    {                                                                                                            \
-        return GetQuestion(Category::Name, pRequest, pReply);                                                    \
-    }                                                                                                            \
-    bool CCommunicator::Delete##Name(const CMapStringToString* pRequest)                                         \
-    {                                                                                                            \
-        return DeleteQuestion(Category::Name, pRequest);                                                         \
-    }                                                                                                            \
-    bool CCommunicator::Insert##Name(const CMapStringToString* pRequest, const CMapStringToString* pHwpFiles,     \
-                                     const CMapStringToString* pPngFiles)                                        \
-    {                                                                                                            \
-        return InsertQuestion(Category::Name, pRequest, pHwpFiles, pPngFiles);                                   \
+#define VELLORIN_QUESTION_OPERATIONS(Name)                                                                             \
+    bool CCommunicator::Get##Name(const CMapStringToString* pRequest, CMapStringToString* pReply)                      \
+    {                                                                                                                  \
+        return GetQuestion(Category::Name, pRequest, pReply);                                                          \
+    }                                                                                                                  \
+    bool CCommunicator::Delete##Name(const CMapStringToString* pRequest)                                               \
+    {                                                                                                                  \
+        return DeleteQuestion(Category::Name, pRequest);                                                               \
+    }                                                                                                                  \
+    bool CCommunicator::Insert##Name(const CMapStringToString* pRequest, const CMapStringToString* pHwpFiles,          \
+                                     const CMapStringToString* pPngFiles)                                              \
+    {                                                                                                                  \
+        return InsertQuestion(Category::Name, pRequest, pHwpFiles, pPngFiles);                                         \
     }
 
 VELLORIN_QUESTION_OPERATIONS(Education2015)

@@ -18,12 +18,12 @@ public:
     {
         QString name;
         QString value;
-        QString domain;   // lower case, without a leading dot
+        QString domain; // lower case, without a leading dot
         QString path;
         bool hostOnly = true;
         bool secure = false;
-        std::optional<QDateTime> expires;   // none: lives for the session
-        qint64 sequence = 0;                // order of first creation
+        std::optional<QDateTime> expires; // none: lives for the session
+        qint64 sequence = 0;              // order of first creation
     };
 
     // Takes the Set-Cookie text of a reply to a request for `host` and `requestPath`. The text may hold

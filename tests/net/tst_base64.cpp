@@ -35,7 +35,8 @@ private Q_SLOTS:
         QTest::newRow("zero byte") << QByteArray(1, '\0') << QByteArray("AA==");
         QTest::newRow("last two letters") << QByteArray("\xfb\xff", 2) << QByteArray("+/8=");
         QTest::newRow("all ones") << QByteArray(3, '\xff') << QByteArray("////");
-        QTest::newRow("13 bytes: unrolled part and tail") << QByteArray("Hello, world!") << QByteArray("SGVsbG8sIHdvcmxkIQ==");
+        QTest::newRow("13 bytes: unrolled part and tail")
+            << QByteArray("Hello, world!") << QByteArray("SGVsbG8sIHdvcmxkIQ==");
     }
 
     void knownVectors()

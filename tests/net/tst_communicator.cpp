@@ -223,13 +223,15 @@ private Q_SLOTS:
         QVERIFY(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
         const auto login = m_server->lastRequest();
         // The longer path first, as browsers order them; the token cookie's value keeps its "=".
-        QCOMPARE(login.headerValues("Cookie"), std::vector<std::string>{"_csrf_token_value=t0k=en; ci_session=s3ss10n"});
+        QCOMPARE(login.headerValues("Cookie"),
+                 std::vector<std::string>{"_csrf_token_value=t0k=en; ci_session=s3ss10n"});
         QCOMPARE(formValue(login.body, "_csrf_token_name"), QStringLiteral("t0k=en"));
 
         // A cookie the server replaces later is sent with its new value.
-        m_server->setReply("/qb/js_user/getpermission",
-                           ScriptedServer::Reply{200, R"({"permission":"32768"})", "application/json",
-                                                 {{"Set-Cookie", "ci_session=rotated; path=/"}}});
+        m_server->setReply(
+            "/qb/js_user/getpermission",
+            ScriptedServer::Reply{
+                200, R"({"permission":"32768"})", "application/json", {{"Set-Cookie", "ci_session=rotated; path=/"}}});
         QString permission;
         QVERIFY(m_client->GetPermission(QStringLiteral("editor"), permission));
         QCOMPARE(permission, QStringLiteral("32768"));
@@ -257,14 +259,15 @@ private Q_SLOTS:
         const QString token = QStringLiteral("_csrf_token_name=tok");
         QTest::newRow("login") << Operation::Login << Category::Education2015 << "/qb/js_user/login"
                                << token + "&ims_id=editor&ims_password=cHc=";
-        QTest::newRow("permission") << Operation::Permission << Category::Education2015
-                                    << "/qb/js_user/getpermission" << token + "&ims_id=editor";
+        QTest::newRow("permission") << Operation::Permission << Category::Education2015 << "/qb/js_user/getpermission"
+                                    << token + "&ims_id=editor";
         QTest::newRow("schools") << Operation::Schools << Category::Education2015 << "/qb/js_bank_school/search"
                                  << token + QStringLiteral("&searchSchulNm=한국");
         for (const Lines& lines : kLines) {
             const QString suffix = QLatin1String(lines.suffix);
             const QString body = token + QStringLiteral("&year=2024");
-            QTest::addRow("get %s", lines.suffix) << Operation::Get << lines.category << "/qb/js_bank/get/" + suffix << body;
+            QTest::addRow("get %s", lines.suffix)
+                << Operation::Get << lines.category << "/qb/js_bank/get/" + suffix << body;
             QTest::addRow("delete %s", lines.suffix)
                 << Operation::Delete << lines.category << "/qb/js_bank/delete/" + suffix << body;
             QTest::addRow("insert %s", lines.suffix)
@@ -395,6 +398,25 @@ private Q_SLOTS:
         m_client->Logout();
     }
 
+    void untrustedCertificateIsRefused()
+    {
+        QTemporaryDir dir;
+        const TestTls stranger = TestTls::makeUntrusted(dir.path());
+        ScriptedServer impostor(&stranger);
+        ScriptedServer::Reply reply;
+        reply.headers = {{"Set-Cookie", "_csrf_token_value=stolen"}};
+        impostor.setReply("/qb", reply);
+        impostor.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+
+        CCommunicator client(impostor.baseUrl());
+        QVERIFY(!client.StartSession());
+        QString version;
+        QVERIFY(!client.GetVersion(version));
+        QCOMPARE(client.GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
+        // The handshake fails before any request reaches the server.
+        QVERIFY(impostor.requests().empty());
+    }
+
     void unusableAddress()
     {
         m_client = std::make_unique<CCommunicator>(QStringLiteral("ftp://127.0.0.1/"));
@@ -403,7 +425,8 @@ private Q_SLOTS:
         QVERIFY(!m_client->GetVersion(text));
         QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
         QVERIFY(!m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
-        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Login failed. (The server address is not usable.")));
+        QVERIFY(m_client->GetLastErrorText().startsWith(
+            QStringLiteral("Login failed. (The server address is not usable.")));
         m_client->Logout();
     }
 
@@ -414,10 +437,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("success, any message") << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true
-                                              << kEarlierError;
+        QTest::newRow("success, any message")
+            << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true << kEarlierError;
         QTest::newRow("refused") << 200 << R"({"result_code":1,"result_message":"비밀번호가 틀렸습니다."})" << false
-                                 << QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n비밀번호가 틀렸습니다.");
+                                 << QStringLiteral(
+                                        "Invalid result code. (Code: 1, Line: 183) \r\n비밀번호가 틀렸습니다.");
         QTest::newRow("code as string") << 200 << R"({"result_code":"0","result_message":"ok"})" << false
                                         << "Login failed. (*) (Line: 177)";
         QTest::newRow("no message") << 200 << R"({"result_code":0})" << false << "Login failed. (*) (Line: 177)";
@@ -493,15 +517,15 @@ private Q_SLOTS:
             << true << 2 << kEarlierError;
         QTest::newRow("empty content") << 200 << R"({"dataSearch":{"content":[]}})" << true << 0 << kEarlierError;
         QTest::newRow("no dataSearch") << 200 << R"({"data":{}})" << false << 0 << failed("No dataSearch field.");
-        QTest::newRow("dataSearch array") << 200 << R"({"dataSearch":[]})" << false << 0
-                                          << failed("dataSearch field is not object.");
+        QTest::newRow("dataSearch array")
+            << 200 << R"({"dataSearch":[]})" << false << 0 << failed("dataSearch field is not object.");
         QTest::newRow("no content") << 200 << R"({"dataSearch":{}})" << false << 0
                                     << failed("No dataSearch/content field.");
         QTest::newRow("content object") << 200 << R"({"dataSearch":{"content":{}}})" << false << 0
                                         << failed("dataSearch/content field is not array.");
         // The schools before the broken element stay in the list.
-        QTest::newRow("element not object") << 200 << R"({"dataSearch":{"content":[{"schoolName":"A"},3]}})"
-                                            << false << 1 << "Search failed. (*) (Line: 347) \r\nError: ";
+        QTest::newRow("element not object") << 200 << R"({"dataSearch":{"content":[{"schoolName":"A"},3]}})" << false
+                                            << 1 << "Search failed. (*) (Line: 347) \r\nError: ";
         QTest::newRow("not JSON") << 200 << "{" << false << 0 << "Search failed. (*) (Line: 347) \r\nError: ";
         QTest::newRow("status 500") << 500 << R"({"dataSearch":{"content":[]}})" << false << 0 << kEarlierError;
     }
@@ -561,9 +585,9 @@ private Q_SLOTS:
             for (const Kind& k : kinds) {
                 const QString path = QStringLiteral("/qb/js_bank/%1/%2").arg(QLatin1String(k.name), suffix);
                 QTest::addRow("%s %s: code 5", k.name, l.suffix)
-                    << k.op << l.category << path << 200
-                    << R"({"result_code":5,"result_message":"문제가 없습니다."})"
-                    << QStringLiteral("Error: Invalid result code. (Code: 5, Line: %1) \r\n문제가 없습니다.").arg(k.result);
+                    << k.op << l.category << path << 200 << R"({"result_code":5,"result_message":"문제가 없습니다."})"
+                    << QStringLiteral("Error: Invalid result code. (Code: 5, Line: %1) \r\n문제가 없습니다.")
+                           .arg(k.result);
                 QTest::addRow("%s %s: no message", k.name, l.suffix)
                     << k.op << l.category << path << 200 << R"({"result_code":0})"
                     << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
@@ -575,12 +599,11 @@ private Q_SLOTS:
                     << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
                 // Only the insert reports a bad status; the others leave the earlier text in place.
                 for (int status : {404, 500}) {
-                    const QString error =
-                        k.op == Operation::Insert
-                            ? QStringLiteral("Error: Response is not OK. (%1) (Line: %2)")
-                                  .arg(status == 404 ? "Not Found" : "Internal Server Error")
-                                  .arg(l.insNotOk)
-                            : QString::fromLatin1(kEarlierError);
+                    const QString error = k.op == Operation::Insert
+                                              ? QStringLiteral("Error: Response is not OK. (%1) (Line: %2)")
+                                                    .arg(status == 404 ? "Not Found" : "Internal Server Error")
+                                                    .arg(l.insNotOk)
+                                              : QString::fromLatin1(kEarlierError);
                     QTest::addRow("%s %s: status %d", k.name, l.suffix, status)
                         << k.op << l.category << path << status << kOk << error;
                 }
@@ -616,8 +639,8 @@ private Q_SLOTS:
         QTest::newRow("result null") << R"({"result_code":0,"result_message":"none","result":null})"
                                      << QStringList{"keep=old"};
         QTest::newRow("result absent") << R"({"result_code":0,"result_message":"none"})" << QStringList{"keep=old"};
-        QTest::newRow("result not object") << R"({"result_code":0,"result_message":"","result":"x"})"
-                                           << QStringList{"keep=old"};
+        QTest::newRow("result not object")
+            << R"({"result_code":0,"result_message":"","result":"x"})" << QStringList{"keep=old"};
         QTest::newRow("overwrites") << R"({"result_code":0,"result_message":"","result":{"keep":"new"}})"
                                     << QStringList{"keep=new"};
     }
@@ -651,8 +674,9 @@ private Q_SLOTS:
         const QString questionPath = dir.filePath(QStringLiteral("_q.hwp"));
         const QString pngPath = dir.filePath(QStringLiteral("_q.png"));
         const QString emptyPath = dir.filePath(QStringLiteral("_a.png"));
-        for (const auto& [path, bytes] : {std::pair{questionPath, question}, std::pair{pngPath, QByteArray("\xfb\xff", 2)},
-                                          std::pair{emptyPath, QByteArray()}}) {
+        for (const auto& [path, bytes] :
+             {std::pair{questionPath, question}, std::pair{pngPath, QByteArray("\xfb\xff", 2)},
+              std::pair{emptyPath, QByteArray()}}) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(bytes);
@@ -711,10 +735,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("base64");
 
-        QTest::newRow("ascii") << "abc" << "YWJj";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("ascii") << "abc"
+                               << "YWJj";
+        QTest::newRow("empty") << ""
+                               << "";
         QTest::newRow("hangul in code page 949") << QStringLiteral("가") << "sKE=";
-        QTest::newRow("hangul and digits") << QStringLiteral("한글123") << QString::fromLatin1(QByteArray("\xc7\xd1\xb1\xdb" "123").toBase64());
+        QTest::newRow("hangul and digits") << QStringLiteral("한글123")
+                                           << QString::fromLatin1(QByteArray("\xc7\xd1\xb1\xdb"
+                                                                             "123")
+                                                                      .toBase64());
         // Characters the code page lacks become "?" (0x3f), one per character.
         QTest::newRow("thai") << QStringLiteral("กa") << QString::fromLatin1(QByteArray("?a").toBase64());
         QTest::newRow("emoji") << QStringLiteral("가😀") << QString::fromLatin1(QByteArray("\xb0\xa1?").toBase64());
@@ -735,14 +764,29 @@ private Q_SLOTS:
 
         QTest::newRow("folded, second cookie")
             << "ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly, _csrf_token_value=xyz; path=/"
-            << "_csrf_token_value" << "xyz";
-        QTest::newRow("blanks") << "a=1;  _csrf_token_value = v1 ; path=/" << "_csrf_token_value" << "v1";
-        QTest::newRow("value keeps =") << "_csrf_token_value=ab=cd==; path=/" << "_csrf_token_value" << "ab=cd==";
-        QTest::newRow("case-sensitive") << "_CSRF_TOKEN_VALUE=x" << "_csrf_token_value" << "";
-        QTest::newRow("prefix is not a match") << "_csrf_token_value2=x" << "_csrf_token_value" << "";
-        QTest::newRow("no =") << "_csrf_token_value; path=/" << "_csrf_token_value" << "";
-        QTest::newRow("empty") << "" << "_csrf_token_value" << "";
-        QTest::newRow("first of two") << "t=1, t=2" << "t" << "1";
+            << "_csrf_token_value"
+            << "xyz";
+        QTest::newRow("blanks") << "a=1;  _csrf_token_value = v1 ; path=/"
+                                << "_csrf_token_value"
+                                << "v1";
+        QTest::newRow("value keeps =") << "_csrf_token_value=ab=cd==; path=/"
+                                       << "_csrf_token_value"
+                                       << "ab=cd==";
+        QTest::newRow("case-sensitive") << "_CSRF_TOKEN_VALUE=x"
+                                        << "_csrf_token_value"
+                                        << "";
+        QTest::newRow("prefix is not a match") << "_csrf_token_value2=x"
+                                               << "_csrf_token_value"
+                                               << "";
+        QTest::newRow("no =") << "_csrf_token_value; path=/"
+                              << "_csrf_token_value"
+                              << "";
+        QTest::newRow("empty") << ""
+                               << "_csrf_token_value"
+                               << "";
+        QTest::newRow("first of two") << "t=1, t=2"
+                                      << "t"
+                                      << "1";
     }
 
     void extractCookieValue()

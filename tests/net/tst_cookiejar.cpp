@@ -20,7 +20,8 @@ private Q_SLOTS:
 
         QTest::newRow("expires comma is not a separator")
             << "ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly, _csrf_token_value=xyz; path=/"
-            << QStringList{"ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly", "_csrf_token_value=xyz; path=/"};
+            << QStringList{"ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly",
+                           "_csrf_token_value=xyz; path=/"};
         QTest::newRow("single") << "a=b" << QStringList{"a=b"};
         QTest::newRow("three") << "a=1,b=2, c=3" << QStringList{"a=1", "b=2", "c=3"};
         QTest::newRow("comma in a value") << "a=x,y; path=/" << QStringList{"a=x,y; path=/"};
@@ -43,8 +44,8 @@ private Q_SLOTS:
         QTest::newRow("rfc 1123") << "Fri, 05 Dec 2026 10:00:00 GMT" << expected;
         QTest::newRow("rfc 850") << "Friday, 05-Dec-26 10:00:00 GMT" << expected;
         QTest::newRow("asctime") << "Fri Dec  5 10:00:00 2026" << expected;
-        QTest::newRow("1970s two-digit year") << "Thu, 01-Jan-70 00:00:01 GMT"
-                                              << QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1), Qt::UTC);
+        QTest::newRow("1970s two-digit year")
+            << "Thu, 01-Jan-70 00:00:01 GMT" << QDateTime(QDate(1970, 1, 1), QTime(0, 0, 1), Qt::UTC);
         QTest::newRow("no time") << "Fri, 05 Dec 2026" << QDateTime();
         QTest::newRow("bad day") << "Fri, 31 Feb 2026 10:00:00 GMT" << QDateTime();
         QTest::newRow("garbage") << "tomorrow" << QDateTime();
@@ -65,9 +66,9 @@ private Q_SLOTS:
         CookieJar jar;
         jar.StoreFromSetCookie("qb.example.kr", "/qb", "root=1; Path=/", kNow);
         jar.StoreFromSetCookie("qb.example.kr", "/qb", "app=2; Path=/qb", kNow);
-        jar.StoreFromSetCookie("qb.example.kr", "/qb/js_user/login", "user=3", kNow);   // default path /qb/js_user
+        jar.StoreFromSetCookie("qb.example.kr", "/qb/js_user/login", "user=3", kNow); // default path /qb/js_user
         jar.StoreFromSetCookie("qb.example.kr", "/qb", "wide=4; Domain=.example.kr", kNow);
-        jar.StoreFromSetCookie("qb.example.kr", "/qb", "foreign=5; Domain=other.kr", kNow);   // refused
+        jar.StoreFromSetCookie("qb.example.kr", "/qb", "foreign=5; Domain=other.kr", kNow); // refused
 
         QCOMPARE(jar.CookieHeaderFor("qb.example.kr", "/qb/js_user/login", true, kNow),
                  QStringLiteral("user=3; app=2; root=1; wide=4"));

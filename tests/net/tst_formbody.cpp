@@ -104,7 +104,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         FormBody body(QStringLiteral("t"));
         body.AddDocumentFile(QStringLiteral("a_hwp"), dir.filePath(QStringLiteral("missing.hwp")));
-        body.AddDocumentFile(QStringLiteral("d_hwp"), dir.path());   // a folder cannot be read as a file
+        body.AddDocumentFile(QStringLiteral("d_hwp"), dir.path()); // a folder cannot be read as a file
         body.AddDocumentFile(QStringLiteral("a_png"), writeFile(dir, QStringLiteral("empty.png"), QByteArray()));
         QCOMPARE(body.Text(), std::string("_csrf_token_name=t&a_hwp=&d_hwp=&a_png="));
     }

@@ -15,12 +15,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("url");
 
-        QTest::newRow("built-in") << "" << "" << "https://127.0.0.1:8443/";
-        QTest::newRow("setting") << "" << "https://qb.example.kr/" << "https://qb.example.kr/";
-        QTest::newRow("environment wins") << "https://10.0.0.5:9443/" << "https://qb.example.kr/"
+        QTest::newRow("built-in") << ""
+                                  << ""
+                                  << "https://127.0.0.1:8443/";
+        QTest::newRow("setting") << ""
+                                 << "https://qb.example.kr/"
+                                 << "https://qb.example.kr/";
+        QTest::newRow("environment wins") << "https://10.0.0.5:9443/"
+                                          << "https://qb.example.kr/"
                                           << "https://10.0.0.5:9443/";
-        QTest::newRow("slash added") << "" << "https://qb.example.kr/bank" << "https://qb.example.kr/bank/";
-        QTest::newRow("blank environment is unset") << "  " << "https://qb.example.kr/" << "https://qb.example.kr/";
+        QTest::newRow("slash added") << ""
+                                     << "https://qb.example.kr/bank"
+                                     << "https://qb.example.kr/bank/";
+        QTest::newRow("blank environment is unset") << "  "
+                                                    << "https://qb.example.kr/"
+                                                    << "https://qb.example.kr/";
     }
 
     void precedence()

@@ -31,9 +31,9 @@ std::string ScriptedServer::Request::header(const std::string& name) const
     return values.empty() ? std::string() : values.front();
 }
 
-ScriptedServer::ScriptedServer()
+ScriptedServer::ScriptedServer(const TestTls* ownTls)
 {
-    const TestTls& tls = TestTls::instance();
+    const TestTls& tls = ownTls ? *ownTls : TestTls::instance();
     m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls.certificatePath).constData(),
                                                     QFile::encodeName(tls.keyPath).constData());
     if (!m_server->is_valid())
@@ -72,15 +72,15 @@ ScriptedServer::ScriptedServer()
     m_server->set_tcp_nodelay(true);
     m_server->Get(".*", [handler](const httplib::Request& req, httplib::Response& res) { handler(req, res, {}); });
     // Reading the body through a content reader: the library's plain handlers refuse form bodies over 8 KiB.
-    m_server->Post(".*", [handler](const httplib::Request& req, httplib::Response& res,
-                                   const httplib::ContentReader& reader) {
-        std::string body;
-        reader([&](const char* data, std::size_t length) {
-            body.append(data, length);
-            return true;
+    m_server->Post(
+        ".*", [handler](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            std::string body;
+            reader([&](const char* data, std::size_t length) {
+                body.append(data, length);
+                return true;
+            });
+            handler(req, res, std::move(body));
         });
-        handler(req, res, std::move(body));
-    });
 
     m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct TestTls;
+
 namespace httplib {
 class SSLServer;
 }
@@ -40,7 +42,8 @@ public:
         std::vector<std::pair<std::string, std::string>> headers;
     };
 
-    ScriptedServer();
+    // Serves with the process's trusted test certificate, or with the one given.
+    explicit ScriptedServer(const TestTls* tls = nullptr);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;

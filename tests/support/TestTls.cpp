@@ -15,8 +15,7 @@
 
 namespace {
 
-template <typename T, void (*Free)(T*)>
-struct Deleter
+template <typename T, void (*Free)(T*)> struct Deleter
 {
     void operator()(T* p) const { Free(p); }
 };
@@ -61,8 +60,8 @@ TestTls makeTls(const QString& dir)
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 7 * 24 * 3600);
     X509_set_pubkey(cert.get(), key.get());
     X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1,
+                               0);
     X509_set_issuer_name(cert.get(), name);
     addExtension(cert.get(), NID_basic_constraints, "critical,CA:TRUE");
     addExtension(cert.get(), NID_key_usage, "critical,digitalSignature,keyCertSign");
@@ -75,13 +74,17 @@ TestTls makeTls(const QString& dir)
     tls.certificatePath = dir + QStringLiteral("/server.crt");
     tls.keyPath = dir + QStringLiteral("/server.key");
     writePem(tls.certificatePath, [&](FILE* f) { return PEM_write_X509(f, cert.get()) == 1; });
-    writePem(tls.keyPath, [&](FILE* f) {
-        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
-    });
+    writePem(tls.keyPath,
+             [&](FILE* f) { return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1; });
     return tls;
 }
 
 } // namespace
+
+TestTls TestTls::makeUntrusted(const QString& dir)
+{
+    return makeTls(dir);
+}
 
 const TestTls& TestTls::instance()
 {

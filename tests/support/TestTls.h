@@ -11,4 +11,6 @@ struct TestTls
 
     // Makes the certificate on first use and points SSL_CERT_FILE at it.
     static const TestTls& instance();
+    // Another self-signed certificate for 127.0.0.1, written to `dir`, that nothing trusts.
+    static TestTls makeUntrusted(const QString& dir);
 };

@@ -18,10 +18,10 @@ struct CategoryRow
 };
 
 constexpr std::array<CategoryRow, 6> kCategoryRows = {{
-    {Category::Education2015, 1201, u"교육청/평가원 (2015 개정)", u"교육청/평가원 (2015 개정)",
-     "COptEducation2015Dlg", 210, "Education2015Opt", "education2015", true},
-    {Category::Education2022, 1202, u"교육청/평가원 (2022 개정)", u"교육청/평가원 (2022 개정)",
-     "COptEducation2022Dlg", 250, "Education2022Opt", "education2022", true},
+    {Category::Education2015, 1201, u"교육청/평가원 (2015 개정)", u"교육청/평가원 (2015 개정)", "COptEducation2015Dlg",
+     210, "Education2015Opt", "education2015", true},
+    {Category::Education2022, 1202, u"교육청/평가원 (2022 개정)", u"교육청/평가원 (2022 개정)", "COptEducation2022Dlg",
+     250, "Education2022Opt", "education2022", true},
     {Category::School2015, 1203, u"고등 내신기출", u"고등 내신기출 (2015 개정)", "COptSchool2015Dlg", 230,
      "School2015Opt", "chapter2015", false},
     {Category::SchoolMid, 1204, u"중등 내신기출", u"중등 내신기출", "COptSchoolMidDlg", 150, "SchoolOptMid",
@@ -61,8 +61,7 @@ constexpr std::array<EventRow, 5> kEventRows = {{
     {UM_FOCUS_MAIN, "UM_FOCUS_MAIN"},
 }};
 
-template <typename Rows, typename Value>
-const auto& rowOf(const Rows& rows, Value value)
+template <typename Rows, typename Value> const auto& rowOf(const Rows& rows, Value value)
 {
     // The enums are dense and the tables in enum order, so this is a plain index; the search keeps it honest
     // should someone reorder a table.
