@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # toolchain
-    build-essential cmake ninja-build pkg-config git
+    build-essential cmake ninja-build pkg-config git curl
     # server client: HTTP, JSON, TLS
     libcpprest-dev libssl-dev openssl
     # user interface and settings

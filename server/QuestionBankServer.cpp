@@ -1,0 +1,494 @@
+#include "server/QuestionBankServer.h"
+
+#include "net/Base64.h"
+#include "server/Encoding.h"
+#include "server/FormData.h"
+#include "server/QuestionStore.h"
+#include "ui/main/Vocabulary.h"
+
+#include <httplib.h>
+#include <openssl/rand.h>
+
+#include <array>
+#include <ctime>
+#include <regex>
+
+namespace {
+
+// What the server says, in the language of its users.
+namespace Text {
+constexpr const char* kLoggedIn = "로그인되었습니다.";
+constexpr const char* kWrongPassword = "아이디 또는 비밀번호가 올바르지 않습니다.";
+constexpr const char* kLoginRequired = "로그인이 필요합니다.";
+constexpr const char* kNoPermission = "이 분류의 문제를 다룰 권한이 없습니다.";
+constexpr const char* kNotFound = "등록된 문제가 없습니다.";
+constexpr const char* kFound = "문제를 찾았습니다.";
+constexpr const char* kDeleted = "삭제되었습니다.";
+constexpr const char* kNothingToDelete = "삭제할 문제가 없습니다.";
+constexpr const char* kInserted = "등록되었습니다.";
+constexpr const char* kBadDocument = "문서 데이터가 올바르지 않습니다.";
+constexpr const char* kStoreFailed = "문제를 저장하지 못했습니다.";
+} // namespace Text
+
+// Result codes other than 0; the client only tells 0 from the rest.
+enum ResultCode
+{
+    kOk = 0,
+    kLoginFailed = 1,
+    kNotLoggedIn = 3,
+    kRefused = 4,
+    kMissing = 5,
+    kInvalidDocument = 6,
+    kStoreError = 9,
+};
+
+constexpr int kClientVersion = 45;
+constexpr auto kSessionLifetime = std::chrono::hours(8);
+constexpr const char* kSessionCookie = "qb_session";
+constexpr const char* kTokenCookie = "_csrf_token_value";
+constexpr const char* kTokenField = "_csrf_token_name";
+
+// The fields that tell one question of a category from another; all other fields are its description.
+struct CategoryRule
+{
+    const char* suffix;
+    std::vector<const char*> identity;
+};
+
+const std::array<CategoryRule, 6> kRules = {{
+    {"education2015", {"type", "year", "month", "level", "department", "number"}},
+    {"education2022", {"type", "year", "month", "level", "department", "number"}},
+    {"chapter2015", {"school", "year", "term", "level", "department", "problem_type", "number"}},
+    {"chapter_mid", {"school", "year", "term", "level", "problem_type", "number"}},
+    {"timestone", {"topic", "type", "number"}},
+    {"daily", {"volume", "prob"}},
+}};
+
+const CategoryRule* ruleFor(const std::string& suffix)
+{
+    for (const auto& rule : kRules) {
+        if (suffix == rule.suffix)
+            return &rule;
+    }
+    return nullptr;
+}
+
+std::optional<Category> categoryFor(const std::string& suffix)
+{
+    for (Category category : kAllCategories) {
+        if (CategoryEndpointSuffix(category).toStdString() == suffix)
+            return category;
+    }
+    return std::nullopt;
+}
+
+bool isDocumentField(const std::string& name)
+{
+    static const std::regex pattern("^[qad]_(hwp|hml|png)$");
+    return std::regex_match(name, pattern);
+}
+
+bool mayUse(int permission, const std::string& suffix)
+{
+    if (permission == 32768)
+        return true;
+    return permission == 16384 && suffix == "chapter_mid";
+}
+
+std::string identityOf(const CategoryRule& rule, const FormData& form)
+{
+    // Length-prefixed, so that no value can imitate a boundary between two others.
+    std::string identity;
+    for (const char* name : rule.identity) {
+        const std::string value = form.Value(name).value_or(std::string());
+        identity += std::to_string(value.size());
+        identity += ':';
+        identity += value;
+        identity += ';';
+    }
+    return identity;
+}
+
+std::string randomHex(int bytes)
+{
+    std::string raw(std::size_t(bytes), '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(raw.data()), bytes) != 1)
+        throw std::runtime_error("no random bytes");
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : raw) {
+        hex += kHex[static_cast<unsigned char>(c) >> 4];
+        hex += kHex[static_cast<unsigned char>(c) & 0xf];
+    }
+    return hex;
+}
+
+// An HTTP date, independent of the process locale.
+std::string httpDate(std::chrono::system_clock::time_point when)
+{
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday], tm.tm_mday,
+                  kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text;
+}
+
+std::string cookieValue(const httplib::Request& req, const std::string& name)
+{
+    const std::string header = req.get_header_value("Cookie");
+    std::size_t start = 0;
+    while (start < header.size()) {
+        std::size_t end = header.find(';', start);
+        if (end == std::string::npos)
+            end = header.size();
+        std::string piece = header.substr(start, end - start);
+        const std::size_t first = piece.find_first_not_of(' ');
+        piece = first == std::string::npos ? std::string() : piece.substr(first);
+        const std::size_t eq = piece.find('=');
+        if (eq != std::string::npos && piece.compare(0, eq, name) == 0 && eq == name.size())
+            return piece.substr(eq + 1);
+        start = end + 1;
+    }
+    return {};
+}
+
+void sendHtml(httplib::Response& res, int status, const char* title)
+{
+    res.status = status;
+    res.set_content(std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>") + title +
+                        "</title></head><body><h1>" + title + "</h1></body></html>",
+                    "text/html; charset=utf-8");
+}
+
+void sendJson(httplib::Response& res, std::string json)
+{
+    res.status = 200;
+    res.set_content(std::move(json), "application/json; charset=utf-8");
+}
+
+std::string resultJson(int code, const char* message)
+{
+    std::string json = "{\"result_code\":" + std::to_string(code) + ",\"result_message\":";
+    AppendJsonString(json, message);
+    json += '}';
+    return json;
+}
+
+std::string questionJson(const QuestionStore::Question& question)
+{
+    std::size_t size = 128;
+    for (const auto& [name, data] : question.documents)
+        size += name.size() + Base64EncodedLength(data.size()) + 8;
+    for (const auto& [name, value] : question.metadata)
+        size += name.size() + value.size() + 8;
+    std::string json;
+    json.reserve(size);
+    json += "{\"result_code\":0,\"result_message\":";
+    AppendJsonString(json, Text::kFound);
+    json += ",\"result\":{";
+    bool first = true;
+    for (const auto& [name, value] : question.metadata) {
+        if (!first)
+            json += ',';
+        first = false;
+        AppendJsonString(json, name);
+        json += ':';
+        AppendJsonString(json, value);
+    }
+    for (const auto& [name, data] : question.documents) {
+        if (!first)
+            json += ',';
+        first = false;
+        AppendJsonString(json, name);
+        json += ":\"";
+        const std::size_t at = json.size();
+        json.resize(at + Base64EncodedLength(data.size()));
+        Base64EncodeInto(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), json.data() + at);
+        json += '"';
+    }
+    json += "}}";
+    return json;
+}
+
+} // namespace
+
+QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
+                                       const std::string& keyPath)
+    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+{
+    m_server->set_payload_max_length(kMaxBodyBytes);
+    // Headers and body leave in two writes; without this every reply waits for the peer's delayed ACK.
+    m_server->set_tcp_nodelay(true);
+    // Idle keep-alive connections hold a worker each: leave room for many clients at once.
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(48); };
+
+    m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        try {
+            handleGet(req, res);
+        } catch (...) {
+            sendHtml(res, 500, "Internal Server Error");
+        }
+    });
+    // A content reader takes the body: the library's plain handlers refuse form bodies over 8 KiB.
+    m_server->Post(".*", [this](const httplib::Request& req, httplib::Response& res,
+                                const httplib::ContentReader& reader) {
+        try {
+            std::string body;
+            const bool complete = reader([&](const char* data, std::size_t length) {
+                body.append(data, length);
+                return true;
+            });
+            if (!complete) {
+                if (res.status < 400)
+                    sendHtml(res, 400, "Bad Request");
+                return;
+            }
+            handlePost(req, res, body);
+        } catch (...) {
+            sendHtml(res, 500, "Internal Server Error");
+        }
+    });
+    m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty()) {
+            switch (res.status) {
+            case 413:
+                sendHtml(res, 413, "Payload Too Large");
+                break;
+            case 400:
+                sendHtml(res, 400, "Bad Request");
+                break;
+            default:
+                break;
+            }
+        }
+    });
+}
+
+QuestionBankServer::~QuestionBankServer()
+{
+    Stop();
+}
+
+bool QuestionBankServer::IsValid() const
+{
+    return m_server->is_valid();
+}
+
+int QuestionBankServer::Bind(const std::string& address, int port)
+{
+    if (port == 0)
+        return m_server->bind_to_any_port(address);
+    return m_server->bind_to_port(address, port) ? port : -1;
+}
+
+void QuestionBankServer::Start()
+{
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() does nothing until the accept loop runs.
+    while (!m_server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void QuestionBankServer::Stop()
+{
+    if (m_thread.joinable()) {
+        m_server->stop();
+        m_thread.join();
+    }
+}
+
+std::string QuestionBankServer::sessionId(const httplib::Request& req) const
+{
+    return cookieValue(req, kSessionCookie);
+}
+
+std::string QuestionBankServer::newSession()
+{
+    const auto now = std::chrono::steady_clock::now();
+    Session session;
+    session.token = randomHex(16);
+    session.lastUse = now;
+    const std::string id = randomHex(24);
+    std::lock_guard lock(m_sessionMutex);
+    std::erase_if(m_sessions, [&](const auto& entry) { return now - entry.second.lastUse > kSessionLifetime; });
+    m_sessions[id] = session;
+    return id;
+}
+
+std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const httplib::Request& req,
+                                                                             const std::string& formToken)
+{
+    const std::string id = sessionId(req);
+    const std::string cookieToken = cookieValue(req, kTokenCookie);
+    if (id.empty() || cookieToken.empty() || formToken != cookieToken)
+        return std::nullopt;
+    std::lock_guard lock(m_sessionMutex);
+    const auto it = m_sessions.find(id);
+    if (it == m_sessions.end() || it->second.token != cookieToken)
+        return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - it->second.lastUse > kSessionLifetime) {
+        m_sessions.erase(it);
+        return std::nullopt;
+    }
+    it->second.lastUse = now;
+    return it->second;
+}
+
+void QuestionBankServer::updateSession(const std::string& id, const Session& session)
+{
+    std::lock_guard lock(m_sessionMutex);
+    const auto it = m_sessions.find(id);
+    if (it != m_sessions.end())
+        it->second = session;
+}
+
+void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Response& res)
+{
+    if (req.path == "/qb") {
+        const std::string id = newSession();
+        std::string token;
+        {
+            std::lock_guard lock(m_sessionMutex);
+            token = m_sessions[id].token;
+        }
+        const std::string expires = httpDate(std::chrono::system_clock::now() + kSessionLifetime);
+        res.headers.emplace("Set-Cookie", std::string(kSessionCookie) + "=" + id + "; expires=" + expires +
+                                              "; Max-Age=28800; path=/; Secure; HttpOnly; SameSite=Strict");
+        res.headers.emplace("Set-Cookie", std::string(kTokenCookie) + "=" + token + "; expires=" + expires +
+                                              "; Max-Age=28800; path=/; Secure; SameSite=Strict");
+        sendHtml(res, 200, "Vellorin question bank");
+    } else if (req.path == "/qb/js_bank/tarvix_app_version") {
+        sendJson(res, "{\"version\":" + std::to_string(kClientVersion) + "}");
+    } else if (req.path == "/qb/js_user/logout") {
+        const std::string id = sessionId(req);
+        {
+            std::lock_guard lock(m_sessionMutex);
+            m_sessions.erase(id);
+        }
+        sendJson(res, resultJson(kOk, ""));
+    } else {
+        sendHtml(res, 404, "Not Found");
+    }
+}
+
+void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body)
+{
+    const std::optional<FormData> form = FormData::Parse(body);
+    if (!form) {
+        sendHtml(res, 400, "Bad Request");
+        return;
+    }
+    std::optional<Session> session = checkedSession(req, form->Value(kTokenField).value_or(std::string()));
+    if (!session) {
+        sendHtml(res, 403, "Forbidden");
+        return;
+    }
+
+    if (req.path == "/qb/js_user/login") {
+        const std::string login = form->Value("ims_id").value_or(std::string());
+        const std::optional<std::string> password = DecodeBase64Strict(form->Value("ims_password").value_or(""));
+        const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
+        if (login.empty() || !permission) {
+            sendJson(res, resultJson(kLoginFailed, Text::kWrongPassword));
+            return;
+        }
+        session->login = login;
+        session->permission = *permission;
+        updateSession(sessionId(req), *session);
+        sendJson(res, resultJson(kOk, Text::kLoggedIn));
+        return;
+    }
+    if (req.path == "/qb/js_user/getpermission") {
+        if (session->login.empty() || form->Value("ims_id") != session->login) {
+            sendJson(res, resultJson(kNotLoggedIn, Text::kLoginRequired));
+            return;
+        }
+        sendJson(res, "{\"result_code\":0,\"result_message\":\"\",\"permission\":\"" +
+                          std::to_string(session->permission) + "\"}");
+        return;
+    }
+    if (req.path == "/qb/js_bank_school/search") {
+        std::string json = "{\"result_code\":0,\"result_message\":\"\",\"dataSearch\":{\"content\":[";
+        bool first = true;
+        for (const auto& [name, region] : m_store.FindSchools(form->Value("searchSchulNm").value_or(""))) {
+            json += first ? "{\"schoolName\":" : ",{\"schoolName\":";
+            first = false;
+            AppendJsonString(json, name);
+            json += ",\"region\":";
+            AppendJsonString(json, region);
+            json += '}';
+        }
+        json += "]}}";
+        sendJson(res, std::move(json));
+        return;
+    }
+
+    static const std::regex questionPath("^/qb/js_bank/(get|delete|insert|duplication_check)/([a-z0-9_]+)$");
+    std::smatch match;
+    const CategoryRule* rule = nullptr;
+    std::optional<Category> category;
+    if (std::regex_match(req.path, match, questionPath)) {
+        rule = ruleFor(match[2]);
+        category = categoryFor(match[2]);
+    }
+    const std::string operation = rule ? std::string(match[1]) : std::string();
+    if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category))) {
+        sendHtml(res, 404, "Not Found");
+        return;
+    }
+    if (session->login.empty()) {
+        sendJson(res, resultJson(kNotLoggedIn, Text::kLoginRequired));
+        return;
+    }
+    if (!mayUse(session->permission, rule->suffix)) {
+        sendJson(res, resultJson(kRefused, Text::kNoPermission));
+        return;
+    }
+
+    const std::string identity = identityOf(*rule, *form);
+    if (operation == "get" || operation == "duplication_check") {
+        const auto question = m_store.GetQuestion(rule->suffix, identity);
+        if (!question) {
+            std::string json = resultJson(kOk, Text::kNotFound);
+            json.insert(json.size() - 1, ",\"result\":null");
+            sendJson(res, std::move(json));
+            return;
+        }
+        sendJson(res, questionJson(*question));
+    } else if (operation == "delete") {
+        if (m_store.RemoveQuestion(rule->suffix, identity))
+            sendJson(res, resultJson(kOk, Text::kDeleted));
+        else
+            sendJson(res, resultJson(kMissing, Text::kNothingToDelete));
+    } else {
+        QuestionStore::Question question;
+        for (const auto& [name, value] : form->Fields()) {
+            if (name == kTokenField)
+                continue;
+            if (!isDocumentField(name)) {
+                question.metadata.emplace_back(name, value);
+                continue;
+            }
+            // An empty value is a document the client did not have; there is nothing to keep.
+            if (value.empty())
+                continue;
+            std::optional<std::string> bytes = DecodeBase64Strict(value);
+            if (!bytes) {
+                sendJson(res, resultJson(kInvalidDocument, Text::kBadDocument));
+                return;
+            }
+            question.documents.emplace_back(name, std::move(*bytes));
+        }
+        if (!m_store.PutQuestion(rule->suffix, identity, question)) {
+            sendJson(res, resultJson(kStoreError, Text::kStoreFailed));
+            return;
+        }
+        sendJson(res, resultJson(kOk, Text::kInserted));
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+class QuestionStore;
+namespace httplib {
+class SSLServer;
+struct Request;
+struct Response;
+} // namespace httplib
+
+// The question bank's web interface as the desktop program sees it, over HTTPS, on top of a QuestionStore.
+class QuestionBankServer
+{
+public:
+    static constexpr std::size_t kMaxBodyBytes = 64u * 1024 * 1024;
+
+    QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath);
+    ~QuestionBankServer();
+    QuestionBankServer(const QuestionBankServer&) = delete;
+    QuestionBankServer& operator=(const QuestionBankServer&) = delete;
+
+    // False when the certificate or key cannot be used.
+    bool IsValid() const;
+    // Binds the address; port 0 picks a free one. Returns the port, or -1.
+    int Bind(const std::string& address, int port);
+    // Serves on a thread of its own until Stop().
+    void Start();
+    void Stop();
+
+private:
+    struct Session
+    {
+        std::string token;
+        std::string login;   // empty until a login succeeds
+        int permission = 0;
+        std::chrono::steady_clock::time_point lastUse;
+    };
+
+    void handleGet(const httplib::Request& req, httplib::Response& res);
+    void handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body);
+    std::string newSession();
+    // The caller's session when its cookies and form token agree with one we issued.
+    std::optional<Session> checkedSession(const httplib::Request& req, const std::string& formToken);
+    void updateSession(const std::string& id, const Session& session);
+    std::string sessionId(const httplib::Request& req) const;
+
+    QuestionStore& m_store;
+    std::unique_ptr<httplib::SSLServer> m_server;
+    std::thread m_thread;
+    std::mutex m_sessionMutex;
+    std::map<std::string, Session> m_sessions;
+};

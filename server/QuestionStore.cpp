@@ -1,0 +1,262 @@
+#include "server/QuestionStore.h"
+
+#include "server/Passwords.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace {
+
+// One prepared statement, finalised however the function leaves.
+class Statement
+{
+public:
+    Statement(sqlite3* db, const char* sql)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            m_stmt = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return m_stmt != nullptr; }
+    Statement& bind(int index, const std::string& text)
+    {
+        if (m_stmt)
+            sqlite3_bind_text(m_stmt, index, text.data(), int(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bindBlob(int index, const std::string& bytes)
+    {
+        if (m_stmt)
+            sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_STATIC);
+        return *this;
+    }
+    Statement& bind(int index, sqlite3_int64 value)
+    {
+        if (m_stmt)
+            sqlite3_bind_int64(m_stmt, index, value);
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error.
+    int step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+    bool run() { return step() == SQLITE_DONE; }
+
+    std::string text(int column) const
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+        return data ? std::string(data, std::size_t(sqlite3_column_bytes(m_stmt, column))) : std::string();
+    }
+    sqlite3_int64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+constexpr const char* kSchema = R"sql(
+PRAGMA journal_mode = WAL;
+PRAGMA foreign_keys = ON;
+CREATE TABLE IF NOT EXISTS users (
+    login TEXT PRIMARY KEY,
+    salt BLOB NOT NULL,
+    hash BLOB NOT NULL,
+    iterations INTEGER NOT NULL,
+    permission INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS schools (
+    name TEXT NOT NULL,
+    region TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS questions (
+    id INTEGER PRIMARY KEY,
+    category TEXT NOT NULL,
+    identity TEXT NOT NULL,
+    updated TEXT NOT NULL DEFAULT (datetime('now')),
+    UNIQUE (category, identity));
+CREATE TABLE IF NOT EXISTS question_fields (
+    question_id INTEGER NOT NULL REFERENCES questions(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    value TEXT NOT NULL,
+    PRIMARY KEY (question_id, position));
+CREATE TABLE IF NOT EXISTS documents (
+    question_id INTEGER NOT NULL REFERENCES questions(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY (question_id, name));
+)sql";
+
+} // namespace
+
+QuestionStore::QuestionStore(const std::string& path)
+{
+    const int rc = sqlite3_open_v2(path.c_str(), &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        m_openError = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return;
+    }
+    sqlite3_busy_timeout(m_db, 10000);
+    if (!exec(kSchema)) {
+        m_openError = sqlite3_errmsg(m_db);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return;
+    }
+    seed();
+}
+
+QuestionStore::~QuestionStore()
+{
+    sqlite3_close(m_db);
+}
+
+bool QuestionStore::exec(const char* sql)
+{
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void QuestionStore::seed()
+{
+    {
+        Statement count(m_db, "SELECT COUNT(*) FROM users");
+        if (count.step() == SQLITE_ROW && count.integer(0) == 0)
+            AddUser(kDemoLogin, kDemoPassword, 32768);
+    }
+    std::lock_guard lock(m_mutex);
+    Statement count(m_db, "SELECT COUNT(*) FROM schools");
+    if (count.step() != SQLITE_ROW || count.integer(0) != 0)
+        return;
+    QFile file(QStringLiteral(":/data/schools.tsv"));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    exec("BEGIN");
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split('\t');
+        if (parts.size() != 2 || line.startsWith('#'))
+            continue;
+        Statement insert(m_db, "INSERT INTO schools (name, region) VALUES (?, ?)");
+        insert.bind(1, parts[0].toStdString()).bind(2, parts[1].toStdString()).run();
+    }
+    exec("COMMIT");
+}
+
+bool QuestionStore::AddUser(const std::string& login, const std::string& password, int permission)
+{
+    const PasswordHash hash = HashPassword(password);
+    std::lock_guard lock(m_mutex);
+    Statement insert(m_db, "INSERT INTO users (login, salt, hash, iterations, permission) VALUES (?, ?, ?, ?, ?) "
+                           "ON CONFLICT (login) DO UPDATE SET salt = excluded.salt, hash = excluded.hash, "
+                           "iterations = excluded.iterations, permission = excluded.permission");
+    return insert.bind(1, login).bindBlob(2, hash.salt).bindBlob(3, hash.hash).bind(4, hash.iterations)
+        .bind(5, permission)
+        .run();
+}
+
+std::optional<int> QuestionStore::CheckPassword(const std::string& login, const std::string& password)
+{
+    PasswordHash stored;
+    int permission = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        Statement select(m_db, "SELECT salt, hash, iterations, permission FROM users WHERE login = ?");
+        if (select.bind(1, login).step() != SQLITE_ROW)
+            return std::nullopt;
+        stored.salt = select.text(0);
+        stored.hash = select.text(1);
+        stored.iterations = int(select.integer(2));
+        permission = int(select.integer(3));
+    }
+    // The slow hash runs outside the lock so that one login does not hold up every other request.
+    if (!VerifyPassword(password, stored))
+        return std::nullopt;
+    return permission;
+}
+
+std::vector<QuestionStore::User> QuestionStore::Users()
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<User> users;
+    Statement select(m_db, "SELECT login, permission FROM users ORDER BY login");
+    while (select.step() == SQLITE_ROW)
+        users.push_back({select.text(0), int(select.integer(1))});
+    return users;
+}
+
+std::vector<std::pair<std::string, std::string>> QuestionStore::FindSchools(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::pair<std::string, std::string>> schools;
+    // instr() compares bytes, so any substring of the UTF-8 name matches; LIKE would treat % and _ specially.
+    Statement select(m_db, "SELECT name, region FROM schools WHERE instr(name, ?) > 0 ORDER BY name");
+    select.bind(1, text);
+    while (select.step() == SQLITE_ROW)
+        schools.emplace_back(select.text(0), select.text(1));
+    return schools;
+}
+
+bool QuestionStore::PutQuestion(const std::string& category, const std::string& identity, const Question& question)
+{
+    std::lock_guard lock(m_mutex);
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    bool ok = Statement(m_db, "DELETE FROM questions WHERE category = ? AND identity = ?")
+                  .bind(1, category)
+                  .bind(2, identity)
+                  .run();
+    ok = ok && Statement(m_db, "INSERT INTO questions (category, identity) VALUES (?, ?)")
+                   .bind(1, category)
+                   .bind(2, identity)
+                   .run();
+    const sqlite3_int64 id = sqlite3_last_insert_rowid(m_db);
+    for (std::size_t i = 0; ok && i < question.metadata.size(); ++i) {
+        ok = Statement(m_db, "INSERT INTO question_fields (question_id, position, name, value) VALUES (?, ?, ?, ?)")
+                 .bind(1, id)
+                 .bind(2, sqlite3_int64(i))
+                 .bind(3, question.metadata[i].first)
+                 .bind(4, question.metadata[i].second)
+                 .run();
+    }
+    for (std::size_t i = 0; ok && i < question.documents.size(); ++i) {
+        ok = Statement(m_db, "INSERT OR REPLACE INTO documents (question_id, name, data) VALUES (?, ?, ?)")
+                 .bind(1, id)
+                 .bind(2, question.documents[i].first)
+                 .bindBlob(3, question.documents[i].second)
+                 .run();
+    }
+    if (!ok || !exec("COMMIT")) {
+        exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::string& category,
+                                                                  const std::string& identity)
+{
+    std::lock_guard lock(m_mutex);
+    Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
+    if (find.bind(1, category).bind(2, identity).step() != SQLITE_ROW)
+        return std::nullopt;
+    const sqlite3_int64 id = find.integer(0);
+
+    Question question;
+    Statement fields(m_db, "SELECT name, value FROM question_fields WHERE question_id = ? ORDER BY position");
+    fields.bind(1, id);
+    while (fields.step() == SQLITE_ROW)
+        question.metadata.emplace_back(fields.text(0), fields.text(1));
+    Statement documents(m_db, "SELECT name, data FROM documents WHERE question_id = ? ORDER BY name");
+    documents.bind(1, id);
+    while (documents.step() == SQLITE_ROW)
+        question.documents.emplace_back(documents.text(0), documents.text(1));
+    return question;
+}
+
+bool QuestionStore::RemoveQuestion(const std::string& category, const std::string& identity)
+{
+    std::lock_guard lock(m_mutex);
+    Statement remove(m_db, "DELETE FROM questions WHERE category = ? AND identity = ?");
+    return remove.bind(1, category).bind(2, identity).run() && sqlite3_changes(m_db) > 0;
+}

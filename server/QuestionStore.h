@@ -1,0 +1,65 @@
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+// Everything the local question-bank server keeps, in one SQLite file: accounts, the school directory and
+// the questions with their documents. Safe to use from the server's worker threads.
+class QuestionStore
+{
+public:
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+
+    struct Question
+    {
+        Fields metadata;    // field name → text, as the client sent it
+        Fields documents;   // "q_hwp", "a_png", … → the file's bytes
+    };
+
+    struct User
+    {
+        std::string login;
+        int permission = 0;
+    };
+
+    // Opens or creates the database; a new one gets the demo account and the sample school directory.
+    explicit QuestionStore(const std::string& path);
+    ~QuestionStore();
+    QuestionStore(const QuestionStore&) = delete;
+    QuestionStore& operator=(const QuestionStore&) = delete;
+
+    bool IsOpen() const { return m_db != nullptr; }
+    std::string OpenError() const { return m_openError; }
+
+    // Adds the account or replaces its password and permission. `password` is the password's bytes as the
+    // client sends them (code page 949).
+    bool AddUser(const std::string& login, const std::string& password, int permission);
+    // The account's permission when the password is right.
+    std::optional<int> CheckPassword(const std::string& login, const std::string& password);
+    std::vector<User> Users();
+
+    // Schools whose name contains `text`, by name.
+    std::vector<std::pair<std::string, std::string>> FindSchools(const std::string& text);
+
+    // Stores the question under its identity, replacing one stored there before, in one transaction.
+    bool PutQuestion(const std::string& category, const std::string& identity, const Question& question);
+    std::optional<Question> GetQuestion(const std::string& category, const std::string& identity);
+    // Whether there was such a question.
+    bool RemoveQuestion(const std::string& category, const std::string& identity);
+
+    static constexpr const char* kDemoLogin = "demo";
+    static constexpr const char* kDemoPassword = "demo1234";
+
+private:
+    bool exec(const char* sql);
+    void seed();
+
+    std::mutex m_mutex;
+    sqlite3* m_db = nullptr;
+    std::string m_openError;
+};

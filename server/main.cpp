@@ -1,0 +1,126 @@
+// vellorin-devserver: a local question-bank server for training, demonstrations and offline work.
+
+#include "net/AnsiCodepage.h"
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+QString defaultDatabasePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Vellorin/devserver.sqlite3");
+}
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "vellorin-devserver: %s\n", qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Block the stop signals before any thread starts, so that only the main thread receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vellorin-devserver"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Local question-bank server for Vellorin (HTTPS only)."));
+    parser.addHelpOption();
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Address to listen on."),
+                                     QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port to listen on."), QStringLiteral("port"),
+                                  QStringLiteral("8443"));
+    const QCommandLineOption cert(QStringLiteral("cert"), QStringLiteral("Server certificate (PEM)."),
+                                  QStringLiteral("file"));
+    const QCommandLineOption key(QStringLiteral("key"), QStringLiteral("Private key of the certificate (PEM)."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("Database file, created on first use."),
+                                QStringLiteral("file"), defaultDatabasePath());
+    const QCommandLineOption addUser(QStringLiteral("add-user"),
+                                     QStringLiteral("Add an account, or change its password and permission, with "
+                                                    "the password read from standard input; then exit."),
+                                     QStringLiteral("login"));
+    const QCommandLineOption permission(QStringLiteral("permission"),
+                                        QStringLiteral("Permission of --add-user: 32768 (all categories), 16384 "
+                                                       "(middle-school exams only) or 4096 (none)."),
+                                        QStringLiteral("level"), QStringLiteral("32768"));
+    const QCommandLineOption listUsers(QStringLiteral("list-users"), QStringLiteral("List the accounts; then exit."));
+    parser.addOptions({address, port, cert, key, db, addUser, permission, listUsers});
+    parser.process(app);
+
+    const QString dbPath = parser.value(db);
+    QDir().mkpath(QFileInfo(dbPath).absolutePath());
+    QuestionStore store(QFile::encodeName(dbPath).toStdString());
+    if (!store.IsOpen())
+        return fail(QStringLiteral("cannot open the database %1: %2").arg(dbPath, QString::fromStdString(store.OpenError())));
+
+    if (parser.isSet(listUsers)) {
+        for (const QuestionStore::User& user : store.Users())
+            std::printf("%s\t%d\n", user.login.c_str(), user.permission);
+        return 0;
+    }
+    if (parser.isSet(addUser)) {
+        bool ok = false;
+        const int level = parser.value(permission).toInt(&ok);
+        if (!ok || (level != 32768 && level != 16384 && level != 4096))
+            return fail(QStringLiteral("the permission must be 32768, 16384 or 4096"));
+        std::string password;
+        if (!std::getline(std::cin, password) || password.empty())
+            return fail(QStringLiteral("no password on standard input"));
+        if (!password.empty() && password.back() == '\r')
+            password.pop_back();
+        // Passwords are checked on their bytes in the Korean Windows code page, as the program sends them.
+        const QByteArray bytes = ToKoreanCodepage(QString::fromUtf8(password));
+        if (!store.AddUser(parser.value(addUser).toStdString(), bytes.toStdString(), level))
+            return fail(QStringLiteral("cannot store the account"));
+        std::printf("account %s stored with permission %d\n", qPrintable(parser.value(addUser)), level);
+        return 0;
+    }
+
+    if (!parser.isSet(cert) || !parser.isSet(key))
+        return fail(QStringLiteral("--cert and --key are required: the server speaks HTTPS only"));
+    bool portOk = false;
+    const int portNumber = parser.value(port).toInt(&portOk);
+    if (!portOk || portNumber < 0 || portNumber > 65535)
+        return fail(QStringLiteral("invalid port %1").arg(parser.value(port)));
+
+    QuestionBankServer server(store, QFile::encodeName(parser.value(cert)).toStdString(),
+                              QFile::encodeName(parser.value(key)).toStdString());
+    if (!server.IsValid())
+        return fail(QStringLiteral("cannot use the certificate %1 with the key %2").arg(parser.value(cert),
+                                                                                        parser.value(key)));
+    const int bound = server.Bind(parser.value(address).toStdString(), portNumber);
+    if (bound < 0)
+        return fail(QStringLiteral("cannot listen on %1:%2").arg(parser.value(address)).arg(portNumber));
+    server.Start();
+    std::printf("vellorin-devserver: listening on https://%s:%d/ (database %s)\n", qPrintable(parser.value(address)),
+                bound, qPrintable(dbPath));
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.Stop();
+    std::printf("vellorin-devserver: stopped\n");
+    return 0;
+}
