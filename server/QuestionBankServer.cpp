@@ -235,24 +235,24 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
         }
     });
     // A content reader takes the body: the library's plain handlers refuse form bodies over 8 KiB.
-    m_server->Post(".*", [this](const httplib::Request& req, httplib::Response& res,
-                                const httplib::ContentReader& reader) {
-        try {
-            std::string body;
-            const bool complete = reader([&](const char* data, std::size_t length) {
-                body.append(data, length);
-                return true;
-            });
-            if (!complete) {
-                if (res.status < 400)
-                    sendHtml(res, 400, "Bad Request");
-                return;
-            }
-            handlePost(req, res, body);
-        } catch (...) {
-            sendHtml(res, 500, "Internal Server Error");
-        }
-    });
+    m_server->Post(".*",
+                   [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+                       try {
+                           std::string body;
+                           const bool complete = reader([&](const char* data, std::size_t length) {
+                               body.append(data, length);
+                               return true;
+                           });
+                           if (!complete) {
+                               if (res.status < 400)
+                                   sendHtml(res, 400, "Bad Request");
+                               return;
+                           }
+                           handlePost(req, res, body);
+                       } catch (...) {
+                           sendHtml(res, 500, "Internal Server Error");
+                       }
+                   });
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) {
             switch (res.status) {
@@ -321,7 +321,7 @@ std::string QuestionBankServer::newSession()
 }
 
 std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const httplib::Request& req,
-                                                                             const std::string& formToken)
+                                                                              const std::string& formToken)
 {
     const std::string id = sessionId(req);
     const std::string cookieToken = cookieValue(req, kTokenCookie);

@@ -38,7 +38,7 @@ private:
     struct Session
     {
         std::string token;
-        std::string login;   // empty until a login succeeds
+        std::string login; // empty until a login succeeds
         int permission = 0;
         std::chrono::steady_clock::time_point lastUse;
     };

@@ -150,7 +150,10 @@ bool QuestionStore::AddUser(const std::string& login, const std::string& passwor
     Statement insert(m_db, "INSERT INTO users (login, salt, hash, iterations, permission) VALUES (?, ?, ?, ?, ?) "
                            "ON CONFLICT (login) DO UPDATE SET salt = excluded.salt, hash = excluded.hash, "
                            "iterations = excluded.iterations, permission = excluded.permission");
-    return insert.bind(1, login).bindBlob(2, hash.salt).bindBlob(3, hash.hash).bind(4, hash.iterations)
+    return insert.bind(1, login)
+        .bindBlob(2, hash.salt)
+        .bindBlob(3, hash.hash)
+        .bind(4, hash.iterations)
         .bind(5, permission)
         .run();
 }

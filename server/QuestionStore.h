@@ -17,8 +17,8 @@ public:
 
     struct Question
     {
-        Fields metadata;    // field name → text, as the client sent it
-        Fields documents;   // "q_hwp", "a_png", … → the file's bytes
+        Fields metadata;  // field name → text, as the client sent it
+        Fields documents; // "q_hwp", "a_png", … → the file's bytes
     };
 
     struct User

@@ -73,7 +73,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(QFileInfo(dbPath).absolutePath());
     QuestionStore store(QFile::encodeName(dbPath).toStdString());
     if (!store.IsOpen())
-        return fail(QStringLiteral("cannot open the database %1: %2").arg(dbPath, QString::fromStdString(store.OpenError())));
+        return fail(
+            QStringLiteral("cannot open the database %1: %2").arg(dbPath, QString::fromStdString(store.OpenError())));
 
     if (parser.isSet(listUsers)) {
         for (const QuestionStore::User& user : store.Users())
@@ -108,8 +109,8 @@ int main(int argc, char* argv[])
     QuestionBankServer server(store, QFile::encodeName(parser.value(cert)).toStdString(),
                               QFile::encodeName(parser.value(key)).toStdString());
     if (!server.IsValid())
-        return fail(QStringLiteral("cannot use the certificate %1 with the key %2").arg(parser.value(cert),
-                                                                                        parser.value(key)));
+        return fail(
+            QStringLiteral("cannot use the certificate %1 with the key %2").arg(parser.value(cert), parser.value(key)));
     const int bound = server.Bind(parser.value(address).toStdString(), portNumber);
     if (bound < 0)
         return fail(QStringLiteral("cannot listen on %1:%2").arg(parser.value(address)).arg(portNumber));

@@ -1,0 +1,468 @@
+#include "net/Communicator.h"
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+#include "net/AnsiCodepage.h"
+
+#include "tests/support/TestTls.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+struct Fixture
+{
+    Category category;
+    CMapStringToString metadata;
+};
+
+// One question per category, with its identity fields and some description.
+QList<Fixture> questions()
+{
+    return {
+        {Category::Education2015,
+         {{"id", "E15-001"},
+          {"type", "기출"},
+          {"prob", "선택형"},
+          {"year", "2025년"},
+          {"month", "6월"},
+          {"level", "3학년"},
+          {"department", "공통"},
+          {"number", "21번"},
+          {"score", "4점"},
+          {"unit", "수열의 극한"},
+          {"sort", "57"}}},
+        {Category::Education2022,
+         {{"id", ""},
+          {"type", "변형1"},
+          {"prob", "단답형"},
+          {"year", "2026년"},
+          {"month", "9월"},
+          {"level", "2학년"},
+          {"department", "이과"},
+          {"number", "30번"},
+          {"score", "4점"},
+          {"unit", "공간벡터"},
+          {"sort", "131"}}},
+        {Category::School2015,
+         {{"school", "서울한빛고등학교"},
+          {"year", "2024년"},
+          {"term", "1학기 기말"},
+          {"level", "2학년"},
+          {"department", "문과"},
+          {"problem_type", "서술형"},
+          {"number", "3번"},
+          {"problem_subtype", "변별력 문제"},
+          {"subject", "수학Ⅱ"},
+          {"unit", "함수의 극한"}}},
+        {Category::SchoolMid,
+         {{"school", "성남한국중학교"},
+          {"year", "2023년"},
+          {"term", "2학기 중간"},
+          {"level", "1학년"},
+          {"problem_type", "선택형"},
+          {"number", "12번"},
+          {"problem_subtype", "기본 문제"},
+          {"class", "1학년"},
+          {"subclass", "수와 연산"},
+          {"finalclass", "소인수분해"}}},
+        {Category::Timestone, {{"topic", "등차수열 & 등비수열"}, {"type", "Level2"}, {"number", "4번"}}},
+        {Category::DailyProject, {{"volume", "volume3"}, {"prob", "금요일 Mission"}}},
+    };
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char& b : bytes)
+        b = char(generator.bounded(256));
+    return bytes;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+constexpr char kAdminPassword[] = "관리자+암호/1";
+
+} // namespace
+
+Q_DECLARE_METATYPE(Category)
+
+class TestDevServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QuestionStore> m_store;
+    std::unique_ptr<QuestionBankServer> m_server;
+    int m_port = 0;
+
+    QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
+
+    std::unique_ptr<CCommunicator> loggedIn(const QString& login, const QString& password)
+    {
+        auto client = std::make_unique<CCommunicator>(baseUrl());
+        if (!client->StartSession() || !client->Login(login, password))
+            return nullptr;
+        return client;
+    }
+
+    std::unique_ptr<httplib::SSLClient> rawClient() const
+    {
+        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", m_port);
+        client->set_ca_cert_path(QFile::encodeName(TestTls::instance().certificatePath).toStdString());
+        client->enable_server_certificate_verification(true);
+        client->set_read_timeout(10, 0);
+        client->set_tcp_nodelay(true);
+        client->set_keep_alive(true);
+        return client;
+    }
+
+    // A session's cookies and token, taken by hand.
+    std::pair<httplib::Headers, std::string> rawSession()
+    {
+        auto client = rawClient();
+        const auto res = client->Get("/qb");
+        std::string session, token;
+        for (const auto& [name, value] : res->headers) {
+            if (name != "Set-Cookie")
+                continue;
+            const std::string pair = value.substr(0, value.find(';'));
+            if (pair.rfind("_csrf_token_value=", 0) == 0)
+                token = pair.substr(pair.find('=') + 1);
+            else
+                session = pair;
+        }
+        return {{{"Cookie", session + "; _csrf_token_value=" + token}}, token};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const TestTls& tls = TestTls::instance();
+        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
+        QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
+        QVERIFY(m_store->AddUser("admin", ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).toStdString(), 32768));
+        QVERIFY(m_store->AddUser("mid", "mid-pass", 16384));
+        QVERIFY(m_store->AddUser("viewer", "viewer-pass", 4096));
+        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                        QFile::encodeName(tls.keyPath).toStdString());
+        QVERIFY(m_server->IsValid());
+        m_port = m_server->Bind("127.0.0.1", 0);
+        QVERIFY(m_port > 0);
+        m_server->Start();
+    }
+
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        m_store.reset();
+    }
+
+    void newDatabaseIsSeeded()
+    {
+        const auto users = m_store->Users();
+        QVERIFY(std::any_of(users.begin(), users.end(),
+                            [](const auto& u) { return u.login == "demo" && u.permission == 32768; }));
+        QVERIFY(loggedIn(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        QCOMPARE(m_store->FindSchools("").size(), std::size_t(51));
+    }
+
+    void versionAndPermissions()
+    {
+        CCommunicator client(baseUrl());
+        QString version;
+        QVERIFY(client.GetVersion(version));
+        QCOMPARE(version, QStringLiteral("45"));
+
+        for (const auto& [login, password, level] :
+             {std::tuple{"admin", kAdminPassword, "32768"}, std::tuple{"mid", "mid-pass", "16384"},
+              std::tuple{"viewer", "viewer-pass", "4096"}}) {
+            auto user = loggedIn(QString::fromUtf8(login), QString::fromUtf8(password));
+            QVERIFY2(user, login);
+            QString permission;
+            QVERIFY(user->GetPermission(QString::fromUtf8(login), permission));
+            QCOMPARE(permission, QString::fromLatin1(level));
+        }
+    }
+
+    void wrongPasswordIsRefused()
+    {
+        CCommunicator client(baseUrl());
+        QVERIFY(client.StartSession());
+        QVERIFY(!client.Login(QStringLiteral("admin"), QStringLiteral("관리자+암호/2")));
+        QCOMPARE(
+            client.GetLastErrorText(),
+            QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n아이디 또는 비밀번호가 올바르지 않습니다."));
+        QVERIFY(!client.Login(QStringLiteral("nobody"), QStringLiteral("x")));
+        // Not logged in: no permission, and no question operation.
+        QString permission;
+        QVERIFY(client.GetPermission(QStringLiteral("admin"), permission));
+        QCOMPARE(permission, QString());
+        CMapStringToString request, reply;
+        QVERIFY(!client.GetTimestone(&request, &reply));
+        QVERIFY(
+            client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, Line: 2073)")));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("index");
+        const auto all = questions();
+        for (int i = 0; i < all.size(); ++i)
+            QTest::addRow("%s", qPrintable(CategoryEndpointSuffix(all[i].category))) << i;
+    }
+
+    void roundTrip()
+    {
+        QFETCH(int, index);
+        const Fixture fixture = questions().at(index);
+        auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
+        QVERIFY(client);
+
+        QTemporaryDir files;
+        QMap<QString, QByteArray> documents = {
+            {"q_hwp", randomBytes(200000 + index, 1 + index)},
+            {"a_hwp", randomBytes(3, 2 + index)},
+            {"d_hwp", randomBytes(70001, 3 + index)},
+            {"q_png", randomBytes(40000, 4 + index)},
+        };
+        CMapStringToString hwp, png;
+        for (auto it = documents.cbegin(); it != documents.cend(); ++it) {
+            const QString path = writeFile(files.filePath(it.key()), it.value());
+            (it.key().endsWith(QLatin1String("_png")) ? png : hwp).SetAt(it.key(), path);
+        }
+        // A document the client could not write arrives empty and is not kept.
+        png.SetAt(QStringLiteral("a_png"), files.filePath(QStringLiteral("missing.png")));
+
+        CMapStringToString before;
+        QVERIFY(client->CheckDuplicate(fixture.category, &fixture.metadata, &before));
+        QVERIFY(before.IsEmpty());
+
+        QVERIFY2(client->InsertQuestion(fixture.category, &fixture.metadata, &hwp, &png),
+                 qPrintable(client->GetLastErrorText()));
+
+        for (bool duplicationCheck : {true, false}) {
+            CMapStringToString stored;
+            QVERIFY(duplicationCheck ? client->CheckDuplicate(fixture.category, &fixture.metadata, &stored)
+                                     : client->GetQuestion(fixture.category, &fixture.metadata, &stored));
+            for (auto it = fixture.metadata.begin(); it != fixture.metadata.end(); ++it)
+                QCOMPARE(stored.Value(it.key()), it.value());
+            for (auto it = documents.cbegin(); it != documents.cend(); ++it) {
+                QString text;
+                QVERIFY2(stored.Lookup(it.key(), text), qPrintable(it.key()));
+                QCOMPARE(QByteArray::fromBase64(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors), it.value());
+            }
+            QVERIFY(!stored.Contains(QStringLiteral("a_png")));
+            QCOMPARE(stored.GetCount(), fixture.metadata.GetCount() + documents.size());
+        }
+
+        QVERIFY(client->DeleteQuestion(fixture.category, &fixture.metadata));
+        CMapStringToString after;
+        QVERIFY(client->GetQuestion(fixture.category, &fixture.metadata, &after));
+        QVERIFY(after.IsEmpty());
+        QVERIFY(!client->DeleteQuestion(fixture.category, &fixture.metadata));
+        QVERIFY(client->GetLastErrorText().endsWith(QStringLiteral(" \r\n삭제할 문제가 없습니다.")));
+    }
+
+    void insertOverwritesAndIdentityDecides()
+    {
+        auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
+        QVERIFY(client);
+        QTemporaryDir files;
+        const QString first = writeFile(files.filePath("first"), "first version");
+        const QString second = writeFile(files.filePath("second"), "second version");
+
+        CMapStringToString question{{"volume", "volume1"}, {"prob", "월요일 1번"}, {"note", "처음"}};
+        CMapStringToString other{{"volume", "volume1"}, {"prob", "월요일 2번"}};
+        const CMapStringToString noPng;
+        CMapStringToString hwp{{"q_hwp", first}};
+        QVERIFY(client->InsertDailyProject(&question, &hwp, &noPng));
+        QVERIFY(client->InsertDailyProject(&other, &hwp, &noPng));
+        question.SetAt(QStringLiteral("note"), QStringLiteral("고침"));
+        hwp.SetAt(QStringLiteral("q_hwp"), second);
+        QVERIFY(client->InsertDailyProject(&question, &hwp, &noPng));
+
+        CMapStringToString stored, otherStored;
+        QVERIFY(client->GetDailyProject(&question, &stored));
+        QCOMPARE(stored.Value("note"), QStringLiteral("고침"));
+        QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()), QByteArray("second version"));
+        QVERIFY(client->GetDailyProject(&other, &otherStored));
+        QCOMPARE(QByteArray::fromBase64(otherStored.Value("q_hwp").toLatin1()), QByteArray("first version"));
+    }
+
+    void permissionLevelsDecideCategories()
+    {
+        auto mid = loggedIn(QStringLiteral("mid"), QStringLiteral("mid-pass"));
+        auto viewer = loggedIn(QStringLiteral("viewer"), QStringLiteral("viewer-pass"));
+        QVERIFY(mid && viewer);
+        const CMapStringToString none;
+        for (const Fixture& fixture : questions()) {
+            const bool midAllowed = fixture.category == Category::SchoolMid;
+            CMapStringToString reply;
+            QCOMPARE(mid->GetQuestion(fixture.category, &fixture.metadata, &reply), midAllowed);
+            QCOMPARE(mid->InsertQuestion(fixture.category, &fixture.metadata, &none, &none), midAllowed);
+            if (!midAllowed)
+                QVERIFY(mid->GetLastErrorText().endsWith(QStringLiteral("이 분류의 문제를 다룰 권한이 없습니다.")));
+            QVERIFY(!viewer->GetQuestion(fixture.category, &fixture.metadata, &reply));
+            QVERIFY(!viewer->DeleteQuestion(fixture.category, &fixture.metadata));
+        }
+        QVERIFY(mid->DeleteSchoolMid(&questions()[3].metadata));
+    }
+
+    void schoolSearchBySubstring()
+    {
+        auto client = loggedIn(QStringLiteral("viewer"), QStringLiteral("viewer-pass"));
+        QVERIFY(client);
+        CFieldMapList list;
+        QVERIFY(client->FindSchools(QStringLiteral("한국"), &list));
+        QCOMPARE(list.size(), 4);
+        for (const CMapStringToString& school : list) {
+            QVERIFY(school.Value("schoolName").contains(QStringLiteral("한국")));
+            QVERIFY(!school.Value("region").isEmpty());
+        }
+        client->FreeResultList(&list);
+        QVERIFY(client->FindSchools(QStringLiteral("바다"), &list));
+        QCOMPARE(list.size(), 2);
+        client->FreeResultList(&list);
+        QVERIFY(client->FindSchools(QStringLiteral("100%_"), &list));
+        QVERIFY(list.isEmpty());
+    }
+
+    void tokenAndSessionAreChecked()
+    {
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded; charset=utf-8";
+        // No cookies at all.
+        auto res = client->Post("/qb/js_user/login", "_csrf_token_name=x&ims_id=demo&ims_password=ZGVtbzEyMzQ=", form);
+        QVERIFY(res);
+        QCOMPARE(res->status, 403);
+
+        auto [cookies, token] = rawSession();
+        // Cookies, but a form token that is not the cookie's.
+        res = client->Post("/qb/js_user/login", cookies,
+                           "_csrf_token_name=wrong&ims_id=demo&ims_password=ZGVtbzEyMzQ=", form);
+        QCOMPARE(res->status, 403);
+        // Both right.
+        res = client->Post("/qb/js_user/login", cookies,
+                           "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D", form);
+        QCOMPARE(res->status, 200);
+        QVERIFY(res->body.find("\"result_code\":0") != std::string::npos);
+
+        // After logout the session is gone and its token with it.
+        res = client->Get("/qb/js_user/logout", cookies);
+        QCOMPARE(res->status, 200);
+        res = client->Post("/qb/js_user/getpermission", cookies, "_csrf_token_name=" + token + "&ims_id=demo", form);
+        QCOMPARE(res->status, 403);
+
+        // The client's own flow: without a session start it has neither cookie nor token.
+        CCommunicator fresh(baseUrl());
+        QVERIFY(!fresh.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        QCOMPARE(fresh.GetLastErrorText(), QString());
+    }
+
+    void concurrentInsertsAreAllKept()
+    {
+        constexpr int kClients = 20;
+        std::atomic<int> inserted{0};
+        std::vector<std::thread> threads;
+        QTemporaryDir files;
+        for (int i = 0; i < kClients; ++i) {
+            writeFile(files.filePath(QString::number(i)), randomBytes(50000 + i, 100 + quint32(i)));
+        }
+        for (int i = 0; i < kClients; ++i) {
+            threads.emplace_back([&, i] {
+                auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
+                if (!client)
+                    return;
+                const CMapStringToString question{
+                    {"topic", "동시 입력"}, {"type", "Level1"}, {"number", QStringLiteral("%1번").arg(i)}};
+                const CMapStringToString hwp{{"q_hwp", files.filePath(QString::number(i))}};
+                const CMapStringToString png;
+                if (client->InsertTimestone(&question, &hwp, &png))
+                    ++inserted;
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        QCOMPARE(inserted.load(), kClients);
+
+        auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
+        for (int i = 0; i < kClients; ++i) {
+            const CMapStringToString question{
+                {"topic", "동시 입력"}, {"type", "Level1"}, {"number", QStringLiteral("%1번").arg(i)}};
+            CMapStringToString stored;
+            QVERIFY(client->GetTimestone(&question, &stored));
+            QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()),
+                     randomBytes(50000 + i, 100 + quint32(i)));
+        }
+    }
+
+    void badRequestsGetAnAnswer()
+    {
+        auto [cookies, token] = rawSession();
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded";
+        QStringList paths = {
+            "/qb/js_user/login",       "/qb/js_user/getpermission",           "/qb/js_bank_school/search",
+            "/qb/js_bank/get/unknown", "/qb/js_bank/duplication_check/daily", "/qb/nothing"};
+        for (Category category : kAllCategories) {
+            for (const char* op : {"get", "delete", "insert", "duplication_check"})
+                paths.append(
+                    QStringLiteral("/qb/js_bank/%1/%2").arg(QLatin1String(op), CategoryEndpointSuffix(category)));
+        }
+        QRandomGenerator generator(77);
+        const std::vector<std::string> bodies = {
+            "",
+            "%",
+            "%zz",
+            "a=%f",
+            "_csrf_token_name=" + token + "&ims_id=%ff%fe",
+            "&&&===&",
+            "_csrf_token_name=" + token + "&q_hwp=not*base64&volume=1",
+            "_csrf_token_name=" + token + "&q_png=QUJD%3D",
+            std::string(100000, '&'),
+            randomBytes(4096, 9).toStdString(),
+        };
+        for (const QString& path : paths) {
+            for (std::size_t i = 0; i < bodies.size(); ++i) {
+                const auto res = client->Post(path.toStdString(), cookies, bodies[i], form);
+                QVERIFY2(res, qPrintable(path));
+                QVERIFY2(res->status == 200 || res->status == 400 || res->status == 403 || res->status == 404,
+                         qPrintable(QStringLiteral("%1 body %2: %3").arg(path).arg(i).arg(res->status)));
+            }
+        }
+        // Random bytes in place of a whole request.
+        for (int i = 0; i < 20; ++i) {
+            auto raw = rawClient();
+            const QByteArray junk = randomBytes(int(generator.bounded(1, 3000)), quint32(i));
+            raw->Post("/qb/js_bank/insert/daily", cookies, junk.toStdString(), "application/octet-stream");
+        }
+        // A body over 64 MiB is refused before it is stored.
+        const auto big = client->Post("/qb/js_bank/insert/daily", cookies,
+                                      std::string(QuestionBankServer::kMaxBodyBytes + 1, 'a'), form);
+        QVERIFY(big);
+        QCOMPARE(big->status, 413);
+
+        CCommunicator check(baseUrl());
+        QString version;
+        QVERIFY(check.GetVersion(version));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDevServer)
+#include "tst_devserver.moc"
