@@ -22,38 +22,39 @@ std::optional<std::string> DecodeBase64Strict(std::string_view text)
 {
     if (text.size() % 4 != 0)
         return std::nullopt;
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
+    std::size_t padding = 0;
+    if (!text.empty() && text.back() == '=')
+        padding = text[text.size() - 2] == '=' ? 2 : 1;
+    std::string out(text.size() / 4 * 3 - padding, '\0');
+    char* o = out.data();
     for (std::size_t i = 0; i < text.size(); i += 4) {
-        const bool last = i + 4 == text.size();
         const int a = kDecode[static_cast<unsigned char>(text[i])];
         const int b = kDecode[static_cast<unsigned char>(text[i + 1])];
         if (a < 0 || b < 0)
             return std::nullopt;
-        const char c3 = text[i + 2];
-        const char c4 = text[i + 3];
-        if (last && c3 == '=' && c4 == '=') {
+        const bool last = i + 4 == text.size();
+        if (last && padding == 2) {
             if (b & 0x0f)
                 return std::nullopt;
-            out += char((a << 2) | (b >> 4));
+            *o++ = char((a << 2) | (b >> 4));
             break;
         }
-        const int c = kDecode[static_cast<unsigned char>(c3)];
+        const int c = kDecode[static_cast<unsigned char>(text[i + 2])];
         if (c < 0)
             return std::nullopt;
-        if (last && c4 == '=') {
+        if (last && padding == 1) {
             if (c & 0x03)
                 return std::nullopt;
-            out += char((a << 2) | (b >> 4));
-            out += char(((b & 0x0f) << 4) | (c >> 2));
+            *o++ = char((a << 2) | (b >> 4));
+            *o++ = char(((b & 0x0f) << 4) | (c >> 2));
             break;
         }
-        const int d = kDecode[static_cast<unsigned char>(c4)];
+        const int d = kDecode[static_cast<unsigned char>(text[i + 3])];
         if (d < 0)
             return std::nullopt;
-        out += char((a << 2) | (b >> 4));
-        out += char(((b & 0x0f) << 4) | (c >> 2));
-        out += char(((c & 0x03) << 6) | d);
+        *o++ = char((a << 2) | (b >> 4));
+        *o++ = char(((b & 0x0f) << 4) | (c >> 2));
+        *o++ = char(((c & 0x03) << 6) | d);
     }
     return out;
 }

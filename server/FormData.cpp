@@ -17,22 +17,29 @@ std::optional<std::string> decode(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Copy the plain stretch up to the next escape in one go: documents are megabytes of plain text.
+        std::size_t plain = i;
+        while (plain < text.size() && text[plain] != '%' && text[plain] != '+')
+            ++plain;
+        out.append(text.data() + i, plain - i);
+        i = plain;
+        if (i == text.size())
+            break;
+        if (text[i] == '+') {
             out += ' ';
-        } else if (c == '%') {
-            if (i + 2 >= text.size())
-                return std::nullopt;
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            out += char(high * 16 + low);
-            i += 2;
-        } else {
-            out += c;
+            ++i;
+            continue;
         }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = hexValue(text[i + 1]);
+        const int low = hexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += char(high * 16 + low);
+        i += 3;
     }
     if (!IsValidUtf8(out))
         return std::nullopt;

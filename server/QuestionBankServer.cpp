@@ -10,6 +10,7 @@
 #include <openssl/rand.h>
 
 #include <array>
+#include <cstdlib>
 #include <ctime>
 #include <regex>
 
@@ -168,7 +169,9 @@ void sendHtml(httplib::Response& res, int status, const char* title)
 void sendJson(httplib::Response& res, std::string json)
 {
     res.status = 200;
-    res.set_content(std::move(json), "application/json; charset=utf-8");
+    // set_content() would copy the body, which holds whole documents.
+    res.body = std::move(json);
+    res.set_header("Content-Type", "application/json; charset=utf-8");
 }
 
 std::string resultJson(int code, const char* message)

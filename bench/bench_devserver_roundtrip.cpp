@@ -1,0 +1,131 @@
+// Insert and get back a question with three 5 MB documents through the client, against the local server
+// running in a child process; prints the round trip time and the server's peak memory.
+
+#include "net/Communicator.h"
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+#include "tests/support/TestTls.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+long statusKiB(pid_t pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+pid_t startServer(const QString& dbPath, int* port)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const TestTls& tls = TestTls::instance();
+        QuestionStore store(QFile::encodeName(dbPath).toStdString());
+        QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                  QFile::encodeName(tls.keyPath).toStdString());
+        const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;
+        if (p > 0)
+            server.Start();
+        if (write(fds[1], &p, sizeof p) != sizeof p)
+            _exit(1);
+        close(fds[1]);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    const bool ok = read(fds[0], port, sizeof *port) == sizeof *port && *port > 0;
+    close(fds[0]);
+    return ok ? pid : -1;
+}
+
+} // namespace
+
+int main()
+{
+    TestTls::instance();
+    QTemporaryDir dir;
+    int port = 0;
+    const pid_t server = startServer(dir.filePath(QStringLiteral("bench.sqlite3")), &port);
+    if (server < 0) {
+        std::fprintf(stderr, "cannot start the server process\n");
+        return 1;
+    }
+    const long serverBefore = statusKiB(server, "VmHWM:");
+
+    constexpr qint64 kDocumentSize = 5 * 1000 * 1000;
+    QRandomGenerator generator(11);
+    CMapStringToString hwp;
+    QList<QByteArray> contents;
+    for (const char* key : {"q_hwp", "a_hwp", "d_hwp"}) {
+        QByteArray bytes(kDocumentSize, Qt::Uninitialized);
+        generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), kDocumentSize / 4);
+        const QString path = dir.filePath(QLatin1String(key));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return 1;
+        hwp.SetAt(QLatin1String(key), path);
+        contents.append(bytes);
+    }
+
+    CCommunicator client(QStringLiteral("https://127.0.0.1:%1/").arg(port));
+    if (!client.StartSession() ||
+        !client.Login(QLatin1String(QuestionStore::kDemoLogin), QLatin1String(QuestionStore::kDemoPassword))) {
+        std::fprintf(stderr, "cannot log in: %s\n", qPrintable(client.GetLastErrorText()));
+        kill(server, SIGTERM);
+        return 1;
+    }
+    const CMapStringToString request{{"type", "기출"},   {"year", "2026년"},     {"month", "6월"},
+                                     {"level", "3학년"}, {"department", "공통"}, {"number", "30번"}};
+    const CMapStringToString png;
+
+    double best = 1e9;
+    bool identical = true;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        CMapStringToString reply;
+        bool ok = client.InsertEducation2015(&request, &hwp, &png);
+        const double insertSeconds = double(timer.nsecsElapsed()) / 1e9;
+        ok = ok && client.GetEducation2015(&request, &reply);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (!ok) {
+            std::fprintf(stderr, "round trip failed: %s\n", qPrintable(client.GetLastErrorText()));
+            kill(server, SIGTERM);
+            return 1;
+        }
+        identical = identical &&
+                    QByteArray::fromBase64(reply.Value(QStringLiteral("q_hwp")).toLatin1()) == contents[0] &&
+                    QByteArray::fromBase64(reply.Value(QStringLiteral("d_hwp")).toLatin1()) == contents[2];
+        best = std::min(best, seconds);
+        std::printf("round %d: insert + get of 3 x 5 MB: %.0f ms (insert %.0f ms, get %.0f ms)\n", round + 1,
+                    seconds * 1e3, insertSeconds * 1e3, (seconds - insertSeconds) * 1e3);
+    }
+    const long serverPeak = statusKiB(server, "VmHWM:");
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+
+    std::printf("best round trip: %.0f ms (target under 1000 ms); documents came back %s\n", best * 1e3,
+                identical ? "byte-identical" : "DIFFERENT");
+    std::printf("server peak resident size: %.1f MiB (%.1f MiB before the first request)\n",
+                double(serverPeak) / 1024.0, double(serverBefore) / 1024.0);
+    return identical ? 0 : 1;
+}
