@@ -6,6 +6,7 @@
 #include "tests/support/TestTls.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,6 +181,47 @@ private Q_SLOTS:
                             [](const auto& u) { return u.login == "demo" && u.permission == 32768; }));
         QVERIFY(loggedIn(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(m_store->FindSchools("").size(), std::size_t(51));
+    }
+
+    void administration()
+    {
+        const QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
+        auto run = [&](const QStringList& arguments, const QByteArray& input = {}) {
+            QProcess process;
+            process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH), QStringList{QStringLiteral("--db"), db} + arguments);
+            process.write(input);
+            process.closeWriteChannel();
+            process.waitForFinished(30000);
+            return std::pair{process.exitCode(),
+                             QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+        };
+
+        auto [code, output] = run({QStringLiteral("--add-user"), QStringLiteral("편집자"),
+                                   QStringLiteral("--permission"), QStringLiteral("16384")},
+                                  QStringLiteral("비밀번호 1\n").toUtf8());
+        QCOMPARE(code, 0);
+        std::tie(code, output) = run({QStringLiteral("--list-users")});
+        QCOMPARE(code, 0);
+        QCOMPARE(output, QStringLiteral("demo\t32768\n편집자\t16384\n"));
+
+        // The password is kept as the hash of its code page 949 bytes, as the program sends them.
+        QuestionStore store(QFile::encodeName(db).toStdString());
+        QCOMPARE(store.CheckPassword(QStringLiteral("편집자").toStdString(),
+                                     ToKoreanCodepage(QStringLiteral("비밀번호 1")).toStdString()),
+                 std::optional<int>(16384));
+        QVERIFY(!store.CheckPassword(QStringLiteral("편집자").toStdString(), "비밀번호 1"));
+
+        std::tie(code, output) = run(
+            {QStringLiteral("--add-user"), QStringLiteral("x"), QStringLiteral("--permission"), QStringLiteral("7")},
+            "pw\n");
+        QCOMPARE(code, 1);
+        std::tie(code, output) = run({QStringLiteral("--port"), QStringLiteral("0")});
+        QCOMPARE(code, 1);
+        QVERIFY(output.contains(QStringLiteral("--cert and --key are required")));
+        std::tie(code, output) = run({QStringLiteral("--help")});
+        QCOMPARE(code, 0);
+        for (const char* option : {"--address", "--port", "--cert", "--key", "--db", "--add-user", "--list-users"})
+            QVERIFY2(output.contains(QLatin1String(option)), option);
     }
 
     void versionAndPermissions()
