@@ -385,6 +385,27 @@ private Q_SLOTS:
         QVERIFY(list.isEmpty());
     }
 
+    void sessionStartSetsTwoCookies()
+    {
+        auto client = rawClient();
+        const auto res = client->Get("/qb");
+        QVERIFY(res);
+        QCOMPARE(res->status, 200);
+        QVERIFY(res->get_header_value("Content-Type").rfind("text/html", 0) == 0);
+        std::vector<std::string> cookies;
+        for (const auto& [name, value] : res->headers) {
+            if (name == "Set-Cookie")
+                cookies.push_back(value);
+        }
+        QCOMPARE(cookies.size(), std::size_t(2));
+        QVERIFY(cookies[0].rfind("qb_session=", 0) == 0);
+        QVERIFY(cookies[1].rfind("_csrf_token_value=", 0) == 0);
+        for (const std::string& cookie : cookies) {
+            QVERIFY(cookie.find("; path=/") != std::string::npos);
+            QVERIFY(cookie.find("; expires=") != std::string::npos);
+        }
+    }
+
     void tokenAndSessionAreChecked()
     {
         auto client = rawClient();
