@@ -11,7 +11,7 @@ packages=(
     # user interface and settings
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-nanum
     # images
-    cimg-dev libpng-dev zlib1g-dev
+    cimg-dev libpng-dev zlib1g-dev imagemagick
     # local server and test servers
     libcpp-httplib-dev libsqlite3-dev
     # benchmarks

@@ -1,0 +1,283 @@
+#include "workflow/PageImage.h"
+
+#include "tests/workflow/BmpFile.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The image as Qt's own decoders see it: an independent reader of what we wrote.
+QImage decoded(const QString& path)
+{
+    return QImage(path).convertToFormat(QImage::Format_RGB888);
+}
+
+} // namespace
+
+class TestPageImage : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void noContentLeavesTheFile_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QRect>("block"); // empty: an all-white page
+
+        QTest::newRow("all white") << 101 << 53 << QRect();
+        QTest::newRow("touches left") << 101 << 53 << QRect(0, 20, 5, 5);
+        QTest::newRow("touches top") << 101 << 53 << QRect(40, 0, 5, 5);
+        QTest::newRow("touches right") << 101 << 53 << QRect(96, 20, 5, 5);
+        QTest::newRow("touches bottom") << 101 << 53 << QRect(40, 48, 5, 5);
+        // One white column left of the content gives left = 0, which counts as touching.
+        QTest::newRow("content from x = 1") << 101 << 53 << QRect(1, 20, 5, 5);
+        QTest::newRow("content from y = 1") << 101 << 53 << QRect(40, 1, 5, 5);
+        QTest::newRow("one pixel wide page") << 1 << 9 << QRect();
+    }
+
+    void noContentLeavesTheFile()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QRect, block);
+        BmpFile bmp = block.isNull()
+                          ? PageWithBlock(width, height, -1, -1, -1, -1)
+                          : PageWithBlock(width, height, block.left(), block.top(), block.right(), block.bottom());
+        const QString file = path(QStringLiteral("page.BMP"));
+        QVERIFY(bmp.write(file));
+        const QByteArray before = readAll(file);
+        QVERIFY(!TrimPageImage(file));
+        QCOMPARE(readAll(file), before);
+    }
+
+    void trimsToContentWithFrame_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QRect>("block");
+        QTest::addColumn<bool>("topDown");
+
+        QTest::newRow("2 x 2 in the middle") << 10 << 10 << QRect(4, 4, 2, 2) << false;
+        QTest::newRow("content from x = 2") << 37 << 21 << QRect(2, 5, 3, 3) << false;
+        // On the right and at the bottom one white line is enough: the result is that line's index.
+        QTest::newRow("content to W - 2 and H - 2") << 37 << 21 << QRect(30, 10, 6, 10) << false;
+        QTest::newRow("odd width, row padding") << 1023 << 31 << QRect(100, 10, 801, 7) << false;
+        QTest::newRow("top-down rows") << 55 << 40 << QRect(10, 3, 20, 30) << true;
+    }
+
+    void trimsToContentWithFrame()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QRect, block);
+        QFETCH(bool, topDown);
+
+        // Every content pixel has its own colour, so that a shifted or swapped channel shows.
+        BmpFile bmp;
+        bmp.width = width;
+        bmp.height = height;
+        bmp.topDown = topDown;
+        bmp.pixel = [block](int x, int y) {
+            return block.contains(x, y) ? QColor(x % 200, y % 200, (x * 7 + y) % 250) : QColor(255, 255, 255);
+        };
+        const QString file = path(QStringLiteral("trim.bmp"));
+        QVERIFY(bmp.write(file));
+        QVERIFY(TrimPageImage(file));
+
+        const QImage trimmed = decoded(file);
+        QCOMPARE(trimmed.size(), block.size() + QSize(2, 2));
+        for (int y = 0; y < trimmed.height(); ++y) {
+            for (int x = 0; x < trimmed.width(); ++x) {
+                const QColor expected = bmp.pixel(block.left() - 1 + x, block.top() - 1 + y);
+                QCOMPARE(trimmed.pixelColor(x, y), expected);
+            }
+        }
+        // The result is a 24-bit BMP again.
+        QCOMPARE(readAll(file).mid(28, 2), QByteArray("\x18\x00", 2));
+    }
+
+    void nearWhiteIsContent()
+    {
+        const QString file = path(QStringLiteral("grey.bmp"));
+        QVERIFY(PageWithBlock(20, 20, 9, 9, 9, 9, QColor(254, 254, 254)).write(file));
+        QVERIFY(TrimPageImage(file));
+        QCOMPARE(decoded(file).size(), QSize(3, 3));
+
+        QVERIFY(PageWithBlock(20, 20, 9, 9, 9, 9, QColor(255, 255, 254)).write(file));
+        QVERIFY(TrimPageImage(file));
+        QCOMPARE(decoded(file).pixelColor(1, 1), QColor(255, 255, 254));
+    }
+
+    void otherBmpLayoutsGoThroughTheLibrary()
+    {
+        BmpFile bmp = PageWithBlock(33, 17, 5, 6, 12, 9, QColor(200, 30, 90));
+        bmp.bitsPerPixel = 32;
+        const QString file = path(QStringLiteral("deep.bmp"));
+        QVERIFY(bmp.write(file));
+        QVERIFY(TrimPageImage(file));
+        const QImage trimmed = decoded(file);
+        QCOMPARE(trimmed.size(), QSize(10, 6));
+        QCOMPARE(trimmed.pixelColor(1, 1), QColor(200, 30, 90));
+        QCOMPARE(trimmed.pixelColor(0, 0), QColor(255, 255, 255));
+    }
+
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray good = PageWithBlock(64, 64, 10, 10, 20, 20).bytes();
+        QTest::newRow("truncated pixels") << good.left(good.size() - 100);
+        QTest::newRow("header only") << good.left(54);
+        QTest::newRow("cut header") << good.left(20);
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not a bitmap") << QByteArray("%PDF-1.7 this is no image at all, just text of some length.");
+        QByteArray huge = good;
+        huge[18] = char(0xff);
+        huge[19] = char(0xff);
+        huge[20] = char(0xff);
+        huge[21] = char(0x7f); // width 2^31 - 1
+        QTest::newRow("absurd width") << huge;
+    }
+
+    void unreadableFiles()
+    {
+        QFETCH(QByteArray, content);
+        const QString file = path(QStringLiteral("broken.bmp"));
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(content);
+        }
+        QVERIFY(!TrimPageImage(file));
+        QCOMPARE(readAll(file), content);
+
+        QString png = QStringLiteral("unchanged");
+        QString error;
+        QVERIFY(!ConvertPageImageToPng(file, png, &error));
+        QCOMPARE(png, QStringLiteral("unchanged"));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(QFile::exists(file));
+        QVERIFY(!QFile::exists(PngPathFor(file)));
+    }
+
+    void missingFile()
+    {
+        QVERIFY(!TrimPageImage(path(QStringLiteral("nothing.bmp"))));
+        QString png;
+        QVERIFY(!ConvertPageImageToPng(path(QStringLiteral("nothing.bmp")), png));
+        QVERIFY(png.isEmpty());
+    }
+
+    void scanThreadThatCannotStart()
+    {
+        const QString file = path(QStringLiteral("threads.bmp"));
+        QVERIFY(PageWithBlock(300, 200, 50, 50, 100, 100).write(file));
+        const QByteArray before = readAll(file);
+        std::atomic<int> started{0};
+        std::atomic<int> finished{0};
+        // The third thread cannot be started: the two running scans must end before the trim gives up.
+        const ThreadStarter failThird = [&](std::function<void()> work) -> std::optional<std::thread> {
+            if (started++ == 2)
+                return std::nullopt;
+            return std::thread([&finished, work = std::move(work)] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                work();
+                ++finished;
+            });
+        };
+        QVERIFY(!TrimPageImage(file, failThird));
+        QCOMPARE(finished.load(), 2);
+        QCOMPARE(readAll(file), before);
+    }
+
+    void scansStartInOrder()
+    {
+        const QString file = path(QStringLiteral("order.bmp"));
+        QVERIFY(PageWithBlock(30, 20, 5, 5, 9, 9).write(file));
+        std::vector<int> order;
+        std::mutex mutex;
+        int next = 0;
+        const ThreadStarter recording = [&](std::function<void()> work) -> std::optional<std::thread> {
+            std::lock_guard lock(mutex);
+            order.push_back(next++);
+            return std::thread(std::move(work));
+        };
+        QVERIFY(TrimPageImage(file, recording));
+        QCOMPARE(order, (std::vector<int>{0, 1, 2, 3}));
+    }
+
+    void pngPath_data()
+    {
+        QTest::addColumn<QString>("bitmap");
+        QTest::addColumn<QString>("png");
+        QTest::newRow("absolute") << "/w/_q.BMP"
+                                  << "/w/_q.png";
+        QTest::newRow("dots in folder and name") << "/a.b/c.d.BMP"
+                                                 << "/a.b/c.d.png";
+        QTest::newRow("relative") << "_d.BMP"
+                                  << "_d.png";
+        QTest::newRow("korean folder") << QStringLiteral("/문제/_a.BMP") << QStringLiteral("/문제/_a.png");
+    }
+
+    void pngPath()
+    {
+        QFETCH(QString, bitmap);
+        QFETCH(QString, png);
+        QCOMPARE(PngPathFor(bitmap), png);
+    }
+
+    void convertsTrimmedPageToPng()
+    {
+        BmpFile bmp;
+        bmp.width = 61;
+        bmp.height = 45;
+        bmp.pixel = [](int x, int y) {
+            return x > 5 && x < 50 && y > 3 && y < 40 ? QColor(x * 4, y * 5, 255 - x) : QColor(255, 255, 255);
+        };
+        const QString file = path(QStringLiteral("_q.BMP"));
+        QVERIFY(bmp.write(file));
+        QVERIFY(TrimPageImage(file));
+        const QImage trimmed = decoded(file);
+
+        // A PNG from an earlier run sits at the target: it must not survive as this run's page.
+        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(PngPathFor(file)));
+        QString png;
+        QString error;
+        QVERIFY2(ConvertPageImageToPng(file, png, &error), qPrintable(error));
+        QCOMPARE(png, path(QStringLiteral("_q.png")));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(readAll(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(decoded(png), trimmed);
+    }
+
+    void convertFailsWhenTheTargetCannotBeReplaced()
+    {
+        const QString file = path(QStringLiteral("_x.BMP"));
+        QVERIFY(PageWithBlock(20, 20, 5, 5, 9, 9).write(file));
+        QVERIFY(QDir().mkpath(PngPathFor(file))); // a folder where the PNG should go
+        QString png;
+        QString error;
+        QVERIFY(!ConvertPageImageToPng(file, png, &error));
+        QVERIFY(png.isEmpty());
+        QVERIFY(!error.isEmpty());
+        QVERIFY(QFile::exists(file));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageImage)
+#include "tst_pageimage.moc"

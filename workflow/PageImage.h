@@ -1,0 +1,48 @@
+#pragma once
+
+// Post-processing of the page images that the editors render: cut the white margins down to a one-pixel
+// white frame around the content, tell whether there is any content at all, and convert to PNG.
+
+#include "workflow/WorkerThreads.h"
+
+#include <QString>
+
+class PageRaster;
+
+enum MarginSide
+{
+    MarginLeft = 0,
+    MarginTop = 1,
+    MarginRight = 2,
+    MarginBottom = 3,
+};
+
+// One margin scan: the page (shared, read only), where the result goes, and which side to scan.
+struct ScanRecord
+{
+    const PageRaster* pImage = nullptr;
+    int* pResult = nullptr;
+    int nSide = MarginLeft;
+};
+
+// Computes one side's result. A pixel is white only when all three samples are 255.
+//   left:   the largest x such that columns 0..x are all white
+//   top:    the largest y such that rows 0..y are all white
+//   right:  the smallest x such that columns x..W-1 are all white
+//   bottom: the smallest y such that rows y..H-1 are all white
+// A side whose outermost line is not white keeps 0.
+void ScanWhiteMargin(ScanRecord* pRecord);
+
+// Trims the bitmap in place to its content plus a one-pixel white frame. The four sides are scanned on four
+// threads. True: content found and the file now holds the trimmed image. False: the file cannot be read, it
+// has no content (or content on an outermost line), or the trimmed image cannot be written; the file is
+// then left as it was.
+bool TrimPageImage(const QString& strBitmapPath, const ThreadStarter& starter = DefaultThreadStarter());
+
+// The PNG beside a bitmap: same folder and base name, extension ".png".
+QString PngPathFor(const QString& strBitmapPath);
+
+// Writes the bitmap as PNG beside it and deletes the bitmap. True: strPngPath holds the PNG's path. False:
+// strPngPath is unchanged, the bitmap stays, no PNG is left at the target, and *pstrError (when given)
+// says why.
+bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QString* pstrError = nullptr);
