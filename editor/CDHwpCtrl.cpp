@@ -1,0 +1,399 @@
+#include "editor/CDHwpCtrl.h"
+
+#include "editor/DocumentFile.h"
+#include "editor/PageView.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontComboBox>
+#include <QImageReader>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QTextList>
+#include <QTextTable>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kDefaultFamily = QStringLiteral("NanumGothic");
+constexpr double kDefaultPointSize = 10.0;
+
+QFont defaultFont()
+{
+    QFont font(kDefaultFamily);
+    font.setPointSizeF(kDefaultPointSize);
+    return font;
+}
+
+} // namespace
+
+const QStringList& CDHwpCtrl::ToolbarNames()
+{
+    static const QStringList names = {
+        QStringLiteral("TOOLBAR_MENU"),         QStringLiteral("TOOLBAR_STANDARD"), QStringLiteral("TOOLBAR_FORMAT"),
+        QStringLiteral("TOOLBAR_DRAW"),         QStringLiteral("TOOLBAR_TABLE"),    QStringLiteral("TOOLBAR_IMAGE"),
+        QStringLiteral("TOOLBAR_NUMBERBULLET"),
+    };
+    return names;
+}
+
+CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
+{
+    m_document.setDefaultFont(defaultFont());
+    m_document.setUndoRedoEnabled(true);
+    m_view = new PageView(&m_document);
+    m_scroll = new QScrollArea;
+    m_scroll->setObjectName(QStringLiteral("pageScroll"));
+    m_scroll->setWidget(m_view);
+    m_scroll->setAlignment(Qt::AlignHCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    buildToolbars();
+    m_layout->addWidget(m_scroll, 1);
+    setFocusProxy(m_view);
+    SetPage(m_page);
+}
+
+CDHwpCtrl::~CDHwpCtrl() = default;
+
+bool CDHwpCtrl::Create(const QRect& rect, QWidget* parent, int nID)
+{
+    if (!parent || !rect.isValid())
+        return false;
+    setParent(parent);
+    setGeometry(rect);
+    m_controlId = nID;
+    setObjectName(QStringLiteral("editor%1").arg(nID));
+    show();
+    return true;
+}
+
+void CDHwpCtrl::ClearDocument(int option)
+{
+    Q_UNUSED(option);
+    m_document.clear();
+    m_document.setDefaultFont(defaultFont());
+    m_document.clearUndoRedoStacks();
+    m_view->setTextCursor(QTextCursor(&m_document));
+    m_view->setPage(m_page, Zoom());
+}
+
+std::unique_ptr<EditorAction> CDHwpCtrl::NewAction(const QString& actionId)
+{
+    return std::make_unique<EditorAction>(this, actionId);
+}
+
+std::unique_ptr<EditorParameterSet> CDHwpCtrl::NewParameterSet(const QString& setId)
+{
+    return std::make_unique<EditorParameterSet>(setId);
+}
+
+void CDHwpCtrl::SetPage(const PageGeometry& page)
+{
+    m_page = page;
+    m_view->setPage(m_page, Zoom());
+}
+
+int CDHwpCtrl::Zoom() const
+{
+    return m_view ? m_view->zoom() : 100;
+}
+
+void CDHwpCtrl::SetViewSettings(const EditorParameterSet& settings)
+{
+    if (settings.IntItem(QStringLiteral("ZoomType"), 0) != 0)
+        return;
+    const int ratio = settings.IntItem(QStringLiteral("ZoomRatio"), Zoom());
+    if (ratio > 0)
+        m_view->setPage(m_page, ratio);
+}
+
+bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format)
+{
+    const QString upper = format.toUpper();
+    if ((upper != QLatin1String("BMP") && upper != QLatin1String("PNG")) || dpi < 1 || dpi > 2400 || page < 0 ||
+        page >= m_view->physicalPageCount())
+        return false;
+    QImage::Format pixelFormat;
+    switch (depth) {
+    case 1:
+        pixelFormat = QImage::Format_Mono;
+        break;
+    case 8:
+        pixelFormat = QImage::Format_Grayscale8;
+        break;
+    case 24:
+        pixelFormat = QImage::Format_RGB888;
+        break;
+    case 32:
+        pixelFormat = QImage::Format_RGB32;
+        break;
+    default:
+        return false;
+    }
+    const QSizeF inches = QSizeF(m_page.paperWidth, m_page.paperHeight) / PageGeometry::kUnitsPerInch;
+    QImage image(qRound(inches.width() * dpi), qRound(inches.height() * dpi), QImage::Format_RGB888);
+    if (image.isNull())
+        return false;
+    image.fill(Qt::white);
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.scale(dpi / 72.0, dpi / 72.0);
+        PageView::paintPage(&painter, &m_document, m_page, page);
+    }
+    if (pixelFormat != QImage::Format_RGB888)
+        image = image.convertToFormat(pixelFormat);
+    return image.save(basePath + u'.' + format, upper.toLatin1().constData());
+}
+
+bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const QString& argument)
+{
+    Q_UNUSED(argument);
+    bool ok = false;
+    if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) == 0) {
+        PageGeometry page = m_page;
+        ok = DocumentFile::LoadNative(m_document, page, path);
+        if (ok)
+            m_page = page;
+    } else if (format.compare(QLatin1String("HWPML2X"), Qt::CaseInsensitive) == 0) {
+        ok = DocumentFile::ImportHwpml(m_document, path);
+    }
+    if (!ok) {
+        ClearDocument(1);
+        return false;
+    }
+    m_document.clearUndoRedoStacks();
+    m_view->setTextCursor(QTextCursor(&m_document));
+    m_view->setPage(m_page, Zoom());
+    return true;
+}
+
+bool CDHwpCtrl::SaveDocument(const QString& path, const QString& format, const QString& argument)
+{
+    Q_UNUSED(argument);
+    if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+        return false;
+    return DocumentFile::SaveNative(m_document, m_page, path);
+}
+
+void CDHwpCtrl::SetToolbarItems(int toolbarId, const QString& name)
+{
+    Q_UNUSED(toolbarId);
+    if (m_toolbars.contains(name) && !m_toolbarItems.contains(name))
+        m_toolbarItems.append(name);
+}
+
+void CDHwpCtrl::ShowToolbars(int flag)
+{
+    for (auto it = m_toolbars.cbegin(); it != m_toolbars.cend(); ++it)
+        it.value()->setVisible(flag != 0 && m_toolbarItems.contains(it.key()));
+}
+
+QStringList CDHwpCtrl::VisibleToolbars() const
+{
+    QStringList visible;
+    for (const QString& name : ToolbarNames()) {
+        if (m_toolbars.value(name) && !m_toolbars.value(name)->isHidden())
+            visible.append(name);
+    }
+    return visible;
+}
+
+void CDHwpCtrl::RegisterExtensionModule(const QString& moduleType, const QString& moduleData)
+{
+    // The built-in editor opens and saves only where it is told to; it keeps the registration for the record.
+    m_modules.append(moduleType + u'=' + moduleData);
+}
+
+void CDHwpCtrl::InsertPicture(const QImage& image)
+{
+    if (image.isNull())
+        return;
+    const QString name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictureCount);
+    m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    QTextImageFormat format;
+    format.setName(name);
+    // Pictures keep their size in points at 96 dpi, but never overflow the column.
+    const double width = std::min(image.width() * 0.75, m_page.columnWidth());
+    format.setWidth(width);
+    format.setHeight(image.height() * width / image.width());
+    QTextCursor cursor = m_view->textCursor();
+    cursor.insertImage(format);
+    m_view->setTextCursor(cursor);
+}
+
+void CDHwpCtrl::InsertTable(int rows, int columns)
+{
+    QTextTableFormat format;
+    format.setBorder(0.5);
+    format.setCellPadding(2);
+    format.setCellSpacing(0);
+    format.setBorderCollapse(true);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QTextCursor cursor = m_view->textCursor();
+    cursor.insertTable(rows, columns, format);
+    m_view->setTextCursor(cursor);
+}
+
+void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
+{
+    QTextCursor cursor = m_view->textCursor();
+    cursor.mergeCharFormat(format);
+    m_view->setTextCursor(cursor);
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::buildToolbars()
+{
+    auto makeToolbar = [this](const QString& name) {
+        auto* bar = new QToolBar(this);
+        bar->setObjectName(name);
+        bar->setIconSize(QSize(16, 16));
+        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        bar->hide();
+        m_toolbars.insert(name, bar);
+        m_layout->addWidget(bar);
+        return bar;
+    };
+    auto add = [this](QToolBar* bar, const QString& text, const QString& objectName, auto&& slot) {
+        QAction* action = bar->addAction(text);
+        action->setObjectName(objectName);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    auto onCursor = [this](auto&& change) {
+        return [this, change] {
+            QTextCursor cursor = m_view->textCursor();
+            change(cursor);
+            m_view->setTextCursor(cursor);
+            m_view->setFocus();
+        };
+    };
+    auto insertPicture = [this] {
+        const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("그림 넣기"), QString(),
+                                                          QStringLiteral("그림 (*.png *.jpg *.jpeg *.bmp *.gif)"));
+        if (!file.isEmpty())
+            InsertPicture(QImageReader(file).read());
+    };
+
+    QToolBar* menu = makeToolbar(QStringLiteral("TOOLBAR_MENU"));
+    auto* editMenuButton = new QToolButton(menu);
+    editMenuButton->setObjectName(QStringLiteral("editMenuButton"));
+    editMenuButton->setText(QStringLiteral("편집"));
+    editMenuButton->setPopupMode(QToolButton::InstantPopup);
+    auto* editMenu = new QMenu(editMenuButton);
+    connect(editMenu->addAction(QStringLiteral("실행 취소")), &QAction::triggered, this,
+            onCursor([this](QTextCursor& c) { m_document.undo(&c); }));
+    connect(editMenu->addAction(QStringLiteral("다시 실행")), &QAction::triggered, this,
+            onCursor([this](QTextCursor& c) { m_document.redo(&c); }));
+    connect(editMenu->addAction(QStringLiteral("모두 선택")), &QAction::triggered, this,
+            onCursor([](QTextCursor& c) { c.select(QTextCursor::Document); }));
+    editMenuButton->setMenu(editMenu);
+    menu->addWidget(editMenuButton);
+
+    QToolBar* standard = makeToolbar(QStringLiteral("TOOLBAR_STANDARD"));
+    add(standard, QStringLiteral("실행 취소"), QStringLiteral("undoAction"),
+        onCursor([this](QTextCursor& c) { m_document.undo(&c); }));
+    add(standard, QStringLiteral("다시 실행"), QStringLiteral("redoAction"),
+        onCursor([this](QTextCursor& c) { m_document.redo(&c); }));
+    for (const auto& [text, name, sequence] :
+         {std::tuple{QStringLiteral("오려 두기"), QStringLiteral("cutAction"), QKeySequence::Cut},
+          std::tuple{QStringLiteral("복사하기"), QStringLiteral("copyAction"), QKeySequence::Copy},
+          std::tuple{QStringLiteral("붙이기"), QStringLiteral("pasteAction"), QKeySequence::Paste}}) {
+        add(standard, text, name, [this, sequence = sequence] {
+            // The view handles the clipboard keys; send it the matching key sequence.
+            const QKeyCombination key = QKeySequence(sequence)[0];
+            QKeyEvent event(QEvent::KeyPress, key.key(), key.keyboardModifiers());
+            QCoreApplication::sendEvent(m_view, &event);
+        });
+    }
+
+    QToolBar* format = makeToolbar(QStringLiteral("TOOLBAR_FORMAT"));
+    auto* fontBox = new QFontComboBox(format);
+    fontBox->setObjectName(QStringLiteral("fontCombo"));
+    fontBox->setCurrentFont(defaultFont());
+    connect(fontBox, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
+        QTextCharFormat f;
+        f.setFontFamilies({font.family()});
+        mergeFormat(f);
+    });
+    format->addWidget(fontBox);
+    auto* sizeBox = new QComboBox(format);
+    sizeBox->setObjectName(QStringLiteral("sizeCombo"));
+    for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40, 48, 72})
+        sizeBox->addItem(QString::number(size), size);
+    sizeBox->setCurrentIndex(sizeBox->findData(10));
+    connect(sizeBox, &QComboBox::activated, this, [this, sizeBox](int index) {
+        QTextCharFormat f;
+        f.setFontPointSize(sizeBox->itemData(index).toInt());
+        mergeFormat(f);
+    });
+    format->addWidget(sizeBox);
+    auto toggle = [this](const QString& text, const QString& name, auto&& apply) {
+        QToolBar* bar = m_toolbars.value(QStringLiteral("TOOLBAR_FORMAT"));
+        QAction* action = bar->addAction(text);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, apply](bool on) {
+            QTextCharFormat f;
+            apply(f, on);
+            mergeFormat(f);
+        });
+        return action;
+    };
+    toggle(QStringLiteral("진하게"), QStringLiteral("boldAction"),
+           [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); });
+    toggle(QStringLiteral("기울임"), QStringLiteral("italicAction"),
+           [](QTextCharFormat& f, bool on) { f.setFontItalic(on); });
+    toggle(QStringLiteral("밑줄"), QStringLiteral("underlineAction"),
+           [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); });
+    toggle(QStringLiteral("위 첨자"), QStringLiteral("superscriptAction"), [](QTextCharFormat& f, bool on) {
+        f.setVerticalAlignment(on ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal);
+    });
+    toggle(QStringLiteral("아래 첨자"), QStringLiteral("subscriptAction"), [](QTextCharFormat& f, bool on) {
+        f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
+    });
+    for (const auto& [text, name, alignment] :
+         {std::tuple{QStringLiteral("왼쪽"), QStringLiteral("alignLeftAction"), Qt::Alignment(Qt::AlignLeft)},
+          std::tuple{QStringLiteral("가운데"), QStringLiteral("alignCenterAction"), Qt::Alignment(Qt::AlignHCenter)},
+          std::tuple{QStringLiteral("오른쪽"), QStringLiteral("alignRightAction"), Qt::Alignment(Qt::AlignRight)},
+          std::tuple{QStringLiteral("양쪽"), QStringLiteral("alignJustifyAction"), Qt::Alignment(Qt::AlignJustify)}}) {
+        add(format, text, name, onCursor([alignment = alignment](QTextCursor& c) {
+                QTextBlockFormat block;
+                block.setAlignment(alignment);
+                c.mergeBlockFormat(block);
+            }));
+    }
+    add(format, QStringLiteral("글자 색"), QStringLiteral("colourAction"), [this] {
+        const QColor colour = QColorDialog::getColor(Qt::black, this, QStringLiteral("글자 색"));
+        if (colour.isValid()) {
+            QTextCharFormat f;
+            f.setForeground(colour);
+            mergeFormat(f);
+        }
+    });
+
+    add(makeToolbar(QStringLiteral("TOOLBAR_DRAW")), QStringLiteral("그림 넣기"), QStringLiteral("drawPictureAction"),
+        insertPicture);
+    add(makeToolbar(QStringLiteral("TOOLBAR_TABLE")), QStringLiteral("표 넣기"), QStringLiteral("insertTableAction"),
+        [this] { InsertTable(3, 3); });
+    add(makeToolbar(QStringLiteral("TOOLBAR_IMAGE")), QStringLiteral("그림 넣기"),
+        QStringLiteral("insertPictureAction"), insertPicture);
+    QToolBar* lists = makeToolbar(QStringLiteral("TOOLBAR_NUMBERBULLET"));
+    add(lists, QStringLiteral("문단 번호"), QStringLiteral("numberingAction"),
+        onCursor([](QTextCursor& c) { c.createList(QTextListFormat::ListDecimal); }));
+    add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
+        onCursor([](QTextCursor& c) { c.createList(QTextListFormat::ListDisc); }));
+}

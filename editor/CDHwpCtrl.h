@@ -1,0 +1,81 @@
+#pragma once
+
+#include "editor/EditorAction.h"
+#include "editor/EditorParameterSet.h"
+#include "editor/PageGeometry.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QTextDocument>
+#include <QTextFormat>
+#include <QWidget>
+
+#include <memory>
+
+class PageView;
+class QScrollArea;
+class QToolBar;
+class QVBoxLayout;
+
+// One document editor: the page view with its toolbars, driven through the operations the rest of the
+// program uses on an editor (clear, actions and parameter sets, render a page image, open and save).
+class CDHwpCtrl : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The toolbar groups, by the names the program asks for.
+    static const QStringList& ToolbarNames();
+    static constexpr qint32 kControlVersion = 0x08050000; // 8.5: the top byte is the major version
+
+    explicit CDHwpCtrl(QWidget* parent = nullptr);
+    ~CDHwpCtrl() override;
+
+    // Places the editor in `rect` of `parent` under the control id `nID`. False when it cannot be placed.
+    bool Create(const QRect& rect, QWidget* parent, int nID);
+    int ControlId() const { return m_controlId; }
+
+    void ClearDocument(int option);
+    std::unique_ptr<EditorAction> NewAction(const QString& actionId);
+    std::unique_ptr<EditorParameterSet> NewParameterSet(const QString& setId);
+    // Writes page `page` at `dpi` dots per inch and `depth` bits per pixel (1, 8, 24 or 32) to
+    // `basePath` + "." + `format`; "BMP" and "PNG" are known. False, and nothing written, otherwise.
+    bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
+    // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves an empty document.
+    bool OpenDocument(const QString& path, const QString& format, const QString& argument);
+    bool SaveDocument(const QString& path, const QString& format, const QString& argument);
+    void SetToolbarItems(int toolbarId, const QString& name);
+    void ShowToolbars(int flag);
+    void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);
+    // The "ViewProperties" set: "ZoomType" 0 takes "ZoomRatio" in percent.
+    void SetViewSettings(const EditorParameterSet& settings);
+    qint32 ControlVersion() const { return kControlVersion; }
+
+    PageGeometry Page() const { return m_page; }
+    void SetPage(const PageGeometry& page);
+    int Zoom() const;
+    QTextDocument* Document() { return &m_document; }
+    PageView* View() const { return m_view; }
+    QStringList VisibleToolbars() const;
+    QStringList RegisteredModules() const { return m_modules; }
+
+    // Editing commands of the toolbars, also for tests and automation.
+    void InsertPicture(const QImage& image);
+    void InsertTable(int rows, int columns);
+
+private:
+    void buildToolbars();
+    QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
+    void mergeFormat(const QTextCharFormat& format);
+
+    QTextDocument m_document;
+    PageGeometry m_page;
+    PageView* m_view = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QVBoxLayout* m_layout = nullptr;
+    QHash<QString, QToolBar*> m_toolbars;
+    QStringList m_toolbarItems;
+    QStringList m_modules;
+    int m_controlId = 0;
+    int m_pictureCount = 0;
+};

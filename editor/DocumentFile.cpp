@@ -1,0 +1,235 @@
+#include "editor/DocumentFile.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QFile>
+#include <QHash>
+#include <QImage>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QXmlStreamReader>
+
+namespace {
+
+int PageGeometry::*const kPageFields[] = {
+    &PageGeometry::paperWidth, &PageGeometry::paperHeight, &PageGeometry::topMargin,    &PageGeometry::bottomMargin,
+    &PageGeometry::leftMargin, &PageGeometry::rightMargin, &PageGeometry::headerLength, &PageGeometry::footerLength,
+    &PageGeometry::gutter,     &PageGeometry::columnCount, &PageGeometry::columnGap,
+};
+
+// Every picture the document shows, by resource name.
+QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
+{
+    QList<QPair<QString, QImage>> found;
+    QSet<QString> seen;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            if (seen.contains(name))
+                continue;
+            seen.insert(name);
+            const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(name));
+            QImage image = resource.value<QImage>();
+            if (image.isNull())
+                image = QImage(name); // a picture named by its file
+            if (!image.isNull())
+                found.append({name, image});
+        }
+    }
+    return found;
+}
+
+QColor colourFromColorref(qint64 value)
+{
+    // Windows COLORREF: 0x00BBGGRR.
+    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
+}
+
+Qt::Alignment alignmentOf(const QString& align)
+{
+    if (align == QLatin1String("Center"))
+        return Qt::AlignHCenter;
+    if (align == QLatin1String("Right"))
+        return Qt::AlignRight;
+    if (align == QLatin1String("Left"))
+        return Qt::AlignLeft;
+    return Qt::AlignJustify;
+}
+
+} // namespace
+
+bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path)
+{
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << kFormatVersion;
+        for (auto field : kPageFields)
+            out << qint32(page.*field);
+        out << document.toHtml();
+        const auto images = pictures(document);
+        out << quint32(images.size());
+        for (const auto& [name, image] : images) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            out << name << png;
+        }
+        if (out.status() != QDataStream::Ok)
+            return false;
+    }
+    // Written beside and renamed over: a failed save never leaves half a document.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(kSignature, kSignatureSize);
+    file.write(payload);
+    return file.commit();
+}
+
+bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.read(kSignatureSize) != QByteArray(kSignature, kSignatureSize))
+        return false;
+    QDataStream in(&file);
+    in.setVersion(QDataStream::Qt_6_4);
+    quint32 version = 0;
+    in >> version;
+    if (version != kFormatVersion)
+        return false;
+    PageGeometry loaded;
+    for (auto field : kPageFields) {
+        qint32 value = 0;
+        in >> value;
+        loaded.*field = value;
+    }
+    QString html;
+    quint32 count = 0;
+    in >> html >> count;
+    if (in.status() != QDataStream::Ok || !loaded.isUsable() || count > 100000)
+        return false;
+    QList<QPair<QString, QImage>> images;
+    for (quint32 i = 0; i < count; ++i) {
+        QString name;
+        QByteArray png;
+        in >> name >> png;
+        QImage image;
+        if (in.status() != QDataStream::Ok || !image.loadFromData(png, "PNG"))
+            return false;
+        images.append({name, image});
+    }
+    document.clear();
+    for (const auto& [name, image] : images)
+        document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    document.setHtml(html);
+    page = loaded;
+    return true;
+}
+
+bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QXmlStreamReader xml(&file);
+
+    QHash<QString, QTextCharFormat> charShapes;
+    QHash<QString, Qt::Alignment> paraShapes;
+    QHash<QString, QString> hangulFonts; // font id → face name, for the Hangul face list
+
+    QTextDocument imported;
+    imported.setDefaultFont(document.defaultFont());
+    QTextCursor cursor(&imported);
+    bool sawRoot = false;
+    bool firstParagraph = true;
+    QString fontListLanguage;
+    QTextCharFormat* shape = nullptr;
+    QTextCharFormat current;
+
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto name = xml.name();
+            const auto attributes = xml.attributes();
+            if (!sawRoot) {
+                if (name != QLatin1String("HWPML"))
+                    return false;
+                sawRoot = true;
+            } else if (name == QLatin1String("FONTFACE")) {
+                fontListLanguage = attributes.value(QLatin1String("Lang")).toString();
+            } else if (name == QLatin1String("FONT") && fontListLanguage == QLatin1String("Hangul")) {
+                hangulFonts.insert(attributes.value(QLatin1String("Id")).toString(),
+                                   attributes.value(QLatin1String("Name")).toString());
+            } else if (name == QLatin1String("CHARSHAPE")) {
+                QTextCharFormat format;
+                const double height = attributes.value(QLatin1String("Height")).toDouble();
+                if (height > 0)
+                    format.setFontPointSize(height / 100.0);
+                if (attributes.hasAttribute(QLatin1String("TextColor")))
+                    format.setForeground(colourFromColorref(attributes.value(QLatin1String("TextColor")).toLongLong()));
+                shape = &charShapes[attributes.value(QLatin1String("Id")).toString()];
+                *shape = format;
+            } else if (shape && name == QLatin1String("FONTID")) {
+                const QString face = hangulFonts.value(attributes.value(QLatin1String("Hangul")).toString());
+                if (!face.isEmpty())
+                    shape->setFontFamilies({face});
+            } else if (shape && name == QLatin1String("BOLD")) {
+                shape->setFontWeight(QFont::Bold);
+            } else if (shape && name == QLatin1String("ITALIC")) {
+                shape->setFontItalic(true);
+            } else if (shape && name == QLatin1String("UNDERLINE")) {
+                shape->setFontUnderline(true);
+            } else if (shape && name == QLatin1String("SUPERSCRIPT")) {
+                shape->setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+            } else if (shape && name == QLatin1String("SUBSCRIPT")) {
+                shape->setVerticalAlignment(QTextCharFormat::AlignSubScript);
+            } else if (name == QLatin1String("PARASHAPE")) {
+                paraShapes.insert(attributes.value(QLatin1String("Id")).toString(),
+                                  alignmentOf(attributes.value(QLatin1String("Align")).toString()));
+            } else if (name == QLatin1String("P")) {
+                QTextBlockFormat block;
+                block.setAlignment(
+                    paraShapes.value(attributes.value(QLatin1String("ParaShape")).toString(), Qt::AlignJustify));
+                if (firstParagraph)
+                    cursor.setBlockFormat(block);
+                else
+                    cursor.insertBlock(block, QTextCharFormat());
+                firstParagraph = false;
+            } else if (name == QLatin1String("TEXT")) {
+                current = charShapes.value(attributes.value(QLatin1String("CharShape")).toString());
+            } else if (name == QLatin1String("CHAR")) {
+                // Text with tabs and line breaks in between, up to the end of the element.
+                while (!xml.atEnd()) {
+                    xml.readNext();
+                    if (xml.isCharacters())
+                        cursor.insertText(xml.text().toString(), current);
+                    else if (xml.isStartElement() && xml.name() == QLatin1String("TAB"))
+                        cursor.insertText(QStringLiteral("\t"), current);
+                    else if (xml.isStartElement() && xml.name() == QLatin1String("LINEBREAK"))
+                        cursor.insertText(QString(QChar::LineSeparator), current);
+                    else if (xml.isEndElement() && xml.name() == QLatin1String("CHAR"))
+                        break;
+                }
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("CHARSHAPE")) {
+            shape = nullptr;
+        }
+    }
+    if (xml.hasError() || !sawRoot)
+        return false;
+
+    document.clear();
+    document.setHtml(imported.toHtml());
+    return true;
+}

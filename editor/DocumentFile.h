@@ -1,0 +1,34 @@
+#pragma once
+
+#include "editor/PageGeometry.h"
+
+#include <QString>
+
+class QTextDocument;
+
+// The editor's files.
+//
+// Native format (what SaveDocument writes for "HWP"): the signature "VLRDOC" 0D 0A 1A 0A, then a Qt data
+// stream (version Qt 6.4, big-endian) holding: quint32 format version (1); the page as eleven qint32 in the
+// order paper width, paper height, top, bottom, left, right, header, footer, gutter, column count, column
+// gap (1/7200 inch); the document as HTML (QString); quint32 picture count; per picture its resource name
+// (QString) and PNG bytes (QByteArray). Text, character and paragraph formats, lists, tables and pictures
+// all survive a save and an open.
+namespace DocumentFile {
+
+inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
+inline constexpr int kSignatureSize = 10;
+inline constexpr quint32 kFormatVersion = 1;
+// Resource names of pictures inserted in the editor.
+inline constexpr char kPictureScheme[] = "vellorin-picture";
+
+bool SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path);
+// On failure the document and page are left untouched.
+bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path);
+
+// Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, text, tabs and line breaks, and
+// the character shapes' size, colour, bold, italic, underline, superscript and subscript. Tables are taken
+// paragraph by paragraph. On failure the document is left untouched.
+bool ImportHwpml(QTextDocument& document, const QString& path);
+
+} // namespace DocumentFile

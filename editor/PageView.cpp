@@ -1,0 +1,392 @@
+#include "editor/PageView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace {
+
+QImage makeLayoutDevice()
+{
+    QImage device(1, 1, QImage::Format_RGB32);
+    const int dotsPerMeter = qRound(72 / 0.0254);
+    device.setDotsPerMeterX(dotsPerMeter);
+    device.setDotsPerMeterY(dotsPerMeter);
+    return device;
+}
+
+} // namespace
+
+QPaintDevice* PageView::layoutDevice()
+{
+    static QImage device = makeLayoutDevice();
+    return &device;
+}
+
+PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), m_document(document), m_cursor(document)
+{
+    setObjectName(QStringLiteral("pageView"));
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::IBeamCursor);
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::update, this, [this] { update(); });
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this,
+            [this] { updateSize(); });
+    connect(m_document, &QTextDocument::contentsChanged, this, [this] { update(); });
+    setPage(m_page, m_zoom);
+}
+
+void PageView::setPage(const PageGeometry& page, int zoomPercent)
+{
+    m_page = page;
+    m_zoom = std::clamp(zoomPercent, 10, 500);
+    m_document->documentLayout()->setPaintDevice(layoutDevice());
+    m_document->setDocumentMargin(0);
+    m_document->setPageSize(QSizeF(m_page.columnWidth(), m_page.bodyRect().height()));
+    updateSize();
+    update();
+}
+
+int PageView::physicalPageCount() const
+{
+    const int layoutPages = std::max(1, m_document->pageCount());
+    return (layoutPages + m_page.columnCount - 1) / m_page.columnCount;
+}
+
+double PageView::scale() const
+{
+    return m_zoom / 100.0 * logicalDpiX() / 72.0;
+}
+
+QPointF PageView::pageOrigin(int index) const
+{
+    const double height = m_page.paperSize().height() * scale();
+    return QPointF(pageGap(), pageGap() + index * (height + pageGap()));
+}
+
+void PageView::updateSize()
+{
+    const QSizeF paper = m_page.paperSize() * scale();
+    const int pages = physicalPageCount();
+    setFixedSize(int(std::ceil(paper.width())) + 2 * pageGap(),
+                 int(std::ceil(pages * (paper.height() + pageGap()))) + pageGap());
+}
+
+void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
+                         const QAbstractTextDocumentLayout::PaintContext& context)
+{
+    const QRectF body = page.bodyRect();
+    const double layoutPageHeight = body.height();
+    for (int column = 0; column < page.columnCount; ++column) {
+        const int layoutPage = index * page.columnCount + column;
+        if (layoutPage >= std::max(1, document->pageCount()))
+            break;
+        const double top = layoutPage * layoutPageHeight;
+        painter->save();
+        painter->translate(page.columnLeft(column), body.top() - top);
+        const QRectF clip(0, top, page.columnWidth(), layoutPageHeight);
+        painter->setClipRect(clip);
+        QAbstractTextDocumentLayout::PaintContext columnContext = context;
+        columnContext.clip = clip;
+        document->documentLayout()->draw(painter, columnContext);
+        painter->restore();
+    }
+}
+
+void PageView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), QColor(0x80, 0x80, 0x80));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    QAbstractTextDocumentLayout::PaintContext context;
+    if (hasFocus() && m_cursorVisible)
+        context.cursorPosition = m_cursor.position();
+    if (m_cursor.hasSelection()) {
+        QAbstractTextDocumentLayout::Selection selection;
+        selection.cursor = m_cursor;
+        selection.format.setBackground(palette().highlight());
+        selection.format.setForeground(palette().highlightedText());
+        context.selections.append(selection);
+    }
+    const QSizeF paper = m_page.paperSize() * scale();
+    for (int index = 0; index < physicalPageCount(); ++index) {
+        const QRectF target(pageOrigin(index), paper);
+        if (!target.intersects(event->rect()))
+            continue;
+        painter.fillRect(target, Qt::white);
+        painter.save();
+        painter.translate(target.topLeft());
+        painter.scale(scale(), scale());
+        paintPage(&painter, m_document, m_page, index, context);
+        painter.restore();
+    }
+}
+
+int PageView::hitTest(const QPointF& point) const
+{
+    const double paperHeight = m_page.paperSize().height() * scale();
+    const int index = std::clamp(int((point.y() - pageGap()) / (paperHeight + pageGap())), 0, physicalPageCount() - 1);
+    const QPointF inPage = (point - pageOrigin(index)) / scale();
+    const QRectF body = m_page.bodyRect();
+    int column = 0;
+    for (int c = m_page.columnCount - 1; c > 0; --c) {
+        if (inPage.x() >= m_page.columnLeft(c) - m_page.columnGap / PageGeometry::kUnitsPerPoint / 2) {
+            column = c;
+            break;
+        }
+    }
+    const int layoutPage = index * m_page.columnCount + column;
+    const double y = std::clamp(inPage.y() - body.top(), 0.0, body.height() - 0.01) + layoutPage * body.height();
+    const double x = std::clamp(inPage.x() - m_page.columnLeft(column), 0.0, m_page.columnWidth());
+    return m_document->documentLayout()->hitTest(QPointF(x, y), Qt::FuzzyHit);
+}
+
+QRectF PageView::cursorRect() const
+{
+    const QTextBlock block = m_cursor.block();
+    const QTextLayout* layout = block.layout();
+    if (!layout || layout->lineCount() == 0)
+        return QRectF(pageOrigin(0), QSizeF(1, 12));
+    const int inBlock = m_cursor.position() - block.position();
+    QTextLine line = layout->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        line = layout->lineAt(layout->lineCount() - 1);
+    const double x = layout->position().x() + line.cursorToX(inBlock);
+    const double y = layout->position().y() + line.y();
+    const QRectF body = m_page.bodyRect();
+    const int layoutPage = int(y / body.height());
+    const int index = layoutPage / m_page.columnCount;
+    const int column = layoutPage % m_page.columnCount;
+    const QPointF inPage(m_page.columnLeft(column) + x, body.top() + y - layoutPage * body.height());
+    return QRectF(pageOrigin(index) + inPage * scale(), QSizeF(1, line.height() * scale()));
+}
+
+void PageView::setTextCursor(const QTextCursor& cursor)
+{
+    m_cursor = cursor;
+    cursorMoved();
+}
+
+void PageView::cursorMoved()
+{
+    m_cursorVisible = true;
+    if (hasFocus())
+        m_blink.start(QApplication::cursorFlashTime() > 0 ? QApplication::cursorFlashTime() / 2 : 500, this);
+    update();
+    updateMicroFocus();
+    Q_EMIT cursorChanged();
+}
+
+bool PageView::handleShortcut(QKeyEvent* event)
+{
+    if (event == QKeySequence::Undo) {
+        m_document->undo(&m_cursor);
+    } else if (event == QKeySequence::Redo) {
+        m_document->redo(&m_cursor);
+    } else if (event == QKeySequence::Copy) {
+        copy();
+    } else if (event == QKeySequence::Cut) {
+        copy();
+        m_cursor.removeSelectedText();
+    } else if (event == QKeySequence::Paste) {
+        paste();
+    } else if (event == QKeySequence::SelectAll) {
+        m_cursor.select(QTextCursor::Document);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void PageView::keyPressEvent(QKeyEvent* event)
+{
+    if (handleShortcut(event)) {
+        cursorMoved();
+        return;
+    }
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool word = event->modifiers() & Qt::ControlModifier;
+    const auto mode = shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+    QTextCursor::MoveOperation move = QTextCursor::NoMove;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        move = word ? QTextCursor::PreviousWord : QTextCursor::Left;
+        break;
+    case Qt::Key_Right:
+        move = word ? QTextCursor::NextWord : QTextCursor::Right;
+        break;
+    case Qt::Key_Up:
+        move = QTextCursor::Up;
+        break;
+    case Qt::Key_Down:
+        move = QTextCursor::Down;
+        break;
+    case Qt::Key_Home:
+        move = word ? QTextCursor::Start : QTextCursor::StartOfLine;
+        break;
+    case Qt::Key_End:
+        move = word ? QTextCursor::End : QTextCursor::EndOfLine;
+        break;
+    case Qt::Key_Backspace:
+        m_cursor.deletePreviousChar();
+        cursorMoved();
+        return;
+    case Qt::Key_Delete:
+        m_cursor.deleteChar();
+        cursorMoved();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (shift)
+            m_cursor.insertText(QString(QChar::LineSeparator));
+        else
+            m_cursor.insertBlock();
+        cursorMoved();
+        return;
+    default:
+        break;
+    }
+    if (move != QTextCursor::NoMove) {
+        m_cursor.movePosition(move, mode);
+        cursorMoved();
+        return;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && (text.at(0).isPrint() || text.at(0) == u'\t') &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        m_cursor.insertText(text);
+        cursorMoved();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PageView::inputMethodEvent(QInputMethodEvent* event)
+{
+    QTextBlock block = m_cursor.block();
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        if (event->replacementLength() > 0) {
+            m_cursor.setPosition(m_cursor.position() + event->replacementStart());
+            m_cursor.setPosition(m_cursor.position() + event->replacementLength(), QTextCursor::KeepAnchor);
+        }
+        m_cursor.insertText(event->commitString());
+        block = m_cursor.block();
+    }
+    // The composition being typed (a Hangul syllable in the making) is shown in place but not yet in the text.
+    if (QTextLayout* layout = block.layout()) {
+        layout->setPreeditArea(m_cursor.position() - block.position(), event->preeditString());
+        m_document->markContentsDirty(block.position(), block.length());
+    }
+    cursorMoved();
+    event->accept();
+}
+
+QVariant PageView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return cursorRect();
+    case Qt::ImFont:
+        return m_cursor.charFormat().font();
+    case Qt::ImCursorPosition:
+        return m_cursor.position() - m_cursor.block().position();
+    case Qt::ImAnchorPosition:
+        return m_cursor.anchor() - m_cursor.block().position();
+    case Qt::ImSurroundingText:
+        return m_cursor.block().text();
+    case Qt::ImCurrentSelection:
+        return m_cursor.selectedText();
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
+}
+
+void PageView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    const int position = hitTest(event->position());
+    if (position >= 0) {
+        m_cursor.setPosition(position, event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor
+                                                                              : QTextCursor::MoveAnchor);
+        cursorMoved();
+    }
+}
+
+void PageView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const int position = hitTest(event->position());
+    if (position >= 0) {
+        m_cursor.setPosition(position, QTextCursor::KeepAnchor);
+        cursorMoved();
+    }
+}
+
+void PageView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int position = hitTest(event->position());
+    if (position >= 0) {
+        m_cursor.setPosition(position);
+        m_cursor.select(QTextCursor::WordUnderCursor);
+        cursorMoved();
+    }
+}
+
+void PageView::focusInEvent(QFocusEvent* event)
+{
+    cursorMoved();
+    QWidget::focusInEvent(event);
+}
+
+void PageView::focusOutEvent(QFocusEvent* event)
+{
+    m_blink.stop();
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void PageView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_blink.timerId())
+        return QWidget::timerEvent(event);
+    m_cursorVisible = !m_cursorVisible;
+    update(cursorRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void PageView::copy()
+{
+    if (!m_cursor.hasSelection())
+        return;
+    const QTextDocumentFragment fragment = m_cursor.selection();
+    auto* mime = new QMimeData;
+    mime->setHtml(fragment.toHtml());
+    mime->setText(fragment.toPlainText());
+    QApplication::clipboard()->setMimeData(mime);
+}
+
+void PageView::paste()
+{
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    if (!mime)
+        return;
+    if (mime->hasHtml())
+        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(mime->html(), m_document));
+    else if (mime->hasText())
+        m_cursor.insertText(mime->text());
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "editor/PageGeometry.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBasicTimer>
+#include <QImage>
+#include <QTextCursor>
+#include <QWidget>
+
+class QTextDocument;
+
+// The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
+// with a text cursor, selection, keyboard, mouse and input-method editing.
+//
+// The document is laid out in points, each column being one page of the text layout; physical page p shows
+// layout pages p × columns … p × columns + columns − 1 from left to right.
+class PageView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PageView(QTextDocument* document, QWidget* parent = nullptr);
+
+    // Lays the document out for this page and shows it at `zoomPercent`.
+    void setPage(const PageGeometry& page, int zoomPercent);
+    PageGeometry page() const { return m_page; }
+    int zoom() const { return m_zoom; }
+    int physicalPageCount() const;
+
+    QTextCursor textCursor() const { return m_cursor; }
+    void setTextCursor(const QTextCursor& cursor);
+
+    // Paints physical page `index` in points, paper and text, without cursor or selection.
+    static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
+                          const QAbstractTextDocumentLayout::PaintContext& context = {});
+    // A 72 dpi device, so that the layout's pixels are points whatever the screen.
+    static QPaintDevice* layoutDevice();
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+Q_SIGNALS:
+    void cursorChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    double scale() const;
+    int pageGap() const { return 16; }
+    QPointF pageOrigin(int index) const;
+    // Document position nearest to a point of this widget, or -1.
+    int hitTest(const QPointF& point) const;
+    // The cursor's rectangle in widget coordinates.
+    QRectF cursorRect() const;
+    void updateSize();
+    void cursorMoved();
+    bool handleShortcut(QKeyEvent* event);
+    void copy();
+    void paste();
+
+    QTextDocument* m_document;
+    QTextCursor m_cursor;
+    PageGeometry m_page;
+    int m_zoom = 100;
+    bool m_cursorVisible = true;
+    QBasicTimer m_blink;
+};

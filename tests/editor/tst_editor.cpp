@@ -1,0 +1,412 @@
+#include "editor/CDHwpCtrl.h"
+#include "editor/DocumentFile.h"
+#include "editor/EditorPreparation.h"
+#include "editor/PageView.h"
+#include "workflow/PageImage.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFragment>
+#include <QTextTable>
+#include <QToolBar>
+
+namespace {
+
+struct Ink
+{
+    int left = -1, top = -1, right = -1, bottom = -1;
+    bool any() const { return left >= 0; }
+};
+
+// Where anything that is not white lies in a rendered page, within an optional column range.
+Ink inkOf(const QImage& image, int fromX = 0, int toX = -1)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (toX < 0)
+        toX = rgb.width();
+    Ink ink;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* row = rgb.constScanLine(y);
+        for (int x = fromX; x < toX; ++x) {
+            if (row[3 * x] == 255 && row[3 * x + 1] == 255 && row[3 * x + 2] == 255)
+                continue;
+            if (!ink.any()) {
+                ink = {x, y, x, y};
+            } else {
+                ink.left = std::min(ink.left, x);
+                ink.right = std::max(ink.right, x);
+                ink.top = std::min(ink.top, y);
+                ink.bottom = std::max(ink.bottom, y);
+            }
+        }
+    }
+    return ink;
+}
+
+void type(CDHwpCtrl& editor, const QString& text)
+{
+    QTextCursor cursor = editor.View()->textCursor();
+    cursor.insertText(text);
+    editor.View()->setTextCursor(cursor);
+}
+
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    std::array<CDHwpCtrl*, 3> m_editors{};
+
+    CDHwpCtrl& question() { return *m_editors[0]; }
+
+    QImage render(CDHwpCtrl& editor, const QString& name = QStringLiteral("page"), int dpi = 500)
+    {
+        const QString base = m_dir.filePath(name);
+        if (!editor.RenderPageImage(base, 0, dpi, 24, QStringLiteral("BMP")))
+            return {};
+        return QImage(base + QStringLiteral(".BMP"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(1200, 900);
+        for (int i = 0; i < 3; ++i) {
+            m_editors[i] = new CDHwpCtrl;
+            QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
+        }
+        m_window->show();
+    }
+
+    void init() { PrepareEditors(m_editors); }
+
+    void creation()
+    {
+        CDHwpCtrl orphan;
+        QVERIFY(!orphan.Create(QRect(0, 0, 10, 10), nullptr, 1));
+        QVERIFY((question().ControlVersion() >> 24) >= 8);
+        QCOMPARE(question().objectName(), QStringLiteral("editor900"));
+    }
+
+    void preparedPage()
+    {
+        const PageGeometry page = question().Page();
+        QCOMPARE(page.leftMargin, 4960);
+        QCOMPARE(page.topMargin, 5669);
+        QCOMPARE(page.bottomMargin, 4251);
+        QCOMPARE(page.columnCount, 2);
+        QCOMPARE(page.columnGap, 2267);
+        QCOMPARE(page.paperWidth, 59528); // A4 from the defaults
+        QCOMPARE(question().Zoom(), 120);
+
+        // LoadDefaults reports the current values.
+        auto action = question().NewAction(QStringLiteral("PageSetup"));
+        auto set = action->MakeParameterSet();
+        QVERIFY(action->LoadDefaults(set.get()));
+        QCOMPARE(set->ItemSet(QStringLiteral("PageDef"))->IntItem(QStringLiteral("LeftMargin"), 0), 4960);
+        QVERIFY(!question().NewAction(QStringLiteral("NoSuchAction"))->LoadDefaults(set.get()));
+    }
+
+    void emptyDocumentRendersWhite()
+    {
+        const QImage page = render(question());
+        QCOMPARE(page.size(), QSize(4134, 5846));
+        QVERIFY(!inkOf(page).any());
+        QCOMPARE(QFile(m_dir.filePath("page.BMP")).size(), qint64(54 + 12404 * 5846));
+    }
+
+    void textStartsAtTheMargins()
+    {
+        type(question(), QStringLiteral("가나다 ABC 123"));
+        const Ink ink = inkOf(render(question()));
+        QVERIFY(ink.any());
+        // Left margin 4960/7200 inch = 344 pixels at 500 dpi; the body starts below top margin and header.
+        QVERIFY2(ink.left >= 344 && ink.left < 344 + 20, qPrintable(QString::number(ink.left)));
+        const int bodyTop = qRound((5669 + 1417) / 7200.0 * 500);
+        QVERIFY2(ink.top >= bodyTop && ink.top < bodyTop + 80, qPrintable(QString::number(ink.top)));
+
+        // A wider margin moves the text.
+        auto action = question().NewAction(QStringLiteral("PageSetup"));
+        auto set = action->MakeParameterSet();
+        action->LoadDefaults(set.get());
+        set->ItemSet(QStringLiteral("PageDef"))->SetItem(QStringLiteral("LeftMargin"), 14400);
+        QVERIFY(action->Execute(set.get()));
+        QVERIFY(inkOf(render(question())).left >= 1000);
+
+        // Settings that leave no page are refused and change nothing.
+        set->ItemSet(QStringLiteral("PageDef"))->SetItem(QStringLiteral("LeftMargin"), 60000);
+        QVERIFY(!action->Execute(set.get()));
+        QCOMPARE(question().Page().leftMargin, 14400);
+    }
+
+    void longTextFlowsIntoTheSecondColumn()
+    {
+        const PageGeometry page = question().Page();
+        const int secondColumn = qRound(page.columnLeft(1) / 72.0 * 500);
+        type(question(), QStringLiteral("첫 단에 쓰는 글입니다."));
+        QVERIFY(!inkOf(render(question()), secondColumn - 5).any());
+
+        QTextCursor cursor = question().View()->textCursor();
+        for (int i = 0; i < 80; ++i)
+            cursor.insertText(QStringLiteral("\n%1. 함수 f(x)의 극댓값을 구하시오.").arg(i));
+        question().View()->setTextCursor(cursor);
+        const QImage full = render(question());
+        const Ink right = inkOf(full, secondColumn - 2);
+        QVERIFY(right.any());
+        QVERIFY2(right.left >= secondColumn && right.left < secondColumn + 20, qPrintable(QString::number(right.left)));
+        // The gap between the columns stays white.
+        const int firstColumnEnd = qRound((page.columnLeft(0) + page.columnWidth()) / 72.0 * 500);
+        QVERIFY(!inkOf(full, firstColumnEnd + 2, secondColumn - 2).any());
+
+        // With one column nothing reaches the right half of the body.
+        auto action = question().NewAction(QStringLiteral("MultiColumn"));
+        auto set = action->MakeParameterSet();
+        action->LoadDefaults(set.get());
+        set->SetItem(QStringLiteral("Count"), 1);
+        QVERIFY(action->Execute(set.get()));
+        QVERIFY(question().View()->physicalPageCount() >= 2);
+    }
+
+    void twoLinesTrimToTheText()
+    {
+        type(question(), QStringLiteral("1. 다음 식의 값은?\n① 1  ② 2  ③ 3"));
+        const QString base = m_dir.filePath(QStringLiteral("_q"));
+        QVERIFY(question().RenderPageImage(base, 0, 500, 24, QStringLiteral("BMP")));
+        const Ink ink = inkOf(QImage(base + QStringLiteral(".BMP")));
+        QVERIFY(TrimPageImage(base + QStringLiteral(".BMP")));
+        const QImage trimmed(base + QStringLiteral(".BMP"));
+        QCOMPARE(trimmed.size(), QSize(ink.right - ink.left + 3, ink.bottom - ink.top + 3));
+        QVERIFY(trimmed.height() < 400);
+    }
+
+    void otherRenderRequests()
+    {
+        type(question(), QStringLiteral("x"));
+        const QString base = m_dir.filePath(QStringLiteral("other"));
+        QVERIFY(question().RenderPageImage(base, 0, 100, 8, QStringLiteral("BMP")));
+        QCOMPARE(QImage(base + QStringLiteral(".BMP")).size(), QSize(827, 1169));
+        QVERIFY(!question().RenderPageImage(base + QStringLiteral("x"), 0, 500, 24, QStringLiteral("TIFF")));
+        QVERIFY(!QFile::exists(base + QStringLiteral("x.TIFF")));
+        QVERIFY(!question().RenderPageImage(base, 5, 500, 24, QStringLiteral("BMP")));
+        QVERIFY(!question().RenderPageImage(base, 0, 500, 16, QStringLiteral("BMP")));
+    }
+
+    void saveAndOpenRoundTrip()
+    {
+        CDHwpCtrl& editor = question();
+        QTextCursor cursor = editor.View()->textCursor();
+        cursor.insertText(QStringLiteral("보통 "));
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.insertText(QStringLiteral("진한 글씨"), bold);
+        cursor.insertText(QStringLiteral(" 끝"), QTextCharFormat());
+        editor.View()->setTextCursor(cursor);
+        editor.InsertTable(2, 3);
+        cursor = editor.View()->textCursor();
+        cursor.insertText(QStringLiteral("칸1"));
+        editor.View()->setTextCursor(cursor);
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(QColor(10, 120, 200));
+        picture.setPixelColor(3, 4, QColor(250, 0, 0));
+        cursor.movePosition(QTextCursor::End);
+        editor.View()->setTextCursor(cursor);
+        editor.InsertPicture(picture);
+
+        const QString path = m_dir.filePath(QStringLiteral("_q.hwp"));
+        QVERIFY(editor.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(DocumentFile::kSignatureSize),
+                 QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize));
+        file.close();
+        const QString text = editor.Document()->toPlainText();
+
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QTextDocument* loaded = other.Document();
+        QCOMPARE(loaded->toPlainText(), text);
+        bool sawBold = false;
+        bool sawPicture = false;
+        int tables = 0;
+        for (QTextBlock block = loaded->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.text() == QStringLiteral("진한 글씨"))
+                    sawBold = fragment.charFormat().fontWeight() == QFont::Bold;
+                if (fragment.charFormat().isImageFormat()) {
+                    const QImage image =
+                        loaded
+                            ->resource(QTextDocument::ImageResource, QUrl(fragment.charFormat().toImageFormat().name()))
+                            .value<QImage>();
+                    sawPicture = image.convertToFormat(QImage::Format_RGB32) == picture;
+                }
+            }
+        }
+        QSet<QTextTable*> seen;
+        for (QTextBlock block = loaded->begin(); block.isValid(); block = block.next()) {
+            QTextTable* table = QTextCursor(block).currentTable();
+            if (!table || seen.contains(table))
+                continue;
+            seen.insert(table);
+            ++tables;
+            QCOMPARE(table->rows(), 2);
+            QCOMPARE(table->columns(), 3);
+            QCOMPARE(table->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("칸1"));
+        }
+        QVERIFY(sawBold);
+        QVERIFY(sawPicture);
+        QCOMPARE(tables, 1);
+        QCOMPARE(other.Page(), editor.Page());
+    }
+
+    void unreadableFilesOpenEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP";
+        QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+        truncated.append("\x00\x00\x00\x01\x00", 5);
+        QTest::newRow("truncated HWP") << truncated << "HWP";
+        QTest::newRow("broken XML") << QByteArray("<HWPML><BODY><P><TEXT><CHAR>x</TEXT>") << "HWPML2X";
+        QTest::newRow("other XML") << QByteArray("<html><body>x</body></html>") << "HWPML2X";
+        QTest::newRow("unknown format") << QByteArray("x") << "DOCX";
+    }
+
+    void unreadableFilesOpenEmpty()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, format);
+        type(question(), QStringLiteral("이전 내용"));
+        const QString path = m_dir.filePath(QStringLiteral("broken.hwp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QVERIFY(!question().OpenDocument(path, format, QString()));
+        QVERIFY(question().Document()->isEmpty());
+        QVERIFY(!question().OpenDocument(m_dir.filePath(QStringLiteral("missing.hwp")), QStringLiteral("HWP"), {}));
+    }
+
+    void importsHwpml()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("_q.hml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
+<HWPML Version="2.8" SubVersion="8.0.0.0" Style2="embed">
+<HEAD SecCnt="1"><MAPPINGTABLE>
+<FACENAMELIST><FONTFACE Count="1" Lang="Hangul"><FONT Id="0" Name="NanumGothic" Type="ttf"/></FONTFACE></FACENAMELIST>
+<CHARSHAPELIST Count="3">
+<CHARSHAPE BorderFillId="0" Height="1000" Id="0" TextColor="0"><FONTID Hangul="0"/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1200" Id="1" TextColor="255"><FONTID Hangul="0"/><BOLD/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1000" Id="2" TextColor="0"><ITALIC/><SUPERSCRIPT/></CHARSHAPE>
+</CHARSHAPELIST>
+<PARASHAPELIST Count="2"><PARASHAPE Align="Justify" Id="0"/><PARASHAPE Align="Center" Id="1"/></PARASHAPELIST>
+</MAPPINGTABLE></HEAD>
+<BODY><SECTION Id="0">
+<P ParaShape="1" Style="0"><TEXT CharShape="1"><CHAR>1. 다음 물음에 답하시오.</CHAR></TEXT></P>
+<P ParaShape="0" Style="0"><TEXT CharShape="0"><CHAR>x</CHAR></TEXT><TEXT CharShape="2"><CHAR>2</CHAR></TEXT><TEXT CharShape="0"><CHAR> 의 값은<TAB/>얼마인가?</CHAR></TEXT></P>
+</SECTION></BODY>
+<TAIL></TAIL>
+</HWPML>)");
+        file.close();
+
+        QVERIFY(question().OpenDocument(path, QStringLiteral("HWPML2X"), QString()));
+        QTextDocument* document = question().Document();
+        QCOMPARE(document->toPlainText(), QStringLiteral("1. 다음 물음에 답하시오.\nx2 의 값은\t얼마인가?"));
+        const QTextBlock first = document->begin();
+        QCOMPARE(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        const QTextCharFormat title = first.begin().fragment().charFormat();
+        QCOMPARE(title.fontWeight(), int(QFont::Bold));
+        QCOMPARE(title.fontPointSize(), 12.0);
+        QCOMPARE(title.foreground().color(), QColor(255, 0, 0));
+        bool sawSuperscript = false;
+        for (auto it = first.next().begin(); !it.atEnd(); ++it) {
+            if (it.fragment().text() == QStringLiteral("2"))
+                sawSuperscript = it.fragment().charFormat().verticalAlignment() == QTextCharFormat::AlignSuperScript &&
+                                 it.fragment().charFormat().fontItalic();
+        }
+        QVERIFY(sawSuperscript);
+    }
+
+    void prepareEmptiesAllAndRestoresZoom()
+    {
+        for (CDHwpCtrl* editor : m_editors)
+            type(*editor, QStringLiteral("남은 글"));
+        auto view = question().NewParameterSet(QStringLiteral("ViewProperties"));
+        view->SetItem(QStringLiteral("ZoomType"), 0);
+        view->SetItem(QStringLiteral("ZoomRatio"), 75);
+        m_editors[2]->SetViewSettings(*view);
+        QCOMPARE(m_editors[2]->Zoom(), 75);
+        auto columns = m_editors[1]->NewAction(QStringLiteral("MultiColumn"));
+        auto set = columns->MakeParameterSet();
+        set->SetItem(QStringLiteral("Count"), 1);
+        columns->Execute(set.get());
+
+        PrepareEditors(m_editors);
+        for (CDHwpCtrl* editor : m_editors) {
+            QVERIFY(editor->Document()->isEmpty());
+            QCOMPARE(editor->Zoom(), 120);
+            QCOMPARE(editor->Page().columnCount, 2);
+        }
+    }
+
+    void toolbarsAndModules()
+    {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("hwpctrl.ini")), QSettings::IniFormat);
+        RegisterSecurityModulePath(settings, QStringLiteral("/opt/vellorin/"));
+        QCOMPARE(settings.value(QStringLiteral("Modules/FilePathCheckerModule")).toString(),
+                 QStringLiteral("/opt/vellorin/FilePathCheckerModuleExample.dll"));
+
+        QVERIFY(question().VisibleToolbars().isEmpty());
+        SetupToolbars(m_editors);
+        RegisterSecurityModule(m_editors);
+        for (CDHwpCtrl* editor : m_editors) {
+            QCOMPARE(editor->VisibleToolbars(), CDHwpCtrl::ToolbarNames());
+            QCOMPARE(editor->RegisteredModules(),
+                     QStringList{QStringLiteral("FilePathCheckDLL=FilePathCheckerModule")});
+        }
+
+        // The format toolbar's bold command acts on the selection.
+        type(question(), QStringLiteral("굵게"));
+        QTextCursor cursor = question().View()->textCursor();
+        cursor.select(QTextCursor::Document);
+        question().View()->setTextCursor(cursor);
+        auto* bold = question().findChild<QAction*>(QStringLiteral("boldAction"));
+        QVERIFY(bold);
+        bold->trigger();
+        QCOMPARE(question().Document()->begin().begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+    }
+
+    void typingThroughTheView()
+    {
+        PageView* view = question().View();
+        view->setFocus();
+        QTest::keyClicks(view, QStringLiteral("abc"));
+        QTest::keyClick(view, Qt::Key_Return);
+        // Korean text arrives through the input method.
+        QInputMethodEvent compose(QStringLiteral("하"), {});
+        QCoreApplication::sendEvent(view, &compose);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("한글"));
+        QCoreApplication::sendEvent(view, &commit);
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc\n한"));
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc\n한글"));
+        QVERIFY(view->inputMethodQuery(Qt::ImCursorRectangle).toRectF().isValid());
+    }
+};
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
