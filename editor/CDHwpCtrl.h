@@ -67,6 +67,7 @@ private:
     void buildToolbars();
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
+    void paintBands(QImage& image, int dpi, int page);
 
     QTextDocument m_document;
     PageGeometry m_page;

@@ -50,11 +50,16 @@ void PageView::setPage(const PageGeometry& page, int zoomPercent)
 {
     m_page = page;
     m_zoom = std::clamp(zoomPercent, 10, 500);
-    m_document->documentLayout()->setPaintDevice(layoutDevice());
-    m_document->setDocumentMargin(0);
-    m_document->setPageSize(QSizeF(m_page.columnWidth(), m_page.bodyRect().height()));
+    prepareLayout(m_document, m_page);
     updateSize();
     update();
+}
+
+void PageView::prepareLayout(QTextDocument* document, const PageGeometry& page)
+{
+    document->documentLayout()->setPaintDevice(layoutDevice());
+    document->setDocumentMargin(0);
+    document->setPageSize(QSizeF(page.columnWidth(), page.bodyRect().height()));
 }
 
 int PageView::physicalPageCount() const
@@ -83,7 +88,7 @@ void PageView::updateSize()
 }
 
 void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
-                         const QAbstractTextDocumentLayout::PaintContext& context)
+                         const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area)
 {
     const QRectF body = page.bodyRect();
     const double layoutPageHeight = body.height();
@@ -92,9 +97,15 @@ void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageG
         if (layoutPage >= std::max(1, document->pageCount()))
             break;
         const double top = layoutPage * layoutPageHeight;
+        QRectF onPage(page.columnLeft(column), body.top(), page.columnWidth(), layoutPageHeight);
+        if (area.isValid())
+            onPage = onPage.intersected(area);
+        if (onPage.isEmpty())
+            continue;
         painter->save();
         painter->translate(page.columnLeft(column), body.top() - top);
-        const QRectF clip(0, top, page.columnWidth(), layoutPageHeight);
+        // The same rectangle in the layout's coordinates: blocks outside it are not even looked at.
+        const QRectF clip = onPage.translated(-page.columnLeft(column), top - body.top());
         painter->setClipRect(clip);
         QAbstractTextDocumentLayout::PaintContext columnContext = context;
         columnContext.clip = clip;

@@ -31,11 +31,14 @@ public:
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
 
-    // Paints physical page `index` in points, paper and text, without cursor or selection.
+    // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
+    // is given.
     static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
-                          const QAbstractTextDocumentLayout::PaintContext& context = {});
+                          const QAbstractTextDocumentLayout::PaintContext& context = {}, const QRectF& area = {});
     // A 72 dpi device, so that the layout's pixels are points whatever the screen.
     static QPaintDevice* layoutDevice();
+    // Lays a document out for the columns of `page`.
+    static void prepareLayout(QTextDocument* document, const PageGeometry& page);
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 

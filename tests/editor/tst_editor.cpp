@@ -188,6 +188,37 @@ private Q_SLOTS:
         QVERIFY(trimmed.height() < 400);
     }
 
+    void picturesRenderInEveryBand()
+    {
+        QTextCursor cursor = question().View()->textCursor();
+        for (int i = 0; i < 40; ++i)
+            cursor.insertText(QStringLiteral("줄 %1\n").arg(i));
+        question().View()->setTextCursor(cursor);
+        QImage picture(60, 40, QImage::Format_RGB32);
+        picture.fill(QColor(255, 0, 0));
+        question().InsertPicture(picture);
+        const QImage page = render(question()).convertToFormat(QImage::Format_RGB32);
+        int redRows = 0;
+        int lowest = -1;
+        int highest = -1;
+        for (int y = 0; y < page.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+            for (int x = 0; x < page.width(); ++x) {
+                if (row[x] == qRgb(255, 0, 0)) {
+                    ++redRows;
+                    if (highest < 0)
+                        highest = y;
+                    lowest = y;
+                    break;
+                }
+            }
+        }
+        // 40 × 0.75 points high at 500 dpi is about 208 rows, all of them below the page's middle.
+        QVERIFY2(redRows > 190 && redRows < 215,
+                 qPrintable(QStringLiteral("%1 rows from %2 to %3").arg(redRows).arg(highest).arg(lowest)));
+        QVERIFY(lowest > page.height() / 2);
+    }
+
     void otherRenderRequests()
     {
         type(question(), QStringLiteral("x"));
