@@ -1,6 +1,7 @@
 #include "net/AnsiCodepage.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
@@ -85,4 +86,35 @@ QByteArray ToKoreanCodepage(const QString& text)
     }
     out.resize(outPtr - out.data());
     return out;
+}
+
+QString FromKoreanCodepage(const QByteArray& bytes)
+{
+    IconvHandle cd("UTF-8", "CP949");
+    if (!cd.valid())
+        return QString::fromLatin1(bytes);
+    QByteArray input = bytes;
+    // UTF-8 needs at most three bytes for each byte pair of the code page, and as many for a single byte.
+    QByteArray out(input.size() * 3 + 4, Qt::Uninitialized);
+    char* in = input.data();
+    std::size_t inLeft = std::size_t(input.size());
+    char* outPtr = out.data();
+    std::size_t outLeft = std::size_t(out.size());
+    static const char kReplacement[] = "\xef\xbf\xbd";
+    while (inLeft > 0) {
+        if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
+            break;
+        if (errno == E2BIG)
+            break;   // cannot happen with the room reserved above
+        // An invalid or cut-off sequence: one byte becomes a replacement character.
+        if (outLeft < 3)
+            break;
+        std::memcpy(outPtr, kReplacement, 3);
+        outPtr += 3;
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+    }
+    out.resize(outPtr - out.data());
+    return QString::fromUtf8(out);
 }
