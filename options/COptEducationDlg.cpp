@@ -26,13 +26,13 @@ COptEducationPanel::COptEducationPanel(const QString& section, const CurriculumT
         {"number", "Number", addCombo(QStringLiteral("numberCombo"))},
         {"score", "Score", addCombo(QStringLiteral("scoreCombo"))},
     };
-    fillCombo(m_lists[0].combo, {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"),
-                                 QStringLiteral("변형3")});
+    fillCombo(m_lists[0].combo,
+              {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")});
     fillCombo(m_lists[1].combo, {QStringLiteral("선택형"), QStringLiteral("단답형")});
     fillYears(m_lists[2].combo, 2005);
-    fillCombo(m_lists[3].combo, {QStringLiteral("3월"), QStringLiteral("4월"), QStringLiteral("5월"),
-                                 QStringLiteral("6월"), QStringLiteral("7월"), QStringLiteral("9월"),
-                                 QStringLiteral("10월"), QStringLiteral("11월")});
+    fillCombo(m_lists[3].combo,
+              {QStringLiteral("3월"), QStringLiteral("4월"), QStringLiteral("5월"), QStringLiteral("6월"),
+               QStringLiteral("7월"), QStringLiteral("9월"), QStringLiteral("10월"), QStringLiteral("11월")});
     fillCombo(m_lists[4].combo, numbered(QStringLiteral("%1학년"), 1, 3));
     fillCombo(m_lists[5].combo, {QStringLiteral("공통"), QStringLiteral("문과"), QStringLiteral("이과")});
     fillCombo(m_lists[6].combo, numbered(QStringLiteral("%1번"), 1, 30));

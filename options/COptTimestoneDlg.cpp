@@ -15,8 +15,8 @@
 const QStringList& COptTimestoneDlg::TopicFileNames()
 {
     static const QStringList names = {
-        QStringLiteral("ts_math1.txt"),      QStringLiteral("ts_math2.txt"),    QStringLiteral("ts_math3.txt"),
-        QStringLiteral("ts_math4.txt"),      QStringLiteral("ts_statistics.txt"), QStringLiteral("ts_calculus.txt"),
+        QStringLiteral("ts_math1.txt"),  QStringLiteral("ts_math2.txt"),      QStringLiteral("ts_math3.txt"),
+        QStringLiteral("ts_math4.txt"),  QStringLiteral("ts_statistics.txt"), QStringLiteral("ts_calculus.txt"),
         QStringLiteral("ts_vector.txt"),
     };
     return names;
@@ -24,8 +24,7 @@ const QStringList& COptTimestoneDlg::TopicFileNames()
 
 QStringList COptTimestoneDlg::DefaultTopicFolders()
 {
-    return {QDir::currentPath(), QCoreApplication::applicationDirPath(),
-            QStringLiteral(VELLORIN_DATA_DIR "/topics")};
+    return {QDir::currentPath(), QCoreApplication::applicationDirPath(), QStringLiteral(VELLORIN_DATA_DIR "/topics")};
 }
 
 COptTimestoneDlg::COptTimestoneDlg(QSettings* settings, QWidget* parent, QStringList topicFolders)
@@ -42,12 +41,12 @@ COptTimestoneDlg::COptTimestoneDlg(QSettings* settings, QWidget* parent, QString
     m_grid->addWidget(m_number, 3, 0);
     m_grid->setRowStretch(4, 1);
 
-    fillCombo(m_subject, {QStringLiteral("수학(상)"), QStringLiteral("수학(하)"), QStringLiteral("수학1"),
-                          QStringLiteral("수학2"), QStringLiteral("확률과 통계"), QStringLiteral("미적분"),
-                          QStringLiteral("기하")});
+    fillCombo(m_subject,
+              {QStringLiteral("수학(상)"), QStringLiteral("수학(하)"), QStringLiteral("수학1"), QStringLiteral("수학2"),
+               QStringLiteral("확률과 통계"), QStringLiteral("미적분"), QStringLiteral("기하")});
     LoadTopicList();
-    fillCombo(m_type, {QStringLiteral("Tip"), QStringLiteral("Level1"), QStringLiteral("Level2"),
-                       QStringLiteral("Level3")});
+    fillCombo(m_type,
+              {QStringLiteral("Tip"), QStringLiteral("Level1"), QStringLiteral("Level2"), QStringLiteral("Level3")});
     connect(m_subject, &QComboBox::activated, this, [this] { LoadTopicList(); });
     connect(m_type, &QComboBox::activated, this, [this] { FillNumberCombo(); });
 
@@ -77,7 +76,7 @@ void COptTimestoneDlg::LoadTopicList()
         // The files are in code page 949 whatever the user's locale; the conversion is explicit.
         QStringList lines = FromKoreanCodepage(file.readAll()).split(u'\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();   // the line end of the last line
+            lines.removeLast(); // the line end of the last line
         for (QString& line : lines) {
             if (line.endsWith(u'\r'))
                 line.chop(1);

@@ -449,8 +449,7 @@ const Row kMiddleSchool[] = {
     {2, u"상관관계"},
 };
 
-template <std::size_t N>
-CurriculumTable build(const Row (&rows)[N])
+template <std::size_t N> CurriculumTable build(const Row (&rows)[N])
 {
     CurriculumTable table;
     for (const Row& row : rows) {

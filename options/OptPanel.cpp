@@ -19,9 +19,9 @@ namespace {
 
 std::optional<MainWindowCommand> shortcutCommand(const QKeyEvent* event)
 {
-    const int combination = int(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
-                                                      Qt::MetaModifier)) |
-                            event->key();
+    const int combination =
+        int(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier)) |
+        event->key();
     for (const ShortcutEntry& entry : kShortcutTable) {
         if (entry.key == combination)
             return entry.command;
@@ -53,7 +53,8 @@ void COptPanel::GetFieldMap(CMapStringToString& fields)
         collectFields(fields);
         return;
     }
-    QMetaObject::invokeMethod(this, [this, &fields] { collectFields(fields); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, &fields] { collectFields(fields); }, Qt::BlockingQueuedConnection);
 }
 
 void COptPanel::SetFieldMap(CMapStringToString& fields)
@@ -63,6 +64,10 @@ void COptPanel::SetFieldMap(CMapStringToString& fields)
 
 bool COptPanel::event(QEvent* event)
 {
+    if (event->type() == QEvent::Polish) {
+        for (QWidget* child : findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
     // Claim the table's shortcuts before any window-wide shortcut sees them; the key press then arrives here.
     if (event->type() == QEvent::ShortcutOverride && shortcutCommand(static_cast<QKeyEvent*>(event))) {
         event->accept();
@@ -102,6 +107,21 @@ QLineEdit* COptPanel::addSchoolEdit(CCommunicator* communicator)
 
 bool COptPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    // Lists and trees take typed keys for their own search, so the panel's keys are caught before them.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const auto command = shortcutCommand(key);
+        const bool enterOrEscape =
+            key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape;
+        if (command && event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && (command || enterOrEscape)) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     if (watched == m_schoolEdit && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         SearchSchool();

@@ -78,8 +78,8 @@ void CSearchSchoolDlg::OnFindSchool()
     const bool found = m_communicator && m_communicator->FindSchools(text, &results);
     QApplication::restoreOverrideCursor();
     if (!found) {
-        MessageBox::Error(this, QLatin1String(kSearchFailed) + (m_communicator ? m_communicator->GetLastErrorText()
-                                                                              : QString()));
+        MessageBox::Error(this, QLatin1String(kSearchFailed) +
+                                    (m_communicator ? m_communicator->GetLastErrorText() : QString()));
         return;
     }
     ClearList();

@@ -19,7 +19,10 @@ public:
     static QMessageBox::StandardButton Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                             const QString& text,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
-    static void Error(QWidget* parent, const QString& text) { Show(parent, QMessageBox::Critical, QStringLiteral("Error"), text); }
+    static void Error(QWidget* parent, const QString& text)
+    {
+        Show(parent, QMessageBox::Critical, QStringLiteral("Error"), text);
+    }
 
     // The next box is not shown: it is recorded and answered with `answer`.
     static void SetNextAnswer(QMessageBox::StandardButton answer);
