@@ -1,0 +1,231 @@
+#include "net/Communicator.h"
+#include "options/COptSchoolMidDlg.h"
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+#include "ui/dialogs/CSearchSchoolDlg.h"
+#include "ui/dialogs/MessageBox.h"
+
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestTls.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs the dialog modally while `interact` drives it from the event loop.
+int runWith(QDialog& dialog, std::function<void(QDialog&)> interact)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, interact] { interact(dialog); });
+    return dialog.exec();
+}
+
+QListWidget* list(QWidget& dialog)
+{
+    return dialog.findChild<QListWidget*>(QStringLiteral("schoolList"));
+}
+
+QLineEdit* edit(QWidget& dialog)
+{
+    return dialog.findChild<QLineEdit*>(QStringLiteral("schoolEdit"));
+}
+
+void search(QWidget& dialog, const QString& text)
+{
+    edit(dialog)->setText(text);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("findButton")), Qt::LeftButton);
+}
+
+void clickButton(QWidget& dialog, const char* name)
+{
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+}
+
+QStringList texts(QListWidget* widget)
+{
+    QStringList all;
+    for (int i = 0; i < widget->count(); ++i)
+        all.append(widget->item(i)->text());
+    return all;
+}
+
+} // namespace
+
+class TestSearchSchool : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QuestionStore> m_store;
+    std::unique_ptr<QuestionBankServer> m_server;
+    std::unique_ptr<CCommunicator> m_client;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const TestTls& tls = TestTls::instance();
+        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
+        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                        QFile::encodeName(tls.keyPath).toStdString());
+        const int port = m_server->Bind("127.0.0.1", 0);
+        QVERIFY(port > 0);
+        m_server->Start();
+        m_client = std::make_unique<CCommunicator>(QStringLiteral("https://127.0.0.1:%1/").arg(port));
+        QVERIFY(m_client->StartSession());
+    }
+
+    void cleanupTestCase()
+    {
+        m_client.reset();
+        m_server.reset();
+        m_store.reset();
+    }
+
+    void chooseASchool()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        dialog.m_strSchool = QStringLiteral("이전 학교");
+        const int result = runWith(dialog, [](QDialog& d) {
+            QCOMPARE(edit(d)->text(), QStringLiteral("이전 학교"));
+            search(d, QStringLiteral("한국"));
+            QCOMPARE(texts(list(d)),
+                     (QStringList{QStringLiteral("사용자 입력 사용"), QStringLiteral("성남한국중학교 (경기)"),
+                                  QStringLiteral("수원한국고등학교 (경기)"), QStringLiteral("원주한국고등학교 (강원)"),
+                                  QStringLiteral("창원한국중학교 (경남)")}));
+            list(d)->setCurrentRow(2);
+            clickButton(d, "okButton");
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        // The name alone, without the region.
+        QCOMPARE(dialog.m_strSchool, QStringLiteral("수원한국고등학교"));
+    }
+
+    void keepTheTypedText()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        const int result = runWith(dialog, [](QDialog& d) {
+            search(d, QStringLiteral("바다"));
+            QCOMPARE(list(d)->count(), 3);
+            // Changed after the search: the current text counts.
+            edit(d)->setText(QStringLiteral("바다중학교 분교"));
+            list(d)->setCurrentRow(0);
+            clickButton(d, "okButton");
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(dialog.m_strSchool, QStringLiteral("바다중학교 분교"));
+    }
+
+    void doubleClickMeansOk()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        const int result = runWith(dialog, [](QDialog& d) {
+            search(d, QStringLiteral("제주"));
+            QListWidget* schools = list(d);
+            const QRect rect = schools->visualItemRect(schools->item(1));
+            QTest::mouseClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
+            QTest::mouseDClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(dialog.m_strSchool, QStringLiteral("제주한라고등학교"));
+    }
+
+    void cancelAndNothingSelected()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        dialog.m_strSchool = QStringLiteral("그대로");
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        const int result = runWith(dialog, [](QDialog& d) {
+            search(d, QStringLiteral("없는 이름"));
+            QCOMPARE(texts(list(d)), QStringList{QStringLiteral("사용자 입력 사용")});
+            // OK without a selection says so and stays open.
+            clickButton(d, "okButton");
+            QVERIFY(d.isVisible());
+            clickButton(d, "cancelButton");
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(dialog.m_strSchool, QStringLiteral("그대로"));
+        const auto boxes = MessageBox::TakeAnswered();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, QStringLiteral("Not selected."));
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    }
+
+    void enterSearchesAndSecondSearchReplaces()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        runWith(dialog, [](QDialog& d) {
+            edit(d)->setFocus();
+            edit(d)->setText(QStringLiteral("서울"));
+            QTest::keyClick(edit(d), Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            QCOMPARE(list(d)->count(), 1 + 3);
+            list(d)->setCurrentRow(1);
+            search(d, QStringLiteral("대전"));
+            QCOMPARE(list(d)->count(), 1 + 2);
+            QCOMPARE(list(d)->currentRow(), -1);
+            d.reject();
+        });
+    }
+
+    void failedSearchKeepsTheList()
+    {
+        CCommunicator unreachable(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
+        CSearchSchoolDlg dialog(&unreachable);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        runWith(dialog, [](QDialog& d) {
+            search(d, QStringLiteral("한국"));
+            QCOMPARE(list(d)->count(), 0);
+            d.reject();
+        });
+        const auto boxes = MessageBox::TakeAnswered();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+        QVERIFY(
+            boxes[0].text.startsWith(QStringLiteral("Error: Communicator search school failed. \r\nSearch failed. (")));
+        QVERIFY(boxes[0].text.endsWith(QStringLiteral("(Line: 347) \r\nError: ")));
+    }
+
+    void panelClickOpensTheSearch()
+    {
+        QSettings settings(m_dir.filePath(QStringLiteral("panel.ini")), QSettings::IniFormat);
+        QWidget window;
+        auto* panel = new COptSchoolMidDlg(&settings, m_client.get(), &window);
+        window.show();
+        auto* schoolEdit = panel->findChild<QLineEdit*>(QStringLiteral("schoolEdit"));
+        QVERIFY(schoolEdit->isReadOnly());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CSearchSchoolDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            search(*dialog, QStringLiteral("가야"));
+            list(*dialog)->setCurrentRow(1);
+            clickButton(*dialog, "okButton");
+        });
+        QTest::mouseClick(schoolEdit, Qt::LeftButton);
+        QCOMPARE(schoolEdit->text(), QStringLiteral("김해가야중학교"));
+        CMapStringToString fields;
+        panel->GetFieldMap(fields);
+        QCOMPARE(fields.Value("school"), QStringLiteral("김해가야중학교"));
+
+        // Cancelling changes nothing.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CSearchSchoolDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(edit(*dialog)->text(), QStringLiteral("김해가야중학교"));
+            clickButton(*dialog, "cancelButton");
+        });
+        QTest::mouseClick(schoolEdit, Qt::LeftButton);
+        QCOMPARE(schoolEdit->text(), QStringLiteral("김해가야중학교"));
+    }
+};
+
+QTEST_MAIN(TestSearchSchool)
+#include "tst_searchschool.moc"
