@@ -1,6 +1,7 @@
 // Insert and get back a question with three 5 MB documents through the client, against the local server
 // running in a child process; prints the round trip time and the server's peak memory.
 
+#include "bench/ProcessStatus.h"
 #include "net/Communicator.h"
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
@@ -17,18 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-long statusKiB(pid_t pid, const char* field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 pid_t startServer(const QString& dbPath, int* port)
 {
@@ -69,7 +58,7 @@ int main()
         std::fprintf(stderr, "cannot start the server process\n");
         return 1;
     }
-    const long serverBefore = statusKiB(server, "VmHWM:");
+    const long serverBefore = ProcessStatusKiB("VmHWM:", server);
 
     constexpr qint64 kDocumentSize = 5 * 1000 * 1000;
     QRandomGenerator generator(11);
@@ -119,7 +108,7 @@ int main()
         std::printf("round %d: insert + get of 3 x 5 MB: %.0f ms (insert %.0f ms, get %.0f ms)\n", round + 1,
                     seconds * 1e3, insertSeconds * 1e3, (seconds - insertSeconds) * 1e3);
     }
-    const long serverPeak = statusKiB(server, "VmHWM:");
+    const long serverPeak = ProcessStatusKiB("VmHWM:", server);
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
 

@@ -1,6 +1,7 @@
 // Renders page 0 of a full two-column page of text at 500 dpi to a 24-bit BMP, as the save does; prints
 // the time and the peak memory of the process.
 
+#include "bench/ProcessStatus.h"
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
 #include "editor/PageView.h"
@@ -14,22 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-long statusKiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -51,7 +36,7 @@ int main(int argc, char* argv[])
     }
     QTemporaryDir dir;
     const QString base = dir.filePath(QStringLiteral("_q"));
-    const long rssBefore = statusKiB("VmRSS:");
+    const long rssBefore = ProcessStatusKiB("VmRSS:");
     std::vector<double> times;
     for (int round = 0; round < 5; ++round) {
         QElapsedTimer timer;
@@ -65,7 +50,7 @@ int main(int argc, char* argv[])
                 lines, static_cast<long long>(QFile(base + QStringLiteral(".BMP")).size()));
     std::printf("  median %.0f ms, best %.0f ms over %zu rounds (target under 500 ms)\n", times[times.size() / 2],
                 times.front(), times.size());
-    std::printf("  process peak resident size %.1f MiB (%.1f MiB before rendering)\n", statusKiB("VmHWM:") / 1024.0,
+    std::printf("  process peak resident size %.1f MiB (%.1f MiB before rendering)\n", ProcessStatusKiB("VmHWM:") / 1024.0,
                 rssBefore / 1024.0);
     return 0;
 }

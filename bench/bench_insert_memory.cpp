@@ -2,6 +2,7 @@
 // beyond what the process held before. Target: at most four times the documents' size.
 
 #include "bench/HeapCounter.h"
+#include "bench/ProcessStatus.h"
 #include "net/Communicator.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
@@ -46,18 +47,6 @@ pid_t startServer(int* port)
     return ok ? pid : -1;
 }
 
-long peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 } // namespace
 
 int main()
@@ -96,13 +85,13 @@ int main()
 
     const std::size_t before = HeapCounter::Current();
     HeapCounter::ResetPeak();
-    const long rssBefore = peakRssKiB();
+    const long rssBefore = ProcessStatusKiB("VmHWM:");
     QElapsedTimer timer;
     timer.start();
     const bool ok = client.InsertEducation2015(&request, &hwp, &png);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     const std::size_t peak = HeapCounter::Peak() - before;
-    const long rssAfter = peakRssKiB();
+    const long rssAfter = ProcessStatusKiB("VmHWM:");
 
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
