@@ -11,7 +11,6 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QThread>
 
@@ -77,9 +76,15 @@ bool writeBmp24(const QImage& image, const QString& path)
     put(38, quint32(image.dotsPerMeterX()), 4);
     put(42, quint32(image.dotsPerMeterY()), 4);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size())
+    // A working file, read back at once by the trim: no need to force it to the disk as a save would.
+    QFile file(path);
+    auto fail = [&file] {
+        file.close();
+        file.remove();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(header) != header.size())
+        return fail();
     // Rows go out in batches of about a megabyte.
     const int rowsPerBatch = std::max(1, int((1 << 20) / stride));
     QByteArray batch(int(stride * rowsPerBatch), '\0');
@@ -95,9 +100,12 @@ bool writeBmp24(const QImage& image, const QString& path)
             }
         }
         if (file.write(batch.constData(), stride * count) != stride * count)
-            return false;
+            return fail();
     }
-    return file.commit();
+    if (!file.flush())
+        return fail();
+    file.close();
+    return true;
 }
 
 } // namespace
