@@ -2,6 +2,7 @@
 // running in a child process; prints the round trip time and the server's peak memory.
 
 #include "bench/ProcessStatus.h"
+#include "bench/ServerProcess.h"
 #include "net/Communicator.h"
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
@@ -21,29 +22,18 @@ namespace {
 
 pid_t startServer(const QString& dbPath, int* port)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const TestTls& tls = TestTls::instance();
-        QuestionStore store(QFile::encodeName(dbPath).toStdString());
-        QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                  QFile::encodeName(tls.keyPath).toStdString());
-        const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;
-        if (p > 0)
-            server.Start();
-        if (write(fds[1], &p, sizeof p) != sizeof p)
-            _exit(1);
-        close(fds[1]);
-        for (;;)
-            pause();
-    }
-    close(fds[1]);
-    const bool ok = read(fds[0], port, sizeof *port) == sizeof *port && *port > 0;
-    close(fds[0]);
-    return ok ? pid : -1;
+    return StartServerProcess(
+        [&dbPath](const std::function<void(int)>& ready) {
+            const TestTls& tls = TestTls::instance();
+            QuestionStore store(QFile::encodeName(dbPath).toStdString());
+            QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                      QFile::encodeName(tls.keyPath).toStdString());
+            const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;
+            if (p > 0)
+                server.Start();
+            ready(p);
+        },
+        port);
 }
 
 } // namespace

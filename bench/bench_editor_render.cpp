@@ -50,7 +50,7 @@ int main(int argc, char* argv[])
                 lines, static_cast<long long>(QFile(base + QStringLiteral(".BMP")).size()));
     std::printf("  median %.0f ms, best %.0f ms over %zu rounds (target under 500 ms)\n", times[times.size() / 2],
                 times.front(), times.size());
-    std::printf("  process peak resident size %.1f MiB (%.1f MiB before rendering)\n", ProcessStatusKiB("VmHWM:") / 1024.0,
-                rssBefore / 1024.0);
+    std::printf("  process peak resident size %.1f MiB (%.1f MiB before rendering)\n",
+                ProcessStatusKiB("VmHWM:") / 1024.0, rssBefore / 1024.0);
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "bench/HeapCounter.h"
 #include "bench/ProcessStatus.h"
+#include "bench/ServerProcess.h"
 #include "net/Communicator.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
@@ -22,29 +23,16 @@ namespace {
 // The server runs in its own process, so that the body it receives does not count here.
 pid_t startServer(int* port)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        ScriptedServer server;
-        ScriptedServer::Reply session;
-        session.headers = {{"Set-Cookie", "_csrf_token_value=bench; path=/"}};
-        server.setReply("/qb", session);
-        server.setJson("/qb/js_bank/insert/education2015", R"({"result_code":0,"result_message":"ok"})");
-        const int p = server.port();
-        if (write(fds[1], &p, sizeof p) != sizeof p)
-            _exit(1);
-        close(fds[1]);
-        for (;;) {
-            pause();
-        }
-    }
-    close(fds[1]);
-    const bool ok = read(fds[0], port, sizeof *port) == sizeof *port;
-    close(fds[0]);
-    return ok ? pid : -1;
+    return StartServerProcess(
+        [](const std::function<void(int)>& ready) {
+            ScriptedServer server;
+            ScriptedServer::Reply session;
+            session.headers = {{"Set-Cookie", "_csrf_token_value=bench; path=/"}};
+            server.setReply("/qb", session);
+            server.setJson("/qb/js_bank/insert/education2015", R"({"result_code":0,"result_message":"ok"})");
+            ready(server.port());
+        },
+        port);
 }
 
 } // namespace

@@ -1,31 +1,11 @@
 #include "net/FormBody.h"
 
+#include "tests/support/TestFiles.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write test file");
-    return path;
-}
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char& b : bytes)
-        b = char(generator.bounded(256));
-    return bytes;
-}
-
-} // namespace
 
 class TestFormBody : public QObject
 {
@@ -83,8 +63,8 @@ private Q_SLOTS:
     {
         QFETCH(int, size);
         QTemporaryDir dir;
-        const QByteArray bytes = randomBytes(size, quint32(size) + 1);
-        const QString path = writeFile(dir, QStringLiteral("doc.hwp"), bytes);
+        const QByteArray bytes = RandomBytes(size, quint32(size) + 1);
+        const QString path = WriteTestFile(dir.filePath(QStringLiteral("doc.hwp")), bytes);
 
         FormBody body(QStringLiteral("t"));
         CMapStringToString files{{"q_hwp", path}};
@@ -105,7 +85,8 @@ private Q_SLOTS:
         FormBody body(QStringLiteral("t"));
         body.AddDocumentFile(QStringLiteral("a_hwp"), dir.filePath(QStringLiteral("missing.hwp")));
         body.AddDocumentFile(QStringLiteral("d_hwp"), dir.path()); // a folder cannot be read as a file
-        body.AddDocumentFile(QStringLiteral("a_png"), writeFile(dir, QStringLiteral("empty.png"), QByteArray()));
+        body.AddDocumentFile(QStringLiteral("a_png"),
+                             WriteTestFile(dir.filePath(QStringLiteral("empty.png")), QByteArray()));
         QCOMPARE(body.Text(), std::string("_csrf_token_name=t&a_hwp=&d_hwp=&a_png="));
     }
 };

@@ -3,6 +3,7 @@
 #include "server/QuestionStore.h"
 #include "net/AnsiCodepage.h"
 
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
 
 #include <QFile>
@@ -77,23 +78,6 @@ QList<Fixture> questions()
         {Category::Timestone, {{"topic", "등차수열 & 등비수열"}, {"type", "Level2"}, {"number", "4번"}}},
         {Category::DailyProject, {{"volume", "volume3"}, {"prob", "금요일 Mission"}}},
     };
-}
-
-QByteArray randomBytes(int size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char& b : bytes)
-        b = char(generator.bounded(256));
-    return bytes;
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
 }
 
 constexpr char kAdminPassword[] = "관리자+암호/1";
@@ -278,14 +262,14 @@ private Q_SLOTS:
 
         QTemporaryDir files;
         QMap<QString, QByteArray> documents = {
-            {"q_hwp", randomBytes(200000 + index, 1 + index)},
-            {"a_hwp", randomBytes(3, 2 + index)},
-            {"d_hwp", randomBytes(70001, 3 + index)},
-            {"q_png", randomBytes(40000, 4 + index)},
+            {"q_hwp", RandomBytes(200000 + index, 1 + index)},
+            {"a_hwp", RandomBytes(3, 2 + index)},
+            {"d_hwp", RandomBytes(70001, 3 + index)},
+            {"q_png", RandomBytes(40000, 4 + index)},
         };
         CMapStringToString hwp, png;
         for (auto it = documents.cbegin(); it != documents.cend(); ++it) {
-            const QString path = writeFile(files.filePath(it.key()), it.value());
+            const QString path = WriteTestFile(files.filePath(it.key()), it.value());
             (it.key().endsWith(QLatin1String("_png")) ? png : hwp).SetAt(it.key(), path);
         }
         // A document the client could not write arrives empty and is not kept.
@@ -326,8 +310,8 @@ private Q_SLOTS:
         auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
         QVERIFY(client);
         QTemporaryDir files;
-        const QString first = writeFile(files.filePath("first"), "first version");
-        const QString second = writeFile(files.filePath("second"), "second version");
+        const QString first = WriteTestFile(files.filePath("first"), "first version");
+        const QString second = WriteTestFile(files.filePath("second"), "second version");
 
         CMapStringToString question{{"volume", "volume1"}, {"prob", "월요일 1번"}, {"note", "처음"}};
         CMapStringToString other{{"volume", "volume1"}, {"prob", "월요일 2번"}};
@@ -445,7 +429,7 @@ private Q_SLOTS:
         std::vector<std::thread> threads;
         QTemporaryDir files;
         for (int i = 0; i < kClients; ++i) {
-            writeFile(files.filePath(QString::number(i)), randomBytes(50000 + i, 100 + quint32(i)));
+            WriteTestFile(files.filePath(QString::number(i)), RandomBytes(50000 + i, 100 + quint32(i)));
         }
         for (int i = 0; i < kClients; ++i) {
             threads.emplace_back([&, i] {
@@ -471,7 +455,7 @@ private Q_SLOTS:
             CMapStringToString stored;
             QVERIFY(client->GetTimestone(&question, &stored));
             QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()),
-                     randomBytes(50000 + i, 100 + quint32(i)));
+                     RandomBytes(50000 + i, 100 + quint32(i)));
         }
     }
 
@@ -499,7 +483,7 @@ private Q_SLOTS:
             "_csrf_token_name=" + token + "&q_hwp=not*base64&volume=1",
             "_csrf_token_name=" + token + "&q_png=QUJD%3D",
             std::string(100000, '&'),
-            randomBytes(4096, 9).toStdString(),
+            RandomBytes(4096, 9).toStdString(),
         };
         for (const QString& path : paths) {
             for (std::size_t i = 0; i < bodies.size(); ++i) {
@@ -512,7 +496,7 @@ private Q_SLOTS:
         // Random bytes in place of a whole request.
         for (int i = 0; i < 20; ++i) {
             auto raw = rawClient();
-            const QByteArray junk = randomBytes(int(generator.bounded(1, 3000)), quint32(i));
+            const QByteArray junk = RandomBytes(int(generator.bounded(1, 3000)), quint32(i));
             raw->Post("/qb/js_bank/insert/daily", cookies, junk.toStdString(), "application/octet-stream");
         }
         // A body over 64 MiB is refused before it is stored.

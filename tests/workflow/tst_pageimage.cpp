@@ -1,5 +1,6 @@
 #include "workflow/PageImage.h"
 
+#include "tests/support/TestFiles.h"
 #include "tests/workflow/BmpFile.h"
 
 #include <QImage>
@@ -9,12 +10,6 @@
 #include <atomic>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The image as Qt's own decoders see it: an independent reader of what we wrote.
 QImage decoded(const QString& path)
@@ -61,9 +56,9 @@ private Q_SLOTS:
                           : PageWithBlock(width, height, block.left(), block.top(), block.right(), block.bottom());
         const QString file = path(QStringLiteral("page.BMP"));
         QVERIFY(bmp.write(file));
-        const QByteArray before = readAll(file);
+        const QByteArray before = ReadTestFile(file);
         QVERIFY(!TrimPageImage(file));
-        QCOMPARE(readAll(file), before);
+        QCOMPARE(ReadTestFile(file), before);
     }
 
     void trimsToContentWithFrame_data()
@@ -109,7 +104,7 @@ private Q_SLOTS:
             }
         }
         // The result is a 24-bit BMP again.
-        QCOMPARE(readAll(file).mid(28, 2), QByteArray("\x18\x00", 2));
+        QCOMPARE(ReadTestFile(file).mid(28, 2), QByteArray("\x18\x00", 2));
     }
 
     void nearWhiteIsContent()
@@ -164,7 +159,7 @@ private Q_SLOTS:
             out.write(content);
         }
         QVERIFY(!TrimPageImage(file));
-        QCOMPARE(readAll(file), content);
+        QCOMPARE(ReadTestFile(file), content);
 
         QString png = QStringLiteral("unchanged");
         QString error;
@@ -187,7 +182,7 @@ private Q_SLOTS:
     {
         const QString file = path(QStringLiteral("threads.bmp"));
         QVERIFY(PageWithBlock(300, 200, 50, 50, 100, 100).write(file));
-        const QByteArray before = readAll(file);
+        const QByteArray before = ReadTestFile(file);
         std::atomic<int> started{0};
         std::atomic<int> finished{0};
         // The third thread cannot be started: the two running scans must end before the trim gives up.
@@ -202,7 +197,7 @@ private Q_SLOTS:
         };
         QVERIFY(!TrimPageImage(file, failThird));
         QCOMPARE(finished.load(), 2);
-        QCOMPARE(readAll(file), before);
+        QCOMPARE(ReadTestFile(file), before);
     }
 
     void scansStartInOrder()
@@ -261,7 +256,7 @@ private Q_SLOTS:
         QVERIFY2(ConvertPageImageToPng(file, png, &error), qPrintable(error));
         QCOMPARE(png, path(QStringLiteral("_q.png")));
         QVERIFY(!QFile::exists(file));
-        QCOMPARE(readAll(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(ReadTestFile(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
         QCOMPARE(decoded(png), trimmed);
     }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QString>
+
+// Bytes that look like a compressed document: every value equally likely, the same for the same seed.
+inline QByteArray RandomBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char& b : bytes)
+        b = char(generator.bounded(256));
+    return bytes;
+}
+
+// Writes the file and returns its path; a test cannot go on without it.
+inline QString WriteTestFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// The file's bytes, or nothing when it cannot be read.
+inline QByteArray ReadTestFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
