@@ -49,7 +49,7 @@ public:
     void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);
     // The "ViewProperties" set: "ZoomType" 0 takes "ZoomRatio" in percent.
     void SetViewSettings(const EditorParameterSet& settings);
-    qint32 ControlVersion() const { return kControlVersion; }
+    virtual qint32 ControlVersion() const { return kControlVersion; }
 
     PageGeometry Page() const { return m_page; }
     void SetPage(const PageGeometry& page);

@@ -432,10 +432,15 @@ bool CCommunicator::InsertQuestion(Category category, const CMapStringToString* 
     if (pRequest)
         body.AddFields(*pRequest);
     body.ReserveForDocuments({&hwpFiles, &pngFiles});
-    for (auto it = hwpFiles.begin(); it != hwpFiles.end(); ++it)
-        body.AddDocumentFile(it.key(), it.value());
-    for (auto it = pngFiles.begin(); it != pngFiles.end(); ++it)
-        body.AddDocumentFile(it.key(), it.value());
+    // A document that cannot be read would go as an empty field and replace the stored one with nothing.
+    for (const CMapStringToString* files : {&hwpFiles, &pngFiles}) {
+        for (auto it = files->begin(); it != files->end(); ++it) {
+            if (!body.AddDocumentFile(it.key(), it.value())) {
+                m_strError = QString::asprintf(kDocumentUnreadable, qUtf8Printable(it.value()));
+                return false;
+            }
+        }
+    }
 
     int resultCode = -1;
     QString resultMessage;

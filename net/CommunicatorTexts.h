@@ -15,6 +15,7 @@ inline constexpr char kQuestionSearchFailed[] = "Error: Search failed. (%s) (Lin
 inline constexpr char kQuestionDeleteFailed[] = "Error: Delete failed. (%s) (Line: %d)";
 inline constexpr char kQuestionResponseNotOk[] = "Error: Response is not OK. (%s) (Line: %d)";
 inline constexpr char kQuestionReceiveFailed[] = "Error: Receive failed. (%s) (Line: %d)";
+inline constexpr char kDocumentUnreadable[] = "Error: Document file cannot be read. (%s)";
 inline constexpr char kQuestionInvalidResultCode[] = "Error: Invalid result code. (Code: %d, Line: %d) \r\n%s";
 
 // Details of the school search's own reply checks.

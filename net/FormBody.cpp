@@ -95,7 +95,7 @@ void FormBody::ReserveForDocuments(std::initializer_list<const CMapStringToStrin
     m_body.reserve(m_body.size() + extra);
 }
 
-void FormBody::AddDocumentFile(const QString& key, const QString& path)
+bool FormBody::AddDocumentFile(const QString& key, const QString& path)
 {
     m_body += '&';
     appendEscaped(key);
@@ -104,7 +104,7 @@ void FormBody::AddDocumentFile(const QString& key, const QString& path)
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return;
+        return false;
 
     std::vector<std::uint8_t> chunk(kChunkBytes);
     std::vector<char> text(Base64EncodedLength(kChunkBytes));
@@ -125,13 +125,13 @@ void FormBody::AddDocumentFile(const QString& key, const QString& path)
         if (failed) {
             // Half a document is worse than none: the server would store a broken file as if it were whole.
             m_body.resize(valueStart);
-            return;
+            return false;
         }
         if (filled == 0)
-            return;
+            return true;
         Base64EncodeInto(chunk.data(), filled, text.data());
         appendBase64Escaped(m_body, text.data(), Base64EncodedLength(filled));
         if (filled < kChunkBytes)
-            return;
+            return true;
     }
 }

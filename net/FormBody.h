@@ -25,9 +25,10 @@ public:
     // Makes room once for the documents that AddDocumentFile will append, so that the body is not copied
     // while it grows.
     void ReserveForDocuments(std::initializer_list<const CMapStringToString*> fileMaps);
-    // Appends the key and the Base64 text of the file's bytes. A file that cannot be opened or read whole
-    // gives an empty value.
-    void AddDocumentFile(const QString& key, const QString& path);
+    // Appends the key and the Base64 text of the file's bytes. False when the file cannot be opened or read
+    // whole: the value is then left empty, and the body must not be sent, since the server would store the
+    // empty value in place of the document.
+    bool AddDocumentFile(const QString& key, const QString& path);
 
     const std::string& Text() const { return m_body; }
     std::string Take() { return std::move(m_body); }

@@ -19,14 +19,7 @@ namespace {
 
 std::optional<MainWindowCommand> shortcutCommand(const QKeyEvent* event)
 {
-    const int combination =
-        int(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier)) |
-        event->key();
-    for (const ShortcutEntry& entry : kShortcutTable) {
-        if (entry.key == combination)
-            return entry.command;
-    }
-    return std::nullopt;
+    return ShortcutCommand(event->key(), event->modifiers());
 }
 
 } // namespace
@@ -79,7 +72,8 @@ bool COptPanel::event(QEvent* event)
 void COptPanel::keyPressEvent(QKeyEvent* event)
 {
     if (const auto command = shortcutCommand(event)) {
-        if (QWidget* target = parentWidget()) {
+        // The main window, however deep the panel sits in its layout.
+        if (QWidget* target = window()) {
             CommandEvent commandEvent(*command);
             QCoreApplication::sendEvent(target, &commandEvent);
         }

@@ -29,6 +29,9 @@ public:
 
     QString SettingsSection() const { return m_section; }
 
+    // The server client of the school search; the panels exist before it does.
+    void SetCommunicator(CCommunicator* communicator) { m_communicator = communicator; }
+
     // School panels: runs the school search with the school field's text and takes the choice on OK.
     void SearchSchool();
 

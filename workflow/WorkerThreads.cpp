@@ -42,6 +42,12 @@ bool CManualResetEvent::IsSet() const
 
 CSaveWorker::CSaveWorker(ThreadStarter starter) : m_starter(std::move(starter)) {}
 
+CSaveWorker::~CSaveWorker()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
 bool CSaveWorker::Start(Routine routine, void* pMainWindow)
 {
     long long expected = kNoWorker;
@@ -49,6 +55,9 @@ bool CSaveWorker::Start(Routine routine, void* pMainWindow)
     // Claim the slot first, so that two quick save commands cannot both start a worker.
     if (!m_hSaveWorker->compare_exchange_strong(expected, handle))
         return false;
+    // The previous worker has already given the slot back; all that is left of it is its return.
+    if (m_thread.joinable())
+        m_thread.join();
     std::optional<std::thread> thread = m_starter([slot = m_hSaveWorker, routine = std::move(routine), pMainWindow] {
         if (pMainWindow)
             routine(pMainWindow);
@@ -58,6 +67,6 @@ bool CSaveWorker::Start(Routine routine, void* pMainWindow)
         m_hSaveWorker->store(kNoWorker);
         return false;
     }
-    thread->detach();
+    m_thread = std::move(*thread);
     return true;
 }

@@ -33,7 +33,9 @@ private:
 };
 
 // At most one save runs at a time. The handle is kNoWorker while none runs; it is set when the worker thread
-// has started and goes back to kNoWorker when the routine returns. Nobody waits for the worker.
+// has started and goes back to kNoWorker when the routine returns. Nobody waits for a running save: the
+// finished thread is only joined by the next start or by the destructor, which the owner reaches only after
+// the routine has told it that it ended, so that no thread outlives the process's objects.
 class CSaveWorker
 {
 public:
@@ -41,6 +43,9 @@ public:
     static constexpr long long kNoWorker = -1;
 
     explicit CSaveWorker(ThreadStarter starter = DefaultThreadStarter());
+    ~CSaveWorker();
+    CSaveWorker(const CSaveWorker&) = delete;
+    CSaveWorker& operator=(const CSaveWorker&) = delete;
 
     // Runs `routine(pMainWindow)` on a new thread. False when a save is already running or the thread cannot
     // be started; the handle then stays as it was.
@@ -53,4 +58,5 @@ private:
     // Shared with the running worker, which may outlive this object: shutdown does not wait for it.
     std::shared_ptr<std::atomic<long long>> m_hSaveWorker = std::make_shared<std::atomic<long long>>(kNoWorker);
     long long m_nextHandle = 1;
+    std::thread m_thread;
 };

@@ -687,6 +687,15 @@ private Q_SLOTS:
         CMapStringToString request{{"school", "한국중학교"}, {"memo", "a&b=c+d 50%"}};
         CMapStringToString hwp{{"q_hwp", questionPath}, {"a_hwp", dir.filePath(QStringLiteral("missing.hwp"))}};
         CMapStringToString png{{"q_png", pngPath}, {"a_png", emptyPath}};
+
+        // A document path that cannot be read is refused before anything is sent: an empty field would
+        // replace the stored document with nothing.
+        QVERIFY(!m_client->InsertSchoolMid(&request, &hwp, &png));
+        QCOMPARE(m_client->GetLastErrorText(),
+                 QStringLiteral("Error: Document file cannot be read. (%1)").arg(hwp.Value("a_hwp")));
+        QVERIFY(m_server->requests().empty());
+
+        hwp.SetAt(QStringLiteral("a_hwp"), emptyPath);
         QVERIFY2(m_client->InsertSchoolMid(&request, &hwp, &png), qPrintable(m_client->GetLastErrorText()));
 
         const std::string body = m_server->lastRequest().body;

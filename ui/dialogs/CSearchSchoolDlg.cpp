@@ -124,18 +124,12 @@ void CSearchSchoolDlg::ClearList()
 void CSearchSchoolDlg::mousePressEvent(QMouseEvent* event)
 {
     // No title bar: the dialog is dragged by its surface.
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
+    m_drag.Press(this, event);
     QDialog::mousePressEvent(event);
 }
 
 void CSearchSchoolDlg::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-    else
-        m_dragging = false;
+    m_drag.Move(this, event);
     QDialog::mouseMoveEvent(event);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/dialogs/SurfaceDrag.h"
+
 #include <QDialog>
 
 class CCommunicator;
@@ -36,6 +38,5 @@ private:
     QLineEdit* m_editSchool;
     QListWidget* m_listSchools;
     QPushButton* m_findButton;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
+    SurfaceDrag m_drag;
 };

@@ -1,11 +1,34 @@
 #include "ui/dialogs/MessageBox.h"
 
+#include <QPointer>
+
+#include <cstdio>
+
 namespace {
 
+// The user-interface thread is the only one that shows boxes, so these need no lock.
 QList<QMessageBox::StandardButton> g_answers;
 QList<MessageBox::Shown> g_answered;
+QList<QPointer<QMessageBox>> g_open;
+
+QMessageBox::StandardButton refusal(QMessageBox::StandardButtons buttons)
+{
+    return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+}
 
 } // namespace
+
+bool MessageBox::Unattended()
+{
+    return qEnvironmentVariableIsSet("VELLORIN_UNATTENDED");
+}
+
+void MessageBox::Report(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
 
 QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                              const QString& text, QMessageBox::StandardButtons buttons)
@@ -14,8 +37,19 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
         g_answered.append({icon, caption, text});
         return g_answers.takeFirst();
     }
+    if (Unattended()) {
+        QString flat = text;
+        flat.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+        Report(QStringLiteral("message box: %1: %2").arg(caption, flat));
+        const bool yes = qEnvironmentVariable("VELLORIN_UNATTENDED") == QLatin1String("yes");
+        return (buttons & QMessageBox::Yes) && yes ? QMessageBox::Yes : refusal(buttons);
+    }
     QMessageBox box(icon, caption, text, buttons, parent);
-    return QMessageBox::StandardButton(box.exec());
+    box.setObjectName(QStringLiteral("messageBox"));
+    g_open.append(&box);
+    const auto answer = QMessageBox::StandardButton(box.exec());
+    g_open.removeAll(&box);
+    return answer;
 }
 
 void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer)
@@ -28,4 +62,12 @@ QList<MessageBox::Shown> MessageBox::TakeAnswered()
     QList<Shown> answered;
     answered.swap(g_answered);
     return answered;
+}
+
+void MessageBox::DismissOpen()
+{
+    for (const QPointer<QMessageBox>& box : std::as_const(g_open)) {
+        if (box)
+            box->done(refusal(box->standardButtons()));
+    }
 }

@@ -6,6 +6,10 @@
 
 // Every modal box of the program goes through here, so that a test can answer the next box in advance
 // (and see what it said) instead of hanging on a window nobody sees.
+//
+// With the environment variable VELLORIN_UNATTENDED set, no box is shown at all: each is printed on the
+// standard output as "message box: CAPTION: TEXT" and answered with OK, or with No ("Yes" when the variable
+// is "yes"). Tests and benchmarks that start the real program use this; so can scripts.
 class MessageBox
 {
 public:
@@ -28,4 +32,12 @@ public:
     static void SetNextAnswer(QMessageBox::StandardButton answer);
     // The boxes answered in advance so far, and forget them.
     static QList<Shown> TakeAnswered();
+
+    // Ends every box that is open now as if No (or, without a No button, OK) had been pressed. For a program
+    // that is asked to end while it waits for an answer.
+    static void DismissOpen();
+
+    // Unattended mode (see above): whether it is on, and a line for the standard output in it.
+    static bool Unattended();
+    static void Report(const QString& line);
 };

@@ -100,6 +100,28 @@ inline constexpr std::array<ShortcutEntry, 5> kShortcutTable = {{
     {int(Qt::CTRL) | Qt::Key_R, ID_RESET},
 }};
 
+// The command of a key combination of the shortcut table; nothing for any other key. Keys of the keypad
+// carry the keypad modifier and so are not the table's digits.
+std::optional<MainWindowCommand> ShortcutCommand(int key, Qt::KeyboardModifiers modifiers);
+
+// The program's name (message box captions, settings) and the organisation under which its settings live.
+inline constexpr char kApplicationName[] = "Vellorin";
+inline constexpr char kOrganizationName[] = "Tarvix";
+
+// A private event of the main window as it is posted; `param` is the slot index for UM_FOCUS_EDITOR, else 0.
+class MainWindowMessage : public QEvent
+{
+public:
+    explicit MainWindowMessage(MainWindowEvent event, int param = 0)
+        : QEvent(MainWindowEventType(event)), m_param(param)
+    {
+    }
+    int Param() const { return m_param; }
+
+private:
+    int m_param;
+};
+
 // A command sent to a window and handled before the sender goes on.
 class CommandEvent : public QEvent
 {

@@ -1,0 +1,640 @@
+#include "ui/main/CTarvixDlg.h"
+
+#include "editor/CDHwpCtrl.h"
+#include "net/Communicator.h"
+#include "net/ServerAddress.h"
+#include "options/COptDailyProjectDlg.h"
+#include "options/COptEducationDlg.h"
+#include "options/COptSchool2015Dlg.h"
+#include "options/COptSchoolMidDlg.h"
+#include "options/COptTimestoneDlg.h"
+#include "ui/dialogs/CLoginDlg.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/main/CAboutDlg.h"
+#include "ui/main/Messages.h"
+#include "workflow/CLoadingDlg.h"
+#include "workflow/QuestionFiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTabBar>
+#include <QThread>
+
+namespace {
+
+// A start-up step that failed; its message has been shown.
+struct InitFailure
+{
+};
+
+void initError(QWidget* owner, const QString& text)
+{
+    MessageBox::Show(owner, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionError), text);
+    throw InitFailure{};
+}
+
+// The number at the start of a text, as the C library reads it: blanks, a sign, digits; 0 when there is none.
+int leadingDecimal(const QString& text)
+{
+    return std::atoi(text.toLatin1().constData());
+}
+
+// The size of a dialog unit in the window's font, as the templates count them.
+QSizeF dialogUnit(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const qreal averageWidth = metrics.horizontalAdvance(letters) / letters.size();
+    return {averageWidth / 4.0, metrics.height() / 8.0};
+}
+
+} // namespace
+
+QString CTarvixDlg::HotKeyOffKey()
+{
+    return QStringLiteral("CommonOpt/HotKeyOff");
+}
+
+QString CTarvixDlg::DownloadUrlKey()
+{
+    return QStringLiteral("Server/DownloadUrl");
+}
+
+CTarvixDlg::CTarvixDlg(MainWindowSetup setup, QWidget* parent)
+    : QDialog(parent), m_setup(std::move(setup)), m_settings(*m_setup.settings)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QString::fromUtf16(Msg::kMainWindowTitle));
+    setWindowIcon(ProgramIcon());
+    QFont windowFont(QStringLiteral("나눔고딕 Light"));
+    windowFont.setPointSize(9);
+    windowFont.setWeight(QFont::Light);
+    setFont(windowFont);
+    m_strWorkingFolder = m_setup.workingFolder.isEmpty() ? DefaultWorkingFolder() : m_setup.workingFolder;
+    if (!m_strWorkingFolder.endsWith(u'/'))
+        m_strWorkingFolder += u'/';
+}
+
+CTarvixDlg::~CTarvixDlg()
+{
+    Shutdown();
+}
+
+void CTarvixDlg::buildLayout()
+{
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("mainBody"));
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_body);
+
+    const QSizeF unit = dialogUnit(font());
+    const auto dluX = [&unit](int n) { return qRound(n * unit.width()); };
+    const auto dluY = [&unit](int n) { return qRound(n * unit.height()); };
+
+    auto* categories = new QGroupBox(m_body);
+    auto* radios = new QVBoxLayout(categories);
+    m_radioGroup = new QButtonGroup(this);
+    for (Category category : kAllCategories) {
+        auto* button = new QRadioButton(CategoryRadioLabel(category), categories);
+        button->setObjectName(QStringLiteral("categoryRadio%1").arg(CategoryRadioId(category)));
+        button->setEnabled(false);
+        radios->addWidget(button);
+        m_radioGroup->addButton(button, CategoryRadioId(category));
+        m_radios[std::size_t(category)] = button;
+    }
+    connect(m_radioGroup, &QButtonGroup::idClicked, this, &CTarvixDlg::SwitchCategory);
+
+    m_panelArea = new QWidget(m_body);
+    m_panelArea->setObjectName(QStringLiteral("panelArea"));
+    m_panelArea->setMinimumSize(dluX(148), dluY(278));
+    new QGridLayout(m_panelArea);
+    m_panelArea->layout()->setContentsMargins(0, 0, 0, 0);
+
+    m_chkHotKeyOff = new QCheckBox(QString::fromUtf16(Msg::kHotKeyOffCheck), m_body);
+    m_chkHotKeyOff->setObjectName(QStringLiteral("hotKeyOffCheck"));
+    connect(m_chkHotKeyOff, &QCheckBox::clicked, this, [this] { m_bHotKeyOff = m_chkHotKeyOff->isChecked(); });
+
+    const auto makeButton = [this, &dluX](const char16_t* text, const char* name) {
+        auto* button = new QPushButton(QString::fromUtf16(text), m_body);
+        button->setObjectName(QLatin1String(name));
+        button->setFixedWidth(dluX(104));
+        button->setAutoDefault(false);
+        return button;
+    };
+    m_btnSearch = makeButton(Msg::kSearchButton, "searchButton");
+    m_btnSearch->setDefault(true);
+    m_btnSave = makeButton(Msg::kSaveButton, "saveButton");
+    m_btnDelete = makeButton(Msg::kDeleteButton, "deleteButton");
+    m_btnReset = makeButton(Msg::kResetButton, "resetButton");
+    for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
+        button->setEnabled(false);
+    connect(m_btnSave, &QPushButton::clicked, this, &CTarvixDlg::OnSave);
+    connect(m_btnReset, &QPushButton::clicked, this, &CTarvixDlg::OnReset);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(categories);
+    left->addWidget(m_panelArea, 1);
+    left->addSpacing(dluY(3));
+    left->addWidget(m_chkHotKeyOff, 0, Qt::AlignHCenter);
+    for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete, m_btnReset})
+        left->addWidget(button, 0, Qt::AlignHCenter);
+
+    m_ctlTab = new QTabBar(m_body);
+    m_ctlTab->setObjectName(QStringLiteral("documentTabs"));
+    m_ctlTab->setFocusPolicy(Qt::TabFocus);
+    for (DocumentSlot slot : kAllDocumentSlots)
+        m_ctlTab->addTab(SlotTabLabel(slot));
+    connect(m_ctlTab, &QTabBar::currentChanged, this, &CTarvixDlg::OnTabChanged);
+
+    auto* editorFrame = new QFrame(m_body);
+    editorFrame->setFrameShape(QFrame::StyledPanel);
+    m_editorArea = editorFrame;
+    m_editorArea->setObjectName(QStringLiteral("editorArea"));
+    m_editorArea->setMinimumSize(dluX(300), dluY(200));
+    new QGridLayout(m_editorArea);
+    m_editorArea->layout()->setContentsMargins(1, 1, 1, 1);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
+    right->addWidget(m_ctlTab);
+    right->addWidget(m_editorArea, 1);
+
+    auto* columns = new QHBoxLayout(m_body);
+    columns->setContentsMargins(dluX(7), dluY(7), dluX(7), dluY(7));
+    columns->addLayout(left);
+    columns->addLayout(right, 1);
+
+    // The template's size, as far as the screen allows; the editors grow with the window.
+    QSize size(dluX(744), dluY(475));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
+    resize(size);
+}
+
+bool CTarvixDlg::OnInitDialog()
+{
+    buildLayout();
+
+    // No system menu of our own on Linux desktops: the items live on the window's context menu.
+    auto* searchQuestion = new QAction(QString::fromUtf16(Msg::kSearchQuestionItem), this);
+    searchQuestion->setObjectName(QStringLiteral("searchQuestionAction"));
+    searchQuestion->setEnabled(false);
+    auto* about = new QAction(QString::fromUtf16(Msg::kAboutItem), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    about->setShortcutContext(Qt::WindowShortcut);
+    connect(about, &QAction::triggered, this, &CTarvixDlg::OnAbout);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_body->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_body->addActions({searchQuestion, separator, about});
+    addAction(about);
+
+    QDir().mkpath(m_strWorkingFolder);
+    RegisterSecurityModulePath(m_strWorkingFolder);
+
+    for (Category category : kAllCategories) {
+        COptPanel* panel = nullptr;
+        switch (category) {
+        case Category::Education2015:
+            panel = new COptEducation2015Dlg(&m_settings, m_panelArea);
+            break;
+        case Category::Education2022:
+            panel = new COptEducation2022Dlg(&m_settings, m_panelArea);
+            break;
+        case Category::School2015:
+            panel = new COptSchool2015Dlg(&m_settings, nullptr, m_panelArea);
+            break;
+        case Category::SchoolMid:
+            panel = new COptSchoolMidDlg(&m_settings, nullptr, m_panelArea);
+            break;
+        case Category::Timestone:
+            panel = new COptTimestoneDlg(&m_settings, m_panelArea);
+            break;
+        case Category::DailyProject:
+            panel = new COptDailyProjectDlg(&m_settings, m_panelArea);
+            break;
+        }
+        static_cast<QGridLayout*>(m_panelArea->layout())->addWidget(panel, 0, 0);
+        panel->setVisible(category == Category::Education2015);
+        m_panels[std::size_t(category)] = panel;
+    }
+
+    m_pLoadingDlg = new CLoadingDlg(this);
+    m_pLoadingDlg->hide();
+
+    try {
+        if (!createEditors())
+            throw InitFailure{};
+        SetupToolbars(m_editors);
+        for (DocumentSlot slot : kAllDocumentSlots)
+            Editor(slot)->setVisible(slot == DocumentSlot::Question);
+        RegisterSecurityModule(m_editors);
+        PrepareEditors(m_editors);
+        radio(Category::Education2015)->setChecked(true);
+
+        m_pCommunicator = m_setup.makeCommunicator ? m_setup.makeCommunicator()
+                                                   : std::make_unique<CCommunicator>(ServerBaseUrl(m_settings));
+        if (!m_pCommunicator)
+            initError(this, QString::fromUtf16(Msg::kCommunicatorInstanceFailed));
+        for (COptPanel* panel : m_panels)
+            panel->SetCommunicator(m_pCommunicator.get());
+        if (!checkServerVersion())
+            initError(this, QString::fromUtf16(Msg::kCommunicatorVersionFailed));
+    } catch (const InitFailure&) {
+        // The window never comes up; nothing of this run is worth remembering.
+        QDialog::done(QDialog::Rejected);
+        return false;
+    }
+
+    qApp->installEventFilter(this);
+    m_bHotKeyOff = m_settings.value(HotKeyOffKey(), 0).toInt() != 0;
+    m_chkHotKeyOff->setChecked(m_bHotKeyOff);
+    m_initialised = true;
+    QCoreApplication::postEvent(this, new MainWindowMessage(UM_LOGIN));
+    return true;
+}
+
+bool CTarvixDlg::createEditors()
+{
+    for (DocumentSlot slot : kAllDocumentSlots) {
+        CDHwpCtrl* editor = m_setup.makeEditor ? m_setup.makeEditor(slot) : new (std::nothrow) CDHwpCtrl;
+        if (!editor)
+            initError(this, QString::fromUtf16(Msg::kEditorAllocationFailed).arg(SlotTabLabel(slot)));
+        m_editors[std::size_t(SlotIndex(slot))] = editor;
+    }
+    auto* grid = static_cast<QGridLayout*>(m_editorArea->layout());
+    for (DocumentSlot slot : kAllDocumentSlots) {
+        CDHwpCtrl* editor = Editor(slot);
+        if (!editor->Create(m_editorArea->rect(), m_editorArea, SlotEditorControlId(slot))) {
+            if (slot == DocumentSlot::Question)
+                initError(this, QString::fromUtf16(Msg::kEditorMissing));
+            return false;
+        }
+        grid->addWidget(editor, 0, 0);
+    }
+    if ((Editor(DocumentSlot::Question)->ControlVersion() >> 24) < 8)
+        initError(this, QString::fromUtf16(Msg::kEditorMissing));
+    return true;
+}
+
+bool CTarvixDlg::checkServerVersion()
+{
+    QString version;
+    if (!m_pCommunicator->GetVersion(version))
+        return false;
+    if (version.compare(QLatin1String("45"), Qt::CaseInsensitive) != 0) {
+        const QString address =
+            m_settings.value(DownloadUrlKey(), ServerBaseUrl(m_settings) + QStringLiteral("download")).toString();
+        MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionWarning),
+                         QString::fromUtf16(Msg::kUpdateAvailable).arg(address));
+    }
+    return true;
+}
+
+void CTarvixDlg::OnLogin()
+{
+    // Modal for the whole program, but without an event loop of its own: the answer arrives as `finished`.
+    m_loginDlg = std::make_unique<CLoginDlg>(m_settings);
+    m_loginDlg->SetCommunicator(m_pCommunicator.get());
+    m_loginDlg->setWindowModality(Qt::ApplicationModal);
+    connect(m_loginDlg.get(), &QDialog::finished, this, &CTarvixDlg::OnLoginFinished);
+    m_loginDlg->open();
+}
+
+void CTarvixDlg::OnLoginFinished(int result)
+{
+    if (m_loginDlg)
+        m_loginDlg->deleteLater();
+    m_loginDlg.release();
+    if (result != QDialog::Accepted) {
+        done(QDialog::Rejected);
+        return;
+    }
+    m_loggedIn = true;
+    ApplyPermission();
+    SelectDocumentTab(0);
+}
+
+void CTarvixDlg::ApplyPermission()
+{
+    const QString id = m_settings.value(CLoginDlg::SettingsKey()).toString();
+    QString permission;
+    const int level = m_pCommunicator && m_pCommunicator->GetPermission(id, permission) ? leadingDecimal(permission) : 0;
+
+    const auto uncheck = [this](Category category) {
+        m_radioGroup->setExclusive(false);
+        radio(category)->setChecked(false);
+        m_radioGroup->setExclusive(true);
+    };
+    switch (level) {
+    case 4096:
+        uncheck(Category::Education2015);
+        break;
+    case 16384:
+        for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
+            button->setEnabled(true);
+        radio(Category::SchoolMid)->setEnabled(true);
+        uncheck(Category::Education2015);
+        radio(Category::SchoolMid)->setChecked(true);
+        SwitchCategory(CategoryRadioId(Category::SchoolMid));
+        break;
+    case 32768:
+        for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
+            button->setEnabled(true);
+        for (QRadioButton* button : m_radios)
+            button->setEnabled(true);
+        break;
+    default:
+        break;
+    }
+    m_btnReset->setEnabled(true);
+    m_chkHotKeyOff->setEnabled(true);
+}
+
+std::optional<Category> CTarvixDlg::CurrentCategory()
+{
+    for (Category category : kAllCategories) {
+        if (radio(category)->isChecked())
+            return category;
+    }
+    return std::nullopt;
+}
+
+void CTarvixDlg::SwitchCategory(int radioId)
+{
+    const std::optional<Category> shown = CategoryFromRadioId(radioId);
+    if (!shown)
+        return;
+    for (Category category : kAllCategories)
+        m_panels[std::size_t(category)]->setVisible(category == *shown);
+}
+
+COptPanel* CTarvixDlg::Panel(Category category)
+{
+    return m_panels[std::size_t(category)];
+}
+
+void CTarvixDlg::SelectDocumentTab(int index)
+{
+    // Setting the index only notifies on a change; the editor must be shown and focused either way.
+    const bool changes = m_ctlTab->currentIndex() != index;
+    m_ctlTab->setCurrentIndex(index);
+    if (!changes)
+        OnTabChanged(index);
+}
+
+void CTarvixDlg::OnTabChanged(int index)
+{
+    for (DocumentSlot slot : kAllDocumentSlots)
+        Editor(slot)->setVisible(SlotIndex(slot) == index);
+    // After the click has been handled, so that the tab does not take the focus back.
+    QCoreApplication::postEvent(this, new MainWindowMessage(UM_FOCUS_EDITOR, index));
+}
+
+void CTarvixDlg::OnReset()
+{
+    PrepareEditors(m_editors);
+    SelectDocumentTab(0);
+}
+
+void CTarvixDlg::OnSave()
+{
+    if (m_saveActive || !m_saveWorker.Start([](void* window) { static_cast<CTarvixDlg*>(window)->RunSavePipeline(); },
+                                            this)) {
+        if (m_saveActive || m_saveWorker.IsRunning())
+            MessageBox::Error(this, QString::fromUtf16(Msg::kSaveAlreadyRunning));
+        return;
+    }
+    m_saveActive = true;
+}
+
+void CTarvixDlg::RunSavePipeline()
+{
+    ::RunSavePipeline(*this);
+}
+
+void CTarvixDlg::OnCommand(int id)
+{
+    // While a save runs only the save command answers (that one is running); switching or emptying the
+    // editors now would change what is being saved.
+    if (m_saveActive && id != ID_SAVE)
+        return;
+    switch (id) {
+    case ID_SAVE:
+        // The shortcut follows the button: nothing when the user's permission leaves the save disabled.
+        if (m_btnSave->isEnabledTo(m_body))
+            OnSave();
+        break;
+    case ID_SHOW_QUESTION:
+    case ID_SHOW_ANSWER:
+    case ID_SHOW_EXPLANATION:
+        SelectDocumentTab(id - ID_SHOW_QUESTION);
+        break;
+    case ID_RESET:
+        OnReset();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTarvixDlg::RunOnUiThread(const std::function<void()>& work)
+{
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+}
+
+void CTarvixDlg::SetInteractive(bool interactive)
+{
+    m_body->setEnabled(interactive);
+}
+
+void CTarvixDlg::SaveEnded()
+{
+    m_saveActive = false;
+    QCoreApplication::postEvent(this, new MainWindowMessage(UM_FOCUS_MAIN));
+    if (m_quitRequested)
+        QMetaObject::invokeMethod(this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
+}
+
+void CTarvixDlg::RunEditorStep(MainWindowEvent step)
+{
+    m_editorDone.Reset();
+    QCoreApplication::postEvent(this, new MainWindowMessage(step));
+    m_editorDone.Wait();
+}
+
+void CTarvixDlg::OnRenderPageImages()
+{
+    for (DocumentSlot slot : kAllDocumentSlots)
+        m_strPageImagePath[std::size_t(SlotIndex(slot))] = PageImagePath(m_strWorkingFolder, slot);
+    // Failures show up later: a missing bitmap is a document without content.
+    for (DocumentSlot slot : kAllDocumentSlots)
+        Editor(slot)->RenderPageImage(PageImageBase(m_strWorkingFolder, slot), 0, 500, 24, QStringLiteral("BMP"));
+    m_editorDone.Set();
+}
+
+void CTarvixDlg::OnSaveHwp()
+{
+    for (DocumentSlot slot : kAllDocumentSlots)
+        m_strHwpPath[std::size_t(SlotIndex(slot))] = HwpPath(m_strWorkingFolder, slot);
+    // A file that could not be written is found by the save before anything is uploaded.
+    for (DocumentSlot slot : kAllDocumentSlots)
+        Editor(slot)->SaveDocument(m_strHwpPath[std::size_t(SlotIndex(slot))], QStringLiteral("HWP"), QString());
+    m_editorDone.Set();
+}
+
+void CTarvixDlg::OnAbout()
+{
+    if (m_aboutDlg)
+        return;
+    m_aboutDlg = new CAboutDlg(this);
+    m_aboutDlg->setAttribute(Qt::WA_DeleteOnClose);
+    m_aboutDlg->open();
+}
+
+bool CTarvixDlg::event(QEvent* event)
+{
+    const int type = event->type();
+    if (type == CommandEvent::kType) {
+        OnCommand(static_cast<CommandEvent*>(event)->Id());
+        return true;
+    }
+    switch (type) {
+    case UM_LOGIN:
+        OnLogin();
+        return true;
+    case UM_RENDER_PAGE_IMAGES:
+        OnRenderPageImages();
+        return true;
+    case UM_SAVE_HWP:
+        OnSaveHwp();
+        return true;
+    case UM_FOCUS_EDITOR:
+        if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param()))
+            Editor(*slot)->setFocus(Qt::OtherFocusReason);
+        return true;
+    case UM_FOCUS_MAIN:
+        activateWindow();
+        setFocus(Qt::OtherFocusReason);
+        return true;
+    default:
+        return QDialog::event(event);
+    }
+}
+
+bool CTarvixDlg::isInsideEditor(const QObject* object) const
+{
+    for (const CDHwpCtrl* editor : m_editors) {
+        const auto* widget = qobject_cast<const QWidget*>(object);
+        if (editor && widget && (widget == editor || editor->isAncestorOf(widget)))
+            return true;
+    }
+    return false;
+}
+
+bool CTarvixDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Keys of this window only: boxes, dialogs and pop-up lists keep theirs.
+    if (!widget || widget->window() != this)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Before the focused control sees the key, so the editors never get the table's keys while it is on.
+    if (const auto command = ShortcutCommand(key->key(), key->modifiers()); command && !m_bHotKeyOff) {
+        event->accept();
+        if (type == QEvent::KeyPress)
+            OnCommand(*command);
+        return true;
+    }
+    // Escape never ends the main window; inside an editor it is the editor's key.
+    if (type == QEvent::KeyPress && key->key() == Qt::Key_Escape && !isInsideEditor(watched))
+        return true;
+    return false;
+}
+
+void CTarvixDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CTarvixDlg::RequestQuit()
+{
+    if (m_saveActive) {
+        // Finish the save first: it may be waiting for this thread, so the event loop must go on.
+        m_quitRequested = true;
+        m_stopRequested = true;
+        MessageBox::DismissOpen();
+        return;
+    }
+    done(QDialog::Rejected);
+}
+
+void CTarvixDlg::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    RequestQuit();
+}
+
+void CTarvixDlg::done(int result)
+{
+    if (m_saveActive) {
+        RequestQuit();
+        return;
+    }
+    Shutdown();
+    QDialog::done(result);
+}
+
+void CTarvixDlg::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    qApp->removeEventFilter(this);
+    if (m_loginDlg) {
+        m_loginDlg->disconnect(this);
+        m_loginDlg.reset();
+    }
+    // A start that failed never read the setting, so it does not write it either.
+    if (m_initialised)
+        m_settings.setValue(HotKeyOffKey(), m_chkHotKeyOff->isChecked() ? 1 : 0);
+    if (m_loggedIn && m_pCommunicator)
+        m_pCommunicator->Logout();
+    delete m_pLoadingDlg;
+    m_pLoadingDlg = nullptr;
+    // Each panel writes its settings as it goes.
+    for (COptPanel*& panel : m_panels) {
+        delete panel;
+        panel = nullptr;
+    }
+    for (CDHwpCtrl*& editor : m_editors) {
+        delete editor;
+        editor = nullptr;
+    }
+    m_settings.sync();
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "editor/EditorPreparation.h"
+#include "ui/main/Vocabulary.h"
+#include "workflow/SavePipeline.h"
+#include "workflow/WorkerThreads.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CCommunicator;
+class CDHwpCtrl;
+class CLoadingDlg;
+class CLoginDlg;
+class COptPanel;
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+class QSettings;
+class QTabBar;
+
+// What the main window is built from. Tests replace the parts that reach outside the process.
+struct MainWindowSetup
+{
+    QSettings* settings = nullptr; // the program's settings; must outlive the window
+    QString workingFolder;         // empty: DefaultWorkingFolder()
+    // Makes the server client; empty: one for ServerBaseUrl(). Giving nothing back fails the start.
+    std::function<std::unique_ptr<CCommunicator>()> makeCommunicator;
+    // Makes the editor of a slot; empty: the program's own editor. Giving nothing back fails the start.
+    std::function<CDHwpCtrl*(DocumentSlot)> makeEditor;
+};
+
+// The program's only top-level window: the category choice, the option panel of the category, the commands,
+// and the three document editors under their tabs. It owns the server client, the editors, the panels and
+// the progress window, logs in after it has come up, enables what the user's permission allows, and runs
+// the save on a worker thread, performing the editor steps that the worker asks for.
+class CTarvixDlg : public QDialog, public ISaveHost
+{
+    Q_OBJECT
+
+public:
+    explicit CTarvixDlg(MainWindowSetup setup, QWidget* parent = nullptr);
+    ~CTarvixDlg() override;
+
+    // Builds the window's contents, checks the editors and the server version and posts the login. False
+    // when a step failed: its message has been shown and the window has ended with Rejected.
+    bool OnInitDialog();
+
+    void ApplyPermission();
+    // Shows the panel of the category with that radio id; other ids are ignored.
+    void SwitchCategory(int radioId);
+    // Selects the document tab as a click would: the slot's editor is shown and gets the keyboard focus.
+    void SelectDocumentTab(int index);
+    void OnReset();
+    // Starts the save unless one runs.
+    void OnSave();
+    // The program is asked to end (window closed, signal, session end). A running save is finished first:
+    // its open box is answered, and the window closes when the save has ended.
+    void RequestQuit();
+
+    std::optional<Category> CurrentCategory() override;
+    bool IsSaveRunning() const { return m_saveActive; }
+    bool HotKeyOff() const { return m_bHotKeyOff; }
+    CDHwpCtrl* Editor(DocumentSlot slot) const { return m_editors[std::size_t(SlotIndex(slot))]; }
+    EditorSet Editors() const { return m_editors; }
+    CLoginDlg* LoginDialog() const { return m_loginDlg.get(); }
+
+    // ISaveHost
+    void RunOnUiThread(const std::function<void()>& work) override;
+    CLoadingDlg* ProgressDialog() override { return m_pLoadingDlg; }
+    QWidget* MainWindow() override { return this; }
+    void SetInteractive(bool interactive) override;
+    void SaveEnded() override;
+    COptPanel* Panel(Category category) override;
+    CCommunicator* Communicator() override { return m_pCommunicator.get(); }
+    void RunEditorStep(MainWindowEvent step) override;
+    QString WorkingFolder() const override { return m_strWorkingFolder; }
+    bool StopRequested() const override { return m_stopRequested.load(); }
+
+    // On the save worker.
+    void RunSavePipeline();
+
+    static QString HotKeyOffKey();
+    static QString DownloadUrlKey();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+private:
+    void buildLayout();
+    bool createEditors();
+    bool checkServerVersion();
+    void OnLogin();
+    void OnLoginFinished(int result);
+    void OnTabChanged(int index);
+    void OnCommand(int id);
+    void OnRenderPageImages();
+    void OnSaveHwp();
+    void OnAbout();
+    void Shutdown();
+    bool isInsideEditor(const QObject* object) const;
+    QRadioButton* radio(Category category) const { return m_radios[std::size_t(category)]; }
+
+    MainWindowSetup m_setup;
+    QSettings& m_settings;
+    std::unique_ptr<CCommunicator> m_pCommunicator;
+    QWidget* m_body = nullptr;
+    QWidget* m_panelArea = nullptr;
+    QWidget* m_editorArea = nullptr;
+    QCheckBox* m_chkHotKeyOff = nullptr;
+    QTabBar* m_ctlTab = nullptr;
+    QPushButton* m_btnSearch = nullptr;
+    QPushButton* m_btnSave = nullptr;
+    QPushButton* m_btnDelete = nullptr;
+    QPushButton* m_btnReset = nullptr;
+    QButtonGroup* m_radioGroup = nullptr;
+    std::array<QRadioButton*, 6> m_radios{};
+    EditorSet m_editors{};
+    std::array<COptPanel*, 6> m_panels{};
+    CLoadingDlg* m_pLoadingDlg = nullptr;
+    std::unique_ptr<CLoginDlg> m_loginDlg;
+    QPointer<QDialog> m_aboutDlg;
+    bool m_bHotKeyOff = false;
+    QString m_strWorkingFolder;
+    std::array<QString, 3> m_strPageImagePath;
+    std::array<QString, 3> m_strHwpPath;
+
+    bool m_initialised = false;
+    bool m_loggedIn = false;
+    bool m_shutDown = false;
+    bool m_saveActive = false; // as the user-interface thread sees it: from the start to SaveEnded
+    bool m_quitRequested = false;
+    std::atomic<bool> m_stopRequested{false};
+    // Declared last: the worker is joined before anything it used goes away.
+    CManualResetEvent m_editorDone;
+    CSaveWorker m_saveWorker;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+// Every text that the program's windows and workflows show, in one place. The category labels that prefix
+// the workflow messages are in the category table (Vocabulary.h); the server client's own English texts,
+// which follow them, are in net/CommunicatorTexts.h.
+
+namespace Msg {
+
+// Message box captions.
+inline constexpr char16_t kCaptionError[] = u"Error";
+inline constexpr char16_t kCaptionWarning[] = u"Warning";
+inline constexpr char16_t kCaptionConfirm[] = u"Confirm";
+inline constexpr char16_t kCaptionInformation[] = u"Information";
+
+// Start-up.
+inline constexpr char16_t kAlreadyRunning[] = u"Error: Already running.";
+inline constexpr char16_t kMutexCreateFailed[] = u"Error: Mutex create failed. (%1)";
+inline constexpr char16_t kEditorAllocationFailed[] = u"HWP Init failed. #Memory %1"; // %1: the slot's tab label
+inline constexpr char16_t kEditorMissing[] = u"한글2010 이상을 설치해주세요.";
+inline constexpr char16_t kCommunicatorInstanceFailed[] = u"Communicator instance failed.";
+inline constexpr char16_t kCommunicatorVersionFailed[] = u"Communicator version failed.";
+inline constexpr char16_t kUpdateAvailable[] = u"새로운 업데이트가 있습니다. %1 에서 다운로드 받으세요.";
+inline constexpr char16_t kWorkingFolderFailed[] = u"작업 폴더를 만들 수 없습니다.\r\n%1";
+
+// The main window.
+inline constexpr char16_t kMainWindowTitle[] = u"문제관리 시스템";
+inline constexpr char16_t kSearchButton[] = u"불러오기";
+inline constexpr char16_t kSaveButton[] = u"저장하기";
+inline constexpr char16_t kDeleteButton[] = u"삭제하기";
+inline constexpr char16_t kResetButton[] = u"화면초기화";
+inline constexpr char16_t kHotKeyOffCheck[] = u"단축키 비활성화";
+inline constexpr char16_t kSearchQuestionItem[] = u"&Search Question...";
+inline constexpr char16_t kAboutItem[] = u"&About Vellorin...";
+inline constexpr char16_t kAboutTitle[] = u"About Vellorin";
+inline constexpr char16_t kAboutText[] = u"Vellorin, Version 1.0";
+inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이미 실행되고 있습니다.";
+
+// The login dialog.
+inline constexpr char16_t kLoginId[] = u"아이디";
+inline constexpr char16_t kLoginPassword[] = u"비밀번호";
+inline constexpr char16_t kLoginButton[] = u"로그인";
+inline constexpr char16_t kCancelButton[] = u"취소";
+inline constexpr char16_t kSessionFailed[] = u"서버통신 실패 (네트워크 연결을 확인해주세요)";
+inline constexpr char16_t kLoginFailed[] = u"로그인 실패 (아이디와 비밀번호를 확인해주세요)";
+
+// The save: progress stages, in the order they are shown.
+inline constexpr char16_t kStageDuplicateCheck[] = u"중복 문제 검사중...";
+inline constexpr char16_t kStageRender[] = u"이미지 변환 중...";
+inline constexpr char16_t kStageSaveDocuments[] = u"HML 변환 중...";
+inline constexpr char16_t kStageTrim[] = u"이미지 편집 중...";
+inline constexpr char16_t kStageConvert[] = u"변환 중...";
+inline constexpr char16_t kStageUpload[] = u"문제 업로드 중... (시간이 조금 걸릴 수 있습니다.)";
+inline constexpr char16_t kStageDone[] = u"문제 등록 완료.";
+
+// The save: questions and failures. The category failures start with the category's message label and end
+// with a blank and a line break, after which the server client's last error text follows.
+inline constexpr char16_t kOverwriteQuestion[] = u"이미 등록된 문제 입니다. 덮어쓰시겠습니까?";
+inline constexpr char16_t kQuestionEmpty[] = u"문제 내용이 없습니다.";
+inline constexpr char16_t kDuplicateCheckFailed[] = u"%1 중복문제 검색에 실패했습니다. \r\n";
+inline constexpr char16_t kInsertFailed[] = u"%1 문제 등록에 실패했습니다. \r\n";
+inline constexpr char16_t kFileUnreadable[] = u"%1 파일을 읽을 수 없습니다. 저장하지 않았습니다.\r\n%2";
+inline constexpr char16_t kFileNotRemovable[] = u"이전 작업 파일을 지울 수 없습니다. 저장하지 않았습니다.\r\n%1";
+
+} // namespace Msg
