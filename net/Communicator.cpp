@@ -147,10 +147,19 @@ private:
     web::uri m_baseUri;
 };
 
+// One connection per request. Servers close a connection that has been idle for a few seconds, and the
+// library would send the next request on it and fail: between two requests of this program the user
+// usually spends far longer than that writing.
+void closeAfterReply(http_request& request)
+{
+    request.headers().add("Connection", "close");
+}
+
 http_request makeGet(const char* path)
 {
     http_request request(web::http::methods::GET);
     request.set_request_uri(web::uri_builder(web::uri(path)).to_string());
+    closeAfterReply(request);
     return request;
 }
 
@@ -160,6 +169,7 @@ http_request makePost(const QString& path, std::string body)
     request.set_request_uri(web::uri(path.toStdString()));
     // The std::string overload sends the type exactly as given and takes the body without a copy.
     request.set_body(std::move(body), kFormContentType);
+    closeAfterReply(request);
     return request;
 }
 

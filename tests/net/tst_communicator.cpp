@@ -716,6 +716,21 @@ private Q_SLOTS:
         QVERIFY(body.find("memo=a%26b=c%2Bd 50%25") != std::string::npos);
     }
 
+    void requestAfterTheServerDroppedTheConnection()
+    {
+        startSession();
+        m_server->setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
+        QString permission;
+        QVERIFY(m_client->GetPermission(QStringLiteral("editor"), permission));
+        // A user who writes a question for a while: meanwhile the server closes the idle connection.
+        QTest::qWait(1500);
+        QVERIFY2(m_client->GetPermission(QStringLiteral("editor"), permission), qPrintable(m_client->GetLastErrorText()));
+        QTest::qWait(1500);
+        m_server->setJson("/qb/js_bank/get/daily", kOk);
+        CMapStringToString request, record;
+        QVERIFY2(m_client->GetDailyProject(&request, &record), qPrintable(m_client->GetLastErrorText()));
+    }
+
     void passwordEscaping()
     {
         startSession("a+b");

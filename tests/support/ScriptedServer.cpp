@@ -70,6 +70,9 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
     };
     // Headers and body leave in two writes; without this each reply waits for a delayed ACK.
     m_server->set_tcp_nodelay(true);
+    // Real servers drop an idle connection after a few seconds; this one soon, so that tests can see a client
+    // that relies on a connection the server has closed.
+    m_server->set_keep_alive_timeout(1);
     m_server->Get(".*", [handler](const httplib::Request& req, httplib::Response& res) { handler(req, res, {}); });
     // Reading the body through a content reader: the library's plain handlers refuse form bodies over 8 KiB.
     m_server->Post(

@@ -68,6 +68,8 @@ public:
 
     std::optional<Category> CurrentCategory() override;
     bool IsSaveRunning() const { return m_saveActive; }
+    // No save worker thread exists any more (it gives its slot back a moment after the save has ended).
+    bool SaveWorkerIdle() const { return !m_saveWorker.IsRunning(); }
     bool HotKeyOff() const { return m_bHotKeyOff; }
     CDHwpCtrl* Editor(DocumentSlot slot) const { return m_editors[std::size_t(SlotIndex(slot))]; }
     EditorSet Editors() const { return m_editors; }

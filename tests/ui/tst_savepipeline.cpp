@@ -1,0 +1,366 @@
+#include "net/Base64.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/main/Messages.h"
+#include "workflow/CLoadingDlg.h"
+#include "workflow/QuestionFiles.h"
+
+#include "tests/support/LocalQuestionBank.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestFiles.h"
+#include "tests/ui/MainWindowHarness.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QImage>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+QString text(const char16_t* message)
+{
+    return QString::fromUtf16(message);
+}
+
+// Every position and status text that the progress window showed, in order.
+struct ProgressLog
+{
+    explicit ProgressLog(CLoadingDlg* dialog)
+    {
+        QObject::connect(dialog, &CLoadingDlg::progressPosChanged, &context,
+                         [this](int position) { entries.append(QString::number(position)); });
+        QObject::connect(dialog, &CLoadingDlg::statusTextChanged, &context,
+                         [this](const QString& status) { entries.append(status); });
+    }
+    QObject context; // ends the connections with the log
+    QStringList entries;
+};
+
+QStringList answeredTexts()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
+        texts.append(shown.caption + u'|' + shown.text);
+    return texts;
+}
+
+} // namespace
+
+class TestSavePipeline : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<LocalQuestionBank> m_bank;
+    std::unique_ptr<MainWindowHarness> m_harness;
+    std::unique_ptr<CCommunicator> m_reader;
+
+    CTarvixDlg& window() { return *m_harness->window; }
+
+    bool choose(Category category)
+    {
+        auto* radio = m_harness->find<QRadioButton>(QStringLiteral("categoryRadio%1").arg(CategoryRadioId(category)));
+        // On the button's circle: a wide button with a short label has no text at its centre.
+        QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(6, radio->height() / 2));
+        return radio->isChecked() && window().CurrentCategory() == category;
+    }
+
+    // The stored question as the search reads it, found by what the panel shows now.
+    CMapStringToString stored(Category category)
+    {
+        CMapStringToString request;
+        window().Panel(category)->GetFieldMap(request);
+        return stored(category, request);
+    }
+
+    CMapStringToString stored(Category category, const CMapStringToString& request)
+    {
+        CMapStringToString record;
+        if (!m_reader->GetQuestion(category, &request, &record))
+            qWarning("get failed: %s", qPrintable(m_reader->GetLastErrorText()));
+        return record;
+    }
+
+    QByteArray storedDocument(const CMapStringToString& record, const char* key)
+    {
+        return QByteArray::fromBase64(record.Value(QLatin1String(key)).toLatin1());
+    }
+
+    bool save()
+    {
+        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        return window().IsSaveRunning() && m_harness->waitForSaveEnd();
+    }
+
+    void fillAllThree(const QString& tag)
+    {
+        window().OnReset();
+        m_harness->type(DocumentSlot::Question, QStringLiteral("문제 %1: 2 + 3 = ?").arg(tag));
+        m_harness->type(DocumentSlot::Answer, QStringLiteral("정답 %1: 5").arg(tag));
+        m_harness->type(DocumentSlot::Explanation, QStringLiteral("해설 %1: 2 + 3 = 5").arg(tag));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_bank = std::make_unique<LocalQuestionBank>();
+        m_harness = std::make_unique<MainWindowHarness>(m_bank->baseUrl());
+        QVERIFY(m_harness->start());
+        QVERIFY(m_harness->logIn());
+        // A box nobody expected is printed and refused instead of waiting for a click that never comes.
+        qputenv("VELLORIN_UNATTENDED", "1");
+        m_reader = std::make_unique<CCommunicator>(m_bank->baseUrl());
+        QVERIFY(m_reader->StartSession());
+        QVERIFY(m_reader->Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        MessageBox::TakeAnswered();
+    }
+
+    void cleanup()
+    {
+        if (!window().isVisible())
+            return;
+        // Whatever happened, the guard is free for the next save.
+        QVERIFY(m_harness->waitForSaveEnd());
+        QVERIFY(m_harness->find<QWidget>(QStringLiteral("mainBody"))->isEnabled());
+        QVERIFY(!window().ProgressDialog()->isVisible());
+        QVERIFY(!window().ProgressDialog()->IsBusy());
+    }
+
+    void cleanupTestCase()
+    {
+        m_reader.reset();
+        m_harness.reset();
+        m_bank.reset();
+    }
+
+    void fullSaveOfEachCategory_data()
+    {
+        QTest::addColumn<Category>("category");
+        for (Category category : kAllCategories)
+            QTest::addRow("%s", qPrintable(CategoryEndpointSuffix(category))) << category;
+    }
+
+    void fullSaveOfEachCategory()
+    {
+        QFETCH(Category, category);
+        QVERIFY(choose(category));
+        for (QLineEdit* school : window().Panel(category)->findChildren<QLineEdit*>(QStringLiteral("schoolEdit")))
+            school->setText(QStringLiteral("수원한국고등학교"));
+        fillAllThree(CategoryEndpointSuffix(category));
+        ProgressLog progress(window().ProgressDialog());
+
+        QVERIFY(save());
+
+        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(progress.entries,
+                 (QStringList{"0", text(Msg::kStageDuplicateCheck), "10", text(Msg::kStageRender), "20",
+                              text(Msg::kStageSaveDocuments), "30", text(Msg::kStageTrim), "40", "50", "60",
+                              text(Msg::kStageConvert), "70", "80", "90", text(Msg::kStageUpload), "100",
+                              text(Msg::kStageDone)}));
+
+        const CMapStringToString record = stored(category);
+        CMapStringToString metadata;
+        window().Panel(category)->GetFieldMap(metadata);
+        for (auto it = metadata.begin(); it != metadata.end(); ++it)
+            QVERIFY2(record.Value(it.key()) == it.value(), qPrintable(it.key() + u'=' + it.value() + u'/' + record.Value(it.key()) + QString::number(record.GetCount())));
+        const QString folder = m_harness->workingFolder();
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            const QString letter = SlotFileLetter(slot);
+            // The documents the editors saved, byte for byte, and the trimmed page images.
+            const QByteArray hwp = ReadTestFile(HwpPath(folder, slot));
+            QVERIFY(!hwp.isEmpty());
+            QCOMPARE(storedDocument(record, qPrintable(letter + "_hwp")), hwp);
+            const QByteArray png = ReadTestFile(PngPath(folder, slot));
+            QCOMPARE(storedDocument(record, qPrintable(letter + "_png")), png);
+            const QImage image = QImage::fromData(png, "PNG");
+            QVERIFY(!image.isNull());
+            QVERIFY(image.width() < 4000 && image.height() < 5000);
+            QCOMPARE(image.pixelColor(0, 0), QColor(Qt::white));
+            // The bitmaps are gone once converted.
+            QVERIFY(!QFile::exists(PageImagePath(folder, slot)));
+        }
+    }
+
+    void emptyDocuments()
+    {
+        QVERIFY(choose(Category::DailyProject));
+        auto* volume = window().Panel(Category::DailyProject)->findChild<QComboBox*>(QStringLiteral("volumeCombo"));
+        QVERIFY(volume);
+        volume->setCurrentIndex(3);
+        const QString folder = m_harness->workingFolder();
+
+        // An empty question stops after the editors have written their files; nothing is uploaded.
+        window().OnReset();
+        m_harness->type(DocumentSlot::Answer, QStringLiteral("정답만 있음"));
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        ProgressLog progress(window().ProgressDialog());
+        QVERIFY(save());
+        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kQuestionEmpty)});
+        QVERIFY(!progress.entries.contains(text(Msg::kStageUpload)));
+        QVERIFY(!progress.entries.contains(text(Msg::kStageDone)));
+        QVERIFY(QFile::exists(HwpPath(folder, DocumentSlot::Answer)));
+        QVERIFY(stored(Category::DailyProject).Value("q_hwp").isEmpty());
+
+        // An empty answer is left out of the upload, but its page image is still made.
+        window().OnReset();
+        m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
+        m_harness->type(DocumentSlot::Explanation, QStringLiteral("해설"));
+        QVERIFY(save());
+        QCOMPARE(answeredTexts(), QStringList());
+        const CMapStringToString record = stored(Category::DailyProject);
+        QCOMPARE(storedDocument(record, "q_hwp"), ReadTestFile(HwpPath(folder, DocumentSlot::Question)));
+        QCOMPARE(storedDocument(record, "d_png"), ReadTestFile(PngPath(folder, DocumentSlot::Explanation)));
+        QVERIFY(record.Value("a_hwp").isEmpty());
+        QVERIFY(record.Value("a_png").isEmpty());
+        QVERIFY(QFile::exists(PngPath(folder, DocumentSlot::Answer)));
+    }
+
+    void overwriteQuestion()
+    {
+        QVERIFY(choose(Category::Timestone));
+        // Another question than the one of the first test.
+        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(2);
+        fillAllThree(QStringLiteral("first"));
+        QVERIFY(save());
+        QCOMPARE(answeredTexts(), QStringList());
+        const QByteArray first = storedDocument(stored(Category::Timestone), "q_hwp");
+        QVERIFY(!first.isEmpty());
+
+        // Declined: nothing is uploaded, and no success is claimed.
+        fillAllThree(QStringLiteral("second"));
+        MessageBox::SetNextAnswer(QMessageBox::No);
+        ProgressLog declined(window().ProgressDialog());
+        QVERIFY(save());
+        QCOMPARE(answeredTexts(), QStringList{"Confirm|" + text(Msg::kOverwriteQuestion)});
+        QCOMPARE(declined.entries, (QStringList{"0", text(Msg::kStageDuplicateCheck)}));
+        QCOMPARE(storedDocument(stored(Category::Timestone), "q_hwp"), first);
+
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        QVERIFY(save());
+        QCOMPARE(answeredTexts(), QStringList{"Confirm|" + text(Msg::kOverwriteQuestion)});
+        const QByteArray second = storedDocument(stored(Category::Timestone), "q_hwp");
+        QVERIFY(second != first);
+        QCOMPARE(second, ReadTestFile(HwpPath(m_harness->workingFolder(), DocumentSlot::Question)));
+    }
+
+    void whileASaveRuns()
+    {
+        QVERIFY(choose(Category::Education2022));
+        window().Panel(Category::Education2022)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(5);
+        fillAllThree(QStringLiteral("busy"));
+        CLoadingDlg* progress = window().ProgressDialog();
+        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([progress] { return progress->isVisible(); }, 10000));
+        // The worker needs this thread for its next step, so the save cannot end while the test pokes at it.
+        QVERIFY(!m_harness->find<QWidget>(QStringLiteral("mainBody"))->isEnabled());
+        for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(progress, Qt::Key(key));
+        QVERIFY(!progress->close());
+        QVERIFY(progress->isVisible() && progress->IsBusy());
+
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        window().OnSave();
+        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kSaveAlreadyRunning)});
+        QVERIFY(m_harness->waitForSaveEnd());
+        QCOMPARE(answeredTexts(), QStringList());
+        QVERIFY(!storedDocument(stored(Category::Education2022), "q_png").isEmpty());
+    }
+
+    void unreadableFilesUploadNothing()
+    {
+        QVERIFY(choose(Category::Education2015));
+        window().Panel(Category::Education2015)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(6);
+        const QString folder = m_harness->workingFolder();
+        // Something that is no file stands where a page image or a document must go.
+        for (const QString& path : {PngPath(folder, DocumentSlot::Answer), HwpPath(folder, DocumentSlot::Explanation)}) {
+            QFile::remove(path);
+            QVERIFY(QDir().mkpath(path));
+            fillAllThree(QStringLiteral("files"));
+            MessageBox::SetNextAnswer(QMessageBox::Ok);
+            QVERIFY(save());
+            const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].caption, QStringLiteral("Error"));
+            QCOMPARE(shown[0].icon, QMessageBox::Critical);
+            QVERIFY2(shown[0].text.contains(path), qPrintable(shown[0].text));
+            QVERIFY(stored(Category::Education2015).Value("q_hwp").isEmpty());
+            QVERIFY(QDir(path).removeRecursively());
+        }
+    }
+
+    void failuresOfTheServer()
+    {
+        ScriptedServer server;
+        ScriptedServer::Reply session;
+        session.contentType = "text/html";
+        session.headers = {{"Set-Cookie", "_csrf_token_value=tok; Path=/"}};
+        server.setReply("/qb", session);
+        server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+        server.setJson("/qb/js_user/login", R"({"result_code":0,"result_message":"ok"})");
+        server.setJson("/qb/js_user/getpermission", R"({"permission":"16384"})");
+        server.setJson("/qb/js_user/logout", "{}");
+        MainWindowHarness harness(server.baseUrl());
+        QVERIFY(harness.start());
+        QVERIFY(harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
+        QCOMPARE(harness.window->CurrentCategory(), Category::SchoolMid);
+        harness.type(DocumentSlot::Question, QStringLiteral("문제"));
+        CCommunicator* client = harness.window->Communicator();
+
+        server.setJson("/qb/js_bank/get/chapter_mid", "{}", 500);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(harness.window->IsSaveRunning());
+        QVERIFY(harness.waitForSaveEnd());
+        QCOMPARE(answeredTexts(),
+                 QStringList{"Error|" + text(Msg::kDuplicateCheckFailed).arg(QStringLiteral("중등 내신기출")) +
+                             client->GetLastErrorText()});
+
+        server.setJson("/qb/js_bank/get/chapter_mid", R"({"result_code":0,"result_message":"none","result":null})");
+        server.setJson("/qb/js_bank/insert/chapter_mid", R"({"result_code":3,"result_message":"DB error"})");
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(harness.waitForSaveEnd());
+        const QStringList texts = answeredTexts();
+        QCOMPARE(texts, QStringList{"Error|" + text(Msg::kInsertFailed).arg(QStringLiteral("중등 내신기출")) +
+                                    client->GetLastErrorText()});
+        QVERIFY(texts[0].startsWith(QStringLiteral("Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));
+        QVERIFY(texts[0].endsWith(QStringLiteral("DB error")));
+    }
+
+    // Last: it ends the window.
+    void quitWhileAskingEndsAfterTheSave()
+    {
+        QVERIFY(choose(Category::Timestone));
+        CMapStringToString question;
+        window().Panel(Category::Timestone)->GetFieldMap(question);
+        const QByteArray before = storedDocument(stored(Category::Timestone, question), "q_hwp");
+        QVERIFY(!before.isEmpty());
+        fillAllThree(QStringLiteral("quit"));
+        bool asked = false;
+        // The overwrite question is a real box this time; the request to end arrives while it is open.
+        qunsetenv("VELLORIN_UNATTENDED");
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) && !asked) {
+                asked = true;
+                window().RequestQuit();
+            }
+        });
+        poll.start(20);
+        QSignalSpy finished(&window(), &QDialog::finished);
+        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty(); }, 60000));
+        QVERIFY(asked);
+        QVERIFY(!window().IsSaveRunning());
+        QVERIFY(!window().isVisible());
+        // Answered No: the stored question is the one of the earlier save.
+        QCOMPARE(storedDocument(stored(Category::Timestone, question), "q_hwp"), before);
+        QVERIFY(m_harness->waitForSaveEnd());
+    }
+};
+
+QTEST_MAIN(TestSavePipeline)
+#include "tst_savepipeline.moc"
