@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/CDHwpCtrl.h"
+#include "editor/PageView.h"
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/CLoginDlg.h"
@@ -60,7 +61,10 @@ public:
         dialog->findChild<QLineEdit*>(QStringLiteral("idEdit"))->setText(id);
         dialog->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(password);
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("loginButton")), Qt::LeftButton);
-        return QTest::qWaitFor([this] { return !window->LoginDialog(); }, 10000);
+        if (!QTest::qWaitFor([this] { return !window->LoginDialog(); }, 10000))
+            return false;
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
     }
 
     template<typename T>

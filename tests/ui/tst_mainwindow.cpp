@@ -1,0 +1,380 @@
+#include "ui/dialogs/MessageBox.h"
+#include "ui/main/Messages.h"
+#include "workflow/CLoadingDlg.h"
+
+#include "tests/support/ScriptedServer.h"
+#include "tests/ui/MainWindowHarness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabBar>
+
+namespace {
+
+constexpr char kOk[] = R"({"result_code":0,"result_message":"ok"})";
+
+QString text(const char16_t* message)
+{
+    return QString::fromUtf16(message);
+}
+
+QStringList answeredTexts()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
+        texts.append(shown.caption + u'|' + shown.text);
+    return texts;
+}
+
+// An editor of an older release than the program needs.
+class OldEditor : public CDHwpCtrl
+{
+public:
+    qint32 ControlVersion() const override { return 0x07000000; }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    ScriptedServer m_server;
+    std::unique_ptr<MainWindowHarness> m_harness;
+
+    void script(const std::string& permission)
+    {
+        m_server.reset();
+        ScriptedServer::Reply session;
+        session.contentType = "text/html";
+        session.headers = {{"Set-Cookie", "_csrf_token_value=tok; Path=/"}};
+        m_server.setReply("/qb", session);
+        m_server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+        m_server.setJson("/qb/js_user/login", kOk);
+        m_server.setJson("/qb/js_user/getpermission", R"({"permission":")" + permission + R"("})");
+        m_server.setJson("/qb/js_user/logout", "{}");
+    }
+
+    CTarvixDlg& window() { return *m_harness->window; }
+
+    template<typename T>
+    T* find(const QString& name)
+    {
+        return m_harness->find<T>(name);
+    }
+
+    QRadioButton* radio(Category category)
+    {
+        return find<QRadioButton>(QStringLiteral("categoryRadio%1").arg(CategoryRadioId(category)));
+    }
+
+    int requestsTo(const std::string& path)
+    {
+        int count = 0;
+        for (const ScriptedServer::Request& request : m_server.requests())
+            count += request.path == path;
+        return count;
+    }
+
+    // Up and logged in with the given permission.
+    bool startLoggedIn(const std::string& permission = "32768")
+    {
+        script(permission);
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        return m_harness->start() && m_harness->logIn();
+    }
+
+    QWidget* focusedEditor()
+    {
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            CDHwpCtrl* editor = window().Editor(slot);
+            if (editor->isVisible() && editor->View()->hasFocus())
+                return editor;
+        }
+        return nullptr;
+    }
+
+    // The shown editor is that of the slot, and it has the keyboard focus.
+    bool onlyEditorShown(DocumentSlot shown)
+    {
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            if (window().Editor(slot)->isVisible() != (slot == shown))
+                return false;
+        }
+        return find<QTabBar>(QStringLiteral("documentTabs"))->currentIndex() == SlotIndex(shown) &&
+               QTest::qWaitFor([&] { return focusedEditor() == window().Editor(shown); }, 5000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A box nobody expected is printed and refused instead of waiting for a click that never comes.
+        qputenv("VELLORIN_UNATTENDED", "1");
+    }
+
+    void cleanup()
+    {
+        m_harness.reset();
+        QCOMPARE(answeredTexts(), QStringList());
+    }
+
+    void permission_data()
+    {
+        QTest::addColumn<QString>("permission");
+        QTest::addColumn<QList<int>>("enabledRadios");
+        QTest::addColumn<int>("checkedRadio");
+        QTest::addColumn<bool>("commands");
+        QTest::newRow("32768") << "32768" << QList<int>{1201, 1202, 1203, 1204, 1205, 1206} << 1201 << true;
+        QTest::newRow("16384") << "16384" << QList<int>{1204} << 1204 << true;
+        QTest::newRow("4096") << "4096" << QList<int>{} << 0 << false;
+        QTest::newRow("not a number") << "abc" << QList<int>{} << 1201 << false;
+    }
+
+    void permission()
+    {
+        QFETCH(QString, permission);
+        QFETCH(QList<int>, enabledRadios);
+        QFETCH(int, checkedRadio);
+        QFETCH(bool, commands);
+
+        script(permission.toStdString());
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        QVERIFY(m_harness->start());
+        QCOMPARE(window().windowTitle(), text(Msg::kMainWindowTitle));
+        QCOMPARE(window().CurrentCategory(), Category::Education2015);
+        QVERIFY(!find<QPushButton>("saveButton")->isEnabled());
+        QVERIFY(m_harness->loginDialog()->isModal());
+        QVERIFY(m_harness->logIn(QStringLiteral("editor"), QStringLiteral("pw")));
+        QCOMPARE(m_harness->settings->value("Account/UserID").toString(), QStringLiteral("editor"));
+
+        for (Category category : kAllCategories) {
+            const int id = CategoryRadioId(category);
+            QCOMPARE(radio(category)->isEnabled(), enabledRadios.contains(id));
+            QCOMPARE(radio(category)->isChecked(), id == checkedRadio);
+            // The panel of the checked category is the one shown; with none checked the first stays.
+            QCOMPARE(window().Panel(category)->isVisible(), id == (checkedRadio ? checkedRadio : 1201));
+        }
+        for (const char* name : {"searchButton", "saveButton", "deleteButton"})
+            QCOMPARE(find<QPushButton>(QLatin1String(name))->isEnabled(), commands);
+        QVERIFY(find<QPushButton>("resetButton")->isEnabled());
+        QVERIFY(find<QCheckBox>("hotKeyOffCheck")->isEnabled());
+        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+
+        // The save shortcut follows the save button.
+        if (commands)
+            MessageBox::SetNextAnswer(QMessageBox::Ok); // the scripted server has no question operations
+        QTest::keyClick(window().Editor(DocumentSlot::Question)->View(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(window().IsSaveRunning(), commands);
+        if (commands) {
+            QVERIFY(m_harness->waitForSaveEnd());
+            QCOMPARE(answeredTexts().size(), 1);
+        }
+    }
+
+    void cancelledLogin()
+    {
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        QVERIFY(m_harness->start());
+        QSignalSpy finished(&window(), &QDialog::finished);
+        QTest::mouseClick(m_harness->loginDialog()->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].toInt(), int(QDialog::Rejected));
+        QVERIFY(!window().isVisible());
+        QCOMPARE(requestsTo("/qb/js_user/login"), 0);
+        QCOMPARE(requestsTo("/qb/js_user/getpermission"), 0);
+        QVERIFY(!m_harness->settings->contains("Account/UserID"));
+    }
+
+    void startFailures_data()
+    {
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no answer editor") << 0 << QStringLiteral("HWP Init failed. #Memory 정답");
+        QTest::newRow("old editor") << 1 << text(Msg::kEditorMissing);
+        QTest::newRow("no server client") << 2 << text(Msg::kCommunicatorInstanceFailed);
+        QTest::newRow("version refused") << 3 << text(Msg::kCommunicatorVersionFailed);
+        QTest::newRow("version as text") << 4 << text(Msg::kCommunicatorVersionFailed);
+    }
+
+    void startFailures()
+    {
+        QFETCH(int, failure);
+        QFETCH(QString, message);
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        m_harness->settings->setValue("CommonOpt/HotKeyOff", 5);
+        if (failure == 0)
+            m_harness->makeEditor = [](DocumentSlot slot) {
+                return slot == DocumentSlot::Answer ? nullptr : new CDHwpCtrl;
+            };
+        if (failure == 1)
+            m_harness->makeEditor = [](DocumentSlot) -> CDHwpCtrl* { return new OldEditor; };
+        if (failure == 2)
+            m_harness->makeCommunicator = [] { return std::unique_ptr<CCommunicator>(); };
+        if (failure == 3)
+            m_server.setJson("/qb/js_bank/tarvix_app_version", "{}", 503);
+        if (failure == 4)
+            m_server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":"45 "})");
+
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QVERIFY(!m_harness->start());
+        QCOMPARE(answeredTexts(), QStringList{"Error|" + message});
+        QVERIFY(!window().LoginDialog());
+        QCoreApplication::processEvents();
+        QVERIFY(!window().LoginDialog());
+        m_harness->window.reset();
+        // A start that failed does not overwrite the stored shortcut choice.
+        QCOMPARE(m_harness->settings->value("CommonOpt/HotKeyOff").toInt(), 5);
+    }
+
+    void versionWarning_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("warns");
+        QTest::newRow("45") << QByteArray(R"({"version":45})") << false;
+        QTest::newRow("46") << QByteArray(R"({"version":46})") << true;
+        QTest::newRow("none") << QByteArray(R"({})") << true;
+    }
+
+    void versionWarning()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, warns);
+        script("32768");
+        m_server.setJson("/qb/js_bank/tarvix_app_version", reply.toStdString());
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        m_harness->settings->setValue("Server/DownloadUrl", "https://example.org/vellorin.tar.gz");
+        if (warns)
+            MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QVERIFY(m_harness->start());
+        const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
+        QCOMPARE(shown.size(), warns ? 1 : 0);
+        if (warns) {
+            QCOMPARE(shown[0].caption, QStringLiteral("Warning"));
+            QCOMPARE(shown[0].text, QStringLiteral("새로운 업데이트가 있습니다. https://example.org/vellorin.tar.gz "
+                                                   "에서 다운로드 받으세요."));
+        }
+        // The start goes on to the login either way.
+        QVERIFY(m_harness->loginDialog());
+    }
+
+    void categoriesAndTabs()
+    {
+        QVERIFY(startLoggedIn());
+        m_harness->type(DocumentSlot::Question, QStringLiteral("문제 본문"));
+        m_harness->type(DocumentSlot::Answer, QStringLiteral("정답 본문"));
+
+        // A tab click shows its editor and moves the focus into it.
+        auto* tabs = find<QTabBar>("documentTabs");
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QVERIFY(onlyEditorShown(DocumentSlot::Answer));
+
+        // Another category keeps the documents and the tab; only the panel changes.
+        auto* level = window().Panel(Category::Education2015)->findChild<QComboBox*>("levelCombo");
+        level->setCurrentIndex(1);
+        QTest::mouseClick(radio(Category::Timestone), Qt::LeftButton, {}, QPoint(6, radio(Category::Timestone)->height() / 2));
+        QCOMPARE(window().CurrentCategory(), Category::Timestone);
+        QVERIFY(window().Panel(Category::Timestone)->isVisible());
+        QVERIFY(!window().Panel(Category::Education2015)->isVisible());
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("문제 본문"));
+        QCOMPARE(m_harness->text(DocumentSlot::Answer), QStringLiteral("정답 본문"));
+
+        // The tab shortcuts work from wherever the focus is: an editor, a panel list.
+        QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_3, Qt::ControlModifier);
+        QVERIFY(onlyEditorShown(DocumentSlot::Explanation));
+        auto* type = window().Panel(Category::Timestone)->findChild<QComboBox*>("typeCombo");
+        type->setFocus();
+        QTest::keyClick(type, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(onlyEditorShown(DocumentSlot::Answer));
+        QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+
+        // Reset empties all three editors and returns to the first tab; the panels keep their values.
+        QTest::keyClick(tabs, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(onlyEditorShown(DocumentSlot::Answer));
+        QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_R, Qt::ControlModifier);
+        for (DocumentSlot slot : kAllDocumentSlots)
+            QVERIFY(m_harness->text(slot).isEmpty());
+        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+        QCOMPARE(level->currentIndex(), 1);
+        QCOMPARE(window().CurrentCategory(), Category::Timestone);
+    }
+
+    void shortcutsOff()
+    {
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        m_harness->settings->setValue("CommonOpt/HotKeyOff", 5);
+        QVERIFY(m_harness->start());
+        QVERIFY(m_harness->logIn());
+        auto* check = find<QCheckBox>("hotKeyOffCheck");
+        QVERIFY(check->isChecked());
+        QVERIFY(window().HotKeyOff());
+
+        // Off: the keys go to the editor; no save starts, nothing is emptied, the tab stays.
+        QWidget* editor = window().Editor(DocumentSlot::Question)->View();
+        m_harness->type(DocumentSlot::Question, QStringLiteral("그대로"));
+        for (Qt::Key key : {Qt::Key_S, Qt::Key_R, Qt::Key_2})
+            QTest::keyClick(editor, key, Qt::ControlModifier);
+        QVERIFY(!window().IsSaveRunning());
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("그대로"));
+        QCOMPARE(find<QTabBar>("documentTabs")->currentIndex(), 0);
+
+        // A panel passes them on all the same.
+        auto* number = window().Panel(Category::Education2015)->findChild<QComboBox*>("numberCombo");
+        number->setFocus();
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::keyClick(number, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(window().IsSaveRunning());
+        QVERIFY(m_harness->waitForSaveEnd());
+        QCOMPARE(answeredTexts().size(), 1);
+
+        // Escape on a button or the tabs never ends the window.
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!window().HotKeyOff());
+        QSignalSpy finished(&window(), &QDialog::finished);
+        for (const char* name : {"resetButton", "documentTabs", "hotKeyOffCheck"})
+            QTest::keyClick(find<QWidget>(QLatin1String(name)), Qt::Key_Escape);
+        QTest::keyClick(&window(), Qt::Key_Escape);
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(window().isVisible());
+
+        // Written back at the end, as 0 or 1.
+        QTest::mouseClick(check, Qt::LeftButton);
+        window().close();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(m_harness->settings->value("CommonOpt/HotKeyOff").toInt(), 1);
+        QCOMPARE(requestsTo("/qb/js_user/logout"), 1);
+    }
+
+    void aboutBox()
+    {
+        QVERIFY(startLoggedIn("4096"));
+        const auto actions = find<QWidget>("mainBody")->actions();
+        QStringList items;
+        for (const QAction* action : actions) {
+            if (!action->isSeparator())
+                items.append(action->text() + (action->isEnabled() ? "" : " (disabled)"));
+        }
+        QCOMPARE(items, (QStringList{"&Search Question... (disabled)", "&About Vellorin..."}));
+
+        QTest::keyClick(&window(), Qt::Key_F1);
+        QDialog* about = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (about = window().findChild<QDialog*>("aboutDialog")); }, 5000));
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Vellorin"));
+        QCOMPARE(about->findChild<QLabel*>("aboutText")->text(), QStringLiteral("Vellorin, Version 1.0"));
+        QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QTRY_VERIFY(!window().findChild<QDialog*>("aboutDialog"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
