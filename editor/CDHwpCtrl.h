@@ -43,7 +43,7 @@ public:
     bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
     // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves an empty document.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
-    bool SaveDocument(const QString& path, const QString& format, const QString& argument);
+    virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
     void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);

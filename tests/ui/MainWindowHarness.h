@@ -25,6 +25,14 @@ public:
         settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("Vellorin.conf")), QSettings::IniFormat);
     }
 
+    // A test that failed half-way may leave a save running: let it end rather than pull the window from
+    // under it.
+    ~MainWindowHarness()
+    {
+        if (window && window->IsSaveRunning())
+            waitForSaveEnd(60000);
+    }
+
     QString workingFolder() const { return dir.filePath(QStringLiteral("work/")); }
 
     // Builds the window and runs its initialisation; shows it when that succeeded.

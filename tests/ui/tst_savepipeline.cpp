@@ -286,9 +286,36 @@ private Q_SLOTS:
             QCOMPARE(shown[0].caption, QStringLiteral("Error"));
             QCOMPARE(shown[0].icon, QMessageBox::Critical);
             QVERIFY2(shown[0].text.contains(path), qPrintable(shown[0].text));
+            if (path.endsWith(QLatin1String(".hwp")))
+                QCOMPARE(shown[0].text, text(Msg::kFileUnreadable).arg(QStringLiteral("해설"), path));
             QVERIFY(stored(Category::Education2015).Value("q_hwp").isEmpty());
             QVERIFY(QDir(path).removeRecursively());
         }
+    }
+
+    void nothingFromAnEarlierRun()
+    {
+        // An editor that cannot write its document: the file of an earlier run must not go in its place.
+        struct SilentEditor : CDHwpCtrl
+        {
+            bool SaveDocument(const QString&, const QString&, const QString&) override { return false; }
+        };
+        MainWindowHarness harness(m_bank->baseUrl());
+        harness.makeEditor = [](DocumentSlot slot) {
+            return slot == DocumentSlot::Question ? new SilentEditor : new CDHwpCtrl;
+        };
+        QVERIFY(harness.start());
+        QVERIFY(harness.logIn());
+        harness.window->Panel(Category::Education2015)->findChild<QComboBox*>("numberCombo")->setCurrentIndex(9);
+        const QString stale = WriteTestFile(HwpPath(harness.workingFolder(), DocumentSlot::Question), "earlier run");
+        harness.type(DocumentSlot::Question, QStringLiteral("문제"));
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        QVERIFY(harness.waitForSaveEnd());
+        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kFileUnreadable).arg(QStringLiteral("문제"), stale)});
+        CMapStringToString request;
+        harness.window->Panel(Category::Education2015)->GetFieldMap(request);
+        QVERIFY(stored(Category::Education2015, request).Value("q_hwp").isEmpty());
     }
 
     void failuresOfTheServer()
@@ -359,6 +386,17 @@ private Q_SLOTS:
         // Answered No: the stored question is the one of the earlier save.
         QCOMPARE(storedDocument(stored(Category::Timestone, question), "q_hwp"), before);
         QVERIFY(m_harness->waitForSaveEnd());
+
+        // Asked to end before the save has anything to say: its error box is never shown.
+        MainWindowHarness harness(m_bank->baseUrl());
+        QVERIFY(harness.start());
+        QVERIFY(harness.logIn());
+        QSignalSpy ended(harness.window.get(), &QDialog::finished);
+        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        harness.window->RequestQuit();
+        QVERIFY(harness.window->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return !ended.isEmpty(); }, 60000));
+        QVERIFY(harness.waitForSaveEnd());
     }
 };
 
