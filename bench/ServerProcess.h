@@ -1,5 +1,12 @@
 #pragma once
 
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+#include "tests/support/TestTls.h"
+
+#include <QFile>
+#include <QString>
+
 #include <csignal>
 #include <functional>
 #include <sys/wait.h>
@@ -37,4 +44,23 @@ inline pid_t StartServerProcess(const std::function<void(const std::function<voi
         return -1;
     }
     return pid;
+}
+
+// The local question-bank server with a database at `dbPath`, in a child process, with the test certificate
+// (which this process then trusts).
+inline pid_t StartQuestionBankProcess(const QString& dbPath, int* port)
+{
+    TestTls::instance();
+    return StartServerProcess(
+        [&dbPath](const std::function<void(int)>& ready) {
+            const TestTls& tls = TestTls::instance();
+            QuestionStore store(QFile::encodeName(dbPath).toStdString());
+            QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                      QFile::encodeName(tls.keyPath).toStdString());
+            const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;
+            if (p > 0)
+                server.Start();
+            ready(p);
+        },
+        port);
 }

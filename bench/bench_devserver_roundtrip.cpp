@@ -4,8 +4,6 @@
 #include "bench/ProcessStatus.h"
 #include "bench/ServerProcess.h"
 #include "net/Communicator.h"
-#include "server/QuestionBankServer.h"
-#include "server/QuestionStore.h"
 #include "tests/support/TestTls.h"
 
 #include <QElapsedTimer>
@@ -18,32 +16,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-pid_t startServer(const QString& dbPath, int* port)
-{
-    return StartServerProcess(
-        [&dbPath](const std::function<void(int)>& ready) {
-            const TestTls& tls = TestTls::instance();
-            QuestionStore store(QFile::encodeName(dbPath).toStdString());
-            QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                      QFile::encodeName(tls.keyPath).toStdString());
-            const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;
-            if (p > 0)
-                server.Start();
-            ready(p);
-        },
-        port);
-}
-
-} // namespace
-
 int main()
 {
     TestTls::instance();
     QTemporaryDir dir;
     int port = 0;
-    const pid_t server = startServer(dir.filePath(QStringLiteral("bench.sqlite3")), &port);
+    const pid_t server = StartQuestionBankProcess(dir.filePath(QStringLiteral("bench.sqlite3")), &port);
     if (server < 0) {
         std::fprintf(stderr, "cannot start the server process\n");
         return 1;

@@ -105,7 +105,7 @@ QString FromKoreanCodepage(const QByteArray& bytes)
         if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
             break;
         if (errno == E2BIG)
-            break;   // cannot happen with the room reserved above
+            break; // cannot happen with the room reserved above
         // An invalid or cut-off sequence: one byte becomes a replacement character.
         if (outLeft < 3)
             break;

@@ -8,6 +8,7 @@
 
 #include <cpprest/http_client.h>
 #include <cpprest/json.h>
+#include <openssl/ssl.h>
 
 #include <array>
 #include <cmath>
@@ -177,6 +178,10 @@ http_request makePost(const QString& path, std::string body)
 
 CCommunicator::CCommunicator(const QString& strBaseUrl) : m_pCookies(std::make_shared<CookieJar>())
 {
+    // Exit handlers run in reverse order of registration. OpenSSL must be set up before the HTTP library
+    // starts its thread pool, so that its clean-up at exit comes after the pool has stopped: each pool thread
+    // gives back its OpenSSL state as it ends, which it cannot once OpenSSL has been cleaned up.
+    [[maybe_unused]] static const bool sslReady = OPENSSL_init_ssl(0, nullptr) == 1;
     try {
         const web::uri base(strBaseUrl.toStdString());
         // Passwords and documents travel in the body: only an encrypted connection will do.

@@ -2,8 +2,8 @@
 # Runs Vellorin against a local question-bank server on this machine.
 #
 # Installs what is missing, builds, makes (once) a private certificate authority and a certificate for
-# 127.0.0.1 in a per-user folder, starts vellorin-devserver in the background, waits until it answers, and
-# stops it again on exit. Certificate validation stays on: the program trusts the private authority through
+# 127.0.0.1 in a per-user folder, starts vellorin-devserver in the background, waits until it answers, runs
+# the program against it and stops the server when the program ends. Certificate validation stays on: the program trusts the private authority through
 # SSL_CERT_FILE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +11,7 @@ root=$PWD
 
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target vellorin-devserver
+cmake --build build --target vellorin-devserver vellorin
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}/Vellorin/devserver
 mkdir -p "$data"
@@ -55,9 +55,4 @@ export SSL_CERT_FILE=$data/ca.crt
 echo "Local question bank at $url"
 echo "Demo account: demo / demo1234 (all categories). More accounts: $server --db $data/questions.sqlite3 --add-user NAME"
 
-if [ -x build/app/vellorin ]; then
-    build/app/vellorin
-else
-    echo "The desktop program is not built yet: the server runs alone. Press Ctrl+C to stop it."
-    wait "$server_pid"
-fi
+build/app/vellorin

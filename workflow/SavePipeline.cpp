@@ -89,22 +89,21 @@ private:
         CMapStringToString reply;
         panel->GetFieldMap(request);
         if (!communicator->CheckDuplicate(*category, &request, &reply))
-            return failed(QString::fromUtf16(Msg::kDuplicateCheckFailed).arg(label) +
-                          communicator->GetLastErrorText());
+            return failed(QString::fromUtf16(Msg::kDuplicateCheckFailed).arg(label) + communicator->GetLastErrorText());
         int stored = 0;
         for (const char* key : {"q_hwp", "q_hml"}) {
             if (!reply.Value(QLatin1String(key)).isEmpty())
                 ++stored;
         }
-        if (stored != 0 &&
-            showBox(QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
-                    QString::fromUtf16(Msg::kOverwriteQuestion),
-                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        if (stored != 0 && showBox(QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
+                                   QString::fromUtf16(Msg::kOverwriteQuestion),
+                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
             return {Ending::Quiet, {}};
 
         // Nothing left from an earlier run may be taken for this run's output.
         for (DocumentSlot slot : kAllDocumentSlots) {
-            for (const QString& path : {PageImagePath(m_folder, slot), PngPath(m_folder, slot), HwpPath(m_folder, slot)}) {
+            for (const QString& path :
+                 {PageImagePath(m_folder, slot), PngPath(m_folder, slot), HwpPath(m_folder, slot)}) {
                 if (QFileInfo(path).isFile() && !QFile::remove(path))
                     return failed(QString::fromUtf16(Msg::kFileNotRemovable).arg(path));
             }

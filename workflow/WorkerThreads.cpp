@@ -44,6 +44,11 @@ CSaveWorker::CSaveWorker(ThreadStarter starter) : m_starter(std::move(starter)) 
 
 CSaveWorker::~CSaveWorker()
 {
+    JoinEnded();
+}
+
+void CSaveWorker::JoinEnded()
+{
     if (m_thread.joinable())
         m_thread.join();
 }

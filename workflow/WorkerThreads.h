@@ -51,6 +51,9 @@ public:
     // be started; the handle then stays as it was.
     bool Start(Routine routine, void* pMainWindow);
     long long Handle() const { return m_hSaveWorker->load(); }
+    // Waits for the thread of the last save to end. Only for a save that has said it ended: all that is
+    // left of it then is its return.
+    void JoinEnded();
     bool IsRunning() const { return Handle() != kNoWorker; }
 
 private:

@@ -724,7 +724,8 @@ private Q_SLOTS:
         QVERIFY(m_client->GetPermission(QStringLiteral("editor"), permission));
         // A user who writes a question for a while: meanwhile the server closes the idle connection.
         QTest::qWait(1500);
-        QVERIFY2(m_client->GetPermission(QStringLiteral("editor"), permission), qPrintable(m_client->GetLastErrorText()));
+        QVERIFY2(m_client->GetPermission(QStringLiteral("editor"), permission),
+                 qPrintable(m_client->GetLastErrorText()));
         QTest::qWait(1500);
         m_server->setJson("/qb/js_bank/get/daily", kOk);
         CMapStringToString request, record;

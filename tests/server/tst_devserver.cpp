@@ -272,8 +272,8 @@ private Q_SLOTS:
             const QString path = WriteTestFile(files.filePath(it.key()), it.value());
             (it.key().endsWith(QLatin1String("_png")) ? png : hwp).SetAt(it.key(), path);
         }
-        // A document the client could not write arrives empty and is not kept.
-        png.SetAt(QStringLiteral("a_png"), files.filePath(QStringLiteral("missing.png")));
+        // An empty document arrives as an empty field and is not kept.
+        png.SetAt(QStringLiteral("a_png"), WriteTestFile(files.filePath(QStringLiteral("empty.png")), QByteArray()));
 
         CMapStringToString before;
         QVERIFY(client->CheckDuplicate(fixture.category, &fixture.metadata, &before));

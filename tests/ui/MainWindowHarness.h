@@ -41,9 +41,8 @@ public:
         MainWindowSetup setup;
         setup.settings = settings.get();
         setup.workingFolder = workingFolder();
-        setup.makeCommunicator = makeCommunicator ? makeCommunicator : [url = m_baseUrl] {
-            return std::make_unique<CCommunicator>(url);
-        };
+        setup.makeCommunicator =
+            makeCommunicator ? makeCommunicator : [url = m_baseUrl] { return std::make_unique<CCommunicator>(url); };
         setup.makeEditor = makeEditor;
         window = std::make_unique<CTarvixDlg>(setup);
         if (!window->OnInitDialog())
@@ -75,11 +74,7 @@ public:
         return QTest::qWaitForWindowActive(window.get());
     }
 
-    template<typename T>
-    T* find(const QString& name) const
-    {
-        return window->findChild<T*>(name);
-    }
+    template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }
 
     void type(DocumentSlot slot, const QString& text)
     {
@@ -93,8 +88,7 @@ public:
     // Waits until a save has ended and its worker is gone.
     bool waitForSaveEnd(int milliseconds = 240000)
     {
-        return QTest::qWaitFor([this] { return !window->IsSaveRunning() && window->SaveWorkerIdle(); },
-                               milliseconds);
+        return QTest::qWaitFor([this] { return !window->IsSaveRunning() && window->SaveWorkerIdle(); }, milliseconds);
     }
 
     QTemporaryDir dir;

@@ -63,11 +63,7 @@ private:
 
     CTarvixDlg& window() { return *m_harness->window; }
 
-    template<typename T>
-    T* find(const QString& name)
-    {
-        return m_harness->find<T>(name);
-    }
+    template <typename T> T* find(const QString& name) { return m_harness->find<T>(name); }
 
     QRadioButton* radio(Category category)
     {
@@ -279,7 +275,8 @@ private Q_SLOTS:
         // Another category keeps the documents and the tab; only the panel changes.
         auto* level = window().Panel(Category::Education2015)->findChild<QComboBox*>("levelCombo");
         level->setCurrentIndex(1);
-        QTest::mouseClick(radio(Category::Timestone), Qt::LeftButton, {}, QPoint(6, radio(Category::Timestone)->height() / 2));
+        QTest::mouseClick(radio(Category::Timestone), Qt::LeftButton, {},
+                          QPoint(6, radio(Category::Timestone)->height() / 2));
         QCOMPARE(window().CurrentCategory(), Category::Timestone);
         QVERIFY(window().Panel(Category::Timestone)->isVisible());
         QVERIFY(!window().Panel(Category::Education2015)->isVisible());

@@ -155,17 +155,18 @@ private Q_SLOTS:
         QVERIFY(save());
 
         QCOMPARE(answeredTexts(), QStringList());
-        QCOMPARE(progress.entries,
-                 (QStringList{"0", text(Msg::kStageDuplicateCheck), "10", text(Msg::kStageRender), "20",
-                              text(Msg::kStageSaveDocuments), "30", text(Msg::kStageTrim), "40", "50", "60",
-                              text(Msg::kStageConvert), "70", "80", "90", text(Msg::kStageUpload), "100",
-                              text(Msg::kStageDone)}));
+        QCOMPARE(progress.entries, (QStringList{"0", text(Msg::kStageDuplicateCheck), "10", text(Msg::kStageRender),
+                                                "20", text(Msg::kStageSaveDocuments), "30", text(Msg::kStageTrim), "40",
+                                                "50", "60", text(Msg::kStageConvert), "70", "80", "90",
+                                                text(Msg::kStageUpload), "100", text(Msg::kStageDone)}));
 
         const CMapStringToString record = stored(category);
         CMapStringToString metadata;
         window().Panel(category)->GetFieldMap(metadata);
         for (auto it = metadata.begin(); it != metadata.end(); ++it)
-            QVERIFY2(record.Value(it.key()) == it.value(), qPrintable(it.key() + u'=' + it.value() + u'/' + record.Value(it.key()) + QString::number(record.GetCount())));
+            QVERIFY2(record.Value(it.key()) == it.value(),
+                     qPrintable(it.key() + u'=' + it.value() + u'/' + record.Value(it.key()) +
+                                QString::number(record.GetCount())));
         const QString folder = m_harness->workingFolder();
         for (DocumentSlot slot : kAllDocumentSlots) {
             const QString letter = SlotFileLetter(slot);
@@ -249,7 +250,10 @@ private Q_SLOTS:
     void whileASaveRuns()
     {
         QVERIFY(choose(Category::Education2022));
-        window().Panel(Category::Education2022)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(5);
+        window()
+            .Panel(Category::Education2022)
+            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
+            ->setCurrentIndex(5);
         fillAllThree(QStringLiteral("busy"));
         CLoadingDlg* progress = window().ProgressDialog();
         QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
@@ -272,10 +276,14 @@ private Q_SLOTS:
     void unreadableFilesUploadNothing()
     {
         QVERIFY(choose(Category::Education2015));
-        window().Panel(Category::Education2015)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(6);
+        window()
+            .Panel(Category::Education2015)
+            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
+            ->setCurrentIndex(6);
         const QString folder = m_harness->workingFolder();
         // Something that is no file stands where a page image or a document must go.
-        for (const QString& path : {PngPath(folder, DocumentSlot::Answer), HwpPath(folder, DocumentSlot::Explanation)}) {
+        for (const QString& path :
+             {PngPath(folder, DocumentSlot::Answer), HwpPath(folder, DocumentSlot::Explanation)}) {
             QFile::remove(path);
             QVERIFY(QDir().mkpath(path));
             fillAllThree(QStringLiteral("files"));
@@ -312,7 +320,8 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
         QVERIFY(harness.waitForSaveEnd());
-        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kFileUnreadable).arg(QStringLiteral("문제"), stale)});
+        QCOMPARE(answeredTexts(),
+                 QStringList{"Error|" + text(Msg::kFileUnreadable).arg(QStringLiteral("문제"), stale)});
         CMapStringToString request;
         harness.window->Panel(Category::Education2015)->GetFieldMap(request);
         QVERIFY(stored(Category::Education2015, request).Value("q_hwp").isEmpty());
@@ -353,7 +362,8 @@ private Q_SLOTS:
         const QStringList texts = answeredTexts();
         QCOMPARE(texts, QStringList{"Error|" + text(Msg::kInsertFailed).arg(QStringLiteral("중등 내신기출")) +
                                     client->GetLastErrorText()});
-        QVERIFY(texts[0].startsWith(QStringLiteral("Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));
+        QVERIFY(texts[0].startsWith(
+            QStringLiteral("Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));
         QVERIFY(texts[0].endsWith(QStringLiteral("DB error")));
     }
 

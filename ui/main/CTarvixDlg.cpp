@@ -334,7 +334,8 @@ void CTarvixDlg::ApplyPermission()
 {
     const QString id = m_settings.value(CLoginDlg::SettingsKey()).toString();
     QString permission;
-    const int level = m_pCommunicator && m_pCommunicator->GetPermission(id, permission) ? leadingDecimal(permission) : 0;
+    const int level =
+        m_pCommunicator && m_pCommunicator->GetPermission(id, permission) ? leadingDecimal(permission) : 0;
 
     const auto uncheck = [this](Category category) {
         m_radioGroup->setExclusive(false);
@@ -414,8 +415,11 @@ void CTarvixDlg::OnReset()
 
 void CTarvixDlg::OnSave()
 {
-    if (m_saveActive || !m_saveWorker.Start([](void* window) { static_cast<CTarvixDlg*>(window)->RunSavePipeline(); },
-                                            this)) {
+    // The last save has ended as far as the user can see; its thread may not have returned yet.
+    if (!m_saveActive)
+        m_saveWorker.JoinEnded();
+    if (m_saveActive ||
+        !m_saveWorker.Start([](void* window) { static_cast<CTarvixDlg*>(window)->RunSavePipeline(); }, this)) {
         if (m_saveActive || m_saveWorker.IsRunning())
             MessageBox::Error(this, QString::fromUtf16(Msg::kSaveAlreadyRunning));
         return;
@@ -458,7 +462,8 @@ void CTarvixDlg::RunOnUiThread(const std::function<void()>& work)
     if (QThread::currentThread() == thread())
         work();
     else
-        QMetaObject::invokeMethod(this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [&work] { work(); }, Qt::BlockingQueuedConnection);
 }
 
 void CTarvixDlg::SetInteractive(bool interactive)
@@ -471,7 +476,8 @@ void CTarvixDlg::SaveEnded()
     m_saveActive = false;
     QCoreApplication::postEvent(this, new MainWindowMessage(UM_FOCUS_MAIN));
     if (m_quitRequested)
-        QMetaObject::invokeMethod(this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
 }
 
 void CTarvixDlg::RunEditorStep(MainWindowEvent step)

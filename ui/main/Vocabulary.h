@@ -87,7 +87,7 @@ enum MainWindowCommand : int
 
 struct ShortcutEntry
 {
-    int key;   // Qt key combination, e.g. Qt::CTRL | Qt::Key_S
+    int key; // Qt key combination, e.g. Qt::CTRL | Qt::Key_S
     MainWindowCommand command;
 };
 

@@ -1,0 +1,272 @@
+#include "net/Communicator.h"
+#include "server/QuestionBankServer.h"
+#include "server/QuestionStore.h"
+#include "ui/dialogs/CLoginDlg.h"
+#include "ui/dialogs/MessageBox.h"
+
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestTls.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kLoginFailed = QStringLiteral("로그인 실패 (아이디와 비밀번호를 확인해주세요)");
+const QString kSessionFailed = QStringLiteral("서버통신 실패 (네트워크 연결을 확인해주세요)");
+const char kLoginAccepted[] = "{\"result_code\":0,\"result_message\":\"\"}";
+
+QLineEdit* idEdit(QWidget& dialog)
+{
+    return dialog.findChild<QLineEdit*>(QStringLiteral("idEdit"));
+}
+
+QLineEdit* passwordEdit(QWidget& dialog)
+{
+    return dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+}
+
+QPushButton* button(QWidget& dialog, const char* name)
+{
+    return dialog.findChild<QPushButton*>(QLatin1String(name));
+}
+
+// One box was shown: the failure `text`, as an error of the program.
+bool shownOneError(const QString& text)
+{
+    const QList<MessageBox::Shown> boxes = MessageBox::TakeAnswered();
+    if (boxes.size() != 1) {
+        qWarning("%d boxes shown", int(boxes.size()));
+        return false;
+    }
+    if (boxes[0].text != text || boxes[0].caption != QLatin1String("Vellorin") ||
+        boxes[0].icon != QMessageBox::Critical) {
+        qWarning("box (icon %d): %s: %s", int(boxes[0].icon), qPrintable(boxes[0].caption), qPrintable(boxes[0].text));
+        return false;
+    }
+    return true;
+}
+
+// Clicks login expecting a failure box, which is answered in advance.
+void clickLoginExpectingBox(QWidget& dialog)
+{
+    MessageBox::SetNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(button(dialog, "loginButton"), Qt::LeftButton);
+}
+
+ScriptedServer::Reply sessionStart(const std::string& cookies)
+{
+    ScriptedServer::Reply reply;
+    reply.body = "<html></html>";
+    reply.contentType = "text/html";
+    reply.headers = {{"Set-Cookie", cookies}};
+    return reply;
+}
+
+} // namespace
+
+class TestLoginDlg : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QuestionStore> m_store;
+    std::unique_ptr<QuestionBankServer> m_server;
+    QString m_url;
+    std::unique_ptr<QSettings> m_settings;
+
+    void storeName(const QString& name)
+    {
+        m_settings->setValue(QStringLiteral("Account/UserID"), name);
+        m_settings->sync();
+    }
+
+    QVariant storedName() const { return m_settings->value(QStringLiteral("Account/UserID")); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A box nobody answered in advance is printed and answered instead of hanging the run.
+        qputenv("VELLORIN_UNATTENDED", "1");
+        const TestTls& tls = TestTls::instance();
+        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
+        QVERIFY(m_store->AddUser("편집자", "pw-2024", 16384));
+        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                        QFile::encodeName(tls.keyPath).toStdString());
+        const int port = m_server->Bind("127.0.0.1", 0);
+        QVERIFY(port > 0);
+        m_server->Start();
+        m_url = QStringLiteral("https://127.0.0.1:%1/").arg(port);
+    }
+
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        m_store.reset();
+    }
+
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("login.ini")));
+        m_settings = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("login.ini")), QSettings::IniFormat);
+    }
+
+    void cleanup()
+    {
+        m_settings.reset();
+        MessageBox::TakeAnswered();
+    }
+
+    void focusFollowsTheStoredName()
+    {
+        {
+            CLoginDlg dialog(*m_settings);
+            dialog.open();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QCOMPARE(idEdit(dialog)->text(), QString());
+            QCOMPARE(QApplication::focusWidget(), idEdit(dialog));
+            QCOMPARE(passwordEdit(dialog)->echoMode(), QLineEdit::Password);
+        }
+        storeName(QStringLiteral("편집자"));
+        CLoginDlg dialog(*m_settings);
+        dialog.open();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(idEdit(dialog)->text(), QStringLiteral("편집자"));
+        QCOMPARE(QApplication::focusWidget(), passwordEdit(dialog));
+
+        // Opened again after a cancel: the password typed before is gone, the name is read again.
+        QTest::keyClicks(passwordEdit(dialog), "typed");
+        idEdit(dialog)->setText(QStringLiteral("someone"));
+        dialog.reject();
+        dialog.open();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(passwordEdit(dialog)->text(), QString());
+        QCOMPARE(idEdit(dialog)->text(), QStringLiteral("편집자"));
+    }
+
+    void wrongPasswordThenEnterLogsIn()
+    {
+        storeName(QStringLiteral("demo"));
+        CCommunicator client(m_url);
+        CLoginDlg dialog(*m_settings);
+        dialog.SetCommunicator(&client);
+        dialog.open();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+        idEdit(dialog)->setText(QStringLiteral("편집자"));
+        QTest::keyClicks(passwordEdit(dialog), "wrong");
+        clickLoginExpectingBox(dialog);
+        QVERIFY(shownOneError(kLoginFailed));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(idEdit(dialog)->text(), QStringLiteral("편집자"));
+        QCOMPARE(passwordEdit(dialog)->text(), QStringLiteral("wrong"));
+        QCOMPARE(storedName(), QVariant(QStringLiteral("demo")));
+
+        passwordEdit(dialog)->clear();
+        QTest::keyClicks(passwordEdit(dialog), "pw-2024");
+        QTest::keyClick(passwordEdit(dialog), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(storedName(), QVariant(QStringLiteral("편집자")));
+        QCOMPARE(MessageBox::TakeAnswered().size(), 0);
+        // The session the dialog started is the logged-in one.
+        QString permission;
+        QVERIFY(client.GetPermission(QStringLiteral("편집자"), permission));
+        QCOMPARE(permission, QStringLiteral("16384"));
+    }
+
+    void noSessionNoLogin()
+    {
+        CCommunicator unreachable(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
+        ScriptedServer server;
+        // A page, even with a session cookie, but without the form token.
+        server.setReply("/qb", sessionStart("JSESSIONID=4F2A; Path=/; HttpOnly"));
+        server.setJson("/qb/js_user/login", kLoginAccepted);
+        CCommunicator tokenless(server.baseUrl());
+
+        for (CCommunicator* client : {&unreachable, &tokenless}) {
+            CLoginDlg dialog(*m_settings);
+            dialog.SetCommunicator(client);
+            dialog.open();
+            QTest::keyClicks(idEdit(dialog), "demo");
+            QTest::keyClicks(passwordEdit(dialog), "demo1234");
+            clickLoginExpectingBox(dialog);
+            QVERIFY(shownOneError(kSessionFailed));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(idEdit(dialog)->text(), QStringLiteral("demo"));
+            QCOMPARE(storedName(), QVariant());
+        }
+        // Without the token there is no point in asking to log in.
+        const auto requests = server.requests();
+        QCOMPARE(requests.size(), std::size_t(1));
+        QCOMPARE(requests[0].path, std::string("/qb"));
+    }
+
+    void brokenLoginReplyIsAFailedLogin()
+    {
+        ScriptedServer server;
+        server.setReply("/qb", sessionStart("_csrf_token_value=9c1e; Path=/"));
+        ScriptedServer::Reply notJson;
+        notJson.body = "{\"result_code\":0,\"result_mes";
+        const ScriptedServer::Reply serverError{500, kLoginAccepted, "application/json", {}};
+
+        CCommunicator client(server.baseUrl());
+        CLoginDlg dialog(*m_settings);
+        dialog.SetCommunicator(&client);
+        dialog.open();
+        QTest::keyClicks(idEdit(dialog), "demo");
+        QTest::keyClicks(passwordEdit(dialog), "demo1234");
+        for (const ScriptedServer::Reply& reply : {serverError, notJson}) {
+            server.setReply("/qb/js_user/login", reply);
+            clickLoginExpectingBox(dialog);
+            QVERIFY(shownOneError(kLoginFailed));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(storedName(), QVariant());
+        }
+        // The same exchange with a good reply logs in: the replies above were the only fault.
+        server.setJson("/qb/js_user/login", kLoginAccepted);
+        QTest::mouseClick(button(dialog, "loginButton"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(storedName(), QVariant(QStringLiteral("demo")));
+        QCOMPARE(server.lastRequest().path, std::string("/qb/js_user/login"));
+    }
+
+    void escapeAndCancelReject()
+    {
+        storeName(QStringLiteral("demo"));
+        ScriptedServer server;
+        CCommunicator client(server.baseUrl());
+        CLoginDlg dialog(*m_settings);
+        dialog.SetCommunicator(&client);
+
+        dialog.open();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        idEdit(dialog)->setText(QStringLiteral("other"));
+        QTest::keyClicks(passwordEdit(dialog), "secret");
+        QTest::keyClick(passwordEdit(dialog), Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        dialog.open();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        idEdit(dialog)->setText(QStringLiteral("other"));
+        QTest::mouseClick(button(dialog, "cancelButton"), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        QCOMPARE(storedName(), QVariant(QStringLiteral("demo")));
+        QVERIFY(server.requests().empty());
+        QCOMPARE(MessageBox::TakeAnswered().size(), 0);
+    }
+};
+
+QTEST_MAIN(TestLoginDlg)
+#include "tst_logindlg.moc"
