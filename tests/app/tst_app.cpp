@@ -1,6 +1,4 @@
-#include "server/QuestionBankServer.h"
-#include "server/QuestionStore.h"
-
+#include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
 
@@ -155,9 +153,7 @@ class TestApp : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<QuestionStore> m_store;
-    std::unique_ptr<QuestionBankServer> m_server;
+    std::unique_ptr<LocalQuestionBank> m_bank;
     QString m_url;
     std::vector<std::unique_ptr<Program>> m_started;
     QDeadlineTimer m_deadline;
@@ -171,21 +167,11 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        const TestTls& tls = TestTls::instance();
-        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
-        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                        QFile::encodeName(tls.keyPath).toStdString());
-        const int port = m_server->Bind("127.0.0.1", 0);
-        QVERIFY(port > 0);
-        m_server->Start();
-        m_url = QStringLiteral("https://127.0.0.1:%1/").arg(port);
+        m_bank = std::make_unique<LocalQuestionBank>();
+        m_url = m_bank->baseUrl();
     }
 
-    void cleanupTestCase()
-    {
-        m_server.reset();
-        m_store.reset();
-    }
+    void cleanupTestCase() { m_bank.reset(); }
 
     void init()
     {

@@ -1,9 +1,8 @@
 #include "net/Communicator.h"
-#include "server/QuestionBankServer.h"
-#include "server/QuestionStore.h"
 #include "ui/dialogs/CLoginDlg.h"
 #include "ui/dialogs/MessageBox.h"
 
+#include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
 
@@ -77,8 +76,7 @@ class TestLoginDlg : public QObject
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<QuestionStore> m_store;
-    std::unique_ptr<QuestionBankServer> m_server;
+    std::unique_ptr<LocalQuestionBank> m_bank;
     QString m_url;
     std::unique_ptr<QSettings> m_settings;
 
@@ -95,22 +93,12 @@ private Q_SLOTS:
     {
         // A box nobody answered in advance is printed and answered instead of hanging the run.
         qputenv("VELLORIN_UNATTENDED", "1");
-        const TestTls& tls = TestTls::instance();
-        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
-        QVERIFY(m_store->AddUser("편집자", "pw-2024", 16384));
-        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                        QFile::encodeName(tls.keyPath).toStdString());
-        const int port = m_server->Bind("127.0.0.1", 0);
-        QVERIFY(port > 0);
-        m_server->Start();
-        m_url = QStringLiteral("https://127.0.0.1:%1/").arg(port);
+        m_bank = std::make_unique<LocalQuestionBank>();
+        QVERIFY(m_bank->store().AddUser("편집자", "pw-2024", 16384));
+        m_url = m_bank->baseUrl();
     }
 
-    void cleanupTestCase()
-    {
-        m_server.reset();
-        m_store.reset();
-    }
+    void cleanupTestCase() { m_bank.reset(); }
 
     void init()
     {

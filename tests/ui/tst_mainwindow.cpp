@@ -171,6 +171,15 @@ private Q_SLOTS:
             QVERIFY(m_harness->waitForSaveEnd());
             QCOMPARE(answeredTexts().size(), 1);
         }
+        // Started anyway without a category, a save has nothing to do and ends cleanly, asking nothing.
+        if (!checkedRadio) {
+            window().OnSave();
+            QVERIFY(window().IsSaveRunning());
+            QVERIFY(m_harness->waitForSaveEnd());
+            QVERIFY(find<QWidget>("mainBody")->isEnabled());
+            QVERIFY(!window().ProgressDialog()->isVisible());
+            QCOMPARE(requestsTo("/qb/js_bank/get/education2015"), 0);
+        }
     }
 
     void cancelledLogin()

@@ -20,7 +20,6 @@ inline constexpr char16_t kEditorMissing[] = u"한글2010 이상을 설치해주
 inline constexpr char16_t kCommunicatorInstanceFailed[] = u"Communicator instance failed.";
 inline constexpr char16_t kCommunicatorVersionFailed[] = u"Communicator version failed.";
 inline constexpr char16_t kUpdateAvailable[] = u"새로운 업데이트가 있습니다. %1 에서 다운로드 받으세요.";
-inline constexpr char16_t kWorkingFolderFailed[] = u"작업 폴더를 만들 수 없습니다.\r\n%1";
 
 // The main window.
 inline constexpr char16_t kMainWindowTitle[] = u"문제관리 시스템";
