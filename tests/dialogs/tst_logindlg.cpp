@@ -59,15 +59,6 @@ void clickLoginExpectingBox(QWidget& dialog)
     QTest::mouseClick(button(dialog, "loginButton"), Qt::LeftButton);
 }
 
-ScriptedServer::Reply sessionStart(const std::string& cookies)
-{
-    ScriptedServer::Reply reply;
-    reply.body = "<html></html>";
-    reply.contentType = "text/html";
-    reply.headers = {{"Set-Cookie", cookies}};
-    return reply;
-}
-
 } // namespace
 
 class TestLoginDlg : public QObject
@@ -176,7 +167,7 @@ private Q_SLOTS:
         CCommunicator unreachable(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
         ScriptedServer server;
         // A page, even with a session cookie, but without the form token.
-        server.setReply("/qb", sessionStart("JSESSIONID=4F2A; Path=/; HttpOnly"));
+        server.setSessionStart("JSESSIONID=4F2A; Path=/; HttpOnly");
         server.setJson("/qb/js_user/login", kLoginAccepted);
         CCommunicator tokenless(server.baseUrl());
 
@@ -201,7 +192,7 @@ private Q_SLOTS:
     void brokenLoginReplyIsAFailedLogin()
     {
         ScriptedServer server;
-        server.setReply("/qb", sessionStart("_csrf_token_value=9c1e; Path=/"));
+        server.setSessionStart("_csrf_token_value=9c1e; Path=/");
         ScriptedServer::Reply notJson;
         notJson.body = "{\"result_code\":0,\"result_mes";
         const ScriptedServer::Reply serverError{500, kLoginAccepted, "application/json", {}};

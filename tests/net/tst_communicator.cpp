@@ -126,11 +126,7 @@ private:
 
     void startSession(const std::string& token = "tok")
     {
-        ScriptedServer::Reply reply;
-        reply.contentType = "text/html";
-        reply.body = "<html></html>";
-        reply.headers = {{"Set-Cookie", "_csrf_token_value=" + token + "; Path=/"}};
-        m_server->setReply("/qb", reply);
+        m_server->setSessionStart("_csrf_token_value=" + token + "; Path=/");
         QVERIFY(m_client->StartSession());
         m_server->clearRequests();
     }

@@ -112,6 +112,11 @@ void ScriptedServer::setReply(const std::string& path, Reply reply)
     m_replies[path] = std::move(reply);
 }
 
+void ScriptedServer::setSessionStart(const std::string& setCookie)
+{
+    setReply("/qb", Reply{200, "<html></html>", "text/html", {{"Set-Cookie", setCookie}}});
+}
+
 void ScriptedServer::setJson(const std::string& path, const std::string& json, int status)
 {
     Reply reply;

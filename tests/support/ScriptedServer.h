@@ -54,6 +54,8 @@ public:
     // The reply for every later request to `path`; paths without one get 404.
     void setReply(const std::string& path, Reply reply);
     void setJson(const std::string& path, const std::string& json, int status = 200);
+    // GET /qb answers a page with this Set-Cookie header, as the session start expects.
+    void setSessionStart(const std::string& setCookie);
 
     std::vector<Request> requests() const;
     Request lastRequest() const;

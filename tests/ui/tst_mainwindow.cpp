@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr char kOk[] = R"({"result_code":0,"result_message":"ok"})";
-
 QString text(const char16_t* message)
 {
     return QString::fromUtf16(message);
@@ -51,14 +49,7 @@ private:
     void script(const std::string& permission)
     {
         m_server.reset();
-        ScriptedServer::Reply session;
-        session.contentType = "text/html";
-        session.headers = {{"Set-Cookie", "_csrf_token_value=tok; Path=/"}};
-        m_server.setReply("/qb", session);
-        m_server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-        m_server.setJson("/qb/js_user/login", kOk);
-        m_server.setJson("/qb/js_user/getpermission", R"({"permission":")" + permission + R"("})");
-        m_server.setJson("/qb/js_user/logout", "{}");
+        ScriptStartAndLogin(m_server, permission);
     }
 
     CTarvixDlg& window() { return *m_harness->window; }

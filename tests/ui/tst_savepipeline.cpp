@@ -330,14 +330,7 @@ private Q_SLOTS:
     void failuresOfTheServer()
     {
         ScriptedServer server;
-        ScriptedServer::Reply session;
-        session.contentType = "text/html";
-        session.headers = {{"Set-Cookie", "_csrf_token_value=tok; Path=/"}};
-        server.setReply("/qb", session);
-        server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-        server.setJson("/qb/js_user/login", R"({"result_code":0,"result_message":"ok"})");
-        server.setJson("/qb/js_user/getpermission", R"({"permission":"16384"})");
-        server.setJson("/qb/js_user/logout", "{}");
+        ScriptStartAndLogin(server, "16384");
         MainWindowHarness harness(server.baseUrl());
         QVERIFY(harness.start());
         QVERIFY(harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
