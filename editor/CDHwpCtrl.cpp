@@ -108,6 +108,24 @@ bool writeBmp24(const QImage& image, const QString& path)
     return true;
 }
 
+// The highest number among the document's picture names ("vellorin-picture:7" → 7).
+int highestPictureNumber(const QTextDocument& document)
+{
+    const QString prefix = QLatin1String(DocumentFile::kPictureScheme) + u':';
+    int highest = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            if (name.startsWith(prefix))
+                highest = std::max(highest, name.mid(prefix.size()).toInt());
+        }
+    }
+    return highest;
+}
+
 } // namespace
 
 const QStringList& CDHwpCtrl::ToolbarNames()
@@ -157,6 +175,7 @@ void CDHwpCtrl::ClearDocument(int option)
 {
     Q_UNUSED(option);
     m_document.clear();
+    m_pictureCount = 0;
     m_document.setDefaultFont(defaultFont());
     m_document.clearUndoRedoStacks();
     m_view->setTextCursor(QTextCursor(&m_document));
@@ -297,6 +316,9 @@ void CDHwpCtrl::InsertPicture(const QImage& image)
 {
     if (image.isNull())
         return;
+    // Past every picture the document holds, also those of a document that was opened: a name used twice
+    // would show the new picture in place of the old one and save only one of them.
+    m_pictureCount = std::max(m_pictureCount, highestPictureNumber(m_document));
     const QString name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictureCount);
     m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
     QTextImageFormat format;
@@ -314,7 +336,10 @@ void CDHwpCtrl::InsertPicture(const QImage& image)
 void CDHwpCtrl::InsertTable(int rows, int columns)
 {
     QTextTableFormat format;
-    format.setBorder(0.5);
+    // One point, solid black: Qt draws a thinner collapsed border as nothing at all.
+    format.setBorder(1);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setBorderBrush(Qt::black);
     format.setCellPadding(2);
     format.setCellSpacing(0);
     format.setBorderCollapse(true);

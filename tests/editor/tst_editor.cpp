@@ -299,6 +299,63 @@ private Q_SLOTS:
         QCOMPARE(other.Page(), editor.Page());
     }
 
+    void tableBordersShowAtEveryResolution()
+    {
+        // An empty table: whatever dark the page shows is its border.
+        question().InsertTable(2, 2);
+        const double columnInches = question().Page().columnWidth() / 72.0;
+        for (int dpi : {500, 96, 50}) {
+            const QImage page = render(question(), QStringLiteral("table"), dpi).convertToFormat(QImage::Format_RGB32);
+            QVERIFY(!page.isNull());
+            int dark = 0;
+            for (int y = 0; y < page.height(); ++y) {
+                const auto* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+                for (int x = 0; x < page.width(); ++x)
+                    dark += qGray(row[x]) < 160;
+            }
+            // At least the three horizontal lines across the column.
+            const int column = qRound(columnInches * dpi);
+            QVERIFY2(dark >= 3 * column, qPrintable(QStringLiteral("%1 dpi: %2 dark pixels, column %3 pixels")
+                                                        .arg(dpi)
+                                                        .arg(dark)
+                                                        .arg(column)));
+        }
+    }
+
+    void picturesKeepTheirOwnNamesAfterReopening()
+    {
+        // Two pictures saved, the document opened again, and a third one inserted: none may replace another.
+        const QList<QColor> colours = {QColor(200, 0, 0), QColor(0, 160, 0), QColor(0, 0, 220)};
+        const auto picture = [](const QColor& colour) {
+            QImage image(20, 10, QImage::Format_RGB32);
+            image.fill(colour);
+            return image;
+        };
+        question().InsertPicture(picture(colours[0]));
+        question().InsertPicture(picture(colours[1]));
+        const QString path = m_dir.filePath(QStringLiteral("pictures.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[2];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QTextCursor end(other.Document());
+        end.movePosition(QTextCursor::End);
+        other.View()->setTextCursor(end);
+        other.InsertPicture(picture(colours[2]));
+
+        QList<QColor> shown;
+        for (QTextBlock block = other.Document()->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (format.isImageFormat())
+                    shown.append(other.Document()
+                                     ->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+                                     .value<QImage>()
+                                     .pixelColor(0, 0));
+            }
+        }
+        QCOMPARE(shown, colours);
+    }
+
     void unreadableFilesOpenEmpty_data()
     {
         QTest::addColumn<QByteArray>("content");
