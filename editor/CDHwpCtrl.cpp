@@ -257,18 +257,20 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
 {
     Q_UNUSED(argument);
     bool ok = false;
+    m_openError.clear();
     if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) == 0) {
         PageGeometry page = m_page;
-        ok = DocumentFile::LoadNative(m_document, page, path);
+        ok = DocumentFile::LoadNative(m_document, page, path, &m_openError);
         if (ok)
             m_page = page;
     } else if (format.compare(QLatin1String("HWPML2X"), Qt::CaseInsensitive) == 0) {
-        ok = DocumentFile::ImportHwpml(m_document, path);
+        ok = DocumentFile::ImportHwpml(m_document, path, &m_openError);
+    } else {
+        m_openError = QStringLiteral("알 수 없는 문서 형식입니다. (%1)").arg(format);
     }
-    if (!ok) {
-        ClearDocument(1);
+    // What the editor held stays: a caller that wants it gone clears it first.
+    if (!ok)
         return false;
-    }
     m_document.clearUndoRedoStacks();
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());

@@ -41,8 +41,10 @@ public:
     // Writes page `page` at `dpi` dots per inch and `depth` bits per pixel (1, 8, 24 or 32) to
     // `basePath` + "." + `format`; "BMP" and "PNG" are known. False, and nothing written, otherwise.
     bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
-    // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves an empty document.
+    // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves the document as it was
+    // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
+    QString LastOpenError() const { return m_openError; }
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
@@ -79,4 +81,5 @@ private:
     QStringList m_modules;
     int m_controlId = 0;
     int m_pictureCount = 0;
+    QString m_openError;
 };

@@ -14,6 +14,21 @@
 
 namespace {
 
+// Why an open failed, for the message that the program shows.
+constexpr char16_t kCannotOpen[] = u"파일을 열 수 없습니다. (%1)";
+constexpr char16_t kNotOurDocument[] = u"이 편집기의 문서가 아닙니다.";
+constexpr char16_t kUnknownVersion[] = u"알 수 없는 문서 버전입니다. (%1)";
+constexpr char16_t kDamaged[] = u"문서가 손상되었거나 잘려 있습니다.";
+constexpr char16_t kNotHwpml[] = u"HWP XML 문서가 아닙니다.";
+constexpr char16_t kXmlError[] = u"HWP XML 문서를 읽을 수 없습니다. (%1번째 줄: %2)";
+
+bool failWith(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
 int PageGeometry::*const kPageFields[] = {
     &PageGeometry::paperWidth, &PageGeometry::paperHeight, &PageGeometry::topMargin,    &PageGeometry::bottomMargin,
     &PageGeometry::leftMargin, &PageGeometry::rightMargin, &PageGeometry::headerLength, &PageGeometry::footerLength,
@@ -95,19 +110,21 @@ bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry&
     return file.commit();
 }
 
-bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const QString& path)
+bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const QString& path, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
     if (file.read(kSignatureSize) != QByteArray(kSignature, kSignatureSize))
-        return false;
+        return failWith(error, QString::fromUtf16(kNotOurDocument));
     QDataStream in(&file);
     in.setVersion(QDataStream::Qt_6_4);
     quint32 version = 0;
     in >> version;
+    if (in.status() != QDataStream::Ok)
+        return failWith(error, QString::fromUtf16(kDamaged));
     if (version != kFormatVersion)
-        return false;
+        return failWith(error, QString::fromUtf16(kUnknownVersion).arg(version));
     PageGeometry loaded;
     for (auto field : kPageFields) {
         qint32 value = 0;
@@ -118,7 +135,7 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
     quint32 count = 0;
     in >> html >> count;
     if (in.status() != QDataStream::Ok || !loaded.isUsable() || count > 100000)
-        return false;
+        return failWith(error, QString::fromUtf16(kDamaged));
     QList<QPair<QString, QImage>> images;
     for (quint32 i = 0; i < count; ++i) {
         QString name;
@@ -126,7 +143,7 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
         in >> name >> png;
         QImage image;
         if (in.status() != QDataStream::Ok || !image.loadFromData(png, "PNG"))
-            return false;
+            return failWith(error, QString::fromUtf16(kDamaged));
         images.append({name, image});
     }
     document.clear();
@@ -137,11 +154,11 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
     return true;
 }
 
-bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path)
+bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
     QXmlStreamReader xml(&file);
 
     QHash<QString, QTextCharFormat> charShapes;
@@ -164,7 +181,7 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path)
             const auto attributes = xml.attributes();
             if (!sawRoot) {
                 if (name != QLatin1String("HWPML"))
-                    return false;
+                    return failWith(error, QString::fromUtf16(kNotHwpml));
                 sawRoot = true;
             } else if (name == QLatin1String("FONTFACE")) {
                 fontListLanguage = attributes.value(QLatin1String("Lang")).toString();
@@ -226,8 +243,10 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path)
             shape = nullptr;
         }
     }
-    if (xml.hasError() || !sawRoot)
-        return false;
+    if (xml.hasError())
+        return failWith(error, QString::fromUtf16(kXmlError).arg(xml.lineNumber()).arg(xml.errorString()));
+    if (!sawRoot)
+        return failWith(error, QString::fromUtf16(kNotHwpml));
 
     document.clear();
     document.setHtml(imported.toHtml());

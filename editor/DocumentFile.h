@@ -23,12 +23,13 @@ inline constexpr quint32 kFormatVersion = 1;
 inline constexpr char kPictureScheme[] = "vellorin-picture";
 
 bool SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path);
-// On failure the document and page are left untouched.
-bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path);
+// On failure the document and page are left untouched, and *error (when given) says why, in words for the
+// user.
+bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr);
 
 // Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, text, tabs and line breaks, and
 // the character shapes' size, colour, bold, italic, underline, superscript and subscript. Tables are taken
-// paragraph by paragraph. On failure the document is left untouched.
-bool ImportHwpml(QTextDocument& document, const QString& path);
+// paragraph by paragraph. On failure the document is left untouched, and *error (when given) says why.
+bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr);
 
 } // namespace DocumentFile

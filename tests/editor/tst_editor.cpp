@@ -315,10 +315,9 @@ private Q_SLOTS:
             }
             // At least the three horizontal lines across the column.
             const int column = qRound(columnInches * dpi);
-            QVERIFY2(dark >= 3 * column, qPrintable(QStringLiteral("%1 dpi: %2 dark pixels, column %3 pixels")
-                                                        .arg(dpi)
-                                                        .arg(dark)
-                                                        .arg(column)));
+            QVERIFY2(
+                dark >= 3 * column,
+                qPrintable(QStringLiteral("%1 dpi: %2 dark pixels, column %3 pixels").arg(dpi).arg(dark).arg(column)));
         }
     }
 
@@ -356,32 +355,45 @@ private Q_SLOTS:
         QCOMPARE(shown, colours);
     }
 
-    void unreadableFilesOpenEmpty_data()
+    void unreadableFilesKeepTheDocument_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("format");
-        QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
+                                        << "이 편집기의 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+        QTest::newRow("version 2") << truncated + QByteArray("\x00\x00\x00\x02", 4) << "HWP"
+                                   << "알 수 없는 문서 버전입니다. (2)";
         truncated.append("\x00\x00\x00\x01\x00", 5);
-        QTest::newRow("truncated HWP") << truncated << "HWP";
-        QTest::newRow("broken XML") << QByteArray("<HWPML><BODY><P><TEXT><CHAR>x</TEXT>") << "HWPML2X";
-        QTest::newRow("other XML") << QByteArray("<html><body>x</body></html>") << "HWPML2X";
-        QTest::newRow("unknown format") << QByteArray("x") << "DOCX";
+        QTest::newRow("truncated HWP") << truncated << "HWP"
+                                       << "문서가 손상되었거나 잘려 있습니다.";
+        QTest::newRow("broken XML") << QByteArray("<HWPML><BODY><P><TEXT><CHAR>x</TEXT>") << "HWPML2X"
+                                    << "HWP XML 문서를 읽을 수 없습니다. (1번째 줄: ";
+        QTest::newRow("other XML") << QByteArray("<html><body>x</body></html>") << "HWPML2X"
+                                   << "HWP XML 문서가 아닙니다.";
+        QTest::newRow("unknown format") << QByteArray("x") << "DOCX"
+                                        << "알 수 없는 문서 형식입니다. (DOCX)";
     }
 
-    void unreadableFilesOpenEmpty()
+    void unreadableFilesKeepTheDocument()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, format);
+        QFETCH(QString, reason);
         type(question(), QStringLiteral("이전 내용"));
         const QString path = m_dir.filePath(QStringLiteral("broken.hwp"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
         file.close();
+        // A failed open neither empties the editor nor leaves it silent about why.
         QVERIFY(!question().OpenDocument(path, format, QString()));
-        QVERIFY(question().Document()->isEmpty());
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("이전 내용"));
+        QVERIFY2(question().LastOpenError().startsWith(reason), qPrintable(question().LastOpenError()));
         QVERIFY(!question().OpenDocument(m_dir.filePath(QStringLiteral("missing.hwp")), QStringLiteral("HWP"), {}));
+        QVERIFY(question().LastOpenError().startsWith(QStringLiteral("파일을 열 수 없습니다. (")));
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("이전 내용"));
     }
 
     void importsHwpml()
