@@ -387,6 +387,17 @@ void CDHwpCtrl::paintBands(QImage& image, int dpi, int page)
         thread.join();
 }
 
+void CDHwpCtrl::showFormatAtCursor()
+{
+    const QTextCharFormat format = m_view->textCursor().charFormat();
+    m_boldAction->setChecked(format.fontWeight() >= QFont::Bold);
+    m_italicAction->setChecked(format.fontItalic());
+    m_underlineAction->setChecked(format.fontUnderline());
+    // One vertical position at a time: superscript and subscript exclude each other.
+    m_superscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSuperScript);
+    m_subscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSubScript);
+}
+
 void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
 {
     QTextCursor cursor = m_view->textCursor();
@@ -493,18 +504,22 @@ void CDHwpCtrl::buildToolbars()
         });
         return action;
     };
-    toggle(QStringLiteral("진하게"), QStringLiteral("boldAction"),
-           [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); });
-    toggle(QStringLiteral("기울임"), QStringLiteral("italicAction"),
-           [](QTextCharFormat& f, bool on) { f.setFontItalic(on); });
-    toggle(QStringLiteral("밑줄"), QStringLiteral("underlineAction"),
-           [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); });
-    toggle(QStringLiteral("위 첨자"), QStringLiteral("superscriptAction"), [](QTextCharFormat& f, bool on) {
-        f.setVerticalAlignment(on ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal);
-    });
-    toggle(QStringLiteral("아래 첨자"), QStringLiteral("subscriptAction"), [](QTextCharFormat& f, bool on) {
-        f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
-    });
+    m_boldAction = toggle(QStringLiteral("진하게"), QStringLiteral("boldAction"),
+                          [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); });
+    m_italicAction = toggle(QStringLiteral("기울임"), QStringLiteral("italicAction"),
+                            [](QTextCharFormat& f, bool on) { f.setFontItalic(on); });
+    m_underlineAction = toggle(QStringLiteral("밑줄"), QStringLiteral("underlineAction"),
+                               [](QTextCharFormat& f, bool on) { f.setFontUnderline(on); });
+    m_superscriptAction =
+        toggle(QStringLiteral("위 첨자"), QStringLiteral("superscriptAction"), [](QTextCharFormat& f, bool on) {
+            f.setVerticalAlignment(on ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal);
+        });
+    m_subscriptAction =
+        toggle(QStringLiteral("아래 첨자"), QStringLiteral("subscriptAction"), [](QTextCharFormat& f, bool on) {
+            f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
+        });
+    // The buttons show the format at the cursor, wherever the cursor goes.
+    connect(m_view, &PageView::cursorChanged, this, &CDHwpCtrl::showFormatAtCursor);
     for (const auto& [text, name, alignment] :
          {std::tuple{QStringLiteral("왼쪽"), QStringLiteral("alignLeftAction"), Qt::Alignment(Qt::AlignLeft)},
           std::tuple{QStringLiteral("가운데"), QStringLiteral("alignCenterAction"), Qt::Alignment(Qt::AlignHCenter)},

@@ -13,6 +13,7 @@
 #include <memory>
 
 class PageView;
+class QAction;
 class QScrollArea;
 class QToolBar;
 class QVBoxLayout;
@@ -69,6 +70,7 @@ private:
     void buildToolbars();
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
+    void showFormatAtCursor();
     void paintBands(QImage& image, int dpi, int page);
 
     QTextDocument m_document;
@@ -80,6 +82,11 @@ private:
     QStringList m_toolbarItems;
     QStringList m_modules;
     int m_controlId = 0;
+    QAction* m_boldAction = nullptr;
+    QAction* m_italicAction = nullptr;
+    QAction* m_underlineAction = nullptr;
+    QAction* m_superscriptAction = nullptr;
+    QAction* m_subscriptAction = nullptr;
     int m_pictureCount = 0;
     QString m_openError;
 };

@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QTextTable>
+#include <QAction>
 #include <QToolBar>
 
 namespace {
@@ -319,6 +320,33 @@ private Q_SLOTS:
                 dark >= 3 * column,
                 qPrintable(QStringLiteral("%1 dpi: %2 dark pixels, column %3 pixels").arg(dpi).arg(dark).arg(column)));
         }
+    }
+
+    void toolbarShowsTheFormatAtTheCursor()
+    {
+        const auto action = [this](const char* name) { return question().findChild<QAction*>(QLatin1String(name)); };
+        type(question(), QStringLiteral("보통 "));
+        action("boldAction")->trigger();
+        type(question(), QStringLiteral("진하게"));
+        QVERIFY(action("boldAction")->isChecked());
+
+        // Moving into the plain text and back: the button follows the cursor.
+        QTextCursor cursor = question().View()->textCursor();
+        cursor.setPosition(1);
+        question().View()->setTextCursor(cursor);
+        QVERIFY(!action("boldAction")->isChecked());
+        cursor.movePosition(QTextCursor::End);
+        question().View()->setTextCursor(cursor);
+        QVERIFY(action("boldAction")->isChecked());
+
+        // Superscript and subscript exclude each other.
+        action("superscriptAction")->trigger();
+        QVERIFY(action("superscriptAction")->isChecked());
+        action("subscriptAction")->trigger();
+        QVERIFY(action("subscriptAction")->isChecked());
+        QVERIFY(!action("superscriptAction")->isChecked());
+        type(question(), QStringLiteral("2"));
+        QCOMPARE(question().View()->textCursor().charFormat().verticalAlignment(), QTextCharFormat::AlignSubScript);
     }
 
     void picturesKeepTheirOwnNamesAfterReopening()
