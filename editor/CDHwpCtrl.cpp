@@ -11,17 +11,20 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
+#include <QKeyEvent>
 #include <QScrollArea>
-#include <QThread>
-
-#include <cstdlib>
-#include <thread>
-#include <sys/mman.h>
+#include <QTextBlock>
 #include <QTextList>
 #include <QTextTable>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -387,6 +390,45 @@ void CDHwpCtrl::paintBands(QImage& image, int dpi, int page)
         thread.join();
 }
 
+void CDHwpCtrl::toggleList(QTextListFormat::Style style)
+{
+    QTextCursor cursor = m_view->textCursor();
+    QTextList* list = cursor.currentList();
+    if (list && list->format().style() == style) {
+        // The same button again takes the paragraph out of its list.
+        cursor.beginEditBlock();
+        list->remove(cursor.block());
+        QTextBlockFormat format = cursor.blockFormat();
+        format.setIndent(0);
+        cursor.setBlockFormat(format);
+        cursor.endEditBlock();
+    } else {
+        cursor.createList(style);
+    }
+    m_view->setTextCursor(cursor);
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::keyPressEvent(QKeyEvent* event)
+{
+    const bool controlTab =
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && (event->modifiers() & Qt::ControlModifier);
+    if (!controlTab) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // To the next control outside the editor, in the window's tab order.
+    const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+    QWidget* next = this;
+    do {
+        next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
+    } while (next != this && (next == this || isAncestorOf(next) || !(next->focusPolicy() & Qt::TabFocus) ||
+                              !next->isVisibleTo(window()) || !next->isEnabled()));
+    if (next != this)
+        next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    event->accept();
+}
+
 void CDHwpCtrl::showFormatAtCursor()
 {
     const QTextCharFormat format = m_view->textCursor().charFormat();
@@ -548,7 +590,7 @@ void CDHwpCtrl::buildToolbars()
         QStringLiteral("insertPictureAction"), insertPicture);
     QToolBar* lists = makeToolbar(QStringLiteral("TOOLBAR_NUMBERBULLET"));
     add(lists, QStringLiteral("문단 번호"), QStringLiteral("numberingAction"),
-        onCursor([](QTextCursor& c) { c.createList(QTextListFormat::ListDecimal); }));
+        [this] { toggleList(QTextListFormat::ListDecimal); });
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
-        onCursor([](QTextCursor& c) { c.createList(QTextListFormat::ListDisc); }));
+        [this] { toggleList(QTextListFormat::ListDisc); });
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <QTextListFormat>
 #include <QWidget>
 
 #include <memory>
@@ -66,8 +67,13 @@ public:
     void InsertPicture(const QImage& image);
     void InsertTable(int rows, int columns);
 
+protected:
+    // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void buildToolbars();
+    void toggleList(QTextListFormat::Style style);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
     void showFormatAtCursor();

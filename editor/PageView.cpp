@@ -10,6 +10,8 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QTextList>
+#include <QTextTable>
 
 #include <cmath>
 
@@ -200,6 +202,31 @@ void PageView::cursorMoved()
     Q_EMIT cursorChanged();
 }
 
+void PageView::tabKey(bool backwards)
+{
+    QTextTable* table = m_cursor.currentTable();
+    if (!table) {
+        if (!backwards)
+            m_cursor.insertText(QStringLiteral("\t"));
+        return;
+    }
+    const QTextTableCell cell = table->cellAt(m_cursor);
+    int row = cell.row();
+    int column = backwards ? cell.column() - 1 : cell.column() + cell.columnSpan();
+    if (column >= table->columns()) {
+        column = 0;
+        row += cell.rowSpan();
+    } else if (column < 0) {
+        column = table->columns() - 1;
+        --row;
+    }
+    if (row < 0)
+        return;
+    if (row >= table->rows())
+        table->appendRows(1);
+    m_cursor = table->cellAt(row, column).firstCursorPosition();
+}
+
 bool PageView::handleShortcut(QKeyEvent* event)
 {
     if (event == QKeySequence::Undo) {
@@ -260,10 +287,27 @@ void PageView::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (shift)
+        if (shift) {
             m_cursor.insertText(QString(QChar::LineSeparator));
-        else
+        } else if (QTextList* list = m_cursor.currentList(); list && m_cursor.block().text().isEmpty()) {
+            // Enter on an empty item ends the list, as in every word processor.
+            list->remove(m_cursor.block());
+            QTextBlockFormat format = m_cursor.blockFormat();
+            format.setIndent(0);
+            m_cursor.setBlockFormat(format);
+        } else {
             m_cursor.insertBlock();
+        }
+        cursorMoved();
+        return;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        // Ctrl+Tab leaves the editor: the editor around the view moves the focus on.
+        if (word) {
+            event->ignore();
+            return;
+        }
+        tabKey(event->key() == Qt::Key_Backtab || shift);
         cursorMoved();
         return;
     default:

@@ -48,6 +48,8 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab is text here, not a move to the next control.
+    bool focusNextPrevChild(bool) override { return false; }
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -57,6 +59,8 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // Tab and Shift+Tab: the next or previous table cell (a new row after the last), else a tab character.
+    void tabKey(bool backwards);
     double scale() const;
     int pageGap() const { return 16; }
     QPointF pageOrigin(int index) const;

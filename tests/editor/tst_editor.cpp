@@ -5,6 +5,7 @@
 #include "workflow/PageImage.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -533,6 +534,65 @@ private Q_SLOTS:
         QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc\n한글"));
         QVERIFY(view->inputMethodQuery(Qt::ImCursorRectangle).toRectF().isValid());
+    }
+
+    void tabAndListKeys()
+    {
+        PageView* view = question().View();
+        auto* outside = new QLineEdit(m_window.get());
+        outside->setObjectName(QStringLiteral("outsideEdit"));
+        outside->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        view->setFocus();
+
+        // Tab is a character in text, and moves from cell to cell in a table, adding a row after the last.
+        QTest::keyClicks(view, QStringLiteral("a"));
+        QTest::keyClick(view, Qt::Key_Tab);
+        QTest::keyClicks(view, QStringLiteral("b"));
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("a\tb"));
+        QVERIFY(view->hasFocus());
+        question().InsertTable(1, 2);
+        QTest::keyClicks(view, QStringLiteral("1"));
+        QTest::keyClick(view, Qt::Key_Tab);
+        QTest::keyClicks(view, QStringLiteral("2"));
+        QTest::keyClick(view, Qt::Key_Tab);
+        QTest::keyClicks(view, QStringLiteral("3"));
+        QTest::keyClick(view, Qt::Key_Backtab, Qt::ShiftModifier);
+        QTest::keyClicks(view, QStringLiteral("x"));
+        QTextTable* table = view->textCursor().currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 2);
+        const auto cellText = [table](int row, int column) {
+            QTextCursor cell = table->cellAt(row, column).firstCursorPosition();
+            cell.setPosition(table->cellAt(row, column).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            return cell.selectedText();
+        };
+        QCOMPARE((QStringList{cellText(0, 0), cellText(0, 1), cellText(1, 0)}), (QStringList{"1", "x2", "3"}));
+
+        // Ctrl+Tab leaves the editor for the next control outside it.
+        QTest::keyClick(view, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(!question().isAncestorOf(QApplication::focusWidget()));
+        QVERIFY(QApplication::focusWidget());
+        delete outside;
+
+        // Enter on an empty numbered item ends the list; the numbering button on a numbered paragraph
+        // takes its numbering away.
+        question().ClearDocument(1);
+        view->setFocus();
+        question().findChild<QAction*>(QStringLiteral("numberingAction"))->trigger();
+        QTest::keyClicks(view, QStringLiteral("one"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(view->textCursor().currentList());
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(!view->textCursor().currentList());
+        QTest::keyClicks(view, QStringLiteral("after"));
+        QCOMPARE(question().Document()->blockCount(), 2);
+        QTextCursor first(question().Document());
+        view->setTextCursor(first);
+        QVERIFY(view->textCursor().currentList());
+        question().findChild<QAction*>(QStringLiteral("numberingAction"))->trigger();
+        QVERIFY(!view->textCursor().currentList());
     }
 };
 
