@@ -562,6 +562,15 @@ void CDHwpCtrl::buildToolbars()
         });
     // The buttons show the format at the cursor, wherever the cursor goes.
     connect(m_view, &PageView::cursorChanged, this, &CDHwpCtrl::showFormatAtCursor);
+    // Typing, moving or finding past the edge of the window brings the cursor back into view.
+    // Once the view has taken the size of the changed document, so that the scroll range reaches the cursor.
+    connect(
+        m_view, &PageView::cursorChanged, this,
+        [this] {
+            const QRect cursor = m_view->cursorRect().toAlignedRect();
+            m_scroll->ensureVisible(cursor.center().x(), cursor.center().y(), 40, cursor.height() + 20);
+        },
+        Qt::QueuedConnection);
     for (const auto& [text, name, alignment] :
          {std::tuple{QStringLiteral("왼쪽"), QStringLiteral("alignLeftAction"), Qt::Alignment(Qt::AlignLeft)},
           std::tuple{QStringLiteral("가운데"), QStringLiteral("alignCenterAction"), Qt::Alignment(Qt::AlignHCenter)},

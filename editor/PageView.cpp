@@ -42,7 +42,10 @@ PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), 
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::IBeamCursor);
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::update, this, [this] { update(); });
+    // The page count is not always announced when text flows onto a new page; the size always is.
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this,
+            [this] { updateSize(); });
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this] { updateSize(); });
     connect(m_document, &QTextDocument::contentsChanged, this, [this] { update(); });
     setPage(m_page, m_zoom);

@@ -30,6 +30,8 @@ public:
 
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
+    // Where the cursor is drawn, in the view's coordinates.
+    QRectF cursorRect() const;
 
     // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
     // is given.
@@ -66,8 +68,6 @@ private:
     QPointF pageOrigin(int index) const;
     // Document position nearest to a point of this widget, or -1.
     int hitTest(const QPointF& point) const;
-    // The cursor's rectangle in widget coordinates.
-    QRectF cursorRect() const;
     void updateSize();
     void cursorMoved();
     bool handleShortcut(QKeyEvent* event);

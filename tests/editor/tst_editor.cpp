@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -534,6 +536,58 @@ private Q_SLOTS:
         QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc\n한글"));
         QVERIFY(view->inputMethodQuery(Qt::ImCursorRectangle).toRectF().isValid());
+    }
+
+    void reopenedDocumentIsTheSavedOne()
+    {
+        // Blocks in order, each marked with the table it lies in: a reopened document must show the same.
+        const auto structure = [](QTextDocument* document) {
+            QStringList blocks;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+                blocks.append((QTextCursor(block).currentTable() ? QStringLiteral("T:") : QString()) + block.text());
+            return blocks;
+        };
+        type(question(), QStringLiteral("문제"));
+        question().InsertTable(2, 2);
+        type(question(), QStringLiteral("칸"));
+        QTextCursor end(question().Document());
+        end.movePosition(QTextCursor::End);
+        question().View()->setTextCursor(end);
+        type(question(), QStringLiteral("① 1  ② 2"));
+        question().InsertTable(1, 1);
+        const QStringList saved = structure(question().Document());
+
+        CDHwpCtrl& other = *m_editors[1];
+        const QString path = m_dir.filePath(QStringLiteral("structure.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+            QCOMPARE(structure(other.Document()), saved);
+            QVERIFY(other.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        }
+    }
+
+    void viewFollowsTheCursor()
+    {
+        PageView* view = question().View();
+        auto* scroll = question().findChild<QScrollArea*>(QStringLiteral("pageScroll"));
+        const auto cursorShown = [&] {
+            const QRect cursor = view->cursorRect().toAlignedRect();
+            const QRect shown(view->mapFrom(scroll->viewport(), QPoint(0, 0)), scroll->viewport()->size());
+            return shown.contains(cursor);
+        };
+        view->setFocus();
+        for (int line = 0; line < 120; ++line) {
+            QTest::keyClicks(view, QStringLiteral("line %1").arg(line));
+            QTest::keyClick(view, Qt::Key_Return);
+        }
+        QTRY_VERIFY(cursorShown());
+        QVERIFY(scroll->verticalScrollBar()->value() > 0);
+        // The view has grown with the pages the text flowed onto.
+        QVERIFY(view->height() > 2 * question().Page().paperHeight * 96.0 / 7200.0);
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        QTRY_VERIFY(cursorShown());
+        QVERIFY(scroll->verticalScrollBar()->value() < scroll->verticalScrollBar()->maximum() / 4);
     }
 
     void tabAndListKeys()
