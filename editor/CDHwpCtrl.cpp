@@ -157,6 +157,8 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
     buildToolbars();
     m_layout->addWidget(m_scroll, 1);
     setFocusProxy(m_view);
+    m_view->setPictureHandlers([this](const QImage& image) { return StorePicture(image); },
+                               [this](const QImage& image) { InsertPicture(image); });
     SetPage(m_page);
 }
 
@@ -317,15 +319,21 @@ void CDHwpCtrl::RegisterExtensionModule(const QString& moduleType, const QString
     m_modules.append(moduleType + u'=' + moduleData);
 }
 
-void CDHwpCtrl::InsertPicture(const QImage& image)
+QString CDHwpCtrl::StorePicture(const QImage& image)
 {
-    if (image.isNull())
-        return;
     // Past every picture the document holds, also those of a document that was opened: a name used twice
     // would show the new picture in place of the old one and save only one of them.
     m_pictureCount = std::max(m_pictureCount, highestPictureNumber(m_document));
     const QString name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictureCount);
     m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    return name;
+}
+
+void CDHwpCtrl::InsertPicture(const QImage& image)
+{
+    if (image.isNull())
+        return;
+    const QString name = StorePicture(image);
     QTextImageFormat format;
     format.setName(name);
     // Picture sizes are pixels at 96 dpi, whatever the layout's resolution: a picture keeps its size at

@@ -65,6 +65,8 @@ public:
 
     // Editing commands of the toolbars, also for tests and automation.
     void InsertPicture(const QImage& image);
+    // Adds a picture to the document's resources under a name no other picture of it has; gives the name.
+    QString StorePicture(const QImage& image);
     void InsertTable(int rows, int columns);
 
 protected:

@@ -1,11 +1,14 @@
 #include "editor/PageView.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -432,9 +435,40 @@ void PageView::copy()
     if (!m_cursor.hasSelection())
         return;
     const QTextDocumentFragment fragment = m_cursor.selection();
+    // The HTML names pictures by this document's resources, which another editor does not have: the
+    // pictures travel inside it as data.
+    QString html = fragment.toHtml();
+    QTextDocument copied;
+    QTextCursor(&copied).insertFragment(fragment);
+    QList<QImage> pictures;
+    QSet<QString> done;
+    for (QTextBlock block = copied.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            const QImage image = m_document->resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+            if (image.isNull())
+                continue;
+            pictures.append(image);
+            if (done.contains(name))
+                continue;
+            done.insert(name);
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            html.replace(QStringLiteral("src=\"%1\"").arg(name),
+                         QStringLiteral("src=\"data:image/png;base64,%1\"").arg(QString::fromLatin1(png.toBase64())));
+        }
+    }
     auto* mime = new QMimeData;
-    mime->setHtml(fragment.toHtml());
+    mime->setHtml(html);
     mime->setText(fragment.toPlainText());
+    // A picture alone also goes as an image, for other programs.
+    if (pictures.size() == 1 && fragment.toPlainText().trimmed() == QString(QChar::ObjectReplacementCharacter))
+        mime->setImageData(pictures.first());
     QApplication::clipboard()->setMimeData(mime);
 }
 
@@ -443,8 +477,26 @@ void PageView::paste()
     const QMimeData* mime = QApplication::clipboard()->mimeData();
     if (!mime)
         return;
-    if (mime->hasHtml())
-        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(mime->html(), m_document));
-    else if (mime->hasText())
+    if (mime->hasHtml()) {
+        QString html = mime->html();
+        // Pictures that came as data become pictures of this document, under names of its own.
+        static const QRegularExpression dataImage(QStringLiteral("src=\"data:image/[a-z]+;base64,([A-Za-z0-9+/=]+)\""));
+        QString rewritten;
+        qsizetype last = 0;
+        for (auto it = dataImage.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            const QImage image = QImage::fromData(QByteArray::fromBase64(match.captured(1).toLatin1()));
+            rewritten += html.mid(last, match.capturedStart() - last);
+            last = match.capturedEnd();
+            if (image.isNull() || !m_storePicture)
+                continue;
+            rewritten += QStringLiteral("src=\"%1\"").arg(m_storePicture(image));
+        }
+        rewritten += html.mid(last);
+        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(rewritten, m_document));
+    } else if (mime->hasImage() && m_insertPicture) {
+        m_insertPicture(qvariant_cast<QImage>(mime->imageData()));
+    } else if (mime->hasText()) {
         m_cursor.insertText(mime->text());
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "editor/PageGeometry.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -32,6 +34,14 @@ public:
     void setTextCursor(const QTextCursor& cursor);
     // Where the cursor is drawn, in the view's coordinates.
     QRectF cursorRect() const;
+
+    // How pasted pictures enter the document: `store` adds a picture as a resource under a name of its own
+    // and gives the name; `insert` puts a picture at the cursor.
+    void setPictureHandlers(std::function<QString(const QImage&)> store, std::function<void(const QImage&)> insert)
+    {
+        m_storePicture = std::move(store);
+        m_insertPicture = std::move(insert);
+    }
 
     // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
     // is given.
@@ -73,6 +83,8 @@ private:
     bool handleShortcut(QKeyEvent* event);
     void copy();
     void paste();
+    std::function<QString(const QImage&)> m_storePicture;
+    std::function<void(const QImage&)> m_insertPicture;
 
     QTextDocument* m_document;
     QTextCursor m_cursor;

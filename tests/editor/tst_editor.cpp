@@ -5,6 +5,7 @@
 #include "workflow/PageImage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -350,6 +351,54 @@ private Q_SLOTS:
         QVERIFY(!action("superscriptAction")->isChecked());
         type(question(), QStringLiteral("2"));
         QCOMPARE(question().View()->textCursor().charFormat().verticalAlignment(), QTextCharFormat::AlignSubScript);
+    }
+
+    void picturesCopiedBetweenEditors()
+    {
+        const auto picture = [](const QColor& colour) {
+            QImage image(20, 10, QImage::Format_RGB32);
+            image.fill(colour);
+            return image;
+        };
+        const auto shownColours = [](QTextDocument* document) {
+            QList<QColor> shown;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const QTextCharFormat format = it.fragment().charFormat();
+                    if (format.isImageFormat())
+                        shown.append(
+                            document->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+                                .value<QImage>()
+                                .pixelColor(0, 0));
+                }
+            }
+            return shown;
+        };
+        CDHwpCtrl& source = question();
+        CDHwpCtrl& target = *m_editors[1];
+        // Both have a picture of the same name: the target's own must stay its own.
+        type(source, QStringLiteral("그래프: "));
+        source.InsertPicture(picture(Qt::red));
+        target.InsertPicture(picture(Qt::green));
+
+        source.View()->setFocus();
+        QTest::keyClick(source.View(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(source.View(), Qt::Key_C, Qt::ControlModifier);
+        target.View()->setFocus();
+        QTest::keyClick(target.View(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
+        // An image alone on the clipboard, as another program puts it there, pastes as a picture.
+        QApplication::clipboard()->setImage(picture(Qt::blue));
+        QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
+        const QList<QColor> expected = {Qt::green, Qt::red, Qt::blue};
+        QCOMPARE(shownColours(target.Document()), expected);
+
+        // And the pictures are saved with the document.
+        const QString path = m_dir.filePath(QStringLiteral("pasted.hwp"));
+        QVERIFY(target.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        QVERIFY(m_editors[2]->OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(shownColours(m_editors[2]->Document()), expected);
+        QVERIFY(m_editors[2]->Document()->toPlainText().contains(QStringLiteral("그래프: ")));
     }
 
     void picturesKeepTheirOwnNamesAfterReopening()
