@@ -568,6 +568,14 @@ void CDHwpCtrl::buildToolbars()
         toggle(QStringLiteral("아래 첨자"), QStringLiteral("subscriptAction"), [](QTextCharFormat& f, bool on) {
             f.setVerticalAlignment(on ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal);
         });
+    // The usual keys, wherever the focus is inside this editor (and only there: three editors share a window).
+    for (const auto& [action, keys] :
+         {std::pair{m_boldAction, QKeySequence::Bold}, std::pair{m_italicAction, QKeySequence::Italic},
+          std::pair{m_underlineAction, QKeySequence::Underline}}) {
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
     // The buttons show the format at the cursor, wherever the cursor goes.
     connect(m_view, &PageView::cursorChanged, this, &CDHwpCtrl::showFormatAtCursor);
     // Typing, moving or finding past the edge of the window brings the cursor back into view.

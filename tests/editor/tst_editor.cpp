@@ -343,6 +343,19 @@ private Q_SLOTS:
         question().View()->setTextCursor(cursor);
         QVERIFY(action("boldAction")->isChecked());
 
+        // The keys of the buttons, in the text.
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QWidget* view = question().View();
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_U, Qt::ControlModifier);
+        QTest::keyClicks(view, QStringLiteral("x"));
+        const QTextCharFormat typed = question().View()->textCursor().charFormat();
+        QVERIFY(typed.fontWeight() < QFont::Bold && typed.fontItalic() && typed.fontUnderline());
+        QVERIFY(!action("boldAction")->isChecked() && action("italicAction")->isChecked());
+
         // Superscript and subscript exclude each other.
         action("superscriptAction")->trigger();
         QVERIFY(action("superscriptAction")->isChecked());
