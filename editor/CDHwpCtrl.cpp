@@ -116,15 +116,9 @@ int highestPictureNumber(const QTextDocument& document)
 {
     const QString prefix = QLatin1String(DocumentFile::kPictureScheme) + u':';
     int highest = 0;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isImageFormat())
-                continue;
-            const QString name = format.toImageFormat().name();
-            if (name.startsWith(prefix))
-                highest = std::max(highest, name.mid(prefix.size()).toInt());
-        }
+    for (const QString& name : DocumentFile::PictureNames(document)) {
+        if (name.startsWith(prefix))
+            highest = std::max(highest, name.mid(prefix.size()).toInt());
     }
     return highest;
 }

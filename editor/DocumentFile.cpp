@@ -40,22 +40,16 @@ QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
 {
     QList<QPair<QString, QImage>> found;
     QSet<QString> seen;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isImageFormat())
-                continue;
-            const QString name = format.toImageFormat().name();
-            if (seen.contains(name))
-                continue;
-            seen.insert(name);
-            const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(name));
-            QImage image = resource.value<QImage>();
-            if (image.isNull())
-                image = QImage(name); // a picture named by its file
-            if (!image.isNull())
-                found.append({name, image});
-        }
+    for (const QString& name : DocumentFile::PictureNames(document)) {
+        if (seen.contains(name))
+            continue;
+        seen.insert(name);
+        const QVariant resource = document.resource(QTextDocument::ImageResource, QUrl(name));
+        QImage image = resource.value<QImage>();
+        if (image.isNull())
+            image = QImage(name); // a picture named by its file
+        if (!image.isNull())
+            found.append({name, image});
     }
     return found;
 }
@@ -78,6 +72,19 @@ Qt::Alignment alignmentOf(const QString& align)
 }
 
 } // namespace
+
+QStringList DocumentFile::PictureNames(const QTextDocument& document)
+{
+    QStringList names;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isImageFormat())
+                names.append(format.toImageFormat().name());
+        }
+    }
+    return names;
+}
 
 bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path)
 {

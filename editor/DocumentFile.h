@@ -3,6 +3,7 @@
 #include "editor/PageGeometry.h"
 
 #include <QString>
+#include <QStringList>
 
 class QTextDocument;
 
@@ -21,6 +22,10 @@ inline constexpr int kSignatureSize = 10;
 inline constexpr quint32 kFormatVersion = 1;
 // Resource names of pictures inserted in the editor.
 inline constexpr char kPictureScheme[] = "vellorin-picture";
+
+// The resource names of the pictures the document shows, in document order (a picture shown twice is named
+// twice).
+QStringList PictureNames(const QTextDocument& document);
 
 bool SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path);
 // On failure the document and page are left untouched, and *error (when given) says why, in words for the

@@ -1,5 +1,7 @@
 #include "editor/PageView.h"
 
+#include "editor/DocumentFile.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -442,26 +444,20 @@ void PageView::copy()
     QTextCursor(&copied).insertFragment(fragment);
     QList<QImage> pictures;
     QSet<QString> done;
-    for (QTextBlock block = copied.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isImageFormat())
-                continue;
-            const QString name = format.toImageFormat().name();
-            const QImage image = m_document->resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
-            if (image.isNull())
-                continue;
-            pictures.append(image);
-            if (done.contains(name))
-                continue;
-            done.insert(name);
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
-            html.replace(QStringLiteral("src=\"%1\"").arg(name),
-                         QStringLiteral("src=\"data:image/png;base64,%1\"").arg(QString::fromLatin1(png.toBase64())));
-        }
+    for (const QString& name : DocumentFile::PictureNames(copied)) {
+        const QImage image = m_document->resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+        if (image.isNull())
+            continue;
+        pictures.append(image);
+        if (done.contains(name))
+            continue;
+        done.insert(name);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        html.replace(QStringLiteral("src=\"%1\"").arg(name),
+                     QStringLiteral("src=\"data:image/png;base64,%1\"").arg(QString::fromLatin1(png.toBase64())));
     }
     auto* mime = new QMimeData;
     mime->setHtml(html);
