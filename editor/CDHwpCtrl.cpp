@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontComboBox>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
@@ -452,14 +453,26 @@ void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
 
 void CDHwpCtrl::buildToolbars()
 {
-    auto makeToolbar = [this](const QString& name) {
+    // Two compact rows above the page: the commands, then the character and paragraph formats.
+    auto makeRow = [this] {
+        auto* row = new QWidget(this);
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        m_layout->addWidget(row);
+        return layout;
+    };
+    QHBoxLayout* commandRow = makeRow();
+    QHBoxLayout* formatRow = makeRow();
+    auto makeToolbar = [this, commandRow, formatRow](const QString& name) {
         auto* bar = new QToolBar(this);
         bar->setObjectName(name);
         bar->setIconSize(QSize(16, 16));
         bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        bar->setMovable(false);
         bar->hide();
         m_toolbars.insert(name, bar);
-        m_layout->addWidget(bar);
+        (name == QLatin1String("TOOLBAR_FORMAT") ? formatRow : commandRow)->addWidget(bar);
         return bar;
     };
     auto add = [this](QToolBar* bar, const QString& text, const QString& objectName, auto&& slot) {
@@ -601,8 +614,8 @@ void CDHwpCtrl::buildToolbars()
         }
     });
 
-    add(makeToolbar(QStringLiteral("TOOLBAR_DRAW")), QStringLiteral("그림 넣기"), QStringLiteral("drawPictureAction"),
-        insertPicture);
+    // Drawing has no tools of its own yet; the group exists so that the program can ask for it.
+    makeToolbar(QStringLiteral("TOOLBAR_DRAW"));
     add(makeToolbar(QStringLiteral("TOOLBAR_TABLE")), QStringLiteral("표 넣기"), QStringLiteral("insertTableAction"),
         [this] { InsertTable(3, 3); });
     add(makeToolbar(QStringLiteral("TOOLBAR_IMAGE")), QStringLiteral("그림 넣기"),
@@ -612,4 +625,6 @@ void CDHwpCtrl::buildToolbars()
         [this] { toggleList(QTextListFormat::ListDecimal); });
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
         [this] { toggleList(QTextListFormat::ListDisc); });
+    commandRow->addStretch(1);
+    formatRow->addStretch(1);
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -569,6 +570,17 @@ private Q_SLOTS:
             QCOMPARE(editor->RegisteredModules(),
                      QStringList{QStringLiteral("FilePathCheckDLL=FilePathCheckerModule")});
         }
+        // Two compact rows, not a row per toolbar, and every command once.
+        QSet<QWidget*> rows;
+        QStringList commands;
+        for (const QString& name : CDHwpCtrl::ToolbarNames()) {
+            auto* bar = question().findChild<QToolBar*>(name);
+            rows.insert(bar->parentWidget());
+            for (const QAction* action : bar->actions())
+                commands.append(action->text());
+        }
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(commands.count(QStringLiteral("그림 넣기")), 1);
 
         // The format toolbar's bold command acts on the selection.
         type(question(), QStringLiteral("굵게"));
