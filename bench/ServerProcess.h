@@ -6,8 +6,10 @@
 
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,3 +66,33 @@ inline pid_t StartQuestionBankProcess(const QString& dbPath, int* port)
         },
         port);
 }
+
+// The local question-bank server in a child process for the length of a benchmark, with a new database in a
+// folder of its own; the process is ended with this object. Make it before any thread starts.
+class QuestionBankProcess
+{
+public:
+    QuestionBankProcess() : m_pid(StartQuestionBankProcess(m_dir.filePath(QStringLiteral("bench.sqlite3")), &m_port))
+    {
+        if (m_pid < 0)
+            std::fprintf(stderr, "cannot start the server process\n");
+    }
+    ~QuestionBankProcess()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    QuestionBankProcess(const QuestionBankProcess&) = delete;
+    QuestionBankProcess& operator=(const QuestionBankProcess&) = delete;
+
+    bool IsRunning() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    QString BaseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
+
+private:
+    QTemporaryDir m_dir;
+    int m_port = 0;
+    pid_t m_pid;
+};

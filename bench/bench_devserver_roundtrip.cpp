@@ -20,13 +20,10 @@ int main()
 {
     TestTls::instance();
     QTemporaryDir dir;
-    int port = 0;
-    const pid_t server = StartQuestionBankProcess(dir.filePath(QStringLiteral("bench.sqlite3")), &port);
-    if (server < 0) {
-        std::fprintf(stderr, "cannot start the server process\n");
+    QuestionBankProcess server;
+    if (!server.IsRunning())
         return 1;
-    }
-    const long serverBefore = ProcessStatusKiB("VmHWM:", server);
+    const long serverBefore = ProcessStatusKiB("VmHWM:", server.Pid());
 
     constexpr qint64 kDocumentSize = 5 * 1000 * 1000;
     QRandomGenerator generator(11);
@@ -43,11 +40,10 @@ int main()
         contents.append(bytes);
     }
 
-    CCommunicator client(QStringLiteral("https://127.0.0.1:%1/").arg(port));
+    CCommunicator client(server.BaseUrl());
     if (!client.StartSession() ||
         !client.Login(QLatin1String(QuestionStore::kDemoLogin), QLatin1String(QuestionStore::kDemoPassword))) {
         std::fprintf(stderr, "cannot log in: %s\n", qPrintable(client.GetLastErrorText()));
-        kill(server, SIGTERM);
         return 1;
     }
     const CMapStringToString request{{"type", "기출"},   {"year", "2026년"},     {"month", "6월"},
@@ -66,7 +62,6 @@ int main()
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         if (!ok) {
             std::fprintf(stderr, "round trip failed: %s\n", qPrintable(client.GetLastErrorText()));
-            kill(server, SIGTERM);
             return 1;
         }
         identical = identical &&
@@ -76,9 +71,7 @@ int main()
         std::printf("round %d: insert + get of 3 x 5 MB: %.0f ms (insert %.0f ms, get %.0f ms)\n", round + 1,
                     seconds * 1e3, insertSeconds * 1e3, (seconds - insertSeconds) * 1e3);
     }
-    const long serverPeak = ProcessStatusKiB("VmHWM:", server);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    const long serverPeak = ProcessStatusKiB("VmHWM:", server.Pid());
 
     std::printf("best round trip: %.0f ms (target under 1000 ms); documents came back %s\n", best * 1e3,
                 identical ? "byte-identical" : "DIFFERENT");

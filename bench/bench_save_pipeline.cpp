@@ -59,13 +59,10 @@ double median(std::vector<double> values)
 int main(int argc, char* argv[])
 {
     QTemporaryDir dir;
-    int port = 0;
     // Before any thread of this process starts.
-    const pid_t server = StartQuestionBankProcess(dir.filePath(QStringLiteral("bench.sqlite3")), &port);
-    if (server < 0) {
-        std::fprintf(stderr, "cannot start the server process\n");
+    QuestionBankProcess server;
+    if (!server.IsRunning())
         return 1;
-    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("VELLORIN_UNATTENDED", "yes"); // overwrite the stored question after the first round
     QApplication app(argc, argv);
@@ -74,9 +71,7 @@ int main(int argc, char* argv[])
     MainWindowSetup setup;
     setup.settings = &settings;
     setup.workingFolder = dir.filePath(QStringLiteral("work/"));
-    setup.makeCommunicator = [port] {
-        return std::make_unique<CCommunicator>(QStringLiteral("https://127.0.0.1:%1/").arg(port));
-    };
+    setup.makeCommunicator = [url = server.BaseUrl()] { return std::make_unique<CCommunicator>(url); };
     CTarvixDlg window(setup);
     if (!window.OnInitDialog())
         return 1;
@@ -134,7 +129,5 @@ int main(int argc, char* argv[])
                 median(totals) - pause);
 
     window.close();
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
     return 0;
 }
