@@ -26,6 +26,19 @@ inline void encodeGroup(std::uint32_t group, char* out)
     std::memcpy(out + 2, &kPairs[2 * (group & 0xfff)], 2);
 }
 
+// The value of every alphabet character; 0xff for anything else.
+constexpr std::array<std::uint8_t, 256> makeDecodeTable()
+{
+    std::array<std::uint8_t, 256> table{};
+    for (auto& value : table)
+        value = 0xff;
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = std::uint8_t(i);
+    return table;
+}
+
+constexpr auto kValues = makeDecodeTable();
+
 } // namespace
 
 void Base64EncodeInto(const std::uint8_t* data, std::size_t length, char* out)
@@ -64,4 +77,46 @@ void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* p
     pOut->resize(Base64EncodedLength(nLength));
     if (nLength > 0)
         Base64EncodeInto(pData, nLength, pOut->data());
+}
+
+std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* const end = in + length;
+    std::size_t written = 0;
+
+    // The common case, a clean run of whole groups: four look-ups and one test per three bytes. Stops at the
+    // first group with anything else in it, which the careful loop below takes from there.
+    while (end - in >= 4 && capacity - written >= 3) {
+        const std::uint32_t a = kValues[in[0]], b = kValues[in[1]], c = kValues[in[2]], d = kValues[in[3]];
+        if ((a | b | c | d) & 0x80)
+            break;
+        const std::uint32_t group = (a << 18) | (b << 12) | (c << 6) | d;
+        out[written] = std::uint8_t(group >> 16);
+        out[written + 1] = std::uint8_t(group >> 8);
+        out[written + 2] = std::uint8_t(group);
+        written += 3;
+        in += 4;
+    }
+
+    std::uint32_t group = 0;
+    int count = 0;
+    for (; in < end; ++in) {
+        const std::uint8_t value = kValues[*in];
+        if (value & 0x80)
+            continue;
+        group = (group << 6) | value;
+        if (++count < 4)
+            continue;
+        for (int shift = 16; shift >= 0 && written < capacity; shift -= 8)
+            out[written++] = std::uint8_t(group >> shift);
+        group = 0;
+        count = 0;
+    }
+    // Two characters carry one whole byte, three carry two.
+    if (count >= 2 && written < capacity)
+        out[written++] = std::uint8_t(group >> (6 * count - 8));
+    if (count == 3 && written < capacity)
+        out[written++] = std::uint8_t(group >> 2);
+    return written;
 }

@@ -18,3 +18,10 @@ void Base64EncodeInto(const std::uint8_t* data, std::size_t length, char* out);
 
 // Replaces *pOut with the Base64 text of the bytes. An empty input gives an empty text.
 void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* pOut);
+
+// Decodes as forgivingly as the question bank's replies need: characters outside the alphabet ("=" padding,
+// line breaks, blanks, anything else) are skipped, every four alphabet characters give three bytes and a
+// trailing group of two or three gives one or two (a single trailing character carries no whole byte and is
+// dropped). Writes at most `capacity` bytes to `out`, whatever the input, and returns how many it wrote.
+// ceil(3 * length / 4) bytes of room always hold the whole result.
+std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity);

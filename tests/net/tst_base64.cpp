@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <vector>
+
 namespace {
 
 QByteArray encode(const QByteArray& bytes)
@@ -12,6 +14,26 @@ QByteArray encode(const QByteArray& bytes)
     std::string out = "stale";
     Base64Encode(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), &out);
     return QByteArray::fromStdString(out);
+}
+
+// Decodes into a buffer of `capacity` bytes with guard bytes on both sides, which must stay untouched; a
+// write outside gives a marker that no comparison matches.
+QByteArray decode(const QByteArray& text, std::size_t capacity)
+{
+    std::vector<std::uint8_t> buffer(capacity + 16, 0xa5);
+    const std::size_t written = Base64DecodeInto(text.constData(), std::size_t(text.size()), buffer.data() + 8, capacity);
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (buffer[i] != 0xa5 || buffer[capacity + 8 + i] != 0xa5)
+            return QByteArray("<wrote outside the buffer>");
+    }
+    if (written > capacity)
+        return QByteArray("<reported more than the buffer holds>");
+    return QByteArray(reinterpret_cast<const char*>(buffer.data() + 8), qsizetype(written));
+}
+
+QByteArray decode(const QByteArray& text)
+{
+    return decode(text, std::size_t(text.size()) + 1);
 }
 
 } // namespace
@@ -80,6 +102,63 @@ private Q_SLOTS:
         std::string buffer(12, '#');
         Base64EncodeInto(reinterpret_cast<const std::uint8_t*>(bytes.constData()), 5, buffer.data() + 2);
         QCOMPARE(buffer, std::string("##YWJjZGU=##"));
+    }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("padded one byte") << QByteArray("Zg==") << QByteArray("f");
+        QTest::newRow("padded two bytes") << QByteArray("Zm8=") << QByteArray("fo");
+        QTest::newRow("whole groups") << QByteArray("Zm9vYmFy") << QByteArray("foobar");
+        QTest::newRow("unpadded tails") << QByteArray("Zm9vYg") << QByteArray("foob");
+        QTest::newRow("tail of three") << QByteArray("Zm9vYmE") << QByteArray("fooba");
+        QTest::newRow("lone last character") << QByteArray("Zm9vY") << QByteArray("foo");
+        QTest::newRow("last two letters") << QByteArray("+/8=") << QByteArray("\xfb\xff", 2);
+        QTest::newRow("line breaks and blanks") << QByteArray("SGVs\r\nbG8s IHdv\tcmxk\nIQ==\r\n")
+                                                << QByteArray("Hello, world!");
+        QTest::newRow("break inside a group after clean groups")
+            << QByteArray("SGVsbG8sIHdvc\nmxkIQ==") << QByteArray("Hello, world!");
+        QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff") << QByteArray("f\x06" "f", 3);
+        QTest::newRow("nothing of the alphabet") << QByteArray("==\r\n -_") << QByteArray();
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(decode(text), bytes);
+    }
+
+    void decodingRoundTrip()
+    {
+        const QByteArray bytes = RandomBytes(100'003, 20261207);
+        QCOMPARE(decode(bytes.toBase64()), bytes);
+        // As mail and many servers wrap it: 76 characters a line.
+        QByteArray wrapped;
+        const QByteArray text = bytes.toBase64();
+        for (qsizetype at = 0; at < text.size(); at += 76)
+            wrapped += text.mid(at, 76) + "\r\n";
+        QCOMPARE(decode(wrapped), bytes);
+    }
+
+    // Whatever the text and however small the buffer, the decoder stays inside it and gives a prefix of the
+    // full result.
+    void decodingNeverOverflows()
+    {
+        QRandomGenerator generator(49);
+        const QByteArray alphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n -");
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray text(generator.bounded(0, 64), '\0');
+            for (char& c : text)
+                c = generator.bounded(4) == 0 ? char(generator.bounded(256)) : alphabet[generator.bounded(alphabet.size())];
+            const QByteArray full = decode(text);
+            QVERIFY(full.size() <= (text.size() * 3 + 3) / 4);
+            const std::size_t capacity = std::size_t(generator.bounded(0, int(full.size()) + 2));
+            const QByteArray part = decode(text, capacity);
+            QCOMPARE(part, full.left(qsizetype(capacity)));
+        }
     }
 };
 
