@@ -1,6 +1,7 @@
 #include "options/COptTimestoneDlg.h"
 
 #include "net/AnsiCodepage.h"
+#include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ QStringList COptTimestoneDlg::DefaultTopicFolders()
 }
 
 COptTimestoneDlg::COptTimestoneDlg(QSettings* settings, QWidget* parent, QStringList topicFolders)
-    : COptPanel(QStringLiteral("Timestone"), settings, parent), m_topicFolders(std::move(topicFolders))
+    : COptPanel(CategorySettingsSection(Category::Timestone), settings, parent), m_topicFolders(std::move(topicFolders))
 {
     setObjectName(QStringLiteral("COptTimestoneDlg"));
     m_subject = addCombo(QStringLiteral("subjectCombo"));
