@@ -6,6 +6,9 @@
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QScopeGuard>
 #include <QDate>
 #include <QDialog>
 #include <QLineEdit>
@@ -520,6 +523,35 @@ private Q_SLOTS:
         m_settings->setValue(QStringLiteral("Timestone/Topic"), 3);
         COptTimestoneDlg beyond(m_settings.get(), m_parent.get(), {empty.path()});
         QCOMPARE(collect(beyond).Value("topic"), QString());
+    }
+
+    // The current folder, then share/vellorin/topics beside the program's folder, then the source tree.
+    void topicFoldersInOrder()
+    {
+        QTemporaryDir current;
+        const QString share = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+        const QString installed = share + QStringLiteral("/vellorin/topics");
+        QVERIFY(!QDir(share).exists());
+        const auto removeInstalled = qScopeGuard([&] { QDir(share).removeRecursively(); });
+        QVERIFY(QDir().mkpath(installed));
+        const QString previous = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
+        QVERIFY(QDir::setCurrent(current.path()));
+        const auto firstTopic = [this] {
+            COptTimestoneDlg panel(m_settings.get(), m_parent.get());
+            return combo(&panel, "topicCombo")->itemText(0);
+        };
+        auto write = [](const QString& folder, const QByteArray& line) {
+            QFile file(QDir(folder).filePath(QStringLiteral("ts_math1.txt")));
+            return file.open(QIODevice::WriteOnly) && file.write(line) == line.size();
+        };
+        QVERIFY(write(installed, "\xbc\xb3\xc4\xa1")); // "설치" in code page 949
+        QVERIFY(write(current.path(), "\xc7\xf6\xc0\xe7")); // "현재"
+        QCOMPARE(firstTopic(), QStringLiteral("현재"));
+        QVERIFY(QFile::remove(current.filePath(QStringLiteral("ts_math1.txt"))));
+        QCOMPARE(firstTopic(), QStringLiteral("설치"));
+        QVERIFY(QDir(share).removeRecursively());
+        QCOMPARE(firstTopic(), QStringLiteral("다항식의 연산"));
     }
 
     // --- Varud Aroruva ---
