@@ -178,6 +178,9 @@ void CDHwpCtrl::ClearDocument(int option)
     m_pictureCount = 0;
     m_document.setDefaultFont(defaultFont());
     m_document.clearUndoRedoStacks();
+    // The page belongs to the document: a loaded file's paper, margins and columns go with it, and the
+    // page setup that follows starts from a blank document's page.
+    m_page = PageGeometry();
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());
 }

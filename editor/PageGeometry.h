@@ -8,15 +8,16 @@
 // cut into columns of equal width with a gap between them.
 struct PageGeometry
 {
-    // A4 portrait.
+    // The page of a blank document before any page setup: A4 portrait, margins of 20 mm at the top, 15 mm
+    // at the bottom and 30 mm at the sides, 15 mm each for header and footer, one column.
     int paperWidth = 59528;
     int paperHeight = 84188;
     int topMargin = 5669;
     int bottomMargin = 4251;
-    int leftMargin = 4960;
-    int rightMargin = 4960;
-    int headerLength = 1417;
-    int footerLength = 1417;
+    int leftMargin = 8503;
+    int rightMargin = 8503;
+    int headerLength = 4251;
+    int footerLength = 4251;
     int gutter = 0;
     int columnCount = 1;
     int columnGap = 0;

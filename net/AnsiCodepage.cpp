@@ -1,10 +1,19 @@
 #include "net/AnsiCodepage.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
 
 namespace {
+
+constexpr char kConverterName[] = "CP949";
+
+// Read by the save worker as well as the user-interface thread.
+QMutex g_nameMutex;
+QByteArray g_testName;
 
 // Length of the UTF-8 sequence that starts with `lead`; 1 for a stray byte so that we always advance.
 int utf8SequenceLength(unsigned char lead)
@@ -39,21 +48,25 @@ private:
 
 } // namespace
 
-QByteArray ToKoreanCodepage(const QString& text)
+QByteArray KoreanCodepageName()
+{
+    const QMutexLocker lock(&g_nameMutex);
+    return g_testName.isEmpty() ? QByteArray(kConverterName) : g_testName;
+}
+
+void SetKoreanCodepageNameForTests(const QByteArray& name)
+{
+    const QMutexLocker lock(&g_nameMutex);
+    g_testName = name;
+}
+
+std::optional<QByteArray> ToKoreanCodepage(const QString& text)
 {
     // Lone surrogates come out of toUtf8 as U+FFFD, which the code page lacks, so they become "?" too.
     QByteArray input = text.toUtf8();
-    IconvHandle cd("CP949", "UTF-8");
-    if (!cd.valid()) {
-        // No converter for the code page on this system: ASCII passes, everything else is unknown.
-        QByteArray out;
-        for (qsizetype i = 0; i < input.size();) {
-            const auto lead = static_cast<unsigned char>(input[i]);
-            out.append(lead < 0x80 ? char(lead) : '?');
-            i += utf8SequenceLength(lead);
-        }
-        return out;
-    }
+    IconvHandle cd(KoreanCodepageName().constData(), "UTF-8");
+    if (!cd.valid())
+        return std::nullopt;
 
     // Korean needs two bytes a character where UTF-8 needs three, so the output never outgrows the input.
     QByteArray out(input.size() + 4, Qt::Uninitialized);
@@ -90,7 +103,7 @@ QByteArray ToKoreanCodepage(const QString& text)
 
 QString FromKoreanCodepage(const QByteArray& bytes)
 {
-    IconvHandle cd("UTF-8", "CP949");
+    IconvHandle cd("UTF-8", KoreanCodepageName().constData());
     if (!cd.valid())
         return QString::fromLatin1(bytes);
     QByteArray input = bytes;

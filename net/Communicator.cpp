@@ -240,11 +240,13 @@ QString CCommunicator::ExtractCookieValue(const QString& strCookies, const QStri
     return QString();
 }
 
-QString CCommunicator::EncodeBase64Text(const QString& strText)
+std::optional<QString> CCommunicator::EncodeBase64Text(const QString& strText)
 {
-    const QByteArray bytes = ToKoreanCodepage(strText);
+    const std::optional<QByteArray> bytes = ToKoreanCodepage(strText);
+    if (!bytes)
+        return std::nullopt;
     std::string encoded;
-    Base64Encode(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), &encoded);
+    Base64Encode(reinterpret_cast<const std::uint8_t*>(bytes->constData()), std::size_t(bytes->size()), &encoded);
     return QString::fromLatin1(encoded.data(), qsizetype(encoded.size()));
 }
 
@@ -270,9 +272,15 @@ bool CCommunicator::GetVersion(QString& strVersion)
 bool CCommunicator::Login(QString strId, QString strPassword)
 {
     using namespace CommunicatorText;
+    // Without the code page the server would get a different password: nothing is sent.
+    const std::optional<QString> password = EncodeBase64Text(strPassword);
+    if (!password) {
+        m_strError = QString::asprintf(kLoginNoCodepage, KoreanCodepageName().constData());
+        return false;
+    }
     FormBody body(m_strCsrfToken);
     body.AddField(QStringLiteral("ims_id"), strId);
-    body.AddField(QStringLiteral("ims_password"), EncodeBase64Text(strPassword));
+    body.AddField(QStringLiteral("ims_password"), *password);
 
     int resultCode = -1;
     QString resultMessage;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace web::http::client {
 class http_client;
@@ -37,8 +38,9 @@ public:
     // The value of the cookie named `strName` (exact case) in a Set-Cookie text, also when several cookies
     // are folded into one text; empty when there is none.
     static QString ExtractCookieValue(const QString& strCookies, const QString& strName);
-    // Base64 of the text's bytes in the Korean Windows code page, as the server's password check expects.
-    static QString EncodeBase64Text(const QString& strText);
+    // Base64 of the text's bytes in the Korean Windows code page, as the server's password check expects;
+    // nothing when the system cannot convert to that code page.
+    static std::optional<QString> EncodeBase64Text(const QString& strText);
 
     // Account and look-up operations.
     bool GetVersion(QString& strVersion);

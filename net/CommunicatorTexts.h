@@ -8,6 +8,7 @@ namespace CommunicatorText {
 inline constexpr char kVersionInvalidStatus[] = "Version check failed. Invalid status. (Status: %d)";
 inline constexpr char kVersionDataError[] = "Version check failed. Data error. (Line: %d)";
 inline constexpr char kLoginFailed[] = "Login failed. (%s) (Line: %d)";
+inline constexpr char kLoginNoCodepage[] = "Login failed. (No converter for the Korean code page 949 (%s) on this system.)";
 inline constexpr char kLoginInvalidResultCode[] = "Invalid result code. (Code: %d, Line: %d) \r\n%s";
 inline constexpr char kPermissionDataError[] = "Permission check failed. Data error. (Line: %d)";
 inline constexpr char kSchoolSearchFailed[] = "Search failed. (%s) (Line: %d) \r\nError: %s";

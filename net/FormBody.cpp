@@ -13,18 +13,31 @@ namespace {
 // 3 × 64 KiB of file bytes make 256 KiB of text: whole Base64 groups, so pieces join without padding.
 constexpr std::size_t kChunkBytes = 3 * 65536;
 
-void appendFormEscaped(std::string& out, const char* data, std::size_t size)
+// Bytes that a form decoder would read differently from the text they stand for: the field and name
+// separators, "+" (a space to the decoder), "%" (an escape), blanks, control bytes and every byte of a
+// multi-byte UTF-8 sequence. Blanks become "%20" rather than "+", which decoders that do not know the form
+// convention (a URL query parser) would keep as a plus. "=" separates a field's name from its value only
+// at its first occurrence, so inside a value it is safe; in a key it would move the boundary.
+bool needsEscape(unsigned char c, bool isKey)
 {
-    // "%", "&" and "+" are ASCII and never occur inside a multi-byte UTF-8 sequence.
+    return c <= 0x20 || c >= 0x7f || c == '%' || c == '&' || c == '+' || (isKey && c == '=');
+}
+
+void appendFormEscaped(std::string& out, const char* data, std::size_t size, bool isKey)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
     const char* end = data + size;
     while (data < end) {
         const char* p = data;
-        while (p < end && *p != '%' && *p != '&' && *p != '+')
+        while (p < end && !needsEscape(static_cast<unsigned char>(*p), isKey))
             ++p;
         out.append(data, p);
         if (p == end)
             break;
-        out.append(*p == '%' ? "%25" : *p == '&' ? "%26" : "%2B");
+        const auto c = static_cast<unsigned char>(*p);
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 0x0f];
         data = p + 1;
     }
 }
@@ -45,33 +58,35 @@ void appendBase64Escaped(std::string& out, const char* data, std::size_t size)
 
 } // namespace
 
-std::string EscapeFormText(const QString& text)
+std::string EscapeFormText(const QString& text, FormPart part)
 {
     const QByteArray utf8 = text.toUtf8();
     std::string out;
     out.reserve(std::size_t(utf8.size()));
-    appendFormEscaped(out, utf8.constData(), std::size_t(utf8.size()));
+    appendFormEscaped(out, utf8.constData(), std::size_t(utf8.size()), part == FormPart::Key);
     return out;
 }
 
 FormBody::FormBody(const QString& token)
 {
+    // The token goes back exactly as the cookie carried it: the server compares the two texts, and a
+    // cookie value is already in a form that is safe in a form body.
     m_body = "_csrf_token_name=";
-    appendEscaped(token);
+    m_body += token.toStdString();
 }
 
-void FormBody::appendEscaped(const QString& text)
+void FormBody::appendEscaped(const QString& text, FormPart part)
 {
     const QByteArray utf8 = text.toUtf8();
-    appendFormEscaped(m_body, utf8.constData(), std::size_t(utf8.size()));
+    appendFormEscaped(m_body, utf8.constData(), std::size_t(utf8.size()), part == FormPart::Key);
 }
 
 void FormBody::AddField(const QString& key, const QString& value)
 {
     m_body += '&';
-    appendEscaped(key);
+    appendEscaped(key, FormPart::Key);
     m_body += '=';
-    appendEscaped(value);
+    appendEscaped(value, FormPart::Value);
 }
 
 void FormBody::AddFields(const CMapStringToString& fields)
@@ -98,7 +113,7 @@ void FormBody::ReserveForDocuments(std::initializer_list<const CMapStringToStrin
 bool FormBody::AddDocumentFile(const QString& key, const QString& path)
 {
     m_body += '&';
-    appendEscaped(key);
+    appendEscaped(key, FormPart::Key);
     m_body += '=';
     const std::size_t valueStart = m_body.size();
 

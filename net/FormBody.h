@@ -7,12 +7,19 @@
 #include <initializer_list>
 #include <string>
 
+enum class FormPart
+{
+    Key,
+    Value,
+};
+
 // Builds the form body of a request directly as the UTF-8 bytes that go on the wire, so that documents
 // of several megabytes are held once rather than as UTF-16 and UTF-8 copies.
 //
-// The first field is always the session token. A value may hold any text: "%", "&" and "+" are escaped so
-// that no value can add a field or turn into a space; everything else, Korean text and spaces included,
-// goes as it is. Document fields carry Base64 text, of which only "+" needs escaping.
+// The first field is always the session token, as the cookie gave it. Keys and values may hold any text:
+// whatever a form decoder would read differently ("&", "+", "%", blanks, control and non-ASCII bytes, and
+// "=" in a key) is percent-escaped, so that the server decodes exactly the text that was given. Document
+// fields carry Base64 text, of which only "+" needs escaping.
 class FormBody
 {
 public:
@@ -34,10 +41,10 @@ public:
     std::string Take() { return std::move(m_body); }
 
 private:
-    void appendEscaped(const QString& text);
+    void appendEscaped(const QString& text, FormPart part);
 
     std::string m_body;
 };
 
-// The escaped form of a key or value as it appears in the body (UTF-8).
-std::string EscapeFormText(const QString& text);
+// The escaped form of a key or value as it appears in the body.
+std::string EscapeFormText(const QString& text, FormPart part);

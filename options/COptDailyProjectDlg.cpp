@@ -1,10 +1,12 @@
 #include "options/COptDailyProjectDlg.h"
 
+#include "ui/main/Vocabulary.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 
 COptDailyProjectDlg::COptDailyProjectDlg(QSettings* settings, QWidget* parent)
-    : COptPanel(QStringLiteral("DailyProject"), settings, parent)
+    : COptPanel(CategorySettingsSection(Category::DailyProject), settings, parent)
 {
     setObjectName(QStringLiteral("COptDailyProjectDlg"));
     m_volume = addCombo(QStringLiteral("volumeCombo"));

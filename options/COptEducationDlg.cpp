@@ -1,5 +1,7 @@
 #include "options/COptEducationDlg.h"
 
+#include "ui/main/Vocabulary.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -102,13 +104,13 @@ void COptEducationPanel::applyFields(const CMapStringToString& fields)
 }
 
 COptEducation2015Dlg::COptEducation2015Dlg(QSettings* settings, QWidget* parent)
-    : COptEducationPanel(QStringLiteral("Education2015Opt"), Curriculum2015(), settings, parent)
+    : COptEducationPanel(CategorySettingsSection(Category::Education2015), Curriculum2015(), settings, parent)
 {
     setObjectName(QStringLiteral("COptEducation2015Dlg"));
 }
 
 COptEducation2022Dlg::COptEducation2022Dlg(QSettings* settings, QWidget* parent)
-    : COptEducationPanel(QStringLiteral("Education2022Opt"), Curriculum2022(), settings, parent)
+    : COptEducationPanel(CategorySettingsSection(Category::Education2022), Curriculum2022(), settings, parent)
 {
     setObjectName(QStringLiteral("COptEducation2022Dlg"));
 }

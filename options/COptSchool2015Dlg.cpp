@@ -1,9 +1,11 @@
 #include "options/COptSchool2015Dlg.h"
 
+#include "ui/main/Vocabulary.h"
+
 #include <QTreeWidget>
 
 COptSchool2015Dlg::COptSchool2015Dlg(QSettings* settings, CCommunicator* communicator, QWidget* parent)
-    : COptSchoolPanel({"School2015Opt", 2015, true, 25, 10, CurriculumHighSchool()}, settings, communicator, parent)
+    : COptSchoolPanel({Category::School2015, 2015, true, 25, 10, CurriculumHighSchool()}, settings, communicator, parent)
 {
     setObjectName(QStringLiteral("COptSchool2015Dlg"));
 }

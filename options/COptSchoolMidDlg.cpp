@@ -1,5 +1,7 @@
 #include "options/COptSchoolMidDlg.h"
 
+#include "ui/main/Vocabulary.h"
+
 #include <QTreeWidget>
 
 namespace {
@@ -16,7 +18,7 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text)
 } // namespace
 
 COptSchoolMidDlg::COptSchoolMidDlg(QSettings* settings, CCommunicator* communicator, QWidget* parent)
-    : COptSchoolPanel({"SchoolOptMid", 2014, false, 25, 25, CurriculumMiddleSchool()}, settings, communicator, parent)
+    : COptSchoolPanel({Category::SchoolMid, 2014, false, 25, 25, CurriculumMiddleSchool()}, settings, communicator, parent)
 {
     setObjectName(QStringLiteral("COptSchoolMidDlg"));
 }

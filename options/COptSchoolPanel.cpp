@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 
 COptSchoolPanel::COptSchoolPanel(const Setup& setup, QSettings* settings, CCommunicator* communicator, QWidget* parent)
-    : COptPanel(QLatin1String(setup.section), settings, parent), m_numbersForChoice(setup.numbersForChoice),
+    : COptPanel(CategorySettingsSection(setup.category), settings, parent), m_numbersForChoice(setup.numbersForChoice),
       m_numbersForWritten(setup.numbersForWritten)
 {
     m_grid->addWidget(addSchoolEdit(communicator), 0, 0, 1, 2);

@@ -2,6 +2,7 @@
 
 #include "options/CurriculumTables.h"
 #include "options/OptPanel.h"
+#include "ui/main/Vocabulary.h"
 
 class QTreeWidget;
 
@@ -21,7 +22,7 @@ public:
 protected:
     struct Setup
     {
-        const char* section;
+        Category category; // gives the settings section
         int firstYear;
         bool hasDepartment;
         int numbersForChoice;  // "선택형"

@@ -1,6 +1,7 @@
 #include "options/COptTimestoneDlg.h"
 
 #include "net/AnsiCodepage.h"
+#include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -8,9 +9,6 @@
 #include <QFile>
 #include <QGridLayout>
 
-#ifndef VELLORIN_DATA_DIR
-#define VELLORIN_DATA_DIR "/usr/local/share/vellorin"
-#endif
 
 const QStringList& COptTimestoneDlg::TopicFileNames()
 {
@@ -24,11 +22,16 @@ const QStringList& COptTimestoneDlg::TopicFileNames()
 
 QStringList COptTimestoneDlg::DefaultTopicFolders()
 {
-    return {QDir::currentPath(), QCoreApplication::applicationDirPath(), QStringLiteral(VELLORIN_DATA_DIR "/topics")};
+    // The current folder first, where users have always put their own lists. Then the installed data, found
+    // from the program's own place so that an install moved elsewhere or unpacked from an archive works.
+    // Last the lists of the source tree, for a program run from its build folder.
+    return {QDir::currentPath(),
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/vellorin/topics")),
+            QStringLiteral(VELLORIN_SOURCE_TOPICS_DIR)};
 }
 
 COptTimestoneDlg::COptTimestoneDlg(QSettings* settings, QWidget* parent, QStringList topicFolders)
-    : COptPanel(QStringLiteral("Timestone"), settings, parent), m_topicFolders(std::move(topicFolders))
+    : COptPanel(CategorySettingsSection(Category::Timestone), settings, parent), m_topicFolders(std::move(topicFolders))
 {
     setObjectName(QStringLiteral("COptTimestoneDlg"));
     m_subject = addCombo(QStringLiteral("subjectCombo"));

@@ -92,8 +92,10 @@ int main(int argc, char* argv[])
         if (!password.empty() && password.back() == '\r')
             password.pop_back();
         // Passwords are checked on their bytes in the Korean Windows code page, as the program sends them.
-        const QByteArray bytes = ToKoreanCodepage(QString::fromUtf8(password));
-        if (!store.AddUser(parser.value(addUser).toStdString(), bytes.toStdString(), level))
+        const std::optional<QByteArray> bytes = ToKoreanCodepage(QString::fromUtf8(password));
+        if (!bytes)
+            return fail(QStringLiteral("this system has no converter for the Korean code page 949"));
+        if (!store.AddUser(parser.value(addUser).toStdString(), bytes->toStdString(), level))
             return fail(QStringLiteral("cannot store the account"));
         std::printf("account %s stored with permission %d\n", qPrintable(parser.value(addUser)), level);
         return 0;

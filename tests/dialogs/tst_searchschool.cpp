@@ -21,11 +21,31 @@
 
 namespace {
 
-// Runs the dialog modally while `interact` drives it from the event loop.
+// The result of a dialog that the test left open, for instance because a check failed half-way.
+constexpr int kLeftOpen = -1;
+
+// Runs the dialog modally while `interact` drives it from the event loop. A dialog that `interact` leaves
+// open is closed, so that a failed check ends the test at once instead of leaving it waiting.
 int runWith(QDialog& dialog, std::function<void(QDialog&)> interact)
 {
-    QTimer::singleShot(0, &dialog, [&dialog, interact] { interact(dialog); });
+    QTimer::singleShot(0, &dialog, [&dialog, interact] {
+        interact(dialog);
+        if (dialog.isVisible())
+            dialog.done(kLeftOpen);
+    });
     return dialog.exec();
+}
+
+// Drives the school search that the next click of a panel opens, the same way.
+void whenSearchOpens(std::function<void(CSearchSchoolDlg&)> interact)
+{
+    QTimer::singleShot(0, [interact] {
+        auto* dialog = qobject_cast<CSearchSchoolDlg*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        interact(*dialog);
+        if (dialog->isVisible())
+            dialog->done(kLeftOpen);
+    });
 }
 
 QListWidget* list(QWidget& dialog)
@@ -72,6 +92,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
+        // A box nobody answered in advance is printed and answered instead of waiting for a click.
+        qputenv("VELLORIN_UNATTENDED", "1");
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
         m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
@@ -159,21 +181,49 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
     }
 
-    void enterSearchesAndSecondSearchReplaces()
+    // Enter in the search field searches once; the keyboard goes from the field to "찾기", the list, "취소"
+    // and "확인", and Enter on a focused "확인" or "취소" presses that button. A second search empties the list.
+    void keyboardAndSecondSearch()
     {
-        CSearchSchoolDlg dialog(m_client.get());
-        runWith(dialog, [](QDialog& d) {
-            edit(d)->setFocus();
+        ScriptedServer server;
+        server.setSessionStart("_csrf_token_value=t; Path=/");
+        server.setJson("/qb/js_bank_school/search",
+                       R"({"dataSearch":{"content":[{"schoolName":"서울고","region":"서울"},)"
+                       R"({"schoolName":"서울중","region":"서울"}]}})");
+        CCommunicator client(server.baseUrl());
+        QVERIFY(client.StartSession());
+        server.clearRequests();
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        CSearchSchoolDlg dialog(&client);
+        const int result = runWith(dialog, [&server](QDialog& d) {
             edit(d)->setText(QStringLiteral("서울"));
             QTest::keyClick(edit(d), Qt::Key_Return);
             QVERIFY(d.isVisible());
-            QCOMPARE(list(d)->count(), 1 + 3);
+            QCOMPARE(server.requests().size(), std::size_t(1));
+            QCOMPARE(list(d)->count(), 1 + 2);
+
+            edit(d)->setFocus();
+            QStringList order{d.focusWidget()->objectName()};
+            for (int i = 0; i < 5; ++i) {
+                QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+                order.append(d.focusWidget()->objectName());
+            }
+            QCOMPARE(order, (QStringList{"schoolEdit", "findButton", "schoolList", "cancelButton", "okButton",
+                                         "schoolEdit"}));
+
+            // "확인" with nothing selected says so, and searches nothing.
+            QTest::keyClick(d.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::Key_Return);
+            QCOMPARE(MessageBox::TakeAnswered().size(), 1);
+            QCOMPARE(server.requests().size(), std::size_t(1));
+
             list(d)->setCurrentRow(1);
-            search(d, QStringLiteral("대전"));
+            search(d, QStringLiteral("서울"));
             QCOMPARE(list(d)->count(), 1 + 2);
             QCOMPARE(list(d)->currentRow(), -1);
-            d.reject();
+            QTest::keyClick(d.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::Key_Return);
         });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(server.requests().size(), std::size_t(2));
     }
 
     void failedSearchKeepsTheList()
@@ -202,12 +252,10 @@ private Q_SLOTS:
         window.show();
         auto* schoolEdit = panel->findChild<QLineEdit*>(QStringLiteral("schoolEdit"));
         QVERIFY(schoolEdit->isReadOnly());
-        QTimer::singleShot(0, [] {
-            auto* dialog = qobject_cast<CSearchSchoolDlg*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            search(*dialog, QStringLiteral("가야"));
-            list(*dialog)->setCurrentRow(1);
-            clickButton(*dialog, "okButton");
+        whenSearchOpens([](CSearchSchoolDlg& dialog) {
+            search(dialog, QStringLiteral("가야"));
+            list(dialog)->setCurrentRow(1);
+            clickButton(dialog, "okButton");
         });
         QTest::mouseClick(schoolEdit, Qt::LeftButton);
         QCOMPARE(schoolEdit->text(), QStringLiteral("김해가야중학교"));
@@ -216,11 +264,9 @@ private Q_SLOTS:
         QCOMPARE(fields.Value("school"), QStringLiteral("김해가야중학교"));
 
         // Cancelling changes nothing.
-        QTimer::singleShot(0, [] {
-            auto* dialog = qobject_cast<CSearchSchoolDlg*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            QCOMPARE(edit(*dialog)->text(), QStringLiteral("김해가야중학교"));
-            clickButton(*dialog, "cancelButton");
+        whenSearchOpens([](CSearchSchoolDlg& dialog) {
+            QCOMPARE(edit(dialog)->text(), QStringLiteral("김해가야중학교"));
+            clickButton(dialog, "cancelButton");
         });
         QTest::mouseClick(schoolEdit, Qt::LeftButton);
         QCOMPARE(schoolEdit->text(), QStringLiteral("김해가야중학교"));

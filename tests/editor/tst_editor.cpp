@@ -103,16 +103,42 @@ private Q_SLOTS:
         QCOMPARE(question().objectName(), QStringLiteral("editor900"));
     }
 
-    void preparedPage()
+    // A reset after a document of another page must give the question page again: A4 from a blank
+    // document, 20 / 5 / 17.5 / 17.5 / 5 / 15 mm, two equal columns 8 mm apart, zoom 120.
+    void preparedPageAfterAnotherPage()
     {
-        const PageGeometry page = question().Page();
-        QCOMPARE(page.leftMargin, 4960);
-        QCOMPARE(page.topMargin, 5669);
-        QCOMPARE(page.bottomMargin, 4251);
-        QCOMPARE(page.columnCount, 2);
-        QCOMPARE(page.columnGap, 2267);
-        QCOMPARE(page.paperWidth, 59528); // A4 from the defaults
-        QCOMPARE(question().Zoom(), 120);
+        PageGeometry letter;
+        letter.paperWidth = 61200;
+        letter.paperHeight = 79200;
+        letter.leftMargin = letter.rightMargin = 7200;
+        letter.headerLength = letter.footerLength = 0;
+        letter.gutter = 720;
+        letter.columnCount = 3;
+        letter.columnGap = 1000;
+        question().SetPage(letter);
+        const QString path = m_dir.filePath(QStringLiteral("letter.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        PrepareEditors(m_editors);
+        QVERIFY(question().OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(question().Page(), letter);
+
+        PrepareEditors(m_editors);
+        PageGeometry expected;
+        expected.paperWidth = 59528;
+        expected.paperHeight = 84188;
+        expected.topMargin = 5669;
+        expected.headerLength = 1417;
+        expected.leftMargin = 4960;
+        expected.rightMargin = 4960;
+        expected.footerLength = 1417;
+        expected.bottomMargin = 4251;
+        expected.gutter = 0;
+        expected.columnCount = 2;
+        expected.columnGap = 2267;
+        for (CDHwpCtrl* editor : m_editors) {
+            QCOMPARE(editor->Page(), expected);
+            QCOMPARE(editor->Zoom(), 120);
+        }
 
         // LoadDefaults reports the current values.
         auto action = question().NewAction(QStringLiteral("PageSetup"));

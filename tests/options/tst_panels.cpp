@@ -6,6 +6,9 @@
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QScopeGuard>
 #include <QDate>
 #include <QDialog>
 #include <QLineEdit>
@@ -14,7 +17,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -84,6 +89,109 @@ CMapStringToString collect(COptPanel& panel)
     return fields;
 }
 
+QStringList numbered(const char* format, int first, int last)
+{
+    QStringList texts;
+    for (int i = first; i <= last; ++i)
+        texts.append(QString::asprintf(format, i));
+    return texts;
+}
+
+// One list of a panel: the settings value it is kept under and the request key it fills (either may be
+// absent), and its items; no items for a list read from a file.
+struct ListSpec
+{
+    const char* combo;
+    const char* value;
+    const char* key;
+    QStringList items;
+};
+
+struct PanelSpec
+{
+    std::function<std::unique_ptr<COptPanel>(QSettings*, QWidget*)> make;
+    const char* section;
+    std::vector<ListSpec> lists;
+    // Keys that no list fills, with what a new panel sends for them.
+    CMapStringToString otherFields;
+};
+
+const std::vector<PanelSpec>& panelSpecs()
+{
+    const QStringList grades = {QStringLiteral("1학년"), QStringLiteral("2학년"), QStringLiteral("3학년")};
+    const QStringList tracks = {QStringLiteral("공통"), QStringLiteral("문과"), QStringLiteral("이과")};
+    const QStringList terms = {QStringLiteral("1학기 중간"), QStringLiteral("1학기 기말"), QStringLiteral("2학기 중간"),
+                               QStringLiteral("2학기 기말")};
+    const QStringList formats = {QStringLiteral("선택형"), QStringLiteral("서술형")};
+    const QStringList subtypes = {QStringLiteral("기본 문제"), QStringLiteral("변별력 문제")};
+    const int nextYear = QDate::currentDate().year() + 1;
+    const std::vector<ListSpec> education = {
+        {"typeCombo", "Type", "type",
+         {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")}},
+        {"probCombo", "Prob", "prob", {QStringLiteral("선택형"), QStringLiteral("단답형")}},
+        {"yearCombo", "Year", "year", numbered("%04d년", 2005, nextYear)},
+        {"monthCombo", "Month", "month",
+         {QStringLiteral("3월"), QStringLiteral("4월"), QStringLiteral("5월"), QStringLiteral("6월"),
+          QStringLiteral("7월"), QStringLiteral("9월"), QStringLiteral("10월"), QStringLiteral("11월")}},
+        {"levelCombo", "Level", "level", grades},
+        {"departmentCombo", "Department", "department", tracks},
+        {"numberCombo", "Number", "number", numbered("%d번", 1, 30)},
+        {"scoreCombo", "Score", "score", numbered("%d점", 2, 4)},
+    };
+    static const std::vector<PanelSpec> specs = {
+        {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2015Dlg>(s, p); },
+         "Education2015Opt",
+         education,
+         {{"id", ""}, {"unit", ""}, {"sort", "128"}}},
+        {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2022Dlg>(s, p); },
+         "Education2022Opt",
+         education,
+         {{"id", ""}, {"unit", ""}, {"sort", "131"}}},
+        {[](QSettings* s, QWidget* p) { return std::make_unique<COptSchool2015Dlg>(s, nullptr, p); },
+         "School2015Opt",
+         {{"yearCombo", "Year", "year", numbered("%04d년", 2015, nextYear)},
+          {"termCombo", "Term", "term", terms},
+          {"levelCombo", "Level", "level", grades},
+          {"departmentCombo", "Department", "department", tracks},
+          {"problemTypeCombo", "Type", "problem_type", formats},
+          {"numberCombo", "Number", "number", numbered("%d번", 1, 25)},
+          {"problemSubtypeCombo", "SubType", "problem_subtype", subtypes}},
+         {{"school", ""}, {"subject", ""}, {"unit", ""}}},
+        {[](QSettings* s, QWidget* p) { return std::make_unique<COptSchoolMidDlg>(s, nullptr, p); },
+         "SchoolOptMid",
+         {{"yearCombo", "Year", "year", numbered("%04d년", 2014, nextYear)},
+          {"termCombo", "Term", "term", terms},
+          {"levelCombo", "Level", "level", grades},
+          {"problemTypeCombo", "Type", "problem_type", formats},
+          {"numberCombo", "Number", "number", numbered("%d번", 1, 25)},
+          {"problemSubtypeCombo", "SubType", "problem_subtype", subtypes}},
+         {{"school", ""}, {"class", ""}, {"subclass", ""}, {"finalclass", ""}}},
+        {[](QSettings* s, QWidget* p) {
+             return std::make_unique<COptTimestoneDlg>(s, p, QStringList{QStringLiteral(VELLORIN_TOPICS_DIR)});
+         },
+         "Timestone",
+         {{"subjectCombo", nullptr, nullptr,
+           {QStringLiteral("수학(상)"), QStringLiteral("수학(하)"), QStringLiteral("수학1"), QStringLiteral("수학2"),
+            QStringLiteral("확률과 통계"), QStringLiteral("미적분"), QStringLiteral("기하")}},
+          {"topicCombo", "Topic", "topic", {}},
+          {"typeCombo", "Type", "type",
+           {QStringLiteral("Tip"), QStringLiteral("Level1"), QStringLiteral("Level2"), QStringLiteral("Level3")}},
+          {"numberCombo", "Number", "number", {QStringLiteral("개념")}}},
+         {}},
+        {[](QSettings* s, QWidget* p) { return std::make_unique<COptDailyProjectDlg>(s, p); },
+         "DailyProject",
+         {{"volumeCombo", "Volume", "volume", numbered("volume%d", 1, 15)},
+          {"dayCombo", "Day", nullptr,
+           {QStringLiteral("월요일"), QStringLiteral("화요일"), QStringLiteral("수요일"), QStringLiteral("목요일"),
+            QStringLiteral("금요일")}},
+          {"slotCombo", "Number", nullptr,
+           {QStringLiteral("1번"), QStringLiteral("2번"), QStringLiteral("3번"), QStringLiteral("4번"),
+            QStringLiteral("5번"), QStringLiteral("Mission")}}},
+         {{"prob", "월요일 1번"}}},
+    };
+    return specs;
+}
+
 } // namespace
 
 class TestPanels : public QObject
@@ -109,45 +217,70 @@ private Q_SLOTS:
         m_settings.reset();
     }
 
-    // --- the mock-exam panels ---
-
-    void educationDefaults_data()
+    // Every panel's lists, item by item, the keys it sends, and the settings values it keeps, by name: a
+    // new panel sends each list's first item (this year for years), and a second panel restores what the
+    // first one kept.
+    void listsKeysAndSettings_data()
     {
-        QTest::addColumn<int>("curriculum");
-        QTest::newRow("2015") << 2015;
-        QTest::newRow("2022") << 2022;
+        QTest::addColumn<int>("panel");
+        for (std::size_t i = 0; i < panelSpecs().size(); ++i)
+            QTest::newRow(panelSpecs()[i].section) << int(i);
     }
 
-    void educationDefaults()
+    void listsKeysAndSettings()
     {
-        QFETCH(int, curriculum);
-        std::unique_ptr<COptEducationPanel> panel;
-        if (curriculum == 2015)
-            panel = std::make_unique<COptEducation2015Dlg>(m_settings.get(), m_parent.get());
-        else
-            panel = std::make_unique<COptEducation2022Dlg>(m_settings.get(), m_parent.get());
-        const CMapStringToString fields = collect(*panel);
-        const CMapStringToString expected{
-            {"id", ""},
-            {"type", "기출"},
-            {"prob", "선택형"},
-            {"year", thisYear()},
-            {"month", "3월"},
-            {"level", "1학년"},
-            {"department", "공통"},
-            {"number", "1번"},
-            {"score", "2점"},
-            {"unit", ""},
-            {"sort", curriculum == 2015 ? "128" : "131"},
-        };
-        QCOMPARE(fields, expected);
-        QComboBox* years = combo(panel.get(), "yearCombo");
-        QCOMPARE(years->itemText(0), QStringLiteral("2005년"));
-        QCOMPARE(years->itemText(years->count() - 1), thisYear(1));
-        QCOMPARE(items(combo(panel.get(), "monthCombo")).size(), 8);
-        QCOMPARE(combo(panel.get(), "numberCombo")->count(), 30);
-        QCOMPARE(panel->SettingsSection(),
-                 curriculum == 2015 ? QStringLiteral("Education2015Opt") : QStringLiteral("Education2022Opt"));
+        QFETCH(int, panel);
+        const PanelSpec& spec = panelSpecs()[std::size_t(panel)];
+        QStringList values;
+        std::vector<int> chosen;
+        {
+            auto made = spec.make(m_settings.get(), m_parent.get());
+            CMapStringToString expected = spec.otherFields;
+            for (const ListSpec& list : spec.lists) {
+                QComboBox* box = combo(made.get(), list.combo);
+                QVERIFY2(box, list.combo);
+                if (!list.items.isEmpty())
+                    QCOMPARE(items(box), list.items);
+                const bool years = list.key && QLatin1String(list.key) == QLatin1String("year");
+                QCOMPARE(box->currentText(), years ? thisYear() : box->itemText(0));
+                if (list.key)
+                    expected.SetAt(QLatin1String(list.key), box->currentText());
+            }
+            QCOMPARE(collect(*made), expected);
+
+            // The user picks the second item of every list, as the lists that depend on others see it.
+            for (const ListSpec& list : spec.lists) {
+                QComboBox* box = combo(made.get(), list.combo);
+                const int index = std::min(1, box->count() - 1);
+                box->setCurrentIndex(index);
+                Q_EMIT box->activated(index);
+                if (list.value) {
+                    values.append(QLatin1String(list.value));
+                    chosen.push_back(index);
+                }
+            }
+        }
+        m_settings->sync();
+        const bool school = spec.otherFields.Contains(QStringLiteral("school"));
+        if (school)
+            values.append(QStringLiteral("School"));
+        QCOMPARE(m_settings->childGroups(), QStringList{QLatin1String(spec.section)});
+        m_settings->beginGroup(QLatin1String(spec.section));
+        QStringList stored = m_settings->childKeys();
+        stored.sort();
+        QStringList expectedValues = values;
+        expectedValues.sort();
+        QCOMPARE(stored, expectedValues);
+        for (std::size_t i = 0; i < chosen.size(); ++i)
+            QCOMPARE(m_settings->value(values[qsizetype(i)]).toInt(), chosen[i]);
+        m_settings->endGroup();
+
+        auto restored = spec.make(m_settings.get(), m_parent.get());
+        std::size_t i = 0;
+        for (const ListSpec& list : spec.lists) {
+            if (list.value)
+                QCOMPARE(combo(restored.get(), list.combo)->currentIndex(), chosen[i++]);
+        }
     }
 
     void educationApplyAndCollect()
@@ -390,6 +523,35 @@ private Q_SLOTS:
         m_settings->setValue(QStringLiteral("Timestone/Topic"), 3);
         COptTimestoneDlg beyond(m_settings.get(), m_parent.get(), {empty.path()});
         QCOMPARE(collect(beyond).Value("topic"), QString());
+    }
+
+    // The current folder, then share/vellorin/topics beside the program's folder, then the source tree.
+    void topicFoldersInOrder()
+    {
+        QTemporaryDir current;
+        const QString share = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+        const QString installed = share + QStringLiteral("/vellorin/topics");
+        QVERIFY(!QDir(share).exists());
+        const auto removeInstalled = qScopeGuard([&] { QDir(share).removeRecursively(); });
+        QVERIFY(QDir().mkpath(installed));
+        const QString previous = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
+        QVERIFY(QDir::setCurrent(current.path()));
+        const auto firstTopic = [this] {
+            COptTimestoneDlg panel(m_settings.get(), m_parent.get());
+            return combo(&panel, "topicCombo")->itemText(0);
+        };
+        auto write = [](const QString& folder, const QByteArray& line) {
+            QFile file(QDir(folder).filePath(QStringLiteral("ts_math1.txt")));
+            return file.open(QIODevice::WriteOnly) && file.write(line) == line.size();
+        };
+        QVERIFY(write(installed, "\xbc\xb3\xc4\xa1")); // "설치" in code page 949
+        QVERIFY(write(current.path(), "\xc7\xf6\xc0\xe7")); // "현재"
+        QCOMPARE(firstTopic(), QStringLiteral("현재"));
+        QVERIFY(QFile::remove(current.filePath(QStringLiteral("ts_math1.txt"))));
+        QCOMPARE(firstTopic(), QStringLiteral("설치"));
+        QVERIFY(QDir(share).removeRecursively());
+        QCOMPARE(firstTopic(), QStringLiteral("다항식의 연산"));
     }
 
     // --- Varud Aroruva ---

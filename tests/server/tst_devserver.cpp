@@ -141,7 +141,8 @@ private Q_SLOTS:
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
         QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
-        QVERIFY(m_store->AddUser("admin", ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).toStdString(), 32768));
+        const QByteArray adminPassword = ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).value();
+        QVERIFY(m_store->AddUser("admin", adminPassword.toStdString(), 32768));
         QVERIFY(m_store->AddUser("mid", "mid-pass", 16384));
         QVERIFY(m_store->AddUser("viewer", "viewer-pass", 4096));
         m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
@@ -191,7 +192,7 @@ private Q_SLOTS:
         // The password is kept as the hash of its code page 949 bytes, as the program sends them.
         QuestionStore store(QFile::encodeName(db).toStdString());
         QCOMPARE(store.CheckPassword(QStringLiteral("편집자").toStdString(),
-                                     ToKoreanCodepage(QStringLiteral("비밀번호 1")).toStdString()),
+                                     ToKoreanCodepage(QStringLiteral("비밀번호 1")).value().toStdString()),
                  std::optional<int>(16384));
         QVERIFY(!store.CheckPassword(QStringLiteral("편집자").toStdString(), "비밀번호 1"));
 

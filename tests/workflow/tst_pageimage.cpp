@@ -173,9 +173,14 @@ private Q_SLOTS:
     void missingFile()
     {
         QVERIFY(!TrimPageImage(path(QStringLiteral("nothing.bmp"))));
+        // A PNG of an earlier save must not outlive a conversion that failed: it would be uploaded as this
+        // save's page.
+        const QString stale = PngPathFor(path(QStringLiteral("nothing.bmp")));
+        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(stale));
         QString png;
         QVERIFY(!ConvertPageImageToPng(path(QStringLiteral("nothing.bmp")), png));
         QVERIFY(png.isEmpty());
+        QVERIFY(!QFile::exists(stale));
     }
 
     void scanThreadThatCannotStart()
@@ -200,20 +205,19 @@ private Q_SLOTS:
         QCOMPARE(ReadTestFile(file), before);
     }
 
-    void scansStartInOrder()
+    // The trimmed page is written beside the bitmap and renamed over it: a write that fails leaves the page
+    // as it was, never half of it. A folder where the new file would go makes the write fail.
+    void failedWriteKeepsThePage()
     {
-        const QString file = path(QStringLiteral("order.bmp"));
+        const QString file = path(QStringLiteral("blocked.bmp"));
         QVERIFY(PageWithBlock(30, 20, 5, 5, 9, 9).write(file));
-        std::vector<int> order;
-        std::mutex mutex;
-        int next = 0;
-        const ThreadStarter recording = [&](std::function<void()> work) -> std::optional<std::thread> {
-            std::lock_guard lock(mutex);
-            order.push_back(next++);
-            return std::thread(std::move(work));
-        };
-        QVERIFY(TrimPageImage(file, recording));
-        QCOMPARE(order, (std::vector<int>{0, 1, 2, 3}));
+        const QByteArray before = ReadTestFile(file);
+        QVERIFY(QDir().mkpath(file + QStringLiteral(".trim")));
+        QVERIFY(!TrimPageImage(file));
+        QCOMPARE(ReadTestFile(file), before);
+        QVERIFY(QDir().rmdir(file + QStringLiteral(".trim")));
+        QVERIFY(TrimPageImage(file));
+        QVERIFY(!QFile::exists(file + QStringLiteral(".trim")));
     }
 
     void pngPath_data()

@@ -38,12 +38,18 @@ CSearchSchoolDlg::CSearchSchoolDlg(CCommunicator* communicator, QWidget* parent)
     m_findButton->setDefault(true);
     m_listSchools = new QListWidget(this);
     m_listSchools->setObjectName(QStringLiteral("schoolList"));
+    // "확인" and "취소" press on Enter while they have the focus; anywhere else Enter is "찾기".
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("okButton"));
-    ok->setAutoDefault(false);
+    ok->setAutoDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("취소"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
+    cancel->setAutoDefault(true);
+    // "취소" comes before "확인" for the keyboard, although "확인" stands to its left.
+    setTabOrder(m_editSchool, m_findButton);
+    setTabOrder(m_findButton, m_listSchools);
+    setTabOrder(m_listSchools, cancel);
+    setTabOrder(cancel, ok);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(m_editSchool, 0, 0, 1, 2);
@@ -54,9 +60,9 @@ CSearchSchoolDlg::CSearchSchoolDlg(CCommunicator* communicator, QWidget* parent)
     layout->setColumnStretch(0, 1);
     resize(420, 330);
 
+    // Enter in the search field reaches the dialog, which presses the default button "찾기": one search,
+    // and never OK. A returnPressed handler of its own would search a second time.
     connect(m_findButton, &QPushButton::clicked, this, &CSearchSchoolDlg::OnFindSchool);
-    // Enter in the search field searches; it never confirms the dialog.
-    connect(m_editSchool, &QLineEdit::returnPressed, this, &CSearchSchoolDlg::OnFindSchool);
     connect(ok, &QPushButton::clicked, this, &CSearchSchoolDlg::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_listSchools, &QListWidget::itemDoubleClicked, this, &CSearchSchoolDlg::OnOK);
