@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QGridLayout>
 
-
 const QStringList& COptTimestoneDlg::TopicFileNames()
 {
     static const QStringList names = {
