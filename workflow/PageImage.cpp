@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -293,6 +295,33 @@ QString describe(const std::exception& e)
     return QString::fromLocal8Bit(e.what());
 }
 
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The library's PNG writer goes through a stream that we open and close: when it opens the file itself, it
+// ignores an error from closing it, and closing is where the last buffered bytes meet a full disk (for a
+// small PNG, all of them). Throws the library's exception when the writer fails.
+QString writePngFile(const CImg<unsigned char>& image, const QString& path)
+{
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wbe");
+    if (!file)
+        return QStringLiteral("Cannot create the page image %1: %2").arg(path, systemError());
+    try {
+        image.save_png(file);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    QString error;
+    if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0)
+        error = QStringLiteral("Cannot write the page image %1: %2").arg(path, systemError());
+    if (std::fclose(file) != 0 && error.isEmpty())
+        error = QStringLiteral("Cannot write the page image %1: %2").arg(path, systemError());
+    return error;
+}
+
 } // namespace
 
 void ScanWhiteMargin(ScanRecord* pRecord)
@@ -400,6 +429,10 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
             *pstrError = QString::fromLatin1(kCannotRead).arg(strBitmapPath);
         return false;
     }
+    // Written under a working name beside the target and renamed into place only once it is whole on the
+    // disk: the target never holds half a page, not even when the program dies in the middle of the write.
+    const QString partial = pngPath + QStringLiteral(".part");
+    QString error;
     try {
         CImg<unsigned char> image(unsigned(page->width()), unsigned(page->height()), 1, 3);
         const qint64 plane = qint64(page->width()) * page->height();
@@ -415,11 +448,17 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
                 blue[at + x] = in[3 * x + 0];
             }
         }
-        image.save_png(QFile::encodeName(pngPath).constData());
+        error = writePngFile(image, partial);
     } catch (const std::exception& e) {
-        QFile::remove(pngPath);
+        error = describe(e);
+    }
+    if (error.isEmpty() &&
+        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(pngPath).constData()) != 0)
+        error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
+    if (!error.isEmpty()) {
+        QFile::remove(partial);
         if (pstrError)
-            *pstrError = describe(e);
+            *pstrError = error;
         return false;
     }
     strPngPath = pngPath;

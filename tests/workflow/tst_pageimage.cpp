@@ -8,6 +8,10 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +19,16 @@ namespace {
 QImage decoded(const QString& path)
 {
     return QImage(path).convertToFormat(QImage::Format_RGB888);
+}
+
+// Lets the files of this process grow to `bytes` only, as a full disk would (root included): a write beyond
+// fails, or ends the process when SIGXFSZ is left at its default.
+void LimitFileSize(rlim_t bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 } // namespace
@@ -262,6 +276,52 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(file));
         QCOMPARE(ReadTestFile(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
         QCOMPARE(decoded(png), trimmed);
+    }
+
+    // A PNG cut short by a full disk leaves nothing under the PNG's name, whether the program dies in the
+    // write or lives on, and no working file after a failure it lives through. This PNG is smaller than the
+    // stream's buffer, so it first meets the disk when the file is closed.
+    void convertCutShortLeavesNoPng()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("_q.BMP"));
+        QVERIFY(PageWithBlock(40, 30, 5, 5, 30, 20, QColor(10, 200, 60)).write(file));
+        const QByteArray before = ReadTestFile(file);
+        const rlim_t room = 40; // the signature and the header fit, the pixels do not
+
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            std::signal(SIGXFSZ, SIG_DFL);
+            LimitFileSize(room);
+            QString png;
+            ConvertPageImageToPng(file, png);
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ, qPrintable(QString::number(status)));
+        QVERIFY(!QFile::exists(PngPathFor(file)));
+        QCOMPARE(ReadTestFile(file), before);
+
+        QString png = QStringLiteral("unchanged");
+        QString error;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        LimitFileSize(room);
+        const bool converted = ConvertPageImageToPng(file, png, &error);
+        LimitFileSize(RLIM_INFINITY);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!converted);
+        QCOMPARE(png, QStringLiteral("unchanged"));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ReadTestFile(file), before);
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(dir.path()).entryList(all), QStringList{QStringLiteral("_q.BMP")});
+
+        QVERIFY(ConvertPageImageToPng(file, png));
+        QCOMPARE(QDir(dir.path()).entryList(all), QStringList{QStringLiteral("_q.png")});
     }
 
     void convertFailsWhenTheTargetCannotBeReplaced()
