@@ -28,3 +28,8 @@ QString HwpPath(const QString& folder, DocumentSlot slot)
 {
     return PageImageBase(folder, slot) + QStringLiteral(".hwp");
 }
+
+QString DownloadedDocumentPath(const QString& folder, DocumentSlot slot, const QString& extension)
+{
+    return folder + QStringLiteral("d_") + SlotFileLetter(slot) + u'.' + extension;
+}

@@ -17,3 +17,7 @@ QString PageImagePath(const QString& folder, DocumentSlot slot);
 QString PngPath(const QString& folder, DocumentSlot slot);
 // Working folder + "_q.hwp" (or "_a.hwp", "_d.hwp").
 QString HwpPath(const QString& folder, DocumentSlot slot);
+
+// A document as the search downloads it: working folder + "d_q.hwp" (or "d_a.hml", …); `extension` is "hwp"
+// or "hml".
+QString DownloadedDocumentPath(const QString& folder, DocumentSlot slot, const QString& extension);

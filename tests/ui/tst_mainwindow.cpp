@@ -2,7 +2,10 @@
 #include "ui/main/Messages.h"
 #include "workflow/CLoadingDlg.h"
 
+#include "editor/DocumentFile.h"
+
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestFiles.h"
 #include "tests/ui/MainWindowHarness.h"
 
 #include <QAction>
@@ -13,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -27,6 +31,53 @@ QStringList answeredTexts()
     for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
         texts.append(shown.caption + u'|' + shown.text);
     return texts;
+}
+
+// The boxes answered in advance so far as "icon|caption|text", icon 3 for an error and 1 for information.
+QStringList answeredWithIcons()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
+        texts.append(QString::number(shown.icon) + u'|' + shown.caption + u'|' + shown.text);
+    return texts;
+}
+
+// Every text starts with its expected prefix, in order.
+bool startsEach(const QStringList& texts, const QStringList& prefixes)
+{
+    if (texts.size() != prefixes.size())
+        return false;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (!texts[i].startsWith(prefixes[i]))
+            return false;
+    }
+    return true;
+}
+
+QByteArray nativeDocument(const QString& text)
+{
+    QTemporaryDir dir;
+    QTextDocument document;
+    document.setPlainText(text);
+    const QString path = dir.filePath(QStringLiteral("doc.hwp"));
+    return DocumentFile::SaveNative(document, PageGeometry(), path) ? ReadTestFile(path) : QByteArray();
+}
+
+QByteArray hwpml(const QString& text)
+{
+    return (R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"/><BODY><SECTION Id="0">)"
+            "<P><TEXT><CHAR>" +
+            text + "</CHAR></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
+        .toUtf8();
+}
+
+// A successful get reply whose record holds the given values.
+QByteArray getReply(const QList<QPair<QString, QByteArray>>& record)
+{
+    QString json = QStringLiteral(R"({"result_code":0,"result_message":"ok","result":{"level":"2학년")");
+    for (const auto& [key, value] : record)
+        json += QStringLiteral(R"(,"%1":"%2")").arg(key, QString::fromLatin1(value));
+    return (json + QStringLiteral("}}")).toUtf8();
 }
 
 // An editor of an older release than the program needs.
@@ -350,6 +401,126 @@ private Q_SLOTS:
         QCOMPARE(finished.size(), 1);
         QCOMPARE(m_harness->settings->value("CommonOpt/HotKeyOff").toInt(), 1);
         QCOMPARE(requestsTo("/qb/js_user/logout"), 1);
+    }
+
+    void searchReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("questionFileBlocked");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("boxes");
+
+        // As mail wraps it: 76 characters a line.
+        const QByteArray plain = hwpml(QStringLiteral("줄바꿈 문제")).toBase64();
+        QByteArray wrapped;
+        for (qsizetype at = 0; at < plain.size(); at += 76)
+            wrapped += plain.mid(at, 76) + "\\r\\n";
+        QTest::newRow("HWP before HWP XML")
+            << getReply({{"q_hwp", nativeDocument("문제 A").toBase64()},
+                         {"q_hml", hwpml("다른 문제").toBase64()},
+                         {"a_hwp", ""},
+                         {"a_hml", hwpml("정답 B").toBase64()}})
+            << false << QStringList{"문제 A", "정답 B", ""} << QStringList{"d_a.hml", "d_q.hwp"} << QStringList{};
+        QTest::newRow("HWP XML only, with line breaks")
+            << getReply({{"q_hwp", ""}, {"q_hml", wrapped}, {"d_hwp", nativeDocument("해설 C").toBase64()}})
+            << false << QStringList{"줄바꿈 문제", "", "해설 C"} << QStringList{"d_d.hwp", "d_q.hml"} << QStringList{};
+        QTest::newRow("no question") << getReply({{"a_hwp", nativeDocument("정답만").toBase64()}}) << false
+                                     << QStringList{"", "", ""} << QStringList{}
+                                     << QStringList{"3|Information|검색된 문제가 없습니다."};
+        QTest::newRow("an answer the editor cannot open")
+            << getReply({{"q_hwp", nativeDocument("문제 D").toBase64()},
+                         {"a_hwp", QByteArray("not a document").toBase64()}})
+            << false << QStringList{"문제 D", "", ""} << QStringList{"d_a.hwp", "d_q.hwp"}
+            << QStringList{"3|Error|정답 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 정답 문서가 지워집니다.\r\n"
+                           "이 편집기의 문서가 아닙니다."};
+        QTest::newRow("the search fails")
+            << QByteArray(R"({"result_code":7,"result_message":"no such unit"})") << false
+            << QStringList{"", "", ""} << QStringList{}
+            << QStringList{"3|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "};
+        // A folder in the way of the downloaded file: the load ends there, before any editor is touched, and
+        // leaves no partial file behind.
+        QTest::newRow("a file that cannot be written")
+            << getReply({{"q_hwp", nativeDocument("문제 E").toBase64()},
+                         {"a_hwp", nativeDocument("정답 E").toBase64()}})
+            << true << QStringList{"", "", ""} << QStringList{} << QStringList{"3|Error|"};
+    }
+
+    void searchReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, questionFileBlocked);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, boxes);
+        QVERIFY(startLoggedIn());
+        const std::string path = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
+        m_server.setJson(path, reply.toStdString());
+        const QDir folder(m_harness->workingFolder());
+        if (questionFileBlocked)
+            QVERIFY(folder.mkpath(QStringLiteral("d_q.hwp/inside")));
+        // Whatever was on screen goes first.
+        for (DocumentSlot slot : kAllDocumentSlots)
+            m_harness->type(slot, QStringLiteral("이전 문서"));
+        window().SelectDocumentTab(2);
+        window().Panel(Category::Education2015)->findChild<QComboBox*>("levelCombo")->setCurrentIndex(0);
+        for (int i = 0; i < boxes.size(); ++i)
+            MessageBox::SetNextAnswer(QMessageBox::Ok);
+
+        QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
+
+        const QStringList shown = answeredWithIcons();
+        QVERIFY2(startsEach(shown, boxes), qPrintable(shown.join(u'/')));
+        QCOMPARE(requestsTo(path), 1);
+        QStringList actual;
+        for (DocumentSlot slot : kAllDocumentSlots)
+            actual.append(m_harness->text(slot));
+        QCOMPARE(actual, texts);
+        QCOMPARE(folder.entryList({"d_*"}, QDir::Files, QDir::Name), files);
+        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        if (files.contains("d_q.hwp"))
+            QCOMPARE(ReadTestFile(folder.filePath("d_q.hwp")), nativeDocument(texts[0]));
+        // The panel shows the reply's metadata whenever the server answered.
+        if (!QTest::currentDataTag() || QByteArray(QTest::currentDataTag()) != "the search fails")
+            QCOMPARE(window().Panel(Category::Education2015)->findChild<QComboBox*>("levelCombo")->currentText(),
+                     QStringLiteral("2학년"));
+    }
+
+    void deleteAsksFirst()
+    {
+        QVERIFY(startLoggedIn());
+        const std::string path = "/qb/js_bank/delete/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
+        m_server.setJson(path, R"({"result_code":0,"result_message":"ok"})");
+        for (DocumentSlot slot : kAllDocumentSlots)
+            m_harness->type(slot, QStringLiteral("남는 문서"));
+        window().SelectDocumentTab(2);
+        auto* button = find<QPushButton>("deleteButton");
+
+        MessageBox::SetNextAnswer(QMessageBox::No);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(answeredWithIcons(), QStringList{"4|Confirm|정말로 삭제하시겠습니까?"});
+        QCOMPARE(requestsTo(path), 0);
+
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(answeredWithIcons(),
+                 (QStringList{"4|Confirm|정말로 삭제하시겠습니까?", "1|Information|정상적으로 삭제되었습니다."}));
+        QCOMPARE(requestsTo(path), 1);
+        // What was deleted stays on screen, where it was.
+        for (DocumentSlot slot : kAllDocumentSlots)
+            QCOMPARE(m_harness->text(slot), QStringLiteral("남는 문서"));
+        QCOMPARE(find<QTabBar>("documentTabs")->currentIndex(), 2);
+
+        m_server.setJson(path, R"({"result_code":3,"result_message":"locked"})");
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QStringList shown = answeredWithIcons();
+        QVERIFY2(startsEach(shown, {"4|Confirm|", "3|Error|교육청/평가원 (2015 개정) 문제 삭제에 실패했습니다. \r\nError: "}),
+                 qPrintable(shown.join(u'/')));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     void aboutBox()

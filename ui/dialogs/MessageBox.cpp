@@ -1,5 +1,6 @@
 #include "ui/dialogs/MessageBox.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 
 #include <cstdio>
@@ -47,7 +48,13 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setObjectName(QStringLiteral("messageBox"));
     g_open.append(&box);
+    // A box waits for the user: it has the normal pointer even when the program is busy behind it.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const auto answer = QMessageBox::StandardButton(box.exec());
+    if (busy)
+        QGuiApplication::restoreOverrideCursor();
     g_open.removeAll(&box);
     return answer;
 }

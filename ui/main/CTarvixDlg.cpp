@@ -142,7 +142,9 @@ void CTarvixDlg::buildLayout()
     m_btnReset = makeButton(Msg::kResetButton, "resetButton");
     for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
         button->setEnabled(false);
+    connect(m_btnSearch, &QPushButton::clicked, this, &CTarvixDlg::OnSearch);
     connect(m_btnSave, &QPushButton::clicked, this, &CTarvixDlg::OnSave);
+    connect(m_btnDelete, &QPushButton::clicked, this, &CTarvixDlg::OnDelete);
     connect(m_btnReset, &QPushButton::clicked, this, &CTarvixDlg::OnReset);
 
     auto* left = new QVBoxLayout;

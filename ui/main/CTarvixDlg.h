@@ -15,6 +15,7 @@
 #include <optional>
 
 class CCommunicator;
+class CMapStringToString;
 class CDHwpCtrl;
 class CLoadingDlg;
 class CLoginDlg;
@@ -60,6 +61,13 @@ public:
     // Selects the document tab as a click would: the slot's editor is shown and gets the keyboard focus.
     void SelectDocumentTab(int index);
     void OnReset();
+    // Empties the screen, then fetches the question that the current panel identifies and shows it: its
+    // metadata in the panel, its documents in the editors.
+    void OnSearch();
+    // Writes the documents of a search reply to the working folder and opens them in their editors.
+    void LoadQuestionDocuments(const CMapStringToString& reply);
+    // Deletes the question that the current panel identifies, after the user has confirmed it.
+    void OnDelete();
     // Starts the save unless one runs.
     void OnSave();
     // The program is asked to end (window closed, signal, session end). A running save is finished first:

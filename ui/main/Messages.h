@@ -60,4 +60,16 @@ inline constexpr char16_t kInsertFailed[] = u"%1 문제 등록에 실패했습�
 inline constexpr char16_t kFileUnreadable[] = u"%1 파일을 읽을 수 없습니다. 저장하지 않았습니다.\r\n%2";
 inline constexpr char16_t kFileNotRemovable[] = u"이전 작업 파일을 지울 수 없습니다. 저장하지 않았습니다.\r\n%1";
 
+// Search and load, and delete. The category failures are built as the save's are.
+inline constexpr char16_t kSearchFailed[] = u"%1 문제 검색에 실패했습니다. \r\n";
+inline constexpr char16_t kNoQuestionFound[] = u"검색된 문제가 없습니다.";
+// %1: the downloaded file's path, %2: the system's reason.
+inline constexpr char16_t kDownloadNotWritten[] = u"%1 파일을 쓸 수 없어 불러오기를 멈췄습니다.\r\n%2";
+// %1: the slot's tab label, %2: the editor's reason.
+inline constexpr char16_t kDocumentNotOpened[] =
+    u"%1 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 %1 문서가 지워집니다.\r\n%2";
+inline constexpr char16_t kDeleteQuestion[] = u"정말로 삭제하시겠습니까?";
+inline constexpr char16_t kDeleted[] = u"정상적으로 삭제되었습니다.";
+inline constexpr char16_t kDeleteFailed[] = u"%1 문제 삭제에 실패했습니다. \r\n";
+
 } // namespace Msg

@@ -1,0 +1,167 @@
+// The main window's search-and-load and delete commands. Both run on the user-interface thread under the
+// wait cursor: the server call is short, and the window must not change under the user while it runs.
+
+#include "ui/main/CTarvixDlg.h"
+
+#include "editor/CDHwpCtrl.h"
+#include "net/Base64.h"
+#include "net/Communicator.h"
+#include "options/OptPanel.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/main/Messages.h"
+#include "workflow/QuestionFiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace {
+
+// The wait cursor for as long as it lives or until Release. Message boxes show the normal pointer over it.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Release(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void Release()
+    {
+        if (m_active)
+            QApplication::restoreOverrideCursor();
+        m_active = false;
+    }
+
+private:
+    bool m_active = true;
+};
+
+// Where one slot's document comes from in a search reply: the HWP document when the reply has one, else the
+// HWP XML document.
+struct DownloadedDocument
+{
+    QString key;
+    QString extension;
+    QString format;
+};
+
+std::optional<DownloadedDocument> chooseDocument(const CMapStringToString& reply, DocumentSlot slot)
+{
+    const QString letter = SlotFileLetter(slot);
+    const DownloadedDocument choices[] = {
+        {letter + QStringLiteral("_hwp"), QStringLiteral("hwp"), QStringLiteral("HWP")},
+        {letter + QStringLiteral("_hml"), QStringLiteral("hml"), QStringLiteral("HWPML2X")},
+    };
+    for (const DownloadedDocument& choice : choices) {
+        if (!reply.Value(choice.key).isEmpty())
+            return choice;
+    }
+    return std::nullopt;
+}
+
+// Decodes the Base64 text into `path`. The bytes go to a temporary file that replaces the old one only once
+// it is complete, so a failed write leaves no half document under the name the editor opens.
+bool writeDownloadedDocument(const QString& path, const QString& base64, QString* error)
+{
+    const QByteArray text = base64.toUtf8();
+    // Room for every character, as if each were a byte: more than any decoding needs.
+    const std::size_t capacity = std::size_t(text.size()) + 1;
+    const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[capacity]());
+    if (!buffer) {
+        *error = QStringLiteral("Out of memory");
+        return false;
+    }
+    const std::size_t size = Base64DecodeInto(text.constData(), std::size_t(text.size()), buffer.get(), capacity);
+
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(buffer.get()), qint64(size)) != qint64(size) || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void CTarvixDlg::OnSearch()
+{
+    // A search always starts from an empty screen, so a failed one never leaves the last question behind.
+    OnReset();
+    WaitCursor waitCursor;
+
+    const std::optional<Category> category = CurrentCategory();
+    COptPanel* panel = category ? Panel(*category) : nullptr;
+    if (panel && m_pCommunicator) {
+        CMapStringToString request;
+        CMapStringToString reply;
+        panel->GetFieldMap(request);
+        if (!m_pCommunicator->GetQuestion(*category, &request, &reply)) {
+            MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionError),
+                             QString::fromUtf16(Msg::kSearchFailed).arg(CategoryMessageLabel(*category)) +
+                                 m_pCommunicator->GetLastErrorText());
+        } else {
+            panel->SetFieldMap(reply);
+            LoadQuestionDocuments(reply);
+        }
+    }
+    waitCursor.Release();
+    SelectDocumentTab(0);
+}
+
+void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
+{
+    QStringList unopened;
+    for (DocumentSlot slot : kAllDocumentSlots) {
+        const std::optional<DownloadedDocument> document = chooseDocument(reply, slot);
+        if (!document) {
+            // Without a question there is nothing to load; a question may come without the other two.
+            if (slot == DocumentSlot::Question) {
+                MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionInformation),
+                                 QString::fromUtf16(Msg::kNoQuestionFound));
+                return;
+            }
+            continue;
+        }
+        const QString path = DownloadedDocumentPath(m_strWorkingFolder, slot, document->extension);
+        QString error;
+        if (!writeDownloadedDocument(path, reply.Value(document->key), &error)) {
+            MessageBox::Error(this, QString::fromUtf16(Msg::kDownloadNotWritten).arg(QDir::toNativeSeparators(path), error));
+            return;
+        }
+        // An editor that silently stayed empty would look like a question without this document, and a save
+        // of the screen would then replace the stored one with nothing.
+        CDHwpCtrl* editor = Editor(slot);
+        if (!editor->OpenDocument(path, document->format, QString()))
+            unopened.append(QString::fromUtf16(Msg::kDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
+    }
+    if (!unopened.isEmpty())
+        MessageBox::Error(this, unopened.join(QStringLiteral("\r\n\r\n")));
+}
+
+void CTarvixDlg::OnDelete()
+{
+    if (MessageBox::Show(this, QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
+                         QString::fromUtf16(Msg::kDeleteQuestion),
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    WaitCursor waitCursor;
+
+    const std::optional<Category> category = CurrentCategory();
+    COptPanel* panel = category ? Panel(*category) : nullptr;
+    if (!panel || !m_pCommunicator)
+        return;
+    CMapStringToString request;
+    panel->GetFieldMap(request);
+    if (m_pCommunicator->DeleteQuestion(*category, &request))
+        MessageBox::Show(this, QMessageBox::Information, QString::fromUtf16(Msg::kCaptionInformation),
+                         QString::fromUtf16(Msg::kDeleted));
+    else
+        MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionError),
+                         QString::fromUtf16(Msg::kDeleteFailed).arg(CategoryMessageLabel(*category)) +
+                             m_pCommunicator->GetLastErrorText());
+}
