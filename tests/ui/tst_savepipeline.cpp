@@ -89,6 +89,11 @@ private:
         return QByteArray::fromBase64(record.Value(QLatin1String(key)).toLatin1());
     }
 
+    void click(const char* button)
+    {
+        QTest::mouseClick(m_harness->find<QPushButton>(QLatin1String(button)), Qt::LeftButton);
+    }
+
     bool save()
     {
         QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
@@ -183,6 +188,32 @@ private Q_SLOTS:
             // The bitmaps are gone once converted.
             QVERIFY(!QFile::exists(PageImagePath(folder, slot)));
         }
+
+        // Back from the server through the window: the same panel finds it, and the screen shows what was saved.
+        QStringList texts;
+        for (DocumentSlot slot : kAllDocumentSlots)
+            texts.append(m_harness->text(slot));
+        click("searchButton");
+        QCOMPARE(answeredTexts(), QStringList());
+        CMapStringToString loaded;
+        window().Panel(category)->GetFieldMap(loaded);
+        QCOMPARE(loaded, metadata);
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            QCOMPARE(m_harness->text(slot), texts[SlotIndex(slot)]);
+            const QString downloaded = DownloadedDocumentPath(folder, slot, QStringLiteral("hwp"));
+            QCOMPARE(ReadTestFile(downloaded), ReadTestFile(HwpPath(folder, slot)));
+        }
+
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        click("deleteButton");
+        QCOMPARE(answeredTexts(), (QStringList{"Confirm|정말로 삭제하시겠습니까?", "Information|정상적으로 삭제되었습니다."}));
+        QCOMPARE(m_harness->text(DocumentSlot::Question), texts[0]);
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        click("searchButton");
+        QCOMPARE(answeredTexts(), QStringList{"Information|검색된 문제가 없습니다."});
+        for (DocumentSlot slot : kAllDocumentSlots)
+            QVERIFY(m_harness->text(slot).isEmpty());
     }
 
     void emptyDocuments()
