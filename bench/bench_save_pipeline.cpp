@@ -1,11 +1,11 @@
 // A whole save of three filled pages (text, a table, a picture) from the main window, against the local
 // server in a child process: the time of every stage of the progress window and the total, median of 5.
 
+#include "bench/LoggedInWindow.h"
 #include "bench/ServerProcess.h"
 #include "editor/CDHwpCtrl.h"
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
-#include "ui/dialogs/CLoginDlg.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CTarvixDlg.h"
 #include "workflow/CLoadingDlg.h"
@@ -14,9 +14,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,15 +71,7 @@ int main(int argc, char* argv[])
     setup.workingFolder = dir.filePath(QStringLiteral("work/"));
     setup.makeCommunicator = [url = server.BaseUrl()] { return std::make_unique<CCommunicator>(url); };
     CTarvixDlg window(setup);
-    if (!window.OnInitDialog())
-        return 1;
-    window.show();
-    if (!QTest::qWaitFor([&] { return window.LoginDialog() && window.LoginDialog()->isVisible(); }, 10000))
-        return 1;
-    window.LoginDialog()->findChild<QLineEdit*>(QStringLiteral("idEdit"))->setText(QStringLiteral("demo"));
-    window.LoginDialog()->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("demo1234"));
-    window.LoginDialog()->findChild<QPushButton*>(QStringLiteral("loginButton"))->click();
-    if (!QTest::qWaitFor([&] { return !window.LoginDialog(); }, 10000))
+    if (!StartLoggedIn(window))
         return 1;
     fill(window.Editor(DocumentSlot::Question), QStringLiteral("문제"));
     fill(window.Editor(DocumentSlot::Answer), QStringLiteral("정답"));

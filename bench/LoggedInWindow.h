@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ui/dialogs/CLoginDlg.h"
+#include "ui/main/CTarvixDlg.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+// Brings the main window up and logs in as the local server's demo user through the login dialog, as a
+// person would. False when a step did not happen within ten seconds.
+inline bool StartLoggedIn(CTarvixDlg& window)
+{
+    if (!window.OnInitDialog())
+        return false;
+    window.show();
+    if (!QTest::qWaitFor([&] { return window.LoginDialog() && window.LoginDialog()->isVisible(); }, 10000))
+        return false;
+    window.LoginDialog()->findChild<QLineEdit*>(QStringLiteral("idEdit"))->setText(QStringLiteral("demo"));
+    window.LoginDialog()->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(QStringLiteral("demo1234"));
+    window.LoginDialog()->findChild<QPushButton*>(QStringLiteral("loginButton"))->click();
+    return QTest::qWaitFor([&] { return !window.LoginDialog(); }, 10000);
+}
