@@ -3,9 +3,25 @@
 #include "ui/dialogs/CLoginDlg.h"
 #include "ui/main/CTarvixDlg.h"
 
+#include "net/Communicator.h"
+
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
+
+#include <memory>
+
+// What a benchmark's main window is made of: the settings in `settings`, the working folder "work/" in
+// `folder`, the server at `baseUrl`.
+inline MainWindowSetup BenchWindowSetup(QSettings& settings, const QString& folder, const QString& baseUrl)
+{
+    MainWindowSetup setup;
+    setup.settings = &settings;
+    setup.workingFolder = folder + QStringLiteral("/work/");
+    setup.makeCommunicator = [baseUrl] { return std::make_unique<CCommunicator>(baseUrl); };
+    return setup;
+}
 
 // Brings the main window up and logs in as the local server's demo user through the login dialog, as a
 // person would. False when a step did not happen within ten seconds.

@@ -3,6 +3,7 @@
 // command, and the server round trip, the Base64 decoding and the editors' opening on their own; median of 5.
 
 #include "bench/LoggedInWindow.h"
+#include "bench/Median.h"
 #include "bench/ServerProcess.h"
 #include "editor/CDHwpCtrl.h"
 #include "net/Base64.h"
@@ -47,12 +48,6 @@ void fill(CDHwpCtrl* editor, const QString& title, quint32 seed)
     editor->InsertPicture(photograph(seed));
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double millisecondsSince(const QElapsedTimer& timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
@@ -72,11 +67,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     QSettings settings(dir.filePath(QStringLiteral("Vellorin.conf")), QSettings::IniFormat);
-    MainWindowSetup setup;
-    setup.settings = &settings;
-    setup.workingFolder = dir.filePath(QStringLiteral("work/"));
-    setup.makeCommunicator = [url = server.BaseUrl()] { return std::make_unique<CCommunicator>(url); };
-    CTarvixDlg window(setup);
+    CTarvixDlg window(BenchWindowSetup(settings, dir.path(), server.BaseUrl()));
     if (!StartLoggedIn(window))
         return 1;
 
@@ -135,10 +126,10 @@ int main(int argc, char* argv[])
     std::printf("Search and load of a question with three documents (%.1f MB in all) against the local server, "
                 "median of %zu:\n",
                 double(documentBytes) / 1e6, whole.size());
-    std::printf("  get (request, reply, JSON)   %7.0f ms\n", median(get));
-    std::printf("  Base64 decoding of the three %7.0f ms\n", median(decode));
-    std::printf("  opening in the three editors %7.0f ms\n", median(open));
-    std::printf("  whole search and load        %7.0f ms (target 500 ms)\n", median(whole));
+    std::printf("  get (request, reply, JSON)   %7.0f ms\n", Median(get));
+    std::printf("  Base64 decoding of the three %7.0f ms\n", Median(decode));
+    std::printf("  opening in the three editors %7.0f ms\n", Median(open));
+    std::printf("  whole search and load        %7.0f ms (target 500 ms)\n", Median(whole));
 
     window.close();
     return 0;

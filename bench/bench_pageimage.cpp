@@ -1,6 +1,7 @@
 // Trim and PNG conversion of a page rendered at 500 dpi (4134 x 5846, 24-bit BMP, 72.5 MB) with two short
 // lines of text near the top, as a question has; beside ImageMagick doing the same when it is installed.
 
+#include "bench/Median.h"
 #include "workflow/PageImage.h"
 
 #include <QElapsedTimer>
@@ -19,12 +20,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 
@@ -73,7 +68,7 @@ int main(int argc, char* argv[])
         trimmed = QImage(png).size();
     }
     std::printf("TrimPageImage + ConvertPageImageToPng: median %.1f ms, best %.1f ms over %zu rounds (PNG %d x %d)\n",
-                median(ours), *std::min_element(ours.begin(), ours.end()), ours.size(), trimmed.width(),
+                Median(ours), *std::min_element(ours.begin(), ours.end()), ours.size(), trimmed.width(),
                 trimmed.height());
 
     QString convert = QStringLiteral("/usr/bin/convert");
@@ -94,8 +89,8 @@ int main(int argc, char* argv[])
         theirs.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::printf("ImageMagick convert -trim +repage -bordercolor white -border 1: median %.1f ms (PNG %d x %d)\n",
-                median(theirs), QImage(dir.filePath(QStringLiteral("magick.png"))).width(),
+                Median(theirs), QImage(dir.filePath(QStringLiteral("magick.png"))).width(),
                 QImage(dir.filePath(QStringLiteral("magick.png"))).height());
-    std::printf("ratio: %.1f times faster (target at least 4)\n", median(theirs) / median(ours));
+    std::printf("ratio: %.1f times faster (target at least 4)\n", Median(theirs) / Median(ours));
     return 0;
 }

@@ -2,6 +2,7 @@
 // server in a child process: the time of every stage of the progress window and the total, median of 5.
 
 #include "bench/LoggedInWindow.h"
+#include "bench/Median.h"
 #include "bench/ServerProcess.h"
 #include "editor/CDHwpCtrl.h"
 #include "net/Communicator.h"
@@ -46,12 +47,6 @@ void fill(CDHwpCtrl* editor, const QString& title)
     editor->InsertPicture(graph);
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -66,11 +61,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     QSettings settings(dir.filePath(QStringLiteral("Vellorin.conf")), QSettings::IniFormat);
-    MainWindowSetup setup;
-    setup.settings = &settings;
-    setup.workingFolder = dir.filePath(QStringLiteral("work/"));
-    setup.makeCommunicator = [url = server.BaseUrl()] { return std::make_unique<CCommunicator>(url); };
-    CTarvixDlg window(setup);
+    CTarvixDlg window(BenchWindowSetup(settings, dir.path(), server.BaseUrl()));
     if (!StartLoggedIn(window))
         return 1;
     fill(window.Editor(DocumentSlot::Question), QStringLiteral("문제"));
@@ -113,10 +104,10 @@ int main(int argc, char* argv[])
                 totals.size());
     for (const auto& [position, times] : stageTimes)
         std::printf("  %3d %-20s %7.0f ms\n", position, names.count(position) ? names.at(position) : "?",
-                    median(times));
-    const double pause = median(stageTimes[100]);
-    std::printf("  total %.0f ms, %.0f ms without the 500 ms confirmation pause (target 1500 ms)\n", median(totals),
-                median(totals) - pause);
+                    Median(times));
+    const double pause = Median(stageTimes[100]);
+    std::printf("  total %.0f ms, %.0f ms without the 500 ms confirmation pause (target 1500 ms)\n", Median(totals),
+                Median(totals) - pause);
 
     window.close();
     return 0;
