@@ -141,6 +141,13 @@ private:
         QCOMPARE(m_client->GetLastErrorText(), QLatin1String(kEarlierError));
     }
 
+    // The operation failed, and left an error text that matches `expected` (see matchesError).
+    void verifyFailed(bool ok, const QString& expected)
+    {
+        QVERIFY(!ok);
+        QVERIFY2(matchesError(m_client->GetLastErrorText(), expected), qPrintable(m_client->GetLastErrorText()));
+    }
+
 private Q_SLOTS:
     void initTestCase() { m_server = std::make_unique<ScriptedServer>(); }
 
@@ -239,14 +246,6 @@ private Q_SLOTS:
         QCOMPARE(m_server->lastRequest().header("Cookie"), std::string("_csrf_token_value=t0k=en; ci_session=rotated"));
     }
 
-    void noCookieHeaderBeforeAnyCookie()
-    {
-        m_server->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-        QString version;
-        QVERIFY(m_client->GetVersion(version));
-        QVERIFY(!m_server->lastRequest().hasHeader("Cookie"));
-    }
-
     void requestFraming_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -302,6 +301,7 @@ private Q_SLOTS:
         QCOMPARE(request.header("Cookie"), std::string("_csrf_token_value=tok"));
     }
 
+    // Before the session starts there is no cookie to send, not even an empty Cookie header.
     void getRequestsCarryNoBody()
     {
         m_server->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
@@ -315,6 +315,7 @@ private Q_SLOTS:
             QCOMPARE(request.method, std::string("GET"));
             QVERIFY(request.body.empty());
             QVERIFY(!request.hasHeader("Content-Type"));
+            QVERIFY(!request.hasHeader("Cookie"));
         }
         QCOMPARE(requests[1].path, std::string("/qb/js_user/logout"));
     }
@@ -329,16 +330,12 @@ private Q_SLOTS:
 
         const QString dataError = QStringLiteral("Version check failed. Data error. (Line: 129)");
         QTest::newRow("45") << 200 << R"({"version":45})" << true << "45" << kEarlierError;
-        QTest::newRow("negative") << 200 << R"({"version":-1})" << true << "-1" << kEarlierError;
         QTest::newRow("no version") << 200 << R"({"other":1})" << true << "unchanged" << kEarlierError;
         QTest::newRow("version as string") << 200 << R"({"version":"45"})" << false << "unchanged" << dataError;
         QTest::newRow("fraction") << 200 << R"({"version":45.5})" << false << "unchanged" << dataError;
         QTest::newRow("not JSON") << 200 << "<html>maintenance</html>" << false << "unchanged" << dataError;
-        QTest::newRow("empty body") << 200 << "" << false << "unchanged" << dataError;
         QTest::newRow("status 500") << 500 << R"({"version":45})" << false << "unchanged"
                                     << "Version check failed. Invalid status. (Status: 500)";
-        QTest::newRow("status 404") << 404 << "" << false << "unchanged"
-                                    << "Version check failed. Invalid status. (Status: 404)";
     }
 
     void version()
@@ -357,42 +354,39 @@ private Q_SLOTS:
         QCOMPARE(m_client->GetLastErrorText(), error);
     }
 
+    void transportFailures_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("loginError");
+        QTest::newRow("nothing listens") << QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort())
+                                         << "Login failed. (*) (Line: 177)";
+        QTest::newRow("not https") << QStringLiteral("ftp://127.0.0.1/")
+                                   << "Login failed. (The server address is not usable.*) (Line: 177)";
+    }
+
+    // Every operation fails with its receive-failure text, none throws.
     void transportFailures()
     {
-        // Nothing listens on this port: every operation fails with its receive-failure text, none throws.
-        m_client = std::make_unique<CCommunicator>(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
+        QFETCH(QString, url);
+        QFETCH(QString, loginError);
+        m_client = std::make_unique<CCommunicator>(url);
         QVERIFY(!m_client->StartSession());
         QCOMPARE(m_client->GetLastErrorText(), QString());
 
         QString text;
         QVERIFY(!m_client->GetVersion(text));
         QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
-
-        QVERIFY(!m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
-        QVERIFY2(m_client->GetLastErrorText().startsWith(QStringLiteral("Login failed. (")) &&
-                     m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 177)")),
-                 qPrintable(m_client->GetLastErrorText()));
-
         QVERIFY(!m_client->GetPermission(QStringLiteral("editor"), text));
         QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Permission check failed. Data error. (Line: 229)"));
 
+        verifyFailed(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")), loginError);
         CFieldMapList list;
-        QVERIFY(!m_client->FindSchools(QStringLiteral("x"), &list));
-        QVERIFY2(m_client->GetLastErrorText().startsWith(QStringLiteral("Search failed. (")) &&
-                     m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 347) \r\nError: ")),
-                 qPrintable(m_client->GetLastErrorText()));
-
+        verifyFailed(m_client->FindSchools(QStringLiteral("x"), &list), "Search failed. (*) (Line: 347) \r\nError: ");
         CMapStringToString request, reply;
-        QVERIFY(!m_client->GetSchoolMid(&request, &reply));
-        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Search failed. (")));
-        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 1719)")));
-        QVERIFY(!m_client->DeleteTimestone(&request));
-        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Delete failed. (")));
-        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 2144)")));
-        QVERIFY(!m_client->InsertEducation2022(&request, &reply, &reply));
-        QVERIFY(m_client->GetLastErrorText().startsWith(QStringLiteral("Error: Receive failed. (")));
-        QVERIFY(m_client->GetLastErrorText().endsWith(QStringLiteral(") (Line: 1267)")));
-
+        verifyFailed(m_client->GetSchoolMid(&request, &reply), "Error: Search failed. (*) (Line: 1719)");
+        verifyFailed(m_client->DeleteTimestone(&request), "Error: Delete failed. (*) (Line: 2144)");
+        verifyFailed(m_client->InsertEducation2022(&request, &reply, &reply),
+                     "Error: Receive failed. (*) (Line: 1267)");
         m_client->Logout();
     }
 
@@ -415,19 +409,6 @@ private Q_SLOTS:
         QVERIFY(impostor.requests().empty());
     }
 
-    void unusableAddress()
-    {
-        m_client = std::make_unique<CCommunicator>(QStringLiteral("ftp://127.0.0.1/"));
-        QVERIFY(!m_client->StartSession());
-        QString text;
-        QVERIFY(!m_client->GetVersion(text));
-        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
-        QVERIFY(!m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")));
-        QVERIFY(m_client->GetLastErrorText().startsWith(
-            QStringLiteral("Login failed. (The server address is not usable.")));
-        m_client->Logout();
-    }
-
     void login_data()
     {
         QTest::addColumn<int>("status");
@@ -446,7 +427,6 @@ private Q_SLOTS:
         QTest::newRow("no code") << 200 << R"({"result_message":"ok"})" << false << "Login failed. (*) (Line: 177)";
         QTest::newRow("fractional code") << 200 << R"({"result_code":0.5,"result_message":"ok"})" << false
                                          << "Login failed. (*) (Line: 177)";
-        QTest::newRow("array") << 200 << "[0]" << false << "Login failed. (*) (Line: 177)";
         QTest::newRow("not JSON") << 200 << "<html>" << false << "Login failed. (*) (Line: 177)";
         QTest::newRow("status 500") << 500 << kOk << false << kEarlierError;
     }
@@ -634,8 +614,6 @@ private Q_SLOTS:
         QTest::newRow("strings and others")
             << R"({"result_code":0,"result_message":"","result":{"q_hwp":"SFdQ","year":2024,"flag":true,"list":[1],"none":null}})"
             << QStringList{"keep=old", "q_hwp=SFdQ", "year=", "flag=", "list=", "none="};
-        QTest::newRow("result null") << R"({"result_code":0,"result_message":"none","result":null})"
-                                     << QStringList{"keep=old"};
         QTest::newRow("result absent") << R"({"result_code":0,"result_message":"none"})" << QStringList{"keep=old"};
         QTest::newRow("result not object")
             << R"({"result_code":0,"result_message":"","result":"x"})" << QStringList{"keep=old"};
@@ -761,82 +739,48 @@ private Q_SLOTS:
         QVERIFY(m_client->Login(QStringLiteral("editor"), QStringLiteral("비밀")));
     }
 
-    void valuesCannotAddFields()
-    {
-        startSession();
-        m_server->setJson("/qb/js_bank/delete/timestone", kOk);
-        CMapStringToString request{{"topic", "수열&number=99"}};
-        QVERIFY(m_client->DeleteTimestone(&request));
-        const auto fields = decodeForm(m_server->lastRequest().body);
-        QCOMPARE(fields.size(), 2);
-        QCOMPARE(fields[1], std::pair(QStringLiteral("topic"), QStringLiteral("수열&number=99")));
-    }
-
     void encodeBase64Text_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("base64");
+        QTest::addColumn<QByteArray>("bytes");
 
-        QTest::newRow("ascii") << "abc"
-                               << "YWJj";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("hangul in code page 949") << QStringLiteral("가") << "sKE=";
-        QTest::newRow("hangul and digits") << QStringLiteral("한글123")
-                                           << QString::fromLatin1(QByteArray("\xc7\xd1\xb1\xdb"
-                                                                             "123")
-                                                                      .toBase64());
+        QTest::newRow("ascii") << "abc" << QByteArray("abc");
+        QTest::newRow("empty") << "" << QByteArray();
+        QTest::newRow("hangul in code page 949") << QStringLiteral("한글123")
+                                                 << QByteArray("\xc7\xd1\xb1\xdb"
+                                                               "123");
         // Characters the code page lacks become "?" (0x3f), one per character.
-        QTest::newRow("thai") << QStringLiteral("กa") << QString::fromLatin1(QByteArray("?a").toBase64());
-        QTest::newRow("emoji") << QStringLiteral("가😀") << QString::fromLatin1(QByteArray("\xb0\xa1?").toBase64());
+        QTest::newRow("thai") << QStringLiteral("กa") << QByteArray("?a");
+        QTest::newRow("emoji") << QStringLiteral("가😀") << QByteArray("\xb0\xa1?");
     }
 
     void encodeBase64Text()
     {
         QFETCH(QString, text);
-        QFETCH(QString, base64);
-        QCOMPARE(CCommunicator::EncodeBase64Text(text), std::optional<QString>(base64));
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(CCommunicator::EncodeBase64Text(text), std::optional<QString>(QString::fromLatin1(bytes.toBase64())));
     }
 
+    // The session start reads the token through this, so only what the header tests above leave out is here.
     void extractCookieValue_data()
     {
         QTest::addColumn<QString>("cookies");
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
 
         QTest::newRow("folded, second cookie")
             << "ci=1; expires=Fri, 05 Dec 2026 10:00:00 GMT; path=/; HttpOnly, _csrf_token_value=xyz; path=/"
-            << "_csrf_token_value"
-            << "xyz";
-        QTest::newRow("blanks") << "a=1;  _csrf_token_value = v1 ; path=/"
-                                << "_csrf_token_value"
-                                << "v1";
-        QTest::newRow("value keeps =") << "_csrf_token_value=ab=cd==; path=/"
-                                       << "_csrf_token_value"
-                                       << "ab=cd==";
-        QTest::newRow("case-sensitive") << "_CSRF_TOKEN_VALUE=x"
-                                        << "_csrf_token_value"
-                                        << "";
-        QTest::newRow("prefix is not a match") << "_csrf_token_value2=x"
-                                               << "_csrf_token_value"
-                                               << "";
-        QTest::newRow("no =") << "_csrf_token_value; path=/"
-                              << "_csrf_token_value"
-                              << "";
-        QTest::newRow("empty") << ""
-                               << "_csrf_token_value"
-                               << "";
-        QTest::newRow("first of two") << "t=1, t=2"
-                                      << "t"
-                                      << "1";
+            << QStringLiteral("xyz");
+        QTest::newRow("blanks") << "a=1;  _csrf_token_value = v1 ; path=/" << QStringLiteral("v1");
+        QTest::newRow("prefix is not a match") << "_csrf_token_value2=x" << QString();
+        QTest::newRow("no =") << "_csrf_token_value; path=/" << QString();
+        QTest::newRow("first of two") << "_csrf_token_value=1, _csrf_token_value=2" << QStringLiteral("1");
     }
 
     void extractCookieValue()
     {
         QFETCH(QString, cookies);
-        QFETCH(QString, name);
         QFETCH(QString, value);
-        QCOMPARE(CCommunicator::ExtractCookieValue(cookies, name), value);
+        QCOMPARE(CCommunicator::ExtractCookieValue(cookies, QStringLiteral("_csrf_token_value")), value);
     }
 };
 
