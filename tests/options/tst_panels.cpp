@@ -99,7 +99,7 @@ QStringList numbered(const char* format, int first, int last)
 
 // One list of a panel: the settings value it is kept under and the request key it fills (either may be
 // absent), and its items; no items for a list read from a file.
-struct ListSpec
+struct ExpectedList
 {
     const char* combo;
     const char* value;
@@ -107,16 +107,16 @@ struct ListSpec
     QStringList items;
 };
 
-struct PanelSpec
+struct ExpectedPanel
 {
     std::function<std::unique_ptr<COptPanel>(QSettings*, QWidget*)> make;
     const char* section;
-    std::vector<ListSpec> lists;
+    std::vector<ExpectedList> lists;
     // Keys that no list fills, with what a new panel sends for them.
     CMapStringToString otherFields;
 };
 
-const std::vector<PanelSpec>& panelSpecs()
+const std::vector<ExpectedPanel>& expectedPanels()
 {
     const QStringList grades = {QStringLiteral("1학년"), QStringLiteral("2학년"), QStringLiteral("3학년")};
     const QStringList tracks = {QStringLiteral("공통"), QStringLiteral("문과"), QStringLiteral("이과")};
@@ -125,7 +125,7 @@ const std::vector<PanelSpec>& panelSpecs()
     const QStringList formats = {QStringLiteral("선택형"), QStringLiteral("서술형")};
     const QStringList subtypes = {QStringLiteral("기본 문제"), QStringLiteral("변별력 문제")};
     const int nextYear = QDate::currentDate().year() + 1;
-    const std::vector<ListSpec> education = {
+    const std::vector<ExpectedList> education = {
         {"typeCombo", "Type", "type",
          {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")}},
         {"probCombo", "Prob", "prob", {QStringLiteral("선택형"), QStringLiteral("단답형")}},
@@ -138,7 +138,7 @@ const std::vector<PanelSpec>& panelSpecs()
         {"numberCombo", "Number", "number", numbered("%d번", 1, 30)},
         {"scoreCombo", "Score", "score", numbered("%d점", 2, 4)},
     };
-    static const std::vector<PanelSpec> specs = {
+    static const std::vector<ExpectedPanel> panels = {
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2015Dlg>(s, p); },
          "Education2015Opt",
          education,
@@ -189,7 +189,7 @@ const std::vector<PanelSpec>& panelSpecs()
             QStringLiteral("5번"), QStringLiteral("Mission")}}},
          {{"prob", "월요일 1번"}}},
     };
-    return specs;
+    return panels;
 }
 
 } // namespace
@@ -223,20 +223,20 @@ private Q_SLOTS:
     void listsKeysAndSettings_data()
     {
         QTest::addColumn<int>("panel");
-        for (std::size_t i = 0; i < panelSpecs().size(); ++i)
-            QTest::newRow(panelSpecs()[i].section) << int(i);
+        for (std::size_t i = 0; i < expectedPanels().size(); ++i)
+            QTest::newRow(expectedPanels()[i].section) << int(i);
     }
 
     void listsKeysAndSettings()
     {
         QFETCH(int, panel);
-        const PanelSpec& spec = panelSpecs()[std::size_t(panel)];
+        const ExpectedPanel& want = expectedPanels()[std::size_t(panel)];
         QStringList values;
         std::vector<int> chosen;
         {
-            auto made = spec.make(m_settings.get(), m_parent.get());
-            CMapStringToString expected = spec.otherFields;
-            for (const ListSpec& list : spec.lists) {
+            auto made = want.make(m_settings.get(), m_parent.get());
+            CMapStringToString expected = want.otherFields;
+            for (const ExpectedList& list : want.lists) {
                 QComboBox* box = combo(made.get(), list.combo);
                 QVERIFY2(box, list.combo);
                 if (!list.items.isEmpty())
@@ -249,7 +249,7 @@ private Q_SLOTS:
             QCOMPARE(collect(*made), expected);
 
             // The user picks the second item of every list, as the lists that depend on others see it.
-            for (const ListSpec& list : spec.lists) {
+            for (const ExpectedList& list : want.lists) {
                 QComboBox* box = combo(made.get(), list.combo);
                 const int index = std::min(1, box->count() - 1);
                 box->setCurrentIndex(index);
@@ -261,11 +261,11 @@ private Q_SLOTS:
             }
         }
         m_settings->sync();
-        const bool school = spec.otherFields.Contains(QStringLiteral("school"));
+        const bool school = want.otherFields.Contains(QStringLiteral("school"));
         if (school)
             values.append(QStringLiteral("School"));
-        QCOMPARE(m_settings->childGroups(), QStringList{QLatin1String(spec.section)});
-        m_settings->beginGroup(QLatin1String(spec.section));
+        QCOMPARE(m_settings->childGroups(), QStringList{QLatin1String(want.section)});
+        m_settings->beginGroup(QLatin1String(want.section));
         QStringList stored = m_settings->childKeys();
         stored.sort();
         QStringList expectedValues = values;
@@ -275,9 +275,9 @@ private Q_SLOTS:
             QCOMPARE(m_settings->value(values[qsizetype(i)]).toInt(), chosen[i]);
         m_settings->endGroup();
 
-        auto restored = spec.make(m_settings.get(), m_parent.get());
+        auto restored = want.make(m_settings.get(), m_parent.get());
         std::size_t i = 0;
-        for (const ListSpec& list : spec.lists) {
+        for (const ExpectedList& list : want.lists) {
             if (list.value)
                 QCOMPARE(combo(restored.get(), list.combo)->currentIndex(), chosen[i++]);
         }
