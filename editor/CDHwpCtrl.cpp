@@ -2,6 +2,8 @@
 
 #include "editor/DocumentFile.h"
 #include "editor/PageView.h"
+#include "editor/ParagraphDlg.h"
+#include "editor/TableEditing.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -396,21 +398,39 @@ void CDHwpCtrl::paintBands(QImage& image, int dpi, int page)
         thread.join();
 }
 
-void CDHwpCtrl::toggleList(QTextListFormat::Style style)
+void CDHwpCtrl::ApplyNumbering(ListNumbering::Style style)
 {
     QTextCursor cursor = m_view->textCursor();
     QTextList* list = cursor.currentList();
-    if (list && list->format().style() == style) {
-        // The same button again takes the paragraph out of its list.
-        cursor.beginEditBlock();
-        list->remove(cursor.block());
-        QTextBlockFormat format = cursor.blockFormat();
-        format.setIndent(0);
-        cursor.setBlockFormat(format);
-        cursor.endEditBlock();
+    cursor.beginEditBlock();
+    if (list && ListNumbering::StyleOf(list->format()) == style) {
+        // The same style again takes the paragraphs out of their lists.
+        const QTextBlock last = m_document.findBlock(cursor.selectionEnd());
+        for (QTextBlock block = m_document.findBlock(cursor.selectionStart()); block.isValid(); block = block.next()) {
+            if (QTextList* own = block.textList()) {
+                own->remove(block);
+                QTextCursor at(block);
+                QTextBlockFormat format = at.blockFormat();
+                format.setIndent(0);
+                at.setBlockFormat(format);
+            }
+            if (block == last)
+                break;
+        }
     } else {
-        cursor.createList(style);
+        cursor.createList(ListNumbering::Format(style));
     }
+    cursor.endEditBlock();
+    m_view->setTextCursor(cursor);
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::ApplyParagraphFormat(const QTextBlockFormat& format)
+{
+    QTextCursor cursor = m_view->textCursor();
+    cursor.beginEditBlock();
+    cursor.mergeBlockFormat(format);
+    cursor.endEditBlock();
     m_view->setTextCursor(cursor);
     m_view->setFocus();
 }
@@ -619,15 +639,37 @@ void CDHwpCtrl::buildToolbars()
 
     // Drawing has no tools of its own yet; the group exists so that the program can ask for it.
     makeToolbar(QStringLiteral("TOOLBAR_DRAW"));
-    add(makeToolbar(QStringLiteral("TOOLBAR_TABLE")), QStringLiteral("표 넣기"), QStringLiteral("insertTableAction"),
-        [this] { InsertTable(3, 3); });
+    TableEditing::AddTableMenu(makeToolbar(QStringLiteral("TOOLBAR_TABLE")), m_view,
+                               [this](int rows, int columns) { InsertTable(rows, columns); });
     add(makeToolbar(QStringLiteral("TOOLBAR_IMAGE")), QStringLiteral("그림 넣기"),
         QStringLiteral("insertPictureAction"), insertPicture);
     QToolBar* lists = makeToolbar(QStringLiteral("TOOLBAR_NUMBERBULLET"));
-    add(lists, QStringLiteral("문단 번호"), QStringLiteral("numberingAction"),
-        [this] { toggleList(QTextListFormat::ListDecimal); });
-    add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
-        [this] { toggleList(QTextListFormat::ListDisc); });
+    // The numbering button numbers in the style last chosen from its drop-down.
+    QAction* numbering = add(lists, QStringLiteral("문단 번호"), QStringLiteral("numberingAction"),
+                             [this] { ApplyNumbering(m_numbering); });
+    auto* styles = new QMenu(this);
+    using Style = ListNumbering::Style;
+    for (const auto& [text, name, style] :
+         {std::tuple{"1. 2. 3.", "numberingDecimalAction", Style::Decimal},
+          std::tuple{"① ② ③", "numberingCircledAction", Style::Circled},
+          std::tuple{"(1) (2) (3)", "numberingParenthesizedAction", Style::Parenthesized},
+          std::tuple{"가. 나. 다.", "numberingHangulAction", Style::HangulSyllable},
+          std::tuple{"ㄱ. ㄴ. ㄷ.", "numberingJamoAction", Style::HangulJamo}}) {
+        QAction* choice = styles->addAction(QString::fromUtf8(text));
+        choice->setObjectName(QLatin1String(name));
+        connect(choice, &QAction::triggered, this, [this, style = style] {
+            m_numbering = style;
+            ApplyNumbering(style);
+        });
+    }
+    numbering->setMenu(styles);
+    qobject_cast<QToolButton*>(lists->widgetForAction(numbering))->setPopupMode(QToolButton::MenuButtonPopup);
+    add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"), [this] { ApplyNumbering(Style::Bullet); });
+    add(lists, QStringLiteral("문단 모양"), QStringLiteral("paragraphAction"), [this] {
+        ParagraphDlg dialog(m_view->textCursor().blockFormat(), this);
+        if (dialog.exec() == QDialog::Accepted)
+            ApplyParagraphFormat(dialog.Format());
+    });
     commandRow->addStretch(1);
     formatRow->addStretch(1);
 }

@@ -2,6 +2,7 @@
 
 #include "editor/EditorAction.h"
 #include "editor/EditorParameterSet.h"
+#include "editor/ListNumbering.h"
 #include "editor/PageGeometry.h"
 
 #include <QHash>
@@ -68,6 +69,11 @@ public:
     // Adds a picture to the document's resources under a name no other picture of it has; gives the name.
     QString StorePicture(const QImage& image);
     void InsertTable(int rows, int columns);
+    // Numbers the selected paragraphs in `style`; on a paragraph already in that style, takes the numbering
+    // of the selected paragraphs away.
+    void ApplyNumbering(ListNumbering::Style style);
+    // Merges `format` into the selected paragraphs, as one undo step.
+    void ApplyParagraphFormat(const QTextBlockFormat& format);
 
 protected:
     // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
@@ -75,7 +81,6 @@ protected:
 
 private:
     void buildToolbars();
-    void toggleList(QTextListFormat::Style style);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
     void showFormatAtCursor();
@@ -96,5 +101,6 @@ private:
     QAction* m_superscriptAction = nullptr;
     QAction* m_subscriptAction = nullptr;
     int m_pictureCount = 0;
+    ListNumbering::Style m_numbering = ListNumbering::Style::Decimal; // the numbering button's style
     QString m_openError;
 };

@@ -1,5 +1,8 @@
 #include "editor/DocumentFile.h"
 
+#include "editor/ListNumbering.h"
+#include "editor/TableEditing.h"
+
 #include <QBuffer>
 #include <QDataStream>
 #include <QFile>
@@ -10,6 +13,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextList>
+#include <QTextTable>
 #include <QXmlStreamReader>
 
 namespace {
@@ -60,6 +65,63 @@ QColor colourFromColorref(qint64 value)
     return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
 }
 
+// What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders.
+struct Beside
+{
+    QList<QPair<qint32, qint32>> numbering;
+    QList<QPair<qint32, QTextFormat>> borders;
+};
+
+// The cell whose first paragraph `block` is.
+QTextTableCell cellStartingAt(const QTextBlock& block)
+{
+    QTextTable* table = QTextCursor(block).currentTable();
+    if (!table)
+        return {};
+    const QTextTableCell cell = table->cellAt(block.position());
+    return cell.firstPosition() == block.position() ? cell : QTextTableCell();
+}
+
+Beside besideOf(const QTextDocument& document)
+{
+    Beside beside;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (QTextList* list = block.textList(); list && ListNumbering::PaintedHere(list->format()))
+            beside.numbering.append(
+                {block.blockNumber(), list->format().intProperty(ListNumbering::kNumberingProperty)});
+        if (const QTextTableCell cell = cellStartingAt(block); cell.isValid()) {
+            const QTextFormat borders = TableEditing::BorderProperties(cell.format());
+            if (!borders.properties().isEmpty())
+                beside.borders.append({block.blockNumber(), borders});
+        }
+    }
+    return beside;
+}
+
+void applyBeside(QTextDocument& document, const Beside& beside)
+{
+    for (const auto& [number, style] : beside.numbering) {
+        QTextList* list = document.findBlockByNumber(number).textList();
+        // The HTML keeps the list and its indent, but neither the style nor its prefix and suffix.
+        QTextListFormat format = ListNumbering::Format(ListNumbering::Style(style));
+        if (!list || !ListNumbering::PaintedHere(format))
+            continue;
+        format.setIndent(list->format().indent());
+        list->setFormat(format);
+    }
+    for (const auto& [number, borders] : beside.borders) {
+        QTextTableCell cell = cellStartingAt(document.findBlockByNumber(number));
+        if (!cell.isValid())
+            continue;
+        QTextCharFormat format = cell.format();
+        // Property by property: QTextFormat::merge takes nothing from a format of another type.
+        const auto properties = borders.properties();
+        for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+            format.setProperty(it.key(), it.value());
+        cell.setFormat(format);
+    }
+}
+
 Qt::Alignment alignmentOf(const QString& align)
 {
     if (align == QLatin1String("Center"))
@@ -105,6 +167,13 @@ bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry&
             image.save(&buffer, "PNG");
             out << name << png;
         }
+        const Beside beside = besideOf(document);
+        out << quint32(beside.numbering.size());
+        for (const auto& [number, style] : beside.numbering)
+            out << number << style;
+        out << quint32(beside.borders.size());
+        for (const auto& [number, borders] : beside.borders)
+            out << number << borders;
         if (out.status() != QDataStream::Ok)
             return false;
     }
@@ -130,7 +199,7 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
     in >> version;
     if (in.status() != QDataStream::Ok)
         return failWith(error, QString::fromUtf16(kDamaged));
-    if (version != kFormatVersion)
+    if (version < 1 || version > kFormatVersion)
         return failWith(error, QString::fromUtf16(kUnknownVersion).arg(version));
     PageGeometry loaded;
     for (auto field : kPageFields) {
@@ -153,10 +222,32 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
             return failWith(error, QString::fromUtf16(kDamaged));
         images.append({name, image});
     }
+    Beside beside;
+    if (version >= 2) {
+        quint32 numbered = 0;
+        in >> numbered;
+        for (quint32 i = 0; i < numbered && in.status() == QDataStream::Ok; ++i) {
+            qint32 number = 0;
+            qint32 style = 0;
+            in >> number >> style;
+            beside.numbering.append({number, style});
+        }
+        quint32 bordered = 0;
+        in >> bordered;
+        for (quint32 i = 0; i < bordered && in.status() == QDataStream::Ok; ++i) {
+            qint32 number = 0;
+            QTextFormat borders;
+            in >> number >> borders;
+            beside.borders.append({number, TableEditing::BorderProperties(borders)});
+        }
+        if (in.status() != QDataStream::Ok)
+            return failWith(error, QString::fromUtf16(kDamaged));
+    }
     document.clear();
     for (const auto& [name, image] : images)
         document.addResource(QTextDocument::ImageResource, QUrl(name), image);
     document.setHtml(html);
+    applyBeside(document, beside);
     page = loaded;
     return true;
 }

@@ -10,16 +10,19 @@ class QTextDocument;
 // The editor's files.
 //
 // Native format (what SaveDocument writes for "HWP"): the signature "VLRDOC" 0D 0A 1A 0A, then a Qt data
-// stream (version Qt 6.4, big-endian) holding: quint32 format version (1); the page as eleven qint32 in the
+// stream (version Qt 6.4, big-endian) holding: quint32 format version (2); the page as eleven qint32 in the
 // order paper width, paper height, top, bottom, left, right, header, footer, gutter, column count, column
 // gap (1/7200 inch); the document as HTML (QString); quint32 picture count; per picture its resource name
-// (QString) and PNG bytes (QByteArray). Text, character and paragraph formats, lists, tables and pictures
-// all survive a save and an open.
+// (QString) and PNG bytes (QByteArray). Version 2 goes on with what the HTML loses: quint32 count, then per
+// paragraph of a list with a numbering Qt cannot draw its block number and numbering style (two qint32);
+// quint32 count, then per table cell with borders of its own the block number of its first paragraph
+// (qint32) and the border properties (QTextFormat). Version 1 files, which end after the pictures, still
+// open. Text, character and paragraph formats, lists, tables and pictures all survive a save and an open.
 namespace DocumentFile {
 
 inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
 inline constexpr int kSignatureSize = 10;
-inline constexpr quint32 kFormatVersion = 1;
+inline constexpr quint32 kFormatVersion = 2;
 // Resource names of pictures inserted in the editor.
 inline constexpr char kPictureScheme[] = "vellorin-picture";
 

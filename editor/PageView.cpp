@@ -1,6 +1,7 @@
 #include "editor/PageView.h"
 
 #include "editor/DocumentFile.h"
+#include "editor/ListNumbering.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -120,6 +121,7 @@ void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageG
         QAbstractTextDocumentLayout::PaintContext columnContext = context;
         columnContext.clip = clip;
         document->documentLayout()->draw(painter, columnContext);
+        ListNumbering::PaintMarkers(painter, document, clip);
         painter->restore();
     }
 }

@@ -30,6 +30,7 @@ public:
     int zoom() const { return m_zoom; }
     int physicalPageCount() const;
 
+    QTextDocument* document() const { return m_document; }
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
     // Where the cursor is drawn, in the view's coordinates.

@@ -1,11 +1,21 @@
 #include "editor/CDHwpCtrl.h"
 #include "editor/DocumentFile.h"
 #include "editor/EditorPreparation.h"
+#include "editor/ListNumbering.h"
 #include "editor/PageView.h"
 #include "workflow/PageImage.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDataStream>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -16,6 +26,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFragment>
+#include <QTextList>
 #include <QTextTable>
 #include <QAction>
 #include <QToolBar>
@@ -51,6 +62,56 @@ Ink inkOf(const QImage& image, int fromX = 0, int toX = -1)
         }
     }
     return ink;
+}
+
+// Answers the next modal dialog of type Dialog, as a writer would: `fill` sets its fields, then it is
+// accepted.
+template<typename Dialog>
+void answerNextDialog(std::function<void(Dialog*)> fill)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        fill(dialog);
+        dialog->accept();
+    });
+    timer->start();
+}
+
+template<typename Widget>
+Widget* child(QObject* parent, const char* name)
+{
+    auto* widget = parent->findChild<Widget*>(QLatin1String(name));
+    if (!widget)
+        qFatal("no %s", name);
+    return widget;
+}
+
+// Dark pixels on a line of a rendered page, from `from` to `to` (exclusive), along x or along y.
+int darkAlong(const QImage& page, bool horizontal, int at, int from, int to)
+{
+    int dark = 0;
+    for (int i = from; i < to; ++i)
+        dark += qGray(horizontal ? page.pixel(i, at) : page.pixel(at, i)) < 128;
+    return dark;
+}
+
+// Runs of dark pixels crossed on a line: the borders a line across a table meets.
+int linesCrossed(const QImage& page, bool horizontal, int at, int from, int to)
+{
+    int lines = 0;
+    bool inLine = false;
+    for (int i = from; i < to; ++i) {
+        const bool dark = qGray(horizontal ? page.pixel(i, at) : page.pixel(at, i)) < 128;
+        lines += dark && !inLine;
+        inLine = dark;
+    }
+    return lines;
 }
 
 void type(CDHwpCtrl& editor, const QString& text)
@@ -469,8 +530,8 @@ private Q_SLOTS:
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
                                         << "이 편집기의 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QTest::newRow("version 2") << truncated + QByteArray("\x00\x00\x00\x02", 4) << "HWP"
-                                   << "알 수 없는 문서 버전입니다. (2)";
+        QTest::newRow("version 3") << truncated + QByteArray("\x00\x00\x00\x03", 4) << "HWP"
+                                   << "알 수 없는 문서 버전입니다. (3)";
         truncated.append("\x00\x00\x00\x01\x00", 5);
         QTest::newRow("truncated HWP") << truncated << "HWP"
                                        << "문서가 손상되었거나 잘려 있습니다.";
@@ -682,6 +743,295 @@ private Q_SLOTS:
         QVERIFY(view->textCursor().currentList());
         question().findChild<QAction*>(QStringLiteral("numberingAction"))->trigger();
         QVERIFY(!view->textCursor().currentList());
+    }
+
+    void paragraphShapeOfAQuestion()
+    {
+        CDHwpCtrl& editor = question();
+        type(editor, QStringLiteral("1. 다음 식의 값은?\n보기를 고르시오.\n끝 문단"));
+        QTextDocument* document = editor.Document();
+        const auto top = [document](int number) {
+            return document->documentLayout()->blockBoundingRect(document->findBlockByNumber(number)).top();
+        };
+        const auto textLeft = [document](int number) {
+            const QTextBlock block = document->findBlockByNumber(number);
+            return document->documentLayout()->blockBoundingRect(block).left() + block.layout()->lineAt(0).x();
+        };
+        const double singleLine = top(1) - top(0);
+        const double lastGap = top(2) - top(1);
+
+        // The first two paragraphs, through the dialog.
+        QTextCursor cursor(document);
+        cursor.setPosition(document->findBlockByNumber(1).position() + 1, QTextCursor::KeepAnchor);
+        editor.View()->setTextCursor(cursor);
+        answerNextDialog<QDialog>([](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("문단 모양"));
+            child<QSpinBox>(dialog, "lineSpacingSpin")->setValue(160);
+            child<QSpinBox>(dialog, "leftIndentSpin")->setValue(20);
+            child<QSpinBox>(dialog, "firstLineIndentSpin")->setValue(-10);
+            child<QSpinBox>(dialog, "spaceBeforeSpin")->setValue(6);
+            child<QSpinBox>(dialog, "spaceAfterSpin")->setValue(4);
+        });
+        child<QAction>(&editor, "paragraphAction")->trigger();
+        // Lines 160 % apart, and the spacing of the paragraphs on top: more of it between the first two (4
+        // points after the first, 6 before the second, which Qt's layout partly overlaps) than after the
+        // second (4 points).
+        const double spaced = 1.6 * singleLine;
+        const double firstGap = top(1) - top(0);
+        const double secondGap = top(2) - top(1);
+        QVERIFY2(firstGap > spaced + 4 && firstGap < spaced + 11 && secondGap > spaced + 2 && secondGap < spaced + 5 &&
+                     firstGap > secondGap,
+                 qPrintable(QStringLiteral("%1 and %2 for a line of %3").arg(firstGap).arg(secondGap).arg(singleLine)));
+        QCOMPARE(textLeft(0), 10.0);
+        QCOMPARE(textLeft(1), 10.0);
+        QCOMPARE(textLeft(2), 0.0);
+        const auto formatOf = [](QTextDocument* in, int number) {
+            const QTextBlockFormat f = in->findBlockByNumber(number).blockFormat();
+            return QList<double>{f.lineHeight(), double(f.lineHeightType()), f.leftMargin(), f.textIndent(),
+                                 f.topMargin(), f.bottomMargin()};
+        };
+        const QList<double> applied = {160, QTextBlockFormat::ProportionalHeight, 20, -10, 6, 4};
+        QCOMPARE(formatOf(document, 1), applied);
+
+        // One undo takes it all back.
+        child<QAction>(&editor, "undoAction")->trigger();
+        QCOMPARE(top(1) - top(0), singleLine);
+        QCOMPARE(top(2) - top(1), lastGap);
+        QCOMPARE(textLeft(0), 0.0);
+        child<QAction>(&editor, "redoAction")->trigger();
+
+        const QString path = m_dir.filePath(QStringLiteral("paragraphs.hwp"));
+        QVERIFY(editor.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        for (int number = 0; number < 3; ++number)
+            QCOMPARE(formatOf(other.Document(), number), formatOf(document, number));
+    }
+
+    void numberingStylesOfAnswerChoices_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("markers");
+        QTest::newRow("1.") << "numberingDecimalAction" << QStringList{"1.", "2.", "3."};
+        QTest::newRow("①") << "numberingCircledAction" << QStringList{"①", "②", "③"};
+        QTest::newRow("(1)") << "numberingParenthesizedAction" << QStringList{"(1)", "(2)", "(3)"};
+        QTest::newRow("가.") << "numberingHangulAction" << QStringList{"가.", "나.", "다."};
+        QTest::newRow("ㄱ.") << "numberingJamoAction" << QStringList{"ㄱ.", "ㄴ.", "ㄷ."};
+        QTest::newRow("bullet") << "bulletAction" << QStringList{"", "", ""};
+    }
+
+    void numberingStylesOfAnswerChoices()
+    {
+        QFETCH(QString, action);
+        QFETCH(QStringList, markers);
+        CDHwpCtrl& editor = question();
+        const auto shown = [](QTextDocument* document) {
+            QStringList texts;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+                texts.append(ListNumbering::MarkerText(block) + u'|' + block.text());
+            return texts;
+        };
+        type(editor, QStringLiteral("첫째\n셋째"));
+        QTextCursor cursor(editor.Document());
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        editor.View()->setTextCursor(cursor);
+        child<QAction>(&editor, qPrintable(action))->trigger();
+        // An item put in between: the numbers follow.
+        cursor.setPosition(editor.Document()->begin().length() - 1);
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("둘째"));
+        const QStringList expected = {markers[0] + QStringLiteral("|첫째"), markers[1] + QStringLiteral("|둘째"),
+                                      markers[2] + QStringLiteral("|셋째")};
+        QCOMPARE(shown(editor.Document()), expected);
+
+        // Each marker is on the page, left of its item's text.
+        const QImage page = render(editor).convertToFormat(QImage::Format_RGB32);
+        const PageGeometry geometry = editor.Page();
+        const double toPixels = 500.0 / 72;
+        for (QTextBlock block = editor.Document()->begin(); block.isValid(); block = block.next()) {
+            const QRectF line = editor.Document()->documentLayout()->blockBoundingRect(block);
+            const int left = qRound(geometry.columnLeft(0) * toPixels);
+            const int right = qRound((geometry.columnLeft(0) + line.left() + block.layout()->lineAt(0).x()) * toPixels) - 2;
+            int dark = 0;
+            for (int y = qRound((geometry.bodyRect().top() + line.top()) * toPixels);
+                 y < qRound((geometry.bodyRect().top() + line.bottom()) * toPixels); ++y)
+                dark += darkAlong(page, true, y, left, right);
+            QVERIFY2(dark > 100, qPrintable(QStringLiteral("%1: %2 dark pixels").arg(block.text()).arg(dark)));
+        }
+
+        const QString path = m_dir.filePath(QStringLiteral("numbering.hwp"));
+        QVERIFY(editor.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(shown(other.Document()), expected);
+
+        // The same style again on the middle item takes it out, and the last one moves up a number.
+        QTextCursor middle(other.Document()->findBlockByNumber(1));
+        other.View()->setTextCursor(middle);
+        child<QAction>(&other, qPrintable(action))->trigger();
+        QCOMPARE(shown(other.Document()),
+                 (QStringList{expected[0], QStringLiteral("|둘째"), markers[1] + QStringLiteral("|셋째")}));
+        // Another style on an item numbers it anew instead of taking its number away.
+        const bool circled = action == QLatin1String("numberingCircledAction");
+        other.View()->setTextCursor(QTextCursor(other.Document()->begin()));
+        child<QAction>(&other, circled ? "numberingHangulAction" : "numberingCircledAction")->trigger();
+        QCOMPARE(ListNumbering::MarkerText(other.Document()->begin()), circled ? QStringLiteral("가.") : QStringLiteral("①"));
+    }
+
+    void documentsOfTheFirstVersionStillOpen()
+    {
+        // A version 1 file ends after its pictures.
+        QTextDocument written;
+        QTextCursor cursor(&written);
+        cursor.insertText(QStringLiteral("옛 문서"));
+        cursor.insertBlock();
+        QTextListFormat list;
+        list.setStyle(QTextListFormat::ListDecimal);
+        list.setNumberPrefix(QStringLiteral("("));
+        list.setNumberSuffix(QStringLiteral(")"));
+        cursor.createList(list);
+        cursor.insertText(QStringLiteral("가"));
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("나"));
+        const PageGeometry page = question().Page();
+        const QString path = m_dir.filePath(QStringLiteral("version1.hwp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+        QDataStream out(&file);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(1);
+        for (int value : {page.paperWidth, page.paperHeight, page.topMargin, page.bottomMargin, page.leftMargin,
+                          page.rightMargin, page.headerLength, page.footerLength, page.gutter, page.columnCount,
+                          page.columnGap})
+            out << qint32(value);
+        out << written.toHtml() << quint32(0);
+        file.close();
+
+        QVERIFY2(question().OpenDocument(path, QStringLiteral("HWP"), QString()), qPrintable(question().LastOpenError()));
+        QCOMPARE(question().Document()->toPlainText(), written.toPlainText());
+        QCOMPARE(ListNumbering::MarkerText(question().Document()->findBlockByNumber(2)), QStringLiteral("(2)"));
+    }
+
+    void tableOfAQuestionEdited()
+    {
+        CDHwpCtrl& editor = question();
+        PageView* view = editor.View();
+        const auto trigger = [&editor](const char* name) { child<QAction>(&editor, name)->trigger(); };
+        const auto toCell = [view](int row, int column, int toRow = -1, int toColumn = -1) {
+            QTextTable* table = view->textCursor().currentTable();
+            QTextCursor cursor = table->cellAt(row, column).firstCursorPosition();
+            if (toRow >= 0)
+                cursor.setPosition(table->cellAt(toRow, toColumn).firstPosition(), QTextCursor::KeepAnchor);
+            view->setTextCursor(cursor);
+        };
+        answerNextDialog<QDialog>([](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("표 만들기"));
+            child<QSpinBox>(dialog, "rowsSpin")->setValue(2);
+            child<QSpinBox>(dialog, "columnsSpin")->setValue(3);
+        });
+        trigger("insertTableAction");
+        QTextTable* table = view->textCursor().currentTable();
+        QVERIFY(table);
+        QCOMPARE(QSize(table->columns(), table->rows()), QSize(3, 2));
+        trigger("addRowAction");
+        trigger("addColumnAction");
+        QCOMPARE(QSize(table->columns(), table->rows()), QSize(4, 3));
+        toCell(1, 3);
+        trigger("deleteColumnAction");
+        toCell(1, 0, 2, 0);
+        trigger("addRowAction");
+        trigger("deleteRowAction");
+        QCOMPARE(QSize(table->columns(), table->rows()), QSize(3, 2));
+        trigger("addRowAction");
+
+        // The first row's first two cells made one; a merged column split again.
+        toCell(0, 0, 0, 1);
+        trigger("mergeCellsAction");
+        toCell(1, 2, 2, 2);
+        trigger("mergeCellsAction");
+        QCOMPARE(table->cellAt(1, 2).rowSpan(), 2);
+        toCell(1, 2);
+        trigger("splitCellAction");
+        QCOMPARE(table->cellAt(1, 2).rowSpan(), 1);
+
+        toCell(0, 0);
+        answerNextDialog<QDialog>([](QDialog* dialog) {
+            child<QComboBox>(dialog, "unitCombo")->setCurrentIndex(1);
+            for (const auto& [name, millimetres] : {std::pair{"widthSpin0", 20}, {"widthSpin1", 30}, {"widthSpin2", 25}})
+                child<QDoubleSpinBox>(dialog, name)->setValue(millimetres);
+        });
+        trigger("columnWidthAction");
+        // 20, 30 and 25 mm in whole points.
+        const QList<QTextLength> widths = {QTextLength(QTextLength::FixedLength, 57),
+                                           QTextLength(QTextLength::FixedLength, 85),
+                                           QTextLength(QTextLength::FixedLength, 71)};
+        QCOMPARE(table->format().columnWidthConstraints(), widths);
+        toCell(1, 1);
+        answerNextDialog<QDialog>([](QDialog* dialog) {
+            child<QCheckBox>(dialog, "borderCheck")->setChecked(true);
+            child<QDoubleSpinBox>(dialog, "borderWidthSpin")->setValue(3);
+        });
+        trigger("cellBorderAction");
+        toCell(2, 2);
+        answerNextDialog<QDialog>([](QDialog* dialog) { child<QCheckBox>(dialog, "borderCheck")->setChecked(false); });
+        trigger("cellBorderAction");
+        toCell(1, 0);
+        answerNextDialog<QColorDialog>([](QColorDialog* dialog) { dialog->setCurrentColor(QColor(255, 220, 120)); });
+        trigger("cellShadingAction");
+
+        // Reopened, the table is the same.
+        const auto described = [](QTextTable* of) {
+            QStringList cells;
+            for (int row = 0; row < of->rows(); ++row) {
+                for (int column = 0; column < of->columns(); ++column) {
+                    const QTextTableCellFormat cell = of->cellAt(row, column).format().toTableCellFormat();
+                    cells.append(QStringLiteral("%1x%2 %3 %4").arg(of->cellAt(row, column).rowSpan())
+                                     .arg(of->cellAt(row, column).columnSpan())
+                                     .arg(cell.background().color().name())
+                                     .arg(cell.hasProperty(QTextFormat::TableCellTopBorder) ? cell.topBorder() : -1));
+                }
+            }
+            return cells;
+        };
+        const QStringList before = described(table);
+        QCOMPARE(before.at(4), QStringLiteral("1x1 #000000 3"));
+        const QString path = m_dir.filePath(QStringLiteral("table.hwp"));
+        QVERIFY(editor.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QTextTable* reopened = QTextCursor(other.Document()->begin().next()).currentTable();
+        QVERIFY(reopened);
+        QCOMPARE(described(reopened), before);
+        QCOMPARE(reopened->format().columnWidthConstraints(), widths);
+
+        // And on the page at 500 dpi: the borders, the thick one, the missing ones and the shading.
+        const QImage page = render(other).convertToFormat(QImage::Format_RGB32);
+        const PageGeometry geometry = other.Page();
+        QAbstractTextDocumentLayout* layout = other.Document()->documentLayout();
+        const auto pixel = [&geometry](QPointF at) {
+            return ((at + QPointF(geometry.columnLeft(0), geometry.bodyRect().top())) * 500.0 / 72).toPoint();
+        };
+        const auto cellCentre = [&](int row, int column) {
+            return pixel(layout->blockBoundingRect(reopened->cellAt(row, column).firstCursorPosition().block()).center());
+        };
+        // Lines across the whole column and down the whole page meet the borders of one row or column.
+        const int left = pixel({0, 0}).x() - 10;
+        const int right = pixel({geometry.columnWidth(), 0}).x() + 10;
+        const auto across = [&](int row) { return linesCrossed(page, true, cellCentre(row, 0).y(), left, right); };
+        const auto down = [&](int column) { return linesCrossed(page, false, cellCentre(1, column).x(), 0, page.height()); };
+        // Row 0: the merged cell and the third; row 2: the last cell has no border right of it.
+        QCOMPARE((QList<int>{across(0), across(1), across(2)}), (QList<int>{3, 4, 3}));
+        // Under the third column the last cell has no bottom border either.
+        QCOMPARE((QList<int>{down(0), down(1), down(2)}), (QList<int>{4, 4, 3}));
+        // 3 points thick above the second row's middle cell, 1 point above its first.
+        const auto thickness = [&](int column) {
+            return darkAlong(page, false, cellCentre(1, column).x(), cellCentre(0, 0).y(), cellCentre(1, column).y());
+        };
+        QVERIFY2(thickness(1) >= 2 * thickness(0) && thickness(0) > 3,
+                 qPrintable(QStringLiteral("%1 and %2 pixels").arg(thickness(1)).arg(thickness(0))));
+        QCOMPARE(page.pixelColor(cellCentre(1, 0)), QColor(255, 220, 120));
+        QCOMPARE(page.pixelColor(cellCentre(1, 1)), QColor(Qt::white));
     }
 };
 

@@ -1,0 +1,55 @@
+#include "editor/ParagraphDlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <cmath>
+
+ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("paragraphDialog"));
+    setWindowTitle(QStringLiteral("문단 모양"));
+    auto spin = [this](const char* name, int minimum, int maximum, double value, const QString& suffix) {
+        auto* box = new QSpinBox(this);
+        box->setObjectName(QLatin1String(name));
+        box->setRange(minimum, maximum);
+        box->setSuffix(suffix);
+        box->setValue(int(std::lround(value)));
+        return box;
+    };
+    // A paragraph without a proportional spacing of its own is at single spacing, 100 %.
+    const bool proportional = current.lineHeightType() == QTextBlockFormat::ProportionalHeight;
+    m_lineSpacing = spin("lineSpacingSpin", 50, 500, proportional ? current.lineHeight() : 100.0, QStringLiteral(" %"));
+    const QString points = QStringLiteral(" pt");
+    m_leftIndent = spin("leftIndentSpin", 0, 300, current.leftMargin(), points);
+    // Negative: a hanging first line, as for a numbered answer choice.
+    m_firstLineIndent = spin("firstLineIndentSpin", -300, 300, current.textIndent(), points);
+    m_spaceBefore = spin("spaceBeforeSpin", 0, 200, current.topMargin(), points);
+    m_spaceAfter = spin("spaceAfterSpin", 0, 200, current.bottomMargin(), points);
+
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("줄 간격"), m_lineSpacing);
+    form->addRow(QStringLiteral("왼쪽 여백"), m_leftIndent);
+    form->addRow(QStringLiteral("첫 줄 들여쓰기"), m_firstLineIndent);
+    form->addRow(QStringLiteral("문단 위 간격"), m_spaceBefore);
+    form->addRow(QStringLiteral("문단 아래 간격"), m_spaceAfter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("설정"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("취소"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+QTextBlockFormat ParagraphDlg::Format() const
+{
+    QTextBlockFormat format;
+    format.setLineHeight(m_lineSpacing->value(), QTextBlockFormat::ProportionalHeight);
+    format.setLeftMargin(m_leftIndent->value());
+    format.setTextIndent(m_firstLineIndent->value());
+    format.setTopMargin(m_spaceBefore->value());
+    format.setBottomMargin(m_spaceAfter->value());
+    return format;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QTextFormat>
+#include <QTextLength>
+
+#include <functional>
+
+class PageView;
+class QColor;
+class QTextCursor;
+class QToolBar;
+class QToolButton;
+
+// Editing the table at a cursor: the cells a command acts on are the selected ones, or the cell of the
+// cursor. Each command is one undo step and gives false, changing nothing, outside a table.
+namespace TableEditing {
+
+bool AddRow(QTextCursor& cursor);    // below the cells
+bool AddColumn(QTextCursor& cursor); // right of the cells
+bool DeleteRows(QTextCursor& cursor);
+bool DeleteColumns(QTextCursor& cursor);
+bool MergeCells(QTextCursor& cursor);
+bool SplitCell(QTextCursor& cursor);
+bool SetColumnWidths(QTextCursor& cursor, const QList<QTextLength>& widths);
+// All four sides of each cell, solid black; 0 takes the cells' own borders away.
+bool SetCellBorders(QTextCursor& cursor, double width);
+bool SetCellShading(QTextCursor& cursor, const QColor& colour);
+
+// The cell border properties (width, style, brush per side) a cell format sets; Qt's HTML loses some of
+// them, so the native file keeps them beside.
+QTextFormat BorderProperties(const QTextFormat& cellFormat);
+
+// The "표" drop-down on `bar`: make a table (through `insertTable`), rows, columns, cells, widths, borders
+// and shading, acting on the cursor of `view`.
+QToolButton* AddTableMenu(QToolBar* bar, PageView* view, std::function<void(int, int)> insertTable);
+
+} // namespace TableEditing
