@@ -4,6 +4,7 @@
 #include "editor/PageView.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableEditing.h"
+#include "editor/ToolbarIcons.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -672,4 +673,5 @@ void CDHwpCtrl::buildToolbars()
     });
     commandRow->addStretch(1);
     formatRow->addStretch(1);
+    ApplyToolbarIcons(this);
 }

@@ -23,6 +23,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFragment>
@@ -632,6 +633,28 @@ private Q_SLOTS:
         }
         QCOMPARE(rows.size(), 2);
         QCOMPARE(commands.count(QStringLiteral("그림 넣기")), 1);
+
+        // Every command shows a drawn icon, with its Korean name as the tooltip; only the edit menu keeps its text.
+        QStringList withText;
+        for (const QToolButton* button : question().findChildren<QToolButton*>()) {
+            const QAction* action = button->defaultAction();
+            const QString name = action ? action->objectName() : button->objectName();
+            if (name.startsWith(QLatin1String("qt_")))
+                continue;
+            if (button->icon().isNull() || button->toolButtonStyle() != Qt::ToolButtonIconOnly) {
+                withText.append(name);
+                continue;
+            }
+            const QImage icon = button->icon().pixmap(24).toImage();
+            int ink = 0;
+            for (int y = 0; y < icon.height(); ++y)
+                for (int x = 0; x < icon.width(); ++x)
+                    ink += qAlpha(icon.pixel(x, y)) > 128;
+            QVERIFY2(ink >= 12, qPrintable(name));
+            QCOMPARE(button->toolTip(), action ? action->text() : button->text());
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(name));
+        }
+        QCOMPARE(withText, QStringList{QStringLiteral("editMenuButton")});
 
         // The format toolbar's bold command acts on the selection.
         type(question(), QStringLiteral("굵게"));
