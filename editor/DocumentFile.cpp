@@ -148,11 +148,11 @@ QStringList DocumentFile::PictureNames(const QTextDocument& document)
     return names;
 }
 
-bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path)
+QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGeometry& page)
 {
-    QByteArray payload;
+    QByteArray payload(kSignature, kSignatureSize);
     {
-        QDataStream out(&payload, QIODevice::WriteOnly);
+        QDataStream out(&payload, QIODevice::Append);
         out.setVersion(QDataStream::Qt_6_4);
         out << kFormatVersion;
         for (auto field : kPageFields)
@@ -175,14 +175,21 @@ bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry&
         for (const auto& [number, borders] : beside.borders)
             out << number << borders;
         if (out.status() != QDataStream::Ok)
-            return false;
+            return {};
     }
+    return payload;
+}
+
+bool DocumentFile::SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path)
+{
+    const QByteArray bytes = NativeBytes(document, page);
+    if (bytes.isEmpty())
+        return false;
     // Written beside and renamed over: a failed save never leaves half a document.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(kSignature, kSignatureSize);
-    file.write(payload);
+    file.write(bytes);
     return file.commit();
 }
 
@@ -191,9 +198,14 @@ bool DocumentFile::LoadNative(QTextDocument& document, PageGeometry& page, const
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
-    if (file.read(kSignatureSize) != QByteArray(kSignature, kSignatureSize))
+    return ReadNative(document, page, file, error);
+}
+
+bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, QString* error)
+{
+    if (device.read(kSignatureSize) != QByteArray(kSignature, kSignatureSize))
         return failWith(error, QString::fromUtf16(kNotOurDocument));
-    QDataStream in(&file);
+    QDataStream in(&device);
     in.setVersion(QDataStream::Qt_6_4);
     quint32 version = 0;
     in >> version;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
 class QTextDocument;
 
 // The editor's files.
@@ -18,6 +19,7 @@ class QTextDocument;
 // quint32 count, then per table cell with borders of its own the block number of its first paragraph
 // (qint32) and the border properties (QTextFormat). Version 1 files, which end after the pictures, still
 // open. Text, character and paragraph formats, lists, tables and pictures all survive a save and an open.
+
 namespace DocumentFile {
 
 inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
@@ -31,9 +33,13 @@ inline constexpr char kPictureScheme[] = "vellorin-picture";
 QStringList PictureNames(const QTextDocument& document);
 
 bool SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path);
+// The bytes SaveNative writes; empty when the document cannot be written.
+QByteArray NativeBytes(const QTextDocument& document, const PageGeometry& page);
 // On failure the document and page are left untouched, and *error (when given) says why, in words for the
 // user.
 bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr);
+// LoadNative from an open device.
+bool ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, QString* error = nullptr);
 
 // Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, text, tabs and line breaks, and
 // the character shapes' size, colour, bold, italic, underline, superscript and subscript. Tables are taken

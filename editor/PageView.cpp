@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSet>
+#include <QHash>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -20,8 +21,40 @@
 #include <QTextTable>
 
 #include <cmath>
+#include <functional>
 
 namespace {
+
+// The clipboard format of a selection copied in one of our editors.
+constexpr char kNativeMimeType[] = "application/x-vellorin-document";
+
+// Stores every picture of `document` through `store` and points its images at the names that gives back.
+void renamePictures(QTextDocument& document, const std::function<QString(const QImage&)>& store)
+{
+    // Found first and changed after: a new format can merge fragments under a running iterator.
+    QList<QPair<int, QTextImageFormat>> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextImageFormat format = it.fragment().charFormat().toImageFormat();
+            // A picture is one character; a fragment of several is the same picture several times.
+            for (int i = 0; format.isValid() && i < it.fragment().length(); ++i)
+                pictures.append({it.fragment().position() + i, format});
+        }
+    }
+    QHash<QString, QString> renamed;
+    for (auto& [position, format] : pictures) {
+        const QString name = format.name();
+        if (!renamed.contains(name)) {
+            const QImage image = document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+            renamed.insert(name, image.isNull() ? name : store(image));
+        }
+        format.setName(renamed.value(name));
+        QTextCursor cursor(&document);
+        cursor.setPosition(position);
+        cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(format);
+    }
+}
 
 QImage makeLayoutDevice()
 {
@@ -462,6 +495,12 @@ void PageView::copy()
                      QStringLiteral("src=\"data:image/png;base64,%1\"").arg(QString::fromLatin1(png.toBase64())));
     }
     auto* mime = new QMimeData;
+    // Between editors of this program the selection goes whole, as a document of our own format: HTML loses
+    // what Qt cannot express in it (numbering styles it does not draw, cell border widths).
+    for (const QString& name : done)
+        copied.addResource(QTextDocument::ImageResource, QUrl(name),
+                           m_document->resource(QTextDocument::ImageResource, QUrl(name)));
+    mime->setData(QString::fromLatin1(kNativeMimeType), DocumentFile::NativeBytes(copied, PageGeometry()));
     mime->setHtml(html);
     mime->setText(fragment.toPlainText());
     // A picture alone also goes as an image, for other programs.
@@ -475,6 +514,20 @@ void PageView::paste()
     const QMimeData* mime = QApplication::clipboard()->mimeData();
     if (!mime)
         return;
+    if (const QByteArray native = mime->data(QString::fromLatin1(kNativeMimeType)); !native.isEmpty()) {
+        QTextDocument pasted;
+        PageGeometry page;
+        QBuffer buffer;
+        buffer.setData(native);
+        buffer.open(QIODevice::ReadOnly);
+        if (DocumentFile::ReadNative(pasted, page, buffer)) {
+            // Its pictures become pictures of this document, under names of its own.
+            if (m_storePicture)
+                renamePictures(pasted, m_storePicture);
+            m_cursor.insertFragment(QTextDocumentFragment(&pasted));
+            return;
+        }
+    }
     if (mime->hasHtml()) {
         QString html = mime->html();
         // Pictures that came as data become pictures of this document, under names of its own.

@@ -495,6 +495,10 @@ private Q_SLOTS:
         CDHwpCtrl& target = *m_editors[1];
         type(source, QStringLiteral("그래프: "));
         source.InsertPicture(filled(Qt::red));
+        // Choices numbered in a style that only this editor draws travel with their numbering.
+        type(source, QStringLiteral("\n첫째"));
+        source.ApplyNumbering(ListNumbering::Style::Circled);
+        type(source, QStringLiteral("\n둘째"));
         target.InsertPicture(filled(Qt::green));
 
         source.View()->setFocus();
@@ -515,6 +519,12 @@ private Q_SLOTS:
         QVERIFY(reopened.OpenDocument(path, QStringLiteral("HWP"), QString()));
         QCOMPARE(pictureColours(reopened.Document()), expected);
         QVERIFY(reopened.Document()->toPlainText().contains(QStringLiteral("그래프: ")));
+        QStringList markers;
+        for (QTextBlock block = reopened.Document()->begin(); block.isValid(); block = block.next()) {
+            if (block.text().startsWith(QStringLiteral("첫째")) || block.text().startsWith(QStringLiteral("둘째")))
+                markers.append(ListNumbering::MarkerText(block));
+        }
+        QCOMPARE(markers, (QStringList{QStringLiteral("①"), QStringLiteral("②")}));
         QTextCursor end(reopened.Document());
         end.movePosition(QTextCursor::End);
         reopened.View()->setTextCursor(end);
