@@ -509,8 +509,9 @@ void CDHwpCtrl::buildToolbars()
             onCursor([this](QTextCursor& c) { m_document.undo(&c); }));
     connect(editMenu->addAction(QStringLiteral("다시 실행")), &QAction::triggered, this,
             onCursor([this](QTextCursor& c) { m_document.redo(&c); }));
-    connect(editMenu->addAction(QStringLiteral("모두 선택")), &QAction::triggered, this,
-            onCursor([](QTextCursor& c) { c.select(QTextCursor::Document); }));
+    QAction* selectAll = editMenu->addAction(QStringLiteral("모두 선택"));
+    selectAll->setObjectName(QStringLiteral("selectAllAction"));
+    connect(selectAll, &QAction::triggered, this, onCursor([](QTextCursor& c) { c.select(QTextCursor::Document); }));
     editMenuButton->setMenu(editMenu);
     menu->addWidget(editMenuButton);
 
@@ -628,6 +629,42 @@ void CDHwpCtrl::buildToolbars()
         [this] { toggleList(QTextListFormat::ListDecimal); });
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
         [this] { toggleList(QTextListFormat::ListDisc); });
+    addEditingKeys(editMenu);
     commandRow->addStretch(1);
     formatRow->addStretch(1);
+}
+
+void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
+{
+    // Only while the focus is inside this editor: three editors share a window, and other windows have keys
+    // of their own.
+    const auto bind = [this](QAction* action, const QList<QKeySequence>& keys) {
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    };
+    const auto named = [this](const QString& name) { return findChild<QAction*>(name); };
+    bind(named(QStringLiteral("undoAction")), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    bind(named(QStringLiteral("redoAction")),
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    bind(named(QStringLiteral("selectAllAction")), {QKeySequence(Qt::CTRL | Qt::Key_A)});
+
+    editMenu->addSeparator();
+    const auto command = [this, editMenu, &bind](const QString& text, const QString& name,
+                                                 const QList<QKeySequence>& keys, auto&& slot) {
+        QAction* action = editMenu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        bind(action, keys);
+    };
+    command(QStringLiteral("줄 바꾸기"), QStringLiteral("lineBreakAction"),
+            {QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::SHIFT | Qt::Key_Enter)}, [this] {
+                // A new line in the same paragraph: numbering, spacing and alignment go on unchanged.
+                QTextCursor cursor = m_view->textCursor();
+                cursor.insertText(QString(QChar::LineSeparator));
+                m_view->setTextCursor(cursor);
+            });
+    command(QStringLiteral("쪽 나누기"), QStringLiteral("pageBreakAction"),
+            {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+            [this] { m_view->insertPageBreak(); });
 }

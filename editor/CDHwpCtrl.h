@@ -15,6 +15,7 @@
 
 class PageView;
 class QAction;
+class QMenu;
 class QScrollArea;
 class QToolBar;
 class QVBoxLayout;
@@ -75,6 +76,8 @@ protected:
 
 private:
     void buildToolbars();
+    // The editing keys, and the commands that only have keys or a place in the edit menu.
+    void addEditingKeys(QMenu* editMenu);
     void toggleList(QTextListFormat::Style style);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);

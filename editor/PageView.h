@@ -15,8 +15,9 @@ class QTextDocument;
 // The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
 // with a text cursor, selection, keyboard, mouse and input-method editing.
 //
-// The document is laid out in points, each column being one page of the text layout; physical page p shows
-// layout pages p × columns … p × columns + columns − 1 from left to right.
+// The document is laid out in points, each column being one page of the text layout. A physical page shows
+// the next `columns` layout pages from left to right, or fewer when a page break starts the next page early:
+// the layout only moves such a paragraph to its next page, which is the next column.
 class PageView : public QWidget
 {
     Q_OBJECT
@@ -32,6 +33,9 @@ public:
 
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
+    QTextDocument* document() const { return m_document; }
+    // Ctrl+Enter: what follows the cursor starts a new page.
+    void insertPageBreak();
     // Where the cursor is drawn, in the view's coordinates.
     QRectF cursorRect() const;
 
@@ -47,6 +51,8 @@ public:
     // is given.
     static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
                           const QAbstractTextDocumentLayout::PaintContext& context = {}, const QRectF& area = {});
+    // The first layout page of each physical page.
+    static QList<int> pageStarts(QTextDocument* document, const PageGeometry& page);
     // A 72 dpi device, so that the layout's pixels are points whatever the screen.
     static QPaintDevice* layoutDevice();
     // Lays a document out for the columns of `page`.
@@ -76,6 +82,11 @@ private:
     double scale() const;
     int pageGap() const { return 16; }
     QPointF pageOrigin(int index) const;
+    const QList<int>& starts() const;
+    // How many columns physical page `index` shows.
+    int columnsOn(int index) const;
+    static void paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
+                             int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area);
     // Document position nearest to a point of this widget, or -1.
     int hitTest(const QPointF& point) const;
     void updateSize();
@@ -92,4 +103,6 @@ private:
     int m_zoom = 100;
     bool m_cursorVisible = true;
     QBasicTimer m_blink;
+    // pageStarts() of the current layout; empty when it has to be worked out again.
+    mutable QList<int> m_starts;
 };

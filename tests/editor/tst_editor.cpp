@@ -91,6 +91,8 @@ private Q_SLOTS:
             QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
         }
         m_window->show();
+        // The editors' keys are shortcuts, which only an active window receives.
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
     void init() { PrepareEditors(m_editors); }
@@ -747,6 +749,53 @@ private Q_SLOTS:
         QVERIFY(view->textCursor().currentList());
         question().findChild<QAction*>(QStringLiteral("numberingAction"))->trigger();
         QVERIFY(!view->textCursor().currentList());
+    }
+
+    // A writer breaks a line, breaks the page, and takes back what was typed, all from the keyboard.
+    void editingKeys()
+    {
+        SetupToolbars(m_editors);
+        PageView* view = question().View();
+        view->setFocus();
+        QTest::keyClicks(view, QStringLiteral("ab"));
+        QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(view, QStringLiteral("cd"));
+        QCOMPARE(question().Document()->blockCount(), 1);
+        QCOMPARE(question().Document()->begin().text(), QStringLiteral("ab\u2028cd"));
+
+        // After Ctrl+Enter the text goes on at the top of the second page, not in the first page's free column,
+        // and the paragraphs typed after it stay on that page.
+        QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClicks(view, QStringLiteral("next"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClicks(view, QStringLiteral("more"));
+        QCOMPARE(view->physicalPageCount(), 2);
+        const double paperHeight = question().Page().paperSize().height() * view->logicalDpiY() / 72.0 * 1.2;
+        QVERIFY(view->cursorRect().top() > paperHeight);
+        const int secondColumn = qRound(question().Page().columnLeft(1) / 72.0 * 100);
+        QVERIFY(!inkOf(render(question(), QStringLiteral("page"), 100), secondColumn - 5).any());
+        const QString base = m_dir.filePath(QStringLiteral("second"));
+        QVERIFY(question().RenderPageImage(base, 1, 100, 24, QStringLiteral("BMP")));
+        QVERIFY(inkOf(QImage(base + QStringLiteral(".BMP")), 0, secondColumn - 5).any());
+        // The break is kept in the file.
+        const QString path = m_dir.filePath(QStringLiteral("break.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        QVERIFY(m_editors[1]->OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(m_editors[1]->View()->physicalPageCount(), 2);
+
+        // Undo and redo from another control of the editor; never from another editor.
+        const QString typed = question().Document()->toPlainText();
+        m_editors[1]->View()->setFocus();
+        QTest::keyClick(m_editors[1]->View(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), typed);
+        auto* sizeBox = question().findChild<QWidget*>(QStringLiteral("sizeCombo"));
+        sizeBox->setFocus();
+        QTest::keyClick(sizeBox, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!question().Document()->toPlainText().contains(QStringLiteral("more")));
+        QTest::keyClick(sizeBox, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), typed);
+        QTest::keyClick(sizeBox, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->textCursor().selectedText().size(), typed.size());
     }
 };
 
