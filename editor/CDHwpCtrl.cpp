@@ -1,6 +1,7 @@
 #include "editor/CDHwpCtrl.h"
 
 #include "editor/DocumentFile.h"
+#include "editor/FindReplaceDlg.h"
 #include "editor/PageView.h"
 
 #include <QAction>
@@ -667,4 +668,19 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
     command(QStringLiteral("쪽 나누기"), QStringLiteral("pageBreakAction"),
             {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
             [this] { m_view->insertPageBreak(); });
+    command(QStringLiteral("찾아 바꾸기"), QStringLiteral("findAction"), {QKeySequence(Qt::CTRL | Qt::Key_F)},
+            [this] { ShowFindDialog(); });
+}
+
+void CDHwpCtrl::ShowFindDialog()
+{
+    if (!m_findDlg)
+        m_findDlg = new FindReplaceDlg(m_view, this);
+    // A word selected in one line is what the writer means to look for.
+    const QString selected = m_view->textCursor().selectedText();
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) && !selected.contains(QChar::LineSeparator))
+        m_findDlg->setFindText(selected);
+    m_findDlg->show();
+    m_findDlg->raise();
+    m_findDlg->activateWindow();
 }

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class FindReplaceDlg;
 class PageView;
 class QAction;
 class QMenu;
@@ -69,6 +70,8 @@ public:
     // Adds a picture to the document's resources under a name no other picture of it has; gives the name.
     QString StorePicture(const QImage& image);
     void InsertTable(int rows, int columns);
+    // Ctrl+F: the find and replace dialog of this editor.
+    void ShowFindDialog();
 
 protected:
     // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
@@ -98,6 +101,7 @@ private:
     QAction* m_underlineAction = nullptr;
     QAction* m_superscriptAction = nullptr;
     QAction* m_subscriptAction = nullptr;
+    FindReplaceDlg* m_findDlg = nullptr;
     int m_pictureCount = 0;
     QString m_openError;
 };

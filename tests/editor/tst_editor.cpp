@@ -4,7 +4,11 @@
 #include "editor/PageView.h"
 #include "workflow/PageImage.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -796,6 +800,76 @@ private Q_SLOTS:
         QCOMPARE(question().Document()->toPlainText(), typed);
         QTest::keyClick(sizeBox, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view->textCursor().selectedText().size(), typed.size());
+    }
+
+    // A writer looks for a word from the cursor on, narrows the search, and replaces one match or all of them.
+    void findAndReplace()
+    {
+        PageView* view = question().View();
+        type(question(), QStringLiteral("sin 값\n"));
+        for (int line = 0; line < 100; ++line)
+            type(question(), QStringLiteral("줄\n"));
+        type(question(), QStringLiteral("Sin 과 sine 의 sin"));
+        const QString text = question().Document()->toPlainText();
+        QTextCursor cursor(question().Document());
+        cursor.setPosition(4);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        view->setTextCursor(cursor);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        auto* dialog = question().findChild<QDialog*>(QStringLiteral("findReplaceDlg"));
+        QVERIFY(dialog && dialog->isVisible());
+        const auto child = [dialog](const char* name) { return dialog->findChild<QWidget*>(QLatin1String(name)); };
+        auto* findEdit = static_cast<QLineEdit*>(child("findEdit"));
+        QCOMPARE(findEdit->text(), QStringLiteral("값"));
+        const auto press = [&child](const char* name) { static_cast<QAbstractButton*>(child(name))->click(); };
+        const auto selected = [view] { return view->textCursor().selectionStart(); };
+
+        findEdit->setText(QStringLiteral("sin"));
+        view->setTextCursor(QTextCursor(question().Document()));
+        QTest::keyClick(findEdit, Qt::Key_Return);
+        QCOMPARE(selected(), 0);
+        // Matching the case skips "Sin"; the view scrolls down to the match on the last line.
+        static_cast<QCheckBox*>(child("caseCheck"))->setChecked(true);
+        press("findButton");
+        QCOMPARE(selected(), int(text.indexOf(QStringLiteral("sine"))));
+        auto* scroll = question().findChild<QScrollArea*>(QStringLiteral("pageScroll"));
+        QTRY_VERIFY(scroll->verticalScrollBar()->value() > 0);
+        // Whole words also skip "sine".
+        static_cast<QCheckBox*>(child("wholeWordCheck"))->setChecked(true);
+        cursor.setPosition(1);
+        view->setTextCursor(cursor);
+        press("findButton");
+        QCOMPARE(selected(), int(text.size()) - 3);
+        auto* status = static_cast<QLabel*>(child("statusLabel"));
+        QVERIFY(status->text().isEmpty());
+        // Past the end it starts over at the top, and says so.
+        press("findButton");
+        QCOMPARE(selected(), 0);
+        QVERIFY(!status->text().isEmpty());
+
+        // Replace: the selected match, then on to the next.
+        static_cast<QLineEdit*>(child("replaceEdit"))->setText(QStringLiteral("tan"));
+        press("replaceButton");
+        QVERIFY(question().Document()->toPlainText().startsWith(QStringLiteral("tan 값")));
+        QCOMPARE(selected(), int(text.size()) - 3);
+
+        // Replace all, as one step to undo.
+        static_cast<QCheckBox*>(child("caseCheck"))->setChecked(false);
+        static_cast<QCheckBox*>(child("wholeWordCheck"))->setChecked(false);
+        const QString before = question().Document()->toPlainText();
+        press("replaceAllButton");
+        QCOMPARE(status->text(), QStringLiteral("3개를 바꾸었습니다."));
+        QVERIFY(!question().Document()->toPlainText().contains(QStringLiteral("sin"), Qt::CaseInsensitive));
+        question().findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QCOMPARE(question().Document()->toPlainText(), before);
+
+        // Nothing found: said in the dialog, without a box.
+        findEdit->setText(QStringLiteral("cos"));
+        press("findButton");
+        QCOMPARE(status->text(), QStringLiteral("찾는 내용이 없습니다."));
+        QVERIFY(!QApplication::activeModalWidget());
+        dialog->close();
     }
 };
 
