@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QTextBlock>
 #include <QTextList>
@@ -205,6 +207,11 @@ void CDHwpCtrl::SetPage(const PageGeometry& page)
 int CDHwpCtrl::Zoom() const
 {
     return m_view ? m_view->zoom() : 100;
+}
+
+void CDHwpCtrl::SetZoom(int percent)
+{
+    m_view->setZoom(percent);
 }
 
 void CDHwpCtrl::SetViewSettings(const EditorParameterSet& settings)
@@ -631,6 +638,7 @@ void CDHwpCtrl::buildToolbars()
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
         [this] { toggleList(QTextListFormat::ListDisc); });
     addEditingKeys(editMenu);
+    addZoomBox(format);
     commandRow->addStretch(1);
     formatRow->addStretch(1);
 }
@@ -670,6 +678,51 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
             [this] { m_view->insertPageBreak(); });
     command(QStringLiteral("찾아 바꾸기"), QStringLiteral("findAction"), {QKeySequence(Qt::CTRL | Qt::Key_F)},
             [this] { ShowFindDialog(); });
+}
+
+void CDHwpCtrl::addZoomBox(QToolBar* format)
+{
+    auto* box = new QComboBox(format);
+    box->setObjectName(QStringLiteral("zoomCombo"));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    // A typed "1" is not meant as the "100%" that completion would make of it.
+    box->setCompleter(nullptr);
+    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*\d{1,3}\s*%?\s*)")), box));
+    const auto shown = [](int percent) { return QStringLiteral("%1%").arg(percent); };
+    for (int percent : {50, 75, 100, 120, 150, 200, 300, 400})
+        box->addItem(shown(percent), percent);
+    box->setEditText(shown(Zoom()));
+    // Whatever changed the zoom (the box, the wheel, the keys, the program's view settings), the box shows it.
+    connect(m_view, &PageView::zoomChanged, box, [box, shown](int percent) { box->setEditText(shown(percent)); });
+    connect(box, &QComboBox::activated, this, [this, box](int index) {
+        SetZoom(box->itemData(index).toInt());
+        m_view->setFocus();
+    });
+    connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this, box] {
+        const int typed = box->currentText().remove(u'%').trimmed().toInt();
+        if (typed > 0)
+            SetZoom(typed);
+        m_view->setFocus();
+    });
+    // Also after a number out of range or none at all, or typing left unfinished: the box shows the zoom.
+    connect(box->lineEdit(), &QLineEdit::editingFinished, box,
+            [this, box, shown] { box->setEditText(shown(Zoom())); });
+    format->addWidget(box);
+
+    for (const auto& [name, keys, step] :
+         {std::tuple{QStringLiteral("zoomInAction"),
+                     QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                     PageView::kZoomStep},
+          std::tuple{QStringLiteral("zoomOutAction"), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+                     -PageView::kZoomStep}}) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, step = step] { SetZoom(Zoom() + step); });
+        addAction(action);
+    }
 }
 
 void CDHwpCtrl::ShowFindDialog()

@@ -60,6 +60,8 @@ public:
     PageGeometry Page() const { return m_page; }
     void SetPage(const PageGeometry& page);
     int Zoom() const;
+    // In percent; kept within the view's range.
+    void SetZoom(int percent);
     QTextDocument* Document() { return &m_document; }
     PageView* View() const { return m_view; }
     QStringList VisibleToolbars() const;
@@ -81,6 +83,8 @@ private:
     void buildToolbars();
     // The editing keys, and the commands that only have keys or a place in the edit menu.
     void addEditingKeys(QMenu* editMenu);
+    // The zoom box, and Ctrl+plus and Ctrl+minus.
+    void addZoomBox(QToolBar* format);
     void toggleList(QTextListFormat::Style style);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);

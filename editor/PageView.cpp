@@ -17,6 +17,7 @@
 #include <QTextLayout>
 #include <QTextList>
 #include <QTextTable>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -76,11 +77,15 @@ PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), 
 void PageView::setPage(const PageGeometry& page, int zoomPercent)
 {
     m_page = page;
-    m_zoom = std::clamp(zoomPercent, 10, 500);
+    const int zoom = std::clamp(zoomPercent, kMinZoom, kMaxZoom);
+    const bool zoomChanges = zoom != m_zoom;
+    m_zoom = zoom;
     prepareLayout(m_document, m_page);
     m_starts.clear();
     updateSize();
     update();
+    if (zoomChanges)
+        Q_EMIT zoomChanged(m_zoom);
 }
 
 void PageView::prepareLayout(QTextDocument* document, const PageGeometry& page)
@@ -500,6 +505,21 @@ void PageView::timerEvent(QTimerEvent* event)
         return QWidget::timerEvent(event);
     m_cursorVisible = !m_cursorVisible;
     update(cursorRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void PageView::wheelEvent(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    constexpr int kNotch = 120;
+    m_wheelTurn += event->angleDelta().y();
+    const int steps = m_wheelTurn / kNotch;
+    m_wheelTurn -= steps * kNotch;
+    if (steps != 0)
+        setZoom(m_zoom + steps * kZoomStep);
+    event->accept();
 }
 
 void PageView::copy()

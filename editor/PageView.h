@@ -23,12 +23,19 @@ class PageView : public QWidget
     Q_OBJECT
 
 public:
+    // The zoom ratios the view takes, in percent, and one step of the wheel or the zoom keys.
+    static constexpr int kMinZoom = 25;
+    static constexpr int kMaxZoom = 400;
+    static constexpr int kZoomStep = 10;
+
     explicit PageView(QTextDocument* document, QWidget* parent = nullptr);
 
     // Lays the document out for this page and shows it at `zoomPercent`.
     void setPage(const PageGeometry& page, int zoomPercent);
     PageGeometry page() const { return m_page; }
     int zoom() const { return m_zoom; }
+    // Within kMinZoom … kMaxZoom.
+    void setZoom(int zoomPercent) { setPage(m_page, zoomPercent); }
     int physicalPageCount() const;
 
     QTextCursor textCursor() const { return m_cursor; }
@@ -62,6 +69,7 @@ public:
 
 Q_SIGNALS:
     void cursorChanged();
+    void zoomChanged(int zoomPercent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,6 +83,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    // Ctrl+wheel zooms; the wheel alone scrolls the page area around the view.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // Tab and Shift+Tab: the next or previous table cell (a new row after the last), else a tab character.
@@ -101,6 +111,8 @@ private:
     QTextCursor m_cursor;
     PageGeometry m_page;
     int m_zoom = 100;
+    // Wheel turns smaller than a notch, as touchpads send them, add up to a step.
+    int m_wheelTurn = 0;
     bool m_cursorVisible = true;
     QBasicTimer m_blink;
     // pageStarts() of the current layout; empty when it has to be worked out again.

@@ -5,11 +5,13 @@
 #include "workflow/PageImage.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -870,6 +872,70 @@ private Q_SLOTS:
         QCOMPARE(status->text(), QStringLiteral("찾는 내용이 없습니다."));
         QVERIFY(!QApplication::activeModalWidget());
         dialog->close();
+    }
+
+    // A writer zooms with Ctrl+wheel, the keys or the box; the box always shows the zoom the page has.
+    void zoom()
+    {
+        SetupToolbars(m_editors);
+        PageView* view = question().View();
+        auto* box = question().findChild<QComboBox*>(QStringLiteral("zoomCombo"));
+        QCOMPARE(box->currentText(), QStringLiteral("120%"));
+        const auto wheel = [view](int delta, Qt::KeyboardModifiers modifiers) {
+            const QPointF at(50, 50);
+            QWheelEvent event(at, view->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(view, &event);
+        };
+        wheel(120, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 130);
+        // Half notches, as a touchpad sends them, add up.
+        wheel(-60, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 130);
+        wheel(-60, Qt::ControlModifier);
+        wheel(-240, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 100);
+        wheel(120, Qt::NoModifier);
+        QCOMPARE(question().Zoom(), 100);
+        QCOMPARE(box->currentText(), QStringLiteral("100%"));
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 110);
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 90);
+        QCOMPARE(m_editors[1]->Zoom(), 120);
+        QCOMPARE(box->currentText(), QStringLiteral("90%"));
+
+        // Typed into the box, within the range.
+        box->lineEdit()->setFocus();
+        box->lineEdit()->setText(QStringLiteral("250"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), 250);
+        QCOMPARE(box->currentText(), QStringLiteral("250%"));
+        box->lineEdit()->setText(QStringLiteral("999%"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), PageView::kMaxZoom);
+        QCOMPARE(box->currentText(), QStringLiteral("%1%").arg(PageView::kMaxZoom));
+        box->lineEdit()->setText(QStringLiteral("0"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(box->currentText(), QStringLiteral("%1%").arg(PageView::kMaxZoom));
+        // Picked from the list.
+        box->showPopup();
+        box->view()->setCurrentIndex(box->model()->index(box->findData(50), 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), 50);
+        QCOMPARE(box->currentText(), QStringLiteral("50%"));
+
+        // The program's view settings and the preparation show in the box too.
+        auto settings = question().NewParameterSet(QStringLiteral("ViewProperties"));
+        settings->SetItem(QStringLiteral("ZoomType"), 0);
+        settings->SetItem(QStringLiteral("ZoomRatio"), 75);
+        question().SetViewSettings(*settings);
+        QCOMPARE(box->currentText(), QStringLiteral("75%"));
+        PrepareEditors(m_editors);
+        QCOMPARE(box->currentText(), QStringLiteral("120%"));
     }
 };
 
