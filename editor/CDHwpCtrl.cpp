@@ -3,6 +3,7 @@
 #include "editor/DocumentFile.h"
 #include "editor/FindReplaceDlg.h"
 #include "editor/PageView.h"
+#include "editor/SymbolDlg.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -34,6 +35,8 @@ namespace {
 
 const QString kDefaultFamily = QStringLiteral("NanumGothic");
 constexpr double kDefaultPointSize = 10.0;
+// The highlighter pen's colour.
+constexpr QColor kHighlight(255, 255, 0);
 
 QFont defaultFont()
 {
@@ -452,6 +455,8 @@ void CDHwpCtrl::showFormatAtCursor()
     // One vertical position at a time: superscript and subscript exclude each other.
     m_superscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSuperScript);
     m_subscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSubScript);
+    m_strikeOutAction->setChecked(format.fontStrikeOut());
+    m_highlightAction->setChecked(format.background().style() != Qt::NoBrush);
 }
 
 void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
@@ -638,6 +643,7 @@ void CDHwpCtrl::buildToolbars()
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"),
         [this] { toggleList(QTextListFormat::ListDisc); });
     addEditingKeys(editMenu);
+    addCharacterTools(format);
     addZoomBox(format);
     commandRow->addStretch(1);
     formatRow->addStretch(1);
@@ -678,6 +684,45 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
             [this] { m_view->insertPageBreak(); });
     command(QStringLiteral("찾아 바꾸기"), QStringLiteral("findAction"), {QKeySequence(Qt::CTRL | Qt::Key_F)},
             [this] { ShowFindDialog(); });
+}
+
+void CDHwpCtrl::addCharacterTools(QToolBar* format)
+{
+    const auto toggle = [this, format](const QString& text, const QString& name, auto&& apply) {
+        QAction* action = format->addAction(text);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, apply](bool on) {
+            QTextCharFormat f;
+            apply(f, on);
+            mergeFormat(f);
+        });
+        return action;
+    };
+    m_strikeOutAction = toggle(QStringLiteral("취소선"), QStringLiteral("strikeOutAction"),
+                               [](QTextCharFormat& f, bool on) { f.setFontStrikeOut(on); });
+    // A merge cannot remove a property: no brush is what takes the highlight away.
+    m_highlightAction = toggle(QStringLiteral("형광펜"), QStringLiteral("highlightAction"), [](QTextCharFormat& f, bool on) {
+        f.setBackground(on ? QBrush(kHighlight) : QBrush(Qt::NoBrush));
+    });
+    QAction* symbols = format->addAction(QStringLiteral("기호"));
+    symbols->setObjectName(QStringLiteral("symbolAction"));
+    connect(symbols, &QAction::triggered, this, &CDHwpCtrl::ShowSymbolDialog);
+}
+
+void CDHwpCtrl::ShowSymbolDialog()
+{
+    if (!m_symbolDlg) {
+        m_symbolDlg = new SymbolDlg(this);
+        connect(m_symbolDlg, &SymbolDlg::symbolChosen, this, [this](const QString& symbol) {
+            QTextCursor cursor = m_view->textCursor();
+            cursor.insertText(symbol);
+            m_view->setTextCursor(cursor);
+        });
+    }
+    m_symbolDlg->show();
+    m_symbolDlg->raise();
+    m_symbolDlg->activateWindow();
 }
 
 void CDHwpCtrl::addZoomBox(QToolBar* format)

@@ -14,6 +14,7 @@
 #include <memory>
 
 class FindReplaceDlg;
+class SymbolDlg;
 class PageView;
 class QAction;
 class QMenu;
@@ -74,6 +75,8 @@ public:
     void InsertTable(int rows, int columns);
     // Ctrl+F: the find and replace dialog of this editor.
     void ShowFindDialog();
+    // "기호 넣기": the chosen marks go in at the cursor.
+    void ShowSymbolDialog();
 
 protected:
     // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
@@ -83,6 +86,8 @@ private:
     void buildToolbars();
     // The editing keys, and the commands that only have keys or a place in the edit menu.
     void addEditingKeys(QMenu* editMenu);
+    // Strike-through, highlight and the symbol dialog.
+    void addCharacterTools(QToolBar* format);
     // The zoom box, and Ctrl+plus and Ctrl+minus.
     void addZoomBox(QToolBar* format);
     void toggleList(QTextListFormat::Style style);
@@ -105,7 +110,10 @@ private:
     QAction* m_underlineAction = nullptr;
     QAction* m_superscriptAction = nullptr;
     QAction* m_subscriptAction = nullptr;
+    QAction* m_strikeOutAction = nullptr;
+    QAction* m_highlightAction = nullptr;
     FindReplaceDlg* m_findDlg = nullptr;
+    SymbolDlg* m_symbolDlg = nullptr;
     int m_pictureCount = 0;
     QString m_openError;
 };

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -936,6 +938,66 @@ private Q_SLOTS:
         QCOMPARE(box->currentText(), QStringLiteral("75%"));
         PrepareEditors(m_editors);
         QCOMPARE(box->currentText(), QStringLiteral("120%"));
+    }
+
+    // A writer strikes through and highlights words, which stay so in the saved file, and puts in marks from
+    // the symbol dialog.
+    void characterFormatsAndSymbols()
+    {
+        SetupToolbars(m_editors);
+        const auto action = [](CDHwpCtrl& editor, const char* name) {
+            return editor.findChild<QAction*>(QLatin1String(name));
+        };
+        type(question(), QStringLiteral("보통 "));
+        action(question(), "strikeOutAction")->trigger();
+        type(question(), QStringLiteral("지움"));
+        action(question(), "strikeOutAction")->trigger();
+        action(question(), "highlightAction")->trigger();
+        type(question(), QStringLiteral("강조"));
+        action(question(), "highlightAction")->trigger();
+        type(question(), QStringLiteral(" 끝"));
+        const QString text = question().Document()->toPlainText();
+        const auto checkedAt = [&action, &text](CDHwpCtrl& editor, const QString& word) {
+            QTextCursor cursor(editor.Document());
+            cursor.setPosition(int(text.indexOf(word)) + 1);
+            editor.View()->setTextCursor(cursor);
+            return QStringList{action(editor, "strikeOutAction")->isChecked() ? QStringLiteral("strike") : QString(),
+                               action(editor, "highlightAction")->isChecked() ? QStringLiteral("highlight")
+                                                                              : QString()};
+        };
+        const auto expectations = [] {
+            return QList<QPair<QString, QStringList>>{{QStringLiteral("지움"), {QStringLiteral("strike"), {}}},
+                                                      {QStringLiteral("강조"), {{}, QStringLiteral("highlight")}},
+                                                      {QStringLiteral(" 끝"), {{}, {}}}};
+        };
+        for (const auto& [word, expected] : expectations())
+            QCOMPARE(checkedAt(question(), word), expected);
+
+        const QString path = m_dir.filePath(QStringLiteral("formats.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(other.Document()->toPlainText(), text);
+        for (const auto& [word, expected] : expectations())
+            QCOMPARE(checkedAt(other, word), expected);
+
+        // Marks go in at the cursor: a click on one, or Enter on the current one.
+        QTextCursor end(question().Document());
+        end.movePosition(QTextCursor::End);
+        question().View()->setTextCursor(end);
+        action(question(), "symbolAction")->trigger();
+        auto* dialog = question().findChild<QDialog*>(QStringLiteral("symbolDlg"));
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->findChild<QTabWidget*>(QStringLiteral("symbolTabs"))->setCurrentIndex(1);
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("symbolList1"));
+        QListWidgetItem* lessOrEqual = list->findItems(QStringLiteral("≤"), Qt::MatchExactly).value(0);
+        QVERIFY(lessOrEqual);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(lessOrEqual).center());
+        list->setCurrentItem(list->findItems(QStringLiteral("√"), Qt::MatchExactly).value(0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(question().Document()->toPlainText(), text + QStringLiteral("≤√"));
+        QVERIFY(dialog->isVisible());
+        dialog->close();
     }
 };
 
