@@ -702,9 +702,9 @@ void CDHwpCtrl::addCharacterTools(QToolBar* format)
     m_strikeOutAction = toggle(QStringLiteral("취소선"), QStringLiteral("strikeOutAction"),
                                [](QTextCharFormat& f, bool on) { f.setFontStrikeOut(on); });
     // A merge cannot remove a property: no brush is what takes the highlight away.
-    m_highlightAction = toggle(QStringLiteral("형광펜"), QStringLiteral("highlightAction"), [](QTextCharFormat& f, bool on) {
-        f.setBackground(on ? QBrush(kHighlight) : QBrush(Qt::NoBrush));
-    });
+    m_highlightAction =
+        toggle(QStringLiteral("형광펜"), QStringLiteral("highlightAction"),
+               [](QTextCharFormat& f, bool on) { f.setBackground(on ? QBrush(kHighlight) : QBrush(Qt::NoBrush)); });
     QAction* symbols = format->addAction(QStringLiteral("기호"));
     symbols->setObjectName(QStringLiteral("symbolAction"));
     connect(symbols, &QAction::triggered, this, &CDHwpCtrl::ShowSymbolDialog);
@@ -733,7 +733,8 @@ void CDHwpCtrl::addZoomBox(QToolBar* format)
     box->setInsertPolicy(QComboBox::NoInsert);
     // A typed "1" is not meant as the "100%" that completion would make of it.
     box->setCompleter(nullptr);
-    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*\d{1,3}\s*%?\s*)")), box));
+    box->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*\d{1,3}\s*%?\s*)")), box));
     const auto shown = [](int percent) { return QStringLiteral("%1%").arg(percent); };
     for (int percent : {50, 75, 100, 120, 150, 200, 300, 400})
         box->addItem(shown(percent), percent);
@@ -751,8 +752,7 @@ void CDHwpCtrl::addZoomBox(QToolBar* format)
         m_view->setFocus();
     });
     // Also after a number out of range or none at all, or typing left unfinished: the box shows the zoom.
-    connect(box->lineEdit(), &QLineEdit::editingFinished, box,
-            [this, box, shown] { box->setEditText(shown(Zoom())); });
+    connect(box->lineEdit(), &QLineEdit::editingFinished, box, [this, box, shown] { box->setEditText(shown(Zoom())); });
     format->addWidget(box);
 
     for (const auto& [name, keys, step] :
@@ -776,7 +776,8 @@ void CDHwpCtrl::ShowFindDialog()
         m_findDlg = new FindReplaceDlg(m_view, this);
     // A word selected in one line is what the writer means to look for.
     const QString selected = m_view->textCursor().selectedText();
-    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) && !selected.contains(QChar::LineSeparator))
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) &&
+        !selected.contains(QChar::LineSeparator))
         m_findDlg->setFindText(selected);
     m_findDlg->show();
     m_findDlg->raise();

@@ -158,8 +158,8 @@ void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageG
     if (index < 0 || index >= starts.size())
         return;
     const int end = index + 1 < starts.size() ? starts.at(index + 1) : std::max(1, document->pageCount());
-    paintColumns(painter, document, page, starts.at(index), std::min(end - starts.at(index), page.columnCount),
-                 context, area);
+    paintColumns(painter, document, page, starts.at(index), std::min(end - starts.at(index), page.columnCount), context,
+                 area);
 }
 
 void PageView::paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,

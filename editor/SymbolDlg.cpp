@@ -26,8 +26,7 @@ const QList<SymbolDlg::Group>& SymbolDlg::Groups()
         {QStringLiteral("원문자"), range(u'①', u'⑳') + range(u'㉠', u'㉭')},
         {QStringLiteral("수학"), QStringLiteral("≤≥≠±×÷∴∵∠△°′″√π∞")},
         {QStringLiteral("화살표"), QStringLiteral("←→↑↓↔⇒⇔")},
-        {QStringLiteral("그리스 문자"),
-         range(u'α', u'ρ') + range(u'σ', u'ω') + QStringLiteral("ΓΔΘΛΞΠΣΦΨΩ")},
+        {QStringLiteral("그리스 문자"), range(u'α', u'ρ') + range(u'σ', u'ω') + QStringLiteral("ΓΔΘΛΞΠΣΦΨΩ")},
     };
     return groups;
 }
