@@ -1,10 +1,12 @@
 #include "editor/CDHwpCtrl.h"
 
 #include "editor/DocumentFile.h"
+#include "editor/FindReplaceDlg.h"
 #include "editor/PageView.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableEditing.h"
 #include "editor/ToolbarIcons.h"
+#include "editor/SymbolDlg.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -16,6 +18,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QTextBlock>
 #include <QTextList>
@@ -34,6 +38,8 @@ namespace {
 
 const QString kDefaultFamily = QStringLiteral("NanumGothic");
 constexpr double kDefaultPointSize = 10.0;
+// The highlighter pen's colour.
+constexpr QColor kHighlight(255, 255, 0);
 
 QFont defaultFont()
 {
@@ -207,6 +213,11 @@ void CDHwpCtrl::SetPage(const PageGeometry& page)
 int CDHwpCtrl::Zoom() const
 {
     return m_view ? m_view->zoom() : 100;
+}
+
+void CDHwpCtrl::SetZoom(int percent)
+{
+    m_view->setZoom(percent);
 }
 
 void CDHwpCtrl::SetViewSettings(const EditorParameterSet& settings)
@@ -465,6 +476,8 @@ void CDHwpCtrl::showFormatAtCursor()
     // One vertical position at a time: superscript and subscript exclude each other.
     m_superscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSuperScript);
     m_subscriptAction->setChecked(format.verticalAlignment() == QTextCharFormat::AlignSubScript);
+    m_strikeOutAction->setChecked(format.fontStrikeOut());
+    m_highlightAction->setChecked(format.background().style() != Qt::NoBrush);
 }
 
 void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
@@ -530,8 +543,9 @@ void CDHwpCtrl::buildToolbars()
             onCursor([this](QTextCursor& c) { m_document.undo(&c); }));
     connect(editMenu->addAction(QStringLiteral("다시 실행")), &QAction::triggered, this,
             onCursor([this](QTextCursor& c) { m_document.redo(&c); }));
-    connect(editMenu->addAction(QStringLiteral("모두 선택")), &QAction::triggered, this,
-            onCursor([](QTextCursor& c) { c.select(QTextCursor::Document); }));
+    QAction* selectAll = editMenu->addAction(QStringLiteral("모두 선택"));
+    selectAll->setObjectName(QStringLiteral("selectAllAction"));
+    connect(selectAll, &QAction::triggered, this, onCursor([](QTextCursor& c) { c.select(QTextCursor::Document); }));
     editMenuButton->setMenu(editMenu);
     menu->addWidget(editMenuButton);
 
@@ -671,7 +685,145 @@ void CDHwpCtrl::buildToolbars()
         if (dialog.exec() == QDialog::Accepted)
             ApplyParagraphFormat(dialog.Format());
     });
+    addEditingKeys(editMenu);
+    addCharacterTools(format);
+    addZoomBox(format);
     commandRow->addStretch(1);
     formatRow->addStretch(1);
     ApplyToolbarIcons(this);
+}
+
+void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
+{
+    // Only while the focus is inside this editor: three editors share a window, and other windows have keys
+    // of their own.
+    const auto bind = [this](QAction* action, const QList<QKeySequence>& keys) {
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    };
+    const auto named = [this](const QString& name) { return findChild<QAction*>(name); };
+    bind(named(QStringLiteral("undoAction")), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    bind(named(QStringLiteral("redoAction")),
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    bind(named(QStringLiteral("selectAllAction")), {QKeySequence(Qt::CTRL | Qt::Key_A)});
+
+    editMenu->addSeparator();
+    const auto command = [this, editMenu, &bind](const QString& text, const QString& name,
+                                                 const QList<QKeySequence>& keys, auto&& slot) {
+        QAction* action = editMenu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        bind(action, keys);
+    };
+    command(QStringLiteral("줄 바꾸기"), QStringLiteral("lineBreakAction"),
+            {QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::SHIFT | Qt::Key_Enter)}, [this] {
+                // A new line in the same paragraph: numbering, spacing and alignment go on unchanged.
+                QTextCursor cursor = m_view->textCursor();
+                cursor.insertText(QString(QChar::LineSeparator));
+                m_view->setTextCursor(cursor);
+            });
+    command(QStringLiteral("쪽 나누기"), QStringLiteral("pageBreakAction"),
+            {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+            [this] { m_view->insertPageBreak(); });
+    command(QStringLiteral("찾아 바꾸기"), QStringLiteral("findAction"), {QKeySequence(Qt::CTRL | Qt::Key_F)},
+            [this] { ShowFindDialog(); });
+}
+
+void CDHwpCtrl::addCharacterTools(QToolBar* format)
+{
+    const auto toggle = [this, format](const QString& text, const QString& name, auto&& apply) {
+        QAction* action = format->addAction(text);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, apply](bool on) {
+            QTextCharFormat f;
+            apply(f, on);
+            mergeFormat(f);
+        });
+        return action;
+    };
+    m_strikeOutAction = toggle(QStringLiteral("취소선"), QStringLiteral("strikeOutAction"),
+                               [](QTextCharFormat& f, bool on) { f.setFontStrikeOut(on); });
+    // A merge cannot remove a property: no brush is what takes the highlight away.
+    m_highlightAction =
+        toggle(QStringLiteral("형광펜"), QStringLiteral("highlightAction"),
+               [](QTextCharFormat& f, bool on) { f.setBackground(on ? QBrush(kHighlight) : QBrush(Qt::NoBrush)); });
+    QAction* symbols = format->addAction(QStringLiteral("기호"));
+    symbols->setObjectName(QStringLiteral("symbolAction"));
+    connect(symbols, &QAction::triggered, this, &CDHwpCtrl::ShowSymbolDialog);
+}
+
+void CDHwpCtrl::ShowSymbolDialog()
+{
+    if (!m_symbolDlg) {
+        m_symbolDlg = new SymbolDlg(this);
+        connect(m_symbolDlg, &SymbolDlg::symbolChosen, this, [this](const QString& symbol) {
+            QTextCursor cursor = m_view->textCursor();
+            cursor.insertText(symbol);
+            m_view->setTextCursor(cursor);
+        });
+    }
+    m_symbolDlg->show();
+    m_symbolDlg->raise();
+    m_symbolDlg->activateWindow();
+}
+
+void CDHwpCtrl::addZoomBox(QToolBar* format)
+{
+    auto* box = new QComboBox(format);
+    box->setObjectName(QStringLiteral("zoomCombo"));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    // A typed "1" is not meant as the "100%" that completion would make of it.
+    box->setCompleter(nullptr);
+    box->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*\d{1,3}\s*%?\s*)")), box));
+    const auto shown = [](int percent) { return QStringLiteral("%1%").arg(percent); };
+    for (int percent : {50, 75, 100, 120, 150, 200, 300, 400})
+        box->addItem(shown(percent), percent);
+    box->setEditText(shown(Zoom()));
+    // Whatever changed the zoom (the box, the wheel, the keys, the program's view settings), the box shows it.
+    connect(m_view, &PageView::zoomChanged, box, [box, shown](int percent) { box->setEditText(shown(percent)); });
+    connect(box, &QComboBox::activated, this, [this, box](int index) {
+        SetZoom(box->itemData(index).toInt());
+        m_view->setFocus();
+    });
+    connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this, box] {
+        const int typed = box->currentText().remove(u'%').trimmed().toInt();
+        if (typed > 0)
+            SetZoom(typed);
+        m_view->setFocus();
+    });
+    // Also after a number out of range or none at all, or typing left unfinished: the box shows the zoom.
+    connect(box->lineEdit(), &QLineEdit::editingFinished, box, [this, box, shown] { box->setEditText(shown(Zoom())); });
+    format->addWidget(box);
+
+    for (const auto& [name, keys, step] :
+         {std::tuple{QStringLiteral("zoomInAction"),
+                     QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                     PageView::kZoomStep},
+          std::tuple{QStringLiteral("zoomOutAction"), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+                     -PageView::kZoomStep}}) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, step = step] { SetZoom(Zoom() + step); });
+        addAction(action);
+    }
+}
+
+void CDHwpCtrl::ShowFindDialog()
+{
+    if (!m_findDlg)
+        m_findDlg = new FindReplaceDlg(m_view, this);
+    // A word selected in one line is what the writer means to look for.
+    const QString selected = m_view->textCursor().selectedText();
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) &&
+        !selected.contains(QChar::LineSeparator))
+        m_findDlg->setFindText(selected);
+    m_findDlg->show();
+    m_findDlg->raise();
+    m_findDlg->activateWindow();
 }

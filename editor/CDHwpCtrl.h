@@ -14,8 +14,11 @@
 
 #include <memory>
 
+class FindReplaceDlg;
+class SymbolDlg;
 class PageView;
 class QAction;
+class QMenu;
 class QScrollArea;
 class QToolBar;
 class QVBoxLayout;
@@ -59,6 +62,8 @@ public:
     PageGeometry Page() const { return m_page; }
     void SetPage(const PageGeometry& page);
     int Zoom() const;
+    // In percent; kept within the view's range.
+    void SetZoom(int percent);
     QTextDocument* Document() { return &m_document; }
     PageView* View() const { return m_view; }
     QStringList VisibleToolbars() const;
@@ -74,6 +79,10 @@ public:
     void ApplyNumbering(ListNumbering::Style style);
     // Merges `format` into the selected paragraphs, as one undo step.
     void ApplyParagraphFormat(const QTextBlockFormat& format);
+    // Ctrl+F: the find and replace dialog of this editor.
+    void ShowFindDialog();
+    // "기호 넣기": the chosen marks go in at the cursor.
+    void ShowSymbolDialog();
 
 protected:
     // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
@@ -81,6 +90,12 @@ protected:
 
 private:
     void buildToolbars();
+    // The editing keys, and the commands that only have keys or a place in the edit menu.
+    void addEditingKeys(QMenu* editMenu);
+    // Strike-through, highlight and the symbol dialog.
+    void addCharacterTools(QToolBar* format);
+    // The zoom box, and Ctrl+plus and Ctrl+minus.
+    void addZoomBox(QToolBar* format);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
     void showFormatAtCursor();
@@ -100,6 +115,10 @@ private:
     QAction* m_underlineAction = nullptr;
     QAction* m_superscriptAction = nullptr;
     QAction* m_subscriptAction = nullptr;
+    QAction* m_strikeOutAction = nullptr;
+    QAction* m_highlightAction = nullptr;
+    FindReplaceDlg* m_findDlg = nullptr;
+    SymbolDlg* m_symbolDlg = nullptr;
     int m_pictureCount = 0;
     ListNumbering::Style m_numbering = ListNumbering::Style::Decimal; // the numbering button's style
     QString m_openError;

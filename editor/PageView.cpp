@@ -19,7 +19,9 @@
 #include <QTextLayout>
 #include <QTextList>
 #include <QTextTable>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -56,6 +58,13 @@ void renamePictures(QTextDocument& document, const std::function<QString(const Q
     }
 }
 
+// The layout page that text at `y` lies on. The layout counts in 1/64 point: a line at the top of a page can
+// lie a little above where the page's exact height puts that page's top.
+int layoutPageAt(double y, double pageHeight)
+{
+    return int(y / pageHeight + 0.01);
+}
+
 QImage makeLayoutDevice()
 {
     QImage device(1, 1, QImage::Format_RGB32);
@@ -82,21 +91,35 @@ PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), 
     setCursor(Qt::IBeamCursor);
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::update, this, [this] { update(); });
     // The page count is not always announced when text flows onto a new page; the size always is.
-    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this,
-            [this] { updateSize(); });
-    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this] { updateSize(); });
-    connect(m_document, &QTextDocument::contentsChanged, this, [this] { update(); });
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this, [this] {
+        m_starts.clear();
+        updateSize();
+    });
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this, [this] {
+        m_starts.clear();
+        updateSize();
+    });
+    // An edit can move a page break between columns without changing the number of layout pages.
+    connect(m_document, &QTextDocument::contentsChanged, this, [this] {
+        m_starts.clear();
+        updateSize();
+        update();
+    });
     setPage(m_page, m_zoom);
 }
 
 void PageView::setPage(const PageGeometry& page, int zoomPercent)
 {
     m_page = page;
-    m_zoom = std::clamp(zoomPercent, 10, 500);
+    const int zoom = std::clamp(zoomPercent, kMinZoom, kMaxZoom);
+    const bool zoomChanges = zoom != m_zoom;
+    m_zoom = zoom;
     prepareLayout(m_document, m_page);
+    m_starts.clear();
     updateSize();
     update();
+    if (zoomChanges)
+        Q_EMIT zoomChanged(m_zoom);
 }
 
 void PageView::prepareLayout(QTextDocument* document, const PageGeometry& page)
@@ -106,10 +129,41 @@ void PageView::prepareLayout(QTextDocument* document, const PageGeometry& page)
     document->setPageSize(QSizeF(page.columnWidth(), page.bodyRect().height()));
 }
 
+QList<int> PageView::pageStarts(QTextDocument* document, const PageGeometry& page)
+{
+    const double height = page.bodyRect().height();
+    QSet<int> broken;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
+            const double top = document->documentLayout()->blockBoundingRect(block).top();
+            broken.insert(layoutPageAt(top, height));
+        }
+    }
+    QList<int> starts = {0};
+    const int layoutPages = std::max(1, document->pageCount());
+    for (int layoutPage = 1; layoutPage < layoutPages; ++layoutPage) {
+        if (broken.contains(layoutPage) || layoutPage - starts.last() >= page.columnCount)
+            starts.append(layoutPage);
+    }
+    return starts;
+}
+
+const QList<int>& PageView::starts() const
+{
+    if (m_starts.isEmpty())
+        m_starts = pageStarts(m_document, m_page);
+    return m_starts;
+}
+
+int PageView::columnsOn(int index) const
+{
+    const int end = index + 1 < starts().size() ? starts().at(index + 1) : std::max(1, m_document->pageCount());
+    return std::clamp(end - starts().at(index), 1, m_page.columnCount);
+}
+
 int PageView::physicalPageCount() const
 {
-    const int layoutPages = std::max(1, m_document->pageCount());
-    return (layoutPages + m_page.columnCount - 1) / m_page.columnCount;
+    return int(starts().size());
 }
 
 double PageView::scale() const
@@ -134,12 +188,21 @@ void PageView::updateSize()
 void PageView::paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
                          const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area)
 {
+    const QList<int> starts = pageStarts(document, page);
+    if (index < 0 || index >= starts.size())
+        return;
+    const int end = index + 1 < starts.size() ? starts.at(index + 1) : std::max(1, document->pageCount());
+    paintColumns(painter, document, page, starts.at(index), std::min(end - starts.at(index), page.columnCount), context,
+                 area);
+}
+
+void PageView::paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
+                            int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area)
+{
     const QRectF body = page.bodyRect();
     const double layoutPageHeight = body.height();
-    for (int column = 0; column < page.columnCount; ++column) {
-        const int layoutPage = index * page.columnCount + column;
-        if (layoutPage >= std::max(1, document->pageCount()))
-            break;
+    for (int column = 0; column < columns; ++column) {
+        const int layoutPage = firstLayoutPage + column;
         const double top = layoutPage * layoutPageHeight;
         QRectF onPage(page.columnLeft(column), body.top(), page.columnWidth(), layoutPageHeight);
         if (area.isValid())
@@ -185,7 +248,7 @@ void PageView::paintEvent(QPaintEvent* event)
         painter.save();
         painter.translate(target.topLeft());
         painter.scale(scale(), scale());
-        paintPage(&painter, m_document, m_page, index, context);
+        paintColumns(&painter, m_document, m_page, starts().at(index), columnsOn(index), context, {});
         painter.restore();
     }
 }
@@ -197,13 +260,13 @@ int PageView::hitTest(const QPointF& point) const
     const QPointF inPage = (point - pageOrigin(index)) / scale();
     const QRectF body = m_page.bodyRect();
     int column = 0;
-    for (int c = m_page.columnCount - 1; c > 0; --c) {
+    for (int c = columnsOn(index) - 1; c > 0; --c) {
         if (inPage.x() >= m_page.columnLeft(c) - m_page.columnGap / PageGeometry::kUnitsPerPoint / 2) {
             column = c;
             break;
         }
     }
-    const int layoutPage = index * m_page.columnCount + column;
+    const int layoutPage = starts().at(index) + column;
     const double y = std::clamp(inPage.y() - body.top(), 0.0, body.height() - 0.01) + layoutPage * body.height();
     const double x = std::clamp(inPage.x() - m_page.columnLeft(column), 0.0, m_page.columnWidth());
     return m_document->documentLayout()->hitTest(QPointF(x, y), Qt::FuzzyHit);
@@ -222,9 +285,10 @@ QRectF PageView::cursorRect() const
     const double x = layout->position().x() + line.cursorToX(inBlock);
     const double y = layout->position().y() + line.y();
     const QRectF body = m_page.bodyRect();
-    const int layoutPage = int(y / body.height());
-    const int index = layoutPage / m_page.columnCount;
-    const int column = layoutPage % m_page.columnCount;
+    const int layoutPage = layoutPageAt(y, body.height());
+    const QList<int>& firsts = starts();
+    const int index = std::max(0, int(std::upper_bound(firsts.begin(), firsts.end(), layoutPage) - firsts.begin()) - 1);
+    const int column = std::min(layoutPage - firsts.at(index), m_page.columnCount - 1);
     const QPointF inPage(m_page.columnLeft(column) + x, body.top() + y - layoutPage * body.height());
     return QRectF(pageOrigin(index) + inPage * scale(), QSizeF(1, line.height() * scale()));
 }
@@ -243,6 +307,21 @@ void PageView::cursorMoved()
     update();
     updateMicroFocus();
     Q_EMIT cursorChanged();
+}
+
+void PageView::insertPageBreak()
+{
+    m_cursor.beginEditBlock();
+    m_cursor.removeSelectedText();
+    QTextBlockFormat format = m_cursor.blockFormat();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    // At the start of a paragraph the paragraph itself moves on; elsewhere it is split where the cursor is.
+    if (m_cursor.atBlockStart() && m_cursor.block() != m_document->begin())
+        m_cursor.setBlockFormat(format);
+    else
+        m_cursor.insertBlock(format);
+    m_cursor.endEditBlock();
+    cursorMoved();
 }
 
 void PageView::tabKey(bool backwards)
@@ -272,19 +351,14 @@ void PageView::tabKey(bool backwards)
 
 bool PageView::handleShortcut(QKeyEvent* event)
 {
-    if (event == QKeySequence::Undo) {
-        m_document->undo(&m_cursor);
-    } else if (event == QKeySequence::Redo) {
-        m_document->redo(&m_cursor);
-    } else if (event == QKeySequence::Copy) {
+    // Undo, redo, select all, the line and page breaks are the editor's commands, with their keys.
+    if (event == QKeySequence::Copy) {
         copy();
     } else if (event == QKeySequence::Cut) {
         copy();
         m_cursor.removeSelectedText();
     } else if (event == QKeySequence::Paste) {
         paste();
-    } else if (event == QKeySequence::SelectAll) {
-        m_cursor.select(QTextCursor::Document);
     } else {
         return false;
     }
@@ -330,16 +404,17 @@ void PageView::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (shift) {
-            m_cursor.insertText(QString(QChar::LineSeparator));
-        } else if (QTextList* list = m_cursor.currentList(); list && m_cursor.block().text().isEmpty()) {
+        if (QTextList* list = m_cursor.currentList(); list && m_cursor.block().text().isEmpty()) {
             // Enter on an empty item ends the list, as in every word processor.
             list->remove(m_cursor.block());
             QTextBlockFormat format = m_cursor.blockFormat();
             format.setIndent(0);
             m_cursor.setBlockFormat(format);
         } else {
-            m_cursor.insertBlock();
+            // The page break belongs to the paragraph that starts the page, not to those typed after it.
+            QTextBlockFormat format = m_cursor.blockFormat();
+            format.clearProperty(QTextFormat::PageBreakPolicy);
+            m_cursor.insertBlock(format);
         }
         cursorMoved();
         return;
@@ -465,6 +540,21 @@ void PageView::timerEvent(QTimerEvent* event)
         return QWidget::timerEvent(event);
     m_cursorVisible = !m_cursorVisible;
     update(cursorRect().toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void PageView::wheelEvent(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    constexpr int kNotch = 120;
+    m_wheelTurn += event->angleDelta().y();
+    const int steps = m_wheelTurn / kNotch;
+    m_wheelTurn -= steps * kNotch;
+    if (steps != 0)
+        setZoom(m_zoom + steps * kZoomStep);
+    event->accept();
 }
 
 void PageView::copy()

@@ -15,24 +15,34 @@ class QTextDocument;
 // The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
 // with a text cursor, selection, keyboard, mouse and input-method editing.
 //
-// The document is laid out in points, each column being one page of the text layout; physical page p shows
-// layout pages p × columns … p × columns + columns − 1 from left to right.
+// The document is laid out in points, each column being one page of the text layout. A physical page shows
+// the next `columns` layout pages from left to right, or fewer when a page break starts the next page early:
+// the layout only moves such a paragraph to its next page, which is the next column.
 class PageView : public QWidget
 {
     Q_OBJECT
 
 public:
+    // The zoom ratios the view takes, in percent, and one step of the wheel or the zoom keys.
+    static constexpr int kMinZoom = 25;
+    static constexpr int kMaxZoom = 400;
+    static constexpr int kZoomStep = 10;
+
     explicit PageView(QTextDocument* document, QWidget* parent = nullptr);
 
     // Lays the document out for this page and shows it at `zoomPercent`.
     void setPage(const PageGeometry& page, int zoomPercent);
     PageGeometry page() const { return m_page; }
     int zoom() const { return m_zoom; }
+    // Within kMinZoom … kMaxZoom.
+    void setZoom(int zoomPercent) { setPage(m_page, zoomPercent); }
     int physicalPageCount() const;
 
     QTextDocument* document() const { return m_document; }
     QTextCursor textCursor() const { return m_cursor; }
     void setTextCursor(const QTextCursor& cursor);
+    // Ctrl+Enter: what follows the cursor starts a new page.
+    void insertPageBreak();
     // Where the cursor is drawn, in the view's coordinates.
     QRectF cursorRect() const;
 
@@ -48,6 +58,8 @@ public:
     // is given.
     static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
                           const QAbstractTextDocumentLayout::PaintContext& context = {}, const QRectF& area = {});
+    // The first layout page of each physical page.
+    static QList<int> pageStarts(QTextDocument* document, const PageGeometry& page);
     // A 72 dpi device, so that the layout's pixels are points whatever the screen.
     static QPaintDevice* layoutDevice();
     // Lays a document out for the columns of `page`.
@@ -57,6 +69,7 @@ public:
 
 Q_SIGNALS:
     void cursorChanged();
+    void zoomChanged(int zoomPercent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -70,6 +83,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    // Ctrl+wheel zooms; the wheel alone scrolls the page area around the view.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // Tab and Shift+Tab: the next or previous table cell (a new row after the last), else a tab character.
@@ -77,6 +92,11 @@ private:
     double scale() const;
     int pageGap() const { return 16; }
     QPointF pageOrigin(int index) const;
+    const QList<int>& starts() const;
+    // How many columns physical page `index` shows.
+    int columnsOn(int index) const;
+    static void paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
+                             int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area);
     // Document position nearest to a point of this widget, or -1.
     int hitTest(const QPointF& point) const;
     void updateSize();
@@ -91,6 +111,10 @@ private:
     QTextCursor m_cursor;
     PageGeometry m_page;
     int m_zoom = 100;
+    // Wheel turns smaller than a notch, as touchpads send them, add up to a step.
+    int m_wheelTurn = 0;
     bool m_cursorVisible = true;
     QBasicTimer m_blink;
+    // pageStarts() of the current layout; empty when it has to be worked out again.
+    mutable QList<int> m_starts;
 };

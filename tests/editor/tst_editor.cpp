@@ -5,6 +5,8 @@
 #include "editor/PageView.h"
 #include "workflow/PageImage.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +16,8 @@
 #include <QDataStream>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QSpinBox>
 #include <QTimer>
 #include <QLineEdit>
@@ -21,6 +25,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -193,9 +198,17 @@ private Q_SLOTS:
             QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
         }
         m_window->show();
+        // The editors' keys are shortcuts, which only an active window receives.
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    void init() { PrepareEditors(m_editors); }
+    void init()
+    {
+        PrepareEditors(m_editors);
+        // A dialog of an earlier test may have taken the activation, and with it the editors' keys.
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
 
     void creation()
     {
@@ -1065,6 +1078,247 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 and %2 pixels").arg(thickness(1)).arg(thickness(0))));
         QCOMPARE(page.pixelColor(cellCentre(1, 0)), QColor(255, 220, 120));
         QCOMPARE(page.pixelColor(cellCentre(1, 1)), QColor(Qt::white));
+    }
+
+    // A writer breaks a line, breaks the page, and takes back what was typed, all from the keyboard.
+    void editingKeys()
+    {
+        SetupToolbars(m_editors);
+        PageView* view = question().View();
+        view->setFocus();
+        QTest::keyClicks(view, QStringLiteral("ab"));
+        QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(view, QStringLiteral("cd"));
+        QCOMPARE(question().Document()->blockCount(), 1);
+        QCOMPARE(question().Document()->begin().text(), QStringLiteral("ab\u2028cd"));
+
+        // After Ctrl+Enter the text goes on at the top of the second page, not in the first page's free column,
+        // and the paragraphs typed after it stay on that page.
+        QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClicks(view, QStringLiteral("next"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClicks(view, QStringLiteral("more"));
+        QCOMPARE(view->physicalPageCount(), 2);
+        const double paperHeight = question().Page().paperSize().height() * view->logicalDpiY() / 72.0 * 1.2;
+        QVERIFY(view->cursorRect().top() > paperHeight);
+        const int secondColumn = qRound(question().Page().columnLeft(1) / 72.0 * 100);
+        QVERIFY(!inkOf(render(question(), QStringLiteral("page"), 100), secondColumn - 5).any());
+        const QString base = m_dir.filePath(QStringLiteral("second"));
+        QVERIFY(question().RenderPageImage(base, 1, 100, 24, QStringLiteral("BMP")));
+        QVERIFY(inkOf(QImage(base + QStringLiteral(".BMP")), 0, secondColumn - 5).any());
+        // The break is kept in the file.
+        const QString path = m_dir.filePath(QStringLiteral("break.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        QVERIFY(m_editors[1]->OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(m_editors[1]->View()->physicalPageCount(), 2);
+
+        // Undo and redo from another control of the editor; never from another editor.
+        const QString typed = question().Document()->toPlainText();
+        m_editors[1]->View()->setFocus();
+        QTest::keyClick(m_editors[1]->View(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), typed);
+        auto* sizeBox = question().findChild<QWidget*>(QStringLiteral("sizeCombo"));
+        sizeBox->setFocus();
+        QTest::keyClick(sizeBox, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!question().Document()->toPlainText().contains(QStringLiteral("more")));
+        QTest::keyClick(sizeBox, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), typed);
+        QTest::keyClick(sizeBox, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->textCursor().selectedText().size(), typed.size());
+    }
+
+    // A writer looks for a word from the cursor on, narrows the search, and replaces one match or all of them.
+    void findAndReplace()
+    {
+        PageView* view = question().View();
+        type(question(), QStringLiteral("sin 값\n"));
+        for (int line = 0; line < 100; ++line)
+            type(question(), QStringLiteral("줄\n"));
+        type(question(), QStringLiteral("Sin 과 sine 의 sin"));
+        const QString text = question().Document()->toPlainText();
+        QTextCursor cursor(question().Document());
+        cursor.setPosition(4);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        view->setTextCursor(cursor);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        auto* dialog = question().findChild<QDialog*>(QStringLiteral("findReplaceDlg"));
+        QVERIFY(dialog && dialog->isVisible());
+        const auto child = [dialog](const char* name) { return dialog->findChild<QWidget*>(QLatin1String(name)); };
+        auto* findEdit = static_cast<QLineEdit*>(child("findEdit"));
+        QCOMPARE(findEdit->text(), QStringLiteral("값"));
+        const auto press = [&child](const char* name) { static_cast<QAbstractButton*>(child(name))->click(); };
+        const auto selected = [view] { return view->textCursor().selectionStart(); };
+
+        findEdit->setText(QStringLiteral("sin"));
+        view->setTextCursor(QTextCursor(question().Document()));
+        QTest::keyClick(findEdit, Qt::Key_Return);
+        QCOMPARE(selected(), 0);
+        // Matching the case skips "Sin"; the view scrolls down to the match on the last line.
+        static_cast<QCheckBox*>(child("caseCheck"))->setChecked(true);
+        press("findButton");
+        QCOMPARE(selected(), int(text.indexOf(QStringLiteral("sine"))));
+        auto* scroll = question().findChild<QScrollArea*>(QStringLiteral("pageScroll"));
+        QTRY_VERIFY(scroll->verticalScrollBar()->value() > 0);
+        // Whole words also skip "sine".
+        static_cast<QCheckBox*>(child("wholeWordCheck"))->setChecked(true);
+        cursor.setPosition(1);
+        view->setTextCursor(cursor);
+        press("findButton");
+        QCOMPARE(selected(), int(text.size()) - 3);
+        auto* status = static_cast<QLabel*>(child("statusLabel"));
+        QVERIFY(status->text().isEmpty());
+        // Past the end it starts over at the top, and says so.
+        press("findButton");
+        QCOMPARE(selected(), 0);
+        QVERIFY(!status->text().isEmpty());
+
+        // Replace: the selected match, then on to the next.
+        static_cast<QLineEdit*>(child("replaceEdit"))->setText(QStringLiteral("tan"));
+        press("replaceButton");
+        QVERIFY(question().Document()->toPlainText().startsWith(QStringLiteral("tan 값")));
+        QCOMPARE(selected(), int(text.size()) - 3);
+
+        // Replace all, as one step to undo.
+        static_cast<QCheckBox*>(child("caseCheck"))->setChecked(false);
+        static_cast<QCheckBox*>(child("wholeWordCheck"))->setChecked(false);
+        const QString before = question().Document()->toPlainText();
+        press("replaceAllButton");
+        QCOMPARE(status->text(), QStringLiteral("3개를 바꾸었습니다."));
+        QVERIFY(!question().Document()->toPlainText().contains(QStringLiteral("sin"), Qt::CaseInsensitive));
+        question().findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QCOMPARE(question().Document()->toPlainText(), before);
+
+        // Nothing found: said in the dialog, without a box.
+        findEdit->setText(QStringLiteral("cos"));
+        press("findButton");
+        QCOMPARE(status->text(), QStringLiteral("찾는 내용이 없습니다."));
+        QVERIFY(!QApplication::activeModalWidget());
+        dialog->close();
+    }
+
+    // A writer zooms with Ctrl+wheel, the keys or the box; the box always shows the zoom the page has.
+    void zoom()
+    {
+        SetupToolbars(m_editors);
+        PageView* view = question().View();
+        auto* box = question().findChild<QComboBox*>(QStringLiteral("zoomCombo"));
+        QCOMPARE(box->currentText(), QStringLiteral("120%"));
+        const auto wheel = [view](int delta, Qt::KeyboardModifiers modifiers) {
+            const QPointF at(50, 50);
+            QWheelEvent event(at, view->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(view, &event);
+        };
+        wheel(120, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 130);
+        // Half notches, as a touchpad sends them, add up.
+        wheel(-60, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 130);
+        wheel(-60, Qt::ControlModifier);
+        wheel(-240, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 100);
+        wheel(120, Qt::NoModifier);
+        QCOMPARE(question().Zoom(), 100);
+        QCOMPARE(box->currentText(), QStringLiteral("100%"));
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 110);
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(question().Zoom(), 90);
+        QCOMPARE(m_editors[1]->Zoom(), 120);
+        QCOMPARE(box->currentText(), QStringLiteral("90%"));
+
+        // Typed into the box, within the range.
+        box->lineEdit()->setFocus();
+        box->lineEdit()->setText(QStringLiteral("250"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), 250);
+        QCOMPARE(box->currentText(), QStringLiteral("250%"));
+        box->lineEdit()->setText(QStringLiteral("999%"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), PageView::kMaxZoom);
+        QCOMPARE(box->currentText(), QStringLiteral("%1%").arg(PageView::kMaxZoom));
+        box->lineEdit()->setText(QStringLiteral("0"));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(box->currentText(), QStringLiteral("%1%").arg(PageView::kMaxZoom));
+        // Picked from the list.
+        box->showPopup();
+        box->view()->setCurrentIndex(box->model()->index(box->findData(50), 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QCOMPARE(question().Zoom(), 50);
+        QCOMPARE(box->currentText(), QStringLiteral("50%"));
+
+        // The program's view settings and the preparation show in the box too.
+        auto settings = question().NewParameterSet(QStringLiteral("ViewProperties"));
+        settings->SetItem(QStringLiteral("ZoomType"), 0);
+        settings->SetItem(QStringLiteral("ZoomRatio"), 75);
+        question().SetViewSettings(*settings);
+        QCOMPARE(box->currentText(), QStringLiteral("75%"));
+        PrepareEditors(m_editors);
+        QCOMPARE(box->currentText(), QStringLiteral("120%"));
+    }
+
+    // A writer strikes through and highlights words, which stay so in the saved file, and puts in marks from
+    // the symbol dialog.
+    void characterFormatsAndSymbols()
+    {
+        SetupToolbars(m_editors);
+        const auto action = [](CDHwpCtrl& editor, const char* name) {
+            return editor.findChild<QAction*>(QLatin1String(name));
+        };
+        type(question(), QStringLiteral("보통 "));
+        action(question(), "strikeOutAction")->trigger();
+        type(question(), QStringLiteral("지움"));
+        action(question(), "strikeOutAction")->trigger();
+        action(question(), "highlightAction")->trigger();
+        type(question(), QStringLiteral("강조"));
+        action(question(), "highlightAction")->trigger();
+        type(question(), QStringLiteral(" 끝"));
+        const QString text = question().Document()->toPlainText();
+        const auto checkedAt = [&action, &text](CDHwpCtrl& editor, const QString& word) {
+            QTextCursor cursor(editor.Document());
+            cursor.setPosition(int(text.indexOf(word)) + 1);
+            editor.View()->setTextCursor(cursor);
+            return QStringList{action(editor, "strikeOutAction")->isChecked() ? QStringLiteral("strike") : QString(),
+                               action(editor, "highlightAction")->isChecked() ? QStringLiteral("highlight")
+                                                                              : QString()};
+        };
+        const auto expectations = [] {
+            return QList<QPair<QString, QStringList>>{{QStringLiteral("지움"), {QStringLiteral("strike"), {}}},
+                                                      {QStringLiteral("강조"), {{}, QStringLiteral("highlight")}},
+                                                      {QStringLiteral(" 끝"), {{}, {}}}};
+        };
+        for (const auto& [word, expected] : expectations())
+            QCOMPARE(checkedAt(question(), word), expected);
+
+        const QString path = m_dir.filePath(QStringLiteral("formats.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& other = *m_editors[1];
+        QVERIFY(other.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(other.Document()->toPlainText(), text);
+        for (const auto& [word, expected] : expectations())
+            QCOMPARE(checkedAt(other, word), expected);
+
+        // Marks go in at the cursor: a click on one, or Enter on the current one.
+        QTextCursor end(question().Document());
+        end.movePosition(QTextCursor::End);
+        question().View()->setTextCursor(end);
+        action(question(), "symbolAction")->trigger();
+        auto* dialog = question().findChild<QDialog*>(QStringLiteral("symbolDlg"));
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->findChild<QTabWidget*>(QStringLiteral("symbolTabs"))->setCurrentIndex(1);
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("symbolList1"));
+        QListWidgetItem* lessOrEqual = list->findItems(QStringLiteral("≤"), Qt::MatchExactly).value(0);
+        QVERIFY(lessOrEqual);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(lessOrEqual).center());
+        list->setCurrentItem(list->findItems(QStringLiteral("√"), Qt::MatchExactly).value(0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(question().Document()->toPlainText(), text + QStringLiteral("≤√"));
+        QVERIFY(dialog->isVisible());
+        dialog->close();
     }
 };
 
