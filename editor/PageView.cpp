@@ -4,6 +4,8 @@
 #include "editor/ListNumbering.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QBuffer>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -251,6 +253,18 @@ void PageView::paintEvent(QPaintEvent* event)
         paintColumns(&painter, m_document, m_page, starts().at(index), columnsOn(index), context, {});
         painter.restore();
     }
+    // The selected picture gets a frame and a handle at each corner; a drag shows the new size.
+    if (const int picture = selectedPicture(); picture >= 0) {
+        const QRectF frame = m_resizeFrom.isValid() ? m_resizeTo : pictureRect(picture);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(QPen(palette().highlight().color(), 1, m_resizeFrom.isValid() ? Qt::DashLine : Qt::SolidLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(frame);
+        painter.setPen(palette().highlight().color());
+        painter.setBrush(Qt::white);
+        for (const QRectF& handle : pictureHandles(frame))
+            painter.drawRect(handle);
+    }
 }
 
 int PageView::hitTest(const QPointF& point) const
@@ -272,6 +286,17 @@ int PageView::hitTest(const QPointF& point) const
     return m_document->documentLayout()->hitTest(QPointF(x, y), Qt::FuzzyHit);
 }
 
+QPointF PageView::toView(double x, double y) const
+{
+    const QRectF body = m_page.bodyRect();
+    const int layoutPage = layoutPageAt(y, body.height());
+    const QList<int>& firsts = starts();
+    const int index = std::max(0, int(std::upper_bound(firsts.begin(), firsts.end(), layoutPage) - firsts.begin()) - 1);
+    const int column = std::min(layoutPage - firsts.at(index), m_page.columnCount - 1);
+    const QPointF inPage(m_page.columnLeft(column) + x, body.top() + y - layoutPage * body.height());
+    return pageOrigin(index) + inPage * scale();
+}
+
 QRectF PageView::cursorRect() const
 {
     const QTextBlock block = m_cursor.block();
@@ -282,15 +307,116 @@ QRectF PageView::cursorRect() const
     QTextLine line = layout->lineForTextPosition(inBlock);
     if (!line.isValid())
         line = layout->lineAt(layout->lineCount() - 1);
-    const double x = layout->position().x() + line.cursorToX(inBlock);
-    const double y = layout->position().y() + line.y();
-    const QRectF body = m_page.bodyRect();
-    const int layoutPage = layoutPageAt(y, body.height());
-    const QList<int>& firsts = starts();
-    const int index = std::max(0, int(std::upper_bound(firsts.begin(), firsts.end(), layoutPage) - firsts.begin()) - 1);
-    const int column = std::min(layoutPage - firsts.at(index), m_page.columnCount - 1);
-    const QPointF inPage(m_page.columnLeft(column) + x, body.top() + y - layoutPage * body.height());
-    return QRectF(pageOrigin(index) + inPage * scale(), QSizeF(1, line.height() * scale()));
+    const QPointF at = toView(layout->position().x() + line.cursorToX(inBlock), layout->position().y() + line.y());
+    return QRectF(at, QSizeF(1, line.height() * scale()));
+}
+
+QTextImageFormat PageView::pictureAt(int position) const
+{
+    if (position < 0 || position >= m_document->characterCount() - 1)
+        return {};
+    QTextCursor character(m_document);
+    character.setPosition(position);
+    character.setPosition(position + 1, QTextCursor::KeepAnchor);
+    return character.charFormat().toImageFormat();
+}
+
+QRectF PageView::pictureRect(int position) const
+{
+    const QTextImageFormat picture = pictureAt(position);
+    const QTextBlock block = m_document->findBlock(position);
+    const QTextLayout* layout = block.layout();
+    if (!picture.isValid() || !layout)
+        return {};
+    const int inBlock = position - block.position();
+    const QTextLine line = layout->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        return {};
+    const double left = line.cursorToX(inBlock);
+    const double width = line.cursorToX(inBlock + 1) - left;
+    // The format's size is in its own units (pixels at 96 dpi); the layout gives the width in points.
+    double height = 0;
+    if (picture.width() > 0 && picture.height() > 0) {
+        height = width * picture.height() / picture.width();
+    } else {
+        const QImage image = m_document->resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+        height = image.isNull() || image.width() == 0 ? line.ascent() : width * image.height() / image.width();
+    }
+    // A picture stands on the line's baseline.
+    const QPointF at = toView(layout->position().x() + left, layout->position().y() + line.y() + line.ascent() - height);
+    return QRectF(at, QSizeF(width, height) * scale());
+}
+
+int PageView::selectedPicture() const
+{
+    const int start = m_cursor.selectionStart();
+    return m_cursor.selectionEnd() - start == 1 && pictureAt(start).isValid() ? start : -1;
+}
+
+QList<QRectF> PageView::pictureHandles(const QRectF& picture)
+{
+    QList<QRectF> handles;
+    for (const QPointF& corner : {picture.topLeft(), picture.topRight(), picture.bottomLeft(), picture.bottomRight()})
+        handles.append(QRectF(corner - QPointF(4, 4), QSizeF(8, 8)));
+    return handles;
+}
+
+void PageView::resizePicture(int position, double widthPoints)
+{
+    QTextImageFormat picture = pictureAt(position);
+    const QRectF now = pictureRect(position);
+    if (!picture.isValid() || now.width() <= 0)
+        return;
+    const double aspect = now.height() / now.width();
+    const double width = std::clamp(widthPoints, 8.0, m_page.columnWidth());
+    // In the format's own units: as many of them per point as the picture has now.
+    const QImage image = m_document->resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+    const double unitsPerPoint = (picture.width() > 0 ? picture.width() : image.width()) / (now.width() / scale());
+    picture.setWidth(width * unitsPerPoint);
+    picture.setHeight(width * aspect * unitsPerPoint);
+    QTextCursor character(m_document);
+    character.setPosition(position);
+    character.setPosition(position + 1, QTextCursor::KeepAnchor);
+    character.setCharFormat(picture);
+    update();
+}
+
+void PageView::alignPicture(int position, PictureAlignment alignment)
+{
+    if (!pictureAt(position).isValid())
+        return;
+    QTextCursor cursor(m_document);
+    cursor.beginEditBlock();
+    cursor.setPosition(position);
+    const QTextBlock block = cursor.block();
+    const bool alone = block.length() == 2;
+    if (alignment == PictureAlignment::InLine) {
+        // Back into the text of the paragraph before, as a character among the others.
+        if (alone && block.previous().isValid() && !QTextCursor(block).currentTable()) {
+            cursor.movePosition(QTextCursor::StartOfBlock);
+            cursor.deletePreviousChar();
+        }
+    } else {
+        // On a line of its own, which takes the alignment.
+        if (position > block.position()) {
+            cursor.insertBlock();
+            ++position;
+        }
+        cursor.setPosition(position + 1);
+        if (!cursor.atBlockEnd())
+            cursor.insertBlock();
+        cursor.setPosition(position);
+        QTextBlockFormat format = cursor.blockFormat();
+        format.setAlignment(alignment == PictureAlignment::Left     ? Qt::AlignLeft
+                            : alignment == PictureAlignment::Centre ? Qt::AlignHCenter
+                                                                     : Qt::AlignRight);
+        format.setTextIndent(0);
+        cursor.setBlockFormat(format);
+    }
+    cursor.endEditBlock();
+    m_cursor.setPosition(cursor.position());
+    m_cursor.setPosition(cursor.position() + 1, QTextCursor::KeepAnchor);
+    cursorMoved();
 }
 
 void PageView::setTextCursor(const QTextCursor& cursor)
@@ -492,23 +618,103 @@ void PageView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
-    const int position = hitTest(event->position());
-    if (position >= 0) {
-        m_cursor.setPosition(position, event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor
-                                                                              : QTextCursor::MoveAnchor);
-        cursorMoved();
+    // A corner handle of the selected picture starts a resize.
+    if (const int picture = selectedPicture(); picture >= 0) {
+        const QRectF frame = pictureRect(picture);
+        const QList<QRectF> handles = pictureHandles(frame);
+        for (qsizetype corner = 0; corner < handles.size(); ++corner) {
+            if (handles[corner].adjusted(-2, -2, 2, 2).contains(event->position())) {
+                m_resizeFrom = frame;
+                m_resizeTo = frame;
+                m_resizeCorner = int(corner);
+                m_pressPoint = event->position();
+                return;
+            }
+        }
     }
+    const int position = hitTest(event->position());
+    if (position < 0)
+        return;
+    // A click on a picture selects it, ready for its handles.
+    for (int at : {position, position - 1}) {
+        if (!(event->modifiers() & Qt::ShiftModifier) && pictureRect(at).contains(event->position())) {
+            m_cursor.setPosition(at);
+            m_cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+            cursorMoved();
+            return;
+        }
+    }
+    m_cursor.setPosition(position, event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor
+                                                                          : QTextCursor::MoveAnchor);
+    cursorMoved();
 }
 
 void PageView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!(event->buttons() & Qt::LeftButton))
         return;
+    if (m_resizeFrom.isValid()) {
+        // The width follows the pointer, the height the picture's proportions; the opposite corner stays.
+        const bool leftSide = m_resizeCorner == 0 || m_resizeCorner == 2;
+        const bool topSide = m_resizeCorner < 2;
+        const double dx = event->position().x() - m_pressPoint.x();
+        const double width = std::max(8.0, m_resizeFrom.width() + (leftSide ? -dx : dx));
+        const QSizeF size(width, width * m_resizeFrom.height() / m_resizeFrom.width());
+        QRectF to(QPointF(), size);
+        to.moveLeft(leftSide ? m_resizeFrom.right() - size.width() : m_resizeFrom.left());
+        to.moveTop(topSide ? m_resizeFrom.bottom() - size.height() : m_resizeFrom.top());
+        m_resizeTo = to;
+        update();
+        return;
+    }
     const int position = hitTest(event->position());
     if (position >= 0) {
         m_cursor.setPosition(position, QTextCursor::KeepAnchor);
         cursorMoved();
     }
+}
+
+void PageView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_resizeFrom.isValid())
+        return QWidget::mouseReleaseEvent(event);
+    const QRectF to = m_resizeTo;
+    m_resizeFrom = QRectF();
+    if (const int picture = selectedPicture(); picture >= 0)
+        resizePicture(picture, to.width() / scale());
+    update();
+}
+
+void PageView::contextMenuEvent(QContextMenuEvent* event)
+{
+    int picture = selectedPicture();
+    if (picture < 0 || !pictureRect(picture).contains(event->pos())) {
+        const int position = hitTest(event->pos());
+        picture = -1;
+        for (int at : {position, position - 1}) {
+            if (position >= 0 && pictureRect(at).contains(event->pos()))
+                picture = at;
+        }
+        if (picture < 0)
+            return QWidget::contextMenuEvent(event);
+        m_cursor.setPosition(picture);
+        m_cursor.setPosition(picture + 1, QTextCursor::KeepAnchor);
+        cursorMoved();
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("pictureMenu"));
+    for (const auto& [text, name, alignment] :
+         {std::tuple{"글자처럼", "pictureInLineAction", PictureAlignment::InLine},
+          std::tuple{"왼쪽", "pictureLeftAction", PictureAlignment::Left},
+          std::tuple{"가운데", "pictureCentreAction", PictureAlignment::Centre},
+          std::tuple{"오른쪽", "pictureRightAction", PictureAlignment::Right}}) {
+        QAction* action = menu.addAction(QString::fromUtf8(text));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, picture, alignment = alignment] {
+            alignPicture(picture, alignment);
+        });
+    }
+    menu.exec(event->globalPos());
 }
 
 void PageView::mouseDoubleClickEvent(QMouseEvent* event)

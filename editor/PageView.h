@@ -7,6 +7,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBasicTimer>
 #include <QImage>
+#include <QTextImageFormat>
 #include <QTextCursor>
 #include <QWidget>
 
@@ -46,6 +47,25 @@ public:
     // Where the cursor is drawn, in the view's coordinates.
     QRectF cursorRect() const;
 
+    // Pictures: a click selects one, its corner handles resize it keeping its proportions, and its context
+    // menu places it in the line of text or on a line of its own, aligned.
+    enum class PictureAlignment
+    {
+        InLine,
+        Left,
+        Centre,
+        Right,
+    };
+    // The document position of the picture that the selection is exactly, or -1.
+    int selectedPicture() const;
+    // Where the picture at a document position lies, in the view's coordinates; empty when there is none.
+    QRectF pictureRect(int position) const;
+    // The grips at the corners of a picture's frame, in the order top left, top right, bottom left, bottom right.
+    static QList<QRectF> pictureHandles(const QRectF& picture);
+    // As one undo step each; the selection is then the picture.
+    void resizePicture(int position, double widthPoints);
+    void alignPicture(int position, PictureAlignment alignment);
+
     // How pasted pictures enter the document: `store` adds a picture as a resource under a name of its own
     // and gives the name; `insert` puts a picture at the cursor.
     void setPictureHandlers(std::function<QString(const QImage&)> store, std::function<void(const QImage&)> insert)
@@ -79,7 +99,9 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -97,6 +119,9 @@ private:
     int columnsOn(int index) const;
     static void paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
                              int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area);
+    // A point of the layout (x within its column, y down the whole text) in the view's coordinates.
+    QPointF toView(double x, double y) const;
+    QTextImageFormat pictureAt(int position) const;
     // Document position nearest to a point of this widget, or -1.
     int hitTest(const QPointF& point) const;
     void updateSize();
@@ -114,6 +139,12 @@ private:
     // Wheel turns smaller than a notch, as touchpads send them, add up to a step.
     int m_wheelTurn = 0;
     bool m_cursorVisible = true;
+    // A picture resize in progress: the frame it started from (invalid when none runs), the corner taken,
+    // where the pointer went down, and the frame it would get now.
+    QRectF m_resizeFrom;
+    QRectF m_resizeTo;
+    int m_resizeCorner = 0;
+    QPointF m_pressPoint;
     QBasicTimer m_blink;
     // pageStarts() of the current layout; empty when it has to be worked out again.
     mutable QList<int> m_starts;

@@ -546,6 +546,52 @@ private Q_SLOTS:
         QCOMPARE(pictureColours(reopened.Document()), expected);
     }
 
+    // A writer clicks a graph, drags its corner to make it larger, and centres it on a line of its own.
+    void picturesResizedAndPlaced()
+    {
+        PageView* view = question().View();
+        type(question(), QStringLiteral("그래프 "));
+        question().InsertPicture(filled(Qt::red, 200, 100));
+        type(question(), QStringLiteral(" 뒤"));
+        const int picture = question().Document()->toPlainText().indexOf(QChar::ObjectReplacementCharacter);
+        const QRectF before = view->pictureRect(picture);
+        QVERIFY2(before.width() > 20 && std::abs(before.height() * 2 - before.width()) < 2, qPrintable(QStringLiteral("%1 x %2 at %3").arg(before.width()).arg(before.height()).arg(picture)));
+
+        QTest::mouseClick(view, Qt::LeftButton, {}, before.center().toPoint());
+        QCOMPARE(view->selectedPicture(), picture);
+        const QPoint corner = PageView::pictureHandles(before).at(3).center().toPoint();
+        QTest::mousePress(view, Qt::LeftButton, {}, corner);
+        QTest::mouseMove(view, corner + QPoint(60, 7));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, corner + QPoint(60, 7));
+        const QRectF after = view->pictureRect(picture);
+        QVERIFY2(std::abs(after.width() - before.width() - 60) < 2 && std::abs(after.height() * 2 - after.width()) < 2,
+                 qPrintable(QStringLiteral("%1 x %2").arg(after.width()).arg(after.height())));
+        QCOMPARE(after.topLeft(), before.topLeft());
+        question().findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QCOMPARE(view->pictureRect(picture).size(), before.size());
+        question().findChild<QAction*>(QStringLiteral("redoAction"))->trigger();
+
+        view->alignPicture(picture, PageView::PictureAlignment::Centre);
+        const QTextBlock own = question().Document()->findBlock(picture + 1);
+        QCOMPARE(own.text(), QString(QChar::ObjectReplacementCharacter));
+        QCOMPARE(own.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        QCOMPARE(own.previous().text(), QStringLiteral("그래프 "));
+        QCOMPARE(own.next().text(), QStringLiteral(" 뒤"));
+        QCOMPARE(view->selectedPicture(), picture + 1);
+
+        // The size and the place survive a save.
+        const QString path = m_dir.filePath(QStringLiteral("placed.hwp"));
+        QVERIFY(question().SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& reopened = *m_editors[1];
+        QVERIFY(reopened.OpenDocument(path, QStringLiteral("HWP"), QString()));
+        QCOMPARE(reopened.View()->pictureRect(picture + 1).size(), after.size());
+        QCOMPARE(reopened.Document()->findBlock(picture + 1).blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+                 Qt::AlignHCenter);
+
+        view->alignPicture(picture + 1, PageView::PictureAlignment::InLine);
+        QCOMPARE(question().Document()->begin().text(), QStringLiteral("그래프 ") + QChar::ObjectReplacementCharacter);
+    }
+
     void unreadableFilesKeepTheDocument_data()
     {
         QTest::addColumn<QByteArray>("content");
