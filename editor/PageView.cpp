@@ -2,6 +2,7 @@
 
 #include "editor/DocumentFile.h"
 #include "editor/ListNumbering.h"
+#include "editor/TableEditing.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -91,6 +92,8 @@ PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), 
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::IBeamCursor);
+    // For the column borders of tables, which the pointer shows as it passes over them.
+    setMouseTracking(true);
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::update, this, [this] { update(); });
     // The page count is not always announced when text flows onto a new page; the size always is.
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this, [this] {
@@ -253,6 +256,11 @@ void PageView::paintEvent(QPaintEvent* event)
         paintColumns(&painter, m_document, m_page, starts().at(index), columnsOn(index), context, {});
         painter.restore();
     }
+    // A column border being dragged shows where it would go.
+    if (m_columnDrag) {
+        painter.setPen(QPen(palette().highlight().color(), 1, Qt::DashLine));
+        painter.drawLine(QPointF(m_dragX, 0), QPointF(m_dragX, height()));
+    }
     // The selected picture gets a frame and a handle at each corner; a drag shows the new size.
     if (const int picture = selectedPicture(); picture >= 0) {
         const QRectF frame = m_resizeFrom.isValid() ? m_resizeTo : pictureRect(picture);
@@ -269,6 +277,11 @@ void PageView::paintEvent(QPaintEvent* event)
 
 int PageView::hitTest(const QPointF& point) const
 {
+    return m_document->documentLayout()->hitTest(toLayout(point), Qt::FuzzyHit);
+}
+
+QPointF PageView::toLayout(const QPointF& point) const
+{
     const double paperHeight = m_page.paperSize().height() * scale();
     const int index = std::clamp(int((point.y() - pageGap()) / (paperHeight + pageGap())), 0, physicalPageCount() - 1);
     const QPointF inPage = (point - pageOrigin(index)) / scale();
@@ -283,7 +296,7 @@ int PageView::hitTest(const QPointF& point) const
     const int layoutPage = starts().at(index) + column;
     const double y = std::clamp(inPage.y() - body.top(), 0.0, body.height() - 0.01) + layoutPage * body.height();
     const double x = std::clamp(inPage.x() - m_page.columnLeft(column), 0.0, m_page.columnWidth());
-    return m_document->documentLayout()->hitTest(QPointF(x, y), Qt::FuzzyHit);
+    return QPointF(x, y);
 }
 
 QPointF PageView::toView(double x, double y) const
@@ -297,6 +310,12 @@ QPointF PageView::toView(double x, double y) const
     return pageOrigin(index) + inPage * scale();
 }
 
+QPointF PageView::blockOrigin(const QTextBlock& block) const
+{
+    // A block's layout is placed within its table cell; the bounding rectangle is in the whole text.
+    return m_document->documentLayout()->blockBoundingRect(block).topLeft() - block.layout()->boundingRect().topLeft();
+}
+
 QRectF PageView::cursorRect() const
 {
     const QTextBlock block = m_cursor.block();
@@ -307,7 +326,8 @@ QRectF PageView::cursorRect() const
     QTextLine line = layout->lineForTextPosition(inBlock);
     if (!line.isValid())
         line = layout->lineAt(layout->lineCount() - 1);
-    const QPointF at = toView(layout->position().x() + line.cursorToX(inBlock), layout->position().y() + line.y());
+    const QPointF origin = blockOrigin(block);
+    const QPointF at = toView(origin.x() + line.cursorToX(inBlock), origin.y() + line.y());
     return QRectF(at, QSizeF(1, line.height() * scale()));
 }
 
@@ -343,7 +363,8 @@ QRectF PageView::pictureRect(int position) const
         height = image.isNull() || image.width() == 0 ? line.ascent() : width * image.height() / image.width();
     }
     // A picture stands on the line's baseline.
-    const QPointF at = toView(layout->position().x() + left, layout->position().y() + line.y() + line.ascent() - height);
+    const QPointF origin = blockOrigin(block);
+    const QPointF at = toView(origin.x() + left, origin.y() + line.y() + line.ascent() - height);
     return QRectF(at, QSizeF(width, height) * scale());
 }
 
@@ -614,6 +635,79 @@ QVariant PageView::inputMethodQuery(Qt::InputMethodQuery query) const
     }
 }
 
+std::optional<PageView::ColumnBorder> PageView::columnBorderAt(const QPointF& point) const
+{
+    // The table and row under the point, from the layout's rectangles: the layout's own hit test finds no
+    // cell near a border.
+    const QPointF at = toLayout(point);
+    QAbstractTextDocumentLayout* layout = m_document->documentLayout();
+    QTextTable* table = nullptr;
+    for (QTextBlock block = m_document->begin(); block.isValid() && !table; block = block.next()) {
+        QTextTable* candidate = QTextCursor(block).currentTable();
+        if (candidate && layout->frameBoundingRect(candidate).contains(at))
+            table = candidate;
+    }
+    if (!table || table->columns() < 2)
+        return std::nullopt;
+    int row = -1;
+    for (int r = 0; r < table->rows() && row < 0; ++r) {
+        const QTextTableCell cell = table->cellAt(r, 0);
+        const QRectF last = layout->blockBoundingRect(m_document->findBlock(cell.lastPosition()));
+        if (at.y() <= last.bottom() + table->format().cellPadding() + table->format().border())
+            row = r;
+    }
+    if (row < 0)
+        return std::nullopt;
+    const int position = table->cellAt(row, 0).firstPosition();
+    // The left edge of every column's text in this row; rows with merged cells have no column borders.
+    QList<double> lefts;
+    QList<double> widths;
+    for (int column = 0; column < table->columns(); ++column) {
+        const QTextTableCell cell = table->cellAt(row, column);
+        if (cell.columnSpan() != 1 || cell.column() != column)
+            return std::nullopt;
+        const QRectF text = layout->blockBoundingRect(m_document->findBlock(cell.firstPosition()));
+        lefts.append(text.left());
+        widths.append(text.width());
+    }
+    const QTextTableFormat format = table->format();
+    // A column is its text with the padding either side and one border.
+    for (double& width : widths)
+        width += 2 * format.cellPadding() + format.border();
+    const double inset = format.cellPadding() + format.border() / 2;
+    const double y = layout->blockBoundingRect(m_document->findBlock(position)).top();
+    for (int column = 1; column < table->columns(); ++column) {
+        const double x = lefts[column] - inset;
+        if (std::abs(toView(x, y).x() - point.x()) <= 4) {
+            return ColumnBorder{table->firstPosition(), column, widths};
+        }
+    }
+    return std::nullopt;
+}
+
+void PageView::dropColumnBorder(const QPointF& point)
+{
+    const ColumnBorder border = *m_columnDrag;
+    m_columnDrag.reset();
+    QList<double> widths = border.widths;
+    // The columns either side share the move; neither gets narrower than a letter.
+    const double limit = 8;
+    const double dx = std::clamp((point.x() - m_pressPoint.x()) / scale(), limit - widths[border.column - 1],
+                                 widths[border.column] - limit);
+    widths[border.column - 1] += dx;
+    widths[border.column] -= dx;
+    double total = 0;
+    for (double width : widths)
+        total += width;
+    QList<QTextLength> constraints;
+    for (double width : widths)
+        constraints.append(QTextLength(QTextLength::PercentageLength, 100.0 * width / total));
+    QTextCursor cursor(m_document);
+    cursor.setPosition(border.tablePosition);
+    TableEditing::SetColumnWidths(cursor, constraints);
+    update();
+}
+
 void PageView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
@@ -631,6 +725,12 @@ void PageView::mousePressEvent(QMouseEvent* event)
                 return;
             }
         }
+    }
+    if (const std::optional<ColumnBorder> border = columnBorderAt(event->position())) {
+        m_columnDrag = border;
+        m_pressPoint = event->position();
+        m_dragX = event->position().x();
+        return;
     }
     const int position = hitTest(event->position());
     if (position < 0)
@@ -651,8 +751,15 @@ void PageView::mousePressEvent(QMouseEvent* event)
 
 void PageView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!(event->buttons() & Qt::LeftButton))
+    if (!(event->buttons() & Qt::LeftButton)) {
+        setCursor(columnBorderAt(event->position()) ? Qt::SplitHCursor : Qt::IBeamCursor);
         return;
+    }
+    if (m_columnDrag) {
+        m_dragX = event->position().x();
+        update();
+        return;
+    }
     if (m_resizeFrom.isValid()) {
         // The width follows the pointer, the height the picture's proportions; the opposite corner stays.
         const bool leftSide = m_resizeCorner == 0 || m_resizeCorner == 2;
@@ -676,6 +783,10 @@ void PageView::mouseMoveEvent(QMouseEvent* event)
 
 void PageView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton && m_columnDrag) {
+        dropColumnBorder(event->position());
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_resizeFrom.isValid())
         return QWidget::mouseReleaseEvent(event);
     const QRectF to = m_resizeTo;

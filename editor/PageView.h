@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "editor/PageGeometry.h"
 
@@ -11,6 +12,7 @@
 #include <QTextCursor>
 #include <QWidget>
 
+class QTextBlock;
 class QTextDocument;
 
 // The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
@@ -119,9 +121,25 @@ private:
     int columnsOn(int index) const;
     static void paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
                              int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area);
+    // A column border of a table: the table's first position, the column right of the border, and the
+    // widths of the row's columns in points when the drag began.
+    struct ColumnBorder
+    {
+        int tablePosition;
+        int column;
+        QList<double> widths;
+    };
+    // The column border of a table within a few pixels of `point`, if any.
+    std::optional<ColumnBorder> columnBorderAt(const QPointF& point) const;
+    // Ends a column border drag at `point`: the two columns beside the border share the move, as one undo step.
+    void dropColumnBorder(const QPointF& point);
     // A point of the layout (x within its column, y down the whole text) in the view's coordinates.
     QPointF toView(double x, double y) const;
     QTextImageFormat pictureAt(int position) const;
+    // Where the lines of a block are measured from, in layout coordinates.
+    QPointF blockOrigin(const QTextBlock& block) const;
+    // A point of this widget in layout coordinates, held to the nearest column.
+    QPointF toLayout(const QPointF& point) const;
     // Document position nearest to a point of this widget, or -1.
     int hitTest(const QPointF& point) const;
     void updateSize();
@@ -145,6 +163,9 @@ private:
     QRectF m_resizeTo;
     int m_resizeCorner = 0;
     QPointF m_pressPoint;
+    // A table column border being dragged, and where the pointer is now.
+    std::optional<ColumnBorder> m_columnDrag;
+    double m_dragX = 0;
     QBasicTimer m_blink;
     // pageStarts() of the current layout; empty when it has to be worked out again.
     mutable QList<int> m_starts;

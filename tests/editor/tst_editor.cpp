@@ -592,6 +592,37 @@ private Q_SLOTS:
         QCOMPARE(question().Document()->begin().text(), QStringLiteral("그래프 ") + QChar::ObjectReplacementCharacter);
     }
 
+    // A writer drags the border between two columns of a table to widen the first.
+    void tableColumnDragged()
+    {
+        // The pointer moves through the window, where the three editors lie on top of each other.
+        question().raise();
+        PageView* view = question().View();
+        type(question(), QStringLiteral("표:"));
+        question().InsertTable(2, 3);
+        QTextTable* table = QTextCursor(question().Document()->findBlockByNumber(1)).currentTable();
+        QVERIFY(table);
+        // Where the text of a cell starts on screen.
+        const auto textLeft = [&](int column) {
+            QTextCursor at(question().Document());
+            at.setPosition(table->cellAt(0, column).firstPosition());
+            view->setTextCursor(at);
+            return view->cursorRect().x();
+        };
+        const double second = textLeft(1);
+        const double third = textLeft(2);
+        const QPoint border(qRound(second - 4), qRound(view->cursorRect().center().y()));
+        QTest::mouseMove(view, border);
+        QCOMPARE(view->cursor().shape(), Qt::SplitHCursor);
+        QTest::mousePress(view, Qt::LeftButton, {}, border);
+        QTest::mouseMove(view, border + QPoint(40, 0));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, border + QPoint(40, 0));
+        QVERIFY2(std::abs(textLeft(1) - second - 40) < 3, qPrintable(QString::number(textLeft(1) - second)));
+        QVERIFY(std::abs(textLeft(2) - third) < 3);
+        question().findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QVERIFY(std::abs(textLeft(1) - second) < 1);
+    }
+
     void unreadableFilesKeepTheDocument_data()
     {
         QTest::addColumn<QByteArray>("content");
