@@ -101,6 +101,11 @@ void applyBeside(QTextDocument& document, const Beside& beside)
         if (!list || !ListNumbering::PaintedHere(format))
             continue;
         format.setIndent(list->format().indent());
+        // What frames the number ("가)" rather than "가.") comes through the HTML.
+        if (list->format().hasProperty(QTextFormat::ListNumberPrefix))
+            format.setNumberPrefix(list->format().numberPrefix());
+        if (list->format().hasProperty(QTextFormat::ListNumberSuffix))
+            format.setNumberSuffix(list->format().numberSuffix());
         list->setFormat(format);
     }
     for (const auto& [number, borders] : beside.borders) {

@@ -550,6 +550,10 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
                 taken.insert(key(r, c));
     }
     QTextTableCell cell = table->cellAt(row, column);
+    if (!cell.isValid()) {
+        drop();
+        return;
+    }
     if (!again) {
         QTextTableCellFormat format = cell.format().toTableCellFormat();
         const QString fillId = attributes.value(QLatin1String("BorderFill")).toString();

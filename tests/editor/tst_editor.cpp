@@ -629,14 +629,18 @@ private Q_SLOTS:
 <FILLBRUSH><WINDOWBRUSH FaceColor="8421631" HatchColor="0" Alpha="0"/></FILLBRUSH></BORDERFILL>
 </BORDERFILLLIST>
 <CHARSHAPELIST Count="1"><CHARSHAPE Id="0" Height="1000" TextColor="0"/></CHARSHAPELIST>
-<NUMBERINGLIST Count="2">
+<NUMBERINGLIST Count="4">
 <NUMBERING Id="1" Start="1"><PARAHEAD Level="1" NumFormat="CircledDigit">^1</PARAHEAD></NUMBERING>
 <NUMBERING Id="2" Start="1"><PARAHEAD Level="1" NumFormat="HangulSyllable" Text="^1."/></NUMBERING>
+<NUMBERING Id="3" Start="1"><PARAHEAD Level="1" NumFormat="HangulJamo">^1)</PARAHEAD></NUMBERING>
+<NUMBERING Id="4" Start="1"><PARAHEAD Level="1" NumFormat="Digit">(^1)</PARAHEAD></NUMBERING>
 </NUMBERINGLIST>
-<PARASHAPELIST Count="3">
+<PARASHAPELIST Count="5">
 <PARASHAPE Id="0" Align="Left"><PARAMARGIN Left="2000" Right="0" Indent="1000" Prev="500" Next="300" LineSpacingType="Percent" LineSpacing="160"/></PARASHAPE>
 <PARASHAPE Id="1" HeadingType="Number" Heading="1" Level="0"/>
 <PARASHAPE Id="2" HeadingType="Number" Heading="2" Level="0"/>
+<PARASHAPE Id="3" HeadingType="Number" Heading="3" Level="0"/>
+<PARASHAPE Id="4" HeadingType="Number" Heading="4" Level="0"/>
 </PARASHAPELIST>)";
         const QByteArray cell = R"(<CELL ColAddr="%1" RowAddr="%2" ColSpan="%3" RowSpan="%4" Width="%5" BorderFill="%6">
 <PARALIST><P ParaShape="0"><TEXT CharShape="0"><CHAR>%7</CHAR></TEXT></P></PARALIST></CELL>)";
@@ -647,11 +651,13 @@ private Q_SLOTS:
         const QByteArray body = R"(
 <P ParaShape="0"><TEXT CharShape="0"><SECDEF><PAGEDEF Landscape="1" Width="72852" Height="103180">
 <PAGEMARGIN Left="5000" Right="4000" Top="3000" Bottom="2000" Header="1000" Footer="900" Gutter="600"/></PAGEDEF></SECDEF>
-<COLDEF Type="Newspaper" Count="2" SameSize="true" SameGap="2268"/><CHAR>값은)" "<NBSPACE/>" R"(3이다.</CHAR></TEXT></P>
+<COLDEF Type="Newspaper" Count="2" SameSize="true" SameGap="2268"/><CHAR>값은)" "<NBSPACE/>" R"(3이다.<FWSPACE/></CHAR></TEXT></P>
 <P ParaShape="1"><TEXT CharShape="0"><CHAR>하나</CHAR></TEXT></P>
 <P ParaShape="1"><TEXT CharShape="0"><CHAR>둘</CHAR><EQUATION><SCRIPT>x^2 over 3</SCRIPT></EQUATION></TEXT></P>
 <P ParaShape="2"><TEXT CharShape="0"><CHAR>가</CHAR></TEXT></P>
 <P ParaShape="2"><TEXT CharShape="0"><PICTURE><SHAPEOBJECT><CAPTION><PARALIST><P><TEXT><CHAR>그림 설명</CHAR></TEXT></P></PARALIST></CAPTION></SHAPEOBJECT></PICTURE><CHAR>나</CHAR></TEXT></P>
+<P ParaShape="3"><TEXT CharShape="0"><CHAR>자음</CHAR></TEXT></P>
+<P ParaShape="4"><TEXT CharShape="0"><CHAR>괄호</CHAR></TEXT></P>
 <P ParaShape="0"><TEXT CharShape="0"><TABLE RowCount="3" ColCount="3" BorderFill="1"><ROW>)" +
                                  cellAt(0, 0, 2, 1, 10000, 1, "AB") + cellAt(2, 0, 1, 1, 5000, 2, "C") + "</ROW><ROW>" +
                                  cellAt(0, 1, 1, 1, 4000, 1, "D") + cellAt(1, 1, 1, 1, 6000, 1, "E") +
@@ -684,7 +690,7 @@ private Q_SLOTS:
         // Checked after the import and again after a native save and reopen.
         const auto check = [](QTextDocument* shown) {
             const QTextBlock first = shown->begin();
-            QCOMPARE(first.text(), QStringLiteral("값은") + QChar(QChar::Nbsp) + QStringLiteral("3이다."));
+            QCOMPARE(first.text(), QStringLiteral("값은") + QChar(QChar::Nbsp) + QStringLiteral("3이다.") + QChar(0x2007));
             const QTextBlockFormat paragraph = first.blockFormat();
             QCOMPARE(paragraph.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
             QCOMPARE(paragraph.lineHeight(), 160.0);
@@ -693,10 +699,11 @@ private Q_SLOTS:
             QCOMPARE(paragraph.topMargin(), 5.0);
             QCOMPARE(paragraph.bottomMargin(), 3.0);
             QStringList markers;
-            for (QTextBlock block = first.next(); markers.size() < 4; block = block.next())
+            for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
                 markers.append(ListNumbering::MarkerText(block) + block.text());
             QCOMPARE(markers, (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘"), QStringLiteral("가.가"),
-                                           QStringLiteral("나.나")}));
+                                           QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"),
+                                           QStringLiteral("(1)괄호")}));
 
             QTextTable* table = shown->find(QStringLiteral("AB")).currentTable();
             QVERIFY(table);
@@ -757,7 +764,12 @@ private Q_SLOTS:
             << table("RowCount=\"2\" ColCount=\"2\"",
                      "<ROW>" + cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2147483647\" RowSpan=\"99999999999\"", "a") +
                          cell("ColAddr=\"1\" RowAddr=\"1\" ColSpan=\"-5\" RowSpan=\"-2147483648\"", "b") + "</ROW>")
-            << true << 0 << "2x2 a b";
+            << true << 0 << "2x2 a b[2x2]";
+        QTest::newRow("a span over a placed cell")
+            << table("RowCount=\"2\" ColCount=\"2\"",
+                     "<ROW>" + cell("ColAddr=\"1\" RowAddr=\"0\"", "a") +
+                         cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2\" RowSpan=\"2\"", "b") + "</ROW>")
+            << true << 0 << "2x2 b a";
         QTest::newRow("RowCount 0, cells placed by their order")
             << table("RowCount=\"0\" ColCount=\"-3\"",
                      "<ROW>" + cell("", "a") + cell("", "b") + "</ROW><ROW>" + cell("", "c") + "</ROW>")
@@ -805,7 +817,7 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(editor.LastOpenDroppedObjects(), dropped);
-        // The first table's size and its cells' text, or the text of a document without one.
+        // The first table's size and its cells' text and spans, or the text of a document without one.
         QString shown = editor.Document()->toPlainText().simplified();
         for (QTextFrame* frame : editor.Document()->rootFrame()->childFrames()) {
             if (auto* first = qobject_cast<QTextTable*>(frame)) {
@@ -816,8 +828,11 @@ private Q_SLOTS:
                             at.row() == row && at.column() == column) {
                             QTextCursor cursor = at.firstCursorPosition();
                             cursor.setPosition(at.lastPosition(), QTextCursor::KeepAnchor);
-                            if (!cursor.selectedText().isEmpty())
-                                cells.append(cursor.selectedText().replace(QChar::ParagraphSeparator, u' '));
+                            QString described = cursor.selectedText().replace(QChar::ParagraphSeparator, u' ');
+                            if (at.rowSpan() > 1 || at.columnSpan() > 1)
+                                described += QStringLiteral("[%1x%2]").arg(at.rowSpan()).arg(at.columnSpan());
+                            if (!described.isEmpty())
+                                cells.append(described);
                         }
                 shown = cells.join(u' ');
                 break;
