@@ -117,10 +117,7 @@ QString characterOf(QStringView name)
 
 } // namespace
 
-HwpmlReader::HwpmlReader(QIODevice* device)
-    : m_xml(device)
-{
-}
+HwpmlReader::HwpmlReader(QIODevice* device) : m_xml(device) {}
 
 HwpmlReader::Outcome HwpmlReader::Read(QTextDocument& document)
 {
@@ -369,7 +366,8 @@ void HwpmlReader::number(QTextCursor& cursor, const ParaShape& shape)
     QTextBlockFormat block = cursor.blockFormat();
     block.setTextIndent(0);
     cursor.setBlockFormat(block);
-    const QString key = QStringLiteral("%1/%2/%3/%4").arg(shape.headingType, shape.heading).arg(shape.level).arg(m_scope);
+    const QString key =
+        QStringLiteral("%1/%2/%3/%4").arg(shape.headingType, shape.heading).arg(shape.level).arg(m_scope);
     if (QTextList* list = m_lists.value(key)) {
         list->add(cursor.block());
         return;
@@ -484,8 +482,18 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
     QList<int> widths(columns, 0);
     int row = -1;
     while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"SHAPEOBJECT") {
+            // The table's placement, and a caption the editor cannot show yet.
+            while (m_xml.readNextStartElement()) {
+                if (m_xml.name() == u"CAPTION")
+                    drop();
+                else
+                    m_xml.skipCurrentElement();
+            }
+            continue;
+        }
         if (m_xml.name() != u"ROW") {
-            m_xml.skipCurrentElement(); // the object's placement, inner margins, cell zones
+            m_xml.skipCurrentElement(); // inner margins, cell zones
             continue;
         }
         ++row;

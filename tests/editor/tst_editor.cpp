@@ -784,6 +784,14 @@ private Q_SLOTS:
             << QByteArray("<P ParaShape=\"77\"><TEXT CharShape=\"88\"><CHAR>x</CHAR></TEXT></P>") +
                    table("RowCount=\"1\" ColCount=\"1\" BorderFill=\"99\"", "<ROW>" + cell("BorderFill=\"99\"", "y") + "</ROW>")
             << true << 0 << "1x1 y";
+        QTest::newRow("a table's caption, counted")
+            << table("RowCount=\"1\" ColCount=\"1\"", "<SHAPEOBJECT><SIZE Width=\"100\"/><CAPTION><PARALIST><P><TEXT>"
+                                                      "<CHAR>cap</CHAR></TEXT></P></PARALIST></CAPTION></SHAPEOBJECT>"
+                                                      "<ROW>" + cell("", "y") + "</ROW>")
+            << true << 1 << "1x1 y";
+        QTest::newRow("a billion rows and columns")
+            << table("RowCount=\"1000000000\" ColCount=\"1000000000\"", "<ROW>" + cell("", "y") + "</ROW>")
+            << true << 0 << "64x64 y";
         QByteArray deep = "<CHAR>z</CHAR>";
         for (int i = 0; i < 40; ++i)
             deep = "<TABLE RowCount=\"1\" ColCount=\"1\"><ROW><CELL><PARALIST><P><TEXT>" + deep +
