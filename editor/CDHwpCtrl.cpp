@@ -275,19 +275,25 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
     Q_UNUSED(argument);
     bool ok = false;
     m_openError.clear();
+    int dropped = 0;
     if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) == 0) {
         PageGeometry page = m_page;
         ok = DocumentFile::LoadNative(m_document, page, path, &m_openError);
         if (ok)
             m_page = page;
     } else if (format.compare(QLatin1String("HWPML2X"), Qt::CaseInsensitive) == 0) {
-        ok = DocumentFile::ImportHwpml(m_document, path, &m_openError);
+        // A file without a page of its own is shown on the page the editor has.
+        PageGeometry page = m_page;
+        ok = DocumentFile::ImportHwpml(m_document, path, &m_openError, &page, &dropped);
+        if (ok)
+            m_page = page;
     } else {
         m_openError = QStringLiteral("알 수 없는 문서 형식입니다. (%1)").arg(format);
     }
     // What the editor held stays: a caller that wants it gone clears it first.
     if (!ok)
         return false;
+    m_openDropped = dropped;
     m_document.clearUndoRedoStacks();
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());

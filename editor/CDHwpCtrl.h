@@ -51,6 +51,9 @@ public:
     // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
+    // The objects the last successful open left out because the editor cannot show them yet (pictures,
+    // equations, drawn shapes of an HWP XML file), so that the program can say so.
+    int LastOpenDroppedObjects() const { return m_openDropped; }
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
@@ -122,4 +125,5 @@ private:
     int m_pictureCount = 0;
     ListNumbering::Style m_numbering = ListNumbering::Style::Decimal; // the numbering button's style
     QString m_openError;
+    int m_openDropped = 0;
 };

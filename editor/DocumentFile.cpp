@@ -1,5 +1,6 @@
 #include "editor/DocumentFile.h"
 
+#include "editor/HwpmlReader.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 
@@ -15,7 +16,6 @@
 #include <QTextFragment>
 #include <QTextList>
 #include <QTextTable>
-#include <QXmlStreamReader>
 
 namespace {
 
@@ -57,12 +57,6 @@ QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
             found.append({name, image});
     }
     return found;
-}
-
-QColor colourFromColorref(qint64 value)
-{
-    // Windows COLORREF: 0x00BBGGRR.
-    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
 }
 
 // What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders.
@@ -107,6 +101,11 @@ void applyBeside(QTextDocument& document, const Beside& beside)
         if (!list || !ListNumbering::PaintedHere(format))
             continue;
         format.setIndent(list->format().indent());
+        // What frames the number ("가)" rather than "가.") comes through the HTML.
+        if (list->format().hasProperty(QTextFormat::ListNumberPrefix))
+            format.setNumberPrefix(list->format().numberPrefix());
+        if (list->format().hasProperty(QTextFormat::ListNumberSuffix))
+            format.setNumberSuffix(list->format().numberSuffix());
         list->setFormat(format);
     }
     for (const auto& [number, borders] : beside.borders) {
@@ -120,17 +119,6 @@ void applyBeside(QTextDocument& document, const Beside& beside)
             format.setProperty(it.key(), it.value());
         cell.setFormat(format);
     }
-}
-
-Qt::Alignment alignmentOf(const QString& align)
-{
-    if (align == QLatin1String("Center"))
-        return Qt::AlignHCenter;
-    if (align == QLatin1String("Right"))
-        return Qt::AlignRight;
-    if (align == QLatin1String("Left"))
-        return Qt::AlignLeft;
-    return Qt::AlignJustify;
 }
 
 } // namespace
@@ -264,101 +252,31 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
     return true;
 }
 
-bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QString* error)
+bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QString* error, PageGeometry* page,
+                               int* droppedObjects)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
-    QXmlStreamReader xml(&file);
-
-    QHash<QString, QTextCharFormat> charShapes;
-    QHash<QString, Qt::Alignment> paraShapes;
-    QHash<QString, QString> hangulFonts; // font id → face name, for the Hangul face list
-
+    HwpmlReader reader(&file);
     QTextDocument imported;
     imported.setDefaultFont(document.defaultFont());
-    QTextCursor cursor(&imported);
-    bool sawRoot = false;
-    bool firstParagraph = true;
-    QString fontListLanguage;
-    QTextCharFormat* shape = nullptr;
-    QTextCharFormat current;
-
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const auto name = xml.name();
-            const auto attributes = xml.attributes();
-            if (!sawRoot) {
-                if (name != QLatin1String("HWPML"))
-                    return failWith(error, QString::fromUtf16(kNotHwpml));
-                sawRoot = true;
-            } else if (name == QLatin1String("FONTFACE")) {
-                fontListLanguage = attributes.value(QLatin1String("Lang")).toString();
-            } else if (name == QLatin1String("FONT") && fontListLanguage == QLatin1String("Hangul")) {
-                hangulFonts.insert(attributes.value(QLatin1String("Id")).toString(),
-                                   attributes.value(QLatin1String("Name")).toString());
-            } else if (name == QLatin1String("CHARSHAPE")) {
-                QTextCharFormat format;
-                const double height = attributes.value(QLatin1String("Height")).toDouble();
-                if (height > 0)
-                    format.setFontPointSize(height / 100.0);
-                if (attributes.hasAttribute(QLatin1String("TextColor")))
-                    format.setForeground(colourFromColorref(attributes.value(QLatin1String("TextColor")).toLongLong()));
-                shape = &charShapes[attributes.value(QLatin1String("Id")).toString()];
-                *shape = format;
-            } else if (shape && name == QLatin1String("FONTID")) {
-                const QString face = hangulFonts.value(attributes.value(QLatin1String("Hangul")).toString());
-                if (!face.isEmpty())
-                    shape->setFontFamilies({face});
-            } else if (shape && name == QLatin1String("BOLD")) {
-                shape->setFontWeight(QFont::Bold);
-            } else if (shape && name == QLatin1String("ITALIC")) {
-                shape->setFontItalic(true);
-            } else if (shape && name == QLatin1String("UNDERLINE")) {
-                shape->setFontUnderline(true);
-            } else if (shape && name == QLatin1String("SUPERSCRIPT")) {
-                shape->setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-            } else if (shape && name == QLatin1String("SUBSCRIPT")) {
-                shape->setVerticalAlignment(QTextCharFormat::AlignSubScript);
-            } else if (name == QLatin1String("PARASHAPE")) {
-                paraShapes.insert(attributes.value(QLatin1String("Id")).toString(),
-                                  alignmentOf(attributes.value(QLatin1String("Align")).toString()));
-            } else if (name == QLatin1String("P")) {
-                QTextBlockFormat block;
-                block.setAlignment(
-                    paraShapes.value(attributes.value(QLatin1String("ParaShape")).toString(), Qt::AlignJustify));
-                if (firstParagraph)
-                    cursor.setBlockFormat(block);
-                else
-                    cursor.insertBlock(block, QTextCharFormat());
-                firstParagraph = false;
-            } else if (name == QLatin1String("TEXT")) {
-                current = charShapes.value(attributes.value(QLatin1String("CharShape")).toString());
-            } else if (name == QLatin1String("CHAR")) {
-                // Text with tabs and line breaks in between, up to the end of the element.
-                while (!xml.atEnd()) {
-                    xml.readNext();
-                    if (xml.isCharacters())
-                        cursor.insertText(xml.text().toString(), current);
-                    else if (xml.isStartElement() && xml.name() == QLatin1String("TAB"))
-                        cursor.insertText(QStringLiteral("\t"), current);
-                    else if (xml.isStartElement() && xml.name() == QLatin1String("LINEBREAK"))
-                        cursor.insertText(QString(QChar::LineSeparator), current);
-                    else if (xml.isEndElement() && xml.name() == QLatin1String("CHAR"))
-                        break;
-                }
-            }
-        } else if (xml.isEndElement() && xml.name() == QLatin1String("CHARSHAPE")) {
-            shape = nullptr;
-        }
-    }
-    if (xml.hasError())
-        return failWith(error, QString::fromUtf16(kXmlError).arg(xml.lineNumber()).arg(xml.errorString()));
-    if (!sawRoot)
+    switch (reader.Read(imported)) {
+    case HwpmlReader::Outcome::NotHwpml:
         return failWith(error, QString::fromUtf16(kNotHwpml));
-
+    case HwpmlReader::Outcome::XmlError:
+        return failWith(error, QString::fromUtf16(kXmlError).arg(reader.ErrorLine()).arg(reader.ErrorText()));
+    case HwpmlReader::Outcome::Read:
+        break;
+    }
+    // Taken over the way a native file is: what comes in is what a save and a reopen keep.
+    const Beside beside = besideOf(imported);
     document.clear();
     document.setHtml(imported.toHtml());
+    applyBeside(document, beside);
+    if (page && reader.Page())
+        *page = *reader.Page();
+    if (droppedObjects)
+        *droppedObjects = reader.DroppedObjects();
     return true;
 }

@@ -41,9 +41,14 @@ bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path
 // LoadNative from an open device.
 bool ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, QString* error = nullptr);
 
-// Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, text, tabs and line breaks, and
-// the character shapes' size, colour, bold, italic, underline, superscript and subscript. Tables are taken
-// paragraph by paragraph. On failure the document is left untouched, and *error (when given) says why.
-bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr);
+// Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, margins, indents, line spacing
+// and numbering; text with tabs, line breaks and fixed spaces; the character shapes' font, size, colour, bold,
+// italic, underline, strike-out, superscript and subscript; tables with merged cells, column widths, cell
+// borders and shading. *page (when given) gets the first section's paper, margins and columns, and is left
+// alone when the file has no usable page. Objects the editor cannot show yet (pictures, equations, drawn
+// shapes, form controls, headers, footers and notes) are left out, and *droppedObjects (when given) says
+// how many. On failure the document is left untouched, and *error (when given) says why.
+bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr, PageGeometry* page = nullptr,
+                 int* droppedObjects = nullptr);
 
 } // namespace DocumentFile
