@@ -116,6 +116,7 @@ void CTarvixDlg::OnSearch()
 void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
 {
     QStringList unopened;
+    QStringList partial;
     for (DocumentSlot slot : kAllDocumentSlots) {
         const std::optional<DownloadedDocument> document = chooseDocument(reply, slot);
         if (!document) {
@@ -138,9 +139,16 @@ void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
         CDHwpCtrl* editor = Editor(slot);
         if (!editor->OpenDocument(path, document->format, QString()))
             unopened.append(QString::fromUtf16(Msg::kDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
+        else if (const int dropped = editor->LastOpenDroppedObjects(); dropped > 0)
+            // What the editor cannot show yet would be lost by saving this screen: the writer must know.
+            partial.append(
+                QString::fromUtf16(Msg::kDocumentObjectsDropped).arg(SlotTabLabel(slot), QString::number(dropped)));
     }
     if (!unopened.isEmpty())
         MessageBox::Error(this, unopened.join(QStringLiteral("\r\n\r\n")));
+    if (!partial.isEmpty())
+        MessageBox::Show(this, QMessageBox::Warning, QString::fromUtf16(Msg::kCaptionWarning),
+                         partial.join(QStringLiteral("\r\n\r\n")));
 }
 
 void CTarvixDlg::OnDelete()
