@@ -229,6 +229,13 @@ private Q_SLOTS:
         script("32768");
         m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
         QVERIFY(m_harness->start());
+        // Until the login has been answered, the window behind takes no keys, not even in its editors.
+        QVERIFY(m_harness->loginDialog());
+        window().Editor(DocumentSlot::Question)->View()->setFocus();
+        QTest::keyClick(window().windowHandle(), Qt::Key_A);
+        QTest::keyClick(window().windowHandle(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QString());
+        QCOMPARE(window().Editor(DocumentSlot::Question)->Zoom(), 120);
         QSignalSpy finished(&window(), &QDialog::finished);
         QTest::mouseClick(m_harness->loginDialog()->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QTRY_COMPARE(finished.size(), 1);

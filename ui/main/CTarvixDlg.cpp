@@ -311,11 +311,13 @@ bool CTarvixDlg::checkServerVersion()
 void CTarvixDlg::OnLogin()
 {
     // Modal for the whole program, but without an event loop of its own: the answer arrives as `finished`.
+    // Shown, not opened: open() would make it modal to its parent window only, and it has none, so the main
+    // window behind would take keys and clicks before anyone has logged in.
     m_loginDlg = std::make_unique<CLoginDlg>(m_settings);
     m_loginDlg->SetCommunicator(m_pCommunicator.get());
     m_loginDlg->setWindowModality(Qt::ApplicationModal);
     connect(m_loginDlg.get(), &QDialog::finished, this, &CTarvixDlg::OnLoginFinished);
-    m_loginDlg->open();
+    m_loginDlg->show();
 }
 
 void CTarvixDlg::OnLoginFinished(int result)
