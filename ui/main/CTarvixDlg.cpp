@@ -318,6 +318,9 @@ void CTarvixDlg::OnLogin()
     m_loginDlg->setWindowModality(Qt::ApplicationModal);
     connect(m_loginDlg.get(), &QDialog::finished, this, &CTarvixDlg::OnLoginFinished);
     m_loginDlg->show();
+    // The keyboard goes to the dialog even where no window manager hands it the focus.
+    m_loginDlg->raise();
+    m_loginDlg->activateWindow();
 }
 
 void CTarvixDlg::OnLoginFinished(int result)
