@@ -222,9 +222,17 @@ std::string questionJson(const QuestionStore::Question& question)
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
                                        const std::string& keyPath)
-    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+    : QuestionBankServer(store, certificatePath, keyPath, Limits())
 {
-    m_server->set_payload_max_length(kMaxBodyBytes);
+}
+
+QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
+                                       const std::string& keyPath, Limits limits)
+    : m_store(store), m_limits(limits),
+      m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+{
+    // The library applies this to a Content-Length only; the content reader below counts every other body.
+    m_server->set_payload_max_length(m_limits.bodyBytes);
     // Headers and body leave in two writes; without this every reply waits for the peer's delayed ACK.
     m_server->set_tcp_nodelay(true);
     // Idle keep-alive connections hold a worker each: leave room for many clients at once.
@@ -242,10 +250,20 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
                    [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
                        try {
                            std::string body;
+                           bool tooLarge = false;
                            const bool complete = reader([&](const char* data, std::size_t length) {
+                               if (length > m_limits.bodyBytes - body.size()) {
+                                   tooLarge = true;
+                                   return false;
+                               }
                                body.append(data, length);
                                return true;
                            });
+                           if (tooLarge) {
+                               sendHtml(res, 413, "Payload Too Large");
+                               res.set_header("Connection", "close");
+                               return;
+                           }
                            if (!complete) {
                                if (res.status < 400)
                                    sendHtml(res, 400, "Bad Request");
@@ -256,6 +274,10 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
                            sendHtml(res, 500, "Internal Server Error");
                        }
                    });
+    m_server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        return refusedEarly(req, res) ? httplib::Server::HandlerResponse::Handled
+                                      : httplib::Server::HandlerResponse::Unhandled;
+    });
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) {
             switch (res.status) {
@@ -270,6 +292,25 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
             }
         }
     });
+}
+
+bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Response& res) const
+{
+    if (req.method != "POST")
+        return false;
+    const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
+    if (!chunked && !req.has_header("Content-Length")) {
+        // Without either the body would run until the peer closes.
+        sendHtml(res, 411, "Length Required");
+    } else if (req.has_header("Content-Encoding")) {
+        // The library would inflate it, beyond any limit on what came over the wire.
+        sendHtml(res, 415, "Unsupported Media Type");
+    } else {
+        return false;
+    }
+    // The body stays unread: the connection cannot carry another request.
+    res.set_header("Connection", "close");
+    return true;
 }
 
 QuestionBankServer::~QuestionBankServer()
