@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <regex>
+#include <string_view>
 
 namespace {
 
@@ -44,6 +45,9 @@ enum ResultCode
 };
 
 constexpr int kClientVersion = 45;
+// Longer than any route ("/qb/js_bank/duplication_check/education2015" has 43 characters).
+constexpr std::size_t kLongestPath = 64;
+constexpr std::string_view kQuestionPrefix = "/qb/js_bank/";
 constexpr auto kSessionLifetime = std::chrono::hours(8);
 constexpr const char* kSessionCookie = "qb_session";
 constexpr const char* kTokenCookie = "_csrf_token_value";
@@ -296,13 +300,15 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
 
 bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Response& res) const
 {
-    if (req.method != "POST")
-        return false;
+    const bool post = req.method == "POST";
     const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
-    if (!chunked && !req.has_header("Content-Length")) {
+    if (req.path.size() > kLongestPath) {
+        // Before the library matches its routes: std::regex recurses once per character of the path.
+        sendHtml(res, 414, "URI Too Long");
+    } else if (post && !chunked && !req.has_header("Content-Length")) {
         // Without either the body would run until the peer closes.
         sendHtml(res, 411, "Length Required");
-    } else if (req.has_header("Content-Encoding")) {
+    } else if (post && req.has_header("Content-Encoding")) {
         // The library would inflate it, beyond any limit on what came over the wire.
         sendHtml(res, 415, "Unsupported Media Type");
     } else {
@@ -473,15 +479,20 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         return;
     }
 
-    static const std::regex questionPath("^/qb/js_bank/(get|delete|insert|duplication_check)/([a-z0-9_]+)$");
-    std::smatch match;
-    const CategoryRule* rule = nullptr;
-    std::optional<Category> category;
-    if (std::regex_match(req.path, match, questionPath)) {
-        rule = ruleFor(match[2]);
-        category = categoryFor(match[2]);
+    // "/qb/js_bank/<operation>/<category>", split by hand: std::regex would recurse once per character.
+    std::string operation;
+    std::string suffix;
+    if (req.path.compare(0, kQuestionPrefix.size(), kQuestionPrefix) == 0) {
+        const std::size_t slash = req.path.find('/', kQuestionPrefix.size());
+        if (slash != std::string::npos) {
+            operation = req.path.substr(kQuestionPrefix.size(), slash - kQuestionPrefix.size());
+            suffix = req.path.substr(slash + 1);
+        }
     }
-    const std::string operation = rule ? std::string(match[1]) : std::string();
+    const bool known = operation == "get" || operation == "delete" || operation == "insert" ||
+                       operation == "duplication_check";
+    const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
+    const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
     if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category))) {
         sendHtml(res, 404, "Not Found");
         return;

@@ -514,6 +514,10 @@ private Q_SLOTS:
         QTest::newRow("length past the limit") << search << QByteArray() << large << length << 413;
         QTest::newRow("chunks past the limit") << search << QByteArray() << large << inChunks << 413;
         QTest::newRow("no length") << search << QByteArray() << form << QStringLiteral("none") << 411;
+        QTest::newRow("long path") << "GET /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << QByteArray()
+                                   << QStringLiteral("none") << 414;
+        QTest::newRow("long post path") << "POST /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << form
+                                        << length << 414;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
