@@ -305,6 +305,9 @@ bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Resp
     if (req.path.size() > kLongestPath) {
         // Before the library matches its routes: std::regex recurses once per character of the path.
         sendHtml(res, 414, "URI Too Long");
+    } else if (req.ranges.size() > 1) {
+        // Each range repeats its part of a reply that may hold whole documents.
+        sendHtml(res, 416, "Range Not Satisfiable");
     } else if (post && !chunked && !req.has_header("Content-Length")) {
         // Without either the body would run until the peer closes.
         sendHtml(res, 411, "Length Required");

@@ -518,6 +518,9 @@ private Q_SLOTS:
                                    << QStringLiteral("none") << 414;
         QTest::newRow("long post path") << "POST /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << form
                                         << length << 414;
+        QTest::newRow("ranges") << QByteArray("GET /qb/js_bank/tarvix_app_version")
+                                << QByteArray("Range: bytes=0-,0-,0-\r\n") << QByteArray() << QStringLiteral("none")
+                                << 416;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
