@@ -314,6 +314,9 @@ bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Resp
     } else if (post && req.has_header("Content-Encoding")) {
         // The library would inflate it, beyond any limit on what came over the wire.
         sendHtml(res, 415, "Unsupported Media Type");
+    } else if (post && req.get_header_value("Content-Type").rfind("multipart/", 0) == 0) {
+        // Forms come URL-encoded; the library's multipart reading ended in an exception.
+        sendHtml(res, 415, "Unsupported Media Type");
     } else {
         return false;
     }

@@ -521,6 +521,9 @@ private Q_SLOTS:
         QTest::newRow("ranges") << QByteArray("GET /qb/js_bank/tarvix_app_version")
                                 << QByteArray("Range: bytes=0-,0-,0-\r\n") << QByteArray() << QStringLiteral("none")
                                 << 416;
+        QTest::newRow("multipart") << search << QByteArray("Content-Type: multipart/form-data; boundary=x\r\n")
+                                   << QByteArray("--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
+                                   << length << 415;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
@@ -545,7 +548,9 @@ private Q_SLOTS:
 
         std::string content = body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString();
         std::string request = target.toStdString() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                              "Content-Type: application/x-www-form-urlencoded\r\n" + headers.toStdString();
+                              headers.toStdString();
+        if (!headers.contains("Content-Type"))
+            request += "Content-Type: application/x-www-form-urlencoded\r\n";
         for (const auto& [name, value] : session.cookies)
             request += name + ": " + value + "\r\n";
         if (framing == QLatin1String("length"))
