@@ -302,7 +302,11 @@ bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Resp
 {
     const bool post = req.method == "POST";
     const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
-    if (req.path.size() > kLongestPath) {
+    if (req.headers.size() > m_limits.headers) {
+        // The library has read them all by now, having no limit on their number (only on each line's length);
+        // this keeps the handlers from walking them and tells the client it went too far.
+        sendHtml(res, 431, "Request Header Fields Too Large");
+    } else if (req.path.size() > kLongestPath) {
         // Before the library matches its routes: std::regex recurses once per character of the path.
         sendHtml(res, 414, "URI Too Long");
     } else if (req.ranges.size() > 1) {
@@ -320,7 +324,8 @@ bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Resp
     } else {
         return false;
     }
-    // The body stays unread: the connection cannot carry another request.
+    // The body stays unread, so the connection cannot carry another request. The library keeps it open all the
+    // same; the header asks the client to close it.
     res.set_header("Connection", "close");
     return true;
 }

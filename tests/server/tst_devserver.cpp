@@ -524,6 +524,11 @@ private Q_SLOTS:
         QTest::newRow("multipart") << search << QByteArray("Content-Type: multipart/form-data; boundary=x\r\n")
                                    << QByteArray("--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
                                    << length << 415;
+        QByteArray many;
+        for (int i = 0; i < 120; ++i)
+            many += "X-Filler-" + QByteArray::number(i) + ": 1\r\n";
+        QTest::newRow("many headers") << QByteArray("GET /qb/js_bank/tarvix_app_version") << many << QByteArray()
+                                      << QStringLiteral("none") << 431;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
