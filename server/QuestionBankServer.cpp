@@ -440,7 +440,7 @@ void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Respons
 
 void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body)
 {
-    const std::optional<FormData> form = FormData::Parse(body);
+    const std::optional<FormData> form = FormData::Parse(body, m_limits.formFields);
     if (!form) {
         sendHtml(res, 400, "Bad Request");
         return;

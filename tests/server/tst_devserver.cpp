@@ -529,6 +529,10 @@ private Q_SLOTS:
             many += "X-Filler-" + QByteArray::number(i) + ": 1\r\n";
         QTest::newRow("many headers") << QByteArray("GET /qb/js_bank/tarvix_app_version") << many << QByteArray()
                                       << QStringLiteral("none") << 431;
+        QTest::newRow("64 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(62) << length
+                                   << 200;
+        QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length
+                                   << 400;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
