@@ -253,14 +253,21 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
     m_server->Post(".*",
                    [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
                        try {
+                           // The cookies alone tell a stranger before the body is read: a stranger's body is only
+                           // counted and dropped, never kept or decoded. It is still read, so that the connection
+                           // stays in step for the client's next request.
+                           const bool known = checkedSession(req, cookieValue(req, kTokenCookie)).has_value();
                            std::string body;
+                           std::size_t received = 0;
                            bool tooLarge = false;
                            const bool complete = reader([&](const char* data, std::size_t length) {
-                               if (length > m_limits.bodyBytes - body.size()) {
+                               if (length > m_limits.bodyBytes - received) {
                                    tooLarge = true;
                                    return false;
                                }
-                               body.append(data, length);
+                               received += length;
+                               if (known)
+                                   body.append(data, length);
                                return true;
                            });
                            if (tooLarge) {
@@ -271,6 +278,10 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
                            if (!complete) {
                                if (res.status < 400)
                                    sendHtml(res, 400, "Bad Request");
+                               return;
+                           }
+                           if (!known) {
+                               sendHtml(res, 403, "Forbidden");
                                return;
                            }
                            handlePost(req, res, body);

@@ -533,6 +533,8 @@ private Q_SLOTS:
                                    << 200;
         QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length
                                    << 400;
+        QTest::newRow("stranger's broken form") << search << QByteArray("Cookie: qb_session=x; _csrf_token_value=y\r\n")
+                                                << QByteArray("%zz") << length << 403;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
@@ -560,8 +562,10 @@ private Q_SLOTS:
                               headers.toStdString();
         if (!headers.contains("Content-Type"))
             request += "Content-Type: application/x-www-form-urlencoded\r\n";
-        for (const auto& [name, value] : session.cookies)
-            request += name + ": " + value + "\r\n";
+        for (const auto& [name, value] : session.cookies) {
+            if (!headers.contains("Cookie"))
+                request += name + ": " + value + "\r\n";
+        }
         if (framing == QLatin1String("length"))
             request += "Content-Length: " + std::to_string(content.size()) + "\r\n";
         else if (framing == QLatin1String("chunked"))
