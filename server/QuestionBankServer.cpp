@@ -335,7 +335,7 @@ bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Resp
     } else {
         return false;
     }
-    // The body stays unread, so the connection cannot carry another request. The library keeps it open all the
+    // Any body stays unread, so the connection cannot carry another request. The library keeps it open all the
     // same; the header asks the client to close it.
     res.set_header("Connection", "close");
     return true;
@@ -511,8 +511,8 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
             suffix = req.path.substr(slash + 1);
         }
     }
-    const bool known = operation == "get" || operation == "delete" || operation == "insert" ||
-                       operation == "duplication_check";
+    const bool known =
+        operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
     const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
     const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
     if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category))) {

@@ -135,7 +135,6 @@ std::string chunked(const std::string& body, std::size_t piece)
     return out + "0\r\n\r\n";
 }
 
-
 } // namespace
 
 Q_DECLARE_METATYPE(Category)
@@ -522,17 +521,16 @@ private Q_SLOTS:
                                 << QByteArray("Range: bytes=0-,0-,0-\r\n") << QByteArray() << QStringLiteral("none")
                                 << 416;
         QTest::newRow("multipart") << search << QByteArray("Content-Type: multipart/form-data; boundary=x\r\n")
-                                   << QByteArray("--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
+                                   << QByteArray(
+                                          "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
                                    << length << 415;
         QByteArray many;
         for (int i = 0; i < 120; ++i)
             many += "X-Filler-" + QByteArray::number(i) + ": 1\r\n";
         QTest::newRow("many headers") << QByteArray("GET /qb/js_bank/tarvix_app_version") << many << QByteArray()
                                       << QStringLiteral("none") << 431;
-        QTest::newRow("64 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(62) << length
-                                   << 200;
-        QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length
-                                   << 400;
+        QTest::newRow("64 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(62) << length << 200;
+        QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length << 400;
         QTest::newRow("stranger's broken form") << search << QByteArray("Cookie: qb_session=x; _csrf_token_value=y\r\n")
                                                 << QByteArray("%zz") << length << 403;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
@@ -557,9 +555,9 @@ private Q_SLOTS:
         server.Start();
         const RawSession session = rawSession(port);
 
-        std::string content = body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString();
-        std::string request = target.toStdString() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                              headers.toStdString();
+        const std::string content = body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString();
+        std::string request =
+            target.toStdString() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers.toStdString();
         if (!headers.contains("Content-Type"))
             request += "Content-Type: application/x-www-form-urlencoded\r\n";
         for (const auto& [name, value] : session.cookies) {
