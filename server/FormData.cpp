@@ -88,7 +88,7 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
-std::optional<FormData> FormData::Parse(std::string_view body)
+std::optional<FormData> FormData::Parse(std::string_view body, std::size_t maxFields)
 {
     FormData form;
     std::size_t start = 0;
@@ -98,6 +98,8 @@ std::optional<FormData> FormData::Parse(std::string_view body)
             end = body.size();
         const std::string_view field = body.substr(start, end - start);
         if (!field.empty()) {
+            if (form.m_fields.size() == maxFields)
+                return std::nullopt;
             const std::size_t eq = field.find('=');
             auto name = decode(field.substr(0, eq));
             auto value = decode(eq == std::string_view::npos ? std::string_view() : field.substr(eq + 1));

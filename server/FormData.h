@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +13,9 @@ class FormData
 public:
     // Standard form decoding: fields split at "&", name and value at the first "=", "%XX" escapes and "+"
     // as a space. Returns nothing for a body that is not well formed: a broken escape or text that is not
-    // UTF-8.
-    static std::optional<FormData> Parse(std::string_view body);
+    // UTF-8, or one with more than `maxFields` fields. Decoding never lengthens a field, so the body's own limit
+    // bounds what the fields hold.
+    static std::optional<FormData> Parse(std::string_view body, std::size_t maxFields = SIZE_MAX);
 
     // The value of the first field with that name.
     std::optional<std::string> Value(std::string_view name) const;

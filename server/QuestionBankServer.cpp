@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <regex>
+#include <string_view>
 
 namespace {
 
@@ -44,6 +45,9 @@ enum ResultCode
 };
 
 constexpr int kClientVersion = 45;
+// Longer than any route ("/qb/js_bank/duplication_check/education2015" has 43 characters).
+constexpr std::size_t kLongestPath = 64;
+constexpr std::string_view kQuestionPrefix = "/qb/js_bank/";
 constexpr auto kSessionLifetime = std::chrono::hours(8);
 constexpr const char* kSessionCookie = "qb_session";
 constexpr const char* kTokenCookie = "_csrf_token_value";
@@ -222,9 +226,17 @@ std::string questionJson(const QuestionStore::Question& question)
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
                                        const std::string& keyPath)
-    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+    : QuestionBankServer(store, certificatePath, keyPath, Limits())
 {
-    m_server->set_payload_max_length(kMaxBodyBytes);
+}
+
+QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
+                                       const std::string& keyPath, Limits limits)
+    : m_store(store), m_limits(limits),
+      m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+{
+    // The library applies this to a Content-Length only; the content reader below counts every other body.
+    m_server->set_payload_max_length(m_limits.bodyBytes);
     // Headers and body leave in two writes; without this every reply waits for the peer's delayed ACK.
     m_server->set_tcp_nodelay(true);
     // Idle keep-alive connections hold a worker each: leave room for many clients at once.
@@ -241,14 +253,35 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
     m_server->Post(".*",
                    [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
                        try {
+                           // The cookies alone tell a stranger before the body is read: a stranger's body is only
+                           // counted and dropped, never kept or decoded. It is still read, so that the connection
+                           // stays in step for the client's next request.
+                           const bool known = checkedSession(req, cookieValue(req, kTokenCookie)).has_value();
                            std::string body;
+                           std::size_t received = 0;
+                           bool tooLarge = false;
                            const bool complete = reader([&](const char* data, std::size_t length) {
-                               body.append(data, length);
+                               if (length > m_limits.bodyBytes - received) {
+                                   tooLarge = true;
+                                   return false;
+                               }
+                               received += length;
+                               if (known)
+                                   body.append(data, length);
                                return true;
                            });
+                           if (tooLarge) {
+                               sendHtml(res, 413, "Payload Too Large");
+                               res.set_header("Connection", "close");
+                               return;
+                           }
                            if (!complete) {
                                if (res.status < 400)
                                    sendHtml(res, 400, "Bad Request");
+                               return;
+                           }
+                           if (!known) {
+                               sendHtml(res, 403, "Forbidden");
                                return;
                            }
                            handlePost(req, res, body);
@@ -256,6 +289,10 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
                            sendHtml(res, 500, "Internal Server Error");
                        }
                    });
+    m_server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        return refusedEarly(req, res) ? httplib::Server::HandlerResponse::Handled
+                                      : httplib::Server::HandlerResponse::Unhandled;
+    });
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) {
             switch (res.status) {
@@ -270,6 +307,38 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
             }
         }
     });
+}
+
+bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Response& res) const
+{
+    const bool post = req.method == "POST";
+    const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
+    if (req.headers.size() > m_limits.headers) {
+        // The library has read them all by now, having no limit on their number (only on each line's length);
+        // this keeps the handlers from walking them and tells the client it went too far.
+        sendHtml(res, 431, "Request Header Fields Too Large");
+    } else if (req.path.size() > kLongestPath) {
+        // Before the library matches its routes: std::regex recurses once per character of the path.
+        sendHtml(res, 414, "URI Too Long");
+    } else if (req.ranges.size() > 1) {
+        // Each range repeats its part of a reply that may hold whole documents.
+        sendHtml(res, 416, "Range Not Satisfiable");
+    } else if (post && !chunked && !req.has_header("Content-Length")) {
+        // Without either the body would run until the peer closes.
+        sendHtml(res, 411, "Length Required");
+    } else if (post && req.has_header("Content-Encoding")) {
+        // The library would inflate it, beyond any limit on what came over the wire.
+        sendHtml(res, 415, "Unsupported Media Type");
+    } else if (post && req.get_header_value("Content-Type").rfind("multipart/", 0) == 0) {
+        // Forms come URL-encoded; the library's multipart reading ended in an exception.
+        sendHtml(res, 415, "Unsupported Media Type");
+    } else {
+        return false;
+    }
+    // Any body stays unread, so the connection cannot carry another request. The library keeps it open all the
+    // same; the header asks the client to close it.
+    res.set_header("Connection", "close");
+    return true;
 }
 
 QuestionBankServer::~QuestionBankServer()
@@ -382,7 +451,7 @@ void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Respons
 
 void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body)
 {
-    const std::optional<FormData> form = FormData::Parse(body);
+    const std::optional<FormData> form = FormData::Parse(body, m_limits.formFields);
     if (!form) {
         sendHtml(res, 400, "Bad Request");
         return;
@@ -432,15 +501,20 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         return;
     }
 
-    static const std::regex questionPath("^/qb/js_bank/(get|delete|insert|duplication_check)/([a-z0-9_]+)$");
-    std::smatch match;
-    const CategoryRule* rule = nullptr;
-    std::optional<Category> category;
-    if (std::regex_match(req.path, match, questionPath)) {
-        rule = ruleFor(match[2]);
-        category = categoryFor(match[2]);
+    // "/qb/js_bank/<operation>/<category>", split by hand: std::regex would recurse once per character.
+    std::string operation;
+    std::string suffix;
+    if (req.path.compare(0, kQuestionPrefix.size(), kQuestionPrefix) == 0) {
+        const std::size_t slash = req.path.find('/', kQuestionPrefix.size());
+        if (slash != std::string::npos) {
+            operation = req.path.substr(kQuestionPrefix.size(), slash - kQuestionPrefix.size());
+            suffix = req.path.substr(slash + 1);
+        }
     }
-    const std::string operation = rule ? std::string(match[1]) : std::string();
+    const bool known =
+        operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
+    const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
+    const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
     if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category))) {
         sendHtml(res, 404, "Not Found");
         return;

@@ -21,7 +21,18 @@ class QuestionBankServer
 public:
     static constexpr std::size_t kMaxBodyBytes = 64u * 1024 * 1024;
 
+    // What one request may bring; tests set them small.
+    struct Limits
+    {
+        std::size_t bodyBytes = kMaxBodyBytes;
+        // A question has fewer than 30 fields.
+        std::size_t formFields = 64;
+        std::size_t headers = 100;
+    };
+
     QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath);
+    QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath,
+                       Limits limits);
     ~QuestionBankServer();
     QuestionBankServer(const QuestionBankServer&) = delete;
     QuestionBankServer& operator=(const QuestionBankServer&) = delete;
@@ -43,6 +54,8 @@ private:
         std::chrono::steady_clock::time_point lastUse;
     };
 
+    // Answers the requests that are refused on their headers alone, before any body is read.
+    bool refusedEarly(const httplib::Request& req, httplib::Response& res) const;
     void handleGet(const httplib::Request& req, httplib::Response& res);
     void handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body);
     std::string newSession();
@@ -52,6 +65,7 @@ private:
     std::string sessionId(const httplib::Request& req) const;
 
     QuestionStore& m_store;
+    const Limits m_limits;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_thread;
     std::mutex m_sessionMutex;

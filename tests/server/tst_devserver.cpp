@@ -13,6 +13,12 @@
 #include <QTest>
 
 #include <httplib.h>
+#include <openssl/ssl.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -82,6 +88,53 @@ QList<Fixture> questions()
 
 constexpr char kAdminPassword[] = "관리자+암호/1";
 
+// Sends `request` as it is, byte for byte, and returns everything the server answers until it closes.
+std::string rawExchange(int port, const std::string& request)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL* ssl = SSL_new(context);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && SSL_set_fd(ssl, fd) == 1 &&
+        SSL_connect(ssl) == 1) {
+        std::size_t sent = 0;
+        while (sent < request.size()) {
+            const int n = SSL_write(ssl, request.data() + sent, int(request.size() - sent));
+            if (n <= 0)
+                break;
+            sent += std::size_t(n);
+        }
+        char buffer[4096];
+        int n = 0;
+        while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
+            answer.append(buffer, std::size_t(n));
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    close(fd);
+    return answer;
+}
+
+int statusOf(const std::string& answer)
+{
+    // "HTTP/1.1 200 OK"
+    return answer.size() > 12 ? std::atoi(answer.substr(9, 3).c_str()) : 0;
+}
+
+std::string chunked(const std::string& body, std::size_t piece)
+{
+    std::string out;
+    for (std::size_t at = 0; at < body.size(); at += piece) {
+        const std::string part = body.substr(at, piece);
+        out += QByteArray::number(qulonglong(part.size()), 16).toStdString() + "\r\n" + part + "\r\n";
+    }
+    return out + "0\r\n\r\n";
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Category)
@@ -106,9 +159,9 @@ private:
         return client;
     }
 
-    std::unique_ptr<httplib::SSLClient> rawClient() const
+    std::unique_ptr<httplib::SSLClient> rawClient(int port = 0) const
     {
-        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", m_port);
+        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", port ? port : m_port);
         client->set_ca_cert_path(QFile::encodeName(TestTls::instance().certificatePath).toStdString());
         client->enable_server_certificate_verification(true);
         client->set_read_timeout(10, 0);
@@ -125,9 +178,9 @@ private:
     };
 
     // A session's cookies and token, taken by hand.
-    RawSession rawSession()
+    RawSession rawSession(int port = 0)
     {
-        const auto res = rawClient()->Get("/qb");
+        const auto res = rawClient(port)->Get("/qb");
         RawSession raw;
         std::string session;
         for (const auto& [name, value] : res->headers) {
@@ -441,6 +494,83 @@ private Q_SLOTS:
             QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()),
                      RandomBytes(50000 + i, 100 + quint32(i)));
         }
+    }
+
+    void requestLimitsAreKept_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("framing");
+        QTest::addColumn<int>("status");
+        const QByteArray search = "POST /qb/js_bank_school/search";
+        const QByteArray form = "_csrf_token_name={token}&searchSchulNm=x";
+        const QByteArray large(3000, 'a');
+        const QString length = QStringLiteral("length");
+        const QString inChunks = QStringLiteral("chunked");
+        QTest::newRow("form") << search << QByteArray() << form << length << 200;
+        QTest::newRow("chunked form") << search << QByteArray() << form << inChunks << 200;
+        QTest::newRow("length past the limit") << search << QByteArray() << large << length << 413;
+        QTest::newRow("chunks past the limit") << search << QByteArray() << large << inChunks << 413;
+        QTest::newRow("no length") << search << QByteArray() << form << QStringLiteral("none") << 411;
+        QTest::newRow("long path") << "GET /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << QByteArray()
+                                   << QStringLiteral("none") << 414;
+        QTest::newRow("long post path") << "POST /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << form
+                                        << length << 414;
+        QTest::newRow("ranges") << QByteArray("GET /qb/js_bank/tarvix_app_version")
+                                << QByteArray("Range: bytes=0-,0-,0-\r\n") << QByteArray() << QStringLiteral("none")
+                                << 416;
+        QTest::newRow("multipart") << search << QByteArray("Content-Type: multipart/form-data; boundary=x\r\n")
+                                   << QByteArray(
+                                          "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
+                                   << length << 415;
+        QByteArray many;
+        for (int i = 0; i < 120; ++i)
+            many += "X-Filler-" + QByteArray::number(i) + ": 1\r\n";
+        QTest::newRow("many headers") << QByteArray("GET /qb/js_bank/tarvix_app_version") << many << QByteArray()
+                                      << QStringLiteral("none") << 431;
+        QTest::newRow("64 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(62) << length << 200;
+        QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length << 400;
+        QTest::newRow("stranger's broken form") << search << QByteArray("Cookie: qb_session=x; _csrf_token_value=y\r\n")
+                                                << QByteArray("%zz") << length << 403;
+        QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
+                                  << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
+    }
+
+    // One server with small limits; each row is one request on a connection of its own.
+    void requestLimitsAreKept()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, headers);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, framing);
+        QFETCH(int, status);
+        QuestionBankServer::Limits limits;
+        limits.bodyBytes = 1024;
+        const TestTls& tls = TestTls::instance();
+        QuestionBankServer server(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                  QFile::encodeName(tls.keyPath).toStdString(), limits);
+        const int port = server.Bind("127.0.0.1", 0);
+        QVERIFY(port > 0);
+        server.Start();
+        const RawSession session = rawSession(port);
+
+        const std::string content = body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString();
+        std::string request =
+            target.toStdString() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers.toStdString();
+        if (!headers.contains("Content-Type"))
+            request += "Content-Type: application/x-www-form-urlencoded\r\n";
+        for (const auto& [name, value] : session.cookies) {
+            if (!headers.contains("Cookie"))
+                request += name + ": " + value + "\r\n";
+        }
+        if (framing == QLatin1String("length"))
+            request += "Content-Length: " + std::to_string(content.size()) + "\r\n";
+        else if (framing == QLatin1String("chunked"))
+            request += "Transfer-Encoding: chunked\r\n";
+        request += "\r\n" + (framing == QLatin1String("chunked") ? chunked(content, 1000) : content);
+        const std::string answer = rawExchange(port, request);
+        QCOMPARE(statusOf(answer), status);
     }
 
     void badRequestsGetAnAnswer()
