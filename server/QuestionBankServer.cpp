@@ -20,6 +20,7 @@ namespace {
 namespace Text {
 constexpr const char* kLoggedIn = "로그인되었습니다.";
 constexpr const char* kWrongPassword = "아이디 또는 비밀번호가 올바르지 않습니다.";
+constexpr const char* kTooManyAttempts = "로그인 실패가 너무 많습니다. 잠시 후 다시 시도하세요.";
 constexpr const char* kLoginRequired = "로그인이 필요합니다.";
 constexpr const char* kNoPermission = "이 분류의 문제를 다룰 권한이 없습니다.";
 constexpr const char* kNotFound = "등록된 문제가 없습니다.";
@@ -36,6 +37,7 @@ enum ResultCode
 {
     kOk = 0,
     kLoginFailed = 1,
+    kLoginLocked = 2,
     kNotLoggedIn = 3,
     kRefused = 4,
     kMissing = 5,
@@ -221,8 +223,11 @@ std::string questionJson(const QuestionStore::Question& question)
 } // namespace
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
-                                       const std::string& keyPath)
-    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+                                       const std::string& keyPath, const ServerLimits& limits)
+    : m_store(store),
+      m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
+      m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
+      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout)
 {
     m_server->set_payload_max_length(kMaxBodyBytes);
     // Headers and body leave in two writes; without this every reply waits for the peer's delayed ACK.
@@ -395,12 +400,19 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
 
     if (req.path == "/qb/js_user/login") {
         const std::string login = form->Value("ims_id").value_or(std::string());
+        if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(req.remote_addr)) {
+            sendJson(res, resultJson(kLoginLocked, Text::kTooManyAttempts));
+            return;
+        }
         const std::optional<std::string> password = DecodeBase64Strict(form->Value("ims_password").value_or(""));
         const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
         if (login.empty() || !permission) {
+            m_accountThrottle.Failed(login);
+            m_addressThrottle.Failed(req.remote_addr);
             sendJson(res, resultJson(kLoginFailed, Text::kWrongPassword));
             return;
         }
+        m_accountThrottle.Succeeded(login);
         session->login = login;
         session->permission = *permission;
         updateSession(sessionId(req), *session);

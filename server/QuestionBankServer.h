@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "server/LoginThrottle.h"
+
 class QuestionStore;
 namespace httplib {
 class SSLServer;
@@ -15,13 +17,23 @@ struct Request;
 struct Response;
 } // namespace httplib
 
+// What the server allows before it refuses; tests make the waits short.
+struct ServerLimits
+{
+    // Wrong passwords for one account, and from one client address, before further logins are refused.
+    int failuresPerAccount = 5;
+    int failuresPerAddress = 20;
+    std::chrono::milliseconds loginLockout = std::chrono::minutes(1);
+};
+
 // The question bank's web interface as the desktop program sees it, over HTTPS, on top of a QuestionStore.
 class QuestionBankServer
 {
 public:
     static constexpr std::size_t kMaxBodyBytes = 64u * 1024 * 1024;
 
-    QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath);
+    QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath,
+                       const ServerLimits& limits = {});
     ~QuestionBankServer();
     QuestionBankServer(const QuestionBankServer&) = delete;
     QuestionBankServer& operator=(const QuestionBankServer&) = delete;
@@ -56,4 +68,6 @@ private:
     std::thread m_thread;
     std::mutex m_sessionMutex;
     std::map<std::string, Session> m_sessions;
+    LoginThrottle m_accountThrottle;
+    LoginThrottle m_addressThrottle;
 };

@@ -162,17 +162,23 @@ std::optional<int> QuestionStore::CheckPassword(const std::string& login, const 
 {
     PasswordHash stored;
     int permission = 0;
+    bool found = false;
     {
         std::lock_guard lock(m_mutex);
         Statement select(m_db, "SELECT salt, hash, iterations, permission FROM users WHERE login = ?");
-        if (select.bind(1, login).step() != SQLITE_ROW)
-            return std::nullopt;
-        stored.salt = select.text(0);
-        stored.hash = select.text(1);
-        stored.iterations = int(select.integer(2));
-        permission = int(select.integer(3));
+        found = select.bind(1, login).step() == SQLITE_ROW;
+        if (found) {
+            stored.salt = select.text(0);
+            stored.hash = select.text(1);
+            stored.iterations = int(select.integer(2));
+            permission = int(select.integer(3));
+        }
     }
-    // The slow hash runs outside the lock so that one login does not hold up every other request.
+    // The slow hashes run outside the lock so that one login does not hold up every other request.
+    if (!found) {
+        VerifyAgainstNoAccount(password);
+        return std::nullopt;
+    }
     if (!VerifyPassword(password, stored))
         return std::nullopt;
     return permission;

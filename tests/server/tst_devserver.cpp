@@ -1,7 +1,8 @@
 #include "net/Communicator.h"
+#include "net/AnsiCodepage.h"
+#include "server/Passwords.h"
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
-#include "net/AnsiCodepage.h"
 
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
@@ -97,6 +98,17 @@ private:
     int m_port = 0;
 
     QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
+
+    // A second server on the same database, for limits that the shared one must not have.
+    std::pair<std::unique_ptr<QuestionBankServer>, QString> serverWith(const ServerLimits& limits)
+    {
+        const TestTls& tls = TestTls::instance();
+        auto server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                           QFile::encodeName(tls.keyPath).toStdString(), limits);
+        const int port = server->Bind("127.0.0.1", 0);
+        server->Start();
+        return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port)};
+    }
 
     std::unique_ptr<CCommunicator> loggedIn(const QString& login, const QString& password)
     {
@@ -235,6 +247,44 @@ private Q_SLOTS:
         QVERIFY(!client.GetTimestone(&request, &reply));
         QVERIFY(
             client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, Line: 2073)")));
+    }
+
+    // An unknown account costs the same one hash as a wrong password, so timing does not tell accounts apart.
+    void unknownLoginStillHashes()
+    {
+        CCommunicator client(baseUrl());
+        QVERIFY(client.StartSession());
+        for (const char* login : {"nobody", "viewer"}) {
+            const std::uint64_t before = PasswordHashCount();
+            QVERIFY(!client.Login(QString::fromLatin1(login), QStringLiteral("wrong")));
+            QCOMPARE(PasswordHashCount() - before, std::uint64_t(1));
+        }
+    }
+
+    void repeatedFailuresAreRefused()
+    {
+        ServerLimits limits;
+        limits.failuresPerAccount = 3;
+        limits.failuresPerAddress = 5;
+        limits.loginLockout = std::chrono::milliseconds(300);
+        const auto [server, url] = serverWith(limits);
+        CCommunicator client(url);
+        QVERIFY(client.StartSession());
+        const auto refusedWithoutHash = [&](const char* login, const char* password) {
+            const std::uint64_t before = PasswordHashCount();
+            return !client.Login(QString::fromLatin1(login), QString::fromLatin1(password)) &&
+                   client.GetLastErrorText().contains(QStringLiteral("Code: 2")) && PasswordHashCount() == before;
+        };
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!client.Login(QStringLiteral("mid"), QStringLiteral("guess")));
+        // The account is locked even for its right password; another account is not, until the address is.
+        QVERIFY(refusedWithoutHash("mid", "mid-pass"));
+        QVERIFY(client.Login(QStringLiteral("viewer"), QStringLiteral("viewer-pass")));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!client.Login(QStringLiteral("viewer"), QStringLiteral("guess")));
+        QVERIFY(refusedWithoutHash("viewer", "viewer-pass"));
+        // The lockout ends.
+        QTRY_VERIFY_WITH_TIMEOUT(client.Login(QStringLiteral("mid"), QStringLiteral("mid-pass")), 5000);
     }
 
     void roundTrip_data()
