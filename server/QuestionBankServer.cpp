@@ -160,6 +160,13 @@ std::string cookieValue(const httplib::Request& req, const std::string& name)
     return {};
 }
 
+std::string cookie(const char* name, const std::string& value, bool httpOnly)
+{
+    const std::string expires = httpDate(std::chrono::system_clock::now() + kSessionLifetime);
+    return std::string(name) + "=" + value + "; expires=" + expires + "; Max-Age=28800; path=/; Secure" +
+           (httpOnly ? "; HttpOnly" : "") + "; SameSite=Strict";
+}
+
 void sendHtml(httplib::Response& res, int status, const char* title)
 {
     res.status = status;
@@ -348,12 +355,13 @@ std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(co
     return it->second;
 }
 
-void QuestionBankServer::updateSession(const std::string& id, const Session& session)
+std::string QuestionBankServer::replaceSession(const std::string& oldId, const Session& session)
 {
+    const std::string id = randomHex(24);
     std::lock_guard lock(m_sessionMutex);
-    const auto it = m_sessions.find(id);
-    if (it != m_sessions.end())
-        it->second = session;
+    m_sessions.erase(oldId);
+    m_sessions[id] = session;
+    return id;
 }
 
 void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Response& res)
@@ -365,11 +373,8 @@ void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Respons
             std::lock_guard lock(m_sessionMutex);
             token = m_sessions[id].token;
         }
-        const std::string expires = httpDate(std::chrono::system_clock::now() + kSessionLifetime);
-        res.headers.emplace("Set-Cookie", std::string(kSessionCookie) + "=" + id + "; expires=" + expires +
-                                              "; Max-Age=28800; path=/; Secure; HttpOnly; SameSite=Strict");
-        res.headers.emplace("Set-Cookie", std::string(kTokenCookie) + "=" + token + "; expires=" + expires +
-                                              "; Max-Age=28800; path=/; Secure; SameSite=Strict");
+        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, id, true));
+        res.headers.emplace("Set-Cookie", cookie(kTokenCookie, token, false));
         sendHtml(res, 200, "Vellorin question bank");
     } else if (req.path == "/qb/js_bank/tarvix_app_version") {
         sendJson(res, "{\"version\":" + std::to_string(kClientVersion) + "}");
@@ -415,7 +420,9 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         m_accountThrottle.Succeeded(login);
         session->login = login;
         session->permission = *permission;
-        updateSession(sessionId(req), *session);
+        // A session id known before the login, perhaps planted by someone else, must not become a logged-in
+        // one. The form token stays: the client reads it only when a session starts.
+        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, replaceSession(sessionId(req), *session), true));
         sendJson(res, resultJson(kOk, Text::kLoggedIn));
         return;
     }

@@ -60,7 +60,8 @@ private:
     std::string newSession();
     // The caller's session when its cookies and form token agree with one we issued.
     std::optional<Session> checkedSession(const httplib::Request& req, const std::string& formToken);
-    void updateSession(const std::string& id, const Session& session);
+    // Files the session under a new id in place of the old one; returns the new id.
+    std::string replaceSession(const std::string& oldId, const Session& session);
     std::string sessionId(const httplib::Request& req) const;
 
     QuestionStore& m_store;

@@ -455,6 +455,28 @@ private Q_SLOTS:
         QCOMPARE(fresh.GetLastErrorText(), QString());
     }
 
+    // The session id from before the login is dropped; the new one keeps the form token.
+    void loginIssuesANewSession()
+    {
+        const auto [cookies, token, setCookies] = rawSession();
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded";
+        auto res = client->Post("/qb/js_user/login", cookies,
+                                "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D", form);
+        QCOMPARE(res->status, 200);
+        const std::string renewed = res->get_header_value("Set-Cookie");
+        QVERIFY(renewed.rfind("qb_session=", 0) == 0);
+        QVERIFY(renewed.find("HttpOnly") != std::string::npos);
+        const std::string newSession = renewed.substr(0, renewed.find(';'));
+        QVERIFY(cookies.begin()->second.rfind(newSession, 0) != 0);
+        const std::string ask = "_csrf_token_name=" + token + "&ims_id=demo";
+        QCOMPARE(client->Post("/qb/js_user/getpermission", cookies, ask, form)->status, 403);
+        res = client->Post("/qb/js_user/getpermission", {{"Cookie", newSession + "; _csrf_token_value=" + token}},
+                           ask, form);
+        QCOMPARE(res->status, 200);
+        QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
+    }
+
     void concurrentInsertsAreAllKept()
     {
         constexpr int kClients = 20;
