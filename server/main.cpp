@@ -30,6 +30,19 @@ int fail(const QString& message)
     return 1;
 }
 
+// The characters of `text` that do not survive the trip through code page 949.
+QString missingFromCodepage(const QString& text)
+{
+    QStringList missing;
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        const std::optional<QByteArray> bytes = ToKoreanCodepage(one);
+        if (bytes && FromKoreanCodepage(*bytes) != one && !missing.contains(one))
+            missing.append(one);
+    }
+    return missing.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -92,9 +105,15 @@ int main(int argc, char* argv[])
         if (!password.empty() && password.back() == '\r')
             password.pop_back();
         // Passwords are checked on their bytes in the Korean Windows code page, as the program sends them.
-        const std::optional<QByteArray> bytes = ToKoreanCodepage(QString::fromUtf8(password));
+        const QString text = QString::fromUtf8(password);
+        const std::optional<QByteArray> bytes = ToKoreanCodepage(text);
         if (!bytes)
             return fail(QStringLiteral("this system has no converter for the Korean code page 949"));
+        // The conversion turns what the code page lacks into "?", and "????" would then be the password.
+        if (FromKoreanCodepage(*bytes) != text)
+            return fail(QStringLiteral("the password has characters that the Korean code page 949 lacks (%1); "
+                                       "the program could not send them: choose another password")
+                            .arg(missingFromCodepage(text)));
         if (!store.AddUser(parser.value(addUser).toStdString(), bytes->toStdString(), level))
             return fail(QStringLiteral("cannot store the account"));
         std::printf("account %s stored with permission %d\n", qPrintable(parser.value(addUser)), level);

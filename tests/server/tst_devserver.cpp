@@ -221,6 +221,13 @@ private Q_SLOTS:
             {QStringLiteral("--add-user"), QStringLiteral("x"), QStringLiteral("--permission"), QStringLiteral("7")},
             "pw\n");
         QCOMPARE(code, 1);
+        // A character that code page 949 lacks would be stored as "?".
+        std::tie(code, output) =
+            run({QStringLiteral("--add-user"), QStringLiteral("x")}, QStringLiteral("암호😀€ñ\n").toUtf8());
+        QCOMPARE(code, 1);
+        QVERIFY2(output.contains(QStringLiteral("code page 949 lacks (😀")), qPrintable(output));
+        const auto users = store.Users();
+        QVERIFY(std::none_of(users.begin(), users.end(), [](const auto& u) { return u.login == "x"; }));
         std::tie(code, output) = run({QStringLiteral("--port"), QStringLiteral("0")});
         QCOMPARE(code, 1);
         QVERIFY(output.contains(QStringLiteral("--cert and --key are required")));
