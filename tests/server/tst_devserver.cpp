@@ -162,6 +162,8 @@ private Q_SLOTS:
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
         QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
+        QVERIFY(m_store->AddDemoAccountIfEmpty());
+        QVERIFY(!m_store->AddDemoAccountIfEmpty());
         const QByteArray adminPassword = ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).value();
         QVERIFY(m_store->AddUser("admin", adminPassword.toStdString(), 32768));
         QVERIFY(m_store->AddUser("mid", "mid-pass", 16384));
@@ -187,11 +189,14 @@ private Q_SLOTS:
                             [](const auto& u) { return u.login == "demo" && u.permission == 32768; }));
         QVERIFY(loggedIn(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(m_store->FindSchools("").size(), std::size_t(51));
+        // It holds password hashes.
+        QCOMPARE(QFile::permissions(m_dir.filePath("qb.sqlite3")) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void administration()
     {
-        const QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
+        QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
         auto run = [&](const QStringList& arguments, const QByteArray& input = {}) {
             QProcess process;
             process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH), QStringList{QStringLiteral("--db"), db} + arguments);
@@ -208,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(code, 0);
         std::tie(code, output) = run({QStringLiteral("--list-users")});
         QCOMPARE(code, 0);
-        QCOMPARE(output, QStringLiteral("demo\t32768\n편집자\t16384\n"));
+        QCOMPARE(output, QStringLiteral("편집자\t16384\n"));
 
         // The password is kept as the hash of its code page 949 bytes, as the program sends them.
         QuestionStore store(QFile::encodeName(db).toStdString());
@@ -231,6 +236,25 @@ private Q_SLOTS:
         std::tie(code, output) = run({QStringLiteral("--port"), QStringLiteral("0")});
         QCOMPARE(code, 1);
         QVERIFY(output.contains(QStringLiteral("--cert and --key are required")));
+        // The demo account comes only with a server that listens on loopback.
+        const TestTls& tls = TestTls::instance();
+        for (const char* where : {"0.0.0.0", "127.0.0.1"}) {
+            db = m_dir.filePath(QStringLiteral("served-%1.sqlite3").arg(QLatin1String(where)));
+            QProcess server;
+            server.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
+                         {QStringLiteral("--db"), db, QStringLiteral("--address"), QLatin1String(where),
+                          QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"), tls.certificatePath,
+                          QStringLiteral("--key"), tls.keyPath});
+            QVERIFY(server.waitForReadyRead(20000));
+            QVERIFY(server.readAllStandardOutput().contains("listening"));
+            server.terminate();
+            QVERIFY(server.waitForFinished(20000));
+            const bool loopback = where[0] == '1';
+            const QByteArray said = server.readAllStandardError();
+            QVERIFY2(said.contains(loopback ? "created the demo account" : "no demo account"), said.constData());
+            std::tie(code, output) = run({QStringLiteral("--list-users")});
+            QCOMPARE(output, loopback ? QStringLiteral("demo\t32768\n") : QString());
+        }
         std::tie(code, output) = run({QStringLiteral("--help")});
         QCOMPARE(code, 0);
         for (const char* option : {"--address", "--port", "--cert", "--key", "--db", "--add-user", "--list-users"})
