@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <ctime>
@@ -30,6 +31,7 @@ constexpr const char* kNothingToDelete = "삭제할 문제가 없습니다.";
 constexpr const char* kInserted = "등록되었습니다.";
 constexpr const char* kBadDocument = "문서 데이터가 올바르지 않습니다.";
 constexpr const char* kStoreFailed = "문제를 저장하지 못했습니다.";
+constexpr const char* kBadIdentity = "문제를 구분하는 항목이 없거나 두 번 이상 있습니다: ";
 } // namespace Text
 
 // Result codes other than 0; the client only tells 0 from the rest.
@@ -42,6 +44,7 @@ enum ResultCode
     kRefused = 4,
     kMissing = 5,
     kInvalidDocument = 6,
+    kBadIdentity = 7,
     kStoreError = 9,
 };
 
@@ -96,6 +99,19 @@ bool mayUse(int permission, const std::string& suffix)
     if (permission == 32768)
         return true;
     return permission == 16384 && suffix == "chapter_mid";
+}
+
+// The identity fields that are missing or repeated, joined by ", "; empty when each is there once.
+std::string misfiledIdentityFields(const CategoryRule& rule, const FormData& form)
+{
+    std::string names;
+    for (const char* name : rule.identity) {
+        const auto count = std::count_if(form.Fields().begin(), form.Fields().end(),
+                                         [&](const auto& field) { return field.first == name; });
+        if (count != 1)
+            names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    return names;
 }
 
 std::string identityOf(const CategoryRule& rule, const FormData& form)
@@ -473,6 +489,11 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         return;
     }
 
+    // A question filed under one value of a repeated field, or under none, could not be found again.
+    if (const std::string misfiled = misfiledIdentityFields(*rule, *form); !misfiled.empty()) {
+        sendJson(res, resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
+        return;
+    }
     const std::string identity = identityOf(*rule, *form);
     if (operation == "get" || operation == "duplication_check") {
         const auto question = m_store.GetQuestion(rule->suffix, identity);

@@ -404,6 +404,28 @@ private Q_SLOTS:
         QCOMPARE(QByteArray::fromBase64(otherStored.Value("q_hwp").toLatin1()), QByteArray("first version"));
     }
 
+    // Each identity field once: a repeated or missing one would file the question where nobody finds it.
+    void identityFieldsComeOnce()
+    {
+        auto [cookies, token, setCookies] = rawSession();
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded";
+        const std::string renewed = client->Post("/qb/js_user/login", cookies,
+                                                 "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
+                                                 form)->get_header_value("Set-Cookie");
+        cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + token}};
+        for (const auto& [fields, answer] :
+             {std::pair{"&volume=A&volume=B&prob=1", "volume"}, std::pair{"&note=x", "volume, prob"}}) {
+            for (const char* operation : {"insert", "get"}) {
+                const auto res = client->Post(std::string("/qb/js_bank/") + operation + "/daily", cookies,
+                                              "_csrf_token_name=" + token + fields, form);
+                QCOMPARE(res->status, 200);
+                QVERIFY2(res->body.find("\"result_code\":7") != std::string::npos, res->body.c_str());
+                QVERIFY(res->body.find(std::string(": ") + answer + "\"") != std::string::npos);
+            }
+        }
+    }
+
     void permissionLevelsDecideCategories()
     {
         QString text;
