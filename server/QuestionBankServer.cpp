@@ -249,6 +249,7 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
                                        const std::string& keyPath, const ServerLimits& limits)
     : m_store(store),
       m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
+      m_limits(limits),
       m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
       m_addressThrottle(limits.failuresPerAddress, limits.loginLockout)
 {
@@ -343,12 +344,24 @@ std::string QuestionBankServer::newSession()
     const auto now = std::chrono::steady_clock::now();
     Session session;
     session.token = randomHex(16);
+    session.created = now;
     session.lastUse = now;
     const std::string id = randomHex(24);
     std::lock_guard lock(m_sessionMutex);
-    std::erase_if(m_sessions, [&](const auto& entry) { return now - entry.second.lastUse > kSessionLifetime; });
+    std::erase_if(m_sessions, [&](const auto& entry) { return isOver(entry.second, now); });
+    // Anyone may start sessions: without a cap they would fill the memory.
+    while (!m_sessions.empty() && m_sessions.size() >= m_limits.maxSessions) {
+        m_sessions.erase(std::min_element(m_sessions.begin(), m_sessions.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        }));
+    }
     m_sessions[id] = session;
     return id;
+}
+
+bool QuestionBankServer::isOver(const Session& session, std::chrono::steady_clock::time_point now) const
+{
+    return now - session.lastUse > kSessionLifetime || now - session.created > m_limits.sessionMaxAge;
 }
 
 std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const httplib::Request& req,
@@ -363,7 +376,7 @@ std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(co
     if (it == m_sessions.end() || it->second.token != cookieToken)
         return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
-    if (now - it->second.lastUse > kSessionLifetime) {
+    if (isOver(it->second, now)) {
         m_sessions.erase(it);
         return std::nullopt;
     }

@@ -24,6 +24,10 @@ struct ServerLimits
     int failuresPerAccount = 5;
     int failuresPerAddress = 20;
     std::chrono::milliseconds loginLockout = std::chrono::minutes(1);
+    // Sessions kept at most; a new one beyond them drops the one unused longest.
+    std::size_t maxSessions = 10000;
+    // However busy, a session ends this long after it began.
+    std::chrono::milliseconds sessionMaxAge = std::chrono::hours(12);
 };
 
 // The question bank's web interface as the desktop program sees it, over HTTPS, on top of a QuestionStore.
@@ -52,6 +56,7 @@ private:
         std::string token;
         std::string login; // empty until a login succeeds
         int permission = 0;
+        std::chrono::steady_clock::time_point created;
         std::chrono::steady_clock::time_point lastUse;
     };
 
@@ -63,12 +68,14 @@ private:
     // Files the session under a new id in place of the old one; returns the new id.
     std::string replaceSession(const std::string& oldId, const Session& session);
     std::string sessionId(const httplib::Request& req) const;
+    bool isOver(const Session& session, std::chrono::steady_clock::time_point now) const;
 
     QuestionStore& m_store;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_thread;
     std::mutex m_sessionMutex;
     std::map<std::string, Session> m_sessions;
+    const ServerLimits m_limits;
     LoginThrottle m_accountThrottle;
     LoginThrottle m_addressThrottle;
 };

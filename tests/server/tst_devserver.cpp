@@ -100,14 +100,14 @@ private:
     QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
 
     // A second server on the same database, for limits that the shared one must not have.
-    std::pair<std::unique_ptr<QuestionBankServer>, QString> serverWith(const ServerLimits& limits)
+    std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits)
     {
         const TestTls& tls = TestTls::instance();
         auto server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
                                                            QFile::encodeName(tls.keyPath).toStdString(), limits);
         const int port = server->Bind("127.0.0.1", 0);
         server->Start();
-        return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port)};
+        return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port), port};
     }
 
     std::unique_ptr<CCommunicator> loggedIn(const QString& login, const QString& password)
@@ -118,9 +118,9 @@ private:
         return client;
     }
 
-    std::unique_ptr<httplib::SSLClient> rawClient() const
+    std::unique_ptr<httplib::SSLClient> rawClient(int port = 0) const
     {
-        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", m_port);
+        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", port ? port : m_port);
         client->set_ca_cert_path(QFile::encodeName(TestTls::instance().certificatePath).toStdString());
         client->enable_server_certificate_verification(true);
         client->set_read_timeout(10, 0);
@@ -137,9 +137,9 @@ private:
     };
 
     // A session's cookies and token, taken by hand.
-    RawSession rawSession()
+    RawSession rawSession(int port = 0)
     {
-        const auto res = rawClient()->Get("/qb");
+        const auto res = rawClient(port)->Get("/qb");
         RawSession raw;
         std::string session;
         for (const auto& [name, value] : res->headers) {
@@ -298,7 +298,7 @@ private Q_SLOTS:
         limits.failuresPerAccount = 3;
         limits.failuresPerAddress = 5;
         limits.loginLockout = std::chrono::milliseconds(300);
-        const auto [server, url] = serverWith(limits);
+        const auto [server, url, port] = serverWith(limits);
         CCommunicator client(url);
         QVERIFY(client.StartSession());
         const auto refusedWithoutHash = [&](const char* login, const char* password) {
@@ -528,6 +528,29 @@ private Q_SLOTS:
                            ask, form);
         QCOMPARE(res->status, 200);
         QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
+    }
+
+    void sessionsAreCappedAndEnd()
+    {
+        ServerLimits limits;
+        limits.maxSessions = 2;
+        limits.sessionMaxAge = std::chrono::seconds(2);
+        const auto [server, url, port] = serverWith(limits);
+        const auto status = [&, port = port](const RawSession& session) {
+            return rawClient(port)
+                ->Post("/qb/js_user/getpermission", session.cookies, "_csrf_token_name=" + session.token,
+                       "application/x-www-form-urlencoded")
+                ->status;
+        };
+        const RawSession first = rawSession(port), second = rawSession(port);
+        QCOMPARE(status(first), 200);
+        const RawSession third = rawSession(port);
+        // The session unused longest made room.
+        QCOMPARE(status(second), 403);
+        QCOMPARE(status(first), 200);
+        QCOMPARE(status(third), 200);
+        // Kept busy, a session still ends.
+        QTRY_COMPARE_WITH_TIMEOUT(status(first), 403, 10000);
     }
 
     void concurrentInsertsAreAllKept()
