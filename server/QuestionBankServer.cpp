@@ -371,7 +371,7 @@ std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(co
     const std::string cookieToken = cookieValue(req, kTokenCookie);
     if (id.empty() || cookieToken.empty() || formToken != cookieToken)
         return std::nullopt;
-    std::lock_guard lock(m_sessionMutex);
+    std::unique_lock lock(m_sessionMutex);
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || it->second.token != cookieToken)
         return std::nullopt;
@@ -381,7 +381,21 @@ std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(co
         return std::nullopt;
     }
     it->second.lastUse = now;
-    return it->second;
+    Session session = it->second;
+    lock.unlock();
+    // A changed password or permission (by --add-user, even while the server runs) ends the account's
+    // sessions: whoever knew the old password is out.
+    if (!session.login.empty() && m_store.CredentialStamp(session.login) != session.credentials) {
+        dropSession(id);
+        return std::nullopt;
+    }
+    return session;
+}
+
+void QuestionBankServer::dropSession(const std::string& id)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_sessions.erase(id);
 }
 
 std::string QuestionBankServer::replaceSession(const std::string& oldId, const Session& session)
@@ -408,11 +422,7 @@ void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Respons
     } else if (req.path == "/qb/js_bank/tarvix_app_version") {
         sendJson(res, "{\"version\":" + std::to_string(kClientVersion) + "}");
     } else if (req.path == "/qb/js_user/logout") {
-        const std::string id = sessionId(req);
-        {
-            std::lock_guard lock(m_sessionMutex);
-            m_sessions.erase(id);
-        }
+        dropSession(sessionId(req));
         sendJson(res, resultJson(kOk, ""));
     } else {
         sendHtml(res, 404, "Not Found");
@@ -449,6 +459,7 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         m_accountThrottle.Succeeded(login);
         session->login = login;
         session->permission = *permission;
+        session->credentials = m_store.CredentialStamp(login).value_or(std::string());
         // A session id known before the login, perhaps planted by someone else, must not become a logged-in
         // one. The form token stays: the client reads it only when a session starts.
         res.headers.emplace("Set-Cookie", cookie(kSessionCookie, replaceSession(sessionId(req), *session), true));

@@ -56,6 +56,7 @@ private:
         std::string token;
         std::string login; // empty until a login succeeds
         int permission = 0;
+        std::string credentials; // the account's credential stamp at the login
         std::chrono::steady_clock::time_point created;
         std::chrono::steady_clock::time_point lastUse;
     };
@@ -65,6 +66,7 @@ private:
     std::string newSession();
     // The caller's session when its cookies and form token agree with one we issued.
     std::optional<Session> checkedSession(const httplib::Request& req, const std::string& formToken);
+    void dropSession(const std::string& id);
     // Files the session under a new id in place of the old one; returns the new id.
     std::string replaceSession(const std::string& oldId, const Session& session);
     std::string sessionId(const httplib::Request& req) const;

@@ -198,6 +198,15 @@ std::optional<int> QuestionStore::CheckPassword(const std::string& login, const 
     return permission;
 }
 
+std::optional<std::string> QuestionStore::CredentialStamp(const std::string& login)
+{
+    std::lock_guard lock(m_mutex);
+    Statement select(m_db, "SELECT salt, permission FROM users WHERE login = ?");
+    if (select.bind(1, login).step() != SQLITE_ROW)
+        return std::nullopt;
+    return select.text(0) + ':' + std::to_string(select.integer(1));
+}
+
 std::vector<QuestionStore::User> QuestionStore::Users()
 {
     std::lock_guard lock(m_mutex);

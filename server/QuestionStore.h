@@ -42,6 +42,9 @@ public:
     // The account's permission when the password is right.
     std::optional<int> CheckPassword(const std::string& login, const std::string& password);
     std::vector<User> Users();
+    // Changes whenever the account's password or permission does (each change draws a new salt); nothing
+    // when there is no such account.
+    std::optional<std::string> CredentialStamp(const std::string& login);
     // Adds the well-known demo account to a database without accounts; whether it did. Only for a server
     // that nobody else can reach.
     bool AddDemoAccountIfEmpty();

@@ -530,6 +530,22 @@ private Q_SLOTS:
         QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
     }
 
+    // A new password or permission logs the account out everywhere.
+    void credentialChangeEndsSessions()
+    {
+        QVERIFY(m_store->AddUser("changing", "old", 32768));
+        auto client = loggedIn(QStringLiteral("changing"), QStringLiteral("old"));
+        auto other = loggedIn(QStringLiteral("viewer"), QStringLiteral("viewer-pass"));
+        QVERIFY(client && other);
+        QString permission;
+        QVERIFY(client->GetPermission(QStringLiteral("changing"), permission));
+        QCOMPARE(permission, QStringLiteral("32768"));
+        QVERIFY(m_store->AddUser("changing", "old", 4096));
+        QVERIFY(!client->GetPermission(QStringLiteral("changing"), permission));
+        QVERIFY(other->GetPermission(QStringLiteral("viewer"), permission));
+        QCOMPARE(permission, QStringLiteral("4096"));
+    }
+
     void sessionsAreCappedAndEnd()
     {
         ServerLimits limits;
