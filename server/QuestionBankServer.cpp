@@ -247,10 +247,8 @@ std::string questionJson(const QuestionStore::Question& question)
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
                                        const std::string& keyPath, const ServerLimits& limits)
-    : m_store(store),
-      m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
-      m_limits(limits),
-      m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
+    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
+      m_limits(limits), m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
       m_addressThrottle(limits.failuresPerAddress, limits.loginLockout)
 {
     m_server->set_payload_max_length(kMaxBodyBytes);

@@ -103,8 +103,9 @@ private:
     std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits)
     {
         const TestTls& tls = TestTls::instance();
-        auto server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                           QFile::encodeName(tls.keyPath).toStdString(), limits);
+        auto server =
+            std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                 QFile::encodeName(tls.keyPath).toStdString(), limits);
         const int port = server->Bind("127.0.0.1", 0);
         server->Start();
         return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port), port};
@@ -153,6 +154,20 @@ private:
                 session = pair;
         }
         raw.cookies = {{"Cookie", session + "; _csrf_token_value=" + raw.token}};
+        return raw;
+    }
+
+    // The same, logged in as demo: the login renews the session cookie.
+    RawSession rawLogin()
+    {
+        RawSession raw = rawSession();
+        const std::string renewed =
+            rawClient()
+                ->Post("/qb/js_user/login", raw.cookies,
+                       "_csrf_token_name=" + raw.token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
+                       "application/x-www-form-urlencoded")
+                ->get_header_value("Set-Cookie");
+        raw.cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + raw.token}};
         return raw;
     }
 
@@ -407,13 +422,9 @@ private Q_SLOTS:
     // Each identity field once: a repeated or missing one would file the question where nobody finds it.
     void identityFieldsComeOnce()
     {
-        auto [cookies, token, setCookies] = rawSession();
+        const auto [cookies, token, setCookies] = rawLogin();
         auto client = rawClient();
         const char* form = "application/x-www-form-urlencoded";
-        const std::string renewed = client->Post("/qb/js_user/login", cookies,
-                                                 "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
-                                                 form)->get_header_value("Set-Cookie");
-        cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + token}};
         for (const auto& [fields, answer] :
              {std::pair{"&volume=A&volume=B&prob=1", "volume"}, std::pair{"&note=x", "volume, prob"}}) {
             for (const char* operation : {"insert", "get"}) {
@@ -524,8 +535,8 @@ private Q_SLOTS:
         QVERIFY(cookies.begin()->second.rfind(newSession, 0) != 0);
         const std::string ask = "_csrf_token_name=" + token + "&ims_id=demo";
         QCOMPARE(client->Post("/qb/js_user/getpermission", cookies, ask, form)->status, 403);
-        res = client->Post("/qb/js_user/getpermission", {{"Cookie", newSession + "; _csrf_token_value=" + token}},
-                           ask, form);
+        res = client->Post("/qb/js_user/getpermission", {{"Cookie", newSession + "; _csrf_token_value=" + token}}, ask,
+                           form);
         QCOMPARE(res->status, 200);
         QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
     }
