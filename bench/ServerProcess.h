@@ -57,6 +57,7 @@ inline pid_t StartQuestionBankProcess(const QString& dbPath, int* port)
         [&dbPath](const std::function<void(int)>& ready) {
             const TestTls& tls = TestTls::instance();
             QuestionStore store(QFile::encodeName(dbPath).toStdString());
+            store.AddDemoAccountIfEmpty();
             QuestionBankServer server(store, QFile::encodeName(tls.certificatePath).toStdString(),
                                       QFile::encodeName(tls.keyPath).toStdString());
             const int p = store.IsOpen() && server.IsValid() ? server.Bind("127.0.0.1", 0) : -1;

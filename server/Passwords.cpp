@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace {
@@ -12,8 +13,11 @@ constexpr int kIterations = 120000;
 constexpr int kSaltBytes = 16;
 constexpr int kHashBytes = 32;
 
+std::atomic<std::uint64_t> g_hashCount{0};
+
 std::string derive(std::string_view password, const std::string& salt, int iterations)
 {
+    ++g_hashCount;
     std::string out(kHashBytes, '\0');
     if (PKCS5_PBKDF2_HMAC(password.data(), int(password.size()), reinterpret_cast<const unsigned char*>(salt.data()),
                           int(salt.size()), iterations, EVP_sha256(), kHashBytes,
@@ -41,4 +45,15 @@ bool VerifyPassword(std::string_view password, const PasswordHash& stored)
         return false;
     const std::string candidate = derive(password, stored.salt, stored.iterations);
     return CRYPTO_memcmp(candidate.data(), stored.hash.data(), candidate.size()) == 0;
+}
+
+void VerifyAgainstNoAccount(std::string_view password)
+{
+    static const std::string salt(kSaltBytes, '\0');
+    derive(password, salt, kIterations);
+}
+
+std::uint64_t PasswordHashCount()
+{
+    return g_hashCount.load();
 }

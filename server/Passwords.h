@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,3 +14,8 @@ struct PasswordHash
 
 PasswordHash HashPassword(std::string_view password);
 bool VerifyPassword(std::string_view password, const PasswordHash& stored);
+// Spends the time of one verification and fails: a login that names no account takes as long as a wrong
+// password, so response times do not tell which accounts exist.
+void VerifyAgainstNoAccount(std::string_view password);
+// How many hashes the process has computed; the tests' view of the work a login did.
+std::uint64_t PasswordHashCount();

@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <ctime>
@@ -21,6 +22,7 @@ namespace {
 namespace Text {
 constexpr const char* kLoggedIn = "로그인되었습니다.";
 constexpr const char* kWrongPassword = "아이디 또는 비밀번호가 올바르지 않습니다.";
+constexpr const char* kTooManyAttempts = "로그인 실패가 너무 많습니다. 잠시 후 다시 시도하세요.";
 constexpr const char* kLoginRequired = "로그인이 필요합니다.";
 constexpr const char* kNoPermission = "이 분류의 문제를 다룰 권한이 없습니다.";
 constexpr const char* kNotFound = "등록된 문제가 없습니다.";
@@ -30,6 +32,7 @@ constexpr const char* kNothingToDelete = "삭제할 문제가 없습니다.";
 constexpr const char* kInserted = "등록되었습니다.";
 constexpr const char* kBadDocument = "문서 데이터가 올바르지 않습니다.";
 constexpr const char* kStoreFailed = "문제를 저장하지 못했습니다.";
+constexpr const char* kBadIdentity = "문제를 구분하는 항목이 없거나 두 번 이상 있습니다: ";
 } // namespace Text
 
 // Result codes other than 0; the client only tells 0 from the rest.
@@ -37,10 +40,12 @@ enum ResultCode
 {
     kOk = 0,
     kLoginFailed = 1,
+    kLoginLocked = 2,
     kNotLoggedIn = 3,
     kRefused = 4,
     kMissing = 5,
     kInvalidDocument = 6,
+    kBadIdentity = 7,
     kStoreError = 9,
 };
 
@@ -98,6 +103,19 @@ bool mayUse(int permission, const std::string& suffix)
     if (permission == 32768)
         return true;
     return permission == 16384 && suffix == "chapter_mid";
+}
+
+// The identity fields that are missing or repeated, joined by ", "; empty when each is there once.
+std::string misfiledIdentityFields(const CategoryRule& rule, const FormData& form)
+{
+    std::string names;
+    for (const char* name : rule.identity) {
+        const auto count = std::count_if(form.Fields().begin(), form.Fields().end(),
+                                         [&](const auto& field) { return field.first == name; });
+        if (count != 1)
+            names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    return names;
 }
 
 std::string identityOf(const CategoryRule& rule, const FormData& form)
@@ -160,6 +178,13 @@ std::string cookieValue(const httplib::Request& req, const std::string& name)
         start = end + 1;
     }
     return {};
+}
+
+std::string cookie(const char* name, const std::string& value, bool httpOnly)
+{
+    const std::string expires = httpDate(std::chrono::system_clock::now() + kSessionLifetime);
+    return std::string(name) + "=" + value + "; expires=" + expires + "; Max-Age=28800; path=/; Secure" +
+           (httpOnly ? "; HttpOnly" : "") + "; SameSite=Strict";
 }
 
 void sendHtml(httplib::Response& res, int status, const char* title)
@@ -225,15 +250,10 @@ std::string questionJson(const QuestionStore::Question& question)
 } // namespace
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
-                                       const std::string& keyPath)
-    : QuestionBankServer(store, certificatePath, keyPath, Limits())
-{
-}
-
-QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
-                                       const std::string& keyPath, Limits limits)
-    : m_store(store), m_limits(limits),
-      m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str()))
+                                       const std::string& keyPath, const ServerLimits& limits)
+    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
+      m_limits(limits), m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
+      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout)
 {
     // The library applies this to a Content-Length only; the content reader below counts every other body.
     m_server->set_payload_max_length(m_limits.bodyBytes);
@@ -384,12 +404,24 @@ std::string QuestionBankServer::newSession()
     const auto now = std::chrono::steady_clock::now();
     Session session;
     session.token = randomHex(16);
+    session.created = now;
     session.lastUse = now;
     const std::string id = randomHex(24);
     std::lock_guard lock(m_sessionMutex);
-    std::erase_if(m_sessions, [&](const auto& entry) { return now - entry.second.lastUse > kSessionLifetime; });
+    std::erase_if(m_sessions, [&](const auto& entry) { return isOver(entry.second, now); });
+    // Anyone may start sessions: without a cap they would fill the memory.
+    while (!m_sessions.empty() && m_sessions.size() >= m_limits.maxSessions) {
+        m_sessions.erase(std::min_element(m_sessions.begin(), m_sessions.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        }));
+    }
     m_sessions[id] = session;
     return id;
+}
+
+bool QuestionBankServer::isOver(const Session& session, std::chrono::steady_clock::time_point now) const
+{
+    return now - session.lastUse > kSessionLifetime || now - session.created > m_limits.sessionMaxAge;
 }
 
 std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const httplib::Request& req,
@@ -399,25 +431,40 @@ std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(co
     const std::string cookieToken = cookieValue(req, kTokenCookie);
     if (id.empty() || cookieToken.empty() || formToken != cookieToken)
         return std::nullopt;
-    std::lock_guard lock(m_sessionMutex);
+    std::unique_lock lock(m_sessionMutex);
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end() || it->second.token != cookieToken)
         return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
-    if (now - it->second.lastUse > kSessionLifetime) {
+    if (isOver(it->second, now)) {
         m_sessions.erase(it);
         return std::nullopt;
     }
     it->second.lastUse = now;
-    return it->second;
+    Session session = it->second;
+    lock.unlock();
+    // A changed password or permission (by --add-user, even while the server runs) ends the account's
+    // sessions: whoever knew the old password is out.
+    if (!session.login.empty() && m_store.CredentialStamp(session.login) != session.credentials) {
+        dropSession(id);
+        return std::nullopt;
+    }
+    return session;
 }
 
-void QuestionBankServer::updateSession(const std::string& id, const Session& session)
+void QuestionBankServer::dropSession(const std::string& id)
 {
     std::lock_guard lock(m_sessionMutex);
-    const auto it = m_sessions.find(id);
-    if (it != m_sessions.end())
-        it->second = session;
+    m_sessions.erase(id);
+}
+
+std::string QuestionBankServer::replaceSession(const std::string& oldId, const Session& session)
+{
+    const std::string id = randomHex(24);
+    std::lock_guard lock(m_sessionMutex);
+    m_sessions.erase(oldId);
+    m_sessions[id] = session;
+    return id;
 }
 
 void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Response& res)
@@ -429,20 +476,13 @@ void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Respons
             std::lock_guard lock(m_sessionMutex);
             token = m_sessions[id].token;
         }
-        const std::string expires = httpDate(std::chrono::system_clock::now() + kSessionLifetime);
-        res.headers.emplace("Set-Cookie", std::string(kSessionCookie) + "=" + id + "; expires=" + expires +
-                                              "; Max-Age=28800; path=/; Secure; HttpOnly; SameSite=Strict");
-        res.headers.emplace("Set-Cookie", std::string(kTokenCookie) + "=" + token + "; expires=" + expires +
-                                              "; Max-Age=28800; path=/; Secure; SameSite=Strict");
+        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, id, true));
+        res.headers.emplace("Set-Cookie", cookie(kTokenCookie, token, false));
         sendHtml(res, 200, "Vellorin question bank");
     } else if (req.path == "/qb/js_bank/tarvix_app_version") {
         sendJson(res, "{\"version\":" + std::to_string(kClientVersion) + "}");
     } else if (req.path == "/qb/js_user/logout") {
-        const std::string id = sessionId(req);
-        {
-            std::lock_guard lock(m_sessionMutex);
-            m_sessions.erase(id);
-        }
+        dropSession(sessionId(req));
         sendJson(res, resultJson(kOk, ""));
     } else {
         sendHtml(res, 404, "Not Found");
@@ -464,15 +504,25 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
 
     if (req.path == "/qb/js_user/login") {
         const std::string login = form->Value("ims_id").value_or(std::string());
+        if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(req.remote_addr)) {
+            sendJson(res, resultJson(kLoginLocked, Text::kTooManyAttempts));
+            return;
+        }
         const std::optional<std::string> password = DecodeBase64Strict(form->Value("ims_password").value_or(""));
         const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
         if (login.empty() || !permission) {
+            m_accountThrottle.Failed(login);
+            m_addressThrottle.Failed(req.remote_addr);
             sendJson(res, resultJson(kLoginFailed, Text::kWrongPassword));
             return;
         }
+        m_accountThrottle.Succeeded(login);
         session->login = login;
         session->permission = *permission;
-        updateSession(sessionId(req), *session);
+        session->credentials = m_store.CredentialStamp(login).value_or(std::string());
+        // A session id known before the login, perhaps planted by someone else, must not become a logged-in
+        // one. The form token stays: the client reads it only when a session starts.
+        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, replaceSession(sessionId(req), *session), true));
         sendJson(res, resultJson(kOk, Text::kLoggedIn));
         return;
     }
@@ -528,6 +578,11 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         return;
     }
 
+    // A question filed under one value of a repeated field, or under none, could not be found again.
+    if (const std::string misfiled = misfiledIdentityFields(*rule, *form); !misfiled.empty()) {
+        sendJson(res, resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
+        return;
+    }
     const std::string identity = identityOf(*rule, *form);
     if (operation == "get" || operation == "duplication_check") {
         const auto question = m_store.GetQuestion(rule->suffix, identity);

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "server/LoginThrottle.h"
+
 class QuestionStore;
 namespace httplib {
 class SSLServer;
@@ -15,24 +17,32 @@ struct Request;
 struct Response;
 } // namespace httplib
 
+// What the server allows before it refuses; tests make the waits short.
+struct ServerLimits
+{
+    // Wrong passwords for one account, and from one client address, before further logins are refused.
+    int failuresPerAccount = 5;
+    int failuresPerAddress = 20;
+    std::chrono::milliseconds loginLockout = std::chrono::minutes(1);
+    // Sessions kept at most; a new one beyond them drops the one unused longest.
+    std::size_t maxSessions = 10000;
+    // However busy, a session ends this long after it began.
+    std::chrono::milliseconds sessionMaxAge = std::chrono::hours(12);
+    // What one request may bring.
+    std::size_t bodyBytes = 64u * 1024 * 1024;
+    // A question has fewer than 30 fields.
+    std::size_t formFields = 64;
+    std::size_t headers = 100;
+};
+
 // The question bank's web interface as the desktop program sees it, over HTTPS, on top of a QuestionStore.
 class QuestionBankServer
 {
 public:
-    static constexpr std::size_t kMaxBodyBytes = 64u * 1024 * 1024;
+    static constexpr std::size_t kMaxBodyBytes = ServerLimits().bodyBytes;
 
-    // What one request may bring; tests set them small.
-    struct Limits
-    {
-        std::size_t bodyBytes = kMaxBodyBytes;
-        // A question has fewer than 30 fields.
-        std::size_t formFields = 64;
-        std::size_t headers = 100;
-    };
-
-    QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath);
     QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath,
-                       Limits limits);
+                       const ServerLimits& limits = {});
     ~QuestionBankServer();
     QuestionBankServer(const QuestionBankServer&) = delete;
     QuestionBankServer& operator=(const QuestionBankServer&) = delete;
@@ -51,6 +61,8 @@ private:
         std::string token;
         std::string login; // empty until a login succeeds
         int permission = 0;
+        std::string credentials; // the account's credential stamp at the login
+        std::chrono::steady_clock::time_point created;
         std::chrono::steady_clock::time_point lastUse;
     };
 
@@ -61,13 +73,18 @@ private:
     std::string newSession();
     // The caller's session when its cookies and form token agree with one we issued.
     std::optional<Session> checkedSession(const httplib::Request& req, const std::string& formToken);
-    void updateSession(const std::string& id, const Session& session);
+    void dropSession(const std::string& id);
+    // Files the session under a new id in place of the old one; returns the new id.
+    std::string replaceSession(const std::string& oldId, const Session& session);
     std::string sessionId(const httplib::Request& req) const;
+    bool isOver(const Session& session, std::chrono::steady_clock::time_point now) const;
 
     QuestionStore& m_store;
-    const Limits m_limits;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_thread;
     std::mutex m_sessionMutex;
     std::map<std::string, Session> m_sessions;
+    const ServerLimits m_limits;
+    LoginThrottle m_accountThrottle;
+    LoginThrottle m_addressThrottle;
 };

@@ -6,6 +6,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // One prepared statement, finalised however the function leaves.
@@ -90,6 +93,11 @@ CREATE TABLE IF NOT EXISTS documents (
 
 QuestionStore::QuestionStore(const std::string& path)
 {
+    // The file holds the password hashes: make it before SQLite does, so that it never exists readable by
+    // others. SQLite gives its journal files the same mode.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
     const int rc = sqlite3_open_v2(path.c_str(), &m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -120,11 +128,6 @@ bool QuestionStore::exec(const char* sql)
 
 void QuestionStore::seed()
 {
-    {
-        Statement count(m_db, "SELECT COUNT(*) FROM users");
-        if (count.step() == SQLITE_ROW && count.integer(0) == 0)
-            AddUser(kDemoLogin, kDemoPassword, 32768);
-    }
     std::lock_guard lock(m_mutex);
     Statement count(m_db, "SELECT COUNT(*) FROM schools");
     if (count.step() != SQLITE_ROW || count.integer(0) != 0)
@@ -158,24 +161,50 @@ bool QuestionStore::AddUser(const std::string& login, const std::string& passwor
         .run();
 }
 
+bool QuestionStore::AddDemoAccountIfEmpty()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        Statement count(m_db, "SELECT COUNT(*) FROM users");
+        if (count.step() != SQLITE_ROW || count.integer(0) != 0)
+            return false;
+    }
+    return AddUser(kDemoLogin, kDemoPassword, 32768);
+}
+
 std::optional<int> QuestionStore::CheckPassword(const std::string& login, const std::string& password)
 {
     PasswordHash stored;
     int permission = 0;
+    bool found = false;
     {
         std::lock_guard lock(m_mutex);
         Statement select(m_db, "SELECT salt, hash, iterations, permission FROM users WHERE login = ?");
-        if (select.bind(1, login).step() != SQLITE_ROW)
-            return std::nullopt;
-        stored.salt = select.text(0);
-        stored.hash = select.text(1);
-        stored.iterations = int(select.integer(2));
-        permission = int(select.integer(3));
+        found = select.bind(1, login).step() == SQLITE_ROW;
+        if (found) {
+            stored.salt = select.text(0);
+            stored.hash = select.text(1);
+            stored.iterations = int(select.integer(2));
+            permission = int(select.integer(3));
+        }
     }
-    // The slow hash runs outside the lock so that one login does not hold up every other request.
+    // The slow hashes run outside the lock so that one login does not hold up every other request.
+    if (!found) {
+        VerifyAgainstNoAccount(password);
+        return std::nullopt;
+    }
     if (!VerifyPassword(password, stored))
         return std::nullopt;
     return permission;
+}
+
+std::optional<std::string> QuestionStore::CredentialStamp(const std::string& login)
+{
+    std::lock_guard lock(m_mutex);
+    Statement select(m_db, "SELECT salt, permission FROM users WHERE login = ?");
+    if (select.bind(1, login).step() != SQLITE_ROW)
+        return std::nullopt;
+    return select.text(0) + ':' + std::to_string(select.integer(1));
 }
 
 std::vector<QuestionStore::User> QuestionStore::Users()

@@ -27,7 +27,7 @@ public:
         int permission = 0;
     };
 
-    // Opens or creates the database; a new one gets the demo account and the sample school directory.
+    // Opens or creates the database, readable by its owner only; a new one gets the sample school directory.
     explicit QuestionStore(const std::string& path);
     ~QuestionStore();
     QuestionStore(const QuestionStore&) = delete;
@@ -42,6 +42,12 @@ public:
     // The account's permission when the password is right.
     std::optional<int> CheckPassword(const std::string& login, const std::string& password);
     std::vector<User> Users();
+    // Changes whenever the account's password or permission does (each change draws a new salt); nothing
+    // when there is no such account.
+    std::optional<std::string> CredentialStamp(const std::string& login);
+    // Adds the well-known demo account to a database without accounts; whether it did. Only for a server
+    // that nobody else can reach.
+    bool AddDemoAccountIfEmpty();
 
     // Schools whose name contains `text`, by name.
     std::vector<std::pair<std::string, std::string>> FindSchools(const std::string& text);

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <arpa/inet.h>
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -28,6 +30,30 @@ int fail(const QString& message)
 {
     std::fprintf(stderr, "vellorin-devserver: %s\n", qPrintable(message));
     return 1;
+}
+
+bool isLoopback(const std::string& address)
+{
+    if (address == "localhost")
+        return true;
+    unsigned char bytes[16];
+    if (inet_pton(AF_INET, address.c_str(), bytes) == 1)
+        return bytes[0] == 127;
+    static const unsigned char loopback6[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    return inet_pton(AF_INET6, address.c_str(), bytes) == 1 && std::equal(bytes, bytes + 16, loopback6);
+}
+
+// The characters of `text` that do not survive the trip through code page 949.
+QString missingFromCodepage(const QString& text)
+{
+    QStringList missing;
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        const std::optional<QByteArray> bytes = ToKoreanCodepage(one);
+        if (bytes && FromKoreanCodepage(*bytes) != one && !missing.contains(one))
+            missing.append(one);
+    }
+    return missing.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -92,9 +118,15 @@ int main(int argc, char* argv[])
         if (!password.empty() && password.back() == '\r')
             password.pop_back();
         // Passwords are checked on their bytes in the Korean Windows code page, as the program sends them.
-        const std::optional<QByteArray> bytes = ToKoreanCodepage(QString::fromUtf8(password));
+        const QString text = QString::fromUtf8(password);
+        const std::optional<QByteArray> bytes = ToKoreanCodepage(text);
         if (!bytes)
             return fail(QStringLiteral("this system has no converter for the Korean code page 949"));
+        // The conversion turns what the code page lacks into "?", and "????" would then be the password.
+        if (FromKoreanCodepage(*bytes) != text)
+            return fail(QStringLiteral("the password has characters that the Korean code page 949 lacks (%1); "
+                                       "the program could not send them: choose another password")
+                            .arg(missingFromCodepage(text)));
         if (!store.AddUser(parser.value(addUser).toStdString(), bytes->toStdString(), level))
             return fail(QStringLiteral("cannot store the account"));
         std::printf("account %s stored with permission %d\n", qPrintable(parser.value(addUser)), level);
@@ -116,6 +148,14 @@ int main(int argc, char* argv[])
     const int bound = server.Bind(parser.value(address).toStdString(), portNumber);
     if (bound < 0)
         return fail(QStringLiteral("cannot listen on %1:%2").arg(parser.value(address)).arg(portNumber));
+    // The demo account's password is in the program's documentation: only a server that no other machine
+    // can reach gets it.
+    if (!isLoopback(parser.value(address).toStdString()))
+        std::fprintf(stderr, "vellorin-devserver: listening beyond loopback, so no demo account is created; add "
+                             "accounts with --add-user\n");
+    else if (store.AddDemoAccountIfEmpty())
+        std::fprintf(stderr, "vellorin-devserver: created the demo account %s / %s (listening on loopback only)\n",
+                     QuestionStore::kDemoLogin, QuestionStore::kDemoPassword);
     server.Start();
     std::printf("vellorin-devserver: listening on https://%s:%d/ (database %s)\n", qPrintable(parser.value(address)),
                 bound, qPrintable(dbPath));

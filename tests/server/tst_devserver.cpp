@@ -1,7 +1,8 @@
 #include "net/Communicator.h"
+#include "net/AnsiCodepage.h"
+#include "server/Passwords.h"
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
-#include "net/AnsiCodepage.h"
 
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
@@ -151,6 +152,18 @@ private:
 
     QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
 
+    // A second server on the same database, for limits that the shared one must not have.
+    std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits)
+    {
+        const TestTls& tls = TestTls::instance();
+        auto server =
+            std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                 QFile::encodeName(tls.keyPath).toStdString(), limits);
+        const int port = server->Bind("127.0.0.1", 0);
+        server->Start();
+        return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port), port};
+    }
+
     std::unique_ptr<CCommunicator> loggedIn(const QString& login, const QString& password)
     {
         auto client = std::make_unique<CCommunicator>(baseUrl());
@@ -197,12 +210,28 @@ private:
         return raw;
     }
 
+    // The same, logged in as demo: the login renews the session cookie.
+    RawSession rawLogin()
+    {
+        RawSession raw = rawSession();
+        const std::string renewed =
+            rawClient()
+                ->Post("/qb/js_user/login", raw.cookies,
+                       "_csrf_token_name=" + raw.token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
+                       "application/x-www-form-urlencoded")
+                ->get_header_value("Set-Cookie");
+        raw.cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + raw.token}};
+        return raw;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
         QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
+        QVERIFY(m_store->AddDemoAccountIfEmpty());
+        QVERIFY(!m_store->AddDemoAccountIfEmpty());
         const QByteArray adminPassword = ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).value();
         QVERIFY(m_store->AddUser("admin", adminPassword.toStdString(), 32768));
         QVERIFY(m_store->AddUser("mid", "mid-pass", 16384));
@@ -228,11 +257,14 @@ private Q_SLOTS:
                             [](const auto& u) { return u.login == "demo" && u.permission == 32768; }));
         QVERIFY(loggedIn(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(m_store->FindSchools("").size(), std::size_t(51));
+        // It holds password hashes.
+        QCOMPARE(QFile::permissions(m_dir.filePath("qb.sqlite3")) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void administration()
     {
-        const QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
+        QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
         auto run = [&](const QStringList& arguments, const QByteArray& input = {}) {
             QProcess process;
             process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH), QStringList{QStringLiteral("--db"), db} + arguments);
@@ -249,7 +281,7 @@ private Q_SLOTS:
         QCOMPARE(code, 0);
         std::tie(code, output) = run({QStringLiteral("--list-users")});
         QCOMPARE(code, 0);
-        QCOMPARE(output, QStringLiteral("demo\t32768\n편집자\t16384\n"));
+        QCOMPARE(output, QStringLiteral("편집자\t16384\n"));
 
         // The password is kept as the hash of its code page 949 bytes, as the program sends them.
         QuestionStore store(QFile::encodeName(db).toStdString());
@@ -262,9 +294,35 @@ private Q_SLOTS:
             {QStringLiteral("--add-user"), QStringLiteral("x"), QStringLiteral("--permission"), QStringLiteral("7")},
             "pw\n");
         QCOMPARE(code, 1);
+        // A character that code page 949 lacks would be stored as "?".
+        std::tie(code, output) =
+            run({QStringLiteral("--add-user"), QStringLiteral("x")}, QStringLiteral("암호😀€ñ\n").toUtf8());
+        QCOMPARE(code, 1);
+        QVERIFY2(output.contains(QStringLiteral("code page 949 lacks (😀")), qPrintable(output));
+        const auto users = store.Users();
+        QVERIFY(std::none_of(users.begin(), users.end(), [](const auto& u) { return u.login == "x"; }));
         std::tie(code, output) = run({QStringLiteral("--port"), QStringLiteral("0")});
         QCOMPARE(code, 1);
         QVERIFY(output.contains(QStringLiteral("--cert and --key are required")));
+        // The demo account comes only with a server that listens on loopback.
+        const TestTls& tls = TestTls::instance();
+        for (const char* where : {"0.0.0.0", "127.0.0.1"}) {
+            db = m_dir.filePath(QStringLiteral("served-%1.sqlite3").arg(QLatin1String(where)));
+            QProcess server;
+            server.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
+                         {QStringLiteral("--db"), db, QStringLiteral("--address"), QLatin1String(where),
+                          QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"), tls.certificatePath,
+                          QStringLiteral("--key"), tls.keyPath});
+            QVERIFY(server.waitForReadyRead(20000));
+            QVERIFY(server.readAllStandardOutput().contains("listening"));
+            server.terminate();
+            QVERIFY(server.waitForFinished(20000));
+            const bool loopback = where[0] == '1';
+            const QByteArray said = server.readAllStandardError();
+            QVERIFY2(said.contains(loopback ? "created the demo account" : "no demo account"), said.constData());
+            std::tie(code, output) = run({QStringLiteral("--list-users")});
+            QCOMPARE(output, loopback ? QStringLiteral("demo\t32768\n") : QString());
+        }
         std::tie(code, output) = run({QStringLiteral("--help")});
         QCOMPARE(code, 0);
         for (const char* option : {"--address", "--port", "--cert", "--key", "--db", "--add-user", "--list-users"})
@@ -288,6 +346,44 @@ private Q_SLOTS:
         QVERIFY(!client.GetTimestone(&request, &reply));
         QVERIFY(
             client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, Line: 2073)")));
+    }
+
+    // An unknown account costs the same one hash as a wrong password, so timing does not tell accounts apart.
+    void unknownLoginStillHashes()
+    {
+        CCommunicator client(baseUrl());
+        QVERIFY(client.StartSession());
+        for (const char* login : {"nobody", "viewer"}) {
+            const std::uint64_t before = PasswordHashCount();
+            QVERIFY(!client.Login(QString::fromLatin1(login), QStringLiteral("wrong")));
+            QCOMPARE(PasswordHashCount() - before, std::uint64_t(1));
+        }
+    }
+
+    void repeatedFailuresAreRefused()
+    {
+        ServerLimits limits;
+        limits.failuresPerAccount = 3;
+        limits.failuresPerAddress = 5;
+        limits.loginLockout = std::chrono::milliseconds(300);
+        const auto [server, url, port] = serverWith(limits);
+        CCommunicator client(url);
+        QVERIFY(client.StartSession());
+        const auto refusedWithoutHash = [&](const char* login, const char* password) {
+            const std::uint64_t before = PasswordHashCount();
+            return !client.Login(QString::fromLatin1(login), QString::fromLatin1(password)) &&
+                   client.GetLastErrorText().contains(QStringLiteral("Code: 2")) && PasswordHashCount() == before;
+        };
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!client.Login(QStringLiteral("mid"), QStringLiteral("guess")));
+        // The account is locked even for its right password; another account is not, until the address is.
+        QVERIFY(refusedWithoutHash("mid", "mid-pass"));
+        QVERIFY(client.Login(QStringLiteral("viewer"), QStringLiteral("viewer-pass")));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(!client.Login(QStringLiteral("viewer"), QStringLiteral("guess")));
+        QVERIFY(refusedWithoutHash("viewer", "viewer-pass"));
+        // The lockout ends.
+        QTRY_VERIFY_WITH_TIMEOUT(client.Login(QStringLiteral("mid"), QStringLiteral("mid-pass")), 5000);
     }
 
     void roundTrip_data()
@@ -376,6 +472,24 @@ private Q_SLOTS:
         QCOMPARE(QByteArray::fromBase64(otherStored.Value("q_hwp").toLatin1()), QByteArray("first version"));
     }
 
+    // Each identity field once: a repeated or missing one would file the question where nobody finds it.
+    void identityFieldsComeOnce()
+    {
+        const auto [cookies, token, setCookies] = rawLogin();
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded";
+        for (const auto& [fields, answer] :
+             {std::pair{"&volume=A&volume=B&prob=1", "volume"}, std::pair{"&note=x", "volume, prob"}}) {
+            for (const char* operation : {"insert", "get"}) {
+                const auto res = client->Post(std::string("/qb/js_bank/") + operation + "/daily", cookies,
+                                              "_csrf_token_name=" + token + fields, form);
+                QCOMPARE(res->status, 200);
+                QVERIFY2(res->body.find("\"result_code\":7") != std::string::npos, res->body.c_str());
+                QVERIFY(res->body.find(std::string(": ") + answer + "\"") != std::string::npos);
+            }
+        }
+    }
+
     void permissionLevelsDecideCategories()
     {
         QString text;
@@ -456,6 +570,67 @@ private Q_SLOTS:
         CCommunicator fresh(baseUrl());
         QVERIFY(!fresh.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(fresh.GetLastErrorText(), QString());
+    }
+
+    // The session id from before the login is dropped; the new one keeps the form token.
+    void loginIssuesANewSession()
+    {
+        const auto [cookies, token, setCookies] = rawSession();
+        auto client = rawClient();
+        const char* form = "application/x-www-form-urlencoded";
+        auto res = client->Post("/qb/js_user/login", cookies,
+                                "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D", form);
+        QCOMPARE(res->status, 200);
+        const std::string renewed = res->get_header_value("Set-Cookie");
+        QVERIFY(renewed.rfind("qb_session=", 0) == 0);
+        QVERIFY(renewed.find("HttpOnly") != std::string::npos);
+        const std::string newSession = renewed.substr(0, renewed.find(';'));
+        QVERIFY(cookies.begin()->second.rfind(newSession, 0) != 0);
+        const std::string ask = "_csrf_token_name=" + token + "&ims_id=demo";
+        QCOMPARE(client->Post("/qb/js_user/getpermission", cookies, ask, form)->status, 403);
+        res = client->Post("/qb/js_user/getpermission", {{"Cookie", newSession + "; _csrf_token_value=" + token}}, ask,
+                           form);
+        QCOMPARE(res->status, 200);
+        QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
+    }
+
+    // A new password or permission logs the account out everywhere.
+    void credentialChangeEndsSessions()
+    {
+        QVERIFY(m_store->AddUser("changing", "old", 32768));
+        auto client = loggedIn(QStringLiteral("changing"), QStringLiteral("old"));
+        auto other = loggedIn(QStringLiteral("viewer"), QStringLiteral("viewer-pass"));
+        QVERIFY(client && other);
+        QString permission;
+        QVERIFY(client->GetPermission(QStringLiteral("changing"), permission));
+        QCOMPARE(permission, QStringLiteral("32768"));
+        QVERIFY(m_store->AddUser("changing", "old", 4096));
+        QVERIFY(!client->GetPermission(QStringLiteral("changing"), permission));
+        QVERIFY(other->GetPermission(QStringLiteral("viewer"), permission));
+        QCOMPARE(permission, QStringLiteral("4096"));
+    }
+
+    void sessionsAreCappedAndEnd()
+    {
+        ServerLimits limits;
+        limits.maxSessions = 2;
+        limits.sessionMaxAge = std::chrono::seconds(2);
+        const auto [server, url, port] = serverWith(limits);
+        const auto status = [&, port = port](const RawSession& session) {
+            return rawClient(port)
+                ->Post("/qb/js_user/getpermission", session.cookies, "_csrf_token_name=" + session.token,
+                       "application/x-www-form-urlencoded")
+                ->status;
+        };
+        const RawSession first = rawSession(port), second = rawSession(port);
+        QCOMPARE(status(first), 200);
+        const RawSession third = rawSession(port);
+        // The session unused longest made room.
+        QCOMPARE(status(second), 403);
+        QCOMPARE(status(first), 200);
+        QCOMPARE(status(third), 200);
+        // Kept busy, a session still ends.
+        QTRY_COMPARE_WITH_TIMEOUT(status(first), 403, 10000);
     }
 
     void concurrentInsertsAreAllKept()
@@ -545,7 +720,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(QString, framing);
         QFETCH(int, status);
-        QuestionBankServer::Limits limits;
+        ServerLimits limits;
         limits.bodyBytes = 1024;
         const TestTls& tls = TestTls::instance();
         QuestionBankServer server(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),

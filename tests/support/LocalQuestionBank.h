@@ -20,6 +20,7 @@ public:
     {
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
+        m_store->AddDemoAccountIfEmpty();
         m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
                                                         QFile::encodeName(tls.keyPath).toStdString());
         m_port = m_server->Bind("127.0.0.1", 0);
