@@ -366,14 +366,7 @@ void CDHwpCtrl::InsertPicture(const QImage& image)
 
 void CDHwpCtrl::InsertTable(int rows, int columns)
 {
-    QTextTableFormat format;
-    // One point, solid black: Qt draws a thinner collapsed border as nothing at all.
-    format.setBorder(1);
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setBorderBrush(Qt::black);
-    format.setCellPadding(2);
-    format.setCellSpacing(0);
-    format.setBorderCollapse(true);
+    QTextTableFormat format = TableEditing::GridFormat();
     format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
     QTextCursor cursor = m_view->textCursor();
     cursor.insertTable(rows, columns, format);
@@ -593,17 +586,8 @@ void CDHwpCtrl::buildToolbars()
         mergeFormat(f);
     });
     format->addWidget(sizeBox);
-    auto toggle = [this](const QString& text, const QString& name, auto&& apply) {
-        QToolBar* bar = m_toolbars.value(QStringLiteral("TOOLBAR_FORMAT"));
-        QAction* action = bar->addAction(text);
-        action->setObjectName(name);
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, apply](bool on) {
-            QTextCharFormat f;
-            apply(f, on);
-            mergeFormat(f);
-        });
-        return action;
+    const auto toggle = [this, format](const QString& text, const QString& name, auto&& apply) {
+        return addFormatToggle(format, text, name, apply);
     };
     m_boldAction = toggle(QStringLiteral("진하게"), QStringLiteral("boldAction"),
                           [](QTextCharFormat& f, bool on) { f.setFontWeight(on ? QFont::Bold : QFont::Normal); });
@@ -736,18 +720,24 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
             [this] { ShowFindDialog(); });
 }
 
+QAction* CDHwpCtrl::addFormatToggle(QToolBar* bar, const QString& text, const QString& name,
+                                    const std::function<void(QTextCharFormat&, bool)>& apply)
+{
+    QAction* action = bar->addAction(text);
+    action->setObjectName(name);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, apply](bool on) {
+        QTextCharFormat f;
+        apply(f, on);
+        mergeFormat(f);
+    });
+    return action;
+}
+
 void CDHwpCtrl::addCharacterTools(QToolBar* format)
 {
     const auto toggle = [this, format](const QString& text, const QString& name, auto&& apply) {
-        QAction* action = format->addAction(text);
-        action->setObjectName(name);
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, apply](bool on) {
-            QTextCharFormat f;
-            apply(f, on);
-            mergeFormat(f);
-        });
-        return action;
+        return addFormatToggle(format, text, name, apply);
     };
     m_strikeOutAction = toggle(QStringLiteral("취소선"), QStringLiteral("strikeOutAction"),
                                [](QTextCharFormat& f, bool on) { f.setFontStrikeOut(on); });

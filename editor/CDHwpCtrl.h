@@ -12,6 +12,8 @@
 #include <QTextListFormat>
 #include <QWidget>
 
+#include <functional>
+
 #include <memory>
 
 class FindReplaceDlg;
@@ -95,6 +97,9 @@ private:
     void buildToolbars();
     // The editing keys, and the commands that only have keys or a place in the edit menu.
     void addEditingKeys(QMenu* editMenu);
+    // A checkable format command on `bar`: `apply` sets the property on or off, merged into the selection.
+    QAction* addFormatToggle(QToolBar* bar, const QString& text, const QString& name,
+                             const std::function<void(QTextCharFormat&, bool)>& apply);
     // Strike-through, highlight and the symbol dialog.
     void addCharacterTools(QToolBar* format);
     // The zoom box, and Ctrl+plus and Ctrl+minus.

@@ -1,6 +1,7 @@
 #include "editor/HwpmlReader.h"
 
 #include "editor/ListNumbering.h"
+#include "editor/TableEditing.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -469,14 +470,8 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
     const auto attributes = m_xml.attributes();
     const int columns = std::clamp(integer(attributes, QLatin1String("ColCount"), 1), 1, kMaxColumns);
     const int rows = std::clamp(integer(attributes, QLatin1String("RowCount"), 1), 1, kMaxCells / columns);
-    QTextTableFormat format;
     // As the editor's own tables: cells without borders of their own show the table's thin black grid.
-    format.setBorder(1);
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setBorderBrush(Qt::black);
-    format.setCellPadding(2);
-    format.setCellSpacing(0);
-    format.setBorderCollapse(true);
+    QTextTableFormat format = TableEditing::GridFormat();
     QTextTable* table = cursor.insertTable(rows, columns, format);
     QSet<quint32> taken;
     QList<int> widths(columns, 0);

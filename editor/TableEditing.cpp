@@ -99,6 +99,18 @@ bool TableEditing::SplitCell(QTextCursor& cursor)
     });
 }
 
+QTextTableFormat TableEditing::GridFormat()
+{
+    QTextTableFormat format;
+    format.setBorder(1);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setBorderBrush(Qt::black);
+    format.setCellPadding(2);
+    format.setCellSpacing(0);
+    format.setBorderCollapse(true);
+    return format;
+}
+
 bool TableEditing::SetColumnWidths(QTextCursor& cursor, const QList<QTextLength>& widths)
 {
     return onCells(cursor, [&widths](const CellRange& r) {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QTextFormat>
 #include <QTextLength>
+#include <QTextTableFormat>
 
 #include <functional>
 
@@ -15,6 +16,10 @@ class QToolButton;
 // Editing the table at a cursor: the cells a command acts on are the selected ones, or the cell of the
 // cursor. Each command is one undo step and gives false, changing nothing, outside a table.
 namespace TableEditing {
+
+// A new table's frame: a one-point solid black grid (Qt draws a thinner collapsed border as nothing at all),
+// two points of padding, no spacing.
+QTextTableFormat GridFormat();
 
 bool AddRow(QTextCursor& cursor);    // below the cells
 bool AddColumn(QTextCursor& cursor); // right of the cells
