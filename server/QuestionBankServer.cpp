@@ -6,7 +6,7 @@
 #include "server/QuestionStore.h"
 #include "ui/main/Vocabulary.h"
 
-#include <httplib.h>
+#include <boost/beast/http.hpp>
 #include <openssl/rand.h>
 
 #include <algorithm>
@@ -15,6 +15,8 @@
 #include <ctime>
 #include <regex>
 #include <string_view>
+
+namespace http = boost::beast::http;
 
 namespace {
 
@@ -161,9 +163,9 @@ std::string httpDate(std::chrono::system_clock::time_point when)
     return text;
 }
 
-std::string cookieValue(const httplib::Request& req, const std::string& name)
+std::string cookieValue(const HttpRequestHead& req, const std::string& name)
 {
-    const std::string header = req.get_header_value("Cookie");
+    const std::string header(req[http::field::cookie]);
     std::size_t start = 0;
     while (start < header.size()) {
         std::size_t end = header.find(';', start);
@@ -187,20 +189,21 @@ std::string cookie(const char* name, const std::string& value, bool httpOnly)
            (httpOnly ? "; HttpOnly" : "") + "; SameSite=Strict";
 }
 
-void sendHtml(httplib::Response& res, int status, const char* title)
+HttpResponse htmlAnswer(http::status status, const char* title)
 {
-    res.status = status;
-    res.set_content(std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>") + title +
-                        "</title></head><body><h1>" + title + "</h1></body></html>",
-                    "text/html; charset=utf-8");
+    HttpResponse res(status, 11);
+    res.set(http::field::content_type, "text/html; charset=utf-8");
+    res.body() = std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>") + title +
+                 "</title></head><body><h1>" + title + "</h1></body></html>";
+    return res;
 }
 
-void sendJson(httplib::Response& res, std::string json)
+HttpResponse jsonAnswer(std::string json)
 {
-    res.status = 200;
-    // set_content() would copy the body, which holds whole documents.
-    res.body = std::move(json);
-    res.set_header("Content-Type", "application/json; charset=utf-8");
+    HttpResponse res(http::status::ok, 11);
+    res.set(http::field::content_type, "application/json; charset=utf-8");
+    res.body() = std::move(json);
+    return res;
 }
 
 std::string resultJson(int code, const char* message)
@@ -251,114 +254,13 @@ std::string questionJson(const QuestionStore::Question& question)
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
                                        const std::string& keyPath, const ServerLimits& limits)
-    : m_store(store), m_server(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
-      m_limits(limits), m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
-      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout)
+    : m_store(store), m_limits(limits), m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
+      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout),
+      m_listener(
+          certificatePath, keyPath, limits,
+          [this](const HttpRequestHead& head, const std::string& address) { return Screen(head, address); },
+          [this](HttpRequest&& request, const std::string& address) { return Answer(std::move(request), address); })
 {
-    // The library applies this to a Content-Length only; the content reader below counts every other body.
-    m_server->set_payload_max_length(m_limits.bodyBytes);
-    // Headers and body leave in two writes; without this every reply waits for the peer's delayed ACK.
-    m_server->set_tcp_nodelay(true);
-    // Idle keep-alive connections hold a worker each: leave room for many clients at once.
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(48); };
-
-    m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-        try {
-            handleGet(req, res);
-        } catch (...) {
-            sendHtml(res, 500, "Internal Server Error");
-        }
-    });
-    // A content reader takes the body: the library's plain handlers refuse form bodies over 8 KiB.
-    m_server->Post(".*",
-                   [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-                       try {
-                           // The cookies alone tell a stranger before the body is read: a stranger's body is only
-                           // counted and dropped, never kept or decoded. It is still read, so that the connection
-                           // stays in step for the client's next request.
-                           const bool known = checkedSession(req, cookieValue(req, kTokenCookie)).has_value();
-                           std::string body;
-                           std::size_t received = 0;
-                           bool tooLarge = false;
-                           const bool complete = reader([&](const char* data, std::size_t length) {
-                               if (length > m_limits.bodyBytes - received) {
-                                   tooLarge = true;
-                                   return false;
-                               }
-                               received += length;
-                               if (known)
-                                   body.append(data, length);
-                               return true;
-                           });
-                           if (tooLarge) {
-                               sendHtml(res, 413, "Payload Too Large");
-                               res.set_header("Connection", "close");
-                               return;
-                           }
-                           if (!complete) {
-                               if (res.status < 400)
-                                   sendHtml(res, 400, "Bad Request");
-                               return;
-                           }
-                           if (!known) {
-                               sendHtml(res, 403, "Forbidden");
-                               return;
-                           }
-                           handlePost(req, res, body);
-                       } catch (...) {
-                           sendHtml(res, 500, "Internal Server Error");
-                       }
-                   });
-    m_server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        return refusedEarly(req, res) ? httplib::Server::HandlerResponse::Handled
-                                      : httplib::Server::HandlerResponse::Unhandled;
-    });
-    m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty()) {
-            switch (res.status) {
-            case 413:
-                sendHtml(res, 413, "Payload Too Large");
-                break;
-            case 400:
-                sendHtml(res, 400, "Bad Request");
-                break;
-            default:
-                break;
-            }
-        }
-    });
-}
-
-bool QuestionBankServer::refusedEarly(const httplib::Request& req, httplib::Response& res) const
-{
-    const bool post = req.method == "POST";
-    const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
-    if (req.headers.size() > m_limits.headers) {
-        // The library has read them all by now, having no limit on their number (only on each line's length);
-        // this keeps the handlers from walking them and tells the client it went too far.
-        sendHtml(res, 431, "Request Header Fields Too Large");
-    } else if (req.path.size() > kLongestPath) {
-        // Before the library matches its routes: std::regex recurses once per character of the path.
-        sendHtml(res, 414, "URI Too Long");
-    } else if (req.ranges.size() > 1) {
-        // Each range repeats its part of a reply that may hold whole documents.
-        sendHtml(res, 416, "Range Not Satisfiable");
-    } else if (post && !chunked && !req.has_header("Content-Length")) {
-        // Without either the body would run until the peer closes.
-        sendHtml(res, 411, "Length Required");
-    } else if (post && req.has_header("Content-Encoding")) {
-        // The library would inflate it, beyond any limit on what came over the wire.
-        sendHtml(res, 415, "Unsupported Media Type");
-    } else if (post && req.get_header_value("Content-Type").rfind("multipart/", 0) == 0) {
-        // Forms come URL-encoded; the library's multipart reading ended in an exception.
-        sendHtml(res, 415, "Unsupported Media Type");
-    } else {
-        return false;
-    }
-    // Any body stays unread, so the connection cannot carry another request. The library keeps it open all the
-    // same; the header asks the client to close it.
-    res.set_header("Connection", "close");
-    return true;
 }
 
 QuestionBankServer::~QuestionBankServer()
@@ -368,35 +270,63 @@ QuestionBankServer::~QuestionBankServer()
 
 bool QuestionBankServer::IsValid() const
 {
-    return m_server->is_valid();
+    return m_listener.IsValid();
 }
 
 int QuestionBankServer::Bind(const std::string& address, int port)
 {
-    if (port == 0)
-        return m_server->bind_to_any_port(address);
-    return m_server->bind_to_port(address, port) ? port : -1;
+    return m_listener.Bind(address, port);
 }
 
 void QuestionBankServer::Start()
 {
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
-    // stop() does nothing until the accept loop runs.
-    while (!m_server->is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_listener.Start();
 }
 
 void QuestionBankServer::Stop()
 {
-    if (m_thread.joinable()) {
-        m_server->stop();
-        m_thread.join();
-    }
+    m_listener.Stop();
 }
 
-std::string QuestionBankServer::sessionId(const httplib::Request& req) const
+std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& req, const std::string&)
 {
-    return cookieValue(req, kSessionCookie);
+    const bool post = req.method() == http::verb::post;
+    const std::string_view target = req.target();
+    const std::string_view range = req[http::field::range];
+    if (target.size() > kLongestPath)
+        return htmlAnswer(http::status::uri_too_long, "URI Too Long");
+    // Each range would repeat its part of a reply that may hold whole documents; one range is answered in full.
+    if (range.find(',') != std::string_view::npos)
+        return htmlAnswer(http::status::range_not_satisfiable, "Range Not Satisfiable");
+    if (!post)
+        return std::nullopt;
+    const bool chunked = http::token_list(req[http::field::transfer_encoding]).exists("chunked");
+    if (!chunked && req.find(http::field::content_length) == req.end()) {
+        // Without either the body would run until the peer closes.
+        return htmlAnswer(http::status::length_required, "Length Required");
+    }
+    // Forms come URL-encoded and plain: nothing here inflates a body or splits it into parts.
+    if (req.find(http::field::content_encoding) != req.end() ||
+        req[http::field::content_type].substr(0, 10) == "multipart/")
+        return htmlAnswer(http::status::unsupported_media_type, "Unsupported Media Type");
+    // The form token travels in the body, but the cookies alone tell a stranger, whose body is then never read.
+    if (!checkedSession(req, cookieValue(req, kTokenCookie)))
+        return htmlAnswer(http::status::forbidden, "Forbidden");
+    return std::nullopt;
+}
+
+HttpResponse QuestionBankServer::Answer(HttpRequest&& request, const std::string& address)
+{
+    const std::string_view target = request.target();
+    const std::string path(target.substr(0, target.find('?')));
+    switch (request.method()) {
+    case http::verb::get:
+        return handleGet(request, path);
+    case http::verb::post:
+        return handlePost(request, path, address);
+    default:
+        return htmlAnswer(http::status::method_not_allowed, "Method Not Allowed");
+    }
 }
 
 std::string QuestionBankServer::newSession()
@@ -424,10 +354,10 @@ bool QuestionBankServer::isOver(const Session& session, std::chrono::steady_cloc
     return now - session.lastUse > kSessionLifetime || now - session.created > m_limits.sessionMaxAge;
 }
 
-std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const httplib::Request& req,
+std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const HttpRequestHead& req,
                                                                               const std::string& formToken)
 {
-    const std::string id = sessionId(req);
+    const std::string id = cookieValue(req, kSessionCookie);
     const std::string cookieToken = cookieValue(req, kTokenCookie);
     if (id.empty() || cookieToken.empty() || formToken != cookieToken)
         return std::nullopt;
@@ -467,54 +397,48 @@ std::string QuestionBankServer::replaceSession(const std::string& oldId, const S
     return id;
 }
 
-void QuestionBankServer::handleGet(const httplib::Request& req, httplib::Response& res)
+HttpResponse QuestionBankServer::handleGet(const HttpRequest& req, const std::string& path)
 {
-    if (req.path == "/qb") {
+    if (path == "/qb") {
         const std::string id = newSession();
         std::string token;
         {
             std::lock_guard lock(m_sessionMutex);
             token = m_sessions[id].token;
         }
-        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, id, true));
-        res.headers.emplace("Set-Cookie", cookie(kTokenCookie, token, false));
-        sendHtml(res, 200, "Vellorin question bank");
-    } else if (req.path == "/qb/js_bank/tarvix_app_version") {
-        sendJson(res, "{\"version\":" + std::to_string(kClientVersion) + "}");
-    } else if (req.path == "/qb/js_user/logout") {
-        dropSession(sessionId(req));
-        sendJson(res, resultJson(kOk, ""));
-    } else {
-        sendHtml(res, 404, "Not Found");
+        HttpResponse res = htmlAnswer(http::status::ok, "Vellorin question bank");
+        res.insert(http::field::set_cookie, cookie(kSessionCookie, id, true));
+        res.insert(http::field::set_cookie, cookie(kTokenCookie, token, false));
+        return res;
     }
+    if (path == "/qb/js_bank/tarvix_app_version")
+        return jsonAnswer("{\"version\":" + std::to_string(kClientVersion) + "}");
+    if (path == "/qb/js_user/logout") {
+        dropSession(cookieValue(req, kSessionCookie));
+        return jsonAnswer(resultJson(kOk, ""));
+    }
+    return htmlAnswer(http::status::not_found, "Not Found");
 }
 
-void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body)
+HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::string& path, const std::string& address)
 {
-    const std::optional<FormData> form = FormData::Parse(body, m_limits.formFields);
-    if (!form) {
-        sendHtml(res, 400, "Bad Request");
-        return;
-    }
+    const std::optional<FormData> form = FormData::Parse(req.body(), m_limits.formFields);
+    if (!form)
+        return htmlAnswer(http::status::bad_request, "Bad Request");
     std::optional<Session> session = checkedSession(req, form->Value(kTokenField).value_or(std::string()));
-    if (!session) {
-        sendHtml(res, 403, "Forbidden");
-        return;
-    }
+    if (!session)
+        return htmlAnswer(http::status::forbidden, "Forbidden");
 
-    if (req.path == "/qb/js_user/login") {
+    if (path == "/qb/js_user/login") {
         const std::string login = form->Value("ims_id").value_or(std::string());
-        if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(req.remote_addr)) {
-            sendJson(res, resultJson(kLoginLocked, Text::kTooManyAttempts));
-            return;
-        }
+        if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(address))
+            return jsonAnswer(resultJson(kLoginLocked, Text::kTooManyAttempts));
         const std::optional<std::string> password = DecodeBase64Strict(form->Value("ims_password").value_or(""));
         const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
         if (login.empty() || !permission) {
             m_accountThrottle.Failed(login);
-            m_addressThrottle.Failed(req.remote_addr);
-            sendJson(res, resultJson(kLoginFailed, Text::kWrongPassword));
-            return;
+            m_addressThrottle.Failed(address);
+            return jsonAnswer(resultJson(kLoginFailed, Text::kWrongPassword));
         }
         m_accountThrottle.Succeeded(login);
         session->login = login;
@@ -522,20 +446,18 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         session->credentials = m_store.CredentialStamp(login).value_or(std::string());
         // A session id known before the login, perhaps planted by someone else, must not become a logged-in
         // one. The form token stays: the client reads it only when a session starts.
-        res.headers.emplace("Set-Cookie", cookie(kSessionCookie, replaceSession(sessionId(req), *session), true));
-        sendJson(res, resultJson(kOk, Text::kLoggedIn));
-        return;
+        HttpResponse res = jsonAnswer(resultJson(kOk, Text::kLoggedIn));
+        res.insert(http::field::set_cookie,
+                   cookie(kSessionCookie, replaceSession(cookieValue(req, kSessionCookie), *session), true));
+        return res;
     }
-    if (req.path == "/qb/js_user/getpermission") {
-        if (session->login.empty() || form->Value("ims_id") != session->login) {
-            sendJson(res, resultJson(kNotLoggedIn, Text::kLoginRequired));
-            return;
-        }
-        sendJson(res, "{\"result_code\":0,\"result_message\":\"\",\"permission\":\"" +
+    if (path == "/qb/js_user/getpermission") {
+        if (session->login.empty() || form->Value("ims_id") != session->login)
+            return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
+        return jsonAnswer("{\"result_code\":0,\"result_message\":\"\",\"permission\":\"" +
                           std::to_string(session->permission) + "\"}");
-        return;
     }
-    if (req.path == "/qb/js_bank_school/search") {
+    if (path == "/qb/js_bank_school/search") {
         std::string json = "{\"result_code\":0,\"result_message\":\"\",\"dataSearch\":{\"content\":[";
         bool first = true;
         for (const auto& [name, region] : m_store.FindSchools(form->Value("searchSchulNm").value_or(""))) {
@@ -547,41 +469,33 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
             json += '}';
         }
         json += "]}}";
-        sendJson(res, std::move(json));
-        return;
+        return jsonAnswer(std::move(json));
     }
 
     // "/qb/js_bank/<operation>/<category>", split by hand: std::regex would recurse once per character.
     std::string operation;
     std::string suffix;
-    if (req.path.compare(0, kQuestionPrefix.size(), kQuestionPrefix) == 0) {
-        const std::size_t slash = req.path.find('/', kQuestionPrefix.size());
+    if (path.compare(0, kQuestionPrefix.size(), kQuestionPrefix) == 0) {
+        const std::size_t slash = path.find('/', kQuestionPrefix.size());
         if (slash != std::string::npos) {
-            operation = req.path.substr(kQuestionPrefix.size(), slash - kQuestionPrefix.size());
-            suffix = req.path.substr(slash + 1);
+            operation = path.substr(kQuestionPrefix.size(), slash - kQuestionPrefix.size());
+            suffix = path.substr(slash + 1);
         }
     }
     const bool known =
         operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
     const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
     const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
-    if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category))) {
-        sendHtml(res, 404, "Not Found");
-        return;
-    }
-    if (session->login.empty()) {
-        sendJson(res, resultJson(kNotLoggedIn, Text::kLoginRequired));
-        return;
-    }
-    if (!mayUse(session->permission, rule->suffix)) {
-        sendJson(res, resultJson(kRefused, Text::kNoPermission));
-        return;
-    }
+    if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
+        return htmlAnswer(http::status::not_found, "Not Found");
+    if (session->login.empty())
+        return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
+    if (!mayUse(session->permission, rule->suffix))
+        return jsonAnswer(resultJson(kRefused, Text::kNoPermission));
 
     // A question filed under one value of a repeated field, or under none, could not be found again.
     if (const std::string misfiled = misfiledIdentityFields(*rule, *form); !misfiled.empty()) {
-        sendJson(res, resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
-        return;
+        return jsonAnswer(resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
     }
     const std::string identity = identityOf(*rule, *form);
     if (operation == "get" || operation == "duplication_check") {
@@ -589,38 +503,33 @@ void QuestionBankServer::handlePost(const httplib::Request& req, httplib::Respon
         if (!question) {
             std::string json = resultJson(kOk, Text::kNotFound);
             json.insert(json.size() - 1, ",\"result\":null");
-            sendJson(res, std::move(json));
-            return;
+            return jsonAnswer(std::move(json));
         }
-        sendJson(res, questionJson(*question));
-    } else if (operation == "delete") {
-        if (m_store.RemoveQuestion(rule->suffix, identity))
-            sendJson(res, resultJson(kOk, Text::kDeleted));
-        else
-            sendJson(res, resultJson(kMissing, Text::kNothingToDelete));
-    } else {
-        QuestionStore::Question question;
-        for (const auto& [name, value] : form->Fields()) {
-            if (name == kTokenField)
-                continue;
-            if (!isDocumentField(name)) {
-                question.metadata.emplace_back(name, value);
-                continue;
-            }
-            // An empty value is a document the client did not have; there is nothing to keep.
-            if (value.empty())
-                continue;
-            std::optional<std::string> bytes = DecodeBase64Strict(value);
-            if (!bytes) {
-                sendJson(res, resultJson(kInvalidDocument, Text::kBadDocument));
-                return;
-            }
-            question.documents.emplace_back(name, std::move(*bytes));
-        }
-        if (!m_store.PutQuestion(rule->suffix, identity, question)) {
-            sendJson(res, resultJson(kStoreError, Text::kStoreFailed));
-            return;
-        }
-        sendJson(res, resultJson(kOk, Text::kInserted));
+        return jsonAnswer(questionJson(*question));
     }
+    if (operation == "delete") {
+        if (!m_store.RemoveQuestion(rule->suffix, identity))
+            return jsonAnswer(resultJson(kMissing, Text::kNothingToDelete));
+        return jsonAnswer(resultJson(kOk, Text::kDeleted));
+    }
+
+    QuestionStore::Question question;
+    for (const auto& [name, value] : form->Fields()) {
+        if (name == kTokenField)
+            continue;
+        if (!isDocumentField(name)) {
+            question.metadata.emplace_back(name, value);
+            continue;
+        }
+        // An empty value is a document the client did not have; there is nothing to keep.
+        if (value.empty())
+            continue;
+        std::optional<std::string> bytes = DecodeBase64Strict(value);
+        if (!bytes)
+            return jsonAnswer(resultJson(kInvalidDocument, Text::kBadDocument));
+        question.documents.emplace_back(name, std::move(*bytes));
+    }
+    if (!m_store.PutQuestion(rule->suffix, identity, question))
+        return jsonAnswer(resultJson(kStoreError, Text::kStoreFailed));
+    return jsonAnswer(resultJson(kOk, Text::kInserted));
 }

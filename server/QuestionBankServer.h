@@ -1,24 +1,18 @@
 #pragma once
 
+#include "server/HttpsListener.h"
+#include "server/LoginThrottle.h"
+
 #include <chrono>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-
-#include "server/LoginThrottle.h"
 
 class QuestionStore;
-namespace httplib {
-class SSLServer;
-struct Request;
-struct Response;
-} // namespace httplib
 
 // What the server allows before it refuses; tests make the waits short.
-struct ServerLimits
+struct ServerLimits : ConnectionLimits
 {
     // Wrong passwords for one account, and from one client address, before further logins are refused.
     int failuresPerAccount = 5;
@@ -28,11 +22,8 @@ struct ServerLimits
     std::size_t maxSessions = 10000;
     // However busy, a session ends this long after it began.
     std::chrono::milliseconds sessionMaxAge = std::chrono::hours(12);
-    // What one request may bring.
-    std::size_t bodyBytes = 64u * 1024 * 1024;
     // A question has fewer than 30 fields.
     std::size_t formFields = 64;
-    std::size_t headers = 100;
 };
 
 // The question bank's web interface as the desktop program sees it, over HTTPS, on top of a QuestionStore.
@@ -54,6 +45,13 @@ public:
     // Serves on a thread of its own until Stop().
     void Start();
     void Stop();
+    std::uint64_t BytesReceived() const { return m_listener.BytesReceived(); }
+    int OpenConnections() { return m_listener.OpenConnections(); }
+
+    // The request handling without the network, as the listener runs it: first the head alone, then, unless
+    // that refused it, the whole request.
+    std::optional<HttpResponse> Screen(const HttpRequestHead& head, const std::string& address);
+    HttpResponse Answer(HttpRequest&& request, const std::string& address);
 
 private:
     struct Session
@@ -66,25 +64,22 @@ private:
         std::chrono::steady_clock::time_point lastUse;
     };
 
-    // Answers the requests that are refused on their headers alone, before any body is read.
-    bool refusedEarly(const httplib::Request& req, httplib::Response& res) const;
-    void handleGet(const httplib::Request& req, httplib::Response& res);
-    void handlePost(const httplib::Request& req, httplib::Response& res, const std::string& body);
+    HttpResponse handleGet(const HttpRequest& req, const std::string& path);
+    HttpResponse handlePost(const HttpRequest& req, const std::string& path, const std::string& address);
     std::string newSession();
     // The caller's session when its cookies and form token agree with one we issued.
-    std::optional<Session> checkedSession(const httplib::Request& req, const std::string& formToken);
+    std::optional<Session> checkedSession(const HttpRequestHead& req, const std::string& formToken);
     void dropSession(const std::string& id);
     // Files the session under a new id in place of the old one; returns the new id.
     std::string replaceSession(const std::string& oldId, const Session& session);
-    std::string sessionId(const httplib::Request& req) const;
     bool isOver(const Session& session, std::chrono::steady_clock::time_point now) const;
 
     QuestionStore& m_store;
-    std::unique_ptr<httplib::SSLServer> m_server;
-    std::thread m_thread;
     std::mutex m_sessionMutex;
     std::map<std::string, Session> m_sessions;
     const ServerLimits m_limits;
     LoginThrottle m_accountThrottle;
     LoginThrottle m_addressThrottle;
+    // Last, so that it stops before what its requests use goes away.
+    HttpsListener m_listener;
 };

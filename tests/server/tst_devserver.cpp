@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <httplib.h>
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 
 #include <arpa/inet.h>
@@ -22,6 +23,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -87,37 +90,77 @@ QList<Fixture> questions()
     };
 }
 
+constexpr int kTestBodyLimit = 4 * 1024 * 1024;
+
 constexpr char kAdminPassword[] = "관리자+암호/1";
 
-// Sends `request` as it is, byte for byte, and returns everything the server answers until it closes.
-std::string rawExchange(int port, const std::string& request)
+// A TLS connection of our own, for requests that no HTTP client library would send.
+class TlsConnection
 {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    SSL* ssl = SSL_new(context);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && SSL_set_fd(ssl, fd) == 1 &&
-        SSL_connect(ssl) == 1) {
+public:
+    // Handshakes at once; `setUp` may restrict the versions and suites this side offers.
+    explicit TlsConnection(int port, const std::function<void(SSL_CTX*)>& setUp = {})
+        : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_context(SSL_CTX_new(TLS_client_method()))
+    {
+        if (setUp)
+            setUp(m_context);
+        m_ssl = SSL_new(m_context);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ERR_clear_error();
+        m_open = connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 SSL_set_fd(m_ssl, m_fd) == 1 && SSL_connect(m_ssl) == 1;
+        m_handshakeError = m_open ? 0 : ERR_GET_REASON(ERR_peek_last_error());
+    }
+    ~TlsConnection()
+    {
+        SSL_free(m_ssl);
+        SSL_CTX_free(m_context);
+        close(m_fd);
+    }
+    TlsConnection(const TlsConnection&) = delete;
+    TlsConnection& operator=(const TlsConnection&) = delete;
+
+    bool IsOpen() const { return m_open; }
+    int HandshakeError() const { return m_handshakeError; }
+    // Sends as much of `data` as the server takes; returns how much that was.
+    std::size_t Send(const std::string& data)
+    {
         std::size_t sent = 0;
-        while (sent < request.size()) {
-            const int n = SSL_write(ssl, request.data() + sent, int(request.size() - sent));
+        while (m_open && sent < data.size()) {
+            const int n = SSL_write(m_ssl, data.data() + sent, int(std::min<std::size_t>(data.size() - sent, 16384)));
             if (n <= 0)
                 break;
             sent += std::size_t(n);
         }
+        return sent;
+    }
+    // Everything the server answers until it closes.
+    std::string ReadAll()
+    {
+        std::string answer;
         char buffer[4096];
         int n = 0;
-        while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
+        while (m_open && (n = SSL_read(m_ssl, buffer, sizeof buffer)) > 0)
             answer.append(buffer, std::size_t(n));
+        return answer;
     }
-    SSL_free(ssl);
-    SSL_CTX_free(context);
-    close(fd);
-    return answer;
+
+private:
+    int m_fd;
+    SSL_CTX* m_context;
+    SSL* m_ssl = nullptr;
+    bool m_open = false;
+    int m_handshakeError = 0;
+};
+
+std::string rawExchange(int port, const std::string& request)
+{
+    TlsConnection connection(port);
+    connection.Send(request);
+    return connection.ReadAll();
 }
 
 int statusOf(const std::string& answer)
@@ -227,6 +270,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
+        // A server that stops reading makes our own writes fail, which must not end the test.
+        std::signal(SIGPIPE, SIG_IGN);
         const TestTls& tls = TestTls::instance();
         m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
         QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
@@ -748,6 +793,139 @@ private Q_SLOTS:
         QCOMPARE(statusOf(answer), status);
     }
 
+    void refusedBodiesAreNotRead_data()
+    {
+        QTest::addColumn<bool>("stranger");
+        QTest::addColumn<QString>("framing");
+        QTest::addColumn<QByteArray>("extraHeaders");
+        QTest::addColumn<int>("readAtMost");
+        const int head = 512 * 1024;
+        QTest::newRow("length past the limit") << false << QStringLiteral("length") << QByteArray() << head;
+        // Chunks are only counted as they come.
+        QTest::newRow("chunks past the limit")
+            << false << QStringLiteral("chunked") << QByteArray() << kTestBodyLimit + head;
+        QTest::newRow("stranger within the limit") << true << QStringLiteral("length") << QByteArray() << head;
+        QByteArray many;
+        for (int i = 0; i < 20000; ++i)
+            many += "X-" + QByteArray::number(i) + ": 1\r\n";
+        QTest::newRow("head past the limit") << false << QStringLiteral("none") << many << head;
+    }
+
+    // A refusal reads at most a little more than the request head, however much the client goes on sending.
+    void refusedBodiesAreNotRead()
+    {
+        QFETCH(bool, stranger);
+        QFETCH(QString, framing);
+        QFETCH(QByteArray, extraHeaders);
+        QFETCH(int, readAtMost);
+        ServerLimits limits;
+        limits.bodyBytes = kTestBodyLimit;
+        auto [server, url, port] = serverWith(limits);
+        const RawSession session = rawSession(port);
+        QTRY_COMPARE(server->OpenConnections(), 0);
+        const std::uint64_t before = server->BytesReceived();
+
+        const std::size_t size = stranger ? kTestBodyLimit - 1024 : 4 * kTestBodyLimit;
+        std::string request = "POST /qb/js_bank/insert/daily HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                              "Content-Type: application/x-www-form-urlencoded\r\n" +
+                              extraHeaders.toStdString();
+        request += stranger ? "Cookie: qb_session=forged; _csrf_token_value=forged\r\n"
+                            : session.cookies.begin()->first + ": " + session.cookies.begin()->second + "\r\n";
+        std::string body = "_csrf_token_name=" + session.token + "&volume=" + std::string(size, 'a');
+        if (framing == QLatin1String("length"))
+            request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        else if (framing == QLatin1String("chunked"))
+            request += "Transfer-Encoding: chunked\r\n\r\n" + chunked(body, 1 << 20);
+        else
+            request += "\r\n";
+        TlsConnection connection(port);
+        QVERIFY(connection.IsOpen());
+        connection.Send(request);
+        connection.ReadAll();
+        QTRY_COMPARE(server->OpenConnections(), 0);
+        const std::uint64_t read = server->BytesReceived() - before;
+        QVERIFY2(read < std::uint64_t(readAtMost), qPrintable(QString::number(read)));
+    }
+
+    // Clients that hold connections without finishing a request cannot lock the others out.
+    void slowClientsAreCutOff()
+    {
+        ServerLimits limits;
+        limits.headDeadline = std::chrono::milliseconds(400);
+        limits.connectionsPerAddress = 3;
+        auto [server, url, port] = serverWith(limits);
+        std::vector<std::unique_ptr<TlsConnection>> idle;
+        for (int i = 0; i < 3; ++i) {
+            idle.push_back(std::make_unique<TlsConnection>(port));
+            QVERIFY(idle.back()->IsOpen());
+        }
+        // One more from the same address is closed unanswered.
+        QVERIFY(!TlsConnection(port).IsOpen());
+        // The idle ones end at the deadline, and then there is room again.
+        for (auto& connection : idle)
+            QCOMPARE(connection->ReadAll(), std::string());
+        QTRY_COMPARE(server->OpenConnections(), 0);
+        CCommunicator client(url);
+        QString version;
+        QVERIFY(client.GetVersion(version));
+
+        // Sending a byte now and then does not stretch the deadline: the head never completes.
+        TlsConnection dripping(port);
+        const std::string head = "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                                 std::string(200, ' ') + "\r\n\r\n";
+        std::size_t sent = 0;
+        while (sent < head.size() && dripping.Send(head.substr(sent, 1)) == 1) {
+            ++sent;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        QVERIFY2(sent < head.size(), "a head sent over several deadlines was read");
+    }
+
+    void stopDoesNotWaitForClients()
+    {
+        ServerLimits limits;
+        limits.headDeadline = std::chrono::hours(1);
+        auto [server, url, port] = serverWith(limits);
+        TlsConnection idle(port);
+        TlsConnection halfway(port);
+        QVERIFY(idle.IsOpen());
+        halfway.Send("POST /qb/js_user/login HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        server->Stop();
+        QCOMPARE(idle.ReadAll(), std::string());
+        QCOMPARE(halfway.ReadAll(), std::string());
+    }
+
+    void tlsIsCurrentAndForwardSecret_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QByteArray>("ciphers");
+        QTest::addColumn<int>("alert");
+        QTest::newRow("TLS 1.3") << TLS1_3_VERSION << QByteArray("DEFAULT") << 0;
+        QTest::newRow("TLS 1.2 ECDHE with GCM") << TLS1_2_VERSION << QByteArray("ECDHE-ECDSA-AES128-GCM-SHA256") << 0;
+        QTest::newRow("TLS 1.2 ECDHE with CBC") << TLS1_2_VERSION << QByteArray("ECDHE-ECDSA-AES128-SHA256")
+                                                << SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE;
+        QTest::newRow("TLS 1.1") << TLS1_1_VERSION << QByteArray("DEFAULT:@SECLEVEL=0")
+                                 << SSL_R_TLSV1_ALERT_PROTOCOL_VERSION;
+        QTest::newRow("TLS 1.0") << TLS1_VERSION << QByteArray("DEFAULT:@SECLEVEL=0")
+                                 << SSL_R_TLSV1_ALERT_PROTOCOL_VERSION;
+    }
+
+    // Old protocol versions get the alert that names the reason, not an internal error.
+    void tlsIsCurrentAndForwardSecret()
+    {
+        QFETCH(int, version);
+        QFETCH(QByteArray, ciphers);
+        QFETCH(int, alert);
+        TlsConnection connection(m_port, [&](SSL_CTX* context) {
+            SSL_CTX_set_security_level(context, 0);
+            SSL_CTX_set_min_proto_version(context, version);
+            SSL_CTX_set_max_proto_version(context, version);
+            SSL_CTX_set_cipher_list(context, ciphers.constData());
+        });
+        QCOMPARE(connection.HandshakeError(), alert);
+        QCOMPARE(connection.IsOpen(), alert == 0);
+    }
+
     void badRequestsGetAnAnswer()
     {
         const auto [cookies, token, setCookies] = rawSession();
@@ -788,12 +966,6 @@ private Q_SLOTS:
             const QByteArray junk = RandomBytes(int(generator.bounded(1, 3000)), quint32(i));
             raw->Post("/qb/js_bank/insert/daily", cookies, junk.toStdString(), "application/octet-stream");
         }
-        // A body over 64 MiB is refused before it is stored.
-        const auto big = client->Post("/qb/js_bank/insert/daily", cookies,
-                                      std::string(QuestionBankServer::kMaxBodyBytes + 1, 'a'), form);
-        QVERIFY(big);
-        QCOMPARE(big->status, 413);
-
         CCommunicator check(baseUrl());
         QString version;
         QVERIFY(check.GetVersion(version));
