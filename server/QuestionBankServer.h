@@ -30,8 +30,6 @@ struct ServerLimits : ConnectionLimits
 class QuestionBankServer
 {
 public:
-    static constexpr std::size_t kMaxBodyBytes = ServerLimits().bodyBytes;
-
     QuestionBankServer(QuestionStore& store, const std::string& certificatePath, const std::string& keyPath,
                        const ServerLimits& limits = {});
     ~QuestionBankServer();

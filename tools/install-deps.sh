@@ -12,8 +12,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-nanum fonts-nanum-extra
     # images
     cimg-dev libpng-dev zlib1g-dev imagemagick
-    # local server and test servers
-    libcpp-httplib-dev libsqlite3-dev
+    # local server (Boost.Beast) and the tests' scripted servers
+    libboost-dev libcpp-httplib-dev libsqlite3-dev
     # benchmarks
     libbenchmark-dev
 )
