@@ -6,6 +6,7 @@
 
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
+#include "tests/support/TlsConnection.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,17 +15,11 @@
 #include <QTest>
 
 #include <httplib.h>
-#include <openssl/err.h>
 #include <openssl/ssl.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <thread>
 
 namespace {
@@ -93,68 +88,6 @@ QList<Fixture> questions()
 constexpr int kTestBodyLimit = 4 * 1024 * 1024;
 
 constexpr char kAdminPassword[] = "관리자+암호/1";
-
-// A TLS connection of our own, for requests that no HTTP client library would send.
-class TlsConnection
-{
-public:
-    // Handshakes at once; `setUp` may restrict the versions and suites this side offers.
-    explicit TlsConnection(int port, const std::function<void(SSL_CTX*)>& setUp = {})
-        : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_context(SSL_CTX_new(TLS_client_method()))
-    {
-        if (setUp)
-            setUp(m_context);
-        m_ssl = SSL_new(m_context);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ERR_clear_error();
-        m_open = connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 SSL_set_fd(m_ssl, m_fd) == 1 && SSL_connect(m_ssl) == 1;
-        m_handshakeError = m_open ? 0 : ERR_GET_REASON(ERR_peek_last_error());
-    }
-    ~TlsConnection()
-    {
-        SSL_free(m_ssl);
-        SSL_CTX_free(m_context);
-        close(m_fd);
-    }
-    TlsConnection(const TlsConnection&) = delete;
-    TlsConnection& operator=(const TlsConnection&) = delete;
-
-    bool IsOpen() const { return m_open; }
-    int HandshakeError() const { return m_handshakeError; }
-    // Sends as much of `data` as the server takes; returns how much that was.
-    std::size_t Send(const std::string& data)
-    {
-        std::size_t sent = 0;
-        while (m_open && sent < data.size()) {
-            const int n = SSL_write(m_ssl, data.data() + sent, int(std::min<std::size_t>(data.size() - sent, 16384)));
-            if (n <= 0)
-                break;
-            sent += std::size_t(n);
-        }
-        return sent;
-    }
-    // Everything the server answers until it closes.
-    std::string ReadAll()
-    {
-        std::string answer;
-        char buffer[4096];
-        int n = 0;
-        while (m_open && (n = SSL_read(m_ssl, buffer, sizeof buffer)) > 0)
-            answer.append(buffer, std::size_t(n));
-        return answer;
-    }
-
-private:
-    int m_fd;
-    SSL_CTX* m_context;
-    SSL* m_ssl = nullptr;
-    bool m_open = false;
-    int m_handshakeError = 0;
-};
 
 std::string rawExchange(int port, const std::string& request)
 {

@@ -1,0 +1,357 @@
+// What abusive clients cost the local server: each attack against a fresh `vellorin-devserver` process, with
+// the answer the attacker got, the server's peak resident size, the attack's time and whether the server
+// still answers afterwards. Give another build's program as the argument to compare two versions.
+//
+//   bench_server_abuse [PATH-TO-vellorin-devserver]
+
+#include "bench/ProcessStatus.h"
+#include "tests/support/TestTls.h"
+#include "tests/support/TlsConnection.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+QString g_program;
+
+class ServerUnderTest
+{
+public:
+    ServerUnderTest()
+    {
+        const TestTls& tls = TestTls::instance();
+        m_process.setProgram(g_program);
+        m_process.setArguments({QStringLiteral("--cert"), tls.certificatePath, QStringLiteral("--key"), tls.keyPath,
+                                QStringLiteral("--db"), m_dir.filePath(QStringLiteral("qb.sqlite3")),
+                                QStringLiteral("--port"), QStringLiteral("0")});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        QString output;
+        while (m_process.waitForReadyRead(10000)) {
+            output += QString::fromUtf8(m_process.readAllStandardOutput());
+            const auto match = QRegularExpression(QStringLiteral(":(\\d+)/")).match(output);
+            if (match.hasMatch()) {
+                m_port = match.captured(1).toInt();
+                break;
+            }
+        }
+    }
+    ~ServerUnderTest()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    int Port() const { return m_port; }
+    bool IsRunning() const { return m_process.state() == QProcess::Running; }
+    double PeakMiB() const { return double(ProcessStatusKiB("VmHWM:", pid_t(m_process.processId()))) / 1024; }
+    // The time SIGTERM takes to end the process, in seconds, or -1 when it does not end within 20 s.
+    double StopTime()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        return m_process.waitForFinished(20000) ? double(timer.elapsed()) / 1000 : -1;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+std::string statusLine(const std::string& answer)
+{
+    if (answer.empty())
+        return "closed, no answer";
+    return answer.substr(0, std::min(answer.find("\r\n"), std::size_t(40)));
+}
+
+std::string exchange(int port, const std::string& request, int timeout = 30)
+{
+    TlsConnection connection(port);
+    connection.SetTimeout(timeout);
+    connection.Send(request);
+    return connection.ReadAll(4096);
+}
+
+bool answers(int port)
+{
+    const std::string answer = exchange(
+        port, "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 5);
+    return answer.rfind("HTTP/1.1 200", 0) == 0;
+}
+
+std::string cookieFrom(const std::string& answer, const std::string& name)
+{
+    const std::size_t at = answer.find("Set-Cookie: " + name + "=");
+    if (at == std::string::npos)
+        return {};
+    const std::size_t start = at + 12;
+    return answer.substr(start, answer.find(';', start) - start);
+}
+
+struct RawSession
+{
+    std::string cookies;
+    std::string token;
+};
+
+RawSession startSession(int port)
+{
+    const std::string answer = exchange(port, "GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    RawSession session;
+    const std::string token = cookieFrom(answer, "_csrf_token_value");
+    session.token = token.substr(token.find('=') + 1);
+    session.cookies = cookieFrom(answer, "qb_session") + "; " + token;
+    return session;
+}
+
+std::string post(const RawSession& session, const std::string& path, const std::string& body)
+{
+    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nCookie: " + session.cookies +
+           "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+std::string loginForm(const RawSession& session, const std::string& login, const std::string& base64Password)
+{
+    return "_csrf_token_name=" + session.token + "&ims_id=" + login + "&ims_password=" + base64Password;
+}
+
+// Sends `total` bytes made by `piece` after `head`, as long as the server takes them.
+std::string stream(int port, const std::string& head, std::uint64_t total, const std::function<std::string()>& piece)
+{
+    TlsConnection connection(port);
+    connection.SetTimeout(30);
+    if (connection.Send(head) != head.size())
+        return "closed during the head";
+    std::uint64_t sent = 0;
+    while (sent < total) {
+        const std::string part = piece();
+        const std::size_t n = connection.Send(part);
+        sent += n;
+        if (n != part.size())
+            break;
+    }
+    const std::string answer = statusLine(connection.ReadAll(4096));
+    return answer + " after " + std::to_string(sent >> 20) + " MiB sent";
+}
+
+struct Attack
+{
+    const char* name;
+    std::function<std::string(ServerUnderTest&)> run;
+};
+
+std::string gzipOf(std::uint64_t size)
+{
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    const std::string block(1 << 20, 'a');
+    std::string out;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (std::uint64_t done = 0; done < size; done += block.size()) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(block.data()));
+        z.avail_in = uInt(block.size());
+        const int flush = done + block.size() >= size ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = uInt(buffer.size());
+            deflate(&z, flush);
+            out.append(reinterpret_cast<char*>(buffer.data()), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return out;
+}
+
+std::vector<Attack> attacks()
+{
+    const std::string insert = "POST /qb/js_bank/insert/daily HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Content-Type: application/x-www-form-urlencoded\r\n";
+    return {
+        {"1000 MiB chunked POST in a session",
+         [insert](ServerUnderTest& server) {
+             const std::string chunk = "100000\r\n" + std::string(1 << 20, 'a') + "\r\n";
+             const RawSession session = startSession(server.Port());
+             return stream(server.Port(),
+                           insert + "Cookie: " + session.cookies + "\r\nTransfer-Encoding: chunked\r\n\r\n",
+                           1000ull << 20, [&] { return chunk; });
+         }},
+        {"gzip body inflating to 800 MiB",
+         [insert](ServerUnderTest& server) {
+             const std::string body = gzipOf(800ull << 20);
+             const std::string answer = exchange(server.Port(), insert + "Content-Encoding: gzip\r\nContent-Length: " +
+                                                                    std::to_string(body.size()) + "\r\n\r\n" + body);
+             return statusLine(answer) + " (" + std::to_string(body.size() >> 10) + " KiB sent)";
+         }},
+        {"POST of 200 MiB without a length",
+         [insert](ServerUnderTest& server) {
+             const std::string block(1 << 20, 'a');
+             return stream(server.Port(), insert + "\r\n", 200ull << 20, [&] { return block; });
+         }},
+        {"stranger's 60 MB form of a&a&...",
+         [](ServerUnderTest& server) {
+             RawSession stranger{"qb_session=x; _csrf_token_value=y", "y"};
+             std::string body;
+             body.reserve(60'000'000);
+             while (body.size() < 60'000'000)
+                 body += "a&";
+             return statusLine(exchange(server.Port(), post(stranger, "/qb/js_bank/insert/daily", body)));
+         }},
+        {"48 clients sending a byte a second",
+         [](ServerUnderTest& server) {
+             std::vector<std::unique_ptr<TlsConnection>> slow;
+             for (int i = 0; i < 48; ++i)
+                 slow.push_back(std::make_unique<TlsConnection>(server.Port(), nullptr, "127.0.0.2"));
+             const std::string head = "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+             std::atomic<bool> done{false};
+             std::thread drip([&] {
+                 for (std::size_t at = 0; !done && at < head.size(); ++at) {
+                     for (auto& connection : slow)
+                         connection->Send(head.substr(at, 1));
+                     for (int i = 0; i < 10 && !done; ++i)
+                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                 }
+             });
+             std::this_thread::sleep_for(std::chrono::seconds(2));
+             QElapsedTimer timer;
+             timer.start();
+             const bool answered = answers(server.Port());
+             const std::string other = answered ? "another client answered in " + std::to_string(timer.elapsed()) +
+                                                      " ms"
+                                                : "another client not answered within 5 s";
+             const double stop = server.StopTime();
+             done = true;
+             drip.join();
+             return other + "; SIGTERM ends the server in " +
+                    (stop < 0 ? std::string("more than 20 s") : std::to_string(stop).substr(0, 5) + " s");
+         }},
+        {"GET path of 8,000 characters",
+         [](ServerUnderTest& server) {
+             return statusLine(exchange(server.Port(), "GET /qb/js_bank/get/" + std::string(8000, 'a') +
+                                                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+         }},
+        {"5 million headers",
+         [](ServerUnderTest& server) {
+             std::string block;
+             for (int i = 0; i < 100000; ++i)
+                 block += "X: 1\r\n";
+             return stream(server.Port(), "GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\n", 50 * block.size(),
+                           [&, n = 0]() mutable { return ++n == 50 ? block + "\r\n" : block; });
+         }},
+        {"get with 1,000 ranges of a 1 MB record",
+         [](ServerUnderTest& server) {
+             RawSession session = startSession(server.Port());
+             const std::string loggedIn =
+                 exchange(server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
+             session.cookies = cookieFrom(loggedIn, "qb_session") + "; _csrf_token_value=" + session.token;
+             const std::string form = "_csrf_token_name=" + session.token + "&volume=v&prob=1";
+             exchange(server.Port(), post(session, "/qb/js_bank/insert/daily",
+                                          form + "&q_hwp=" + std::string(1'400'000, 'A')));
+             std::string ranges = "Range: bytes=0-";
+             for (int i = 1; i < 1000; ++i)
+                 ranges += ",0-";
+             std::string request = post(session, "/qb/js_bank/get/daily", form);
+             request.insert(request.find("Cookie:"), ranges + "\r\n");
+             TlsConnection connection(server.Port());
+             connection.SetTimeout(60);
+             connection.Send(request);
+             std::uint64_t total = 0;
+             const std::string answer = connection.ReadAll(4096, &total);
+             return statusLine(answer) + ", " + std::to_string(total >> 20) + " MiB answered";
+         }},
+        {"login: unknown name against known name",
+         [](ServerUnderTest& server) {
+             auto median = [&](const std::function<std::string(int)>& login) {
+                 std::vector<qint64> times;
+                 for (int i = 0; i < 4; ++i) {
+                     const RawSession session = startSession(server.Port());
+                     const std::string request =
+                         post(session, "/qb/js_user/login", loginForm(session, login(i), "d3Jvbmc%3D"));
+                     QElapsedTimer timer;
+                     timer.start();
+                     exchange(server.Port(), request);
+                     times.push_back(timer.nsecsElapsed() / 1000);
+                 }
+                 std::sort(times.begin(), times.end());
+                 return std::to_string(double(times[1] + times[2]) / 2000).substr(0, 5) + " ms";
+             };
+             const std::string unknown = median([](int i) { return "nobody" + std::to_string(i); });
+             const std::string known = median([](int) { return std::string("demo"); });
+             return "unknown " + unknown + ", known " + known;
+         }},
+        {"200 wrong passwords in a row",
+         [](ServerUnderTest& server) {
+             int refused = 0;
+             int locked = 0;
+             for (int i = 0; i < 200; ++i) {
+                 const RawSession session = startSession(server.Port());
+                 const std::string answer =
+                     exchange(server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "d3Jvbmc%3D")));
+                 refused += answer.find("\"result_code\":1") != std::string::npos;
+                 locked += answer.find("\"result_code\":2") != std::string::npos;
+             }
+             return std::to_string(refused) + " checked and refused, " + std::to_string(locked) +
+                    " refused unchecked (locked)";
+         }},
+        {"TLS 1.1 client",
+         [](ServerUnderTest& server) {
+             TlsConnection connection(server.Port(), [](SSL_CTX* context) {
+                 SSL_CTX_set_security_level(context, 0);
+                 SSL_CTX_set_max_proto_version(context, TLS1_1_VERSION);
+                 SSL_CTX_set_cipher_list(context, "DEFAULT:@SECLEVEL=0");
+             });
+             const char* reason = ERR_reason_error_string(ERR_PACK(ERR_LIB_SSL, 0, connection.HandshakeError()));
+             return connection.IsOpen() ? std::string("accepted") : std::string("refused: ") + (reason ? reason : "?");
+         }},
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::signal(SIGPIPE, SIG_IGN);
+    g_program = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VELLORIN_DEVSERVER_PATH);
+    std::printf("server: %s\n\n%-42s | %-70s | %9s | %7s | %s\n", qPrintable(g_program), "attack", "outcome",
+                "peak MiB", "time s", "answers after");
+    for (const Attack& attack : attacks()) {
+        ServerUnderTest server;
+        if (server.Port() <= 0) {
+            std::printf("%-42s | the server did not start\n", attack.name);
+            continue;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const std::string outcome = attack.run(server);
+        const double seconds = double(timer.elapsed()) / 1000;
+        if (!server.IsRunning()) {
+            std::printf("%-42s | %-70s | %9s | %7.2f | stopped\n", attack.name, outcome.c_str(), "-", seconds);
+        } else {
+            const double peak = server.PeakMiB();
+            const char* after = answers(server.Port()) ? "yes" : "NO";
+            std::printf("%-42s | %-70s | %9.1f | %7.2f | %s\n", attack.name, outcome.c_str(), peak, seconds, after);
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
