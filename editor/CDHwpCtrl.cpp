@@ -15,6 +15,7 @@
 #include <QFontComboBox>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QMenu>
 #include <QPainter>
 #include <QKeyEvent>
@@ -65,7 +66,7 @@ QImage pageCanvas(int width, int height)
 }
 
 // A 24-bit bottom-up BMP straight from 32-bit pixels: Qt's writer converts the whole page twice first.
-bool writeBmp24(const QImage& image, const QString& path)
+bool writeBmp24(const QImage& image, const QString& path, QString* error)
 {
     const int width = image.width();
     const int height = image.height();
@@ -91,12 +92,24 @@ bool writeBmp24(const QImage& image, const QString& path)
 
     // A working file, read back at once by the trim: no need to force it to the disk as a save would.
     QFile file(path);
-    auto fail = [&file] {
+    auto fail = [&file, error] {
+        *error = file.errorString();
         file.close();
         file.remove();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(header) != header.size())
+    // A full disk first shows as a short write without a reason; the write of the rest then fails with it.
+    auto writeAll = [&file](const char* data, qint64 size) {
+        while (size > 0) {
+            const qint64 n = file.write(data, size);
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= n;
+        }
+        return true;
+    };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeAll(header.constData(), header.size()))
         return fail();
     // Rows go out in batches of about a megabyte.
     const int rowsPerBatch = std::max(1, int((1 << 20) / stride));
@@ -112,7 +125,7 @@ bool writeBmp24(const QImage& image, const QString& path)
                 out[3 * x + 2] = uchar(qRed(in[x]));
             }
         }
-        if (file.write(batch.constData(), stride * count) != stride * count)
+        if (!writeAll(batch.constData(), stride * count))
             return fail();
     }
     if (!file.flush())
@@ -231,10 +244,13 @@ void CDHwpCtrl::SetViewSettings(const EditorParameterSet& settings)
 
 bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format)
 {
+    m_renderError.clear();
     const QString upper = format.toUpper();
     if ((upper != QLatin1String("BMP") && upper != QLatin1String("PNG")) || dpi < 1 || dpi > 2400 || page < 0 ||
-        page >= m_view->physicalPageCount())
+        page >= m_view->physicalPageCount()) {
+        m_renderError = QStringLiteral("There is no such page or image format.");
         return false;
+    }
     QImage::Format pixelFormat;
     switch (depth) {
     case 1:
@@ -250,13 +266,16 @@ bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int 
         pixelFormat = QImage::Format_RGB32;
         break;
     default:
+        m_renderError = QStringLiteral("Unsupported colour depth %1.").arg(depth);
         return false;
     }
     const QSizeF inches = QSizeF(m_page.paperWidth, m_page.paperHeight) / PageGeometry::kUnitsPerInch;
     // The raster engine paints fastest on 32-bit pixels; the file gets the depth asked for.
     QImage image = pageCanvas(qRound(inches.width() * dpi), qRound(inches.height() * dpi));
-    if (image.isNull())
+    if (image.isNull()) {
+        m_renderError = QStringLiteral("Out of memory for the page image.");
         return false;
+    }
     image.fill(Qt::white);
     const int dotsPerMeter = qRound(dpi / 0.0254);
     image.setDotsPerMeterX(dotsPerMeter);
@@ -264,10 +283,15 @@ bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int 
     paintBands(image, dpi, page);
     const QString path = basePath + u'.' + format;
     if (upper == QLatin1String("BMP") && depth == 24)
-        return writeBmp24(image, path);
+        return writeBmp24(image, path, &m_renderError);
     if (pixelFormat != QImage::Format_RGB32)
         image = image.convertToFormat(pixelFormat);
-    return image.save(path, upper.toLatin1().constData());
+    QImageWriter writer(path, upper.toLatin1());
+    if (writer.write(image))
+        return true;
+    m_renderError = writer.errorString();
+    QFile::remove(path);
+    return false;
 }
 
 bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const QString& argument)

@@ -47,8 +47,10 @@ public:
     std::unique_ptr<EditorAction> NewAction(const QString& actionId);
     std::unique_ptr<EditorParameterSet> NewParameterSet(const QString& setId);
     // Writes page `page` at `dpi` dots per inch and `depth` bits per pixel (1, 8, 24 or 32) to
-    // `basePath` + "." + `format`; "BMP" and "PNG" are known. False, and nothing written, otherwise.
+    // `basePath` + "." + `format`; "BMP" and "PNG" are known. False, and nothing written, otherwise; then
+    // LastRenderError says why.
     bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
+    QString LastRenderError() const { return m_renderError; }
     // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves the document as it was
     // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
@@ -130,5 +132,6 @@ private:
     int m_pictureCount = 0;
     ListNumbering::Style m_numbering = ListNumbering::Style::Decimal; // the numbering button's style
     QString m_openError;
+    QString m_renderError;
     int m_openDropped = 0;
 };

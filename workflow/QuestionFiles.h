@@ -10,6 +10,9 @@
 // The per-user folder of the working files, with a trailing "/". The program's own folder is not writable
 // once it is installed.
 QString DefaultWorkingFolder();
+// Makes the working folder when it is missing. False when there is no folder there afterwards (it cannot be
+// made, or a file stands in its path); `*error` then says why.
+bool MakeWorkingFolder(const QString& folder, QString* error);
 
 // Working folder + "_q" (or "_a", "_d"): what the editor renders the page bitmap to, with "." + "BMP" added.
 QString PageImageBase(const QString& folder, DocumentSlot slot);

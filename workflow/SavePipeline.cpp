@@ -100,6 +100,10 @@ private:
                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
             return {Ending::Quiet, {}};
 
+        // Without the folder every file below fails, and the first failure would look like an empty question.
+        QString folderError;
+        if (!MakeWorkingFolder(m_folder, &folderError))
+            return failed(QString::fromUtf16(Msg::kWorkingFolderUnusable).arg(m_folder, folderError));
         // Nothing left from an earlier run may be taken for this run's output.
         for (DocumentSlot slot : kAllDocumentSlots) {
             for (const QString& path :
@@ -110,7 +114,11 @@ private:
         }
 
         stage(10, Msg::kStageRender);
-        m_host.RunEditorStep(UM_RENDER_PAGE_IMAGES);
+        // A page image that was not written would pass for an empty page, and an answer or explanation would
+        // then go up as nothing, replacing the stored one.
+        const QString renderError = m_host.RunEditorStep(UM_RENDER_PAGE_IMAGES);
+        if (!renderError.isEmpty())
+            return failed(QString::fromUtf16(Msg::kPageImageNotWritten).arg(renderError));
         stage(20, Msg::kStageSaveDocuments);
         m_host.RunEditorStep(UM_SAVE_HWP);
 

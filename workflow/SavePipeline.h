@@ -37,8 +37,9 @@ public:
     // Worker only; the main window makes no server call while a save runs.
     virtual CCommunicator* Communicator() = 0;
     // Has the user-interface thread run the editors' step (UM_RENDER_PAGE_IMAGES or UM_SAVE_HWP) and returns
-    // when it has.
-    virtual void RunEditorStep(MainWindowEvent step) = 0;
+    // when it has: what went wrong, one line per editor that could not do its part, or nothing. A document
+    // that was not written is also found later, when the save reads it.
+    virtual QString RunEditorStep(MainWindowEvent step) = 0;
     virtual QString WorkingFolder() const = 0;
     // The program is asked to end: questions are answered No and messages OK without being shown.
     virtual bool StopRequested() const = 0;

@@ -390,23 +390,96 @@ private Q_SLOTS:
         m_client->Logout();
     }
 
+    void untrustedCertificateIsRefused_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("self-signed") << 0;
+        QTest::newRow("issued by another authority") << 1;
+        // Its issuer has the trusted certificate's name: only the signature tells them apart.
+        QTest::newRow("another authority under the trusted name") << 2;
+    }
+
     void untrustedCertificateIsRefused()
     {
+        QFETCH(int, kind);
         QTemporaryDir dir;
-        const TestTls stranger = TestTls::makeUntrusted(dir.path());
+        const TestTls stranger = kind == 0
+                                     ? TestTls::makeUntrusted(dir.path())
+                                     : TestTls::makeIssuedByStranger(dir.path(), kind == 1 ? "Other CA" : "127.0.0.1");
         ScriptedServer impostor(&stranger);
         ScriptedServer::Reply reply;
         reply.headers = {{"Set-Cookie", "_csrf_token_value=stolen"}};
         impostor.setReply("/qb", reply);
         impostor.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+        impostor.setJson("/qb/js_user/login", kOk);
+        impostor.setJson("/qb/js_bank/insert/daily", kOk);
 
         CCommunicator client(impostor.baseUrl());
         QVERIFY(!client.StartSession());
         QString version;
         QVERIFY(!client.GetVersion(version));
         QCOMPARE(client.GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
+        // Where the text carries the library's description, it names the handshake.
+        QVERIFY(!client.Login(QStringLiteral("editor"), QStringLiteral("pw")));
+        QVERIFY2(matchesError(client.GetLastErrorText(), "Login failed. (*) (Line: 177)") &&
+                     client.GetLastErrorText().contains(QLatin1String("SSL handshake")),
+                 qPrintable(client.GetLastErrorText()));
+        const CMapStringToString question{{"volume", "volume1"}};
+        QVERIFY(!client.InsertDailyProject(&question, nullptr, nullptr));
+        QVERIFY2(matchesError(client.GetLastErrorText(), "Error: Receive failed. (*) (Line: 2671)") &&
+                     client.GetLastErrorText().contains(QLatin1String("SSL handshake")),
+                 qPrintable(client.GetLastErrorText()));
         // The handshake fails before any request reaches the server.
         QVERIFY(impostor.requests().empty());
+    }
+
+    void replyCutShort_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<QString>("error");
+
+        const struct
+        {
+            Operation op;
+            const char* path;
+            const char* error;
+        } operations[] = {
+            {Operation::Login, "/qb/js_user/login", "Login failed. (*) (Line: 177)"},
+            {Operation::Schools, "/qb/js_bank_school/search", "Search failed. (*) (Line: 347) \r\nError: "},
+            {Operation::Get, "/qb/js_bank/get/education2015", "Error: Search failed. (*) (Line: 457)"},
+            {Operation::Delete, "/qb/js_bank/delete/education2015", "Error: Delete failed. (*) (Line: 637)"},
+            {Operation::Insert, "/qb/js_bank/insert/education2015", "Error: Receive failed. (*) (Line: 810)"},
+        };
+        for (const auto& o : operations) {
+            const QString error = QString::fromUtf8(o.error);
+            QTest::addRow("%s: headers only", o.path) << o.op << o.path << 0 << error;
+            QTest::addRow("%s: closed mid-body", o.path) << o.op << o.path << 30 << error;
+            // The whole reply arrives, but less than the Content-Length promised.
+            QTest::addRow("%s: longer Content-Length", o.path) << o.op << o.path << -1 << error;
+        }
+    }
+
+    // Whatever arrived before the connection closed is not taken for the reply, and nothing of it is kept.
+    void replyCutShort()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(QString, path);
+        QFETCH(int, cut);
+        QFETCH(QString, error);
+
+        const std::string whole = R"({"result_code":0,"result_message":"ok","result":{"q_hwp":"SFdQ"},)"
+                                  R"("dataSearch":{"content":[{"schoolName":"A"}]}})";
+        ScriptedServer::Reply reply;
+        reply.body = whole + std::string(64, ' ');
+        startSession();
+        m_server->setCutReply(path.toStdString(), reply, cut < 0 ? whole.size() : std::size_t(cut));
+        CMapStringToString record;
+        verifyFailed(run(*m_client, operation, Category::Education2015, CMapStringToString{{"year", "2024"}}, &record),
+                     error);
+        QVERIFY(record.IsEmpty());
+        QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
     }
 
     void login_data()

@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -110,6 +111,35 @@ std::string chunked(const std::string& body, std::size_t piece)
         out += QByteArray::number(qulonglong(part.size()), 16).toStdString() + "\r\n" + part + "\r\n";
     }
     return out + "0\r\n\r\n";
+}
+
+// A byte counter of /proc/<pid>/io ("rchar:", "wchar:"): what the process has read or written so far, sockets
+// and files alike; -1 once it is gone.
+qint64 ioCounter(qint64 pid, const char* field)
+{
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+// The program vellorin-devserver on a free port with the database `db`; its address once it listens, or
+// nothing.
+QString startDevServer(QProcess& process, const QString& db)
+{
+    const TestTls& tls = TestTls::instance();
+    process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
+                  {QStringLiteral("--db"), db, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"),
+                   tls.certificatePath, QStringLiteral("--key"), tls.keyPath});
+    QByteArray said;
+    while (!said.contains('\n') && process.waitForReadyRead(20000))
+        said += process.readAllStandardOutput();
+    const qsizetype at = said.indexOf("https://");
+    return at < 0 ? QString() : QString::fromLatin1(said.mid(at, said.indexOf('/', at + 8) + 1 - at));
 }
 
 } // namespace
@@ -902,6 +932,98 @@ private Q_SLOTS:
         CCommunicator check(baseUrl());
         QString version;
         QVERIFY(check.GetVersion(version));
+    }
+
+    void killedDuringAnInsert_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QByteArray>("counter");
+        QTest::addColumn<int>("receiveLine");
+        // While the request arrives: the server has read half of it.
+        QTest::newRow("receiving") << 0 << QByteArray("rchar:") << 810;
+        // While the record goes into the database: the server has written half of the documents.
+        QTest::newRow("storing") << 5 << QByteArray("wchar:") << 2671;
+    }
+
+    // The server dies in the middle of an insert: the client says so, and the database, once the server is
+    // back, holds the record as it was before or as it was sent, never a mix of the two.
+    void killedDuringAnInsert()
+    {
+        QFETCH(int, index);
+        QFETCH(QByteArray, counter);
+        QFETCH(int, receiveLine);
+        const Fixture fixture = questions().at(index);
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("killed.sqlite3"));
+        struct Version
+        {
+            QString note;
+            QMap<QString, QByteArray> documents;
+            CMapStringToString hwp, png, metadata;
+        };
+        auto version = [&](const char* name, int size, quint32 seed) {
+            Version v{QString::fromLatin1(name), {}, {}, {}, fixture.metadata};
+            v.documents = {{"q_hwp", RandomBytes(size, seed)},
+                           {"a_hwp", RandomBytes(size / 3, seed + 1)},
+                           {"q_png", RandomBytes(size / 5, seed + 2)}};
+            for (auto it = v.documents.cbegin(); it != v.documents.cend(); ++it) {
+                const QString path = WriteTestFile(dir.filePath(v.note + it.key()), it.value());
+                (it.key().endsWith(QLatin1String("_png")) ? v.png : v.hwp).SetAt(it.key(), path);
+            }
+            v.metadata.SetAt(QStringLiteral("note"), v.note);
+            return v;
+        };
+        const Version old = version("old", 300000, 7);
+        const Version sent = version("new", 24 << 20, 8);
+
+        QProcess server;
+        QString url = startDevServer(server, db);
+        QVERIFY(!url.isEmpty());
+        CCommunicator client(url);
+        QVERIFY(client.StartSession() && client.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        QVERIFY2(client.InsertQuestion(fixture.category, &old.metadata, &old.hwp, &old.png),
+                 qPrintable(client.GetLastErrorText()));
+
+        const qint64 pid = server.processId();
+        qint64 documentBytes = 0;
+        for (const QByteArray& bytes : sent.documents)
+            documentBytes += bytes.size();
+        const qint64 start = ioCounter(pid, counter);
+        std::atomic<bool> done{false};
+        bool inserted = true;
+        std::thread insert([&] {
+            inserted = client.InsertQuestion(fixture.category, &sent.metadata, &sent.hwp, &sent.png);
+            done = true;
+        });
+        while (!done && ioCounter(pid, counter) - start < documentBytes / 2)
+            std::this_thread::yield();
+        ::kill(pid_t(pid), SIGKILL);
+        insert.join();
+        QVERIFY(server.waitForFinished(20000));
+        QVERIFY(!inserted);
+        // The insert's receive failure, with the library's description of what went wrong.
+        const QString error = client.GetLastErrorText();
+        QVERIFY2(error.startsWith(QLatin1String("Error: Receive failed. (")) &&
+                     error.endsWith(QStringLiteral(") (Line: %1)").arg(receiveLine)) &&
+                     !error.contains(QLatin1String("Unknown exception")),
+                 qPrintable(error));
+
+        QProcess restarted;
+        url = startDevServer(restarted, db);
+        QVERIFY(!url.isEmpty());
+        CCommunicator reader(url);
+        QVERIFY(reader.StartSession() && reader.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        CMapStringToString stored;
+        QVERIFY2(reader.GetQuestion(fixture.category, &fixture.metadata, &stored),
+                 qPrintable(reader.GetLastErrorText()));
+        const Version& kept = stored.Value(QStringLiteral("note")) == sent.note ? sent : old;
+        for (auto it = kept.metadata.begin(); it != kept.metadata.end(); ++it)
+            QCOMPARE(stored.Value(it.key()), it.value());
+        for (auto it = kept.documents.cbegin(); it != kept.documents.cend(); ++it)
+            QVERIFY2(QByteArray::fromBase64(stored.Value(it.key()).toLatin1()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(stored.GetCount(), kept.metadata.GetCount() + kept.documents.size());
+        restarted.terminate();
+        QVERIFY(restarted.waitForFinished(20000));
     }
 };
 

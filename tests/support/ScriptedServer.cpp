@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <strings.h>
 
@@ -49,6 +50,7 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
 
         Reply reply;
         bool found = false;
+        std::optional<std::size_t> cut;
         {
             std::lock_guard lock(m_mutex);
             m_requests.push_back(std::move(recorded));
@@ -57,6 +59,8 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
                 reply = it->second;
                 found = true;
             }
+            if (const auto c = m_cuts.find(req.path); c != m_cuts.end())
+                cut = c->second;
         }
         if (!found) {
             reply.status = 404;
@@ -66,7 +70,17 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
         res.status = reply.status;
         for (const auto& [name, value] : reply.headers)
             res.headers.emplace(name, value);
-        res.set_content(reply.body, reply.contentType.c_str());
+        if (!cut) {
+            res.set_content(reply.body, reply.contentType.c_str());
+            return;
+        }
+        const std::size_t sent = std::min(*cut, reply.body.size());
+        res.set_content_provider(reply.body.size(), reply.contentType,
+                                 [body = reply.body, sent](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     if (sent > 0)
+                                         sink.write(body.data(), sent);
+                                     return false; // the library then drops the connection
+                                 });
     };
     // Headers and body leave in two writes; without this each reply waits for a delayed ACK.
     m_server->set_tcp_nodelay(true);
@@ -110,6 +124,14 @@ void ScriptedServer::setReply(const std::string& path, Reply reply)
 {
     std::lock_guard lock(m_mutex);
     m_replies[path] = std::move(reply);
+    m_cuts.erase(path);
+}
+
+void ScriptedServer::setCutReply(const std::string& path, Reply reply, std::size_t sentBytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_replies[path] = std::move(reply);
+    m_cuts[path] = sentBytes;
 }
 
 void ScriptedServer::setSessionStart(const std::string& setCookie)
@@ -148,6 +170,7 @@ void ScriptedServer::reset()
     std::lock_guard lock(m_mutex);
     m_requests.clear();
     m_replies.clear();
+    m_cuts.clear();
 }
 
 int ClosedLocalPort()

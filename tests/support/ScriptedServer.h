@@ -54,6 +54,9 @@ public:
     // The reply for every later request to `path`; paths without one get 404.
     void setReply(const std::string& path, Reply reply);
     void setJson(const std::string& path, const std::string& json, int status = 200);
+    // A reply cut short: the Content-Length of the whole body, then only its first `sentBytes` bytes, and the
+    // connection closes.
+    void setCutReply(const std::string& path, Reply reply, std::size_t sentBytes);
     // GET /qb answers a page with this Set-Cookie header, as the session start expects.
     void setSessionStart(const std::string& setCookie);
 
@@ -69,6 +72,7 @@ private:
     int m_port = 0;
     mutable std::mutex m_mutex;
     std::map<std::string, Reply> m_replies;
+    std::map<std::string, std::size_t> m_cuts;
     std::vector<Request> m_requests;
 };
 

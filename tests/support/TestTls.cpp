@@ -48,35 +48,58 @@ void writePem(const QString& path, auto&& writer)
     check(ok, "write");
 }
 
-TestTls makeTls(const QString& dir)
+// A P-256 certificate for `subject`, signed by `issuer` (itself when null) with `issuerKey`.
+CertPtr makeCertificate(EVP_PKEY* key, const char* subject, bool authority, X509* issuer, EVP_PKEY* issuerKey)
 {
-    KeyPtr key(EVP_EC_gen("P-256"));
-    check(key != nullptr, "key");
-
     CertPtr cert(X509_new());
     X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 1);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), authority ? 1 : 2);
     X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 7 * 24 * 3600);
-    X509_set_pubkey(cert.get(), key.get());
+    X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1,
-                               0);
-    X509_set_issuer_name(cert.get(), name);
-    addExtension(cert.get(), NID_basic_constraints, "critical,CA:TRUE");
-    addExtension(cert.get(), NID_key_usage, "critical,digitalSignature,keyCertSign");
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(subject), -1, -1, 0);
+    X509_set_issuer_name(cert.get(), issuer ? X509_get_subject_name(issuer) : name);
+    addExtension(cert.get(), NID_basic_constraints, authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
+    addExtension(cert.get(), NID_key_usage,
+                 authority ? "critical,digitalSignature,keyCertSign" : "critical,digitalSignature");
     addExtension(cert.get(), NID_ext_key_usage, "serverAuth");
     addExtension(cert.get(), NID_subject_alt_name, "IP:127.0.0.1");
     addExtension(cert.get(), NID_subject_key_identifier, "hash");
-    check(X509_sign(cert.get(), key.get(), EVP_sha256()) > 0, "sign");
+    check(X509_sign(cert.get(), issuerKey ? issuerKey : key, EVP_sha256()) > 0, "sign");
+    return cert;
+}
 
+KeyPtr makeKey()
+{
+    KeyPtr key(EVP_EC_gen("P-256"));
+    check(key != nullptr, "key");
+    return key;
+}
+
+// The certificates go to the file in order: the server's first, then the chain it presents.
+TestTls writeTls(const QString& dir, EVP_PKEY* key, std::initializer_list<X509*> chain)
+{
     TestTls tls;
     tls.certificatePath = dir + QStringLiteral("/server.crt");
     tls.keyPath = dir + QStringLiteral("/server.key");
-    writePem(tls.certificatePath, [&](FILE* f) { return PEM_write_X509(f, cert.get()) == 1; });
+    writePem(tls.certificatePath, [&](FILE* f) {
+        for (X509* cert : chain) {
+            if (PEM_write_X509(f, cert) != 1)
+                return false;
+        }
+        return true;
+    });
     writePem(tls.keyPath,
-             [&](FILE* f) { return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1; });
+             [&](FILE* f) { return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1; });
     return tls;
+}
+
+TestTls makeTls(const QString& dir)
+{
+    const KeyPtr key = makeKey();
+    const CertPtr cert = makeCertificate(key.get(), "127.0.0.1", true, nullptr, nullptr);
+    return writeTls(dir, key.get(), {cert.get()});
 }
 
 } // namespace
@@ -84,6 +107,15 @@ TestTls makeTls(const QString& dir)
 TestTls TestTls::makeUntrusted(const QString& dir)
 {
     return makeTls(dir);
+}
+
+TestTls TestTls::makeIssuedByStranger(const QString& dir, const char* authorityName)
+{
+    const KeyPtr authorityKey = makeKey();
+    const CertPtr authority = makeCertificate(authorityKey.get(), authorityName, true, nullptr, nullptr);
+    const KeyPtr key = makeKey();
+    const CertPtr cert = makeCertificate(key.get(), "127.0.0.1", false, authority.get(), authorityKey.get());
+    return writeTls(dir, key.get(), {cert.get(), authority.get()});
 }
 
 const TestTls& TestTls::instance()

@@ -13,4 +13,7 @@ struct TestTls
     static const TestTls& instance();
     // Another self-signed certificate for 127.0.0.1, written to `dir`, that nothing trusts.
     static TestTls makeUntrusted(const QString& dir);
+    // A certificate for 127.0.0.1 issued by an authority named `authorityName` that nothing trusts, written to
+    // `dir` with that authority's certificate after it, as a server presents its chain.
+    static TestTls makeIssuedByStranger(const QString& dir, const char* authorityName);
 };

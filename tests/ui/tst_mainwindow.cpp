@@ -4,6 +4,8 @@
 
 #include "editor/DocumentFile.h"
 
+#include "workflow/QuestionFiles.h"
+
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/MainWindowHarness.h"
@@ -13,10 +15,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -430,13 +436,14 @@ private Q_SLOTS:
                          {"a_hml", hwpml("정답 B").toBase64()}})
             << false << QStringList{"문제 A", "정답 B", ""} << QStringList{"d_a.hml", "d_q.hwp"} << QStringList{};
         QTest::newRow("HWP XML only, with line breaks")
-            << getReply({{"q_hwp", ""}, {"q_hml", wrapped}, {"d_hwp", nativeDocument("해설 C").toBase64()}})
-            << false << QStringList{"줄바꿈 문제", "", "해설 C"} << QStringList{"d_d.hwp", "d_q.hml"} << QStringList{};
+            << getReply({{"q_hwp", ""}, {"q_hml", wrapped}, {"d_hwp", nativeDocument("해설 C").toBase64()}}) << false
+            << QStringList{"줄바꿈 문제", "", "해설 C"} << QStringList{"d_d.hwp", "d_q.hml"} << QStringList{};
         QTest::newRow("HWP XML with an equation")
-            << getReply({{"q_hml", QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"/>)"
-                                               "<BODY><SECTION Id=\"0\"><P><TEXT><CHAR>식</CHAR><EQUATION><SCRIPT>x^2</SCRIPT>"
-                                               "</EQUATION></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
-                                        .toBase64()}})
+            << getReply({{"q_hml",
+                          QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"/>)"
+                                     "<BODY><SECTION Id=\"0\"><P><TEXT><CHAR>식</CHAR><EQUATION><SCRIPT>x^2</SCRIPT>"
+                                     "</EQUATION></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
+                              .toBase64()}})
             << false << QStringList{"식", "", ""} << QStringList{"d_q.hml"}
             << QStringList{"2|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 수식 등) 1개가 있어 빼고 "
                            "열었습니다. 이 화면을 저장하면 저장된 문제 문서에서도 빠집니다."};
@@ -444,20 +451,19 @@ private Q_SLOTS:
                                      << QStringList{"", "", ""} << QStringList{}
                                      << QStringList{"3|Information|검색된 문제가 없습니다."};
         QTest::newRow("an answer the editor cannot open")
-            << getReply({{"q_hwp", nativeDocument("문제 D").toBase64()},
-                         {"a_hwp", QByteArray("not a document").toBase64()}})
+            << getReply(
+                   {{"q_hwp", nativeDocument("문제 D").toBase64()}, {"a_hwp", QByteArray("not a document").toBase64()}})
             << false << QStringList{"문제 D", "", ""} << QStringList{"d_a.hwp", "d_q.hwp"}
             << QStringList{"3|Error|정답 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 정답 문서가 지워집니다.\r\n"
                            "이 편집기의 문서가 아닙니다."};
         QTest::newRow("the search fails")
-            << QByteArray(R"({"result_code":7,"result_message":"no such unit"})") << false
-            << QStringList{"", "", ""} << QStringList{}
-            << QStringList{"3|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "};
+            << QByteArray(R"({"result_code":7,"result_message":"no such unit"})") << false << QStringList{"", "", ""}
+            << QStringList{} << QStringList{"3|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "};
         // A folder in the way of the downloaded file: the load ends there, before any editor is touched, and
         // leaves no partial file behind.
         QTest::newRow("a file that cannot be written")
-            << getReply({{"q_hwp", nativeDocument("문제 E").toBase64()},
-                         {"a_hwp", nativeDocument("정답 E").toBase64()}})
+            << getReply(
+                   {{"q_hwp", nativeDocument("문제 E").toBase64()}, {"a_hwp", nativeDocument("정답 E").toBase64()}})
             << true << QStringList{"", "", ""} << QStringList{} << QStringList{"3|Error|"};
     }
 
@@ -502,6 +508,91 @@ private Q_SLOTS:
                      QStringLiteral("2학년"));
     }
 
+    // A regular file stands where the working folder goes, which stops root as well: the save and the load
+    // say so, and nothing is uploaded.
+    void unusableWorkingFolder()
+    {
+        script("16384");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        const QString folder = m_harness->workingFolder();
+        WriteTestFile(folder.chopped(1), "not a folder");
+        QVERIFY(m_harness->start() && m_harness->logIn());
+        const std::string get = "/qb/js_bank/get/chapter_mid";
+        m_server.setJson(get, R"({"result_code":0,"result_message":"none","result":null})");
+        m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
+
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(m_harness->waitForSaveEnd());
+        QCOMPARE(answeredTexts(),
+                 QStringList{"Error|" + text(Msg::kWorkingFolderUnusable).arg(folder, "Not a directory")});
+        QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
+
+        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("문제").toBase64()}}).toStdString());
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
+        const QString path = DownloadedDocumentPath(folder, DocumentSlot::Question, QStringLiteral("hwp"));
+        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kDownloadNotWritten).arg(path, "Not a directory")});
+        QVERIFY(m_harness->text(DocumentSlot::Question).isEmpty());
+    }
+
+    // A full disk, made with a file size limit in a second run of this test (the limit holds for a whole
+    // process): the load and the save stop with the system's reason, leave no part of a file under its name,
+    // and the program lives on.
+    void fullDisk()
+    {
+        constexpr char kLimit[] = "VELLORIN_TEST_FILE_LIMIT";
+        if (!qEnvironmentVariableIsSet(kLimit)) {
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QLatin1String(kLimit), QStringLiteral("65536"));
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("fullDisk")});
+            QVERIFY(child.waitForFinished(240000));
+            const QByteArray output = child.readAll();
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+            QVERIFY2(output.contains("PASS   : TestMainWindow::fullDisk()"), output.constData());
+            return;
+        }
+
+        QVERIFY(startLoggedIn("16384"));
+        const QString folder = m_harness->workingFolder();
+        const QString downloaded = DownloadedDocumentPath(folder, DocumentSlot::Question, QStringLiteral("hwp"));
+        const QByteArray earlier = nativeDocument(QStringLiteral("이전 문서"));
+        WriteTestFile(downloaded, earlier);
+        const std::string get = "/qb/js_bank/get/chapter_mid";
+        m_server.setJson(get, getReply({{"q_hwp", RandomBytes(200000, 5).toBase64()}}).toStdString());
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(qEnvironmentVariableIntValue(kLimit));
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const auto all = QDir::Files | QDir::Hidden | QDir::System;
+
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
+        QCOMPARE(answeredTexts(),
+                 QStringList{"Error|" + text(Msg::kDownloadNotWritten).arg(downloaded, "File too large")});
+        QCOMPARE(ReadTestFile(downloaded), earlier);
+        QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
+
+        m_server.setJson(get, R"({"result_code":0,"result_message":"none","result":null})");
+        m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
+        MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(m_harness->waitForSaveEnd());
+        const QStringList shown = answeredTexts();
+        const QString expected = "Error|" + text(Msg::kPageImageNotWritten)
+                                                .arg(text(Msg::kPageImageLine)
+                                                         .arg(SlotTabLabel(DocumentSlot::Question),
+                                                              PageImagePath(folder, DocumentSlot::Question),
+                                                              QStringLiteral("File too large")));
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith(expected), qPrintable(shown.join(u'/')));
+        QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
+        QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
+    }
+
     void deleteAsksFirst()
     {
         QVERIFY(startLoggedIn());
@@ -533,7 +624,8 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(button, Qt::LeftButton);
         const QStringList shown = answeredWithIcons();
-        QVERIFY2(startsEach(shown, {"4|Confirm|", "3|Error|교육청/평가원 (2015 개정) 문제 삭제에 실패했습니다. \r\nError: "}),
+        QVERIFY2(startsEach(shown,
+                            {"4|Confirm|", "3|Error|교육청/평가원 (2015 개정) 문제 삭제에 실패했습니다. \r\nError: "}),
                  qPrintable(shown.join(u'/')));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }

@@ -487,20 +487,29 @@ void CTarvixDlg::SaveEnded()
             this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
 }
 
-void CTarvixDlg::RunEditorStep(MainWindowEvent step)
+QString CTarvixDlg::RunEditorStep(MainWindowEvent step)
 {
     m_editorDone.Reset();
+    m_editorStepError.clear();
     QCoreApplication::postEvent(this, new MainWindowMessage(step));
     m_editorDone.Wait();
+    // The user-interface thread wrote it before it set the event, and leaves it alone until the next step.
+    return m_editorStepError;
 }
 
 void CTarvixDlg::OnRenderPageImages()
 {
     for (DocumentSlot slot : kAllDocumentSlots)
         m_strPageImagePath[std::size_t(SlotIndex(slot))] = PageImagePath(m_strWorkingFolder, slot);
-    // Failures show up later: a missing bitmap is a document without content.
-    for (DocumentSlot slot : kAllDocumentSlots)
-        Editor(slot)->RenderPageImage(PageImageBase(m_strWorkingFolder, slot), 0, 500, 24, QStringLiteral("BMP"));
+    QStringList failures;
+    for (DocumentSlot slot : kAllDocumentSlots) {
+        CDHwpCtrl* editor = Editor(slot);
+        if (!editor->RenderPageImage(PageImageBase(m_strWorkingFolder, slot), 0, 500, 24, QStringLiteral("BMP")))
+            failures.append(
+                QString::fromUtf16(Msg::kPageImageLine)
+                    .arg(SlotTabLabel(slot), PageImagePath(m_strWorkingFolder, slot), editor->LastRenderError()));
+    }
+    m_editorStepError = failures.join(QStringLiteral("\r\n"));
     m_editorDone.Set();
 }
 

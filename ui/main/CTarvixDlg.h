@@ -91,7 +91,7 @@ public:
     void SaveEnded() override;
     COptPanel* Panel(Category category) override;
     CCommunicator* Communicator() override { return m_pCommunicator.get(); }
-    void RunEditorStep(MainWindowEvent step) override;
+    QString RunEditorStep(MainWindowEvent step) override;
     QString WorkingFolder() const override { return m_strWorkingFolder; }
     bool StopRequested() const override { return m_stopRequested.load(); }
 
@@ -155,5 +155,6 @@ private:
     std::atomic<bool> m_stopRequested{false};
     // Declared last: the worker is joined before anything it used goes away.
     CManualResetEvent m_editorDone;
+    QString m_editorStepError; // of the last editor step; guarded by m_editorDone
     CSaveWorker m_saveWorker;
 };

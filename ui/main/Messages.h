@@ -59,6 +59,12 @@ inline constexpr char16_t kDuplicateCheckFailed[] = u"%1 중복문제 검색에 
 inline constexpr char16_t kInsertFailed[] = u"%1 문제 등록에 실패했습니다. \r\n";
 inline constexpr char16_t kFileUnreadable[] = u"%1 파일을 읽을 수 없습니다. 저장하지 않았습니다.\r\n%2";
 inline constexpr char16_t kFileNotRemovable[] = u"이전 작업 파일을 지울 수 없습니다. 저장하지 않았습니다.\r\n%1";
+// %1: the working folder, %2: the system's reason.
+inline constexpr char16_t kWorkingFolderUnusable[] = u"작업 폴더를 쓸 수 없어 저장하지 않았습니다.\r\n%1\r\n%2";
+// %1: one line per page image that could not be made: its tab label, file and the reason.
+inline constexpr char16_t kPageImageNotWritten[] = u"문서의 쪽 이미지를 만들 수 없어 저장하지 않았습니다.\r\n%1";
+// One line of kPageImageNotWritten. %1: the slot's tab label, %2: the file, %3: the editor's reason.
+inline constexpr char16_t kPageImageLine[] = u"%1: %2 (%3)";
 
 // Search and load, and delete. The category failures are built as the save's are.
 inline constexpr char16_t kSearchFailed[] = u"%1 문제 검색에 실패했습니다. \r\n";

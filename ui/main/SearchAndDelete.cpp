@@ -78,8 +78,19 @@ bool writeDownloadedDocument(const QString& path, const QString& base64, QString
 
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(buffer.get()), qint64(size)) != qint64(size) || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    // A full disk first shows as a short write without a reason; the write of the rest then fails with it.
+    qint64 written = 0;
+    while (written < qint64(size)) {
+        const qint64 n = file.write(reinterpret_cast<const char*>(buffer.get()) + written, qint64(size) - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    if (written != qint64(size) || !file.commit()) {
         *error = file.errorString();
         return false;
     }
