@@ -2,7 +2,7 @@
 // the answer the attacker got, the server's peak resident size, the attack's time and whether the server
 // still answers afterwards. Give another build's program as the argument to compare two versions.
 //
-//   bench_server_abuse [PATH-TO-vellorin-devserver]
+//   bench_server_abuse [PATH-TO-vellorin-devserver [ATTACK-NAME-PART]]
 
 #include "bench/ProcessStatus.h"
 #include "tests/support/TestTls.h"
@@ -20,6 +20,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -262,7 +263,9 @@ std::vector<Attack> attacks()
              RawSession session = startSession(server.Port());
              const std::string loggedIn =
                  exchange(server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
-             session.cookies = cookieFrom(loggedIn, "qb_session") + "; _csrf_token_value=" + session.token;
+             // A login may renew the session cookie.
+             if (const std::string renewed = cookieFrom(loggedIn, "qb_session"); !renewed.empty())
+                 session.cookies = renewed + "; _csrf_token_value=" + session.token;
              const std::string form = "_csrf_token_name=" + session.token + "&volume=v&prob=1";
              exchange(server.Port(), post(session, "/qb/js_bank/insert/daily",
                                           form + "&q_hwp=" + std::string(1'400'000, 'A')));
@@ -335,6 +338,8 @@ int main(int argc, char** argv)
     std::printf("server: %s\n\n%-42s | %-70s | %9s | %7s | %s\n", qPrintable(g_program), "attack", "outcome",
                 "peak MiB", "time s", "answers after");
     for (const Attack& attack : attacks()) {
+        if (argc > 2 && !std::strstr(attack.name, argv[2]))
+            continue;
         ServerUnderTest server;
         if (server.Port() <= 0) {
             std::printf("%-42s | the server did not start\n", attack.name);
