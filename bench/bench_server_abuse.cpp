@@ -2,7 +2,7 @@
 // the answer the attacker got, the server's peak resident size, the attack's time and whether the server
 // still answers afterwards. Give another build's program as the argument to compare two versions.
 //
-//   bench_server_abuse [PATH-TO-vellorin-devserver [ATTACK-NAME-PART]]
+//   bench_server_abuse [PATH-TO-vellorin-devserver or "" [PART-OF-AN-ATTACK-NAME]]
 
 #include "bench/ProcessStatus.h"
 #include "tests/support/TestTls.h"
@@ -334,7 +334,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     std::signal(SIGPIPE, SIG_IGN);
-    g_program = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VELLORIN_DEVSERVER_PATH);
+    g_program = argc > 1 && *argv[1] ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VELLORIN_DEVSERVER_PATH);
     std::printf("server: %s\n\n%-42s | %-70s | %9s | %7s | %s\n", qPrintable(g_program), "attack", "outcome",
                 "peak MiB", "time s", "answers after");
     for (const Attack& attack : attacks()) {

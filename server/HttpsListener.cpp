@@ -129,20 +129,20 @@ private:
     {
         // Whatever of the request is left unread, the connection cannot carry another one.
         response.keep_alive(false);
-        write(std::move(response), true);
+        write(std::move(response), !m_parser->is_done());
     }
 
-    void write(HttpResponse response, bool refused)
+    void write(HttpResponse response, bool unread)
     {
         m_response = std::move(response);
         m_response.version(11);
         m_response.prepare_payload();
         expireAfter(m_owner.m_limits.bodyDeadline);
         http::async_write(m_stream, m_response,
-                          [self = shared_from_this(), refused](beast::error_code ec, std::size_t) {
+                          [self = shared_from_this(), unread](beast::error_code ec, std::size_t) {
                               if (ec)
                                   return;
-                              if (refused)
+                              if (unread)
                                   self->linger();
                               else if (self->m_response.keep_alive())
                                   self->readHead();
@@ -153,6 +153,9 @@ private:
 
     void linger()
     {
+        // The end of our side tells the client that the answer is complete while it may still be sending.
+        beast::error_code ec;
+        beast::get_lowest_layer(m_stream).socket().shutdown(tcp::socket::shutdown_send, ec);
         expireAfter(std::min<std::chrono::milliseconds>(kLingerTime, m_owner.m_limits.headDeadline));
         m_lingerBuffer.resize(16 * 1024);
         lingerMore();
