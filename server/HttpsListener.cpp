@@ -1,6 +1,8 @@
 #include "server/HttpsListener.h"
 
+#include <boost/asio/post.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
@@ -21,6 +23,8 @@ namespace {
 // the client before the connection closes, but no more.
 constexpr std::size_t kLingerBytes = 64 * 1024;
 constexpr auto kLingerTime = std::chrono::seconds(1);
+// Requests answered at once; the rest wait in a queue.
+constexpr std::size_t kWorkers = 16;
 
 HttpResponse plainAnswer(http::status status, const char* title)
 {
@@ -111,18 +115,23 @@ private:
         // Anything else is the network or the deadline: there is nobody left to answer.
     }
 
+    // The handler runs on a worker, since the store may keep it waiting; the network threads meanwhile serve
+    // the other connections.
     void answer()
     {
-        HttpRequest request = m_parser->release();
-        const bool keepAlive = request.keep_alive();
-        HttpResponse response;
-        try {
-            response = m_owner.m_handler(std::move(request), m_address);
-        } catch (...) {
-            response = plainAnswer(http::status::internal_server_error, "Internal Server Error");
-        }
-        response.keep_alive(keepAlive && response.keep_alive());
-        write(std::move(response), false);
+        asio::post(*m_owner.m_workers, [self = shared_from_this(), request = m_parser->release()]() mutable {
+            const bool keepAlive = request.keep_alive();
+            HttpResponse response;
+            try {
+                response = self->m_owner.m_handler(std::move(request), self->m_address);
+            } catch (...) {
+                response = plainAnswer(http::status::internal_server_error, "Internal Server Error");
+            }
+            response.keep_alive(keepAlive && response.keep_alive());
+            asio::post(self->m_stream.get_executor(), [self, response = std::move(response)]() mutable {
+                self->write(std::move(response), false);
+            });
+        });
     }
 
     void refuse(HttpResponse response)
@@ -238,8 +247,8 @@ void HttpsListener::Start()
     if (!m_acceptor || !m_threads.empty())
         return;
     accept();
-    // Requests are answered on these threads, the store's work included.
-    const unsigned count = std::max(4u, 2 * std::thread::hardware_concurrency());
+    m_workers = std::make_unique<asio::thread_pool>(kWorkers);
+    const unsigned count = std::max(2u, std::thread::hardware_concurrency());
     for (unsigned i = 0; i < count; ++i)
         m_threads.emplace_back([this] { m_io->run(); });
 }
@@ -252,6 +261,9 @@ void HttpsListener::Stop()
     for (std::thread& thread : m_threads)
         thread.join();
     m_threads.clear();
+    // Requests not begun are dropped; those under way end first, as the store needs them to.
+    m_workers->stop();
+    m_workers->join();
     // Destroying the io_context destroys every connection it still holds, and so closes their sockets.
     m_acceptor.reset();
     m_io.reset();
