@@ -58,6 +58,7 @@ enum class Operation
 {
     Login,
     Permission,
+    Version,
     Schools,
     Get,
     Duplication,
@@ -66,17 +67,19 @@ enum class Operation
 };
 
 bool run(CCommunicator& c, Operation op, Category category, const CMapStringToString& request,
-         CMapStringToString* reply = nullptr)
+         CMapStringToString* reply = nullptr, QString* text = nullptr)
 {
     CMapStringToString scratch;
     CMapStringToString* out = reply ? reply : &scratch;
+    QString ignored;
+    QString& got = text ? *text : ignored;
     switch (op) {
     case Operation::Login:
         return c.Login(QStringLiteral("editor"), QStringLiteral("pw"));
-    case Operation::Permission: {
-        QString permission;
-        return c.GetPermission(QStringLiteral("editor"), permission);
-    }
+    case Operation::Permission:
+        return c.GetPermission(QStringLiteral("editor"), got);
+    case Operation::Version:
+        return c.GetVersion(got);
     case Operation::Schools: {
         CFieldMapList list;
         return c.FindSchools(QStringLiteral("한국"), &list);
@@ -163,27 +166,33 @@ private Q_SLOTS:
 
     void sessionStart_data()
     {
+        QTest::addColumn<QString>("earlier");
         QTest::addColumn<QStringList>("setCookies");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("token");
 
         QTest::newRow("token in the second Set-Cookie")
-            << QStringList{"ci_session=a1b2; expires=Fri, 05 Dec 2036 10:00:00 GMT; Max-Age=7200; path=/; HttpOnly",
-                           "_csrf_token_value=9f8e7d; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/"}
+            << "" << QStringList{"ci_session=a1b2; expires=Fri, 05 Dec 2036 10:00:00 GMT; Max-Age=7200; path=/; HttpOnly",
+                                 "_csrf_token_value=9f8e7d; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/"}
             << true << "9f8e7d";
-        QTest::newRow("only cookie") << QStringList{"_csrf_token_value=abc"} << true << "abc";
-        QTest::newRow("value with =") << QStringList{"_csrf_token_value=YWJj=="} << true << "YWJj==";
-        QTest::newRow("no Set-Cookie") << QStringList{} << false << "";
-        QTest::newRow("name in capitals") << QStringList{"_CSRF_TOKEN_VALUE=abc"} << false << "";
-        QTest::newRow("empty value") << QStringList{"_csrf_token_value=; path=/"} << false << "";
+        QTest::newRow("only cookie") << "" << QStringList{"_csrf_token_value=abc"} << true << "abc";
+        QTest::newRow("value with =") << "" << QStringList{"_csrf_token_value=YWJj=="} << true << "YWJj==";
+        QTest::newRow("no Set-Cookie") << "" << QStringList{} << false << "";
+        QTest::newRow("name in capitals") << "" << QStringList{"_CSRF_TOKEN_VALUE=abc"} << false << "";
+        QTest::newRow("empty value") << "" << QStringList{"_csrf_token_value=; path=/"} << false << "";
+        // A failed restart keeps the token of the session before.
+        QTest::newRow("failure after a session") << "first" << QStringList{} << false << "first";
     }
 
     void sessionStart()
     {
+        QFETCH(QString, earlier);
         QFETCH(QStringList, setCookies);
         QFETCH(bool, ok);
         QFETCH(QString, token);
 
+        if (!earlier.isEmpty())
+            startSession(earlier.toStdString());
         ScriptedServer::Reply reply;
         reply.contentType = "text/html; charset=utf-8";
         reply.body = "<html><body>question bank</body></html>";
@@ -200,14 +209,6 @@ private Q_SLOTS:
         QCOMPARE(requests[0].method, std::string("GET"));
         QCOMPARE(requests[0].path, std::string("/qb"));
         QVERIFY(requests[0].body.empty());
-    }
-
-    void sessionStartKeepsTokenOnFailure()
-    {
-        startSession("first");
-        m_server->setReply("/qb", ScriptedServer::Reply{200, "<html></html>", "text/html", {}});
-        QVERIFY(!m_client->StartSession());
-        QCOMPARE(m_client->CsrfToken(), QStringLiteral("first"));
     }
 
     void cookiesAreSentBack()
@@ -320,55 +321,121 @@ private Q_SLOTS:
         QCOMPARE(requests[1].path, std::string("/qb/js_user/logout"));
     }
 
-    void version_data()
+    // The login, the permission check and the version check each read their reply field by field; what they
+    // hand back stays as it was unless the reply carries it.
+    void plainReplies_data()
     {
+        QTest::addColumn<Operation>("operation");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("body");
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error");
 
-        const QString dataError = QStringLiteral("Version check failed. Data error. (Line: 129)");
-        QTest::newRow("45") << 200 << R"({"version":45})" << true << "45" << kEarlierError;
-        QTest::newRow("no version") << 200 << R"({"other":1})" << true << "unchanged" << kEarlierError;
-        QTest::newRow("version as string") << 200 << R"({"version":"45"})" << false << "unchanged" << dataError;
-        QTest::newRow("fraction") << 200 << R"({"version":45.5})" << false << "unchanged" << dataError;
-        QTest::newRow("not JSON") << 200 << "<html>maintenance</html>" << false << "unchanged" << dataError;
-        QTest::newRow("status 500") << 500 << R"({"version":45})" << false << "unchanged"
-                                    << "Version check failed. Invalid status. (Status: 500)";
+        const QString loginFailed = QStringLiteral("Login failed. (*) (Line: 177)");
+        const auto login = [](const char* name) -> QTestData& { return QTest::addRow("login: %s", name) << Operation::Login; };
+        login("success, any message") << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true
+                                      << "unchanged" << kEarlierError;
+        login("refused") << 200 << R"({"result_code":1,"result_message":"비밀번호가 틀렸습니다."})" << false
+                         << "unchanged"
+                         << QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n비밀번호가 틀렸습니다.");
+        login("code as string") << 200 << R"({"result_code":"0","result_message":"ok"})" << false << "unchanged"
+                                << loginFailed;
+        login("no message") << 200 << R"({"result_code":0})" << false << "unchanged" << loginFailed;
+        login("no code") << 200 << R"({"result_message":"ok"})" << false << "unchanged" << loginFailed;
+        login("fractional code") << 200 << R"({"result_code":0.5,"result_message":"ok"})" << false << "unchanged"
+                                 << loginFailed;
+        login("not JSON") << 200 << "<html>" << false << "unchanged" << loginFailed;
+        login("status 500") << 500 << kOk << false << "unchanged" << kEarlierError;
+
+        const QString permissionError = QStringLiteral("Permission check failed. Data error. (Line: 229)");
+        const auto permission = [](const char* name) -> QTestData& {
+            return QTest::addRow("permission: %s", name) << Operation::Permission;
+        };
+        permission("string") << 200 << R"({"permission":"16384"})" << true << "16384" << kEarlierError;
+        permission("number") << 200 << R"({"permission":16384})" << false << "unchanged" << permissionError;
+        permission("absent") << 200 << R"({"result_code":0})" << true << "unchanged" << kEarlierError;
+        permission("not JSON") << 200 << "oops" << false << "unchanged" << permissionError;
+        permission("status 403") << 403 << R"({"permission":"32768"})" << false << "unchanged" << kEarlierError;
+
+        const QString versionError = QStringLiteral("Version check failed. Data error. (Line: 129)");
+        const auto version = [](const char* name) -> QTestData& { return QTest::addRow("version: %s", name) << Operation::Version; };
+        version("45") << 200 << R"({"version":45})" << true << "45" << kEarlierError;
+        version("no version") << 200 << R"({"other":1})" << true << "unchanged" << kEarlierError;
+        version("version as string") << 200 << R"({"version":"45"})" << false << "unchanged" << versionError;
+        version("fraction") << 200 << R"({"version":45.5})" << false << "unchanged" << versionError;
+        version("not JSON") << 200 << "<html>maintenance</html>" << false << "unchanged" << versionError;
+        version("status 500") << 500 << R"({"version":45})" << false << "unchanged"
+                              << "Version check failed. Invalid status. (Status: 500)";
     }
 
-    void version()
+    void plainReplies()
     {
+        QFETCH(Operation, operation);
         QFETCH(int, status);
         QFETCH(QString, body);
         QFETCH(bool, ok);
-        QFETCH(QString, version);
+        QFETCH(QString, text);
         QFETCH(QString, error);
 
+        startSession();
         leaveEarlierError();
-        m_server->setJson("/qb/js_bank/tarvix_app_version", body.toStdString(), status);
-        QString text = QStringLiteral("unchanged");
-        QCOMPARE(m_client->GetVersion(text), ok);
-        QCOMPARE(text, version);
-        QCOMPARE(m_client->GetLastErrorText(), error);
+        const char* path = operation == Operation::Login        ? "/qb/js_user/login"
+                           : operation == Operation::Permission ? "/qb/js_user/getpermission"
+                                                                : "/qb/js_bank/tarvix_app_version";
+        m_server->setJson(path, body.toStdString(), status);
+        QString got = QStringLiteral("unchanged");
+        const bool done = run(*m_client, operation, Category::Education2015, {}, nullptr, &got);
+        QCOMPARE(done, ok);
+        QCOMPARE(got, text);
+        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
     }
 
-    void transportFailures_data()
+    void serverNotReached_data()
     {
         QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("certificate");
         QTest::addColumn<QString>("loginError");
-        QTest::newRow("nothing listens") << QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort())
-                                         << "Login failed. (*) (Line: 177)";
-        QTest::newRow("not https") << QStringLiteral("ftp://127.0.0.1/")
+        const QString loginFailed = QStringLiteral("Login failed. (*) (Line: 177)");
+        QTest::newRow("nothing listens") << QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()) << -1
+                                         << loginFailed;
+        QTest::newRow("not https") << QStringLiteral("ftp://127.0.0.1/") << -1
                                    << "Login failed. (The server address is not usable.*) (Line: 177)";
+        // A server whose certificate we do not trust answers everything, were it asked.
+        QTest::newRow("self-signed") << QString() << 0 << loginFailed;
+        QTest::newRow("issued by another authority") << QString() << 1 << loginFailed;
+        // Its issuer has the trusted certificate's name: only the signature tells them apart.
+        QTest::newRow("another authority under the trusted name") << QString() << 2 << loginFailed;
     }
 
     // Every operation fails with its receive-failure text, none throws.
-    void transportFailures()
+    void serverNotReached()
     {
         QFETCH(QString, url);
+        QFETCH(int, certificate);
         QFETCH(QString, loginError);
+        QTemporaryDir dir;
+        std::unique_ptr<ScriptedServer> impostor;
+        std::optional<TestTls> stranger;
+        if (certificate >= 0) {
+            stranger = certificate == 0 ? TestTls::makeUntrusted(dir.path())
+                                        : TestTls::makeIssuedByStranger(dir.path(),
+                                                                        certificate == 1 ? "Other CA" : "127.0.0.1");
+            impostor = std::make_unique<ScriptedServer>(&*stranger);
+            impostor->setReply("/qb", ScriptedServer::Reply{200, "", "text/html", {{"Set-Cookie", "_csrf_token_value=stolen"}}});
+            impostor->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+            impostor->setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
+            impostor->setJson("/qb/js_user/login", kOk);
+            impostor->setJson("/qb/js_bank/insert/education2022", kOk);
+            url = impostor->baseUrl();
+        }
+        // Where the text carries the library's description of a refused certificate, it names the handshake.
+        const auto failed = [&](bool ok, const QString& expected) {
+            verifyFailed(ok, expected);
+            if (impostor)
+                QVERIFY2(m_client->GetLastErrorText().contains(QLatin1String("SSL handshake")),
+                         qPrintable(m_client->GetLastErrorText()));
+        };
         m_client = std::make_unique<CCommunicator>(url);
         QVERIFY(!m_client->StartSession());
         QCOMPARE(m_client->GetLastErrorText(), QString());
@@ -379,58 +446,17 @@ private Q_SLOTS:
         QVERIFY(!m_client->GetPermission(QStringLiteral("editor"), text));
         QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Permission check failed. Data error. (Line: 229)"));
 
-        verifyFailed(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")), loginError);
+        failed(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")), loginError);
         CFieldMapList list;
-        verifyFailed(m_client->FindSchools(QStringLiteral("x"), &list), "Search failed. (*) (Line: 347) \r\nError: ");
+        failed(m_client->FindSchools(QStringLiteral("x"), &list), "Search failed. (*) (Line: 347) \r\nError: ");
         CMapStringToString request, reply;
-        verifyFailed(m_client->GetSchoolMid(&request, &reply), "Error: Search failed. (*) (Line: 1719)");
-        verifyFailed(m_client->DeleteTimestone(&request), "Error: Delete failed. (*) (Line: 2144)");
-        verifyFailed(m_client->InsertEducation2022(&request, &reply, &reply),
-                     "Error: Receive failed. (*) (Line: 1267)");
+        failed(m_client->GetSchoolMid(&request, &reply), "Error: Search failed. (*) (Line: 1719)");
+        failed(m_client->DeleteTimestone(&request), "Error: Delete failed. (*) (Line: 2144)");
+        failed(m_client->InsertEducation2022(&request, &reply, &reply), "Error: Receive failed. (*) (Line: 1267)");
         m_client->Logout();
-    }
-
-    void untrustedCertificateIsRefused_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("self-signed") << 0;
-        QTest::newRow("issued by another authority") << 1;
-        // Its issuer has the trusted certificate's name: only the signature tells them apart.
-        QTest::newRow("another authority under the trusted name") << 2;
-    }
-
-    void untrustedCertificateIsRefused()
-    {
-        QFETCH(int, kind);
-        QTemporaryDir dir;
-        const TestTls stranger = kind == 0
-                                     ? TestTls::makeUntrusted(dir.path())
-                                     : TestTls::makeIssuedByStranger(dir.path(), kind == 1 ? "Other CA" : "127.0.0.1");
-        ScriptedServer impostor(&stranger);
-        ScriptedServer::Reply reply;
-        reply.headers = {{"Set-Cookie", "_csrf_token_value=stolen"}};
-        impostor.setReply("/qb", reply);
-        impostor.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-        impostor.setJson("/qb/js_user/login", kOk);
-        impostor.setJson("/qb/js_bank/insert/daily", kOk);
-
-        CCommunicator client(impostor.baseUrl());
-        QVERIFY(!client.StartSession());
-        QString version;
-        QVERIFY(!client.GetVersion(version));
-        QCOMPARE(client.GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
-        // Where the text carries the library's description, it names the handshake.
-        QVERIFY(!client.Login(QStringLiteral("editor"), QStringLiteral("pw")));
-        QVERIFY2(matchesError(client.GetLastErrorText(), "Login failed. (*) (Line: 177)") &&
-                     client.GetLastErrorText().contains(QLatin1String("SSL handshake")),
-                 qPrintable(client.GetLastErrorText()));
-        const CMapStringToString question{{"volume", "volume1"}};
-        QVERIFY(!client.InsertDailyProject(&question, nullptr, nullptr));
-        QVERIFY2(matchesError(client.GetLastErrorText(), "Error: Receive failed. (*) (Line: 2671)") &&
-                     client.GetLastErrorText().contains(QLatin1String("SSL handshake")),
-                 qPrintable(client.GetLastErrorText()));
-        // The handshake fails before any request reaches the server.
-        QVERIFY(impostor.requests().empty());
+        // A refused handshake comes before any request reaches the server.
+        if (impostor)
+            QVERIFY(impostor->requests().empty());
     }
 
     void replyCutShort_data()
@@ -480,75 +506,6 @@ private Q_SLOTS:
                      error);
         QVERIFY(record.IsEmpty());
         QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
-    }
-
-    void login_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("error");
-
-        QTest::newRow("success, any message")
-            << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true << kEarlierError;
-        QTest::newRow("refused") << 200 << R"({"result_code":1,"result_message":"비밀번호가 틀렸습니다."})" << false
-                                 << QStringLiteral(
-                                        "Invalid result code. (Code: 1, Line: 183) \r\n비밀번호가 틀렸습니다.");
-        QTest::newRow("code as string") << 200 << R"({"result_code":"0","result_message":"ok"})" << false
-                                        << "Login failed. (*) (Line: 177)";
-        QTest::newRow("no message") << 200 << R"({"result_code":0})" << false << "Login failed. (*) (Line: 177)";
-        QTest::newRow("no code") << 200 << R"({"result_message":"ok"})" << false << "Login failed. (*) (Line: 177)";
-        QTest::newRow("fractional code") << 200 << R"({"result_code":0.5,"result_message":"ok"})" << false
-                                         << "Login failed. (*) (Line: 177)";
-        QTest::newRow("not JSON") << 200 << "<html>" << false << "Login failed. (*) (Line: 177)";
-        QTest::newRow("status 500") << 500 << kOk << false << kEarlierError;
-    }
-
-    void login()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, body);
-        QFETCH(bool, ok);
-        QFETCH(QString, error);
-
-        startSession();
-        leaveEarlierError();
-        m_server->setJson("/qb/js_user/login", body.toStdString(), status);
-        QCOMPARE(m_client->Login(QStringLiteral("editor"), QStringLiteral("pw")), ok);
-        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
-    }
-
-    void permission_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("permission");
-        QTest::addColumn<QString>("error");
-
-        const QString dataError = QStringLiteral("Permission check failed. Data error. (Line: 229)");
-        QTest::newRow("string") << 200 << R"({"permission":"16384"})" << true << "16384" << kEarlierError;
-        QTest::newRow("number") << 200 << R"({"permission":16384})" << false << "" << dataError;
-        QTest::newRow("absent") << 200 << R"({"result_code":0})" << true << "" << kEarlierError;
-        QTest::newRow("not JSON") << 200 << "oops" << false << "" << dataError;
-        QTest::newRow("status 403") << 403 << R"({"permission":"32768"})" << false << "" << kEarlierError;
-    }
-
-    void permission()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, body);
-        QFETCH(bool, ok);
-        QFETCH(QString, permission);
-        QFETCH(QString, error);
-
-        startSession();
-        leaveEarlierError();
-        m_server->setJson("/qb/js_user/getpermission", body.toStdString(), status);
-        QString text;
-        QCOMPARE(m_client->GetPermission(QStringLiteral("editor"), text), ok);
-        QCOMPARE(text, permission);
-        QCOMPARE(m_client->GetLastErrorText(), error);
     }
 
     void schools_data()
