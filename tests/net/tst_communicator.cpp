@@ -172,8 +172,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("token");
 
         QTest::newRow("token in the second Set-Cookie")
-            << "" << QStringList{"ci_session=a1b2; expires=Fri, 05 Dec 2036 10:00:00 GMT; Max-Age=7200; path=/; HttpOnly",
-                                 "_csrf_token_value=9f8e7d; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/"}
+            << ""
+            << QStringList{"ci_session=a1b2; expires=Fri, 05 Dec 2036 10:00:00 GMT; Max-Age=7200; path=/; HttpOnly",
+                           "_csrf_token_value=9f8e7d; expires=Fri, 05 Dec 2036 10:00:00 GMT; path=/"}
             << true << "9f8e7d";
         QTest::newRow("only cookie") << "" << QStringList{"_csrf_token_value=abc"} << true << "abc";
         QTest::newRow("value with =") << "" << QStringList{"_csrf_token_value=YWJj=="} << true << "YWJj==";
@@ -333,7 +334,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
 
         const QString loginFailed = QStringLiteral("Login failed. (*) (Line: 177)");
-        const auto login = [](const char* name) -> QTestData& { return QTest::addRow("login: %s", name) << Operation::Login; };
+        const auto login = [](const char* name) -> QTestData& {
+            return QTest::addRow("login: %s", name) << Operation::Login;
+        };
         login("success, any message") << 200 << R"({"result_code":0,"result_message":"환영합니다"})" << true
                                       << "unchanged" << kEarlierError;
         login("refused") << 200 << R"({"result_code":1,"result_message":"비밀번호가 틀렸습니다."})" << false
@@ -359,7 +362,9 @@ private Q_SLOTS:
         permission("status 403") << 403 << R"({"permission":"32768"})" << false << "unchanged" << kEarlierError;
 
         const QString versionError = QStringLiteral("Version check failed. Data error. (Line: 129)");
-        const auto version = [](const char* name) -> QTestData& { return QTest::addRow("version: %s", name) << Operation::Version; };
+        const auto version = [](const char* name) -> QTestData& {
+            return QTest::addRow("version: %s", name) << Operation::Version;
+        };
         version("45") << 200 << R"({"version":45})" << true << "45" << kEarlierError;
         version("no version") << 200 << R"({"other":1})" << true << "unchanged" << kEarlierError;
         version("version as string") << 200 << R"({"version":"45"})" << false << "unchanged" << versionError;
@@ -418,11 +423,12 @@ private Q_SLOTS:
         std::unique_ptr<ScriptedServer> impostor;
         std::optional<TestTls> stranger;
         if (certificate >= 0) {
-            stranger = certificate == 0 ? TestTls::makeUntrusted(dir.path())
-                                        : TestTls::makeIssuedByStranger(dir.path(),
-                                                                        certificate == 1 ? "Other CA" : "127.0.0.1");
+            stranger = certificate == 0
+                           ? TestTls::makeUntrusted(dir.path())
+                           : TestTls::makeIssuedByStranger(dir.path(), certificate == 1 ? "Other CA" : "127.0.0.1");
             impostor = std::make_unique<ScriptedServer>(&*stranger);
-            impostor->setReply("/qb", ScriptedServer::Reply{200, "", "text/html", {{"Set-Cookie", "_csrf_token_value=stolen"}}});
+            impostor->setReply(
+                "/qb", ScriptedServer::Reply{200, "", "text/html", {{"Set-Cookie", "_csrf_token_value=stolen"}}});
             impostor->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
             impostor->setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
             impostor->setJson("/qb/js_user/login", kOk);
