@@ -258,7 +258,13 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QSt
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
-    HwpmlReader reader(&file);
+    return ImportHwpml(document, file, error, page, droppedObjects);
+}
+
+bool DocumentFile::ImportHwpml(QTextDocument& document, QIODevice& device, QString* error, PageGeometry* page,
+                               int* droppedObjects)
+{
+    HwpmlReader reader(&device);
     QTextDocument imported;
     imported.setDefaultFont(document.defaultFont());
     switch (reader.Read(imported)) {
