@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Fuzzes every harness of tests/fuzz with libFuzzer for SECONDS each (default 60), one after another, in the
+# clang build build-fuzz/, and prints what each did. Exits non-zero when any harness crashed.
+#
+#   tools/fuzz.sh [SECONDS]
+#
+# Each harness runs on its own working copy of its corpus, build-fuzz/fuzz-work/<harness>/corpus, seeded from
+# tests/fuzz/corpus/<harness> and kept between runs, so the repository's corpus is never flooded. A crashing
+# input lands in build-fuzz/fuzz-work/<harness>/artifacts/; once the fault is fixed, copy the input into
+# tests/fuzz/corpus/<harness>/ so that the replay tests keep checking it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: $0 [SECONDS]" >&2
+    exit 2
+fi
+
+tools/install-deps.sh
+
+harnesses=()
+for dir in tests/fuzz/corpus/*/; do
+    harnesses+=("$(basename "$dir")")
+done
+targets=("${harnesses[@]/#/fuzz_}")
+
+build=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLORIN_FUZZ=ON \
+    -DVELLORIN_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${targets[@]}"
+
+export QT_QPA_PLATFORM=offscreen
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+rows=()
+crashed=0
+for h in "${harnesses[@]}"; do
+    work=$build/fuzz-work/$h
+    mkdir -p "$work/corpus"
+    rm -rf "$work/artifacts"
+    mkdir -p "$work/artifacts"
+    cp -n tests/fuzz/corpus/"$h"/* "$work/corpus/"
+    options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048
+        -artifact_prefix="$work/artifacts/")
+    if [ -f "tests/fuzz/$h.dict" ]; then
+        options+=(-dict="tests/fuzz/$h.dict")
+    fi
+    echo "fuzzing $h for ${seconds}s"
+    "$build/tests/fuzz/fuzz_$h" "${options[@]}" "$work/corpus" >"$work/log" 2>&1 || true
+
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -1)
+    cov=$(grep -o ' cov: [0-9]*' "$work/log" | tail -1 | tr -dc '0-9')
+    ft=$(grep -o ' ft: [0-9]*' "$work/log" | tail -1 | tr -dc '0-9')
+    # Crashes, sanitizer reports, time-outs, memory limits and leaks; not slow units.
+    crashes=$(find "$work/artifacts" -type f \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) |
+        wc -l)
+    if [ "$crashes" -gt 0 ]; then
+        crashed=1
+    fi
+    rows+=("$(printf '%-10s %12s %8s %7s %7s %8s' "$h" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$crashes")")
+done
+
+echo
+printf '%-10s %12s %8s %7s %7s %8s\n' harness executions exec/s cov ft crashes
+printf '%s\n' "${rows[@]}"
+if [ "$crashed" -ne 0 ]; then
+    echo
+    echo "Crashing inputs (logs beside them in $build/fuzz-work/<harness>/log):"
+    find "$build"/fuzz-work/*/artifacts -type f
+    exit 1
+fi
