@@ -51,6 +51,8 @@ inline void EnsureGuiApplication()
         static int argc = 1;
         static char name[] = "fuzz";
         static char* argv[] = {name, nullptr};
+        // Qt's warnings about damaged pictures and unknown types, thousands a second, would slow the run.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         return new QGuiApplication(argc, argv);
     }();
     (void)application;
