@@ -137,7 +137,7 @@ std::unique_ptr<PageRaster> PageRaster::mapUncompressed24(const QString& path)
 }
 
 // The library trusts the header's sizes (an absurd width overflows its arithmetic, an absurd palette size is
-// allocated as it stands), knows only the Windows header, and hands compressed rows to an outside converter
+// allocated as it stands, an absurd header size overflows its offsets), knows only the Windows headers, and hands compressed rows to an outside converter
 // through the shell. So only a bitmap of uncompressed rows whose header holds up is handed to it.
 static bool plausibleBitmapHeader(const QString& path)
 {
@@ -154,7 +154,8 @@ static bool plausibleBitmapHeader(const QString& path)
     const int bitsPerPixel = le16(p + 28);
     const std::uint32_t compression = le32(p + 30);
     const std::uint32_t colours = le32(p + 46);
-    if (headerSize < 40 || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    // 40 to 124: the Windows headers from BITMAPINFOHEADER to BITMAPV5HEADER.
+    if (headerSize < 40 || headerSize > 124 || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
     static constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
     if (std::find(std::begin(kDepths), std::end(kDepths), bitsPerPixel) == std::end(kDepths))
