@@ -19,6 +19,8 @@
 #include <QTextTable>
 #include <QTransform>
 
+#include <cmath>
+
 namespace {
 
 // Why an open failed, for the message that the program shows.
@@ -125,8 +127,8 @@ void applyBeside(QTextDocument& document, const Beside& beside)
 
 // A cell's border properties as SaveNative streams them (a QTextFormat), read by hand. Qt's own reading
 // builds whatever variant the bytes name, lists and pictures included, and reserves room for as many list
-// items as they claim: a damaged file could ask for gigabytes. Borders are widths, styles and plain
-// brushes; anything else is damage.
+// items as they claim: a damaged file could ask for gigabytes. Borders are finite widths, styles Qt knows
+// (its HTML writer looks an unknown style up out of bounds) and plain brushes; anything else is damage.
 bool readBorders(QDataStream& in, QTextFormat& borders)
 {
     constexpr quint32 kBorderProperties = QTextFormat::TableCellRightBorderBrush - QTextFormat::TableCellTopBorder + 1;
@@ -141,15 +143,22 @@ bool readBorders(QDataStream& in, QTextFormat& borders)
         qint8 isNull = 0;
         in >> property >> valueType >> isNull;
         QVariant value;
-        if (valueType == QMetaType::Double) {
+        if (property >= QTextFormat::TableCellTopBorder && property <= QTextFormat::TableCellRightBorder &&
+            valueType == QMetaType::Double) {
             double width = 0;
             in >> width;
+            if (!std::isfinite(width))
+                return false;
             value = width;
-        } else if (valueType == QMetaType::Int) {
+        } else if (property >= QTextFormat::TableCellTopBorderStyle &&
+                   property <= QTextFormat::TableCellRightBorderStyle && valueType == QMetaType::Int) {
             qint32 style = 0;
             in >> style;
+            if (style < QTextFrameFormat::BorderStyle_None || style > QTextFrameFormat::BorderStyle_Outset)
+                return false;
             value = int(style);
-        } else if (valueType == QMetaType::QBrush) {
+        } else if (property >= QTextFormat::TableCellTopBorderBrush &&
+                   property <= QTextFormat::TableCellRightBorderBrush && valueType == QMetaType::QBrush) {
             // A brush streams its style, colour and transform, then a picture or gradient for those styles.
             quint8 style = 0;
             QColor colour;

@@ -47,7 +47,8 @@ for h in "${harnesses[@]}"; do
         options+=(-dict="tests/fuzz/$h.dict")
     fi
     echo "fuzzing $h for ${seconds}s"
-    "$build/tests/fuzz/fuzz_$h" "${options[@]}" "$work/corpus" >"$work/log" 2>&1 || true
+    status=0
+    "$build/tests/fuzz/fuzz_$h" "${options[@]}" "$work/corpus" >"$work/log" 2>&1 || status=$?
 
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -1)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -1)
@@ -56,8 +57,12 @@ for h in "${harnesses[@]}"; do
     # Crashes, sanitizer reports, time-outs, memory limits and leaks; not slow units.
     crashes=$(find "$work/artifacts" -type f \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) |
         wc -l)
-    if [ "$crashes" -gt 0 ]; then
+    if [ "$crashes" -gt 0 ] || [ "$status" -ne 0 ]; then
         crashed=1
+    fi
+    # A fuzzer that died in its own crash handler leaves no input behind, only its exit status.
+    if [ "$crashes" -eq 0 ] && [ "$status" -ne 0 ]; then
+        crashes="died($status)"
     fi
     rows+=("$(printf '%-10s %12s %8s %7s %7s %8s' "$h" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$crashes")")
 done
@@ -67,7 +72,7 @@ printf '%-10s %12s %8s %7s %7s %8s\n' harness executions exec/s cov ft crashes
 printf '%s\n' "${rows[@]}"
 if [ "$crashed" -ne 0 ]; then
     echo
-    echo "Crashing inputs (logs beside them in $build/fuzz-work/<harness>/log):"
+    echo "Crashing inputs (see $build/fuzz-work/<harness>/log for each harness):"
     find "$build"/fuzz-work/*/artifacts -type f
     exit 1
 fi
