@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes every harness of tests/fuzz with libFuzzer for SECONDS each (default 60), one after another, in the
-# clang build build-fuzz/, and prints what each did. Exits non-zero when any harness crashed.
+# Fuzzes every harness of tests/fuzz (or the ones named) with libFuzzer for SECONDS each (default 60), one
+# after another, in the clang build build-fuzz/, and prints what each did. Exits non-zero when any crashed.
 #
-#   tools/fuzz.sh [SECONDS]
+#   tools/fuzz.sh [SECONDS [HARNESS...]]
 #
 # Each harness runs on its own working copy of its corpus, build-fuzz/fuzz-work/<harness>/corpus, seeded from
 # tests/fuzz/corpus/<harness> and kept between runs, so the repository's corpus is never flooded. A crashing
@@ -13,15 +13,24 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
-    echo "usage: $0 [SECONDS]" >&2
+    echo "usage: $0 [SECONDS [HARNESS...]]" >&2
     exit 2
 fi
+shift $(($# > 0 ? 1 : 0))
 
 tools/install-deps.sh
 
-harnesses=()
-for dir in tests/fuzz/corpus/*/; do
-    harnesses+=("$(basename "$dir")")
+harnesses=("$@")
+if [ ${#harnesses[@]} -eq 0 ]; then
+    for dir in tests/fuzz/corpus/*/; do
+        harnesses+=("$(basename "$dir")")
+    done
+fi
+for h in "${harnesses[@]}"; do
+    if [ ! -d "tests/fuzz/corpus/$h" ]; then
+        echo "no harness $h (no folder tests/fuzz/corpus/$h)" >&2
+        exit 2
+    fi
 done
 targets=("${harnesses[@]/#/fuzz_}")
 
@@ -73,6 +82,8 @@ printf '%s\n' "${rows[@]}"
 if [ "$crashed" -ne 0 ]; then
     echo
     echo "Crashing inputs (see $build/fuzz-work/<harness>/log for each harness):"
-    find "$build"/fuzz-work/*/artifacts -type f
+    for h in "${harnesses[@]}"; do
+        find "$build/fuzz-work/$h/artifacts" -type f
+    done
     exit 1
 fi
