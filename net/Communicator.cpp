@@ -273,7 +273,8 @@ bool CCommunicator::requestRecord(const QString& path, const char* receiveFormat
     FormBody body(m_strCsrfToken);
     if (pRequest)
         body.AddFields(*pRequest);
-    return take(ReadRecordReply(send(makePost(path, body.Take())), {receiveFormat, 0, receiveLine, resultLine}, pReply));
+    return take(
+        ReadRecordReply(send(makePost(path, body.Take())), {receiveFormat, 0, receiveLine, resultLine}, pReply));
 }
 
 bool CCommunicator::GetQuestion(Category category, const CMapStringToString* pRequest, CMapStringToString* pReply)

@@ -86,8 +86,7 @@ ReplyOutcome readResult(const json::value& body, const char* resultFormat, int r
 }
 
 // Runs a reader that may throw, describing what it throws in the operation's receive format.
-template <class Read>
-ReplyOutcome describingFailures(const char* receiveFormat, int receiveLine, Read read)
+template <class Read> ReplyOutcome describingFailures(const char* receiveFormat, int receiveLine, Read read)
 {
     try {
         return read();
@@ -120,9 +119,8 @@ ReplyOutcome ReadLoginReply(const ServerReply& reply)
     using namespace CommunicatorText;
     if (!reply.failure && reply.status != kOk)
         return {};
-    return describingFailures(kLoginFailed, kLoginReceiveLine, [&] {
-        return readResult(parseBody(reply), kLoginInvalidResultCode, kLoginResultLine);
-    });
+    return describingFailures(kLoginFailed, kLoginReceiveLine,
+                              [&] { return readResult(parseBody(reply), kLoginInvalidResultCode, kLoginResultLine); });
 }
 
 ReplyOutcome ReadPermissionReply(const ServerReply& reply, QString& strPermission)

@@ -137,8 +137,9 @@ std::unique_ptr<PageRaster> PageRaster::mapUncompressed24(const QString& path)
 }
 
 // The library trusts the header's sizes (an absurd width overflows its arithmetic, an absurd palette size is
-// allocated as it stands, an absurd header size overflows its offsets), knows only the Windows headers, and hands compressed rows to an outside converter
-// through the shell. So only a bitmap of uncompressed rows whose header holds up is handed to it.
+// allocated as it stands, an absurd header size overflows its offsets), knows only the Windows headers, and hands
+// compressed rows to an outside converter through the shell. So only a bitmap of uncompressed rows whose header holds
+// up is handed to it.
 static bool plausibleBitmapHeader(const QString& path)
 {
     QFile file(path);
