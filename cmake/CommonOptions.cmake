@@ -11,6 +11,16 @@ target_compile_definitions(vellorin_options INTERFACE
 target_compile_options(vellorin_options INTERFACE
     -Wall -Wextra -Wshadow -Wold-style-cast -Wno-unused-parameter)
 
+if(VELLORIN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "VELLORIN_FUZZ needs clang (configure with CC=clang CXX=clang++)")
+    endif()
+    # Coverage for libFuzzer in every library; only the harnesses link its main (-fsanitize=fuzzer).
+    set(VELLORIN_SANITIZE "address,undefined")
+    target_compile_options(vellorin_options INTERFACE -fsanitize=fuzzer-no-link)
+    target_link_options(vellorin_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(VELLORIN_SANITIZE)
     string(REPLACE "," ";" _sanitizers "${VELLORIN_SANITIZE}")
     foreach(_s IN LISTS _sanitizers)

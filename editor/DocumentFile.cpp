@@ -4,6 +4,7 @@
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 
+#include <QBrush>
 #include <QBuffer>
 #include <QDataStream>
 #include <QFile>
@@ -16,6 +17,9 @@
 #include <QTextFragment>
 #include <QTextList>
 #include <QTextTable>
+#include <QTransform>
+
+#include <cmath>
 
 namespace {
 
@@ -119,6 +123,58 @@ void applyBeside(QTextDocument& document, const Beside& beside)
             format.setProperty(it.key(), it.value());
         cell.setFormat(format);
     }
+}
+
+// A cell's border properties as SaveNative streams them (a QTextFormat), read by hand. Qt's own reading
+// builds whatever variant the bytes name, lists and pictures included, and reserves room for as many list
+// items as they claim: a damaged file could ask for gigabytes. Borders are finite widths, styles Qt knows
+// (its HTML writer looks an unknown style up out of bounds) and plain brushes; anything else is damage.
+bool readBorders(QDataStream& in, QTextFormat& borders)
+{
+    constexpr quint32 kBorderProperties = QTextFormat::TableCellRightBorderBrush - QTextFormat::TableCellTopBorder + 1;
+    qint32 type = 0;
+    quint32 count = 0;
+    in >> type >> count;
+    if (count > kBorderProperties)
+        return false;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        qint32 property = 0;
+        quint32 valueType = 0;
+        qint8 isNull = 0;
+        in >> property >> valueType >> isNull;
+        QVariant value;
+        if (property >= QTextFormat::TableCellTopBorder && property <= QTextFormat::TableCellRightBorder &&
+            valueType == QMetaType::Double) {
+            double width = 0;
+            in >> width;
+            if (!std::isfinite(width))
+                return false;
+            value = width;
+        } else if (property >= QTextFormat::TableCellTopBorderStyle &&
+                   property <= QTextFormat::TableCellRightBorderStyle && valueType == QMetaType::Int) {
+            qint32 style = 0;
+            in >> style;
+            if (style < QTextFrameFormat::BorderStyle_None || style > QTextFrameFormat::BorderStyle_Outset)
+                return false;
+            value = int(style);
+        } else if (property >= QTextFormat::TableCellTopBorderBrush &&
+                   property <= QTextFormat::TableCellRightBorderBrush && valueType == QMetaType::QBrush) {
+            // A brush streams its style, colour and transform, then a picture or gradient for those styles.
+            quint8 style = 0;
+            QColor colour;
+            QTransform transform;
+            in >> style >> colour >> transform;
+            if (style > Qt::DiagCrossPattern)
+                return false;
+            QBrush brush(colour, Qt::BrushStyle(style));
+            brush.setTransform(transform);
+            value = brush;
+        } else {
+            return false;
+        }
+        borders.setProperty(property, value);
+    }
+    return in.status() == QDataStream::Ok;
 }
 
 } // namespace
@@ -237,7 +293,9 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         for (quint32 i = 0; i < bordered && in.status() == QDataStream::Ok; ++i) {
             qint32 number = 0;
             QTextFormat borders;
-            in >> number >> borders;
+            in >> number;
+            if (!readBorders(in, borders))
+                in.setStatus(QDataStream::ReadCorruptData);
             beside.borders.append({number, TableEditing::BorderProperties(borders)});
         }
         if (in.status() != QDataStream::Ok)
@@ -258,7 +316,13 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QSt
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(error, QString::fromUtf16(kCannotOpen).arg(file.errorString()));
-    HwpmlReader reader(&file);
+    return ImportHwpml(document, file, error, page, droppedObjects);
+}
+
+bool DocumentFile::ImportHwpml(QTextDocument& document, QIODevice& device, QString* error, PageGeometry* page,
+                               int* droppedObjects)
+{
+    HwpmlReader reader(&device);
     QTextDocument imported;
     imported.setDefaultFont(document.defaultFont());
     switch (reader.Read(imported)) {

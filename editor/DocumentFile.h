@@ -50,5 +50,8 @@ bool ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, 
 // how many. On failure the document is left untouched, and *error (when given) says why.
 bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr, PageGeometry* page = nullptr,
                  int* droppedObjects = nullptr);
+// ImportHwpml from an open device.
+bool ImportHwpml(QTextDocument& document, QIODevice& device, QString* error = nullptr, PageGeometry* page = nullptr,
+                 int* droppedObjects = nullptr);
 
 } // namespace DocumentFile

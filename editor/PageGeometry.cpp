@@ -2,12 +2,13 @@
 
 bool PageGeometry::isUsable() const
 {
-    const int bodyWidth = paperWidth - leftMargin - rightMargin - gutter;
-    const int bodyHeight = paperHeight - topMargin - headerLength - bottomMargin - footerLength;
+    // In 64 bits: the fields come from files, and their differences need not fit an int.
+    const qint64 bodyWidth = qint64(paperWidth) - leftMargin - rightMargin - gutter;
+    const qint64 bodyHeight = qint64(paperHeight) - topMargin - headerLength - bottomMargin - footerLength;
     return paperWidth > 0 && paperHeight > 0 && leftMargin >= 0 && rightMargin >= 0 && topMargin >= 0 &&
            bottomMargin >= 0 && headerLength >= 0 && footerLength >= 0 && gutter >= 0 && columnCount >= 1 &&
            columnCount <= 16 && columnGap >= 0 && bodyHeight >= 720 &&
-           bodyWidth - columnGap * (columnCount - 1) >= 720 * columnCount;
+           bodyWidth - qint64(columnGap) * (columnCount - 1) >= 720 * columnCount;
 }
 
 QSizeF PageGeometry::paperSize() const

@@ -4,7 +4,6 @@
 #include <QMutexLocker>
 
 #include <cerrno>
-#include <cstring>
 #include <iconv.h>
 
 namespace {
@@ -106,28 +105,37 @@ QString FromKoreanCodepage(const QByteArray& bytes)
     IconvHandle cd("UTF-8", KoreanCodepageName().constData());
     if (!cd.valid())
         return QString::fromLatin1(bytes);
-    QByteArray input = bytes;
-    // UTF-8 needs at most three bytes for each byte pair of the code page, and as many for a single byte.
-    QByteArray out(input.size() * 3 + 4, Qt::Uninitialized);
-    char* in = input.data();
-    std::size_t inLeft = std::size_t(input.size());
-    char* outPtr = out.data();
-    std::size_t outLeft = std::size_t(out.size());
-    static const char kReplacement[] = "\xef\xbf\xbd";
-    while (inLeft > 0) {
-        if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG)
-            break; // cannot happen with the room reserved above
-        // An invalid or cut-off sequence: one byte becomes a replacement character.
-        if (outLeft < 3)
-            break;
-        std::memcpy(outPtr, kReplacement, 3);
-        outPtr += 3;
-        outLeft -= 3;
-        ++in;
-        --inLeft;
+    QString text;
+    text.reserve(bytes.size());
+    // One character at a time: glibc's converter consumes some invalid byte pairs without output and
+    // reports the error at the byte after them, so a bulk conversion would replace that byte, a line feed
+    // say, instead of the pair. A character is one byte below 0x80, else a lead byte and the one after it.
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            text.append(QLatin1Char(char(lead)));
+            ++i;
+            continue;
+        }
+        char in[2] = {bytes[i], i + 1 < bytes.size() ? bytes[i + 1] : '\0'};
+        const std::size_t length = i + 1 < bytes.size() ? 2 : 1;
+        char* inPtr = in;
+        std::size_t inLeft = length;
+        char out[16];
+        char* outPtr = out;
+        std::size_t outLeft = sizeof out;
+        iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+        iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t consumed = length - inLeft;
+        if (consumed > 0 && outPtr != out) {
+            text.append(QString::fromUtf8(out, outPtr - out));
+            i += qsizetype(consumed);
+        } else {
+            // Not a character of the code page: the lead byte alone is replaced, and what follows is read anew.
+            text.append(QChar::ReplacementCharacter);
+            ++i;
+        }
     }
-    out.resize(outPtr - out.data());
-    return QString::fromUtf8(out);
+    return text;
 }

@@ -5,19 +5,17 @@
 #include "net/CommunicatorTexts.h"
 #include "net/CookieJar.h"
 #include "net/FormBody.h"
+#include "net/ReplyReaders.h"
 
 #include <cpprest/http_client.h>
-#include <cpprest/json.h>
 #include <openssl/ssl.h>
 
 #include <array>
-#include <cmath>
 #include <stdexcept>
 
 using web::http::http_request;
 using web::http::http_response;
 using web::http::client::http_client;
-namespace json = web::json;
 
 namespace {
 
@@ -61,59 +59,9 @@ QString fromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// A failure found by a reply reader's own checks; its description is the generic one.
-struct ReplyCheckFailure
-{
-    const char* detail;
-};
-
 QString describe(const std::exception& e)
 {
     return QString::fromUtf8(e.what());
-}
-
-const json::value& member(const json::value& object, const char* name)
-{
-    // at() raises the library's json_exception for a missing member or a value that is not an object.
-    return object.at(name);
-}
-
-// A JSON number that is exactly a 32-bit integer. Anything else is a data error: truncating 0.5 to a
-// result code of 0 would report a failure as success.
-int readInt32(const json::value& value)
-{
-    if (!value.is_number())
-        throw json::json_exception("Number expected");
-    const json::number& number = value.as_number();
-    if (number.is_int32())
-        return number.to_int32();
-    if (!number.is_integral()) {
-        const double d = number.to_double();
-        if (std::isfinite(d) && d == std::trunc(d) && d >= -2147483648.0 && d <= 2147483647.0)
-            return int(d);
-    }
-    throw json::json_exception("Number is not a 32-bit integer");
-}
-
-QString readString(const json::value& value)
-{
-    return fromUtf8(value.as_string());
-}
-
-void copyObject(const json::value& object, CMapStringToString& map)
-{
-    for (const auto& [key, value] : object.as_object())
-        map.SetAt(fromUtf8(key), value.is_string() ? fromUtf8(value.as_string()) : QString());
-}
-
-QString format(const char* fmt, const QString& text, int line)
-{
-    return QString::asprintf(fmt, qUtf8Printable(text), line);
-}
-
-QString formatResultCode(const char* fmt, int code, int line, const QString& message)
-{
-    return QString::asprintf(fmt, code, line, qUtf8Printable(message));
 }
 
 // Sends the server's cookies back with every later request, as a browser would.
@@ -250,23 +198,31 @@ std::optional<QString> CCommunicator::EncodeBase64Text(const QString& strText)
     return QString::fromLatin1(encoded.data(), qsizetype(encoded.size()));
 }
 
+ServerReply CCommunicator::send(http_request request) const
+{
+    ServerReply reply;
+    try {
+        http_response response = client().request(std::move(request)).get();
+        reply.status = response.status_code();
+        reply.reason = response.reason_phrase();
+        if (reply.status == web::http::status_codes::OK)
+            reply.body = response.extract_utf8string(true).get();
+    } catch (...) {
+        reply.failure = std::current_exception();
+    }
+    return reply;
+}
+
+bool CCommunicator::take(const ReplyOutcome& outcome)
+{
+    if (outcome.error)
+        m_strError = *outcome.error;
+    return outcome.ok;
+}
+
 bool CCommunicator::GetVersion(QString& strVersion)
 {
-    using namespace CommunicatorText;
-    try {
-        http_response response = client().request(makeGet("/qb/js_bank/tarvix_app_version")).get();
-        if (response.status_code() != web::http::status_codes::OK) {
-            m_strError = QString::asprintf(kVersionInvalidStatus, int(response.status_code()));
-            return false;
-        }
-        const json::value reply = response.extract_json(true).get();
-        if (reply.has_field("version"))
-            strVersion = QString::number(readInt32(reply.at("version")));
-        return true;
-    } catch (...) {
-        m_strError = QString::asprintf(kVersionDataError, kVersionLine);
-        return false;
-    }
+    return take(ReadVersionReply(send(makeGet("/qb/js_bank/tarvix_app_version")), strVersion));
 }
 
 bool CCommunicator::Login(QString strId, QString strPassword)
@@ -281,100 +237,28 @@ bool CCommunicator::Login(QString strId, QString strPassword)
     FormBody body(m_strCsrfToken);
     body.AddField(QStringLiteral("ims_id"), strId);
     body.AddField(QStringLiteral("ims_password"), *password);
-
-    int resultCode = -1;
-    QString resultMessage;
-    try {
-        http_response response = client().request(makePost(QStringLiteral("/qb/js_user/login"), body.Take())).get();
-        if (response.status_code() != web::http::status_codes::OK)
-            return false;
-        const json::value reply = response.extract_json(true).get();
-        resultCode = readInt32(member(reply, "result_code"));
-        resultMessage = readString(member(reply, "result_message"));
-    } catch (const std::exception& e) {
-        m_strError = format(kLoginFailed, describe(e), kLoginReceiveLine);
-        return false;
-    } catch (...) {
-        m_strError = format(kLoginFailed, QLatin1String(kUnknownException), kLoginReceiveLine);
-        return false;
-    }
-    if (resultCode != 0) {
-        m_strError = formatResultCode(kLoginInvalidResultCode, resultCode, kLoginResultLine, resultMessage);
-        return false;
-    }
-    return true;
+    return take(ReadLoginReply(send(makePost(QStringLiteral("/qb/js_user/login"), body.Take()))));
 }
 
 bool CCommunicator::GetPermission(QString strId, QString& strPermission)
 {
-    using namespace CommunicatorText;
     FormBody body(m_strCsrfToken);
     body.AddField(QStringLiteral("ims_id"), strId);
-    try {
-        http_response response =
-            client().request(makePost(QStringLiteral("/qb/js_user/getpermission"), body.Take())).get();
-        if (response.status_code() != web::http::status_codes::OK)
-            return false;
-        const json::value reply = response.extract_json(true).get();
-        if (reply.has_field("permission"))
-            strPermission = readString(reply.at("permission"));
-        return true;
-    } catch (...) {
-        m_strError = QString::asprintf(kPermissionDataError, kPermissionLine);
-        return false;
-    }
+    return take(
+        ReadPermissionReply(send(makePost(QStringLiteral("/qb/js_user/getpermission"), body.Take())), strPermission));
 }
 
 void CCommunicator::Logout()
 {
-    try {
-        http_response response = client().request(makeGet("/qb/js_user/logout")).get();
-        (void)response.status_code();
-    } catch (...) {
-        // Logging out happens while the program closes; there is nobody left to tell.
-    }
+    // Logging out happens while the program closes; there is nobody left to tell of a failure.
+    (void)send(makeGet("/qb/js_user/logout"));
 }
 
 bool CCommunicator::FindSchools(QString strSearch, CFieldMapList* pList)
 {
-    using namespace CommunicatorText;
     FormBody body(m_strCsrfToken);
     body.AddField(QStringLiteral("searchSchulNm"), strSearch);
-
-    QString detail;
-    try {
-        http_response response =
-            client().request(makePost(QStringLiteral("/qb/js_bank_school/search"), body.Take())).get();
-        if (response.status_code() != web::http::status_codes::OK)
-            return false;
-        const json::value reply = response.extract_json(true).get();
-        if (!reply.has_field("dataSearch"))
-            throw ReplyCheckFailure{kNoDataSearch};
-        const json::value& dataSearch = reply.at("dataSearch");
-        if (!dataSearch.is_object())
-            throw ReplyCheckFailure{kDataSearchNotObject};
-        if (!dataSearch.has_field("content"))
-            throw ReplyCheckFailure{kNoContent};
-        const json::value& content = dataSearch.at("content");
-        if (!content.is_array())
-            throw ReplyCheckFailure{kContentNotArray};
-        for (const json::value& school : content.as_array()) {
-            CMapStringToString map;
-            copyObject(school, map);
-            if (pList)
-                pList->append(std::move(map));
-        }
-        return true;
-    } catch (const ReplyCheckFailure& failure) {
-        detail = QLatin1String(failure.detail);
-        m_strError =
-            QString::asprintf(kSchoolSearchFailed, kUnknownException, kSchoolSearchLine, qUtf8Printable(detail));
-    } catch (const std::exception& e) {
-        m_strError = QString::asprintf(kSchoolSearchFailed, e.what(), kSchoolSearchLine, "");
-    } catch (...) {
-        m_strError = QString::asprintf(kSchoolSearchFailed, kUnknownException, kSchoolSearchLine, "");
-    }
-    return false;
+    return take(ReadSchoolsReply(send(makePost(QStringLiteral("/qb/js_bank_school/search"), body.Take())), pList));
 }
 
 void CCommunicator::FreeResultList(CFieldMapList* pList)
@@ -386,37 +270,11 @@ void CCommunicator::FreeResultList(CFieldMapList* pList)
 bool CCommunicator::requestRecord(const QString& path, const char* receiveFormat, int receiveLine, int resultLine,
                                   const CMapStringToString* pRequest, CMapStringToString* pReply)
 {
-    using namespace CommunicatorText;
     FormBody body(m_strCsrfToken);
     if (pRequest)
         body.AddFields(*pRequest);
-
-    int resultCode = -1;
-    QString resultMessage;
-    try {
-        http_response response = client().request(makePost(path, body.Take())).get();
-        if (response.status_code() != web::http::status_codes::OK)
-            return false;
-        const json::value reply = response.extract_json(true).get();
-        resultCode = readInt32(member(reply, "result_code"));
-        resultMessage = readString(member(reply, "result_message"));
-        if (pReply && reply.has_field("result")) {
-            const json::value& record = reply.at("result");
-            if (record.is_object())
-                copyObject(record, *pReply);
-        }
-    } catch (const std::exception& e) {
-        m_strError = format(receiveFormat, describe(e), receiveLine);
-        return false;
-    } catch (...) {
-        m_strError = format(receiveFormat, QLatin1String(kUnknownException), receiveLine);
-        return false;
-    }
-    if (resultCode != 0) {
-        m_strError = formatResultCode(kQuestionInvalidResultCode, resultCode, resultLine, resultMessage);
-        return false;
-    }
-    return true;
+    return take(
+        ReadRecordReply(send(makePost(path, body.Take())), {receiveFormat, 0, receiveLine, resultLine}, pReply));
 }
 
 bool CCommunicator::GetQuestion(Category category, const CMapStringToString* pRequest, CMapStringToString* pReply)
@@ -464,30 +322,8 @@ bool CCommunicator::InsertQuestion(Category category, const CMapStringToString* 
             }
         }
     }
-
-    int resultCode = -1;
-    QString resultMessage;
-    try {
-        http_response response = client().request(makePost(questionPath("insert", category), body.Take())).get();
-        if (response.status_code() != web::http::status_codes::OK) {
-            m_strError = format(kQuestionResponseNotOk, fromUtf8(response.reason_phrase()), lines.insertNotOk);
-            return false;
-        }
-        const json::value reply = response.extract_json(true).get();
-        resultCode = readInt32(member(reply, "result_code"));
-        resultMessage = readString(member(reply, "result_message"));
-    } catch (const std::exception& e) {
-        m_strError = format(kQuestionReceiveFailed, describe(e), lines.insertReceive);
-        return false;
-    } catch (...) {
-        m_strError = format(kQuestionReceiveFailed, QLatin1String(kUnknownException), lines.insertReceive);
-        return false;
-    }
-    if (resultCode != 0) {
-        m_strError = formatResultCode(kQuestionInvalidResultCode, resultCode, lines.insertResult, resultMessage);
-        return false;
-    }
-    return true;
+    return take(ReadInsertReply(send(makePost(questionPath("insert", category), body.Take())),
+                                {kQuestionReceiveFailed, lines.insertNotOk, lines.insertReceive, lines.insertResult}));
 }
 
 // The named operations are the category-generic ones with the category fixed.

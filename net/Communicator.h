@@ -8,10 +8,15 @@
 #include <memory>
 #include <optional>
 
-namespace web::http::client {
+namespace web::http {
+class http_request;
+namespace client {
 class http_client;
 }
+} // namespace web::http
 class CookieJar;
+struct ReplyOutcome;
+struct ServerReply;
 
 // The program's only client of the question-bank web API. Every operation is synchronous: it blocks the
 // calling thread until the reply has been read, returns whether it succeeded and, on most failures, leaves
@@ -94,6 +99,10 @@ private:
     bool requestRecord(const QString& path, const char* receiveFormat, int receiveLine, int resultLine,
                        const CMapStringToString* pRequest, CMapStringToString* pReply);
     web::http::client::http_client& client() const;
+    // Sends the request and waits for the reply; a failure is kept in the reply, never thrown.
+    ServerReply send(web::http::http_request request) const;
+    // Leaves the outcome's error text, if any, and returns its result.
+    bool take(const ReplyOutcome& outcome);
 
     QString m_strError;
     std::unique_ptr<web::http::client::http_client> m_pClient;

@@ -65,6 +65,19 @@ COptTimestoneDlg::~COptTimestoneDlg()
     storeIndex(m_number, QStringLiteral("Number"));
 }
 
+QStringList COptTimestoneDlg::ReadTopicList(const QByteArray& bytes)
+{
+    // The files are in code page 949 whatever the user's locale; the conversion is explicit.
+    QStringList lines = FromKoreanCodepage(bytes).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the line end of the last line
+    for (QString& line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
 void COptTimestoneDlg::LoadTopicList()
 {
     const int subject = m_subject->currentIndex();
@@ -75,15 +88,7 @@ void COptTimestoneDlg::LoadTopicList()
         QFile file(QDir(folder).filePath(TopicFileNames().at(subject)));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        // The files are in code page 949 whatever the user's locale; the conversion is explicit.
-        QStringList lines = FromKoreanCodepage(file.readAll()).split(u'\n');
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast(); // the line end of the last line
-        for (QString& line : lines) {
-            if (line.endsWith(u'\r'))
-                line.chop(1);
-        }
-        m_topic->addItems(lines);
+        m_topic->addItems(ReadTopicList(file.readAll()));
         break;
     }
     m_topic->setCurrentIndex(m_topic->count() > 0 ? 0 : -1);

@@ -18,6 +18,8 @@ public:
     // The current folder, the program's folder, then the installed data folder.
     static QStringList DefaultTopicFolders();
     static const QStringList& TopicFileNames();
+    // The topics of a topic file's bytes (code page 949, one a line, CR LF or LF).
+    static QStringList ReadTopicList(const QByteArray& bytes);
 
     // Fills the topic list from the selected subject's file; a file that cannot be read leaves it empty.
     void LoadTopicList();

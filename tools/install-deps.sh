@@ -16,6 +16,8 @@ packages=(
     libboost-dev libcpp-httplib-dev libsqlite3-dev
     # benchmarks
     libbenchmark-dev
+    # fuzzing (tools/fuzz.sh): libFuzzer's runtime is only a recommendation of clang
+    clang libclang-rt-14-dev
 )
 
 missing=()

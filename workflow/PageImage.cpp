@@ -17,6 +17,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -135,44 +136,39 @@ std::unique_ptr<PageRaster> PageRaster::mapUncompressed24(const QString& path)
     return raster;
 }
 
-// The library trusts the header's sizes (an absurd width overflows its arithmetic), so only a bitmap whose
-// header holds up is handed to it.
+// The library trusts the header's sizes (an absurd width overflows its arithmetic, an absurd palette size is
+// allocated as it stands, an absurd header size overflows its offsets), knows only the Windows headers, and hands
+// compressed rows to an outside converter through the shell. So only a bitmap of uncompressed rows whose header holds
+// up is handed to it.
 static bool plausibleBitmapHeader(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(54);
-    if (head.size() < 26 || !head.startsWith("BM"))
+    if (head.size() < 54 || !head.startsWith("BM"))
         return false;
     const auto* p = reinterpret_cast<const unsigned char*>(head.constData());
     const std::uint32_t headerSize = le32(p + 14);
-    qint64 width = 0;
-    qint64 height = 0;
-    int bitsPerPixel = 0;
-    std::uint32_t compression = 0;
-    if (headerSize == 12) {
-        width = le16(p + 18);
-        height = le16(p + 20);
-        bitsPerPixel = le16(p + 24);
-    } else if (headerSize >= 40 && head.size() >= 34) {
-        width = std::int32_t(le32(p + 18));
-        height = std::int32_t(le32(p + 22));
-        bitsPerPixel = le16(p + 28);
-        compression = le32(p + 30);
-    } else {
-        return false;
-    }
-    if (height < 0)
-        height = -height;
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    const qint64 width = std::int32_t(le32(p + 18));
+    const qint64 height = std::abs(qint64(std::int32_t(le32(p + 22))));
+    const int bitsPerPixel = le16(p + 28);
+    const std::uint32_t compression = le32(p + 30);
+    const std::uint32_t colours = le32(p + 46);
+    // 40 to 124: the Windows headers from BITMAPINFOHEADER to BITMAPV5HEADER.
+    if (headerSize < 40 || headerSize > 124 || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
     static constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
     if (std::find(std::begin(kDepths), std::end(kDepths), bitsPerPixel) == std::end(kDepths))
         return false;
-    // Uncompressed rows must all be in the file.
+    // 0: plain rows; 3: plain rows with colour masks, which the library reads as plain rows.
+    if (compression != 0 && compression != 3)
+        return false;
+    if (bitsPerPixel < 16 && colours > (1u << bitsPerPixel))
+        return false;
+    // The rows must all be in the file.
     const qint64 stride = ((width * bitsPerPixel + 31) / 32) * 4;
-    return compression != 0 || qint64(le32(p + 10)) + stride * height <= file.size();
+    return qint64(le32(p + 10)) + stride * height <= file.size();
 }
 
 std::unique_ptr<PageRaster> PageRaster::loadThroughLibrary(const QString& path)

@@ -1,0 +1,34 @@
+// HWP XML import from any bytes. A failed import leaves the document alone; an imported page is usable, and
+// what was imported must write and read back in the editor's own format.
+
+#include "editor/DocumentFile.h"
+
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <QBuffer>
+#include <QTextDocument>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    EnsureGuiApplication();
+    QByteArray bytes = FuzzBytes(data, size);
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("kept"));
+    PageGeometry page;
+    QString error;
+    int dropped = -1;
+    if (!DocumentFile::ImportHwpml(document, device, &error, &page, &dropped)) {
+        FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && dropped == -1);
+        return 0;
+    }
+    FUZZ_CHECK(page.isUsable() && dropped >= 0);
+    QByteArray saved = DocumentFile::NativeBytes(document, page);
+    QBuffer again(&saved);
+    again.open(QIODevice::ReadOnly);
+    QTextDocument reopened;
+    PageGeometry reopenedPage;
+    FUZZ_CHECK(DocumentFile::ReadNative(reopened, reopenedPage, again, &error) && reopenedPage == page);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The editor's own document format from any bytes. A failed read leaves the document and page alone; a
+// document that was read must write and read back.
+
+#include "editor/DocumentFile.h"
+
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <QBuffer>
+#include <QTextDocument>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    EnsureGuiApplication();
+    QByteArray bytes = FuzzBytes(data, size);
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    QTextDocument document;
+    document.setPlainText(QStringLiteral("kept"));
+    PageGeometry page;
+    page.columnCount = 2;
+    const PageGeometry before = page;
+    QString error;
+    if (!DocumentFile::ReadNative(document, page, device, &error)) {
+        FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && page == before);
+        return 0;
+    }
+    FUZZ_CHECK(page.isUsable());
+    QByteArray saved = DocumentFile::NativeBytes(document, page);
+    FUZZ_CHECK(!saved.isEmpty());
+    QBuffer again(&saved);
+    again.open(QIODevice::ReadOnly);
+    QTextDocument reopened;
+    PageGeometry reopenedPage;
+    FUZZ_CHECK(DocumentFile::ReadNative(reopened, reopenedPage, again, &error) && reopenedPage == page);
+    return 0;
+}
