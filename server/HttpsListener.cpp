@@ -1,6 +1,7 @@
 #include "server/HttpsListener.h"
 
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core.hpp>
@@ -246,6 +247,7 @@ void HttpsListener::Start()
 {
     if (!m_acceptor || !m_threads.empty())
         return;
+    m_acceptPause = std::make_unique<asio::steady_timer>(m_acceptor->get_executor());
     accept();
     m_workers = std::make_unique<asio::thread_pool>(kWorkers);
     const unsigned count = std::max(2u, std::thread::hardware_concurrency());
@@ -265,6 +267,7 @@ void HttpsListener::Stop()
     m_workers->stop();
     m_workers->join();
     // Destroying the io_context destroys every connection it still holds, and so closes their sockets.
+    m_acceptPause.reset();
     m_acceptor.reset();
     m_io.reset();
     m_io = std::make_unique<asio::io_context>();
@@ -283,8 +286,15 @@ void HttpsListener::accept()
             // Over the cap the socket is closed unanswered, before any TLS work is spent on it.
             if (admit(address))
                 std::make_shared<Connection>(*this, std::move(socket), address)->Start();
+            accept();
+            return;
         }
-        accept();
+        // Out of file descriptors, say: trying again at once would only spin until some connection ends.
+        m_acceptPause->expires_after(std::chrono::milliseconds(50));
+        m_acceptPause->async_wait([this](beast::error_code waitError) {
+            if (!waitError)
+                accept();
+        });
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/http/message.hpp>
@@ -84,6 +85,7 @@ private:
     // Destroyed before the members above: closing the io_context destroys the connections it still holds.
     std::unique_ptr<boost::asio::io_context> m_io;
     std::unique_ptr<boost::asio::ip::tcp::acceptor> m_acceptor;
+    std::unique_ptr<boost::asio::steady_timer> m_acceptPause;
     std::unique_ptr<boost::asio::thread_pool> m_workers;
     std::vector<std::thread> m_threads;
 };
