@@ -41,6 +41,7 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${targets[@
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tools/lsan-fuzz.supp:print_suppressions=0
 
 rows=()
 crashed=0
