@@ -14,6 +14,8 @@ packages=(
     cimg-dev libpng-dev zlib1g-dev imagemagick
     # local server (Boost.Beast) and the tests' scripted servers
     libboost-dev libcpp-httplib-dev libsqlite3-dev
+    # formulas: OpenType MATH through HarfBuzz, and the math font the engine loads by its path
+    libharfbuzz-dev fonts-dejavu-extra
     # benchmarks
     libbenchmark-dev
     # fuzzing (tools/fuzz.sh): libFuzzer's runtime is only a recommendation of clang
