@@ -4,6 +4,7 @@
 #include "formula/Vocabulary.h"
 
 #include <QChar>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -556,7 +557,79 @@ private:
     size_t m_pos = 0;
 };
 
+QString accentName(char32_t mark)
+{
+    switch (mark) {
+    case 0x0302: return QStringLiteral("hat");
+    case 0x0305: return QStringLiteral("bar");
+    case 0x20D7: return QStringLiteral("vec");
+    case 0x20E1: return QStringLiteral("dyad");
+    case 0x0307: return QStringLiteral("dot");
+    case 0x0308: return QStringLiteral("ddot");
+    case 0x0303: return QStringLiteral("tilde");
+    case 0x0332: return QStringLiteral("under");
+    default: return QStringLiteral("accent");
+    }
+}
+
+QString delimiterText(char32_t d)
+{
+    return d ? QString::fromUcs4(&d, 1) : QStringLiteral(".");
+}
+
 } // namespace
+
+QString Describe(const Node& node)
+{
+    auto part = [](const std::unique_ptr<Node>& child) { return child ? Describe(*child) : QString(); };
+    switch (node.type) {
+    case Node::Row: {
+        QStringList items;
+        for (const auto& child : node.children)
+            items << part(child);
+        return items.join(QLatin1Char(' '));
+    }
+    case Node::Text:
+    case Node::Symbol:
+    case Node::BigOp:
+        return QString::fromStdU32String(node.text);
+    case Node::Space:
+        return QStringLiteral("~");
+    case Node::Fraction:
+        return QStringLiteral("(%1)%2(%3)").arg(part(node.children[0]), node.ruled ? "/" : "//", part(node.children[1]));
+    case Node::Root:
+        return node.children.size() > 1 ? QStringLiteral("root(%1; %2)").arg(part(node.children[1]), part(node.children[0]))
+                                        : QStringLiteral("sqrt(%1)").arg(part(node.children[0]));
+    case Node::Scripts: {
+        QString s = part(node.children[0]);
+        const QString up = node.limits ? QStringLiteral("^^") : QStringLiteral("^");
+        const QString down = node.limits ? QStringLiteral("__") : QStringLiteral("_");
+        if (node.children[1])
+            s += up + QLatin1Char('(') + part(node.children[1]) + QLatin1Char(')');
+        if (node.children[2])
+            s += down + QLatin1Char('(') + part(node.children[2]) + QLatin1Char(')');
+        return s;
+    }
+    case Node::Fenced:
+        return QStringLiteral("left%1 %2 right%3").arg(delimiterText(node.open), part(node.children[0]),
+                                                       delimiterText(node.close));
+    case Node::Matrix: {
+        static const char* const kNames[] = {"matrix", "pmatrix", "bmatrix", "dmatrix", "cases",
+                                             "pile", "lpile", "rpile", "lines"};
+        QStringList rows;
+        for (int r = 0; r < node.rows; ++r) {
+            QStringList cells;
+            for (int c = 0; c < node.columns; ++c)
+                cells << part(node.children[size_t(r) * size_t(node.columns) + size_t(c)]);
+            rows << cells.join(QStringLiteral(", "));
+        }
+        return QStringLiteral("%1[%2]").arg(QLatin1String(kNames[node.matrix]), rows.join(QStringLiteral("; ")));
+    }
+    case Node::Accent:
+        return QStringLiteral("%1(%2)").arg(accentName(node.accent), part(node.children[0]));
+    }
+    return {};
+}
 
 std::unique_ptr<Node> Parse(const QString& script)
 {

@@ -81,4 +81,9 @@ struct Node
 // structure nested deeper than kMaxDepth (Formula.h) is kept as plain text.
 std::unique_ptr<Node> Parse(const QString& script);
 
+// The tree in a short written form, to see at a glance how a script was read: "(a)/(b)" a fraction,
+// "sqrt(x)", "root(n; x)", "x^(2)", "x_(1)", "∑^^(n)__(k = 1)" limits above and below, "left( … right)",
+// "pmatrix[a, b; c, d]", "vec(AB)", "~" a blank; neighbours are separated by a space.
+QString Describe(const Node& node);
+
 } // namespace formula

@@ -33,6 +33,8 @@ struct Box
     double width = 0, ascent = 0, descent = 0;
     // What a script after this box moves right by (italic letters lean out over their advance).
     double italic = 0;
+    // The lowest ink, y up: above the baseline for marks that float over letters.
+    double inkBottom = 0;
     AtomClass atom = AtomClass::Ord;
     bool italicText = false;
     bool blank = false;     // a space: no part in the spacing of its neighbours
@@ -181,6 +183,7 @@ private:
         b.width = g.advance * s;
         b.ascent = std::max(0.0, g.yMax * s);
         b.descent = std::max(0.0, -g.yMin * s);
+        b.inkBottom = g.yMin * s;
         b.italic = g.italic * s;
         b.glyph = g;
         b.glyphScale = s;
@@ -400,6 +403,7 @@ private:
             overlap = std::clamp(overlap, minOverlap, std::max(minOverlap, maxOverlap));
         }
         Box b;
+        b.inkBottom = 1e9;
         double offset = 0;
         for (size_t i = 0; i < chain.size(); ++i) {
             const Glyph& g = chain[i]->glyph;
@@ -410,13 +414,16 @@ private:
                 b.glyphs.push_back({g.face, g.id, offset * s, 0, s});
                 b.ascent = std::max(b.ascent, g.yMax * s);
                 b.descent = std::max(b.descent, -g.yMin * s);
+                b.inkBottom = std::min(b.inkBottom, g.yMin * s);
             }
             offset += chain[i]->fullAdvance - (i + 1 < chain.size() ? overlap : 0);
         }
-        if (vertical)
+        if (vertical) {
             b.ascent = offset * s;
-        else
+            b.inkBottom = 0;
+        } else {
             b.width = offset * s;
+        }
         return b;
     }
 
@@ -775,7 +782,8 @@ private:
         const double dx = baseAttach - (signLeft + signRight) / 2;
         const double dy = std::max(0.0, base.ascent - c(HB_OT_MATH_CONSTANT_ACCENT_BASE_HEIGHT, style));
         b.place(sign, dx, dy);
-        b.mark(Part::Accent, sign, dx, dy);
+        b.parts.append({Part::Accent, QRectF(dx + signLeft, -(dy + sign.ascent), signRight - signLeft,
+                                              sign.ascent - sign.inkBottom), -dy, 0, 0});
         b.ascent = std::max(b.ascent, dy + sign.ascent);
         return b;
     }

@@ -23,7 +23,7 @@ const NamedSign kSigns[] = {
     {"times", 0x00D7, A::Bin}, {"div", 0x00F7, A::Bin}, {"cdot", 0x22C5, A::Bin}, {"circ", 0x2218, A::Bin},
     {"bullet", 0x2219, A::Bin}, {"pm", 0x00B1, A::Bin}, {"mp", 0x2213, A::Bin}, {"cup", 0x222A, A::Bin},
     {"cap", 0x2229, A::Bin}, {"sqcup", 0x2294, A::Bin}, {"sqcap", 0x2293, A::Bin}, {"uplus", 0x228E, A::Bin},
-    {"vee", 0x2228, A::Bin}, {"or", 0x2228, A::Bin}, {"wedge", 0x2227, A::Bin}, {"and", 0x2227, A::Bin},
+    {"vee", 0x2228, A::Bin}, {"wedge", 0x2227, A::Bin},
     {"oplus", 0x2295, A::Bin}, {"ominus", 0x2296, A::Bin}, {"otimes", 0x2297, A::Bin}, {"oslash", 0x2298, A::Bin},
     {"odot", 0x2299, A::Bin}, {"setminus", 0x2216, A::Bin}, {"star", 0x22C6, A::Bin}, {"dagger", 0x2020, A::Bin},
     {"ddagger", 0x2021, A::Bin}, {"dsum", 0x2214, A::Bin},
