@@ -88,7 +88,8 @@ std::shared_ptr<const Layout> Lay(const QString& script, double pointSize)
 {
     if (auto known = cache().find(script, pointSize))
         return known;
-    const std::unique_ptr<Node> tree = Parse(script);
+    const std::unique_ptr<Node> tree =
+        Parse(script.size() > kMaxShownLength ? script.left(kMaxShownLength) + QStringLiteral(" \"…\"") : script);
     auto layout = std::make_shared<const Layout>(Typeset(*tree, pointSize));
     cache().add(script, pointSize, layout);
     return layout;

@@ -18,6 +18,9 @@ class QPainter;
 namespace formula {
 
 inline constexpr int kMaxDepth = 256;
+// Scripts longer than this (no formula of a page comes near) are shown up to here and then "…", so that a
+// pasted megabyte cannot take the editor's memory; the script itself is kept whole.
+inline constexpr int kMaxShownLength = 32768;
 
 // One structural part of a laid-out formula, for the editor's hit tests and for checking the geometry. Rects
 // are in points with y pointing down and the origin at the left end of the formula's baseline.
