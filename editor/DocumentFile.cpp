@@ -159,8 +159,8 @@ QString htmlOf(const QTextDocument& document, QList<StoredFormula>& formulas)
         standIn.setObjectType(QTextFormat::ImageObject);
         standIn.setProperty(QTextFormat::ImageName, QLatin1String(kFormulaStandIn) + QString::number(found.size()));
         cursor.setCharFormat(standIn);
-        found.append({-1, FormulaObject::Script(format), FormulaObject::PointSize(format),
-                      FormulaObject::Colour(format)});
+        found.append(
+            {-1, FormulaObject::Script(format), FormulaObject::PointSize(format), FormulaObject::Colour(format)});
     }
     const QString html = copy->toHtml();
     QTextDocument reread;

@@ -64,8 +64,8 @@ private:
 const QList<FormulaDlg::Structure>& FormulaDlg::Structures()
 {
     static const QList<Structure> structures = {
-        {"fractionButton", QStringLiteral("분수"), QStringLiteral("분수: 분자 over 분모"),
-         QStringLiteral("{} over {}"), 1},
+        {"fractionButton", QStringLiteral("분수"), QStringLiteral("분수: 분자 over 분모"), QStringLiteral("{} over {}"),
+         1},
         {"sqrtButton", QStringLiteral("√"), QStringLiteral("제곱근"), QStringLiteral("sqrt {}"), 6},
         {"rootButton", QStringLiteral("ⁿ√"), QStringLiteral("거듭제곱근: root 지수 of 근호 안"),
          QStringLiteral("root {} of {}"), 6},
@@ -87,8 +87,7 @@ const QList<FormulaDlg::Structure>& FormulaDlg::Structures()
     return structures;
 }
 
-FormulaDlg::FormulaDlg(const QString& script, double pointSize, const QColor& colour, QWidget* parent)
-    : QDialog(parent)
+FormulaDlg::FormulaDlg(const QString& script, double pointSize, const QColor& colour, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("formulaDlg"));
     setWindowTitle(QStringLiteral("수식 입력"));
@@ -150,8 +149,7 @@ bool FormulaDlg::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_script && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            !(key->modifiers() & Qt::ShiftModifier)) {
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !(key->modifiers() & Qt::ShiftModifier)) {
             accept();
             return true;
         }

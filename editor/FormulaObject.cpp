@@ -108,9 +108,9 @@ QTextCharFormat FormulaObject::MakeFormat(const QString& script, double pointSiz
     QTextCharFormat format = TextFormat(around);
     format.setObjectType(kObjectType);
     format.setProperty(kScriptProperty, script);
-    format.setProperty(kPointSizeProperty,
-                       std::isfinite(pointSize) ? std::clamp(pointSize, kMinPointSize, kMaxPointSize)
-                                                : kDefaultPointSize);
+    format.setProperty(kPointSizeProperty, std::isfinite(pointSize)
+                                               ? std::clamp(pointSize, kMinPointSize, kMaxPointSize)
+                                               : kDefaultPointSize);
     format.setProperty(kColourProperty, colour.isValid() ? colour : QColor(Qt::black));
     format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
     return format;

@@ -838,9 +838,9 @@ private Q_SLOTS:
             for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
                 markers.append(ListNumbering::MarkerText(block) + block.text());
             const QString formula(QChar::ObjectReplacementCharacter);
-            QCOMPARE(markers, (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘") + formula,
-                                           QStringLiteral("가.가"), QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"),
-                                           QStringLiteral("(1)괄호")}));
+            QCOMPARE(markers,
+                     (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘") + formula, QStringLiteral("가.가"),
+                                  QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"), QStringLiteral("(1)괄호")}));
             const int equation = shown->find(formula).position() - 1;
             QCOMPARE(FormulaObject::Script(FormulaObject::FormatAt(*shown, equation)), QStringLiteral("x^2 over 3"));
 
