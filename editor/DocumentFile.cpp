@@ -170,12 +170,16 @@ QString htmlOf(const QTextDocument& document, QList<StoredFormula>& formulas)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
             const QString name = format.isImageFormat() ? format.toImageFormat().name() : QString();
-            if (!name.startsWith(prefix) || it.fragment().length() != 1)
+            if (!name.startsWith(prefix))
                 continue;
             bool ok = false;
             const qsizetype index = name.mid(prefix.size()).toInt(&ok);
-            if (ok && index >= 0 && index < found.size())
-                found[index].position = it.fragment().position();
+            // A picture of the same name already in the document (from a damaged file) makes the place unsure:
+            // better without the formula than with it on a picture.
+            if (ok && index >= 0 && index < found.size()) {
+                const bool alone = found[index].position == -1 && it.fragment().length() == 1;
+                found[index].position = alone ? it.fragment().position() : -2;
+            }
         }
     }
     for (const StoredFormula& formula : std::as_const(found)) {

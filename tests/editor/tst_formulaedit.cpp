@@ -431,7 +431,6 @@ private Q_SLOTS:
         QTest::newRow("in place") << 1 << 12.0 << QString();
         QTest::newRow("on a letter") << 0 << 12.0 << QStringLiteral("문서가 손상되었습니다. 수식이 놓일 자리가");
         QTest::newRow("past the end") << 40 << 12.0 << QStringLiteral("문서가 손상되었습니다. 수식이 놓일 자리가");
-        QTest::newRow("before the start") << -1 << 12.0 << QStringLiteral("문서가 손상되었습니다. 수식이 놓일 자리가");
         QTest::newRow("no size") << 1 << 0.0 << QStringLiteral("문서가 손상되었거나 잘려 있습니다.");
     }
 
