@@ -55,8 +55,8 @@ public:
     // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
-    // The objects the last successful open left out because the editor cannot show them yet (pictures,
-    // equations, drawn shapes of an HWP XML file), so that the program can say so.
+    // The objects the last successful open left out because the editor cannot show them yet (pictures and
+    // drawn shapes of an HWP XML file; its equations come in as formulas), so that the program can say so.
     int LastOpenDroppedObjects() const { return m_openDropped; }
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     void SetToolbarItems(int toolbarId, const QString& name);
