@@ -2,6 +2,8 @@
 
 #include "editor/DocumentFile.h"
 #include "editor/FindReplaceDlg.h"
+#include "editor/FormulaDlg.h"
+#include "editor/FormulaObject.h"
 #include "editor/PageView.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableEditing.h"
@@ -176,6 +178,7 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
     setFocusProxy(m_view);
     m_view->setPictureHandlers([this](const QImage& image) { return StorePicture(image); },
                                [this](const QImage& image) { InsertPicture(image); });
+    connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
     SetPage(m_page);
 }
 
@@ -670,8 +673,9 @@ void CDHwpCtrl::buildToolbars()
     makeToolbar(QStringLiteral("TOOLBAR_DRAW"));
     TableEditing::AddTableMenu(makeToolbar(QStringLiteral("TOOLBAR_TABLE")), m_view,
                                [this](int rows, int columns) { InsertTable(rows, columns); });
-    add(makeToolbar(QStringLiteral("TOOLBAR_IMAGE")), QStringLiteral("그림 넣기"),
-        QStringLiteral("insertPictureAction"), insertPicture);
+    QToolBar* inserts = makeToolbar(QStringLiteral("TOOLBAR_IMAGE"));
+    add(inserts, QStringLiteral("그림 넣기"), QStringLiteral("insertPictureAction"), insertPicture);
+    add(inserts, QStringLiteral("수식 입력"), QStringLiteral("insertFormulaAction"), [this] { ShowFormulaDialog(); });
     QToolBar* lists = makeToolbar(QStringLiteral("TOOLBAR_NUMBERBULLET"));
     // The numbering button numbers in the style last chosen from its drop-down.
     QAction* numbering = add(lists, QStringLiteral("문단 번호"), QStringLiteral("numberingAction"),
@@ -721,6 +725,8 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
     bind(named(QStringLiteral("redoAction")),
          {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     bind(named(QStringLiteral("selectAllAction")), {QKeySequence(Qt::CTRL | Qt::Key_A)});
+    // The word processor's own two keys for a formula.
+    bind(named(QStringLiteral("insertFormulaAction")), {QKeySequence(QStringLiteral("Ctrl+N, M"))});
 
     editMenu->addSeparator();
     const auto command = [this, editMenu, &bind](const QString& text, const QString& name,
@@ -787,6 +793,51 @@ void CDHwpCtrl::ShowSymbolDialog()
     m_symbolDlg->show();
     m_symbolDlg->raise();
     m_symbolDlg->activateWindow();
+}
+
+void CDHwpCtrl::InsertFormula(const QString& script)
+{
+    if (script.trimmed().isEmpty())
+        return;
+    QTextCursor cursor = m_view->textCursor();
+    const QTextCharFormat around = FormulaObject::TextFormat(cursor.charFormat());
+    cursor.beginEditBlock();
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                      FormulaObject::MakeFormat(script, FormulaObject::PointSizeAround(around), Qt::black, around));
+    cursor.endEditBlock();
+    m_view->setTextCursor(cursor);
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::ShowFormulaDialog()
+{
+    const QTextCharFormat around = FormulaObject::TextFormat(m_view->textCursor().charFormat());
+    FormulaDlg dialog(QString(), FormulaObject::PointSizeAround(around), Qt::black, this);
+    if (dialog.exec() == QDialog::Accepted)
+        InsertFormula(dialog.Script());
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::editFormula(int position)
+{
+    const QTextCharFormat format = FormulaObject::FormatAt(m_document, position);
+    if (!FormulaObject::IsFormula(format))
+        return;
+    const QString script = FormulaObject::Script(format);
+    FormulaDlg dialog(script, FormulaObject::PointSize(format), FormulaObject::Colour(format), this);
+    if (dialog.exec() == QDialog::Accepted && dialog.Script() != script) {
+        QTextCursor cursor(&m_document);
+        cursor.setPosition(position);
+        cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        if (dialog.Script().trimmed().isEmpty())
+            cursor.removeSelectedText();
+        else
+            cursor.setCharFormat(FormulaObject::MakeFormat(dialog.Script(), FormulaObject::PointSize(format),
+                                                           FormulaObject::Colour(format), format));
+        cursor.clearSelection();
+        m_view->setTextCursor(cursor);
+    }
+    m_view->setFocus();
 }
 
 void CDHwpCtrl::addZoomBox(QToolBar* format)

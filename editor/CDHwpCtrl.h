@@ -55,8 +55,8 @@ public:
     // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
-    // The objects the last successful open left out because the editor cannot show them yet (pictures,
-    // equations, drawn shapes of an HWP XML file), so that the program can say so.
+    // The objects the last successful open left out because the editor cannot show them yet (pictures and
+    // drawn shapes of an HWP XML file; its equations come in as formulas), so that the program can say so.
     int LastOpenDroppedObjects() const { return m_openDropped; }
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     void SetToolbarItems(int toolbarId, const QString& name);
@@ -90,6 +90,11 @@ public:
     void ShowFindDialog();
     // "기호 넣기": the chosen marks go in at the cursor.
     void ShowSymbolDialog();
+    // A formula of `script` at the cursor, in place of the selection, as one undo step; at the size of the
+    // text there, in black. An empty script puts nothing in. FormulaObject reads formulas back.
+    void InsertFormula(const QString& script);
+    // "수식 입력" (Ctrl+N, M): the formula written in the dialog goes in at the cursor.
+    void ShowFormulaDialog();
 
 protected:
     // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
@@ -109,6 +114,9 @@ private:
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
     void showFormatAtCursor();
+    // The formula dialog on the formula at `position`; what it gives replaces the formula, keeping its size
+    // and colour, and an emptied script takes the formula away.
+    void editFormula(int position);
     void paintBands(QImage& image, int dpi, int page);
 
     QTextDocument m_document;

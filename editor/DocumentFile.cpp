@@ -1,5 +1,6 @@
 #include "editor/DocumentFile.h"
 
+#include "editor/FormulaObject.h"
 #include "editor/HwpmlReader.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
@@ -20,6 +21,7 @@
 #include <QTransform>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -28,6 +30,7 @@ constexpr char16_t kCannotOpen[] = u"파일을 열 수 없습니다. (%1)";
 constexpr char16_t kNotOurDocument[] = u"이 편집기의 문서가 아닙니다.";
 constexpr char16_t kUnknownVersion[] = u"알 수 없는 문서 버전입니다. (%1)";
 constexpr char16_t kDamaged[] = u"문서가 손상되었거나 잘려 있습니다.";
+constexpr char16_t kFormulaOutOfPlace[] = u"문서가 손상되었습니다. 수식이 놓일 자리가 문서에 없습니다.";
 constexpr char16_t kNotHwpml[] = u"HWP XML 문서가 아닙니다.";
 constexpr char16_t kXmlError[] = u"HWP XML 문서를 읽을 수 없습니다. (%1번째 줄: %2)";
 
@@ -125,6 +128,93 @@ void applyBeside(QTextDocument& document, const Beside& beside)
     }
 }
 
+// Qt's HTML leaves formulas out. The native file's HTML has a picture of this name (and a number) in each
+// formula's place, to keep the places, and the formulas follow beside.
+constexpr char kFormulaStandIn[] = "vellorin-formula:";
+
+struct StoredFormula
+{
+    qint32 position;
+    QString script;
+    double pointSize;
+    QColor colour;
+};
+
+// The document's HTML with the formulas' stand-ins, and in `formulas` each formula at the place its stand-in
+// takes when the HTML is read back: the places a reader will find, whatever the HTML changes on the way.
+QString htmlOf(const QTextDocument& document, QList<StoredFormula>& formulas)
+{
+    formulas.clear();
+    const QList<int> positions = FormulaObject::Positions(document);
+    if (positions.isEmpty())
+        return document.toHtml();
+    const std::unique_ptr<QTextDocument> copy(document.clone());
+    QTextCursor cursor(copy.get());
+    QList<StoredFormula> found;
+    for (int position : positions) {
+        cursor.setPosition(position);
+        cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        const QTextCharFormat format = cursor.charFormat();
+        QTextCharFormat standIn = FormulaObject::TextFormat(format);
+        standIn.setObjectType(QTextFormat::ImageObject);
+        standIn.setProperty(QTextFormat::ImageName, QLatin1String(kFormulaStandIn) + QString::number(found.size()));
+        cursor.setCharFormat(standIn);
+        found.append(
+            {-1, FormulaObject::Script(format), FormulaObject::PointSize(format), FormulaObject::Colour(format)});
+    }
+    const QString html = copy->toHtml();
+    QTextDocument reread;
+    reread.setHtml(html);
+    const QString prefix = QLatin1String(kFormulaStandIn);
+    for (QTextBlock block = reread.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            const QString name = format.isImageFormat() ? format.toImageFormat().name() : QString();
+            if (!name.startsWith(prefix))
+                continue;
+            bool ok = false;
+            const qsizetype index = name.mid(prefix.size()).toInt(&ok);
+            // A picture of the same name already in the document (from a damaged file) makes the place unsure:
+            // better without the formula than with it on a picture.
+            if (ok && index >= 0 && index < found.size()) {
+                const bool alone = found[index].position == -1 && it.fragment().length() == 1;
+                found[index].position = alone ? it.fragment().position() : -2;
+            }
+        }
+    }
+    for (const StoredFormula& formula : std::as_const(found)) {
+        if (formula.position >= 0)
+            formulas.append(formula);
+    }
+    return html;
+}
+
+// Whether every formula has an object character of its own to stand on.
+bool formulasFit(const QTextDocument& document, const QList<StoredFormula>& formulas)
+{
+    QSet<qint32> taken;
+    for (const StoredFormula& formula : formulas) {
+        if (formula.position < 0 || formula.position >= document.characterCount() - 1 ||
+            document.characterAt(formula.position) != QChar::ObjectReplacementCharacter ||
+            taken.contains(formula.position))
+            return false;
+        taken.insert(formula.position);
+    }
+    return true;
+}
+
+// Turns the stand-ins back into formulas; formulasFit must hold.
+void placeFormulas(QTextDocument& document, const QList<StoredFormula>& formulas)
+{
+    QTextCursor cursor(&document);
+    for (const StoredFormula& formula : formulas) {
+        cursor.setPosition(formula.position);
+        cursor.setPosition(formula.position + 1, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(
+            FormulaObject::MakeFormat(formula.script, formula.pointSize, formula.colour, cursor.charFormat()));
+    }
+}
+
 // A cell's border properties as SaveNative streams them (a QTextFormat), read by hand. Qt's own reading
 // builds whatever variant the bytes name, lists and pictures included, and reserves room for as many list
 // items as they claim: a damaged file could ask for gigabytes. Borders are finite widths, styles Qt knows
@@ -201,7 +291,8 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         out << kFormatVersion;
         for (auto field : kPageFields)
             out << qint32(page.*field);
-        out << document.toHtml();
+        QList<StoredFormula> formulas;
+        out << htmlOf(document, formulas);
         const auto images = pictures(document);
         out << quint32(images.size());
         for (const auto& [name, image] : images) {
@@ -218,6 +309,9 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         out << quint32(beside.borders.size());
         for (const auto& [number, borders] : beside.borders)
             out << number << borders;
+        out << quint32(formulas.size());
+        for (const StoredFormula& formula : formulas)
+            out << formula.position << formula.script << formula.pointSize << quint32(formula.colour.rgb());
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -301,11 +395,36 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         if (in.status() != QDataStream::Ok)
             return failWith(error, QString::fromUtf16(kDamaged));
     }
+    QList<StoredFormula> formulas;
+    if (version >= 3) {
+        quint32 stored = 0;
+        in >> stored;
+        for (quint32 i = 0; i < stored && in.status() == QDataStream::Ok; ++i) {
+            StoredFormula formula{};
+            quint32 rgb = 0;
+            in >> formula.position >> formula.script >> formula.pointSize >> rgb;
+            formula.colour = QColor(QRgb(rgb));
+            if (!(formula.pointSize >= FormulaObject::kMinPointSize &&
+                  formula.pointSize <= FormulaObject::kMaxPointSize))
+                in.setStatus(QDataStream::ReadCorruptData);
+            formulas.append(formula);
+        }
+        if (in.status() != QDataStream::Ok)
+            return failWith(error, QString::fromUtf16(kDamaged));
+    }
+    if (!formulas.isEmpty()) {
+        // Checked on a document of its own: the one being opened into stays as it is until all is well.
+        QTextDocument parsed;
+        parsed.setHtml(html);
+        if (!formulasFit(parsed, formulas))
+            return failWith(error, QString::fromUtf16(kFormulaOutOfPlace));
+    }
     document.clear();
     for (const auto& [name, image] : images)
         document.addResource(QTextDocument::ImageResource, QUrl(name), image);
     document.setHtml(html);
     applyBeside(document, beside);
+    placeFormulas(document, formulas);
     page = loaded;
     return true;
 }
@@ -335,9 +454,12 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, QIODevice& device, QStri
     }
     // Taken over the way a native file is: what comes in is what a save and a reopen keep.
     const Beside beside = besideOf(imported);
+    QList<StoredFormula> formulas;
+    const QString html = htmlOf(imported, formulas);
     document.clear();
-    document.setHtml(imported.toHtml());
+    document.setHtml(html);
     applyBeside(document, beside);
+    placeFormulas(document, formulas);
     if (page && reader.Page())
         *page = *reader.Page();
     if (droppedObjects)

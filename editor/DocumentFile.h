@@ -11,20 +11,25 @@ class QTextDocument;
 // The editor's files.
 //
 // Native format (what SaveDocument writes for "HWP"): the signature "VLRDOC" 0D 0A 1A 0A, then a Qt data
-// stream (version Qt 6.4, big-endian) holding: quint32 format version (2); the page as eleven qint32 in the
+// stream (version Qt 6.4, big-endian) holding: quint32 format version (3); the page as eleven qint32 in the
 // order paper width, paper height, top, bottom, left, right, header, footer, gutter, column count, column
 // gap (1/7200 inch); the document as HTML (QString); quint32 picture count; per picture its resource name
 // (QString) and PNG bytes (QByteArray). Version 2 goes on with what the HTML loses: quint32 count, then per
 // paragraph of a list with a numbering Qt cannot draw its block number and numbering style (two qint32);
 // quint32 count, then per table cell with borders of its own the block number of its first paragraph
-// (qint32) and the border properties (QTextFormat). Version 1 files, which end after the pictures, still
-// open. Text, character and paragraph formats, lists, tables and pictures all survive a save and an open.
+// (qint32) and the border properties (QTextFormat). Version 3 goes on with the formulas, which the HTML
+// holds as pictures named "vellorin-formula:" and a number to keep their places: quint32 count, then per
+// formula its document position in the document the HTML makes (qint32), script (QString), size in points
+// (double) and colour (QRgb as quint32). A file whose formulas do not each stand on an object character of
+// that document of their own is refused. Version 1 files, which end after the pictures, and version 2 files
+// still open. Text, character and paragraph formats, lists, tables, pictures and formulas all survive a save
+// and an open.
 
 namespace DocumentFile {
 
 inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
 inline constexpr int kSignatureSize = 10;
-inline constexpr quint32 kFormatVersion = 2;
+inline constexpr quint32 kFormatVersion = 3;
 // Resource names of pictures inserted in the editor.
 inline constexpr char kPictureScheme[] = "vellorin-picture";
 
@@ -44,10 +49,11 @@ bool ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, 
 // Imports an HWP XML (HWPML 2.x) document: paragraphs with their alignment, margins, indents, line spacing
 // and numbering; text with tabs, line breaks and fixed spaces; the character shapes' font, size, colour, bold,
 // italic, underline, strike-out, superscript and subscript; tables with merged cells, column widths, cell
-// borders and shading. *page (when given) gets the first section's paper, margins and columns, and is left
-// alone when the file has no usable page. Objects the editor cannot show yet (pictures, equations, drawn
-// shapes, form controls, headers, footers and notes) are left out, and *droppedObjects (when given) says
-// how many. On failure the document is left untouched, and *error (when given) says why.
+// borders and shading; equations as formulas with their script, base size and colour. *page (when given)
+// gets the first section's paper, margins and columns, and is left alone when the file has no usable page.
+// Objects the editor cannot show yet (pictures, drawn shapes, form controls, headers, footers and notes) are
+// left out, and *droppedObjects (when given) says how many. On failure the document is left untouched, and
+// *error (when given) says why.
 bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr, PageGeometry* page = nullptr,
                  int* droppedObjects = nullptr);
 // ImportHwpml from an open device.

@@ -1,5 +1,6 @@
 #include "editor/HwpmlReader.h"
 
+#include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 
@@ -382,6 +383,8 @@ void HwpmlReader::readText(QTextCursor& cursor, const QTextCharFormat& format, i
         const QStringView name = m_xml.name();
         if (name == u"CHAR") {
             readChar(cursor, format);
+        } else if (name == u"EQUATION") {
+            readEquation(cursor, format);
         } else if (name == u"TABLE") {
             if (depth < kMaxDepth)
                 readTable(cursor, depth);
@@ -417,6 +420,29 @@ void HwpmlReader::readChar(QTextCursor& cursor, const QTextCharFormat& format)
             return;
         }
     }
+}
+
+void HwpmlReader::readEquation(QTextCursor& cursor, const QTextCharFormat& format)
+{
+    const auto attributes = m_xml.attributes();
+    // The base size in HWPUNIT, 100 to the point; without one the equation takes the size of its text.
+    const int baseUnit = integer(attributes, QLatin1String("BaseUnit"), 0);
+    const double size = baseUnit > 0 ? baseUnit / PageGeometry::kUnitsPerPoint : FormulaObject::PointSizeAround(format);
+    QColor textColour = colour(attributes.value(QLatin1String("TextColor")));
+    if (!textColour.isValid())
+        textColour = Qt::black;
+    QString script;
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() == u"SCRIPT")
+            script = m_xml.readElementText(QXmlStreamReader::SkipChildElements);
+        else
+            m_xml.skipCurrentElement(); // the placement, which is that of a character in the line
+    }
+    // An equation without a script shows nothing: leaving it out loses nothing.
+    if (script.trimmed().isEmpty())
+        return;
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                      FormulaObject::MakeFormat(script, size, textColour, format));
 }
 
 void HwpmlReader::readSectionDef()

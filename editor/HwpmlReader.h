@@ -20,9 +20,9 @@ class QTextList;
 class QTextTable;
 
 // Reads an HWP XML (HWPML 2.x) document into a QTextDocument: paragraphs with their shapes and numbering,
-// character shapes, tables with merged cells, borders and shading, and the page of the first section.
-// What the editor cannot show yet (pictures, equations, drawn shapes, form controls, headers, footers,
-// notes) is left out and counted, never turned into other text.
+// character shapes, tables with merged cells, borders and shading, equations as formulas, and the page of
+// the first section. What the editor cannot show yet (pictures, drawn shapes, form controls, headers,
+// footers, notes) is left out and counted, never turned into other text.
 class HwpmlReader
 {
 public:
@@ -82,6 +82,8 @@ private:
     void readParagraph(QTextCursor& cursor, bool& fresh, int depth);
     void readText(QTextCursor& cursor, const QTextCharFormat& format, int depth);
     void readChar(QTextCursor& cursor, const QTextCharFormat& format);
+    // An equation, as a formula in the text around it.
+    void readEquation(QTextCursor& cursor, const QTextCharFormat& format);
     void readSectionDef();
     void readColumnDef();
     void readTable(QTextCursor& cursor, int depth);

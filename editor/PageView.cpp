@@ -1,8 +1,10 @@
 #include "editor/PageView.h"
 
 #include "editor/DocumentFile.h"
+#include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
+#include "formula/Formula.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -130,6 +132,7 @@ void PageView::setPage(const PageGeometry& page, int zoomPercent)
 void PageView::prepareLayout(QTextDocument* document, const PageGeometry& page)
 {
     document->documentLayout()->setPaintDevice(layoutDevice());
+    FormulaObject::RegisterHandler(document);
     document->setDocumentMargin(0);
     document->setPageSize(QSizeF(page.columnWidth(), page.bodyRect().height()));
 }
@@ -333,12 +336,7 @@ QRectF PageView::cursorRect() const
 
 QTextImageFormat PageView::pictureAt(int position) const
 {
-    if (position < 0 || position >= m_document->characterCount() - 1)
-        return {};
-    QTextCursor character(m_document);
-    character.setPosition(position);
-    character.setPosition(position + 1, QTextCursor::KeepAnchor);
-    return character.charFormat().toImageFormat();
+    return FormulaObject::FormatAt(*m_document, position).toImageFormat();
 }
 
 QRectF PageView::pictureRect(int position) const
@@ -440,6 +438,26 @@ void PageView::alignPicture(int position, PictureAlignment alignment)
     cursorMoved();
 }
 
+QRectF PageView::formulaRect(int position) const
+{
+    const QTextCharFormat format = FormulaObject::FormatAt(*m_document, position);
+    const QTextBlock block = m_document->findBlock(position);
+    const QTextLayout* layout = block.layout();
+    if (!FormulaObject::IsFormula(format) || !layout)
+        return {};
+    const int inBlock = position - block.position();
+    const QTextLine line = layout->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        return {};
+    const double left = line.cursorToX(inBlock);
+    const double width = line.cursorToX(inBlock + 1) - left;
+    // A formula stands on the line's baseline; the layout is in points, as the formula's extent is.
+    const auto formula = formula::Lay(FormulaObject::Script(format), FormulaObject::PointSize(format));
+    const QPointF origin = blockOrigin(block);
+    const QPointF at = toView(origin.x() + left, origin.y() + line.y() + line.ascent() - formula->ascent);
+    return QRectF(at, QSizeF(width, formula->ascent + formula->descent) * scale());
+}
+
 void PageView::setTextCursor(const QTextCursor& cursor)
 {
     m_cursor = cursor;
@@ -448,6 +466,9 @@ void PageView::setTextCursor(const QTextCursor& cursor)
 
 void PageView::cursorMoved()
 {
+    // Right after a formula, what is typed is text in the formula's surroundings, not more of the formula.
+    if (!m_cursor.hasSelection() && FormulaObject::IsFormula(m_cursor.charFormat()))
+        m_cursor.setCharFormat(FormulaObject::TextFormat(m_cursor.charFormat()));
     m_cursorVisible = true;
     if (hasFocus())
         m_blink.start(QApplication::cursorFlashTime() > 0 ? QApplication::cursorFlashTime() / 2 : 500, this);
@@ -831,6 +852,14 @@ void PageView::contextMenuEvent(QContextMenuEvent* event)
 void PageView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const int position = hitTest(event->position());
+    for (int at : {position, position - 1}) {
+        if (position >= 0 && formulaRect(at).adjusted(-2, -2, 2, 2).contains(event->position())) {
+            m_cursor.setPosition(at + 1);
+            cursorMoved();
+            Q_EMIT formulaActivated(at);
+            return;
+        }
+    }
     if (position >= 0) {
         m_cursor.setPosition(position);
         m_cursor.select(QTextCursor::WordUnderCursor);
@@ -910,6 +939,10 @@ void PageView::copy()
     mime->setData(QString::fromLatin1(kNativeMimeType), DocumentFile::NativeBytes(copied, PageGeometry()));
     mime->setHtml(html);
     mime->setText(fragment.toPlainText());
+    // A formula alone also goes as its script, for other programs and for the script of another formula.
+    if (const QList<int> formulas = FormulaObject::Positions(copied);
+        formulas.size() == 1 && fragment.toPlainText().trimmed() == QString(QChar::ObjectReplacementCharacter))
+        mime->setText(FormulaObject::Script(FormulaObject::FormatAt(copied, formulas.first())));
     // A picture alone also goes as an image, for other programs.
     if (pictures.size() == 1 && fragment.toPlainText().trimmed() == QString(QChar::ObjectReplacementCharacter))
         mime->setImageData(pictures.first());

@@ -68,6 +68,10 @@ public:
     void resizePicture(int position, double widthPoints);
     void alignPicture(int position, PictureAlignment alignment);
 
+    // Where the formula at a document position lies, from its ascent to its descent, in the view's
+    // coordinates; empty when there is none. A double click on it asks for it to be edited.
+    QRectF formulaRect(int position) const;
+
     // How pasted pictures enter the document: `store` adds a picture as a resource under a name of its own
     // and gives the name; `insert` puts a picture at the cursor.
     void setPictureHandlers(std::function<QString(const QImage&)> store, std::function<void(const QImage&)> insert)
@@ -84,7 +88,7 @@ public:
     static QList<int> pageStarts(QTextDocument* document, const PageGeometry& page);
     // A 72 dpi device, so that the layout's pixels are points whatever the screen.
     static QPaintDevice* layoutDevice();
-    // Lays a document out for the columns of `page`.
+    // Lays a document out for the columns of `page`, formulas included.
     static void prepareLayout(QTextDocument* document, const PageGeometry& page);
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -92,6 +96,7 @@ public:
 Q_SIGNALS:
     void cursorChanged();
     void zoomChanged(int zoomPercent);
+    void formulaActivated(int position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

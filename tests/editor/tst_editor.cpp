@@ -1,6 +1,7 @@
 #include "editor/CDHwpCtrl.h"
 #include "editor/DocumentFile.h"
 #include "editor/EditorPreparation.h"
+#include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/PageView.h"
 #include "workflow/PageImage.h"
@@ -685,8 +686,8 @@ private Q_SLOTS:
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
                                         << "이 편집기의 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QTest::newRow("version 3") << truncated + QByteArray("\x00\x00\x00\x03", 4) << "HWP"
-                                   << "알 수 없는 문서 버전입니다. (3)";
+        QTest::newRow("version 4") << truncated + QByteArray("\x00\x00\x00\x04", 4) << "HWP"
+                                   << "알 수 없는 문서 버전입니다. (4)";
         truncated.append("\x00\x00\x00\x01\x00", 5);
         QTest::newRow("truncated HWP") << truncated << "HWP"
                                        << "문서가 손상되었거나 잘려 있습니다.";
@@ -802,8 +803,8 @@ private Q_SLOTS:
 
         CDHwpCtrl& editor = question();
         QVERIFY2(editor.OpenDocument(path, QStringLiteral("HWPML2X"), QString()), qPrintable(editor.LastOpenError()));
-        // The equation and the picture are left out, their texts with them, and counted.
-        QCOMPARE(editor.LastOpenDroppedObjects(), 2);
+        // The picture is left out, its caption with it, and counted; the equation comes in as a formula.
+        QCOMPARE(editor.LastOpenDroppedObjects(), 1);
         QTextDocument* document = editor.Document();
         QVERIFY(!document->toPlainText().contains(QStringLiteral("over")));
         QVERIFY(!document->toPlainText().contains(QStringLiteral("그림 설명")));
@@ -836,9 +837,12 @@ private Q_SLOTS:
             QStringList markers;
             for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
                 markers.append(ListNumbering::MarkerText(block) + block.text());
-            QCOMPARE(markers, (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘"), QStringLiteral("가.가"),
-                                           QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"),
-                                           QStringLiteral("(1)괄호")}));
+            const QString formula(QChar::ObjectReplacementCharacter);
+            QCOMPARE(markers,
+                     (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘") + formula, QStringLiteral("가.가"),
+                                  QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"), QStringLiteral("(1)괄호")}));
+            const int equation = shown->find(formula).position() - 1;
+            QCOMPARE(FormulaObject::Script(FormulaObject::FormatAt(*shown, equation)), QStringLiteral("x^2 over 3"));
 
             QTextTable* table = shown->find(QStringLiteral("AB")).currentTable();
             QVERIFY(table);

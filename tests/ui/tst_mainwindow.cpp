@@ -438,11 +438,11 @@ private Q_SLOTS:
         QTest::newRow("HWP XML only, with line breaks")
             << getReply({{"q_hwp", ""}, {"q_hml", wrapped}, {"d_hwp", nativeDocument("해설 C").toBase64()}}) << false
             << QStringList{"줄바꿈 문제", "", "해설 C"} << QStringList{"d_d.hwp", "d_q.hml"} << QStringList{};
-        QTest::newRow("HWP XML with an equation")
+        QTest::newRow("HWP XML with a picture")
             << getReply({{"q_hml",
                           QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"/>)"
-                                     "<BODY><SECTION Id=\"0\"><P><TEXT><CHAR>식</CHAR><EQUATION><SCRIPT>x^2</SCRIPT>"
-                                     "</EQUATION></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
+                                     "<BODY><SECTION Id=\"0\"><P><TEXT><CHAR>식</CHAR><PICTURE><SHAPEOBJECT/>"
+                                     "</PICTURE></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
                               .toBase64()}})
             << false << QStringList{"식", "", ""} << QStringList{"d_q.hml"}
             << QStringList{"2|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 수식 등) 1개가 있어 빼고 "

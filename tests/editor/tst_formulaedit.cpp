@@ -1,0 +1,494 @@
+#include "editor/CDHwpCtrl.h"
+#include "editor/DocumentFile.h"
+#include "editor/EditorPreparation.h"
+#include "editor/FormulaDlg.h"
+#include "editor/FormulaObject.h"
+#include "editor/PageView.h"
+#include "formula/Formula.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDataStream>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Each formula of a document as "position script size colour", in document order.
+QStringList formulasOf(const QTextDocument& document)
+{
+    QStringList formulas;
+    for (int position : FormulaObject::Positions(document)) {
+        const QTextCharFormat format = FormulaObject::FormatAt(document, position);
+        formulas.append(QStringLiteral("%1 %2 %3 %4")
+                            .arg(position)
+                            .arg(FormulaObject::Script(format))
+                            .arg(FormulaObject::PointSize(format))
+                            .arg(FormulaObject::Colour(format).name()));
+    }
+    return formulas;
+}
+
+// A formula at the editor's cursor as a file or a paste brings one: any size and colour.
+void putFormula(CDHwpCtrl& editor, const QString& script, double size, const QColor& colour)
+{
+    QTextCursor cursor = editor.View()->textCursor();
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                      FormulaObject::MakeFormat(script, size, colour, cursor.charFormat()));
+    editor.View()->setTextCursor(cursor);
+}
+
+void type(CDHwpCtrl& editor, const QString& text, const QTextCharFormat& format = {})
+{
+    QTextCursor cursor = editor.View()->textCursor();
+    cursor.insertText(text, format);
+    editor.View()->setTextCursor(cursor);
+}
+
+void select(CDHwpCtrl& editor, int from, int to)
+{
+    QTextCursor cursor(editor.Document());
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    editor.View()->setTextCursor(cursor);
+}
+
+// Answers the next formula dialog: `use` works it as a writer would and closes it.
+void answerFormulaDialog(std::function<void(FormulaDlg*)> use)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, use] {
+        auto* dialog = qobject_cast<FormulaDlg*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        use(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    timer->start();
+}
+
+// The rows, from first to last, where at least half of a pixel is the pure colour `colour` (one of red, green
+// and blue) over white: anti-aliased edges count from half coverage, as the outline's edge lies.
+std::pair<int, int> inkRows(const QImage& image, const QColor& colour)
+{
+    int first = -1;
+    int last = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const bool ink = (colour.red() > 128) == (pixel.red() > 128) &&
+                             (colour.green() > 128) == (pixel.green() > 128) &&
+                             (colour.blue() > 128) == (pixel.blue() > 128) && pixel != Qt::white;
+            if (ink) {
+                first = first < 0 ? y : first;
+                last = y;
+                break;
+            }
+        }
+    }
+    return {first, last};
+}
+
+} // namespace
+
+class TestFormulaEdit : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    std::array<CDHwpCtrl*, 3> m_editors{};
+
+    CDHwpCtrl& editor(int index = 0) { return *m_editors[index]; }
+
+    void activate()
+    {
+        // A dialog takes the activation, and with it the editors' keys.
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return {};
+        return path;
+    }
+
+    // The formula at `position` of the question editor against where the text's line puts the baseline:
+    // the rows its `colour` inks in `image` (`scale` pixels to the point, `baseline` in pixels) must be the
+    // rows its outline covers, within half a point and the pixel that anti-aliasing blurs.
+    void checkInk(const QImage& image, double scale, double baseline, int position, const QColor& colour)
+    {
+        const QTextCharFormat format = FormulaObject::FormatAt(*editor().Document(), position);
+        const QRectF outline =
+            formula::Lay(FormulaObject::Script(format), FormulaObject::PointSize(format))->outline.boundingRect();
+        const auto [top, bottom] = inkRows(image, colour);
+        const double tolerance = 0.5 * scale + 1;
+        const QString seen = QStringLiteral("ink %1…%2, outline %3…%4")
+                                 .arg(top)
+                                 .arg(bottom + 1)
+                                 .arg(baseline + outline.top() * scale)
+                                 .arg(baseline + outline.bottom() * scale);
+        QVERIFY2(top >= 0, qPrintable(seen));
+        QVERIFY2(std::abs(top - (baseline + outline.top() * scale)) <= tolerance, qPrintable(seen));
+        QVERIFY2(std::abs(bottom + 1 - (baseline + outline.bottom() * scale)) <= tolerance, qPrintable(seen));
+    }
+
+    // The line that holds `position`, and where the layout puts the block's lines.
+    static QTextLine lineAt(QTextDocument* document, int position, QPointF* blockTop = nullptr)
+    {
+        const QTextBlock block = document->findBlock(position);
+        if (blockTop)
+            *blockTop = document->documentLayout()->blockBoundingRect(block).topLeft();
+        return block.layout()->lineForTextPosition(position - block.position());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(1200, 900);
+        for (int i = 0; i < 3; ++i) {
+            m_editors[i] = new CDHwpCtrl;
+            QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
+        }
+        m_window->show();
+        activate();
+    }
+
+    void init()
+    {
+        PrepareEditors(m_editors);
+        activate();
+    }
+
+    // Ctrl+N, M, a script built with a button and typed, Enter: the formula is in the text at the cursor,
+    // one character to the cursor and one step to undo. A double click opens it again for editing.
+    void writtenWithTheKeysAndEditedWithADoubleClick()
+    {
+        CDHwpCtrl& question = editor();
+        PageView* view = question.View();
+        type(question, QStringLiteral("값은 "));
+        view->setFocus();
+        answerFormulaDialog([](FormulaDlg* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("수식 입력"));
+            auto* script = dialog->findChild<QPlainTextEdit*>(QStringLiteral("scriptEdit"));
+            auto* preview = dialog->findChild<QWidget*>(QStringLiteral("formulaPreview"));
+            QVERIFY(script && preview);
+            const auto inked = [preview] {
+                const QImage shown = preview->grab().toImage();
+                for (int y = 0; y < shown.height(); ++y)
+                    for (int x = 0; x < shown.width(); ++x)
+                        if (qGray(shown.pixel(x, y)) < 128)
+                            return true;
+                return false;
+            };
+            QVERIFY(!inked());
+            // Every structure goes in at the cursor and leaves the cursor in its first bracket, past a space.
+            const QList<std::pair<const char*, QString>> structures = {
+                {"fractionButton", QStringLiteral("{} over {}")},
+                {"sqrtButton", QStringLiteral("sqrt {}")},
+                {"rootButton", QStringLiteral("root {} of {}")},
+                {"powerButton", QStringLiteral("^{}")},
+                {"indexButton", QStringLiteral("_{}")},
+                {"sumButton", QStringLiteral("sum from {} to {}")},
+                {"integralButton", QStringLiteral("int from {} to {}")},
+                {"limitButton", QStringLiteral("lim from {}")},
+                {"bracketsButton", QStringLiteral("left ( right )")},
+                {"matrixButton", QStringLiteral("pmatrix {  &  #  &  }")},
+                {"casesButton", QStringLiteral("cases { & # & }")},
+                {"vectorButton", QStringLiteral("vec {}")},
+                {"barButton", QStringLiteral("bar {}")},
+            };
+            QCOMPARE(FormulaDlg::Structures().size(), structures.size());
+            for (const auto& [name, text] : structures) {
+                auto* button = dialog->findChild<QPushButton*>(QLatin1String(name));
+                QVERIFY2(button && !button->toolTip().isEmpty(), name);
+                script->setPlainText(QStringLiteral("a"));
+                script->moveCursor(QTextCursor::End);
+                QTest::mouseClick(button, Qt::LeftButton);
+                QCOMPARE(script->toPlainText(), QStringLiteral("a") + text);
+                qsizetype inside = text.indexOf(QRegularExpression(QStringLiteral("[{(]"))) + 1;
+                inside += text.at(inside) == u' ';
+                QCOMPARE(script->textCursor().position(), 1 + inside);
+            }
+            script->clear();
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("sqrtButton")), Qt::LeftButton);
+            QTest::keyClicks(script, QStringLiteral("x"));
+            QTest::keyClick(script, Qt::Key_End);
+            QTest::keyClicks(script, QStringLiteral(" + 1"));
+            QVERIFY(inked());
+            QTest::keyClick(script, Qt::Key_Return);
+        });
+        QTest::keyClick(view, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_M);
+        activate();
+        const QString formula(QChar::ObjectReplacementCharacter);
+        QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula);
+        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
+        question.findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 "));
+        question.findChild<QAction*>(QStringLiteral("redoAction"))->trigger();
+        QCOMPARE(formulasOf(*question.Document()).size(), 1);
+
+        // Typed after the formula is text, and the cursor passes the formula in one step each way.
+        QTest::keyClick(view, Qt::Key_End);
+        QTest::keyClicks(view, QStringLiteral("!"));
+        QCOMPARE(formulasOf(*question.Document()).size(), 1);
+        QVERIFY(!FormulaObject::FormatAt(*question.Document(), 4).hasProperty(FormulaObject::kScriptProperty));
+        QTest::keyClick(view, Qt::Key_Left);
+        QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(view->textCursor().selectedText(), formula);
+        QCOMPARE(view->textCursor().position(), 3);
+
+        // An empty script, or a cancelled dialog, puts nothing in.
+        QTest::keyClick(view, Qt::Key_End);
+        answerFormulaDialog([](FormulaDlg* dialog) {
+            QTest::keyClick(dialog->findChild<QPlainTextEdit*>(QStringLiteral("scriptEdit")), Qt::Key_Enter);
+        });
+        question.findChild<QAction*>(QStringLiteral("insertFormulaAction"))->trigger();
+        answerFormulaDialog([](FormulaDlg* dialog) {
+            QTest::keyClicks(dialog->findChild<QPlainTextEdit*>(QStringLiteral("scriptEdit")), QStringLiteral("y"));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        question.ShowFormulaDialog();
+        QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula + QStringLiteral("!"));
+        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
+
+        // Edited, a formula keeps its place, size and colour.
+        select(question, 3, 4);
+        QTextCursor cursor = view->textCursor();
+        cursor.setCharFormat(FormulaObject::MakeFormat(QStringLiteral("sqrt {x} + 1"), 14, Qt::red));
+        answerFormulaDialog([](FormulaDlg* dialog) {
+            auto* script = dialog->findChild<QPlainTextEdit*>(QStringLiteral("scriptEdit"));
+            QCOMPARE(script->toPlainText(), QStringLiteral("sqrt {x} + 1"));
+            script->selectAll();
+            QTest::keyClicks(script, QStringLiteral("x over 2"));
+            QTest::keyClick(script, Qt::Key_Return);
+        });
+        QTest::mouseDClick(view, Qt::LeftButton, {}, view->formulaRect(3).center().toPoint());
+        activate();
+        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 x over 2 14 #ff0000")});
+        QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula + QStringLiteral("!"));
+    }
+
+    // The formula's baseline is the text's, whichever of the two is taller, at every zoom, at every size,
+    // and in the page image at 500 dpi.
+    void standsOnTheBaselineAtEveryZoomAndSize()
+    {
+        CDHwpCtrl& question = editor();
+        QTextCharFormat large;
+        large.setFontPointSize(24);
+        type(question, QStringLiteral("가"), large);
+        putFormula(question, QStringLiteral("x over y"), 10, Qt::red);
+        type(question, QStringLiteral(" 나\n작은 글씨 "));
+        putFormula(question, QStringLiteral("{a+b} over 2"), 20, Qt::blue);
+        QTextDocument* document = question.Document();
+        QList<std::pair<int, QColor>> formulas = {{1, Qt::red}, {document->characterCount() - 2, Qt::blue}};
+        // The page image is painted in bands, each but the first from a copy of the document: one formula
+        // low on the page.
+        for (int i = 0; i < 40; ++i)
+            type(question, QStringLiteral("\n줄 %1").arg(i));
+        putFormula(question, QStringLiteral("x^2"), 10, Qt::green);
+        formulas.append({document->characterCount() - 2, Qt::green});
+        QCOMPARE(FormulaObject::Positions(*document),
+                 (QList<int>{formulas[0].first, formulas[1].first, formulas[2].first}));
+
+        PageView* view = question.View();
+        for (int zoom : {100, 250}) {
+            question.SetZoom(zoom);
+            const double scale = zoom / 100.0 * view->logicalDpiY() / 72.0;
+            for (const auto& [position, colour] : formulas.mid(0, 2)) {
+                QTextCursor at(document);
+                at.setPosition(position);
+                view->setTextCursor(at);
+                const QRectF line = view->cursorRect();
+                const QTextLine text = lineAt(document, position);
+                // The formula's own column, over the whole height of its line and a line more either side.
+                const QRect area =
+                    QRectF(QPointF(line.left(), line.top() - text.height() * scale),
+                           QPointF(view->formulaRect(position).right(), line.top() + 2 * text.height() * scale))
+                        .toAlignedRect();
+                const QImage shown = view->grab(area).toImage();
+                checkInk(shown, shown.devicePixelRatio() * scale,
+                         shown.devicePixelRatio() * (line.top() - area.top() + text.ascent() * scale), position,
+                         colour);
+            }
+        }
+
+        const QString base = m_dir.filePath(QStringLiteral("page"));
+        QVERIFY(question.RenderPageImage(base, 0, 500, 24, QStringLiteral("BMP")));
+        const QImage page(base + QStringLiteral(".BMP"));
+        const double scale = 500 / 72.0;
+        const PageGeometry geometry = question.Page();
+        for (const auto& [position, colour] : formulas) {
+            QPointF blockTop;
+            const QTextLine text = lineAt(document, position, &blockTop);
+            const double baseline = geometry.bodyRect().top() + blockTop.y() + text.y() + text.ascent();
+            const double left = geometry.columnLeft(0) + blockTop.x();
+            QVERIFY(blockTop.y() + text.y() < geometry.bodyRect().height()); // in the first column
+            // The line makes room for the whole formula, above and below the baseline.
+            const QTextCharFormat format = FormulaObject::FormatAt(*document, position);
+            const auto laid = formula::Lay(FormulaObject::Script(format), FormulaObject::PointSize(format));
+            QVERIFY(text.ascent() >= laid->ascent - 0.05 && text.descent() >= laid->descent - 0.05);
+            QVERIFY(colour != Qt::green || baseline > geometry.paperSize().height() / 2);
+            const QRect column =
+                QRectF(QPointF(left, baseline - 40) * scale, QSizeF(geometry.columnWidth(), 80) * scale)
+                    .toAlignedRect();
+            QVERIFY(column.bottom() < page.height());
+            checkInk(page.copy(column), scale, baseline * scale - column.top(), position, colour);
+        }
+    }
+
+    // Copied between editors, formulas stay formulas; one alone also goes as its script, and a script from
+    // elsewhere pastes as text.
+    void copiedAndPastedAsFormulas()
+    {
+        CDHwpCtrl& source = editor(0);
+        CDHwpCtrl& target = editor(1);
+        type(source, QStringLiteral("a"));
+        putFormula(source, QStringLiteral("x^2"), 12, Qt::red);
+        type(source, QStringLiteral("b"));
+        putFormula(source, QStringLiteral("y_1"), 10, Qt::black);
+
+        source.View()->setFocus();
+        QTest::keyClick(source.View(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(source.View(), Qt::Key_C, Qt::ControlModifier);
+        target.View()->setFocus();
+        type(target, QStringLiteral(">"));
+        QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(formulasOf(*target.Document()),
+                 (QStringList{QStringLiteral("2 x^2 12 #ff0000"), QStringLiteral("4 y_1 10 #000000")}));
+
+        select(source, 1, 2);
+        source.View()->setFocus();
+        QTest::keyClick(source.View(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("x^2"));
+        target.View()->setFocus();
+        QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
+        QApplication::clipboard()->setText(QStringLiteral("z over 2"));
+        QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(formulasOf(*target.Document()).size(), 3);
+        QCOMPARE(formulasOf(*target.Document()).last(), QStringLiteral("5 x^2 12 #ff0000"));
+        QVERIFY(target.Document()->toPlainText().endsWith(QStringLiteral("z over 2")));
+    }
+
+    // Saved and opened again, every formula is back at its place with its script, size and colour: in the
+    // text, two in a row, in a table cell and last in the document.
+    void savedAndReopenedWithTheirPlaces()
+    {
+        CDHwpCtrl& writer = editor();
+        type(writer, QStringLiteral("앞 "));
+        putFormula(writer, QStringLiteral("a over b"), 10, Qt::black);
+        putFormula(writer, QStringLiteral("a over b"), 10, Qt::black);
+        type(writer, QStringLiteral(" 뒤\n"));
+        writer.InsertTable(1, 2);
+        type(writer, QStringLiteral("칸 "));
+        putFormula(writer, QStringLiteral("sum from {k=1} to n k"), 16, QColor(0, 128, 0));
+        QTextCursor end(writer.Document());
+        end.movePosition(QTextCursor::End);
+        writer.View()->setTextCursor(end);
+        putFormula(writer, QStringLiteral("lim from {x -> 0} {sin x} over x"), 11.5, QColor(0, 0, 255));
+        const QStringList written = formulasOf(*writer.Document());
+        QCOMPARE(written.size(), 4);
+
+        const QString path = m_dir.filePath(QStringLiteral("formulas.hwp"));
+        QVERIFY(writer.SaveDocument(path, QStringLiteral("HWP"), QString()));
+        CDHwpCtrl& reader = editor(1);
+        QVERIFY2(reader.OpenDocument(path, QStringLiteral("HWP"), QString()), qPrintable(reader.LastOpenError()));
+        QCOMPARE(formulasOf(*reader.Document()), written);
+        QCOMPARE(reader.Document()->toPlainText(), writer.Document()->toPlainText());
+        QVERIFY(reader.Document()->find(QStringLiteral("칸 ")).currentTable());
+    }
+
+    // A version 3 file as written by hand: formulas stand where the HTML has their pictures. One whose
+    // formula has no such place, or an impossible size, is refused and the open document stays.
+    void filesWithFormulasOutOfPlaceAreRefused_data()
+    {
+        QTest::addColumn<qint32>("position");
+        QTest::addColumn<double>("size");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("in place") << 1 << 12.0 << QString();
+        QTest::newRow("on a letter") << 0 << 12.0 << QStringLiteral("문서가 손상되었습니다. 수식이 놓일 자리가");
+        QTest::newRow("past the end") << 40 << 12.0 << QStringLiteral("문서가 손상되었습니다. 수식이 놓일 자리가");
+        QTest::newRow("no size") << 1 << 0.0 << QStringLiteral("문서가 손상되었거나 잘려 있습니다.");
+    }
+
+    void filesWithFormulasOutOfPlaceAreRefused()
+    {
+        QFETCH(qint32, position);
+        QFETCH(double, size);
+        QFETCH(QString, error);
+        const PageGeometry page = editor().Page();
+        QByteArray bytes(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+        QDataStream out(&bytes, QIODevice::Append);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(3);
+        for (int value :
+             {page.paperWidth, page.paperHeight, page.topMargin, page.bottomMargin, page.leftMargin, page.rightMargin,
+              page.headerLength, page.footerLength, page.gutter, page.columnCount, page.columnGap})
+            out << qint32(value);
+        out << QStringLiteral("<html><body><p>x<img src=\"vellorin-formula:0\" />y</p></body></html>");
+        out << quint32(0) << quint32(0) << quint32(0);
+        out << quint32(1) << position << QStringLiteral("x^2") << size << quint32(qRgb(0, 0, 255));
+        const QString path = writeFile(QStringLiteral("handmade.hwp"), bytes);
+
+        CDHwpCtrl& reader = editor();
+        type(reader, QStringLiteral("이전 내용"));
+        const bool opened = reader.OpenDocument(path, QStringLiteral("HWP"), QString());
+        if (error.isEmpty()) {
+            QVERIFY2(opened, qPrintable(reader.LastOpenError()));
+            QCOMPARE(formulasOf(*reader.Document()), QStringList{QStringLiteral("1 x^2 12 #0000ff")});
+            return;
+        }
+        QVERIFY(!opened);
+        QVERIFY2(reader.LastOpenError().startsWith(error), qPrintable(reader.LastOpenError()));
+        QCOMPARE(reader.Document()->toPlainText(), QStringLiteral("이전 내용"));
+    }
+
+    // HWP XML equations come in as formulas: base size in HWPUNIT (else the text's), colour as 0x00BBGGRR
+    // (else black), the script as written; none of them counts as left out.
+    void equationsImportedFromHwpml()
+    {
+        const QByteArray file = R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">
+<MAPPINGTABLE><CHARSHAPELIST Count="1"><CHARSHAPE Height="1400" Id="0" TextColor="0"/></CHARSHAPELIST></MAPPINGTABLE>
+</HEAD><BODY><SECTION Id="0"><P ParaShape="0"><TEXT CharShape="0"><CHAR>식 </CHAR>
+<EQUATION BaseLine="86" BaseUnit="1200" LineMode="false" TextColor="255" Version="Equation Version 60">
+<SHAPEOBJECT InstId="1" Lock="false" NumberingType="Equation" TextFlow="BothSides" ZOrder="1">
+<SIZE Height="1125" HeightRelTo="Absolute" Protect="false" Width="2000" WidthRelTo="Absolute"/>
+<POSITION AffectLSpacing="false" FlowWithText="true" TreatAsChar="true" VertRelTo="Para"/>
+<OUTSIDEMARGIN Bottom="0" Left="56" Right="56" Top="0"/></SHAPEOBJECT>
+<SCRIPT>a &lt; {b over c}</SCRIPT></EQUATION><CHAR>와 </CHAR>
+<EQUATION Version="Equation Version 60"><SCRIPT>root 3 of 8</SCRIPT></EQUATION>
+<EQUATION BaseUnit="1000"><SCRIPT>  </SCRIPT></EQUATION></TEXT></P></SECTION></BODY><TAIL></TAIL></HWPML>)";
+        CDHwpCtrl& reader = editor();
+        QVERIFY2(reader.OpenDocument(writeFile(QStringLiteral("equations.hml"), file), QStringLiteral("HWPML2X"), {}),
+                 qPrintable(reader.LastOpenError()));
+        QCOMPARE(reader.LastOpenDroppedObjects(), 0);
+        QCOMPARE(formulasOf(*reader.Document()), (QStringList{QStringLiteral("2 a < {b over c} 12 #ff0000"),
+                                                              QStringLiteral("5 root 3 of 8 14 #000000")}));
+    }
+};
+
+QTEST_MAIN(TestFormulaEdit)
+#include "tst_formulaedit.moc"
