@@ -1,16 +1,30 @@
 #include "formula/Formula.h"
 
+#include "formula/GlyphCache.h"
 #include "formula/MathFont.h"
 #include "formula/Script.h"
 #include "formula/Typesetter.h"
 
 #include <QHash>
+#include <QPaintEngine>
 #include <QPainter>
+
+#include <cmath>
 
 #include <list>
 #include <mutex>
 
 namespace formula {
+
+namespace {
+
+QImage withRatio(QImage image, double dpr)
+{
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+} // namespace
 
 void Layout::paint(QPainter* painter, const QPointF& origin, const QColor& colour) const
 {
@@ -19,7 +33,44 @@ void Layout::paint(QPainter* painter, const QPointF& origin, const QColor& colou
     painter->setPen(Qt::NoPen);
     painter->setBrush(colour);
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->drawPath(outline);
+    const QTransform toDevice = painter->combinedTransform();
+    const double dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const double pixels = toDevice.m11() * dpr;
+    // Rendered glyphs only where they land pixel for pixel: a raster device, scaled alike both ways, neither
+    // rotated nor sheared, and glyphs of a size a cache holds.
+    const bool blit = painter->paintEngine() && painter->paintEngine()->type() == QPaintEngine::Raster
+                      && toDevice.type() <= QTransform::TxScale && pixels > 0
+                      && std::abs(toDevice.m22() - toDevice.m11()) <= 1e-9 * pixels;
+    if (!blit) {
+        painter->drawPath(outline);
+        painter->restore();
+        return;
+    }
+    // Glyphs bigger than this on the device are filled as outlines: images of them would cost more than they save.
+    constexpr double kLargestBlit = 512;
+    QPainterPath large = shapes;
+    for (const PlacedGlyph& g : glyphs) {
+        if (g.scale * pixels * MathFont::instance().unitsPerEm(g.face == 0 ? MathFont::Math : MathFont::Text)
+            > kLargestBlit)
+            large.addPath(QTransform(g.scale, 0, 0, g.scale, g.x, g.y)
+                              .map(MathFont::instance().outline(g.face == 0 ? MathFont::Math : MathFont::Text, g.id)));
+    }
+    large.setFillRule(Qt::WindingFill);
+    painter->drawPath(large);
+    painter->resetTransform();
+    for (const PlacedGlyph& g : glyphs) {
+        if (g.scale * pixels * MathFont::instance().unitsPerEm(g.face == 0 ? MathFont::Math : MathFont::Text)
+            > kLargestBlit)
+            continue;
+        const QPointF at = toDevice.map(QPointF(g.x, g.y)) * dpr;
+        const QPointF whole(std::floor(at.x()), std::floor(at.y()));
+        const GlyphCache::Rendered r =
+            GlyphCache::Get(g.face, g.id, g.scale * pixels, at - whole, colour.rgba());
+        if (r.image.isNull())
+            continue;
+        painter->drawImage(QPointF((whole.x() + r.offset.x()) / dpr, (whole.y() + r.offset.y()) / dpr),
+                           dpr == 1.0 ? r.image : withRatio(r.image, dpr));
+    }
     painter->restore();
 }
 

@@ -51,6 +51,17 @@ struct Part
     int column = 0;
 };
 
+// A glyph of a laid-out formula: its face (0 the math font, 1 the text face), its id in that face, the left end
+// of its baseline in points (y down) and the points per font unit it is drawn at.
+struct PlacedGlyph
+{
+    int face;
+    quint32 id;
+    double x;
+    double y;
+    double scale;
+};
+
 // A formula laid out at a size: the outlines to fill, its extent and its parts.
 class Layout
 {
@@ -64,9 +75,14 @@ public:
     // as one path, overlapping pieces of stretched brackets show no seams.
     QPainterPath outline;
     QList<Part> parts;
+    // The same ink for painting: glyphs one by one, and the rules and the pieces of stretched signs as one
+    // outline (pieces overlap, and filled apart they would show darker seams).
+    QList<PlacedGlyph> glyphs;
+    QPainterPath shapes;
 
     QRectF bounds() const { return QRectF(0, -ascent, width, ascent + descent); }
-    // Fills the outline with `colour`, the baseline's left end at `origin`.
+    // Paints the formula in `colour`, the baseline's left end at `origin`. On raster devices without rotation
+    // or shear the glyphs come from a cache of rendered glyphs, as text does; elsewhere the outline is filled.
     void paint(QPainter* painter, const QPointF& origin, const QColor& colour) const;
     QList<Part> partsOf(Part::Kind kind) const;
 };

@@ -19,6 +19,7 @@ struct GlyphItem
     MathFont::Face face;
     unsigned id;
     double x, y, scale;
+    bool piece = false; // of an assembled sign
 };
 
 // A filled rectangle; (x, y) is its lower left corner, y up.
@@ -408,10 +409,10 @@ private:
         for (size_t i = 0; i < chain.size(); ++i) {
             const Glyph& g = chain[i]->glyph;
             if (vertical) {
-                b.glyphs.push_back({g.face, g.id, 0, (offset - g.yMin) * s, s});
+                b.glyphs.push_back({g.face, g.id, 0, (offset - g.yMin) * s, s, true});
                 b.width = std::max(b.width, g.advance * s);
             } else {
-                b.glyphs.push_back({g.face, g.id, offset * s, 0, s});
+                b.glyphs.push_back({g.face, g.id, offset * s, 0, s, true});
                 b.ascent = std::max(b.ascent, g.yMax * s);
                 b.descent = std::max(b.descent, -g.yMin * s);
                 b.inkBottom = std::min(b.inkBottom, g.yMin * s);
@@ -810,17 +811,27 @@ Layout Typeset(const Node& root, double pointSize)
     layout.parts = box.parts;
     const MathFont& font = MathFont::instance();
     QPainterPath outline;
-    outline.setFillRule(Qt::WindingFill);
+    QPainterPath shapes;
     for (const GlyphItem& g : box.glyphs) {
         const QPainterPath& shape = font.outline(g.face, g.id);
         if (shape.isEmpty())
             continue;
-        outline.addPath(QTransform(g.scale, 0, 0, g.scale, g.x, -g.y).map(shape));
+        const QPainterPath placed = QTransform(g.scale, 0, 0, g.scale, g.x, -g.y).map(shape);
+        outline.addPath(placed);
+        if (g.piece)
+            shapes.addPath(placed);
+        else
+            layout.glyphs.append({int(g.face), g.id, g.x, -g.y, g.scale});
     }
-    for (const RuleItem& r : box.rules)
+    for (const RuleItem& r : box.rules) {
         outline.addRect(r.x, -(r.y + r.height), r.width, r.height);
+        shapes.addRect(r.x, -(r.y + r.height), r.width, r.height);
+    }
+    // Glyph outlines wind one way; overlapping pieces add up rather than cancel.
     outline.setFillRule(Qt::WindingFill);
+    shapes.setFillRule(Qt::WindingFill);
     layout.outline = outline;
+    layout.shapes = shapes;
     return layout;
 }
 

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void geometry();
     void sizeScales();
     void referenceRenderings();
+    void cachedGlyphsMatchOutlines();
     void malformedScripts_data();
     void malformedScripts();
 };
@@ -70,7 +71,9 @@ const char* const kTextbook[] = {
 };
 
 // 500 dots per inch: what the page images of a save use.
-QImage render(const QString& script, double pointSize = 10, int dpi = 500)
+// `squash` below 1 makes the vertical scale differ from the horizontal, so that glyphs are filled as outlines
+// rather than taken from the cache of rendered glyphs.
+QImage render(const QString& script, double pointSize = 10, int dpi = 500, double squash = 1)
 {
     const auto layout = formula::Lay(script, pointSize);
     const double scale = dpi / 72.0;
@@ -80,9 +83,34 @@ QImage render(const QString& script, double pointSize = 10, int dpi = 500)
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.translate(margin, margin);
-    painter.scale(scale, scale);
+    painter.scale(scale, scale * squash);
     layout->paint(&painter, QPointF(0, layout->ascent), Qt::black);
     return image;
+}
+
+// The share of pixels that differ by more than 64 levels; 1 when the sizes differ by more than 2 pixels.
+double difference(const QImage& a, const QImage& b)
+{
+    if (std::abs(a.width() - b.width()) > 2 || std::abs(a.height() - b.height()) > 2)
+        return 1;
+    qint64 differing = 0;
+    const int width = std::min(a.width(), b.width()), height = std::min(a.height(), b.height());
+    for (int y = 0; y < height; ++y) {
+        const uchar* p = a.constScanLine(y);
+        const uchar* q = b.constScanLine(y);
+        for (int x = 0; x < width; ++x)
+            differing += std::abs(int(p[x]) - int(q[x])) > 64;
+    }
+    return double(differing) / (double(width) * height);
+}
+
+double ink(const QImage& image)
+{
+    qint64 dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += image.constScanLine(y)[x] < 128;
+    return double(dark) / (double(image.width()) * image.height());
 }
 
 } // namespace
@@ -263,19 +291,23 @@ void TestFormula::referenceRenderings()
         }
         const QImage reference = QImage(path).convertToFormat(QImage::Format_Grayscale8);
         QVERIFY2(!reference.isNull(), qPrintable(path));
-        QVERIFY2(std::abs(reference.width() - image.width()) <= 2 && std::abs(reference.height() - image.height()) <= 2,
-                 qPrintable(QStringLiteral("%1: %2x%3, stored %4x%5").arg(script).arg(image.width())
-                                .arg(image.height()).arg(reference.width()).arg(reference.height())));
-        qint64 differing = 0;
-        const int width = std::min(image.width(), reference.width()), height = std::min(image.height(), reference.height());
-        for (int y = 0; y < height; ++y) {
-            const uchar* a = image.constScanLine(y);
-            const uchar* b = reference.constScanLine(y);
-            for (int x = 0; x < width; ++x)
-                differing += std::abs(int(a[x]) - int(b[x])) > 64;
+        const double share = difference(image, reference);
+        QVERIFY2(share <= 0.005, qPrintable(QStringLiteral("%1: %2 % of pixels differ from %3x%4").arg(script)
+                                                .arg(share * 100).arg(reference.width()).arg(reference.height())));
+    }
+}
+
+// Glyphs from the cache of rendered glyphs land where the filled outlines do, at the page images' 500 dpi and
+// for glyphs too large to cache (a 600 pt formula at 72 dpi).
+void TestFormula::cachedGlyphsMatchOutlines()
+{
+    for (const auto& [size, dpi] : {std::pair {10.0, 500}, std::pair {600.0, 72}}) {
+        for (const char* script : {kTextbook[0], kTextbook[8], kTextbook[19]}) {
+            const QImage cached = render(QString::fromUtf8(script), size, dpi);
+            const QImage filled = render(QString::fromUtf8(script), size, dpi, 1 - 1e-7);
+            QVERIFY(ink(cached) > 0.02);
+            QVERIFY2(difference(cached, filled) <= 0.005, script);
         }
-        const double share = double(differing) / (double(width) * height);
-        QVERIFY2(share <= 0.005, qPrintable(QStringLiteral("%1: %2 % of pixels differ").arg(script).arg(share * 100)));
     }
 }
 

@@ -76,7 +76,7 @@ inline constexpr char16_t kDocumentNotOpened[] =
     u"%1 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 %1 문서가 지워집니다.\r\n%2";
 // %1: the slot's tab label, %2: how many objects the editor left out.
 inline constexpr char16_t kDocumentObjectsDropped[] =
-    u"%1 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 수식 등) %2개가 있어 빼고 열었습니다. 이 화면을 저장하면 "
+    u"%1 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 도형 등) %2개가 있어 빼고 열었습니다. 이 화면을 저장하면 "
     u"저장된 %1 문서에서도 빠집니다.";
 inline constexpr char16_t kDeleteQuestion[] = u"정말로 삭제하시겠습니까?";
 inline constexpr char16_t kDeleted[] = u"정상적으로 삭제되었습니다.";
