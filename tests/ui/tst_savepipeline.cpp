@@ -1,3 +1,4 @@
+#include "editor/FormulaObject.h"
 #include "net/Base64.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/Messages.h"
@@ -19,6 +20,8 @@
 #include <QTimer>
 
 namespace {
+
+constexpr char kFormula[] = "x = {-b +- sqrt {b^2 - 4ac}} over {2a}";
 
 QString text(const char16_t* message)
 {
@@ -104,6 +107,8 @@ private:
     {
         window().OnReset();
         m_harness->type(DocumentSlot::Question, QStringLiteral("문제 %1: 2 + 3 = ?").arg(tag));
+        // Every question is mathematics: one formula goes with it to the server and back.
+        window().Editor(DocumentSlot::Question)->InsertFormula(kFormula);
         m_harness->type(DocumentSlot::Answer, QStringLiteral("정답 %1: 5").arg(tag));
         m_harness->type(DocumentSlot::Explanation, QStringLiteral("해설 %1: 2 + 3 = 5").arg(tag));
     }
@@ -198,6 +203,11 @@ private Q_SLOTS:
         CMapStringToString loaded;
         window().Panel(category)->GetFieldMap(loaded);
         QCOMPARE(loaded, metadata);
+        const QList<int> formulas = FormulaObject::Positions(*window().Editor(DocumentSlot::Question)->Document());
+        QCOMPARE(formulas.size(), 1);
+        QCOMPARE(FormulaObject::Script(
+                     FormulaObject::FormatAt(*window().Editor(DocumentSlot::Question)->Document(), formulas.front())),
+                 QString::fromUtf8(kFormula));
         for (DocumentSlot slot : kAllDocumentSlots) {
             QCOMPARE(m_harness->text(slot), texts[SlotIndex(slot)]);
             const QString downloaded = DownloadedDocumentPath(folder, slot, QStringLiteral("hwp"));
