@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QRawFont>
 
+#include <cmath>
+
 namespace formula {
 
 namespace {
@@ -245,6 +247,14 @@ double MathFont::topAccentAttachment(const Glyph& glyph) const
     if (m_math && glyph.face == Math)
         return hb_ot_math_get_glyph_top_accent_attachment(m_math, glyph.id);
     return glyph.advance / 2;
+}
+
+double MathFont::cornerKern(const Glyph& glyph, bool top, double height) const
+{
+    if (!m_math || glyph.face != Math)
+        return 0;
+    return hb_ot_math_get_glyph_kerning(m_math, glyph.id, top ? HB_OT_MATH_KERN_TOP_RIGHT : HB_OT_MATH_KERN_BOTTOM_RIGHT,
+                                        hb_position_t(std::lround(height)));
 }
 
 const QPainterPath& MathFont::outline(Face face, unsigned id) const

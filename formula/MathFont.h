@@ -67,6 +67,9 @@ public:
     std::vector<Piece> assembly(const Glyph& glyph, bool vertical, double* italic = nullptr) const;
     double minConnectorOverlap(bool vertical) const;
     double topAccentAttachment(const Glyph& glyph) const;
+    // How far a script at `height` (font units, y up) may move into the corner of a math glyph: its cut-in
+    // kern, negative to move in; 0 where the font says nothing.
+    double cornerKern(const Glyph& glyph, bool top, double height) const;
 
     // The outline of a glyph in font units, y down; shared and cached.
     const QPainterPath& outline(Face face, unsigned id) const;

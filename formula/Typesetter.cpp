@@ -586,8 +586,17 @@ private:
             if (gap < least)
                 subShift += least - gap;
         }
-        const double supX = base.bigOperator ? base.width : base.width + base.italic;
-        const double subX = base.bigOperator ? base.width - base.italic : base.width;
+        double supX = base.bigOperator ? base.width : base.width + base.italic;
+        // An italic letter leans out over its advance at the top, not at the foot: its subscript moves in by
+        // the lean, as a large operator's does.
+        double subX = base.bigOperator || base.italicText ? base.width - base.italic : base.width;
+        // A single letter's corners may take a script in closer: its cut-in kerns, at the script's height.
+        if (simple && !base.bigOperator && base.glyphScale > 0) {
+            if (hasSup)
+                supX += m_font.cornerKern(base.glyph, true, (supShift - sup.descent) / base.glyphScale) * base.glyphScale;
+            if (hasSub)
+                subX += m_font.cornerKern(base.glyph, false, (sub.ascent - subShift) / base.glyphScale) * base.glyphScale;
+        }
         b.place(base, 0, 0);
         b.mark(Part::Base, base, 0, 0);
         b.width = base.width;
