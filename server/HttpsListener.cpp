@@ -27,7 +27,9 @@ constexpr auto kLingerTime = std::chrono::seconds(1);
 // Requests answered at once; the rest wait in a queue.
 constexpr std::size_t kWorkers = 16;
 
-HttpResponse plainAnswer(http::status status, const char* title)
+} // namespace
+
+HttpResponse HtmlAnswer(http::status status, const char* title)
 {
     HttpResponse response(status, 11);
     response.set(http::field::content_type, "text/html; charset=utf-8");
@@ -35,8 +37,6 @@ HttpResponse plainAnswer(http::status status, const char* title)
                       "</title></head><body><h1>" + title + "</h1></body></html>";
     return response;
 }
-
-} // namespace
 
 class HttpsListener::Connection : public std::enable_shared_from_this<Connection>
 {
@@ -83,7 +83,7 @@ private:
         }
         const HttpRequestHead& head = m_parser->get().base();
         if (std::size_t(std::distance(head.begin(), head.end())) > m_owner.m_limits.headers) {
-            refuse(plainAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
+            refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
             return;
         }
         if (std::optional<HttpResponse> refusal = m_owner.m_screen(head, m_address)) {
@@ -107,12 +107,12 @@ private:
     void refuseAfterReadError(beast::error_code ec)
     {
         if (ec == http::error::header_limit)
-            refuse(plainAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
+            refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
         else if (ec == http::error::body_limit)
-            refuse(plainAnswer(http::status::payload_too_large, "Payload Too Large"));
+            refuse(HtmlAnswer(http::status::payload_too_large, "Payload Too Large"));
         else if (ec.category() == http::make_error_code(http::error::bad_target).category() &&
                  ec != http::error::end_of_stream && ec != http::error::partial_message)
-            refuse(plainAnswer(http::status::bad_request, "Bad Request"));
+            refuse(HtmlAnswer(http::status::bad_request, "Bad Request"));
         // Anything else is the network or the deadline: there is nobody left to answer.
     }
 
@@ -126,7 +126,7 @@ private:
             try {
                 response = self->m_owner.m_handler(std::move(request), self->m_address);
             } catch (...) {
-                response = plainAnswer(http::status::internal_server_error, "Internal Server Error");
+                response = HtmlAnswer(http::status::internal_server_error, "Internal Server Error");
             }
             response.keep_alive(keepAlive && response.keep_alive());
             asio::post(self->m_stream.get_executor(), [self, response = std::move(response)]() mutable {

@@ -24,6 +24,9 @@ using HttpRequest = boost::beast::http::request<boost::beast::http::string_body>
 using HttpRequestHead = boost::beast::http::request_header<>;
 using HttpResponse = boost::beast::http::response<boost::beast::http::string_body>;
 
+// A small HTML page that says what went wrong, as browsers and the client's error texts expect.
+HttpResponse HtmlAnswer(boost::beast::http::status status, const char* title);
+
 // What one client may take of the server before it is cut off.
 struct ConnectionLimits
 {

@@ -189,15 +189,6 @@ std::string cookie(const char* name, const std::string& value, bool httpOnly)
            (httpOnly ? "; HttpOnly" : "") + "; SameSite=Strict";
 }
 
-HttpResponse htmlAnswer(http::status status, const char* title)
-{
-    HttpResponse res(status, 11);
-    res.set(http::field::content_type, "text/html; charset=utf-8");
-    res.body() = std::string("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>") + title +
-                 "</title></head><body><h1>" + title + "</h1></body></html>";
-    return res;
-}
-
 HttpResponse jsonAnswer(std::string json)
 {
     HttpResponse res(http::status::ok, 11);
@@ -294,24 +285,24 @@ std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& re
     const std::string_view target = req.target();
     const std::string_view range = req[http::field::range];
     if (target.size() > kLongestPath)
-        return htmlAnswer(http::status::uri_too_long, "URI Too Long");
+        return HtmlAnswer(http::status::uri_too_long, "URI Too Long");
     // Each range would repeat its part of a reply that may hold whole documents; one range is answered in full.
     if (range.find(',') != std::string_view::npos)
-        return htmlAnswer(http::status::range_not_satisfiable, "Range Not Satisfiable");
+        return HtmlAnswer(http::status::range_not_satisfiable, "Range Not Satisfiable");
     if (!post)
         return std::nullopt;
     const bool chunked = http::token_list(req[http::field::transfer_encoding]).exists("chunked");
     if (!chunked && req.find(http::field::content_length) == req.end()) {
         // Without either the body would run until the peer closes.
-        return htmlAnswer(http::status::length_required, "Length Required");
+        return HtmlAnswer(http::status::length_required, "Length Required");
     }
     // Forms come URL-encoded and plain: nothing here inflates a body or splits it into parts.
     if (req.find(http::field::content_encoding) != req.end() ||
         req[http::field::content_type].substr(0, 10) == "multipart/")
-        return htmlAnswer(http::status::unsupported_media_type, "Unsupported Media Type");
+        return HtmlAnswer(http::status::unsupported_media_type, "Unsupported Media Type");
     // The form token travels in the body, but the cookies alone tell a stranger, whose body is then never read.
     if (!checkedSession(req, cookieValue(req, kTokenCookie)))
-        return htmlAnswer(http::status::forbidden, "Forbidden");
+        return HtmlAnswer(http::status::forbidden, "Forbidden");
     return std::nullopt;
 }
 
@@ -325,7 +316,7 @@ HttpResponse QuestionBankServer::Answer(HttpRequest&& request, const std::string
     case http::verb::post:
         return handlePost(request, path, address);
     default:
-        return htmlAnswer(http::status::method_not_allowed, "Method Not Allowed");
+        return HtmlAnswer(http::status::method_not_allowed, "Method Not Allowed");
     }
 }
 
@@ -406,7 +397,7 @@ HttpResponse QuestionBankServer::handleGet(const HttpRequest& req, const std::st
             std::lock_guard lock(m_sessionMutex);
             token = m_sessions[id].token;
         }
-        HttpResponse res = htmlAnswer(http::status::ok, "Vellorin question bank");
+        HttpResponse res = HtmlAnswer(http::status::ok, "Vellorin question bank");
         res.insert(http::field::set_cookie, cookie(kSessionCookie, id, true));
         res.insert(http::field::set_cookie, cookie(kTokenCookie, token, false));
         return res;
@@ -417,17 +408,17 @@ HttpResponse QuestionBankServer::handleGet(const HttpRequest& req, const std::st
         dropSession(cookieValue(req, kSessionCookie));
         return jsonAnswer(resultJson(kOk, ""));
     }
-    return htmlAnswer(http::status::not_found, "Not Found");
+    return HtmlAnswer(http::status::not_found, "Not Found");
 }
 
 HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::string& path, const std::string& address)
 {
     const std::optional<FormData> form = FormData::Parse(req.body(), m_limits.formFields);
     if (!form)
-        return htmlAnswer(http::status::bad_request, "Bad Request");
+        return HtmlAnswer(http::status::bad_request, "Bad Request");
     std::optional<Session> session = checkedSession(req, form->Value(kTokenField).value_or(std::string()));
     if (!session)
-        return htmlAnswer(http::status::forbidden, "Forbidden");
+        return HtmlAnswer(http::status::forbidden, "Forbidden");
 
     if (path == "/qb/js_user/login") {
         const std::string login = form->Value("ims_id").value_or(std::string());
@@ -487,7 +478,7 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
     const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
     const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
     if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
-        return htmlAnswer(http::status::not_found, "Not Found");
+        return HtmlAnswer(http::status::not_found, "Not Found");
     if (session->login.empty())
         return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
     if (!mayUse(session->permission, rule->suffix))

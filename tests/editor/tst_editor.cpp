@@ -4,6 +4,7 @@
 #include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/PageView.h"
+#include "tests/support/NextDialog.h"
 #include "workflow/PageImage.h"
 
 #include <QAbstractButton>
@@ -71,24 +72,6 @@ Ink inkOf(const QImage& image, int fromX = 0, int toX = -1)
     return ink;
 }
 
-// Answers the next modal dialog of type Dialog, as a writer would: `fill` sets its fields, then it is
-// accepted.
-template<typename Dialog>
-void answerNextDialog(std::function<void(Dialog*)> fill)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fill(dialog);
-        dialog->accept();
-    });
-    timer->start();
-}
 
 template<typename Widget>
 Widget* child(QObject* parent, const char* name)
@@ -1157,7 +1140,7 @@ private Q_SLOTS:
         QTextCursor cursor(document);
         cursor.setPosition(document->findBlockByNumber(1).position() + 1, QTextCursor::KeepAnchor);
         editor.View()->setTextCursor(cursor);
-        answerNextDialog<QDialog>([](QDialog* dialog) {
+        AnswerNextDialog<QDialog>([](QDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("문단 모양"));
             child<QSpinBox>(dialog, "lineSpacingSpin")->setValue(160);
             child<QSpinBox>(dialog, "leftIndentSpin")->setValue(20);
@@ -1311,7 +1294,7 @@ private Q_SLOTS:
                 cursor.setPosition(table->cellAt(toRow, toColumn).firstPosition(), QTextCursor::KeepAnchor);
             view->setTextCursor(cursor);
         };
-        answerNextDialog<QDialog>([](QDialog* dialog) {
+        AnswerNextDialog<QDialog>([](QDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("표 만들기"));
             child<QSpinBox>(dialog, "rowsSpin")->setValue(2);
             child<QSpinBox>(dialog, "columnsSpin")->setValue(3);
@@ -1342,7 +1325,7 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(1, 2).rowSpan(), 1);
 
         toCell(0, 0);
-        answerNextDialog<QDialog>([](QDialog* dialog) {
+        AnswerNextDialog<QDialog>([](QDialog* dialog) {
             child<QComboBox>(dialog, "unitCombo")->setCurrentIndex(1);
             for (const auto& [name, millimetres] : {std::pair{"widthSpin0", 20}, {"widthSpin1", 30}, {"widthSpin2", 25}})
                 child<QDoubleSpinBox>(dialog, name)->setValue(millimetres);
@@ -1354,16 +1337,16 @@ private Q_SLOTS:
                                            QTextLength(QTextLength::FixedLength, 71)};
         QCOMPARE(table->format().columnWidthConstraints(), widths);
         toCell(1, 1);
-        answerNextDialog<QDialog>([](QDialog* dialog) {
+        AnswerNextDialog<QDialog>([](QDialog* dialog) {
             child<QCheckBox>(dialog, "borderCheck")->setChecked(true);
             child<QDoubleSpinBox>(dialog, "borderWidthSpin")->setValue(3);
         });
         trigger(editor, "cellBorderAction");
         toCell(2, 2);
-        answerNextDialog<QDialog>([](QDialog* dialog) { child<QCheckBox>(dialog, "borderCheck")->setChecked(false); });
+        AnswerNextDialog<QDialog>([](QDialog* dialog) { child<QCheckBox>(dialog, "borderCheck")->setChecked(false); });
         trigger(editor, "cellBorderAction");
         toCell(1, 0);
-        answerNextDialog<QColorDialog>([](QColorDialog* dialog) { dialog->setCurrentColor(QColor(255, 220, 120)); });
+        AnswerNextDialog<QColorDialog>([](QColorDialog* dialog) { dialog->setCurrentColor(QColor(255, 220, 120)); });
         trigger(editor, "cellShadingAction");
 
         // Reopened, the table is the same.

@@ -5,6 +5,7 @@
 #include "editor/FormulaObject.h"
 #include "editor/PageView.h"
 #include "formula/Formula.h"
+#include "tests/support/NextDialog.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -68,19 +69,7 @@ void select(CDHwpCtrl& editor, int from, int to)
 // Answers the next formula dialog: `use` works it as a writer would and closes it.
 void answerFormulaDialog(std::function<void(FormulaDlg*)> use)
 {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, use] {
-        auto* dialog = qobject_cast<FormulaDlg*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        use(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    timer->start();
+    AnswerNextDialog<FormulaDlg>(std::move(use), false);
 }
 
 // The rows, from first to last, where at least half of a pixel is the pure colour `colour` (one of red, green
