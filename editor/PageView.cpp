@@ -342,16 +342,11 @@ QTextImageFormat PageView::pictureAt(int position) const
 QRectF PageView::pictureRect(int position) const
 {
     const QTextImageFormat picture = pictureAt(position);
-    const QTextBlock block = m_document->findBlock(position);
-    const QTextLayout* layout = block.layout();
-    if (!picture.isValid() || !layout)
+    const std::optional<ObjectPlace> place = picture.isValid() ? objectPlace(position) : std::nullopt;
+    if (!place)
         return {};
-    const int inBlock = position - block.position();
-    const QTextLine line = layout->lineForTextPosition(inBlock);
-    if (!line.isValid())
-        return {};
-    const double left = line.cursorToX(inBlock);
-    const double width = line.cursorToX(inBlock + 1) - left;
+    const QTextLine& line = place->line;
+    const double width = place->width;
     // The format's size is in its own units (pixels at 96 dpi); the layout gives the width in points.
     double height = 0;
     if (picture.width() > 0 && picture.height() > 0) {
@@ -361,9 +356,23 @@ QRectF PageView::pictureRect(int position) const
         height = image.isNull() || image.width() == 0 ? line.ascent() : width * image.height() / image.width();
     }
     // A picture stands on the line's baseline.
+    return QRectF(toView(place->baseline.x(), place->baseline.y() - height), QSizeF(width, height) * scale());
+}
+
+std::optional<PageView::ObjectPlace> PageView::objectPlace(int position) const
+{
+    const QTextBlock block = m_document->findBlock(position);
+    const QTextLayout* layout = block.layout();
+    if (!layout)
+        return std::nullopt;
+    const int inBlock = position - block.position();
+    const QTextLine line = layout->lineForTextPosition(inBlock);
+    if (!line.isValid())
+        return std::nullopt;
+    const double left = line.cursorToX(inBlock);
     const QPointF origin = blockOrigin(block);
-    const QPointF at = toView(origin.x() + left, origin.y() + line.y() + line.ascent() - height);
-    return QRectF(at, QSizeF(width, height) * scale());
+    return ObjectPlace {line, line.cursorToX(inBlock + 1) - left,
+                        QPointF(origin.x() + left, origin.y() + line.y() + line.ascent())};
 }
 
 int PageView::selectedPicture() const
@@ -441,21 +450,13 @@ void PageView::alignPicture(int position, PictureAlignment alignment)
 QRectF PageView::formulaRect(int position) const
 {
     const QTextCharFormat format = FormulaObject::FormatAt(*m_document, position);
-    const QTextBlock block = m_document->findBlock(position);
-    const QTextLayout* layout = block.layout();
-    if (!FormulaObject::IsFormula(format) || !layout)
+    const std::optional<ObjectPlace> place = FormulaObject::IsFormula(format) ? objectPlace(position) : std::nullopt;
+    if (!place)
         return {};
-    const int inBlock = position - block.position();
-    const QTextLine line = layout->lineForTextPosition(inBlock);
-    if (!line.isValid())
-        return {};
-    const double left = line.cursorToX(inBlock);
-    const double width = line.cursorToX(inBlock + 1) - left;
     // A formula stands on the line's baseline; the layout is in points, as the formula's extent is.
     const auto formula = formula::Lay(FormulaObject::Script(format), FormulaObject::PointSize(format));
-    const QPointF origin = blockOrigin(block);
-    const QPointF at = toView(origin.x() + left, origin.y() + line.y() + line.ascent() - formula->ascent);
-    return QRectF(at, QSizeF(width, formula->ascent + formula->descent) * scale());
+    return QRectF(toView(place->baseline.x(), place->baseline.y() - formula->ascent),
+                  QSizeF(place->width, formula->ascent + formula->descent) * scale());
 }
 
 void PageView::setTextCursor(const QTextCursor& cursor)

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QTextImageFormat>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QWidget>
 
 class QTextBlock;
@@ -143,6 +144,15 @@ private:
     QTextImageFormat pictureAt(int position) const;
     // Where the lines of a block are measured from, in layout coordinates.
     QPointF blockOrigin(const QTextBlock& block) const;
+    // The line an inline object (a picture, a formula) at a document position stands on, its width there, and
+    // the left end of its baseline in layout coordinates.
+    struct ObjectPlace
+    {
+        QTextLine line;
+        double width;
+        QPointF baseline;
+    };
+    std::optional<ObjectPlace> objectPlace(int position) const;
     // A point of this widget in layout coordinates, held to the nearest column.
     QPointF toLayout(const QPointF& point) const;
     // Document position nearest to a point of this widget, or -1.

@@ -4,6 +4,7 @@
 #include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/PageView.h"
+#include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
 #include "workflow/PageImage.h"
 
@@ -235,15 +236,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_window = std::make_unique<QWidget>();
-        m_window->resize(1200, 900);
-        for (int i = 0; i < 3; ++i) {
-            m_editors[i] = new CDHwpCtrl;
-            QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
-        }
-        m_window->show();
-        // The editors' keys are shortcuts, which only an active window receives.
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_window = ShowEditorWindow(m_editors);
+        QVERIFY(m_window);
     }
 
     void init()

@@ -4,6 +4,7 @@
 #include "editor/FormulaDlg.h"
 #include "editor/FormulaObject.h"
 #include "editor/PageView.h"
+#include "tests/editor/EditorWindow.h"
 #include "formula/Formula.h"
 #include "tests/support/NextDialog.h"
 
@@ -155,14 +156,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_window = std::make_unique<QWidget>();
-        m_window->resize(1200, 900);
-        for (int i = 0; i < 3; ++i) {
-            m_editors[i] = new CDHwpCtrl;
-            QVERIFY(m_editors[i]->Create(QRect(0, 0, 1000, 800), m_window.get(), 900 + i));
-        }
-        m_window->show();
-        activate();
+        m_window = ShowEditorWindow(m_editors);
+        QVERIFY(m_window);
     }
 
     void init()

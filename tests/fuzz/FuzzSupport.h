@@ -3,11 +3,13 @@
 // What the fuzz harnesses share: a check that stops the run, a folder of the process's own, and the
 // application object that text documents need.
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QGuiApplication>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <cstdint>
 #include <cstdio>
@@ -57,3 +59,20 @@ inline void EnsureGuiApplication()
     }();
     (void)application;
 }
+
+// The input as a device to read, and a document that holds "kept" until a reader changes it.
+struct FuzzDocumentInput
+{
+    explicit FuzzDocumentInput(const std::uint8_t* data, std::size_t size)
+        : bytes(FuzzBytes(data, size))
+    {
+        device.setBuffer(&bytes);
+        device.open(QIODevice::ReadOnly);
+        document.setPlainText(QStringLiteral("kept"));
+    }
+    // First: documents need the application object.
+    bool applicationReady = (EnsureGuiApplication(), true);
+    QByteArray bytes;
+    QBuffer device;
+    QTextDocument document;
+};

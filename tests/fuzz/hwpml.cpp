@@ -10,16 +10,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    EnsureGuiApplication();
-    QByteArray bytes = FuzzBytes(data, size);
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    QTextDocument document;
-    document.setPlainText(QStringLiteral("kept"));
+    FuzzDocumentInput input(data, size);
+    QTextDocument& document = input.document;
     PageGeometry page;
     QString error;
     int dropped = -1;
-    if (!DocumentFile::ImportHwpml(document, device, &error, &page, &dropped)) {
+    if (!DocumentFile::ImportHwpml(document, input.device, &error, &page, &dropped)) {
         FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && dropped == -1);
         return 0;
     }

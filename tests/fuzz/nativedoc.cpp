@@ -10,17 +10,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    EnsureGuiApplication();
-    QByteArray bytes = FuzzBytes(data, size);
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    QTextDocument document;
-    document.setPlainText(QStringLiteral("kept"));
+    FuzzDocumentInput input(data, size);
+    QTextDocument& document = input.document;
     PageGeometry page;
     page.columnCount = 2;
     const PageGeometry before = page;
     QString error;
-    if (!DocumentFile::ReadNative(document, page, device, &error)) {
+    if (!DocumentFile::ReadNative(document, page, input.device, &error)) {
         FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && page == before);
         return 0;
     }

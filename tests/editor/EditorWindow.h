@@ -1,0 +1,25 @@
+#pragma once
+
+#include "editor/CDHwpCtrl.h"
+#include "editor/EditorPreparation.h"
+
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+
+// A window with the three editors as the main window places them, shown and active: the editors' keys are
+// shortcuts, which only an active window receives.
+inline std::unique_ptr<QWidget> ShowEditorWindow(EditorSet& editors)
+{
+    auto window = std::make_unique<QWidget>();
+    window->resize(1200, 900);
+    for (int i = 0; i < 3; ++i) {
+        editors[size_t(i)] = new CDHwpCtrl;
+        if (!editors[size_t(i)]->Create(QRect(0, 0, 1000, 800), window.get(), 900 + i))
+            return nullptr;
+    }
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
+}
