@@ -16,6 +16,8 @@ packages=(
     libboost-dev libcpp-httplib-dev libsqlite3-dev
     # formulas: OpenType MATH through HarfBuzz, and the math font the engine loads by its path
     libharfbuzz-dev fonts-dejavu-extra
+    # binary HWP documents: compound files; outside reader of our files in the tests
+    libgsf-1-dev python3-olefile
     # benchmarks
     libbenchmark-dev
     # fuzzing (tools/fuzz.sh): libFuzzer's runtime is only a recommendation of clang
