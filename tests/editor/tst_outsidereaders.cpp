@@ -72,6 +72,7 @@ private Q_SLOTS:
     void equationsOfLatex();
     void protectedDocuments();
     void notHwpAtAll();
+    void tabsAndLineBreaks();
     void faultsPutIntoGoodFiles_data();
     void faultsPutIntoGoodFiles();
 
@@ -173,6 +174,49 @@ void TestOutsideReaders::notHwpAtAll()
     file.close();
     for (const Result& result : {ReadWithHwpjs(path), CheckWithOlefile(path)})
         QVERIFY2(result.ran && !result.ok && !result.error.isEmpty(), qPrintable(Describe(result)));
+}
+
+// No sample has a tab or a line break: one is put into a copy of example.hwp, and both readers must show them the
+// same way.
+void TestOutsideReaders::tabsAndLineBreaks()
+{
+    QString error;
+    std::optional<HwpContainer::Streams> streams =
+        HwpContainer::ReadStreams(ReadAll(Sample(QStringLiteral("example.hwp"))), &error);
+    QVERIFY2(streams, qPrintable(error));
+    const bool changed = ChangeRecords(*streams, QStringLiteral("BodyText/Section0"), [](auto& records) {
+        qsizetype at = 0;
+        for (int seen = 0; at < records.size(); ++at) {
+            if (records[at].tag == HwpRecords::ParaHeader && records[at].level == 0 && ++seen == 2)
+                break;
+        }
+        QByteArray& text = records[at + 1].data;
+        QByteArray& runs = records[at + 2].data;
+        QCOMPARE(records[at + 1].tag, HwpRecords::ParaText);
+        QCOMPARE(records[at + 2].tag, HwpRecords::ParaCharShape);
+        // A tab takes eight units (code, six of data, code) in front; a line break one unit after four letters.
+        const QByteArray tab = QByteArray::fromHex("0900000000000000000000000000" "0900");
+        text.insert(4 * 2, QByteArray::fromHex("0a00"));
+        text.prepend(tab);
+        AddToU32(records[at].data, 0, 9);
+        for (qsizetype run = 8; run < runs.size(); run += 8) {
+            const quint32 position = qFromLittleEndian<quint32>(runs.constData() + run);
+            AddToU32(runs, run, position >= 4 ? 9 : 8);
+        }
+    });
+    QVERIFY(changed);
+    const QByteArray bytes = HwpContainer::WriteStreams(*streams, &error);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(error));
+    const QString path = m_folder.filePath(QStringLiteral("tab.hwp"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    out.close();
+
+    const QString expected = QStringLiteral("\t삼강오륜\n 은 현재까지도 이어져 일상생활에 깊이 뿌리내린 윤리 도덕이랍니다.");
+    for (const Result& result : {ReadWithHwpjs(path), CheckWithOlefile(path)}) {
+        QVERIFY2(result.ok, qPrintable(Describe(result)));
+        QCOMPARE(Strings(result.report.value(QLatin1String("paragraphs")).toArray()).value(1), expected);
+    }
 }
 
 void TestOutsideReaders::faultsPutIntoGoodFiles_data()
