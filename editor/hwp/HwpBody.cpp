@@ -483,42 +483,33 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
                 binId = id;
         }
     }
-    QImage image;
-    for (const HwpDocInfo::BinItem& item : m_info.binItems) {
-        if (binId <= 0 || item.id != binId || !item.embedded)
-            continue;
-        // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
-        const QString name = QStringLiteral("BinData/BIN%1.%2")
-                                 .arg(QString::number(item.id, 16).toUpper().rightJustified(4, u'0'), item.extension);
-        const auto stream = m_streams.constFind(name);
-        if (stream == m_streams.cend())
-            break;
-        const bool compressed = item.compression == 1 || (item.compression == 0 && m_compressed);
-        if (compressed) {
-            if (const auto data = HwpContainer::Inflate(*stream, kMaxPictureBytes))
-                image = QImage::fromData(*data);
-        } else {
-            image = QImage::fromData(*stream);
+    // A picture shown twice is decoded once and kept once; one that did not decode is not tried again.
+    if (!m_pictureNames.contains(binId)) {
+        const QImage image = loadPicture(binId);
+        QString name;
+        if (!image.isNull()) {
+            name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictures);
+            m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
         }
-        break;
+        m_pictureNames.insert(binId, name);
     }
-    if (image.isNull()) {
+    const QString resource = m_pictureNames.value(binId);
+    if (resource.isEmpty()) {
         ++m_dropped; // a drawn shape, or a picture whose data is missing or unreadable
         return false;
     }
+    const QSize imageSize = m_document.resource(QTextDocument::ImageResource, QUrl(resource)).value<QImage>().size();
     DataReader in(tree.records[index].data);
     in.skip(4);
     const quint32 properties = in.u32();
     in.skip(8); // offsets
     const qint64 width = units(in.u32());
     const qint64 height = units(in.u32());
-    const QString resource = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictures);
-    m_document.addResource(QTextDocument::ImageResource, QUrl(resource), image);
     QTextImageFormat picture;
     picture.setName(resource);
     // Picture sizes are pixels at 96 dpi, as for pictures inserted in the editor; never wider than the column.
-    double pixelWidth = width > 0 && height > 0 ? width * 96.0 / PageGeometry::kUnitsPerInch : image.width();
-    double pixelHeight = width > 0 && height > 0 ? height * 96.0 / PageGeometry::kUnitsPerInch : image.height();
+    double pixelWidth = width > 0 && height > 0 ? width * 96.0 / PageGeometry::kUnitsPerInch : imageSize.width();
+    double pixelHeight = width > 0 && height > 0 ? height * 96.0 / PageGeometry::kUnitsPerInch : imageSize.height();
     const double column = m_section.columnWidth() * 96.0 / 72.0;
     if (column > 0 && pixelWidth > column) {
         pixelHeight *= column / pixelWidth;
@@ -540,6 +531,26 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     block.setTextIndent(0);
     cursor.setBlockFormat(block);
     return true;
+}
+
+QImage HwpBody::loadPicture(int binId) const
+{
+    for (const HwpDocInfo::BinItem& item : m_info.binItems) {
+        if (binId <= 0 || item.id != binId || !item.embedded)
+            continue;
+        // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
+        const QString name = QStringLiteral("BinData/BIN%1.%2")
+                                 .arg(QString::number(item.id, 16).toUpper().rightJustified(4, u'0'), item.extension);
+        const auto stream = m_streams.constFind(name);
+        if (stream == m_streams.cend())
+            return {};
+        const bool compressed = item.compression == 1 || (item.compression == 0 && m_compressed);
+        if (!compressed)
+            return QImage::fromData(*stream);
+        const auto data = HwpContainer::Inflate(*stream, kMaxPictureBytes);
+        return data ? QImage::fromData(*data) : QImage();
+    }
+    return {};
 }
 
 void HwpBody::number(QTextCursor& cursor, const HwpDocInfo::ParaShape& shape)

@@ -6,6 +6,7 @@
 #include "editor/hwp/Records.h"
 
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QTextCursor>
 
@@ -49,6 +50,8 @@ private:
     void readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, int depth);
     void readEquation(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format);
     bool readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextBlockFormat& paragraph);
+    // The picture of bin item `binId`; null when it is missing or not a picture.
+    QImage loadPicture(int binId) const;
     void number(QTextCursor& cursor, const HwpDocInfo::ParaShape& shape);
 
     QTextDocument& m_document;
@@ -56,6 +59,7 @@ private:
     const HwpContainer::Streams& m_streams;
     bool m_compressed;
     int m_dropped = 0;
+    QHash<int, QString> m_pictureNames; // bin item → the document's resource, empty when it did not decode
     int m_pictures = 0;
     bool m_sawSection = false;
     bool m_sawColumns = false;

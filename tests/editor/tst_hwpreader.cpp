@@ -4,7 +4,9 @@
 #include "editor/hwp/HwpFile.h"
 #include "editor/hwp/Records.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -67,25 +69,26 @@ struct MiniHwp
     QByteArray section;
     quint32 properties = 0x1; // compressed
     quint32 version = 0x05000300;
+    HwpContainer::Streams more;
 
     void add(QByteArray& stream, quint16 tag, quint16 level, const QByteArray& data)
     {
         HwpRecords::Append(stream, tag, level, data);
     }
-    // A paragraph of `text` at `level`; "\x0b" in it stands for a table, eight units long as in the file.
-    void paragraph(quint16 level, const QString& text)
+    // A paragraph of `text` at `level`; a control character in it ("\x0b" for a table or a picture, "\x11" for a
+    // note) takes eight units, as in the file.
+    void paragraph(quint16 level, const QString& text, quint8 breaks = 0)
     {
-        QByteArray units;
         HwpRecords::DataWriter writer;
         for (QChar c : text) {
-            if (c == u'\x0b')
-                writer.u16(11).u32(0x74626c20).zeros(8).u16(11);
+            if (c.unicode() < 32)
+                writer.u16(c.unicode()).u32(0).zeros(8).u16(c.unicode());
             else
                 writer.u16(c.unicode());
         }
         writer.u16(13);
         add(section, HwpRecords::ParaHeader, level,
-            HwpRecords::DataWriter().u32(quint32(writer.data().size() / 2)).u32(0).u16(0).u8(0).u8(0).u16(1).u16(0).u16(0).u32(0).data());
+            HwpRecords::DataWriter().u32(quint32(writer.data().size() / 2)).u32(0).u16(0).u8(0).u8(breaks).u16(1).u16(0).u16(0).u32(0).data());
         add(section, HwpRecords::ParaText, level + 1, writer.data());
     }
     QByteArray bytes() const
@@ -94,11 +97,11 @@ struct MiniHwp
         header.resize(32, '\0');
         header += HwpRecords::DataWriter().u32(version).u32(properties).zeros(216).data();
         const bool compressed = properties & 0x1;
-        return HwpContainer::WriteStreams({
-            {QStringLiteral("FileHeader"), header},
-            {QStringLiteral("DocInfo"), compressed ? HwpContainer::Deflate(docInfo) : docInfo},
-            {QStringLiteral("BodyText/Section0"), compressed ? HwpContainer::Deflate(section) : section},
-        });
+        HwpContainer::Streams streams = more;
+        streams.insert(QStringLiteral("FileHeader"), header);
+        streams.insert(QStringLiteral("DocInfo"), compressed ? HwpContainer::Deflate(docInfo) : docInfo);
+        streams.insert(QStringLiteral("BodyText/Section0"), compressed ? HwpContainer::Deflate(section) : section);
+        return HwpContainer::WriteStreams(streams);
     }
 };
 
@@ -312,6 +315,48 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(pictures, 1);
+    }
+
+    void objectsInParagraphs()
+    {
+        MiniHwp file;
+        // A picture centred on a line of its own, stored as it is, in the middle of a paragraph.
+        file.add(file.docInfo, HwpRecords::BinData, 0, HwpRecords::DataWriter().u16(0x21).u16(1).string("png").data());
+        QImage red(20, 10, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, "PNG");
+        file.more.insert(QStringLiteral("BinData/BIN0001.png"), png);
+        file.paragraph(0, QStringLiteral("그림\x0b끝"));
+        file.add(file.section, HwpRecords::CtrlHeader, 1,
+                 HwpRecords::DataWriter().u32(0x67736f20).u32(1 << 10).u32(0).u32(0).u32(7200).u32(3600).zeros(20).data());
+        file.add(file.section, HwpRecords::ShapeComponent, 2, QByteArray(40, '\0'));
+        file.add(file.section, HwpRecords::ShapeComponentPicture, 3,
+                 HwpRecords::DataWriter().zeros(71).u16(1).zeros(10).data());
+        // A footnote: its own text is not the body's, the body's text around it stays.
+        file.paragraph(0, QStringLiteral("본문\x11계속"), 0x04);
+        file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x666e2020).zeros(8).data());
+        file.add(file.section, HwpRecords::ListHeader, 2, QByteArray(8, '\0'));
+        file.paragraph(2, QStringLiteral("각주"));
+
+        QTextDocument document;
+        const Opened opened = open(document, file.bytes());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QCOMPARE(opened.dropped, 1);
+        QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter),
+                                                        QStringLiteral("끝"), QStringLiteral("본문계속")}));
+        const QTextBlock picture = document.findBlockByNumber(1);
+        QCOMPARE(picture.blockFormat().alignment(), Qt::AlignHCenter);
+        QCOMPARE(picture.next().blockFormat().alignment(), Qt::AlignJustify);
+        const QTextImageFormat format = picture.begin().fragment().charFormat().toImageFormat();
+        QCOMPARE(QSizeF(format.width(), format.height()), QSizeF(96, 48)); // an inch by half an inch at 96 dpi
+        QCOMPARE(document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>().pixelColor(0, 0),
+                 QColor(Qt::red));
+        // The second paragraph starts a new page.
+        QVERIFY(!(picture.next().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore));
+        QVERIFY(document.lastBlock().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
     }
 
     void refusals_data()
