@@ -75,13 +75,15 @@ struct MiniHwp
     {
         HwpRecords::Append(stream, tag, level, data);
     }
-    // A paragraph of `text` at `level`; a control character in it ("\x0b" for a table or a picture, "\x11" for a
-    // note) takes eight units, as in the file.
+    // A paragraph of `text` at `level`. A line break takes one unit; another control character ("\t", "\x0b"
+    // for a table or a picture, "\x11" for a note) eight, as in the file.
     void paragraph(quint16 level, const QString& text, quint8 breaks = 0)
     {
         HwpRecords::DataWriter writer;
         for (QChar c : text) {
-            if (c.unicode() < 32)
+            if (c == u'\n')
+                writer.u16(10);
+            else if (c.unicode() < 32)
                 writer.u16(c.unicode()).u32(0).zeros(8).u16(c.unicode());
             else
                 writer.u16(c.unicode());
@@ -336,7 +338,7 @@ private Q_SLOTS:
         file.add(file.section, HwpRecords::ShapeComponentPicture, 3,
                  HwpRecords::DataWriter().zeros(71).u16(1).zeros(10).data());
         // A footnote: its own text is not the body's, the body's text around it stays.
-        file.paragraph(0, QStringLiteral("본문\x11계속"), 0x04);
+        file.paragraph(0, QStringLiteral("본\t문\x11계\n속"), 0x04);
         file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x666e2020).zeros(8).data());
         file.add(file.section, HwpRecords::ListHeader, 2, QByteArray(8, '\0'));
         file.paragraph(2, QStringLiteral("각주"));
@@ -346,7 +348,7 @@ private Q_SLOTS:
         QVERIFY2(opened.ok, qPrintable(opened.error));
         QCOMPARE(opened.dropped, 1);
         QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter),
-                                                        QStringLiteral("끝"), QStringLiteral("본문계속")}));
+                                                        QStringLiteral("끝"), QStringLiteral("본\t문계\u2028속")}));
         const QTextBlock picture = document.findBlockByNumber(1);
         QCOMPARE(picture.blockFormat().alignment(), Qt::AlignHCenter);
         QCOMPARE(picture.next().blockFormat().alignment(), Qt::AlignJustify);
