@@ -532,7 +532,10 @@ private:
                            objectHeader(kEquationCtrl, kInlineObject | kEquationKind, width, size * 12 / 10));
         DataWriter equation;
         equation.u32(0).string(script).u32(quint32(size)).u32(HwpValues::ColourRef(FormulaObject::Colour(format)));
-        equation.i16(qint16(85)).string(QStringLiteral("Equation Version 60")).string(QStringLiteral("HYhwpEQ"));
+        equation.i32(85).string(QStringLiteral("Equation Version 60")).string(QStringLiteral("HYhwpEQ"));
+        // Two bytes more than the word processor writes: @ohah/hwpjs refuses an equation record without them,
+        // and every other reader stops after the font name.
+        equation.zeros(2);
         HwpRecords::Append(out, HwpRecords::EqEdit, level + 1, equation.data());
     }
 
