@@ -74,6 +74,8 @@ constexpr quint32 kInlineObject = kTreatAsChar | kVerticalToParagraph | kHorizon
 constexpr quint32 kTableObject =
     kVerticalToParagraph | kHorizontalToColumn | kFlowWithText | kAbsoluteSize | kWrapTopAndBottom | kTableKind;
 
+// The paragraph header's break kinds: this one starts a new page.
+constexpr quint8 kPageBreakBefore = 0x04;
 // The paragraph header's "last in its list" mark, on the character count.
 constexpr quint32 kLastParagraph = 0x80000000u;
 // A picture's pixels are 1/96 inch, as the editor sizes pictures.
@@ -161,6 +163,7 @@ public:
         const QFont font = document.defaultFont();
         m_defaultFamily = font.family().isEmpty() ? QStringLiteral("함초롬바탕") : font.family();
         m_defaultSize = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
+        m_available = qint32(std::lround(page.columnWidth() * kUnitsPerPoint));
         // Shape 0 of each kind is the one the style names: the document's own font and a plain paragraph.
         m_info.charShape(charShapeOf(QTextCharFormat()));
         m_info.paraShape(HwpWriter::ParaShape());
@@ -205,6 +208,11 @@ private:
                 items.append(itemsOf(frame->begin()));
             }
         }
+        // Qt keeps an empty paragraph after a table that ends a cell or the document, where nobody can leave
+        // it out; in the file it would be a blank line of its own.
+        if (items.size() > 1 && !items.last().tables.size() && items.last().block.length() <= 1 &&
+            !items[items.size() - 2].tables.isEmpty())
+            items.removeLast();
         if (items.isEmpty())
             items.append(Item{});
         return items;
@@ -408,12 +416,14 @@ private:
         text.controlMask &= ~(1u << kParagraphEnd);
 
         const quint32 count = quint32(text.units.size());
+        const bool pageBreak =
+            block.isValid() && block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
         DataWriter header;
         header.u32(count | (last ? kLastParagraph : 0))
             .u32(text.controlMask)
             .u16(block.isValid() ? paraShapeOf(block) : 0)
             .u8(0) // style "바탕글"
-            .u8(0) // no column or page break before
+            .u8(pageBreak ? kPageBreakBefore : 0)
             .u16(quint16(text.runs.size()))
             .u16(0)  // range tags
             .u16(1)  // line segments
@@ -456,7 +466,7 @@ private:
         const qint32 height = qint32(textHeight * kLineHeightFactor);
         DataWriter out;
         out.u32(0).i32(m_verticalPosition).i32(textHeight).i32(textHeight).i32(qint32(textHeight * 0.85));
-        out.i32(height - textHeight).i32(0).i32(qint32(std::lround(m_page.columnWidth() * kUnitsPerPoint)));
+        out.i32(height - textHeight).i32(0).i32(m_available);
         out.u32(0x00060000); // the first and the last segment of its line
         m_verticalPosition += height;
         return out.data();
@@ -596,7 +606,7 @@ private:
     QList<qint32> columnWidths(QTextTable* table) const
     {
         const int columns = table->columns();
-        const double available = m_page.columnWidth() * kUnitsPerPoint;
+        const double available = m_available;
         const QList<QTextLength> constraints = table->format().columnWidthConstraints();
         QList<qint32> widths(columns, 0);
         double used = 0;
@@ -722,10 +732,14 @@ private:
             list.u16(m_info.borderFill(borderFillOf(cell.format().toTableCellFormat(), format)));
             list.u32(quint32(entry.width)).zeros(9); // the text's width; no field name
             Append(out, ListHeader, level + 1, list.data());
+            // The cell's text starts at its top and is as wide as the cell less its margins.
             const qint32 outerPosition = m_verticalPosition;
+            const qint32 outerWidth = m_available;
             m_verticalPosition = 0;
+            m_available = std::max(entry.width - kCellMargins[0] - kCellMargins[1], 1000);
             writeItems(out, items, level + 1, false);
             m_verticalPosition = outerPosition;
+            m_available = outerWidth;
         }
     }
 
@@ -739,6 +753,8 @@ private:
     QHash<QTextList*, bool> m_bullets;
     QHash<QString, quint16> m_pictures;
     qint32 m_verticalPosition = 0;
+    // How wide the text being written may run: the column, or the cell a table is in.
+    qint32 m_available = 0;
     qint32 m_zOrder = 0;
     quint32 m_instance = 0;
 };
