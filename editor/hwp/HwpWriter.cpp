@@ -69,8 +69,8 @@ constexpr quint32 kWrapTopAndBottom = 1u << 21;
 constexpr quint32 kFigure = 1u << 26;
 constexpr quint32 kTableKind = 2u << 26;
 constexpr quint32 kEquationKind = 3u << 26;
-constexpr quint32 kInlineObject = kTreatAsChar | kVerticalToParagraph | kHorizontalToParagraph | kFlowWithText |
-                                  kAbsoluteSize | kWrapTopAndBottom;
+constexpr quint32 kInlineObject =
+    kTreatAsChar | kVerticalToParagraph | kHorizontalToParagraph | kFlowWithText | kAbsoluteSize | kWrapTopAndBottom;
 constexpr quint32 kTableObject =
     kVerticalToParagraph | kHorizontalToColumn | kFlowWithText | kAbsoluteSize | kWrapTopAndBottom | kTableKind;
 
@@ -272,7 +272,7 @@ private:
         if (bullet) {
             id = m_info.bullet(format.style() == QTextListFormat::ListSquare   ? QChar(0x25A0)
                                : format.style() == QTextListFormat::ListCircle ? QChar(0x25CB)
-                                                                                : QChar(0x25CF));
+                                                                               : QChar(0x25CF));
         } else {
             HwpWriter::Numbering numbering;
             switch (format.style()) {
@@ -297,8 +297,8 @@ private:
             numbering.prefix = format.numberPrefix();
             // Qt puts a dot after a number whose list names no suffix; the counters drawn here have none.
             numbering.suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
-                               : ListNumbering::PaintedHere(format)               ? QString()
-                                                                                  : QStringLiteral(".");
+                               : ListNumbering::PaintedHere(format)              ? QString()
+                                                                                 : QStringLiteral(".");
             id = m_info.numbering(numbering);
         }
         m_heads.insert(list, id);
@@ -477,9 +477,9 @@ private:
         using namespace HwpRecords;
         DataWriter section;
         section.u32(kSectionDef).u32(0).u16(1134).u16(0).u16(0).u32(8000);
-        section.u16(0);                       // no outline numbering
+        section.u16(0);                      // no outline numbering
         section.u16(0).u16(0).u16(0).u16(0); // page, picture, table and equation numbers go on
-        section.u16(0);                       // language
+        section.u16(0);                      // language
         section.zeros(47 - section.data().size());
         Append(out, CtrlHeader, level, section.data());
 
@@ -573,7 +573,7 @@ private:
 
         DataWriter component;
         component.u32(kPictureComponent).u32(kPictureComponent); // a top-level object names its kind twice
-        component.i32(0).i32(0).u16(0).u16(1);                  // offset in the group, group level, version
+        component.i32(0).i32(0).u16(0).u16(1);                   // offset in the group, group level, version
         component.u32(quint32(w)).u32(quint32(h)).u32(quint32(w)).u32(quint32(h)); // original and current size
         component.u32(0).i16(0).i32(w / 2).i32(h / 2); // no flip or rotation, about the centre
         // The drawing matrices: no translation, one pair of unit scale and rotation.
@@ -645,12 +645,11 @@ private:
         for (int side = 0; side < 4; ++side) {
             const auto [widthProperty, styleProperty, brushProperty] = kSides[side];
             // A cell without borders of its own shows the table's grid.
-            const double width =
-                cell.hasProperty(widthProperty) ? cell.doubleProperty(widthProperty) : table.border();
+            const double width = cell.hasProperty(widthProperty) ? cell.doubleProperty(widthProperty) : table.border();
             const auto style = QTextFrameFormat::BorderStyle(
                 cell.hasProperty(styleProperty) ? cell.intProperty(styleProperty) : int(table.borderStyle()));
-            const QColor colour = cell.hasProperty(brushProperty) ? brushColour(cell, brushProperty)
-                                                                   : table.borderBrush().color();
+            const QColor colour =
+                cell.hasProperty(brushProperty) ? brushColour(cell, brushProperty) : table.borderBrush().color();
             HwpWriter::Border& border = fill.sides[side];
             if (width > 0 && style != QTextFrameFormat::BorderStyle_None) {
                 border.type = HwpValues::BorderType(style);

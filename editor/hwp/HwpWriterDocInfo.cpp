@@ -8,8 +8,7 @@ namespace {
 
 using HwpRecords::DataWriter;
 
-template<typename T>
-qsizetype keep(QList<T>& list, const T& value)
+template <typename T> qsizetype keep(QList<T>& list, const T& value)
 {
     const qsizetype found = list.indexOf(value);
     if (found >= 0)
@@ -54,16 +53,16 @@ QByteArray charShapeRecord(const CharShape& shape)
     for (int i = 0; i < kLanguages; ++i)
         out.u16(shape.face);
     for (int i = 0; i < kLanguages; ++i)
-        out.u8(100); // width ratio
+        out.u8(100);       // width ratio
     out.zeros(kLanguages); // letter spacing
     for (int i = 0; i < kLanguages; ++i)
-        out.u8(100); // relative size
+        out.u8(100);       // relative size
     out.zeros(kLanguages); // vertical offset
     out.i32(shape.height).u32(shape.attributes);
     out.u8(10).u8(10); // shadow offsets, unused while the shadow is off
     out.u32(shape.colour).u32(shape.colour).u32(shape.shade).u32(0xC0C0C0);
-    out.u16(0);              // no border fill around the characters
-    out.u32(shape.colour);   // strike-out colour
+    out.u16(0);            // no border fill around the characters
+    out.u32(shape.colour); // strike-out colour
     return out.data();
 }
 
@@ -77,7 +76,7 @@ QByteArray paraShapeRecord(const ParaShape& shape)
     out.i32(shape.left).i32(shape.right).i32(shape.indent).i32(shape.before).i32(shape.after);
     out.i32(shape.spacing);
     out.u16(0).u16(shape.head).u16(0); // tab definition, numbering or bullet, no border fill
-    out.zeros(8);                       // border spacings
+    out.zeros(8);                      // border spacings
     out.u32(0).u32(spacingType).u32(quint32(shape.spacing)).u32(shape.level);
     return out.data();
 }
@@ -146,8 +145,10 @@ QByteArray DocInfo::stream() const
         .i32(qint32(m_numberings.size()))
         .i32(qint32(m_bullets.size()))
         .i32(qint32(m_paraShapes.size()))
-        .i32(1)                        // one style
-        .i32(0).i32(0).i32(0);         // memo shapes, tracked changes, their authors
+        .i32(1) // one style
+        .i32(0)
+        .i32(0)
+        .i32(0); // memo shapes, tracked changes, their authors
     Append(stream, IdMappings, 0, counts.data());
 
     for (qsizetype i = 0; i < m_binData.size(); ++i) {
@@ -185,8 +186,16 @@ QByteArray DocInfo::stream() const
         Append(stream, Tag::ParaShape, 1, paraShapeRecord(shape));
     // The one style, "바탕글" (Normal), on the first paragraph and char shapes; Korean.
     Append(stream, Style, 1,
-           DataWriter().string(QStringLiteral("바탕글")).string(QStringLiteral("Normal"))
-               .u8(0).u8(0).i16(0x0412).u16(0).u16(0).u16(0).data());
+           DataWriter()
+               .string(QStringLiteral("바탕글"))
+               .string(QStringLiteral("Normal"))
+               .u8(0)
+               .u8(0)
+               .i16(0x0412)
+               .u16(0)
+               .u16(0)
+               .u16(0)
+               .data());
     // Laid out as the current word processor lays out.
     Append(stream, CompatibleDocument, 0, DataWriter().u32(0).data());
     Append(stream, LayoutCompatibility, 1, DataWriter().zeros(20).data());

@@ -127,7 +127,7 @@ QString describeChars(const QTextCharFormat& format, const QTextDocument& docume
         .arg(format.fontStrikeOut() ? QStringLiteral(" strike") : QString())
         .arg(format.verticalAlignment() == QTextCharFormat::AlignSuperScript ? 1
              : format.verticalAlignment() == QTextCharFormat::AlignSubScript ? 2
-                                                                               : 0)
+                                                                             : 0)
         .arg(foreground.style() == Qt::NoBrush ? QStringLiteral("#000000") : foreground.color().name())
         .arg(background.style() == Qt::NoBrush ? QStringLiteral("none") : background.color().name());
 }
@@ -137,7 +137,8 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
 {
     QString text;
     const int sides[4][3] = {
-        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellLeftBorderBrush},
+        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle,
+         QTextFormat::TableCellLeftBorderBrush},
         {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle,
          QTextFormat::TableCellRightBorderBrush},
         {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorderBrush},
@@ -153,8 +154,9 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
                     ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(w)).arg(s).arg(c.name())
                     : QStringLiteral("none ");
     }
-    return text + (cell.background().style() == Qt::NoBrush ? QStringLiteral("fill none")
-                                                             : QStringLiteral("fill ") + cell.background().color().name());
+    return text + (cell.background().style() == Qt::NoBrush
+                       ? QStringLiteral("fill none")
+                       : QStringLiteral("fill ") + cell.background().color().name());
 }
 
 // Left out of the descriptions, and counted apart: an empty paragraph right after a table, which the reader
@@ -177,8 +179,11 @@ QStringList describeMargins(const QTextDocument& document)
         const bool length = format.lineHeightType() != QTextBlockFormat::SingleHeight &&
                             format.lineHeightType() != QTextBlockFormat::ProportionalHeight;
         lines.append(QStringLiteral("%1/%2/%3/%4/%5 %6")
-                         .arg(format.leftMargin()).arg(format.rightMargin()).arg(format.textIndent())
-                         .arg(format.topMargin()).arg(format.bottomMargin())
+                         .arg(format.leftMargin())
+                         .arg(format.rightMargin())
+                         .arg(format.textIndent())
+                         .arg(format.topMargin())
+                         .arg(format.bottomMargin())
                          .arg(length ? format.lineHeight() : 0));
     }
     return lines;
@@ -196,7 +201,10 @@ QStringList describe(const QTextDocument& document)
         if (QTextTable* table = QTextCursor(block).currentTable()) {
             const QTextTableCell cell = table->cellAt(block.position());
             line += QStringLiteral("[%1,%2 %3x%4 %5] ")
-                        .arg(cell.row()).arg(cell.column()).arg(cell.rowSpan()).arg(cell.columnSpan())
+                        .arg(cell.row())
+                        .arg(cell.column())
+                        .arg(cell.rowSpan())
+                        .arg(cell.columnSpan())
                         .arg(describeBorders(cell.format().toTableCellFormat(), table->format()));
             if (cell.firstPosition() == block.position() && cell.row() == 0 && cell.column() == 0) {
                 // A table the editor made without widths shares its width evenly, and comes back so.
@@ -219,11 +227,14 @@ QStringList describe(const QTextDocument& document)
             const QTextListFormat listFormat = list->format();
             const auto style = ListNumbering::StyleOf(listFormat);
             line += QStringLiteral(" list %1 %2 indent %3 marker %4")
-                        .arg(style ? int(*style) : -1).arg(int(listFormat.style())).arg(listFormat.indent())
+                        .arg(style ? int(*style) : -1)
+                        .arg(int(listFormat.style()))
+                        .arg(listFormat.indent())
                         .arg(ListNumbering::MarkerText(block));
         }
         for (auto it = block.begin(); !it.atEnd(); ++it)
-            line += QStringLiteral(" «%1» %2").arg(it.fragment().text(), describeChars(it.fragment().charFormat(), document));
+            line += QStringLiteral(" «%1» %2")
+                        .arg(it.fragment().text(), describeChars(it.fragment().charFormat(), document));
         lines.append(line);
     }
     return lines;
@@ -289,8 +300,9 @@ void checkOutside(const QByteArray& bytes, const QTextDocument& document, const 
     const auto sizes = [](const QJsonArray& found) {
         QStringList list;
         for (const QJsonValue& table : found) {
-            const QString size = QStringLiteral("%1x%2").arg(table[QLatin1String("rows")].toInt()).arg(
-                table[QLatin1String("cols")].toInt());
+            const QString size = QStringLiteral("%1x%2")
+                                     .arg(table[QLatin1String("rows")].toInt())
+                                     .arg(table[QLatin1String("cols")].toInt());
             list.append(size);
         }
         return list;
@@ -348,7 +360,7 @@ std::unique_ptr<QTextDocument> formattedDocument()
     QTextBlockFormat newPage; // as the editor's page break makes it
     newPage.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     cursor.insertBlock(newPage, QTextCharFormat());
-    cursor.insertText(QStringLiteral("다음 쪽"));
+    cursor.insertText(QStringLiteral("다음 쪽 ") + QString(2100, u'가')); // a text record past 4095 bytes
     return document;
 }
 
@@ -358,8 +370,8 @@ std::unique_ptr<QTextDocument> listDocument()
     auto document = std::make_unique<QTextDocument>();
     QTextCursor cursor(document.get());
     cursor.insertText(QStringLiteral("문제"));
-    for (Style style : {Style::Decimal, Style::Parenthesized, Style::Circled, Style::HangulSyllable,
-                        Style::HangulJamo, Style::Bullet}) {
+    for (Style style : {Style::Decimal, Style::Parenthesized, Style::Circled, Style::HangulSyllable, Style::HangulJamo,
+                        Style::Bullet}) {
         QTextListFormat format = ListNumbering::Format(style);
         cursor.insertBlock();
         QTextList* list = cursor.createList(format);
@@ -539,6 +551,21 @@ void TestHwpWriter::storedForms()
     QCOMPARE((numbering.u32() >> 5) & 0xF, quint32(HwpValues::NumberShape::CircledDigit));
     numbering.skip(8);
     QCOMPARE(numbering.string(), QStringLiteral("^1")); // circled digits stand alone, without Qt's dot
+
+    // A table without widths in a cell shares the cell's width, not the page's.
+    const auto tables = tableDocument();
+    const Parsed withCells = parse(HwpFile::Bytes(*tables, PageGeometry()));
+    quint32 cellWidth = 0;
+    for (const Record& record : withCells.section) {
+        HwpRecords::DataReader in(record.data);
+        if (record.tag == HwpRecords::ListHeader) {
+            in.skip(16); // to the cell's width
+            cellWidth = in.u32();
+        } else if (record.tag == HwpRecords::CtrlHeader && in.u32() == 0x74626c20 /* "tbl " */ && cellWidth > 0) {
+            in.skip(12); // to the table's width
+            QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
+        }
+    }
 }
 
 void TestHwpWriter::unwritable()
@@ -605,7 +632,9 @@ void TestHwpWriter::roundTrips()
     QCOMPARE(namesBack.size(), names.size());
     for (qsizetype i = 0; i < names.size(); ++i) {
         const auto image = [](const QTextDocument& d, const QString& name) {
-            return d.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>().convertToFormat(QImage::Format_RGB32);
+            return d.resource(QTextDocument::ImageResource, QUrl(name))
+                .value<QImage>()
+                .convertToFormat(QImage::Format_RGB32);
         };
         QCOMPARE(image(*trip.document, namesBack[i]), image(*document, names[i]));
     }
