@@ -393,6 +393,9 @@ private:
                     objects.append({ParagraphObject::Kind::Formula, nullptr, format});
                 }
             } else if (format.isImageFormat()) {
+                // A picture whose pixels are gone is left out, as the editor's own file leaves it out.
+                if (pictureOf(format.toImageFormat().name()).isNull())
+                    continue;
                 for (int i = 0; i < fragment.length(); ++i) {
                     text.shape(charShapeId(FormulaObject::TextFormat(format), text));
                     text.control(kObjectControl, kPictureCtrl);
@@ -549,22 +552,27 @@ private:
         HwpRecords::Append(out, HwpRecords::EqEdit, level + 1, equation.data());
     }
 
+    // A picture the document holds, or one named by its file.
+    QImage pictureOf(const QString& name) const
+    {
+        const QImage image = m_document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+        return image.isNull() ? QImage(name) : image;
+    }
+
     void writePicture(QByteArray& out, const QTextImageFormat& format, quint16 level)
     {
         using namespace HwpRecords;
         const QString name = format.name();
-        QImage image = m_document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
-        if (image.isNull())
-            image = QImage(name);
+        const QImage image = pictureOf(name);
         quint16 bin = m_pictures.value(name);
-        if (bin == 0 && !image.isNull()) {
+        if (bin == 0) {
             bin = m_info.binData(QStringLiteral("png"));
             m_pictures.insert(name, bin);
             const QString number = QString::number(bin, 16).toUpper().rightJustified(4, u'0');
             m_streams.insert(QStringLiteral("BinData/BIN%1.png").arg(number), HwpContainer::Deflate(pngOf(image)));
         }
-        const double pixelWidth = image.isNull() ? 1 : image.width();
-        const double pixelHeight = image.isNull() ? 1 : image.height();
+        const double pixelWidth = image.width();
+        const double pixelHeight = image.height();
         double width = format.width() > 0 ? format.width() : pixelWidth;
         double height = format.height() > 0 ? format.height() : width * pixelHeight / pixelWidth;
         const qint32 w = qint32(std::lround(width * kUnitsPerPixel));

@@ -515,6 +515,15 @@ void TestHwpWriter::storedForms()
     numbering.skip(8);
     QCOMPARE(numbering.string(), QStringLiteral("^1")); // circled digits stand alone, without Qt's dot
 
+    // A picture whose pixels are gone is left out, its paragraph kept.
+    QTextDocument lost;
+    QTextImageFormat missing;
+    missing.setName(QStringLiteral("vellorin-picture:9"));
+    QTextCursor(&lost).insertImage(missing);
+    const Parsed withoutPicture = parse(HwpFile::Bytes(lost, PageGeometry()));
+    QCOMPARE(withTag(withoutPicture.section, HwpRecords::ParaHeader).size(), 1);
+    QVERIFY(withTag(withoutPicture.section, HwpRecords::ShapeComponentPicture).isEmpty());
+
     // A table without widths in a cell shares the cell's width, not the page's.
     const auto tables = tableDocument();
     const Parsed withCells = parse(HwpFile::Bytes(*tables, PageGeometry()));
