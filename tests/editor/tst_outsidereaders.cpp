@@ -122,9 +122,9 @@ void TestOutsideReaders::readsSamples()
     QCOMPARE(hwpjs.report.value(QLatin1String("tables")), olefile.report.value(QLatin1String("tables")));
 }
 
-// Known fault: @ohah/hwpjs 0.1.0-rc.10 refuses the word processor's own equation records (it wants more bytes
-// than an EQEDIT record holds), so it cannot check equations; the olefile checker's scripts are checked against
-// the ones listed beside the samples instead.
+// Known fault: @ohah/hwpjs 0.1.0-rc.10 refuses an equation record shorter than six bytes per script character
+// (it holds two), so it refuses latex.hwp and cannot be trusted with equations; the olefile checker's scripts are
+// checked against the ones listed beside the samples instead.
 void TestOutsideReaders::equationsOfLatex()
 {
     const Result hwpjs = ReadWithHwpjs(Sample(QStringLiteral("latex.hwp")));
