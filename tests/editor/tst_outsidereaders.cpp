@@ -265,9 +265,9 @@ void TestOutsideReaders::faultsPutIntoGoodFiles_data()
     }) << "PARA_HEADER counts 22 characters, PARA_TEXT has 21";
     QTest::newRow("char shape id") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
         return ChangeRecords(s, QStringLiteral("BodyText/Section0"), [](QList<HwpRecords::Record>& records) {
-            AddToU32(FirstWithTag(records, HwpRecords::ParaCharShape).data, 4, 100);
+            AddToU32(FirstWithTag(records, HwpRecords::ParaCharShape).data, 4, 8);
         });
-    }) << "char shape 104 of 12";
+    }) << "char shape 12 of 12";
     QTest::newRow("level jump") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
         return ChangeRecords(s, QStringLiteral("BodyText/Section0"), [](QList<HwpRecords::Record>& records) {
             FirstWithTag(records, HwpRecords::ParaText).level = 2;
@@ -285,6 +285,32 @@ void TestOutsideReaders::faultsPutIntoGoodFiles_data()
             }
         });
     }) << "the text has controls";
+    QTest::newRow("section count") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
+        return ChangeRecords(s, QStringLiteral("DocInfo"), [](QList<HwpRecords::Record>& records) {
+            AddToU32(FirstWithTag(records, HwpRecords::DocumentProperties).data, 0, 1);
+        });
+    }) << "DOCUMENT_PROPERTIES counts 2 sections, the file has 1";
+    QTest::newRow("para shape id") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
+        return ChangeRecords(s, QStringLiteral("BodyText/Section0"), [](QList<HwpRecords::Record>& records) {
+            AddToU32(FirstWithTag(records, HwpRecords::ParaHeader).data, 8, 16);
+        });
+    }) << "para shape 16 of 16";
+    QTest::newRow("cell span") << "table2.hwp" << std::function<bool(Streams&)>([](Streams& s) {
+        return ChangeRecords(s, QStringLiteral("BodyText/Section0"), [](QList<HwpRecords::Record>& records) {
+            // The first list after the table record is its first cell's (the one before it is the caption's).
+            bool afterTable = false;
+            for (qsizetype at = 0; at < records.size(); ++at) {
+                afterTable = afterTable || records[at].tag == HwpRecords::Table;
+                if (afterTable && records[at].tag == HwpRecords::ListHeader) {
+                    AddToU32(records[at].data, 12, 1);
+                    break;
+                }
+            }
+        });
+    }) << "leaves the 1x1 table";
+    QTest::newRow("summary stream") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
+        return s.remove(QStringLiteral("\005HwpSummaryInformation")) == 1;
+    }) << "HwpSummaryInformation' stream";
     QTest::newRow("password flag") << "example.hwp" << std::function<bool(Streams&)>([](Streams& s) {
         AddToU32(s[QStringLiteral("FileHeader")], 36, 2);
         return true;
