@@ -65,8 +65,8 @@ Result ReadWithHwpjs(const QString& path, int timeoutMs)
         return result;
     }
     return Run(QStringLiteral("@ohah/hwpjs"), node,
-               {QStringLiteral(VELLORIN_HWP_CHECK_SCRIPTS "/read-hwp.mjs"), QFileInfo(path).absoluteFilePath()},
-               folder, timeoutMs);
+               {QStringLiteral(VELLORIN_HWP_CHECK_SCRIPTS "/read-hwp.mjs"), QFileInfo(path).absoluteFilePath()}, folder,
+               timeoutMs);
 }
 
 Result CheckWithOlefile(const QString& path, int timeoutMs)

@@ -65,7 +65,7 @@ inline constexpr int kDefaultTimeoutMs = 60000;
 
 // @ohah/hwpjs (tools/hwp-check/read-hwp.mjs under node).
 Result ReadWithHwpjs(const QString& path, int timeoutMs = kDefaultTimeoutMs);
-// tools/hwp-check/olefile-check.py under /usr/bin/python3.
+// tools/hwp-check/olefile-check.py under /usr/bin/python3 (the CMake setting VELLORIN_SYSTEM_PYTHON).
 Result CheckWithOlefile(const QString& path, int timeoutMs = kDefaultTimeoutMs);
 
 // One line for a failed check's message: reader, file, error.

@@ -11,21 +11,25 @@ import { createRequire } from 'node:module';
 import { readFileSync } from 'node:fs';
 import { resolve } from 'node:path';
 
-// What a reader of the text sees for the control characters that are not just structure. A tab is missing:
-// hwpjs follows the tab's control run with a text run "\t" of its own.
-const SHOWN = { 10: '\n', 24: '-', 30: ' ', 31: ' ' };
+// What a reader of the text sees for the control characters that are not just structure.
+const SHOWN = { 9: '\t', 10: '\n', 24: '-', 30: ' ', 31: ' ' };
 
 function paragraphText(paragraph) {
     let text = '';
     for (const record of paragraph.records ?? []) {
         if (record.type !== 'para_text')
             continue;
-        for (const run of record.runs ?? []) {
-            if (run.kind === 'text')
+        const runs = record.runs ?? [];
+        runs.forEach((run, i) => {
+            if (run.kind === 'text') {
                 text += run.text;
-            else if (run.kind === 'control')
-                text += SHOWN[run.code] ?? '';
-        }
+            } else if (run.kind === 'control' && SHOWN[run.code] !== undefined) {
+                // hwpjs follows a tab, a hyphen or a blank with a text run of its own, but not a line break.
+                const next = runs[i + 1];
+                if (!(next?.kind === 'text' && next.text.startsWith(SHOWN[run.code])))
+                    text += SHOWN[run.code];
+            }
+        });
     }
     return text;
 }
