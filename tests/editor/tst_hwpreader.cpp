@@ -239,6 +239,24 @@ private Q_SLOTS:
         QStringList texts = bodyParagraphs(document);
         texts.removeAll(QString());
         QCOMPARE(texts, QStringList({QStringLiteral("페이지1"), QStringLiteral("페이지2")}));
+
+        // A landscape A4 page in two columns 1134 units apart.
+        MiniHwp file;
+        file.paragraph(0, QStringLiteral("\x02\x02가"));
+        file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x73656364).zeros(30).data());
+        file.add(file.section, HwpRecords::PageDef, 2,
+                 HwpRecords::DataWriter().u32(59528).u32(84188).u32(1000).u32(2000).u32(3000).u32(4000).u32(500).u32(600)
+                     .u32(700).u32(1).data());
+        file.add(file.section, HwpRecords::CtrlHeader, 1,
+                 HwpRecords::DataWriter().u32(0x636f6c64).u16(2 << 2 | 1 << 12).u16(1134).zeros(10).data());
+        const Opened landscape = open(document, file.bytes());
+        QVERIFY(landscape.ok);
+        QCOMPARE(QList<int>({landscape.page.paperWidth, landscape.page.paperHeight, landscape.page.leftMargin,
+                             landscape.page.rightMargin, landscape.page.topMargin, landscape.page.bottomMargin,
+                             landscape.page.headerLength, landscape.page.footerLength, landscape.page.gutter,
+                             landscape.page.columnCount, landscape.page.columnGap}),
+                 QList<int>({84188, 59528, 1000, 2000, 3000, 4000, 500, 600, 700, 2, 1134}));
+        QCOMPARE(document.toPlainText(), QStringLiteral("가"));
     }
 
     void tables()
