@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -384,6 +385,32 @@ private Q_SLOTS:
         // The second paragraph starts a new page.
         QVERIFY(!(picture.next().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore));
         QVERIFY(document.lastBlock().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    }
+
+    void damagedRecordsNeverCrash()
+    {
+        // Bytes changed at random inside the records of real documents: each file is read or refused with a
+        // reason, and a refused one leaves the document as it was.
+        QRandomGenerator random(20261207);
+        for (const char* name : {"example.hwp", "table2.hwp", "latex.hwp", "outline.hwp"}) {
+            const auto streams = *HwpContainer::ReadStreams(sample(QString::fromLatin1(name)));
+            for (int round = 0; round < 60; ++round) {
+                const QString target = round % 2 ? QStringLiteral("DocInfo") : QStringLiteral("BodyText/Section0");
+                QByteArray plain = *HwpContainer::Inflate(streams.value(target));
+                for (int k = 0; k <= round % 8; ++k)
+                    plain[random.bounded(plain.size())] = char(random.bounded(256));
+                auto damaged = streams;
+                damaged[target] = HwpContainer::Deflate(plain);
+                QTextDocument document;
+                document.setPlainText(QStringLiteral("그대로"));
+                PageGeometry page;
+                QString why;
+                if (!HwpFile::Read(document, page, HwpContainer::WriteStreams(damaged), &why)) {
+                    QVERIFY(!why.isEmpty());
+                    QCOMPARE(document.toPlainText(), QStringLiteral("그대로"));
+                }
+            }
+        }
     }
 
     void refusals_data()
