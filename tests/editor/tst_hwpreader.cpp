@@ -228,9 +228,15 @@ private Q_SLOTS:
         };
         QCOMPARE(seen.mid(0, expected.size()), expected);
         QCOMPARE(seen.last(), QStringLiteral("개요 1-2|2.|1"));
+        // Each level's shape sets it further in, at the same line spacing.
+        const QTextBlockFormat third = document.findBlockByNumber(4).blockFormat();
+        QCOMPARE(document.findBlockByNumber(4).text(), QStringLiteral("개요3"));
+        QCOMPARE(third.leftMargin(), 60.0);
+        QCOMPARE(third.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
+        QCOMPARE(third.lineHeight(), 160.0);
     }
 
-    void pageAndBreaks()
+    void pageAndParagraphs()
     {
         QTextDocument document;
         const Opened opened = open(document, sample(QStringLiteral("page.hwp")));
@@ -244,8 +250,12 @@ private Q_SLOTS:
         texts.removeAll(QString());
         QCOMPARE(texts, QStringList({QStringLiteral("페이지1"), QStringLiteral("페이지2")}));
 
-        // A landscape A4 page in two columns 1134 units apart.
+        // A landscape A4 page in two columns 1134 units apart, and a paragraph centred with margins, a hanging
+        // first line and lines 15 points apart.
         MiniHwp file;
+        file.add(file.docInfo, HwpRecords::ParaShape, 0,
+                 HwpRecords::DataWriter().u32(3 << 2).i32(1000).i32(2000).i32(-500).i32(300).i32(400).i32(160)
+                     .zeros(2 + 2 + 2 + 8 + 4).u32(1).u32(1500).data());
         file.paragraph(0, QStringLiteral("\x02\x02가"));
         file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x73656364).zeros(30).data());
         file.add(file.section, HwpRecords::PageDef, 2,
@@ -261,6 +271,12 @@ private Q_SLOTS:
                              landscape.page.columnCount, landscape.page.columnGap}),
                  QList<int>({84188, 59528, 1000, 2000, 3000, 4000, 500, 600, 700, 2, 1134}));
         QCOMPARE(document.toPlainText(), QStringLiteral("가"));
+        const QTextBlockFormat shape = document.begin().blockFormat();
+        QCOMPARE(shape.alignment(), Qt::AlignHCenter);
+        QCOMPARE(QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), shape.topMargin(),
+                               shape.bottomMargin(), shape.lineHeight()}),
+                 QList<qreal>({10, 20, -5, 3, 4, 15}));
+        QCOMPARE(shape.lineHeightType(), int(QTextBlockFormat::FixedHeight));
     }
 
     void tables()
