@@ -470,7 +470,7 @@ private Q_SLOTS:
         QTest::newRow("huge record count") << tooMany.bytes() << QStringLiteral("너무 많습니다");
         for (const char* stream : {"DocInfo", "BodyText/Section0"}) {
             auto streams = *HwpContainer::ReadStreams(mergedTable().bytes());
-            streams[QString::fromLatin1(stream)] = QByteArray("\xff\xff not deflate", 16);
+            streams[QString::fromLatin1(stream)] = QByteArray("\xff\xff not deflate");
             QTest::newRow(qPrintable(QStringLiteral("%1 not inflating").arg(stream)))
                 << HwpContainer::WriteStreams(streams) << QStringLiteral("압축을 풀 수 없습니다");
         }
