@@ -84,8 +84,12 @@ QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces
         format.setFontItalic(true);
     if (properties & 0x2)
         format.setFontWeight(QFont::Bold);
-    if ((properties >> 2) & 0x3)
+    // The line's place: 1 below the text, 3 above it; 2 is the line through it, which the strike-out bits give.
+    const int line = (properties >> 2) & 0x3;
+    if (line == 1)
         format.setFontUnderline(true);
+    else if (line == 3)
+        format.setFontOverline(true);
     if (properties & (1u << 15))
         format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (properties & (1u << 16))
