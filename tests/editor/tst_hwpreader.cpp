@@ -367,6 +367,12 @@ private Q_SLOTS:
         buffer.open(QIODevice::WriteOnly);
         red.save(&buffer, "PNG");
         file.more.insert(QStringLiteral("BinData/BIN0001.png"), png);
+        // Text in a Korean face at 12 points, italic, raised, red on yellow.
+        file.add(file.docInfo, HwpRecords::IdMappings, 0, HwpRecords::DataWriter().u32(1).u32(1).zeros(64).data());
+        file.add(file.docInfo, HwpRecords::FaceName, 0, HwpRecords::DataWriter().u8(0).string(QStringLiteral("나눔명조")).data());
+        file.add(file.docInfo, HwpRecords::CharShape, 0,
+                 HwpRecords::DataWriter().zeros(14 + 28).i32(1200).u32(0x1 | 1 << 15).u16(0).u32(0x0000ff).u32(0)
+                     .u32(0x00ffff).u32(0).data());
         file.paragraph(0, QStringLiteral("그림\x0b끝"));
         file.add(file.section, HwpRecords::CtrlHeader, 1,
                  HwpRecords::DataWriter().u32(0x67736f20).u32(1 << 10).u32(0).u32(0).u32(7200).u32(3600).zeros(20).data());
@@ -385,6 +391,13 @@ private Q_SLOTS:
         QCOMPARE(opened.dropped, 1);
         QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter),
                                                         QStringLiteral("끝"), QStringLiteral("본\t문계\u2028속")}));
+        const QTextCharFormat text = document.begin().begin().fragment().charFormat();
+        QCOMPARE(text.fontFamilies().toStringList(), QStringList{QStringLiteral("나눔명조")});
+        QCOMPARE(text.fontPointSize(), 12.0);
+        QVERIFY(text.fontItalic() && text.fontWeight() != QFont::Bold);
+        QCOMPARE(text.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+        QCOMPARE(text.foreground().color(), QColor(Qt::red));
+        QCOMPARE(text.background().color(), QColor(Qt::yellow));
         const QTextBlock picture = document.findBlockByNumber(1);
         QCOMPARE(picture.blockFormat().alignment(), Qt::AlignHCenter);
         QCOMPARE(picture.next().blockFormat().alignment(), Qt::AlignJustify);
