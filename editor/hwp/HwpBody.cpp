@@ -47,8 +47,8 @@ int units(qint64 value)
 // between a field's start and end is ordinary text of the paragraph and stays.
 bool showsNothing(quint32 id)
 {
-    static const QSet<quint32> ids = {controlId("bokm"), controlId("idxm"), controlId("pghd"),
-                                      controlId("pgct"), controlId("nwno")};
+    static const QSet<quint32> ids = {controlId("bokm"), controlId("idxm"), controlId("pghd"), controlId("pgct"),
+                                      controlId("nwno")};
     return (id >> 24) == '%' || ids.contains(id);
 }
 
@@ -63,7 +63,18 @@ bool isCharControl(ushort code)
 bool isExtendedControl(ushort code)
 {
     switch (code) {
-    case 1: case 2: case 3: case 11: case 12: case 14: case 15: case 16: case 17: case 18: case 21: case 22:
+    case 1:
+    case 2:
+    case 3:
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 21:
+    case 22:
     case 23:
         return true;
     default:

@@ -34,26 +34,24 @@ QStringView alignmentName(int code)
 
 QStringView borderName(int code)
 {
-    static const char16_t* const names[] = {u"None",      u"Solid",     u"Dash",         u"Dot",
-                                            u"DashDot",   u"DashDotDot", u"LongDash",    u"Circle",
-                                            u"DoubleSlim", u"SlimThick", u"ThickSlim",   u"SlimThickSlim"};
+    static const char16_t* const names[] = {u"None",       u"Solid",      u"Dash",      u"Dot",
+                                            u"DashDot",    u"DashDotDot", u"LongDash",  u"Circle",
+                                            u"DoubleSlim", u"SlimThick",  u"ThickSlim", u"SlimThickSlim"};
     return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Solid");
 }
 
 double borderMillimetres(int code)
 {
-    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5,
-                                    0.6, 0.7,  1.0,  1.5, 2.0,  3.0, 4.0, 5.0};
+    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.7, 1.0, 1.5, 2.0, 3.0, 4.0, 5.0};
     return code >= 0 && code < int(std::size(widths)) ? widths[code] : 0.12;
 }
 
 QString numberName(int code)
 {
-    static const char* const names[] = {"Digit",          "CircledDigit",          "RomanCapital",
-                                        "RomanSmall",     "LatinCapital",          "LatinSmall",
-                                        "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable",
-                                        "CircledHangulSyllable", "HangulJamo",     "CircledHangulJamo",
-                                        "HangulPhonetic", "Ideograph",             "CircledIdeograph"};
+    static const char* const names[] = {
+        "Digit",      "CircledDigit",        "RomanCapital",      "RomanSmall",     "LatinCapital",
+        "LatinSmall", "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable", "CircledHangulSyllable",
+        "HangulJamo", "CircledHangulJamo",   "HangulPhonetic",    "Ideograph",      "CircledIdeograph"};
     return code >= 0 && code < int(std::size(names)) ? QLatin1String(names[code]) : QLatin1String("Digit");
 }
 

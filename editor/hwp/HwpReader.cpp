@@ -19,8 +19,7 @@ constexpr char16_t kOldVersion[] =
 constexpr char16_t kNotHwp[] = u"HWP 문서가 아닙니다.";
 constexpr char16_t kUnknownVersion[] = u"지원하지 않는 HWP 버전의 문서입니다. (%1)";
 constexpr char16_t kPassword[] = u"암호가 걸린 문서는 열 수 없습니다. 한글에서 암호를 해제한 뒤 여십시오.";
-constexpr char16_t kDistribution[] =
-    u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
+constexpr char16_t kDistribution[] = u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
 constexpr char16_t kDrm[] = u"보안(DRM)이 적용된 문서는 열 수 없습니다.";
 constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 스트림이 없습니다.";
 constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
@@ -70,8 +69,11 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     const quint32 version = qFromLittleEndian<quint32>(header.constData() + 32);
     const quint32 properties = qFromLittleEndian<quint32>(header.constData() + 36);
     if ((version >> 24) != 5) {
-        const QString number =
-            QStringLiteral("%1.%2.%3.%4").arg(version >> 24).arg((version >> 16) & 0xff).arg((version >> 8) & 0xff).arg(version & 0xff);
+        const QString number = QStringLiteral("%1.%2.%3.%4")
+                                   .arg(version >> 24)
+                                   .arg((version >> 16) & 0xff)
+                                   .arg((version >> 8) & 0xff)
+                                   .arg(version & 0xff);
         return failWith(error, QString::fromUtf16(kUnknownVersion).arg(number));
     }
     if (properties & kPasswordSet)

@@ -60,6 +60,23 @@ Opened open(QTextDocument& document, const QByteArray& bytes)
     return opened;
 }
 
+// Little-endian 32-bit and 16-bit values, as records hold them.
+QByteArray words(std::initializer_list<quint32> values)
+{
+    HwpRecords::DataWriter writer;
+    for (quint32 value : values)
+        writer.u32(value);
+    return writer.data();
+}
+
+QByteArray halves(std::initializer_list<quint16> values)
+{
+    HwpRecords::DataWriter writer;
+    for (quint16 value : values)
+        writer.u16(value);
+    return writer.data();
+}
+
 } // namespace
 
 // A small HWP 5.0 file made here, for what the samples do not hold (merged cells, shading) and for damage
@@ -91,7 +108,7 @@ struct MiniHwp
         }
         writer.u16(13);
         add(section, HwpRecords::ParaHeader, level,
-            HwpRecords::DataWriter().u32(quint32(writer.data().size() / 2)).u32(0).u16(0).u8(0).u8(breaks).u16(1).u16(0).u16(0).u32(0).data());
+            words({quint32(writer.data().size() / 2), 0}) + halves({0, quint16(breaks << 8), 1, 0, 0}) + words({0}));
         add(section, HwpRecords::ParaText, level + 1, writer.data());
     }
     QByteArray bytes() const
@@ -115,7 +132,7 @@ MiniHwp mergedTable(quint16 rows = 2, quint16 columns = 2)
     HwpRecords::DataWriter fill;
     fill.u16(0);
     for (int side = 0; side < 4; ++side)
-        fill.u8(1).u8(7).u32(0x0000ff); // solid, 0.5 mm, red
+        fill.u8(1).u8(7).u32(0x0000ff);                         // solid, 0.5 mm, red
     fill.u8(0).u8(0).u32(0).u32(1).u32(0x00ff00).u32(0).u32(0); // no diagonal; a green face
     file.add(file.docInfo, HwpRecords::BorderFill, 0, fill.data());
     file.paragraph(0, QStringLiteral("앞\x0b뒤"));
@@ -132,9 +149,8 @@ MiniHwp mergedTable(quint16 rows = 2, quint16 columns = 2)
     } cells[] = {{0, 0, 2, 1, u"가"}, {0, 1, 1, 0, u"나"}, {1, 1, 1, 0, u"다"}};
     for (const auto& cell : cells) {
         file.add(file.section, HwpRecords::ListHeader, 2,
-                 HwpRecords::DataWriter()
-                     .u32(1).u32(0).u16(cell.column).u16(cell.row).u16(cell.columnSpan).u16(1)
-                     .u32(cell.columnSpan == 1 ? 7200 : 14400).u32(1000).zeros(8).u16(cell.borderFill).data());
+                 words({1, 0}) + halves({cell.column, cell.row, cell.columnSpan, 1}) +
+                     words({cell.columnSpan == 1 ? 7200u : 14400u, 1000, 0, 0}) + halves({cell.borderFill}));
         file.paragraph(2, QString::fromUtf16(cell.text));
     }
     return file;
@@ -215,10 +231,10 @@ private Q_SLOTS:
         }
         // Each level numbers in its own pattern, and a level goes on counting where it left off.
         const QStringList expected = {
-            QStringLiteral("개요 1|1.|1"),   QStringLiteral("개요2|가.|2"),     QStringLiteral("개요3|1)|3"),
-            QStringLiteral("개요4|가)|4"),   QStringLiteral("개요 5|(1)|5"),    QStringLiteral("개요 5-2|(2)|5"),
-            QStringLiteral("개요2-2|나.|2"), QStringLiteral("개요 6 |(가)|6"),  QStringLiteral("개요 6-2|(나)|6"),
-            QStringLiteral("개요7|①|7"),    QStringLiteral("개요7-2|②|7"),
+            QStringLiteral("개요 1|1.|1"),   QStringLiteral("개요2|가.|2"),    QStringLiteral("개요3|1)|3"),
+            QStringLiteral("개요4|가)|4"),   QStringLiteral("개요 5|(1)|5"),   QStringLiteral("개요 5-2|(2)|5"),
+            QStringLiteral("개요2-2|나.|2"), QStringLiteral("개요 6 |(가)|6"), QStringLiteral("개요 6-2|(나)|6"),
+            QStringLiteral("개요7|①|7"),     QStringLiteral("개요7-2|②|7"),
         };
         QCOMPARE(seen.mid(0, expected.size()), expected);
         QCOMPARE(seen.last(), QStringLiteral("개요 1-2|2.|1"));
@@ -248,13 +264,11 @@ private Q_SLOTS:
         // first line and lines 15 points apart.
         MiniHwp file;
         file.add(file.docInfo, HwpRecords::ParaShape, 0,
-                 HwpRecords::DataWriter().u32(3 << 2).i32(1000).i32(2000).i32(-500).i32(300).i32(400).i32(160)
-                     .zeros(2 + 2 + 2 + 8 + 4).u32(1).u32(1500).data());
+                 words({3 << 2, 1000, 2000, quint32(-500), 300, 400, 160}) + QByteArray(2 + 2 + 2 + 8 + 4, '\0') +
+                     words({1, 1500}));
         file.paragraph(0, QStringLiteral("\x02\x02가"));
         file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x73656364).zeros(30).data());
-        file.add(file.section, HwpRecords::PageDef, 2,
-                 HwpRecords::DataWriter().u32(59528).u32(84188).u32(1000).u32(2000).u32(3000).u32(4000).u32(500).u32(600)
-                     .u32(700).u32(1).data());
+        file.add(file.section, HwpRecords::PageDef, 2, words({59528, 84188, 1000, 2000, 3000, 4000, 500, 600, 700, 1}));
         file.add(file.section, HwpRecords::CtrlHeader, 1,
                  HwpRecords::DataWriter().u32(0x636f6c64).u16(2 << 2 | 1 << 12).u16(1134).zeros(10).data());
         const Opened landscape = open(document, file.bytes());
@@ -309,8 +323,9 @@ private Q_SLOTS:
         QCOMPARE(shaded.background().color(), QColor(Qt::green));
         QCOMPARE(shaded.topBorderBrush().color(), QColor(Qt::red));
         QCOMPARE(shaded.topBorder(), 0.5 * 72 / 25.4);
-        QCOMPARE(table->format().columnWidthConstraints(),
-                 QList<QTextLength>({QTextLength(QTextLength::FixedLength, 72), QTextLength(QTextLength::FixedLength, 72)}));
+        QCOMPARE(
+            table->format().columnWidthConstraints(),
+            QList<QTextLength>({QTextLength(QTextLength::FixedLength, 72), QTextLength(QTextLength::FixedLength, 72)}));
         // The text around the table stays on either side of it.
         QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("앞"), QStringLiteral("뒤")}));
 
@@ -334,8 +349,9 @@ private Q_SLOTS:
             scripts.append(FormulaObject::Script(FormulaObject::FormatAt(document, position)));
         QString listed = QString::fromUtf8(sample(QStringLiteral("latex-equations.txt")));
         QCOMPARE(scripts, listed.split(u'\n', Qt::SkipEmptyParts));
-        QCOMPARE(FormulaObject::PointSize(FormulaObject::FormatAt(document, FormulaObject::Positions(document).first())),
-                 10.0);
+        QCOMPARE(
+            FormulaObject::PointSize(FormulaObject::FormatAt(document, FormulaObject::Positions(document).first())),
+            10.0);
         QCOMPARE(document.begin().text(), QStringLiteral("3."));
 
         int pictures = 0;
@@ -345,7 +361,8 @@ private Q_SLOTS:
                 if (!picture.isValid())
                     continue;
                 ++pictures;
-                const QImage image = document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+                const QImage image =
+                    document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
                 QVERIFY(!image.isNull());
                 // Its size in the document, at 96 dpi, within the column.
                 QVERIFY(picture.width() > 100 && picture.width() <= opened.page.columnWidth() * 96 / 72 + 0.01);
@@ -369,13 +386,15 @@ private Q_SLOTS:
         file.more.insert(QStringLiteral("BinData/BIN0001.png"), png);
         // Text in a Korean face at 12 points, italic, raised, red on yellow.
         file.add(file.docInfo, HwpRecords::IdMappings, 0, HwpRecords::DataWriter().u32(1).u32(1).zeros(64).data());
-        file.add(file.docInfo, HwpRecords::FaceName, 0, HwpRecords::DataWriter().u8(0).string(QStringLiteral("나눔명조")).data());
+        file.add(file.docInfo, HwpRecords::FaceName, 0,
+                 HwpRecords::DataWriter().u8(0).string(QStringLiteral("나눔명조")).data());
         file.add(file.docInfo, HwpRecords::CharShape, 0,
-                 HwpRecords::DataWriter().zeros(14 + 28).i32(1200).u32(0x1 | 1 << 15).u16(0).u32(0x0000ff).u32(0)
-                     .u32(0x00ffff).u32(0).data());
+                 QByteArray(14 + 28, '\0') + words({1200, 0x1 | 1 << 15}) + halves({0}) +
+                     words({0x0000ff, 0, 0x00ffff, 0}));
         file.paragraph(0, QStringLiteral("그림\x0b끝"));
-        file.add(file.section, HwpRecords::CtrlHeader, 1,
-                 HwpRecords::DataWriter().u32(0x67736f20).u32(1 << 10).u32(0).u32(0).u32(7200).u32(3600).zeros(20).data());
+        file.add(
+            file.section, HwpRecords::CtrlHeader, 1,
+            HwpRecords::DataWriter().u32(0x67736f20).u32(1 << 10).u32(0).u32(0).u32(7200).u32(3600).zeros(20).data());
         file.add(file.section, HwpRecords::ShapeComponent, 2, QByteArray(40, '\0'));
         file.add(file.section, HwpRecords::ShapeComponentPicture, 3,
                  HwpRecords::DataWriter().zeros(71).u16(1).zeros(10).data());
@@ -389,8 +408,9 @@ private Q_SLOTS:
         const Opened opened = open(document, file.bytes());
         QVERIFY2(opened.ok, qPrintable(opened.error));
         QCOMPARE(opened.dropped, 1);
-        QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter),
-                                                        QStringLiteral("끝"), QStringLiteral("본\t문계\u2028속")}));
+        QCOMPARE(bodyParagraphs(document),
+                 QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter), QStringLiteral("끝"),
+                              QStringLiteral("본\t문계\u2028속")}));
         const QTextCharFormat text = document.begin().begin().fragment().charFormat();
         QCOMPARE(text.fontFamilies().toStringList(), QStringList{QStringLiteral("나눔명조")});
         QCOMPARE(text.fontPointSize(), 12.0);
@@ -457,8 +477,8 @@ private Q_SLOTS:
 
         // Damage made from real files and from made ones.
         const QByteArray example = sample(QStringLiteral("example.hwp"));
-        for (qsizetype length : {qsizetype(0), qsizetype(7), qsizetype(512), qsizetype(4096), example.size() / 2,
-                                 example.size() - 512})
+        for (qsizetype length :
+             {qsizetype(0), qsizetype(7), qsizetype(512), qsizetype(4096), example.size() / 2, example.size() - 512})
             QTest::newRow(qPrintable(QStringLiteral("cut at %1").arg(length))) << example.left(length) << QString();
         MiniHwp pastEnd = mergedTable();
         pastEnd.section.append(QByteArray::fromHex("43000010") + "short"); // says 256 bytes, holds 5
