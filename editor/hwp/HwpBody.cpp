@@ -29,8 +29,10 @@ constexpr int kMaxCells = 4096;
 // Tables in table cells, as deep as the editor follows them.
 constexpr int kMaxDepth = 8;
 constexpr qint64 kMaxUnits = 1000000;
-// A picture stream inflated past this is not a question's picture.
+// A picture stream inflated past this is not a question's picture; past the second bound for all pictures
+// together, the rest are left out.
 constexpr qsizetype kMaxPictureBytes = qsizetype(64) << 20;
+constexpr qsizetype kMaxAllPictureBytes = qsizetype(256) << 20;
 
 constexpr quint32 controlId(const char (&name)[5])
 {
@@ -498,7 +500,8 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     if (!m_pictureNames.contains(binId)) {
         const QImage image = loadPicture(binId);
         QString name;
-        if (!image.isNull()) {
+        if (!image.isNull() && image.sizeInBytes() <= kMaxAllPictureBytes - m_pictureBytes) {
+            m_pictureBytes += image.sizeInBytes();
             name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictures);
             m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
         }

@@ -34,8 +34,8 @@ constexpr quint32 kDistributionOnly = 0x4;
 constexpr quint32 kDrmProtected = 0x10 | 0x400; // DRM, and DRM by a certificate
 // More sections than any question needs.
 constexpr int kMaxSections = 256;
-// All inflated streams together; a question's document is a small fraction of it.
-constexpr qsizetype kMaxInflated = qsizetype(256) << 20;
+// DocInfo and the sections together, inflated; a question's document is a small fraction of it.
+constexpr qsizetype kMaxStreamBytes = qsizetype(64) << 20;
 
 bool failWith(QString* error, const QString& why)
 {
@@ -85,7 +85,7 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     const bool compressed = properties & kCompressed;
 
     // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
-    qsizetype inflated = 0;
+    qsizetype used = 0;
     qsizetype recordBudget = HwpRecords::kMaxRecords;
     auto records = [&](const QString& name) -> std::optional<QList<HwpRecords::Record>> {
         const auto stream = streams->constFind(name);
@@ -95,14 +95,18 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
         }
         QByteArray data = *stream;
         if (compressed) {
-            const auto plain = HwpContainer::Inflate(data, kMaxInflated - inflated);
+            const auto plain = HwpContainer::Inflate(data, kMaxStreamBytes - used);
             if (!plain) {
                 why = QString::fromUtf16(kNotInflating).arg(name);
                 return std::nullopt;
             }
             data = *plain;
-            inflated += data.size();
         }
+        if (data.size() > kMaxStreamBytes - used) {
+            why = QString::fromUtf16(kTooLarge);
+            return std::nullopt;
+        }
+        used += data.size();
         auto list = HwpRecords::Parse(data, &why, recordBudget);
         if (list)
             recordBudget -= list->size();

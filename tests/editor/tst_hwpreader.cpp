@@ -501,6 +501,9 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(QStringLiteral("%1 not inflating").arg(stream)))
                 << HwpContainer::WriteStreams(streams) << QStringLiteral("압축을 풀 수 없습니다");
         }
+        auto bomb = *HwpContainer::ReadStreams(mergedTable().bytes());
+        bomb[QStringLiteral("DocInfo")] = HwpContainer::Deflate(QByteArray(65 << 20, '\0'));
+        QTest::newRow("inflates too far") << HwpContainer::WriteStreams(bomb) << QStringLiteral("압축을 풀 수 없습니다");
         MiniHwp big = mergedTable();
         big.properties = 0; // stored as it is, so that DocInfo is large enough for a chain of its own
         for (int i = 0; i < 1000; ++i)
