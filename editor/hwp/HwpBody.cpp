@@ -26,6 +26,9 @@ using HwpRecords::Record;
 constexpr int kMaxRows = 500;
 constexpr int kMaxColumns = 64;
 constexpr int kMaxCells = 4096;
+// Cells of all tables together: a table record of a few bytes asks for thousands of cells, so many small
+// records could otherwise ask for millions.
+constexpr int kMaxAllCells = 65536;
 // Tables in table cells, as deep as the editor follows them.
 constexpr int kMaxDepth = 8;
 constexpr qint64 kMaxUnits = 1000000;
@@ -369,12 +372,13 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         cell.paragraphs = paragraphs;
         cells.append(cell);
     }
-    if (!sawTable) {
+    columns = std::clamp(columns, 1, kMaxColumns);
+    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    if (!sawTable || rows * columns > kMaxAllCells - m_cells) {
         ++m_dropped;
         return;
     }
-    columns = std::clamp(columns, 1, kMaxColumns);
-    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    m_cells += rows * columns;
     // As the editor's own tables: cells without borders of their own show the table's thin black grid.
     QTextTableFormat format = TableEditing::GridFormat();
     QTextTable* table = cursor.insertTable(rows, columns, format);
@@ -549,9 +553,8 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
 
 QImage HwpBody::loadPicture(int binId) const
 {
-    for (const HwpDocInfo::BinItem& item : m_info.binItems) {
-        if (binId <= 0 || item.id != binId || !item.embedded)
-            continue;
+    if (const auto found = m_info.binItems.constFind(binId); found != m_info.binItems.cend() && found->embedded) {
+        const HwpDocInfo::BinItem& item = *found;
         // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
         const QString name = QStringLiteral("BinData/BIN%1.%2")
                                  .arg(QString::number(item.id, 16).toUpper().rightJustified(4, u'0'), item.extension);

@@ -62,6 +62,7 @@ private:
     QHash<int, QString> m_pictureNames; // bin item → the document's resource, empty when it did not decode
     int m_pictures = 0;
     qsizetype m_pictureBytes = 0;
+    int m_cells = 0;
     bool m_sawSection = false;
     bool m_sawColumns = false;
     PageGeometry m_section;

@@ -237,8 +237,8 @@ DocInfo Read(const QList<HwpRecords::Record>& records)
                 info.numberings.append(numbering(record.data));
             break;
         case HwpRecords::BinData:
-            if (info.binItems.size() < kMaxItems)
-                info.binItems.append(binItem(record.data));
+            if (const BinItem item = binItem(record.data); !info.binItems.contains(item.id))
+                info.binItems.insert(item.id, item);
             break;
         default:
             break;
