@@ -26,8 +26,8 @@ struct Unref
 template <typename T> using Owned = std::unique_ptr<T, Unref>;
 
 // Reads the entries under `storage` into `streams`, counting entries and bytes against the limits.
-bool readStorage(GsfInfile* storage, const QString& prefix, int depth, Streams& streams, int& entries, qsizetype& total,
-                 QString& why)
+bool readStorage(GsfInfile* storage, const QString& prefix, int depth, Streams& streams, int& entries,
+                 qsizetype& total, QString& why)
 {
     if (depth > kMaxDepth) {
         why = QStringLiteral("저장소가 너무 깊이 중첩되어 있습니다.");
@@ -76,8 +76,7 @@ std::optional<Streams> ReadStreams(const QByteArray& bytes, QString* error)
             *error = why;
         return std::nullopt;
     };
-    Owned<GsfInput> input(
-        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE));
+    Owned<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE));
     if (!input)
         return fail(QStringLiteral("문서를 읽을 수 없습니다."));
     GError* gerror = nullptr;
