@@ -20,7 +20,7 @@ constexpr char16_t kNotHwp[] = u"HWP 문서가 아닙니다.";
 constexpr char16_t kUnknownVersion[] = u"지원하지 않는 HWP 버전의 문서입니다. (%1)";
 constexpr char16_t kPassword[] = u"암호가 걸린 문서는 열 수 없습니다. 한글에서 암호를 해제한 뒤 여십시오.";
 constexpr char16_t kDistribution[] = u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
-constexpr char16_t kDrm[] = u"보안(DRM)이 적용된 문서는 열 수 없습니다.";
+constexpr char16_t kDrm[] = u"보안(DRM)이나 인증서 암호화가 적용된 문서는 열 수 없습니다.";
 constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 스트림이 없습니다.";
 constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
 constexpr char16_t kTooLarge[] = u"문서가 너무 큽니다.";
@@ -31,7 +31,7 @@ constexpr char kSignature[] = "HWP Document File";
 constexpr quint32 kCompressed = 0x1;
 constexpr quint32 kPasswordSet = 0x2;
 constexpr quint32 kDistributionOnly = 0x4;
-constexpr quint32 kDrmProtected = 0x10 | 0x400; // DRM, and DRM by a certificate
+constexpr quint32 kDrmProtected = 0x10 | 0x100 | 0x400; // DRM, encryption by a certificate, DRM by one
 // More sections than any question needs.
 constexpr int kMaxSections = 256;
 // DocInfo and the sections together, inflated; a question's document is a small fraction of it.

@@ -481,6 +481,8 @@ private Q_SLOTS:
         MiniHwp drm = mergedTable();
         drm.properties |= 0x10;
         QTest::newRow("drm") << drm.bytes() << QStringLiteral("DRM");
+        drm.properties = 0x1 | 0x100;
+        QTest::newRow("certificate") << drm.bytes() << QStringLiteral("인증서 암호화");
         MiniHwp old = mergedTable();
         old.version = 0x03000000;
         QTest::newRow("version") << old.bytes() << QStringLiteral("버전");
