@@ -26,11 +26,16 @@ using HwpRecords::Record;
 constexpr int kMaxRows = 500;
 constexpr int kMaxColumns = 64;
 constexpr int kMaxCells = 4096;
+// Cells of all tables together: a table record of a few bytes asks for thousands of cells, so many small
+// records could otherwise ask for millions.
+constexpr int kMaxAllCells = 65536;
 // Tables in table cells, as deep as the editor follows them.
 constexpr int kMaxDepth = 8;
 constexpr qint64 kMaxUnits = 1000000;
-// A picture stream inflated past this is not a question's picture.
+// A picture stream inflated past this is not a question's picture; past the second bound for all pictures
+// together, the rest are left out.
 constexpr qsizetype kMaxPictureBytes = qsizetype(64) << 20;
+constexpr qsizetype kMaxAllPictureBytes = qsizetype(256) << 20;
 
 constexpr quint32 controlId(const char (&name)[5])
 {
@@ -47,8 +52,8 @@ int units(qint64 value)
 // between a field's start and end is ordinary text of the paragraph and stays.
 bool showsNothing(quint32 id)
 {
-    static const QSet<quint32> ids = {controlId("bokm"), controlId("idxm"), controlId("pghd"),
-                                      controlId("pgct"), controlId("nwno")};
+    static const QSet<quint32> ids = {controlId("bokm"), controlId("idxm"), controlId("pghd"), controlId("pgct"),
+                                      controlId("nwno")};
     return (id >> 24) == '%' || ids.contains(id);
 }
 
@@ -63,7 +68,18 @@ bool isCharControl(ushort code)
 bool isExtendedControl(ushort code)
 {
     switch (code) {
-    case 1: case 2: case 3: case 11: case 12: case 14: case 15: case 16: case 17: case 18: case 21: case 22:
+    case 1:
+    case 2:
+    case 3:
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 21:
+    case 22:
     case 23:
         return true;
     default:
@@ -356,12 +372,13 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         cell.paragraphs = paragraphs;
         cells.append(cell);
     }
-    if (!sawTable) {
+    columns = std::clamp(columns, 1, kMaxColumns);
+    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    if (!sawTable || rows * columns > kMaxAllCells - m_cells) {
         ++m_dropped;
         return;
     }
-    columns = std::clamp(columns, 1, kMaxColumns);
-    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    m_cells += rows * columns;
     // As the editor's own tables: cells without borders of their own show the table's thin black grid.
     QTextTableFormat format = TableEditing::GridFormat();
     QTextTable* table = cursor.insertTable(rows, columns, format);
@@ -487,7 +504,8 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     if (!m_pictureNames.contains(binId)) {
         const QImage image = loadPicture(binId);
         QString name;
-        if (!image.isNull()) {
+        if (!image.isNull() && image.sizeInBytes() <= kMaxAllPictureBytes - m_pictureBytes) {
+            m_pictureBytes += image.sizeInBytes();
             name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictures);
             m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
         }
@@ -535,9 +553,8 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
 
 QImage HwpBody::loadPicture(int binId) const
 {
-    for (const HwpDocInfo::BinItem& item : m_info.binItems) {
-        if (binId <= 0 || item.id != binId || !item.embedded)
-            continue;
+    if (const auto found = m_info.binItems.constFind(binId); found != m_info.binItems.cend() && found->embedded) {
+        const HwpDocInfo::BinItem& item = *found;
         // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
         const QString name = QStringLiteral("BinData/BIN%1.%2")
                                  .arg(QString::number(item.id, 16).toUpper().rightJustified(4, u'0'), item.extension);

@@ -61,6 +61,8 @@ private:
     int m_dropped = 0;
     QHash<int, QString> m_pictureNames; // bin item → the document's resource, empty when it did not decode
     int m_pictures = 0;
+    qsizetype m_pictureBytes = 0;
+    int m_cells = 0;
     bool m_sawSection = false;
     bool m_sawColumns = false;
     PageGeometry m_section;

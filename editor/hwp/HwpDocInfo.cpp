@@ -34,26 +34,24 @@ QStringView alignmentName(int code)
 
 QStringView borderName(int code)
 {
-    static const char16_t* const names[] = {u"None",      u"Solid",     u"Dash",         u"Dot",
-                                            u"DashDot",   u"DashDotDot", u"LongDash",    u"Circle",
-                                            u"DoubleSlim", u"SlimThick", u"ThickSlim",   u"SlimThickSlim"};
+    static const char16_t* const names[] = {u"None",       u"Solid",      u"Dash",      u"Dot",
+                                            u"DashDot",    u"DashDotDot", u"LongDash",  u"Circle",
+                                            u"DoubleSlim", u"SlimThick",  u"ThickSlim", u"SlimThickSlim"};
     return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Solid");
 }
 
 double borderMillimetres(int code)
 {
-    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5,
-                                    0.6, 0.7,  1.0,  1.5, 2.0,  3.0, 4.0, 5.0};
+    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.7, 1.0, 1.5, 2.0, 3.0, 4.0, 5.0};
     return code >= 0 && code < int(std::size(widths)) ? widths[code] : 0.12;
 }
 
 QString numberName(int code)
 {
-    static const char* const names[] = {"Digit",          "CircledDigit",          "RomanCapital",
-                                        "RomanSmall",     "LatinCapital",          "LatinSmall",
-                                        "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable",
-                                        "CircledHangulSyllable", "HangulJamo",     "CircledHangulJamo",
-                                        "HangulPhonetic", "Ideograph",             "CircledIdeograph"};
+    static const char* const names[] = {
+        "Digit",      "CircledDigit",        "RomanCapital",      "RomanSmall",     "LatinCapital",
+        "LatinSmall", "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable", "CircledHangulSyllable",
+        "HangulJamo", "CircledHangulJamo",   "HangulPhonetic",    "Ideograph",      "CircledIdeograph"};
     return code >= 0 && code < int(std::size(names)) ? QLatin1String(names[code]) : QLatin1String("Digit");
 }
 
@@ -84,8 +82,12 @@ QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces
         format.setFontItalic(true);
     if (properties & 0x2)
         format.setFontWeight(QFont::Bold);
-    if ((properties >> 2) & 0x3)
+    // The line's place: 1 below the text, 3 above it; 2 is the line through it, which the strike-out bits give.
+    const int line = (properties >> 2) & 0x3;
+    if (line == 1)
         format.setFontUnderline(true);
+    else if (line == 3)
+        format.setFontOverline(true);
     if (properties & (1u << 15))
         format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (properties & (1u << 16))
@@ -235,8 +237,8 @@ DocInfo Read(const QList<HwpRecords::Record>& records)
                 info.numberings.append(numbering(record.data));
             break;
         case HwpRecords::BinData:
-            if (info.binItems.size() < kMaxItems)
-                info.binItems.append(binItem(record.data));
+            if (const BinItem item = binItem(record.data); !info.binItems.contains(item.id))
+                info.binItems.insert(item.id, item);
             break;
         default:
             break;

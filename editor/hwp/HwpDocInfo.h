@@ -63,9 +63,9 @@ struct DocInfo
 {
     QList<QTextCharFormat> charShapes;
     QList<ParaShape> paraShapes;
-    QList<BorderFill> borderFills;           // id 1 is the first
+    QList<BorderFill> borderFills;             // id 1 is the first
     QList<std::array<ParaHead, 7>> numberings; // id 1 is the first
-    QList<BinItem> binItems;                 // id 1 is the first
+    QHash<int, BinItem> binItems; // by the id pictures refer to it with                   // id 1 is the first
 };
 
 // Reads the records of a DocInfo stream. Nothing in it can fail: records too short to hold what they should

@@ -19,9 +19,8 @@ constexpr char16_t kOldVersion[] =
 constexpr char16_t kNotHwp[] = u"HWP 문서가 아닙니다.";
 constexpr char16_t kUnknownVersion[] = u"지원하지 않는 HWP 버전의 문서입니다. (%1)";
 constexpr char16_t kPassword[] = u"암호가 걸린 문서는 열 수 없습니다. 한글에서 암호를 해제한 뒤 여십시오.";
-constexpr char16_t kDistribution[] =
-    u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
-constexpr char16_t kDrm[] = u"보안(DRM)이 적용된 문서는 열 수 없습니다.";
+constexpr char16_t kDistribution[] = u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
+constexpr char16_t kDrm[] = u"보안(DRM)이나 인증서 암호화가 적용된 문서는 열 수 없습니다.";
 constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 스트림이 없습니다.";
 constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
 constexpr char16_t kTooLarge[] = u"문서가 너무 큽니다.";
@@ -32,11 +31,11 @@ constexpr char kSignature[] = "HWP Document File";
 constexpr quint32 kCompressed = 0x1;
 constexpr quint32 kPasswordSet = 0x2;
 constexpr quint32 kDistributionOnly = 0x4;
-constexpr quint32 kDrmProtected = 0x10 | 0x400; // DRM, and DRM by a certificate
+constexpr quint32 kDrmProtected = 0x10 | 0x100 | 0x400; // DRM, encryption by a certificate, DRM by one
 // More sections than any question needs.
 constexpr int kMaxSections = 256;
-// All inflated streams together; a question's document is a small fraction of it.
-constexpr qsizetype kMaxInflated = qsizetype(256) << 20;
+// DocInfo and the sections together, inflated; a question's document is a small fraction of it.
+constexpr qsizetype kMaxStreamBytes = qsizetype(64) << 20;
 
 bool failWith(QString* error, const QString& why)
 {
@@ -70,8 +69,11 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     const quint32 version = qFromLittleEndian<quint32>(header.constData() + 32);
     const quint32 properties = qFromLittleEndian<quint32>(header.constData() + 36);
     if ((version >> 24) != 5) {
-        const QString number =
-            QStringLiteral("%1.%2.%3.%4").arg(version >> 24).arg((version >> 16) & 0xff).arg((version >> 8) & 0xff).arg(version & 0xff);
+        const QString number = QStringLiteral("%1.%2.%3.%4")
+                                   .arg(version >> 24)
+                                   .arg((version >> 16) & 0xff)
+                                   .arg((version >> 8) & 0xff)
+                                   .arg(version & 0xff);
         return failWith(error, QString::fromUtf16(kUnknownVersion).arg(number));
     }
     if (properties & kPasswordSet)
@@ -83,7 +85,7 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     const bool compressed = properties & kCompressed;
 
     // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
-    qsizetype inflated = 0;
+    qsizetype used = 0;
     qsizetype recordBudget = HwpRecords::kMaxRecords;
     auto records = [&](const QString& name) -> std::optional<QList<HwpRecords::Record>> {
         const auto stream = streams->constFind(name);
@@ -93,14 +95,18 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
         }
         QByteArray data = *stream;
         if (compressed) {
-            const auto plain = HwpContainer::Inflate(data, kMaxInflated - inflated);
+            const auto plain = HwpContainer::Inflate(data, kMaxStreamBytes - used);
             if (!plain) {
                 why = QString::fromUtf16(kNotInflating).arg(name);
                 return std::nullopt;
             }
             data = *plain;
-            inflated += data.size();
         }
+        if (data.size() > kMaxStreamBytes - used) {
+            why = QString::fromUtf16(kTooLarge);
+            return std::nullopt;
+        }
+        used += data.size();
         auto list = HwpRecords::Parse(data, &why, recordBudget);
         if (list)
             recordBudget -= list->size();

@@ -11,7 +11,8 @@
 namespace HwpRecords {
 
 // Tags (HWPTAG_BEGIN is 0x10).
-enum Tag : quint16 {
+enum Tag : quint16
+{
     DocumentProperties = 0x10,
     IdMappings = 0x11,
     BinData = 0x12,
