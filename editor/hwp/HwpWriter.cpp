@@ -187,7 +187,8 @@ private:
     {
         QByteArray signature("HWP Document File");
         signature.resize(32, '\0');
-        // Version 5.1.0.1; compressed streams; no licence, encryption or public-licence marks.
+        // Version 5.1.0.1; compressed streams, nothing encrypted or locked; the encryption scheme field names
+        // the current one, as the word processor's files do, though nothing uses it.
         DataWriter out;
         out.bytes(signature).u32(0x05010001).u32(0x1).u32(0).u32(4);
         out.zeros(256 - out.data().size());
