@@ -34,23 +34,6 @@ struct Parsed
     QList<Record> section;
 };
 
-Parsed parse(const QByteArray& bytes)
-{
-    Parsed parsed;
-    const auto streams = HwpContainer::ReadStreams(bytes);
-    if (!streams)
-        return parsed;
-    parsed.streams = *streams;
-    const auto records = [&](const QString& name) {
-        const auto inflated = HwpContainer::Inflate(streams->value(name));
-        const auto list = inflated ? HwpRecords::Parse(*inflated) : std::nullopt;
-        return list ? *list : QList<Record>();
-    };
-    parsed.docInfo = records(QStringLiteral("DocInfo"));
-    parsed.section = records(QStringLiteral("BodyText/Section0"));
-    return parsed;
-}
-
 QList<Record> withTag(const QList<Record>& records, quint16 tag)
 {
     QList<Record> found;
@@ -273,6 +256,27 @@ void checkOutside(const QByteArray& bytes, const QTextDocument& document, const 
     QCOMPARE(byHwpjs, tables);
 }
 
+// The records of the file written for `document`, which goes through the outside readers first.
+Parsed written(const QTextDocument& document, const PageGeometry& page = PageGeometry())
+{
+    static int files = 0;
+    const QByteArray bytes = HwpFile::Bytes(document, page);
+    checkOutside(bytes, document, QStringLiteral("written-%1").arg(++files));
+    Parsed parsed;
+    const auto streams = HwpContainer::ReadStreams(bytes);
+    if (!streams)
+        return parsed;
+    parsed.streams = *streams;
+    const auto records = [&](const QString& name) {
+        const auto inflated = HwpContainer::Inflate(streams->value(name));
+        const auto list = inflated ? HwpRecords::Parse(*inflated) : std::nullopt;
+        return list ? *list : QList<Record>();
+    };
+    parsed.docInfo = records(QStringLiteral("DocInfo"));
+    parsed.section = records(QStringLiteral("BodyText/Section0"));
+    return parsed;
+}
+
 std::unique_ptr<QTextDocument> formattedDocument()
 {
     auto document = std::make_unique<QTextDocument>();
@@ -444,7 +448,7 @@ private Q_SLOTS:
 void TestHwpWriter::streamsBesideTheBody()
 {
     const auto document = objectDocument();
-    const Parsed parsed = parse(HwpFile::Bytes(*document, PageGeometry()));
+    const Parsed parsed = written(*document);
     const auto png = HwpContainer::Inflate(parsed.streams.value(QStringLiteral("BinData/BIN0001.png")));
     QVERIFY(png);
     QCOMPARE(QImage::fromData(*png, "PNG").pixelColor(1, 1), QColor(8, 100, 247));
@@ -463,7 +467,7 @@ void TestHwpWriter::paragraphRecords()
 {
     QList<bool> lastMarks;
     for (const auto& document : {formattedDocument(), tableDocument()}) {
-        const Parsed parsed = parse(HwpFile::Bytes(*document, PageGeometry()));
+        const Parsed parsed = written(*document);
         lastMarks.clear();
         for (qsizetype i = 0; i < parsed.section.size(); ++i) {
             const Record& header = parsed.section[i];
@@ -499,7 +503,7 @@ void TestHwpWriter::storedForms()
     PageGeometry page;
     page.paperWidth = 84188; // A4 on its side
     page.paperHeight = 59528;
-    const Parsed parsed = parse(HwpFile::Bytes(*document, page));
+    const Parsed parsed = written(*document, page);
     const Record pageDef = withTag(parsed.section, HwpRecords::PageDef).value(0);
     HwpRecords::DataReader paper(pageDef.data);
     QCOMPARE(paper.u32(), 59528u); // stored upright …
@@ -508,7 +512,7 @@ void TestHwpWriter::storedForms()
     QCOMPARE(paper.u32() & 1, 1u); // … and marked as lying on its side
     // Equal shapes are stored once: ten kinds of run, the paragraphs' own formats all plain.
     QCOMPARE(withTag(parsed.docInfo, HwpRecords::CharShape).size(), 10);
-    const Parsed lists = parse(HwpFile::Bytes(*listDocument(), PageGeometry()));
+    const Parsed lists = written(*listDocument());
     const Record circled = withTag(lists.docInfo, HwpRecords::Numbering).value(2);
     HwpRecords::DataReader numbering(circled.data);
     QCOMPARE((numbering.u32() >> 5) & 0xF, quint32(HwpValues::NumberShape::CircledDigit));
@@ -520,13 +524,13 @@ void TestHwpWriter::storedForms()
     QTextImageFormat missing;
     missing.setName(QStringLiteral("vellorin-picture:9"));
     QTextCursor(&lost).insertImage(missing);
-    const Parsed withoutPicture = parse(HwpFile::Bytes(lost, PageGeometry()));
+    const Parsed withoutPicture = written(lost);
     QCOMPARE(withTag(withoutPicture.section, HwpRecords::ParaHeader).size(), 1);
     QVERIFY(withTag(withoutPicture.section, HwpRecords::ShapeComponentPicture).isEmpty());
 
     // A table without widths in a cell shares the cell's width, not the page's.
     const auto tables = tableDocument();
-    const Parsed withCells = parse(HwpFile::Bytes(*tables, PageGeometry()));
+    const Parsed withCells = written(*tables);
     quint32 cellWidth = 0;
     for (const Record& record : withCells.section) {
         HwpRecords::DataReader in(record.data);
