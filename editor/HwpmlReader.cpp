@@ -1,6 +1,7 @@
 #include "editor/HwpmlReader.h"
 
 #include "editor/FormulaObject.h"
+#include "editor/HwpShapes.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 
@@ -49,46 +50,14 @@ int integer(const QXmlStreamAttributes& attributes, QLatin1String name, int fall
     return ok ? int(std::clamp<qint64>(value, -1000000000, 1000000000)) : fallback;
 }
 
-// A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour".
 QColor colour(QStringView text)
 {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < 0 || value > 0xffffff)
-        return {};
-    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
+    return ok ? HwpShapes::Colour(value) : QColor();
 }
 
-Qt::Alignment alignmentOf(QStringView align)
-{
-    if (align == u"Center")
-        return Qt::AlignHCenter;
-    if (align == u"Right")
-        return Qt::AlignRight;
-    if (align == u"Left")
-        return Qt::AlignLeft;
-    return Qt::AlignJustify;
-}
-
-QTextFrameFormat::BorderStyle borderStyleOf(QStringView type)
-{
-    if (type == u"None")
-        return QTextFrameFormat::BorderStyle_None;
-    if (type == u"Dot" || type == u"Circle")
-        return QTextFrameFormat::BorderStyle_Dotted;
-    if (type == u"Dash" || type == u"LongDash")
-        return QTextFrameFormat::BorderStyle_Dashed;
-    if (type == u"DashDot")
-        return QTextFrameFormat::BorderStyle_DotDash;
-    if (type == u"DashDotDot")
-        return QTextFrameFormat::BorderStyle_DotDotDash;
-    if (type.startsWith(u"Double") || type.contains(u"Thick"))
-        return QTextFrameFormat::BorderStyle_Double;
-    return QTextFrameFormat::BorderStyle_Solid;
-}
-
-// "0.12mm" and the like, in points. Qt draws a collapsed border thinner than a point as nothing at all, so a
-// visible line is never thinner than that.
+// "0.12mm" and the like, in points.
 double borderWidthOf(QStringView width)
 {
     QStringView number = width;
@@ -96,9 +65,7 @@ double borderWidthOf(QStringView width)
         number.chop(2);
     bool ok = false;
     const double millimetres = number.toDouble(&ok);
-    if (!ok || !(millimetres >= 0))
-        return 1;
-    return std::clamp(millimetres * 72.0 / 25.4, 1.0, 10.0);
+    return HwpShapes::BorderWidth(ok ? millimetres : -1);
 }
 
 // The character a space-like element of a run stands for.
@@ -216,7 +183,7 @@ void HwpmlReader::readBorderFill()
                                           QStringLiteral("TOPBORDER"), QStringLiteral("BOTTOMBORDER")};
         if (const qsizetype side = sides.indexOf(name); side >= 0) {
             Border& border = fill.sides[side];
-            border.style = borderStyleOf(attributes.value(QLatin1String("Type")));
+            border.style = HwpShapes::BorderStyle(attributes.value(QLatin1String("Type")));
             border.visible = border.style != QTextFrameFormat::BorderStyle_None;
             border.width = border.visible ? borderWidthOf(attributes.value(QLatin1String("Width"))) : 0;
             border.colour = colour(attributes.value(QLatin1String("Color")));
@@ -240,7 +207,7 @@ void HwpmlReader::readParaShape()
 {
     const auto attributes = m_xml.attributes();
     ParaShape shape;
-    shape.format.setAlignment(alignmentOf(attributes.value(QLatin1String("Align"))));
+    shape.format.setAlignment(HwpShapes::Alignment(attributes.value(QLatin1String("Align"))));
     shape.headingType = attributes.value(QLatin1String("HeadingType")).toString();
     shape.heading = attributes.value(QLatin1String("Heading")).toString();
     shape.level = std::clamp(integer(attributes, QLatin1String("Level"), 0), 0, 6);
@@ -324,42 +291,15 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
 
 void HwpmlReader::number(QTextCursor& cursor, const ParaShape& shape)
 {
-    using Style = ListNumbering::Style;
     QTextListFormat format;
     if (shape.headingType == u"Number") {
         const auto heads = m_numberings.constFind(shape.heading);
         if (heads == m_numberings.cend() || !heads->contains(shape.level + 1))
             return;
         const ParaHead head = heads->value(shape.level + 1);
-        // "^1." is the level's number followed by a dot; what stands around the "^n" frames the number.
-        const qsizetype caret = head.text.indexOf(u'^');
-        const QString prefix = caret < 0 ? QString() : head.text.left(caret);
-        qsizetype after = caret < 0 ? head.text.size() : caret + 1;
-        while (after < head.text.size() && head.text.at(after).isDigit())
-            ++after;
-        const QString suffix = head.text.mid(after);
-        if (head.numFormat == u"CircledDigit")
-            format = ListNumbering::Format(Style::Circled);
-        else if (head.numFormat == u"HangulSyllable")
-            format = ListNumbering::Format(Style::HangulSyllable);
-        else if (head.numFormat == u"HangulJamo")
-            format = ListNumbering::Format(Style::HangulJamo);
-        else if (prefix == u"(" && suffix == u")")
-            format = ListNumbering::Format(Style::Parenthesized);
-        else
-            format = ListNumbering::Format(Style::Decimal);
-        static const QHash<QString, QTextListFormat::Style> qtStyles = {
-            {QStringLiteral("LatinCapital"), QTextListFormat::ListUpperAlpha},
-            {QStringLiteral("LatinSmall"), QTextListFormat::ListLowerAlpha},
-            {QStringLiteral("RomanCapital"), QTextListFormat::ListUpperRoman},
-            {QStringLiteral("RomanSmall"), QTextListFormat::ListLowerRoman},
-        };
-        if (const auto style = qtStyles.constFind(head.numFormat); style != qtStyles.cend())
-            format.setStyle(*style);
-        format.setNumberPrefix(prefix);
-        format.setNumberSuffix(suffix);
+        format = HwpShapes::NumberingFormat(head.numFormat, head.text);
     } else if (shape.headingType == u"Bullet") {
-        format = ListNumbering::Format(Style::Bullet);
+        format = ListNumbering::Format(ListNumbering::Style::Bullet);
     } else {
         return;
     }

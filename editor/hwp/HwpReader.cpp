@@ -1,12 +1,50 @@
 #include "editor/hwp/HwpFile.h"
 
 #include "editor/hwp/Container.h"
+#include "editor/hwp/HwpBody.h"
+#include "editor/hwp/HwpDocInfo.h"
 #include "editor/hwp/Records.h"
 
 #include <QFile>
 #include <QTextDocument>
+#include <QtEndian>
 
 namespace HwpFile {
+
+namespace {
+
+// What the user is told when a file is refused.
+constexpr char16_t kOldVersion[] =
+    u"HWP 3.0 이하 형식의 문서는 열 수 없습니다. 한글에서 HWP 5.0 형식으로 저장한 뒤 여십시오.";
+constexpr char16_t kNotHwp[] = u"HWP 문서가 아닙니다.";
+constexpr char16_t kUnknownVersion[] = u"지원하지 않는 HWP 버전의 문서입니다. (%1)";
+constexpr char16_t kPassword[] = u"암호가 걸린 문서는 열 수 없습니다. 한글에서 암호를 해제한 뒤 여십시오.";
+constexpr char16_t kDistribution[] = u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
+constexpr char16_t kDrm[] = u"보안(DRM)이 적용된 문서는 열 수 없습니다.";
+constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 스트림이 없습니다.";
+constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
+constexpr char16_t kTooLarge[] = u"문서가 너무 큽니다.";
+
+// The 32-byte signature of the file header; HWP 3 files start with it too, followed by " V3.00".
+constexpr char kSignature[] = "HWP Document File";
+// The header's property bits that decide whether we can read the document at all.
+constexpr quint32 kCompressed = 0x1;
+constexpr quint32 kPasswordSet = 0x2;
+constexpr quint32 kDistributionOnly = 0x4;
+constexpr quint32 kDrmProtected = 0x10 | 0x400; // DRM, and DRM by a certificate
+// More sections than any question needs.
+constexpr int kMaxSections = 256;
+// All inflated streams together; a question's document is a small fraction of it.
+constexpr qsizetype kMaxInflated = qsizetype(256) << 20;
+
+bool failWith(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+} // namespace
 
 bool HasSignature(const QByteArray& head)
 {
@@ -16,13 +54,83 @@ bool HasSignature(const QByteArray& head)
 
 bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects)
 {
-    Q_UNUSED(document);
-    Q_UNUSED(page);
-    Q_UNUSED(bytes);
-    Q_UNUSED(droppedObjects);
-    if (error)
-        *error = QStringLiteral("HWP 문서를 읽을 수 없습니다.");
-    return false;
+    if (bytes.startsWith(QByteArray(kSignature) + " V3"))
+        return failWith(error, QString::fromUtf16(kOldVersion));
+    if (!HasSignature(bytes))
+        return failWith(error, QString::fromUtf16(kNotHwp));
+    QString why;
+    const auto streams = HwpContainer::ReadStreams(bytes, &why);
+    if (!streams)
+        return failWith(error, why);
+
+    const QByteArray header = streams->value(QStringLiteral("FileHeader"));
+    if (header.size() < 40 || !header.startsWith(kSignature))
+        return failWith(error, QString::fromUtf16(kNotHwp));
+    const quint32 version = qFromLittleEndian<quint32>(header.constData() + 32);
+    const quint32 properties = qFromLittleEndian<quint32>(header.constData() + 36);
+    if ((version >> 24) != 5) {
+        const QString number = QStringLiteral("%1.%2.%3.%4")
+                                   .arg(version >> 24)
+                                   .arg((version >> 16) & 0xff)
+                                   .arg((version >> 8) & 0xff)
+                                   .arg(version & 0xff);
+        return failWith(error, QString::fromUtf16(kUnknownVersion).arg(number));
+    }
+    if (properties & kPasswordSet)
+        return failWith(error, QString::fromUtf16(kPassword));
+    if (properties & kDistributionOnly)
+        return failWith(error, QString::fromUtf16(kDistribution));
+    if (properties & kDrmProtected)
+        return failWith(error, QString::fromUtf16(kDrm));
+    const bool compressed = properties & kCompressed;
+
+    // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
+    qsizetype inflated = 0;
+    qsizetype recordBudget = HwpRecords::kMaxRecords;
+    auto records = [&](const QString& name) -> std::optional<QList<HwpRecords::Record>> {
+        const auto stream = streams->constFind(name);
+        if (stream == streams->cend()) {
+            why = QString::fromUtf16(kMissingStream).arg(name);
+            return std::nullopt;
+        }
+        QByteArray data = *stream;
+        if (compressed) {
+            const auto plain = HwpContainer::Inflate(data, kMaxInflated - inflated);
+            if (!plain) {
+                why = QString::fromUtf16(kNotInflating).arg(name);
+                return std::nullopt;
+            }
+            data = *plain;
+            inflated += data.size();
+        }
+        auto list = HwpRecords::Parse(data, &why, recordBudget);
+        if (list)
+            recordBudget -= list->size();
+        return list;
+    };
+    const auto docInfo = records(QStringLiteral("DocInfo"));
+    if (!docInfo)
+        return failWith(error, why);
+    QList<QList<HwpRecords::Record>> sections;
+    for (int i = 0; streams->contains(QStringLiteral("BodyText/Section%1").arg(i)) || i == 0; ++i) {
+        if (i == kMaxSections)
+            return failWith(error, QString::fromUtf16(kTooLarge));
+        auto section = records(QStringLiteral("BodyText/Section%1").arg(i));
+        if (!section)
+            return failWith(error, why);
+        sections.append(std::move(*section));
+    }
+
+    const HwpDocInfo::DocInfo info = HwpDocInfo::Read(*docInfo);
+    document.clear();
+    HwpBody body(document, info, *streams, compressed);
+    for (const auto& section : std::as_const(sections))
+        body.ReadSection(section);
+    if (const auto sectionPage = body.Page())
+        page = *sectionPage;
+    if (droppedObjects)
+        *droppedObjects = body.DroppedObjects();
+    return true;
 }
 
 bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, int* droppedObjects)

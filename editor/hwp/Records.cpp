@@ -4,7 +4,7 @@
 
 namespace HwpRecords {
 
-std::optional<QList<Record>> Parse(const QByteArray& stream, QString* error)
+std::optional<QList<Record>> Parse(const QByteArray& stream, QString* error, qsizetype maxRecords)
 {
     auto fail = [error](const QString& why) -> std::optional<QList<Record>> {
         if (error)
@@ -19,6 +19,8 @@ std::optional<QList<Record>> Parse(const QByteArray& stream, QString* error)
     while (at < size) {
         if (size - at < 4)
             return fail(QStringLiteral("레코드 머리가 잘렸습니다."));
+        if (records.size() >= maxRecords)
+            return fail(QStringLiteral("레코드가 너무 많습니다."));
         const quint32 header = qFromLittleEndian<quint32>(bytes + at);
         at += 4;
         Record record;

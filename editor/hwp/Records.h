@@ -11,7 +11,8 @@
 namespace HwpRecords {
 
 // Tags (HWPTAG_BEGIN is 0x10).
-enum Tag : quint16 {
+enum Tag : quint16
+{
     DocumentProperties = 0x10,
     IdMappings = 0x11,
     BinData = 0x12,
@@ -63,9 +64,15 @@ struct Record
     QByteArray data;
 };
 
+// More records than a question's document could need; a stream of tiny records past this only makes us hold
+// memory.
+inline constexpr qsizetype kMaxRecords = qsizetype(1) << 20;
+
 // Splits a stream into its records. nullopt, with *error in words for the user, when a record runs past the
-// end or a record's level is more than one deeper than the one before it (the first record must be level 0).
-std::optional<QList<Record>> Parse(const QByteArray& stream, QString* error = nullptr);
+// end, a record's level is more than one deeper than the one before it (the first record must be level 0) or
+// there are more than `maxRecords` of them.
+std::optional<QList<Record>> Parse(const QByteArray& stream, QString* error = nullptr,
+                                   qsizetype maxRecords = kMaxRecords);
 
 // Appends one record (header and data) to `stream`.
 void Append(QByteArray& stream, quint16 tag, quint16 level, const QByteArray& data);

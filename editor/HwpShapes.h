@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QTextFormat>
+#include <QTextListFormat>
+
+// How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
+// "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
+// XML names, so that a document looks the same whichever form it came in.
+namespace HwpShapes {
+
+// A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour" and gives an invalid colour.
+QColor Colour(qint64 colorRef);
+Qt::Alignment Alignment(QStringView name);
+QTextFrameFormat::BorderStyle BorderStyle(QStringView type);
+// A line width in millimetres, in points. Qt draws a collapsed border thinner than a point as nothing at
+// all, so a visible line is never thinner than that; a width that is no number draws a point wide.
+double BorderWidth(double millimetres);
+// The list format of numbering `numFormat` ("Digit", "CircledDigit", …) whose level pattern is `pattern`
+// ("^1.", "(^2)"): what stands around the "^n" frames the number.
+QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern);
+
+} // namespace HwpShapes

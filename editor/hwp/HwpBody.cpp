@@ -1,0 +1,597 @@
+#include "editor/hwp/HwpBody.h"
+
+#include "editor/DocumentFile.h"
+#include "editor/FormulaObject.h"
+#include "editor/HwpShapes.h"
+#include "editor/ListNumbering.h"
+#include "editor/TableEditing.h"
+
+#include <QImage>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
+#include <QUrl>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+using HwpRecords::DataReader;
+using HwpRecords::Record;
+
+// Bounds for what a damaged or hostile file may ask for, as for HWP XML: a question's table is far smaller.
+constexpr int kMaxRows = 500;
+constexpr int kMaxColumns = 64;
+constexpr int kMaxCells = 4096;
+// Tables in table cells, as deep as the editor follows them.
+constexpr int kMaxDepth = 8;
+constexpr qint64 kMaxUnits = 1000000;
+// A picture stream inflated past this is not a question's picture.
+constexpr qsizetype kMaxPictureBytes = qsizetype(64) << 20;
+
+constexpr quint32 controlId(const char (&name)[5])
+{
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8 |
+           quint32(uchar(name[3]));
+}
+
+int units(qint64 value)
+{
+    return int(std::clamp<qint64>(value, -kMaxUnits, kMaxUnits));
+}
+
+// Controls that show nothing on the page: leaving them out loses nothing. Fields all start with '%'; the text
+// between a field's start and end is ordinary text of the paragraph and stays.
+bool showsNothing(quint32 id)
+{
+    static const QSet<quint32> ids = {controlId("bokm"), controlId("idxm"), controlId("pghd"), controlId("pgct"),
+                                      controlId("nwno")};
+    return (id >> 24) == '%' || ids.contains(id);
+}
+
+// Control characters in a paragraph's text: these take one unit, the others eight (the control's code, its
+// id and its data, and the code again).
+bool isCharControl(ushort code)
+{
+    return code == 0 || code == 10 || code == 13 || code >= 24;
+}
+
+// Those of eight units whose object comes as a CTRL_HEADER record below the paragraph, in text order.
+bool isExtendedControl(ushort code)
+{
+    switch (code) {
+    case 1:
+    case 2:
+    case 3:
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 21:
+    case 22:
+    case 23:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+struct HwpBody::Cell
+{
+    int column = 0;
+    int row = 0;
+    int columnSpan = 1;
+    int rowSpan = 1;
+    int width = 0;
+    int borderFill = 0;
+    QList<qsizetype> paragraphs;
+};
+
+QList<qsizetype> HwpBody::Tree::children(qsizetype parent) const
+{
+    QList<qsizetype> list;
+    for (qsizetype child = parent + 1; child < ends[parent]; child = ends[child])
+        list.append(child);
+    return list;
+}
+
+HwpBody::HwpBody(QTextDocument& document, const HwpDocInfo::DocInfo& info, const HwpContainer::Streams& streams,
+                 bool compressed)
+    : m_document(document), m_info(info), m_streams(streams), m_compressed(compressed), m_cursor(&document)
+{
+}
+
+std::optional<PageGeometry> HwpBody::Page() const
+{
+    if (m_sawSection && m_section.isUsable())
+        return m_section;
+    return std::nullopt;
+}
+
+void HwpBody::ReadSection(const QList<Record>& records)
+{
+    // Where each record's descendants end: at the next record no deeper than it.
+    Tree tree{records, QList<qsizetype>(records.size(), records.size())};
+    QList<qsizetype> open;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        while (!open.isEmpty() && records[open.last()].level >= records[i].level)
+            tree.ends[open.takeLast()] = i;
+        open.append(i);
+    }
+    // The section definition sits in the first paragraph, whose own outline numbering depends on it.
+    for (const Record& record : records) {
+        if (record.tag == HwpRecords::CtrlHeader && DataReader(record.data).u32() == controlId("secd")) {
+            DataReader in(record.data);
+            in.skip(4 + 4 + 2 + 2 + 2 + 4); // id, properties, column gap, grids, default tab stop
+            m_outlineNumbering = in.u16();
+            break;
+        }
+    }
+    for (qsizetype i = 0; i < records.size(); i = tree.ends[i]) {
+        if (records[i].tag == HwpRecords::ParaHeader)
+            readParagraph(tree, i, m_cursor, m_fresh, 0);
+    }
+}
+
+void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& cursor, bool& fresh, int depth)
+{
+    DataReader header(tree.records[index].data);
+    header.skip(8); // character count, control mask
+    const int shapeId = header.u16();
+    header.skip(1); // style
+    const quint8 breaks = header.u8();
+
+    HwpDocInfo::ParaShape shape;
+    shape.format.setAlignment(Qt::AlignJustify);
+    if (shapeId < m_info.paraShapes.size())
+        shape = m_info.paraShapes[shapeId];
+    QTextBlockFormat blockFormat = shape.format;
+    // A page break starts the paragraph on a new page; a column break the editor cannot show.
+    if ((breaks & 0x04) && !fresh)
+        blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (fresh)
+        cursor.setBlockFormat(blockFormat);
+    else
+        cursor.insertBlock(blockFormat, QTextCharFormat());
+    fresh = false;
+    number(cursor, shape);
+
+    QByteArray text;
+    QList<QPair<quint32, quint32>> runs; // (position, character shape)
+    QList<qsizetype> controls;
+    for (qsizetype child : tree.children(index)) {
+        const Record& record = tree.records[child];
+        if (record.tag == HwpRecords::ParaText) {
+            text = record.data;
+        } else if (record.tag == HwpRecords::ParaCharShape) {
+            DataReader in(record.data);
+            while (in.remaining() >= 8) {
+                const quint32 position = in.u32();
+                runs.append({position, in.u32()});
+            }
+        } else if (record.tag == HwpRecords::CtrlHeader) {
+            controls.append(child);
+        }
+    }
+    auto charShape = [this](quint32 id) {
+        return id < quint32(m_info.charShapes.size()) ? m_info.charShapes[id] : QTextCharFormat();
+    };
+
+    QString pending;
+    QTextCharFormat pendingFormat;
+    // After a picture on a line of its own, the rest of the paragraph starts a line of its own again.
+    bool newBlock = false;
+    auto startBlock = [&] {
+        if (newBlock)
+            cursor.insertBlock(shape.format, QTextCharFormat());
+        newBlock = false;
+    };
+    auto flush = [&] {
+        if (pending.isEmpty())
+            return;
+        startBlock();
+        cursor.insertText(pending, pendingFormat);
+        pending.clear();
+    };
+    auto put = [&](QChar c, const QTextCharFormat& format) {
+        if (!pending.isEmpty() && format != pendingFormat)
+            flush();
+        pendingFormat = format;
+        pending.append(c);
+    };
+
+    const qsizetype length = text.size() / 2;
+    const auto* units = reinterpret_cast<const uchar*>(text.constData());
+    qsizetype nextControl = 0;
+    qsizetype run = 0;
+    QTextCharFormat format = charShape(runs.isEmpty() ? 0 : runs[0].second);
+    for (qsizetype i = 0; i < length;) {
+        // Runs come in text order; the shape changes only where one starts.
+        if (run + 1 < runs.size() && runs[run + 1].first <= quint64(i)) {
+            while (run + 1 < runs.size() && runs[run + 1].first <= quint64(i))
+                ++run;
+            format = charShape(runs[run].second);
+        }
+        const quint16 code = qFromLittleEndian<quint16>(units + 2 * i);
+        if (code >= 32) {
+            put(QChar(code), format);
+            ++i;
+            continue;
+        }
+        if (isCharControl(code)) {
+            if (code == 10)
+                put(QChar::LineSeparator, format);
+            else if (code == 24)
+                put(u'-', format);
+            else if (code == 30)
+                put(QChar::Nbsp, format);
+            else if (code == 31)
+                put(QChar(0x2007), format); // figure space: a digit's width, never stretched or broken
+            ++i;
+            continue;
+        }
+        if (code == 9)
+            put(u'\t', format);
+        if (isExtendedControl(code) && nextControl < controls.size()) {
+            flush();
+            startBlock();
+            if (readControl(tree, controls[nextControl++], cursor, format, shape.format, depth))
+                newBlock = true;
+        }
+        i += 8;
+    }
+    flush();
+}
+
+bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format,
+                          const QTextBlockFormat& paragraph, int depth)
+{
+    const quint32 id = DataReader(tree.records[index].data).u32();
+    if (id == controlId("secd")) {
+        readSectionDef(tree, index);
+    } else if (id == controlId("cold")) {
+        readColumnDef(tree.records[index]);
+    } else if (id == controlId("tbl ")) {
+        if (depth < kMaxDepth)
+            readTable(tree, index, cursor, depth);
+        else
+            ++m_dropped;
+    } else if (id == controlId("eqed")) {
+        readEquation(tree, index, cursor, format);
+    } else if (id == controlId("gso ")) {
+        return readPicture(tree, index, cursor, paragraph);
+    } else if (!showsNothing(id)) {
+        ++m_dropped; // headers, footers, notes, drawn shapes, hidden comments, automatic numbers
+    }
+    return false;
+}
+
+void HwpBody::readSectionDef(const Tree& tree, qsizetype index)
+{
+    // One page for the whole document: the first section's.
+    const bool first = !m_sawSection;
+    m_sawSection = true;
+    if (!first)
+        return;
+    for (qsizetype child : tree.children(index)) {
+        if (tree.records[child].tag != HwpRecords::PageDef)
+            continue;
+        DataReader page(tree.records[child].data);
+        int width = units(page.u32());
+        int height = units(page.u32());
+        const int left = units(page.u32());
+        const int right = units(page.u32());
+        const int top = units(page.u32());
+        const int bottom = units(page.u32());
+        const int header = units(page.u32());
+        const int footer = units(page.u32());
+        const int gutter = units(page.u32());
+        const quint32 properties = page.u32();
+        if (!page.ok())
+            return;
+        // The paper is given upright; a landscape page turns it.
+        if ((properties & 0x1) && width < height)
+            std::swap(width, height);
+        m_section.paperWidth = width;
+        m_section.paperHeight = height;
+        m_section.leftMargin = left;
+        m_section.rightMargin = right;
+        m_section.topMargin = top;
+        m_section.bottomMargin = bottom;
+        m_section.headerLength = header;
+        m_section.footerLength = footer;
+        m_section.gutter = gutter;
+        return;
+    }
+}
+
+void HwpBody::readColumnDef(const Record& record)
+{
+    if (m_sawColumns)
+        return;
+    m_sawColumns = true;
+    DataReader in(record.data);
+    in.skip(4);
+    const quint16 properties = in.u16();
+    const int gap = units(in.u16());
+    m_section.columnCount = std::clamp((properties >> 2) & 0xff, 1, 16);
+    m_section.columnGap = m_section.columnCount > 1 ? gap : 0;
+}
+
+void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, int depth)
+{
+    int rows = 0;
+    int columns = 0;
+    QList<Cell> cells;
+    bool sawTable = false;
+    const QList<qsizetype> children = tree.children(index);
+    for (qsizetype k = 0; k < children.size(); ++k) {
+        const Record& record = tree.records[children[k]];
+        if (record.tag == HwpRecords::Table) {
+            DataReader in(record.data);
+            in.skip(4);
+            rows = in.u16();
+            columns = in.u16();
+            sawTable = true;
+            continue;
+        }
+        if (record.tag != HwpRecords::ListHeader)
+            continue;
+        // A list's paragraphs follow its header.
+        QList<qsizetype> paragraphs;
+        while (k + 1 < children.size() && tree.records[children[k + 1]].tag == HwpRecords::ParaHeader)
+            paragraphs.append(children[++k]);
+        if (!sawTable) {
+            ++m_dropped; // a caption, which the editor cannot show yet
+            continue;
+        }
+        DataReader in(record.data);
+        in.skip(8); // paragraph count and properties, which real files give eight bytes
+
+        Cell cell;
+        cell.column = in.u16();
+        cell.row = in.u16();
+        cell.columnSpan = std::max<int>(1, in.u16());
+        cell.rowSpan = std::max<int>(1, in.u16());
+        cell.width = units(in.u32());
+        in.skip(4 + 8); // height, inner margins
+        cell.borderFill = in.u16();
+        cell.paragraphs = paragraphs;
+        cells.append(cell);
+    }
+    if (!sawTable) {
+        ++m_dropped;
+        return;
+    }
+    columns = std::clamp(columns, 1, kMaxColumns);
+    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    // As the editor's own tables: cells without borders of their own show the table's thin black grid.
+    QTextTableFormat format = TableEditing::GridFormat();
+    QTextTable* table = cursor.insertTable(rows, columns, format);
+    QSet<quint32> taken;
+    const auto key = [](int r, int c) { return quint32(r) << 16 | quint32(c); };
+    QList<int> widths(columns, 0);
+    for (const Cell& cell : std::as_const(cells)) {
+        if (cell.row >= rows || cell.column >= columns) {
+            ++m_dropped;
+            continue;
+        }
+        // Spans end at the table's edge, and never reach into a cell already placed.
+        int rowSpan = std::min(cell.rowSpan, rows - cell.row);
+        int columnSpan = std::min(cell.columnSpan, columns - cell.column);
+        bool free = true;
+        for (int r = cell.row; r < cell.row + rowSpan && free; ++r)
+            for (int c = cell.column; c < cell.column + columnSpan && free; ++c)
+                free = !taken.contains(key(r, c));
+        if (!free)
+            rowSpan = columnSpan = 1;
+        // A cell placed twice adds its paragraphs to the first.
+        const bool again = taken.contains(key(cell.row, cell.column));
+        if (!again) {
+            if (rowSpan > 1 || columnSpan > 1)
+                table->mergeCells(cell.row, cell.column, rowSpan, columnSpan);
+            for (int r = cell.row; r < cell.row + rowSpan; ++r)
+                for (int c = cell.column; c < cell.column + columnSpan; ++c)
+                    taken.insert(key(r, c));
+        }
+        QTextTableCell tableCell = table->cellAt(cell.row, cell.column);
+        if (!tableCell.isValid()) {
+            ++m_dropped;
+            continue;
+        }
+        if (!again) {
+            QTextTableCellFormat cellFormat = tableCell.format().toTableCellFormat();
+            if (cell.borderFill >= 1 && cell.borderFill <= m_info.borderFills.size()) {
+                const auto& fill = m_info.borderFills[cell.borderFill - 1];
+                const auto& [left, right, top, bottom] = fill.sides;
+                cellFormat.setLeftBorder(left.width);
+                cellFormat.setLeftBorderStyle(left.style);
+                cellFormat.setLeftBorderBrush(left.colour);
+                cellFormat.setRightBorder(right.width);
+                cellFormat.setRightBorderStyle(right.style);
+                cellFormat.setRightBorderBrush(right.colour);
+                cellFormat.setTopBorder(top.width);
+                cellFormat.setTopBorderStyle(top.style);
+                cellFormat.setTopBorderBrush(top.colour);
+                cellFormat.setBottomBorder(bottom.width);
+                cellFormat.setBottomBorderStyle(bottom.style);
+                cellFormat.setBottomBorderBrush(bottom.colour);
+                if (fill.face.isValid())
+                    cellFormat.setBackground(fill.face);
+            }
+            tableCell.setFormat(cellFormat);
+            if (columnSpan == 1 && cell.width > 0 && widths[cell.column] == 0)
+                widths[cell.column] = cell.width;
+        }
+        QTextCursor cellCursor = again ? tableCell.lastCursorPosition() : tableCell.firstCursorPosition();
+        bool fresh = !again;
+        const int outer = m_scope;
+        m_scope = ++m_scopes;
+        for (qsizetype paragraph : cell.paragraphs)
+            readParagraph(tree, paragraph, cellCursor, fresh, depth + 1);
+        m_scope = outer;
+    }
+    // Columns whose width no single cell gave share what is left.
+    if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
+        QList<QTextLength> constraints;
+        for (int width : std::as_const(widths))
+            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength, width / PageGeometry::kUnitsPerPoint)
+                                         : QTextLength());
+        format.setColumnWidthConstraints(constraints);
+        table->setFormat(format);
+    }
+    cursor = table->lastCursorPosition();
+    cursor.movePosition(QTextCursor::NextBlock);
+}
+
+void HwpBody::readEquation(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format)
+{
+    for (qsizetype child : tree.children(index)) {
+        if (tree.records[child].tag != HwpRecords::EqEdit)
+            continue;
+        DataReader in(tree.records[child].data);
+        in.skip(4); // properties
+        const QString script = in.string();
+        // The base size in HWPUNIT, 100 to the point; without one the equation takes the size of its text.
+        const quint32 baseUnit = in.u32();
+        QColor colour = HwpShapes::Colour(in.u32());
+        // An equation without a script shows nothing: leaving it out loses nothing.
+        if (script.trimmed().isEmpty())
+            return;
+        const double size = baseUnit > 0 && in.ok() ? std::min<quint32>(baseUnit, 100000) / PageGeometry::kUnitsPerPoint
+                                                    : FormulaObject::PointSizeAround(format);
+        if (!colour.isValid() || !in.ok())
+            colour = Qt::black;
+        cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                          FormulaObject::MakeFormat(script, size, colour, format));
+        return;
+    }
+    ++m_dropped;
+}
+
+bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextBlockFormat& paragraph)
+{
+    // The picture's bin item sits in the picture record below the shape component.
+    int binId = -1;
+    for (qsizetype component : tree.children(index)) {
+        if (tree.records[component].tag != HwpRecords::ShapeComponent)
+            continue;
+        for (qsizetype child : tree.children(component)) {
+            if (tree.records[child].tag != HwpRecords::ShapeComponentPicture)
+                continue;
+            DataReader in(tree.records[child].data);
+            in.skip(4 + 4 + 4 + 32 + 16 + 8 + 3); // border, image corners, cropping, padding, effects
+            const quint16 id = in.u16();
+            if (in.ok())
+                binId = id;
+        }
+    }
+    // A picture shown twice is decoded once and kept once; one that did not decode is not tried again.
+    if (!m_pictureNames.contains(binId)) {
+        const QImage image = loadPicture(binId);
+        QString name;
+        if (!image.isNull()) {
+            name = QStringLiteral("%1:%2").arg(QLatin1String(DocumentFile::kPictureScheme)).arg(++m_pictures);
+            m_document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+        }
+        m_pictureNames.insert(binId, name);
+    }
+    const QString resource = m_pictureNames.value(binId);
+    if (resource.isEmpty()) {
+        ++m_dropped; // a drawn shape, or a picture whose data is missing or unreadable
+        return false;
+    }
+    const QSize imageSize = m_document.resource(QTextDocument::ImageResource, QUrl(resource)).value<QImage>().size();
+    DataReader in(tree.records[index].data);
+    in.skip(4);
+    const quint32 properties = in.u32();
+    in.skip(8); // offsets
+    const qint64 width = units(in.u32());
+    const qint64 height = units(in.u32());
+    QTextImageFormat picture;
+    picture.setName(resource);
+    // Picture sizes are pixels at 96 dpi, as for pictures inserted in the editor; never wider than the column.
+    double pixelWidth = width > 0 && height > 0 ? width * 96.0 / PageGeometry::kUnitsPerInch : imageSize.width();
+    double pixelHeight = width > 0 && height > 0 ? height * 96.0 / PageGeometry::kUnitsPerInch : imageSize.height();
+    const double column = m_section.columnWidth() * 96.0 / 72.0;
+    if (column > 0 && pixelWidth > column) {
+        pixelHeight *= column / pixelWidth;
+        pixelWidth = column;
+    }
+    picture.setWidth(pixelWidth);
+    picture.setHeight(pixelHeight);
+    if (properties & 0x1) { // set as a character
+        cursor.insertImage(picture);
+        return false;
+    }
+    // On a line of its own, which takes the picture's alignment.
+    if (!cursor.atBlockStart())
+        cursor.insertBlock(paragraph, QTextCharFormat());
+    cursor.insertImage(picture);
+    QTextBlockFormat block = cursor.blockFormat();
+    const int horizontal = (properties >> 10) & 0x7;
+    block.setAlignment(horizontal == 1 ? Qt::AlignHCenter : horizontal == 2 ? Qt::AlignRight : Qt::AlignLeft);
+    block.setTextIndent(0);
+    cursor.setBlockFormat(block);
+    return true;
+}
+
+QImage HwpBody::loadPicture(int binId) const
+{
+    for (const HwpDocInfo::BinItem& item : m_info.binItems) {
+        if (binId <= 0 || item.id != binId || !item.embedded)
+            continue;
+        // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
+        const QString name = QStringLiteral("BinData/BIN%1.%2")
+                                 .arg(QString::number(item.id, 16).toUpper().rightJustified(4, u'0'), item.extension);
+        const auto stream = m_streams.constFind(name);
+        if (stream == m_streams.cend())
+            return {};
+        const bool compressed = item.compression == 1 || (item.compression == 0 && m_compressed);
+        if (!compressed)
+            return QImage::fromData(*stream);
+        const auto data = HwpContainer::Inflate(*stream, kMaxPictureBytes);
+        return data ? QImage::fromData(*data) : QImage();
+    }
+    return {};
+}
+
+void HwpBody::number(QTextCursor& cursor, const HwpDocInfo::ParaShape& shape)
+{
+    using HwpDocInfo::Heading;
+    QTextListFormat format;
+    int id = shape.numbering;
+    if (shape.heading == Heading::Outline)
+        id = m_outlineNumbering; // outline paragraphs number by the section's outline numbering
+    if (shape.heading == Heading::Number || shape.heading == Heading::Outline) {
+        if (id < 1 || id > m_info.numberings.size())
+            return;
+        const HwpDocInfo::ParaHead& head = m_info.numberings[id - 1][shape.level];
+        if (head.pattern.isEmpty())
+            return;
+        format = HwpShapes::NumberingFormat(head.numFormat, head.pattern);
+    } else if (shape.heading == Heading::Bullet) {
+        format = ListNumbering::Format(ListNumbering::Style::Bullet);
+    } else {
+        return;
+    }
+    format.setIndent(shape.level + 1);
+    // The list indent takes the place of a hanging first line.
+    QTextBlockFormat block = cursor.blockFormat();
+    block.setTextIndent(0);
+    cursor.setBlockFormat(block);
+    const QString key = QStringLiteral("%1/%2/%3/%4").arg(int(shape.heading)).arg(id).arg(shape.level).arg(m_scope);
+    if (QTextList* list = m_lists.value(key)) {
+        list->add(cursor.block());
+        return;
+    }
+    m_lists.insert(key, cursor.createList(format));
+}

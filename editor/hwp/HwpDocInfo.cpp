@@ -1,0 +1,253 @@
+#include "editor/hwp/HwpDocInfo.h"
+
+#include "editor/HwpShapes.h"
+#include "editor/PageGeometry.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace HwpDocInfo {
+
+namespace {
+
+using HwpRecords::DataReader;
+
+// The languages a character shape names a face for; the body's Korean text uses the first.
+constexpr int kLanguages = 7;
+// A document needs far fewer of each; past this a file is only making us hold memory.
+constexpr qsizetype kMaxItems = 65536;
+// Lengths beyond a metre of paper are nonsense; clamping keeps the layout arithmetic far from overflow.
+constexpr qint32 kMaxUnits = 1000000;
+
+double points(qint32 units)
+{
+    return std::clamp(units, -kMaxUnits, kMaxUnits) / PageGeometry::kUnitsPerPoint;
+}
+
+// The binary numbers of the shapes, by their HWP XML names.
+QStringView alignmentName(int code)
+{
+    static const char16_t* const names[] = {u"Justify", u"Left", u"Right", u"Center", u"Distribute", u"Divide"};
+    return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Justify");
+}
+
+QStringView borderName(int code)
+{
+    static const char16_t* const names[] = {u"None",       u"Solid",      u"Dash",      u"Dot",
+                                            u"DashDot",    u"DashDotDot", u"LongDash",  u"Circle",
+                                            u"DoubleSlim", u"SlimThick",  u"ThickSlim", u"SlimThickSlim"};
+    return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Solid");
+}
+
+double borderMillimetres(int code)
+{
+    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.7, 1.0, 1.5, 2.0, 3.0, 4.0, 5.0};
+    return code >= 0 && code < int(std::size(widths)) ? widths[code] : 0.12;
+}
+
+QString numberName(int code)
+{
+    static const char* const names[] = {
+        "Digit",      "CircledDigit",        "RomanCapital",      "RomanSmall",     "LatinCapital",
+        "LatinSmall", "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable", "CircledHangulSyllable",
+        "HangulJamo", "CircledHangulJamo",   "HangulPhonetic",    "Ideograph",      "CircledIdeograph"};
+    return code >= 0 && code < int(std::size(names)) ? QLatin1String(names[code]) : QLatin1String("Digit");
+}
+
+QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces)
+{
+    DataReader in(data);
+    QTextCharFormat format;
+    const int face = in.u16();
+    in.skip(2 * (kLanguages - 1) + 4 * kLanguages); // other faces, ratios, spacings, relative sizes, offsets
+    const qint32 height = in.i32();
+    const quint32 properties = in.u32();
+    in.skip(2); // shadow offsets
+    const QColor text = HwpShapes::Colour(in.u32());
+    in.skip(4); // underline colour
+    const QColor shade = HwpShapes::Colour(in.u32());
+    if (!in.ok())
+        return format;
+    if (face < hangulFaces.size() && !hangulFaces[face].isEmpty())
+        format.setFontFamilies({hangulFaces[face]});
+    if (height > 0)
+        format.setFontPointSize(std::min(height / 100.0, 4096.0));
+    if (text.isValid())
+        format.setForeground(text);
+    // White shading is how the word processor says "none" as often as the no-colour value.
+    if (shade.isValid() && shade != Qt::white)
+        format.setBackground(shade);
+    if (properties & 0x1)
+        format.setFontItalic(true);
+    if (properties & 0x2)
+        format.setFontWeight(QFont::Bold);
+    // The line's place: 1 below the text, 3 above it; 2 is the line through it, which the strike-out bits give.
+    const int line = (properties >> 2) & 0x3;
+    if (line == 1)
+        format.setFontUnderline(true);
+    else if (line == 3)
+        format.setFontOverline(true);
+    if (properties & (1u << 15))
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (properties & (1u << 16))
+        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if ((properties >> 18) & 0x7)
+        format.setFontStrikeOut(true);
+    return format;
+}
+
+ParaShape paraShape(const QByteArray& data)
+{
+    DataReader in(data);
+    ParaShape shape;
+    const quint32 properties = in.u32();
+    QTextBlockFormat& format = shape.format;
+    format.setAlignment(HwpShapes::Alignment(alignmentName((properties >> 2) & 0x7)));
+    format.setLeftMargin(std::max(0.0, points(in.i32())));
+    format.setRightMargin(std::max(0.0, points(in.i32())));
+    format.setTextIndent(points(in.i32())); // negative: a hanging first line
+    format.setTopMargin(std::max(0.0, points(in.i32())));
+    format.setBottomMargin(std::max(0.0, points(in.i32())));
+    qint32 spacing = in.i32();
+    in.skip(2); // tab definition
+    shape.numbering = in.u16();
+    in.skip(2 + 8 + 4); // border fill, its offsets, more properties
+    int spacingType = properties & 0x3;
+    // Newer files give the spacing again, with more kinds of it.
+    const quint32 moreProperties = in.u32();
+    const qint32 newSpacing = in.i32();
+    if (in.ok()) {
+        spacingType = moreProperties & 0x1f;
+        spacing = newSpacing;
+    }
+    spacing = std::min(spacing, kMaxUnits);
+    if (spacing > 0 && spacingType == 0)
+        format.setLineHeight(std::min(spacing, 1000), QTextBlockFormat::ProportionalHeight);
+    else if (spacing > 0 && spacingType == 1)
+        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::FixedHeight);
+    else if (spacing >= 0 && spacingType == 2)
+        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::LineDistanceHeight);
+    else if (spacing > 0 && spacingType == 3)
+        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::MinimumHeight);
+    static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};
+    shape.heading = headings[(properties >> 23) & 0x3];
+    shape.level = std::clamp(int((properties >> 25) & 0x7), 0, 6);
+    return shape;
+}
+
+BorderFill borderFill(const QByteArray& data)
+{
+    DataReader in(data);
+    BorderFill fill;
+    in.skip(2); // properties: 3D, shadow, diagonals
+    for (Border& border : fill.sides) {
+        border.style = HwpShapes::BorderStyle(borderName(in.u8()));
+        border.width = HwpShapes::BorderWidth(borderMillimetres(in.u8()));
+        border.colour = HwpShapes::Colour(in.u32());
+        if (border.style == QTextFrameFormat::BorderStyle_None)
+            border.width = 0;
+        if (!border.colour.isValid())
+            border.colour = Qt::black;
+    }
+    in.skip(6); // the diagonal
+    const quint32 fillType = in.u32();
+    if (fillType & 0x1)
+        fill.face = HwpShapes::Colour(in.u32());
+    if (!in.ok())
+        return BorderFill();
+    return fill;
+}
+
+std::array<ParaHead, 7> numbering(const QByteArray& data)
+{
+    DataReader in(data);
+    std::array<ParaHead, 7> heads;
+    for (ParaHead& head : heads) {
+        const quint32 properties = in.u32();
+        in.skip(2 + 2 + 4); // width adjustment, distance to the text, character shape
+        head.pattern = in.string();
+        head.numFormat = numberName((properties >> 5) & 0xf);
+        if (!in.ok()) {
+            head = ParaHead();
+            break;
+        }
+    }
+    return heads;
+}
+
+BinItem binItem(const QByteArray& data)
+{
+    DataReader in(data);
+    BinItem item;
+    const quint16 properties = in.u16();
+    const int type = properties & 0xf;
+    item.compression = (properties >> 4) & 0x3;
+    if (type == 1 || type == 2) {
+        item.id = in.u16();
+        if (type == 1) {
+            item.extension = in.string();
+            item.embedded = in.ok();
+        }
+    }
+    return item;
+}
+
+} // namespace
+
+DocInfo Read(const QList<HwpRecords::Record>& records)
+{
+    DocInfo info;
+    int hangulFaceCount = -1;
+    int faceNames = 0;
+    QStringList hangulFaces;
+    QList<QByteArray> charShapes;
+    for (const HwpRecords::Record& record : records) {
+        switch (record.tag) {
+        case HwpRecords::IdMappings: {
+            // Face names come grouped by language, the Korean ones first; this says how many there are.
+            DataReader in(record.data);
+            in.skip(4);
+            hangulFaceCount = int(std::min<quint32>(in.u32(), kMaxItems));
+            break;
+        }
+        case HwpRecords::FaceName:
+            if (faceNames++ < hangulFaceCount || hangulFaceCount < 0) {
+                if (hangulFaces.size() < kMaxItems) {
+                    DataReader in(record.data);
+                    in.skip(1);
+                    hangulFaces.append(in.string());
+                }
+            }
+            break;
+        case HwpRecords::CharShape:
+            if (charShapes.size() < kMaxItems)
+                charShapes.append(record.data);
+            break;
+        case HwpRecords::ParaShape:
+            if (info.paraShapes.size() < kMaxItems)
+                info.paraShapes.append(paraShape(record.data));
+            break;
+        case HwpRecords::BorderFill:
+            if (info.borderFills.size() < kMaxItems)
+                info.borderFills.append(borderFill(record.data));
+            break;
+        case HwpRecords::Numbering:
+            if (info.numberings.size() < kMaxItems)
+                info.numberings.append(numbering(record.data));
+            break;
+        case HwpRecords::BinData:
+            if (info.binItems.size() < kMaxItems)
+                info.binItems.append(binItem(record.data));
+            break;
+        default:
+            break;
+        }
+    }
+    // Character shapes name their face by index, and the faces may come after the mappings say how many.
+    for (const QByteArray& data : charShapes)
+        info.charShapes.append(charShape(data, hangulFaces));
+    return info;
+}
+
+} // namespace HwpDocInfo
