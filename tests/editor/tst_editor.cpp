@@ -664,7 +664,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("reason");
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
-                                        << "이 편집기의 문서가 아닙니다.";
+                                        << "HWP 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
         QTest::newRow("version 4") << truncated + QByteArray("\x00\x00\x00\x04", 4) << "HWP"
                                    << "알 수 없는 문서 버전입니다. (4)";
