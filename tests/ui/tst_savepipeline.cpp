@@ -313,13 +313,13 @@ private Q_SLOTS:
         QVERIFY2(m_reader->InsertQuestion(Category::Timestone, &metadata, &hwpFiles, &pngFiles),
                  qPrintable(m_reader->GetLastErrorText()));
 
-        window().OnReset();
-        window().Panel(Category::Timestone)->SetFieldMap(metadata);
         click("searchButton");
         QCOMPARE(answeredTexts(), QStringList());
         QVERIFY(m_harness->text(DocumentSlot::Question).contains(QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")));
         QCOMPARE(FormulaObject::Positions(*window().Editor(DocumentSlot::Answer)->Document()).size(), 20);
         QVERIFY(m_harness->text(DocumentSlot::Explanation).isEmpty());
+        // The question of the earlier tests again, for the last one.
+        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(2);
     }
 
     void whileASaveRuns()
