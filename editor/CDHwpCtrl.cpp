@@ -2,17 +2,20 @@
 
 #include "editor/DocumentFile.h"
 #include "editor/FindReplaceDlg.h"
+#include "editor/FontSubstitution.h"
 #include "editor/FormulaDlg.h"
 #include "editor/FormulaObject.h"
 #include "editor/PageView.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableEditing.h"
 #include "editor/ToolbarIcons.h"
+#include "editor/hwp/HwpFile.h"
 #include "editor/SymbolDlg.h"
 
 #include <QAction>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontComboBox>
 #include <QHBoxLayout>
@@ -148,6 +151,14 @@ int highestPictureNumber(const QTextDocument& document)
     return highest;
 }
 
+// Whether the file starts with the signature of the editor's own format.
+bool IsNativeDocument(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) &&
+           file.read(DocumentFile::kSignatureSize) == QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+}
+
 } // namespace
 
 const QStringList& CDHwpCtrl::ToolbarNames()
@@ -162,6 +173,7 @@ const QStringList& CDHwpCtrl::ToolbarNames()
 
 CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
 {
+    FontSubstitution::Install();
     m_document.setDefaultFont(defaultFont());
     m_document.setUndoRedoEnabled(true);
     m_view = new PageView(&m_document);
@@ -304,8 +316,13 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
     m_openError.clear();
     int dropped = 0;
     if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) == 0) {
+        // "HWP" files are the word processor's HWP 5.0 documents, or this editor's own format in files that
+        // earlier versions wrote under the same name; the first bytes tell them apart.
         PageGeometry page = m_page;
-        ok = DocumentFile::LoadNative(m_document, page, path, &m_openError);
+        if (IsNativeDocument(path))
+            ok = DocumentFile::LoadNative(m_document, page, path, &m_openError);
+        else
+            ok = HwpFile::Load(m_document, page, path, &m_openError, &dropped);
         if (ok)
             m_page = page;
     } else if (format.compare(QLatin1String("HWPML2X"), Qt::CaseInsensitive) == 0) {
@@ -330,9 +347,12 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
 bool CDHwpCtrl::SaveDocument(const QString& path, const QString& format, const QString& argument)
 {
     Q_UNUSED(argument);
-    if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0)
+    m_saveError.clear();
+    if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) != 0) {
+        m_saveError = QStringLiteral("알 수 없는 문서 형식입니다. (%1)").arg(format);
         return false;
-    return DocumentFile::SaveNative(m_document, m_page, path);
+    }
+    return HwpFile::Save(m_document, m_page, path, &m_saveError);
 }
 
 void CDHwpCtrl::SetToolbarItems(int toolbarId, const QString& name)

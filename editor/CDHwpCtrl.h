@@ -51,14 +51,17 @@ public:
     // LastRenderError says why.
     bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
     QString LastRenderError() const { return m_renderError; }
-    // "HWP": the native format; "HWPML2X": HWP XML. A file that cannot be read leaves the document as it was
+    // "HWP": an HWP 5.0 document, or one in the editor's own format; "HWPML2X": HWP XML. A file that cannot be read leaves the document as it was
     // and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
     // The objects the last successful open left out because the editor cannot show them yet (pictures and
     // drawn shapes of an HWP XML file; its equations come in as formulas), so that the program can say so.
     int LastOpenDroppedObjects() const { return m_openDropped; }
+    // "HWP" writes an HWP 5.0 document. False when it cannot be written; then LastSaveError says why and an
+    // existing file at `path` is left as it was.
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
+    QString LastSaveError() const { return m_saveError; }
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
     void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);
@@ -140,6 +143,7 @@ private:
     int m_pictureCount = 0;
     ListNumbering::Style m_numbering = ListNumbering::Style::Decimal; // the numbering button's style
     QString m_openError;
+    QString m_saveError;
     QString m_renderError;
     int m_openDropped = 0;
 };

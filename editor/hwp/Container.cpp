@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 
 namespace HwpContainer {
 
@@ -67,6 +68,16 @@ bool readStorage(GsfInfile* storage, const QString& prefix, int depth, Streams& 
     return true;
 }
 
+// libgsf warns on stderr about every broken chain it meets; the caller gets our own error instead.
+void quietenLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_log_set_handler("libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_MASK),
+                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    });
+}
+
 } // namespace
 
 std::optional<Streams> ReadStreams(const QByteArray& bytes, QString* error)
@@ -76,6 +87,7 @@ std::optional<Streams> ReadStreams(const QByteArray& bytes, QString* error)
             *error = why;
         return std::nullopt;
     };
+    quietenLibrary();
     Owned<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE));
     if (!input)
         return fail(QStringLiteral("문서를 읽을 수 없습니다."));

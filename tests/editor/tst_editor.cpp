@@ -4,6 +4,7 @@
 #include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
 #include "editor/PageView.h"
+#include "editor/hwp/HwpFile.h"
 #include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
 #include "workflow/PageImage.h"
@@ -19,6 +20,8 @@
 #include <QDataStream>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QListWidget>
 #include <QSpinBox>
@@ -436,8 +439,8 @@ private Q_SLOTS:
         QVERIFY(editor.SaveDocument(path, QStringLiteral("HWP"), QString()));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.read(DocumentFile::kSignatureSize),
-                 QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize));
+        // What goes up to the bank is the word processor's own format, not the editor's.
+        QVERIFY(HwpFile::HasSignature(file.read(8)));
         file.close();
 
         CDHwpCtrl& other = *m_editors[1];
@@ -661,7 +664,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("reason");
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
-                                        << "이 편집기의 문서가 아닙니다.";
+                                        << "HWP 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
         QTest::newRow("version 4") << truncated + QByteArray("\x00\x00\x00\x04", 4) << "HWP"
                                    << "알 수 없는 문서 버전입니다. (4)";
@@ -1575,6 +1578,27 @@ private Q_SLOTS:
     }
 
     // Marks go in at the cursor from the symbol dialog: a click on one, or Enter on the current one.
+    // The word processor's faces are not installed here: their text must be drawn with the Nanum face of the
+    // same kind, so that a line of a loaded question breaks where its author saw it break.
+    void documentFacesDrawnWithNanum()
+    {
+        const QString line = QStringLiteral("이차방정식 x^2 - 5x + 6 = 0 의 두 근의 합과 곱을 구하시오.");
+        for (const auto& [face, nanum] : {std::pair{u"함초롬바탕", u"NanumMyeongjo"}, {u"바탕", u"NanumMyeongjo"},
+                                          {u"맑은 고딕", u"NanumGothic"}, {u"굴림", u"NanumGothic"}}) {
+            const QFont named(QString::fromUtf16(face), 10);
+            const QFont installed(QString::fromUtf16(nanum), 10);
+            QCOMPARE(QFontInfo(named).family(), QString::fromUtf16(nanum));
+            QCOMPARE(QFontMetricsF(named).horizontalAdvance(line), QFontMetricsF(installed).horizontalAdvance(line));
+        }
+        // The document keeps the name it was written with.
+        CDHwpCtrl& editor = question();
+        QTextCharFormat format;
+        format.setFontFamilies({QStringLiteral("함초롬바탕")});
+        editor.View()->textCursor().insertText(line, format);
+        QCOMPARE(editor.Document()->find(line).charFormat().fontFamilies().toStringList(),
+                 QStringList{QStringLiteral("함초롬바탕")});
+    }
+
     void symbolsGoInAtTheCursor()
     {
         SetupToolbars(m_editors);

@@ -455,7 +455,7 @@ private Q_SLOTS:
                    {{"q_hwp", nativeDocument("문제 D").toBase64()}, {"a_hwp", QByteArray("not a document").toBase64()}})
             << false << QStringList{"문제 D", "", ""} << QStringList{"d_a.hwp", "d_q.hwp"}
             << QStringList{"3|Error|정답 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 정답 문서가 지워집니다.\r\n"
-                           "이 편집기의 문서가 아닙니다."};
+                           "HWP 문서가 아닙니다."};
         QTest::newRow("the search fails")
             << QByteArray(R"({"result_code":7,"result_message":"no such unit"})") << false << QStringList{"", "", ""}
             << QStringList{} << QStringList{"3|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "};

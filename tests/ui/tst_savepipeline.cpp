@@ -1,4 +1,5 @@
 #include "editor/FormulaObject.h"
+#include "editor/hwp/HwpFile.h"
 #include "net/Base64.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/Messages.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -184,7 +186,7 @@ private Q_SLOTS:
             const QString letter = SlotFileLetter(slot);
             // The documents the editors saved, byte for byte, and the trimmed page images.
             const QByteArray hwp = ReadTestFile(HwpPath(folder, slot));
-            QVERIFY(!hwp.isEmpty());
+            QVERIFY(HwpFile::HasSignature(hwp));
             QCOMPARE(storedDocument(record, qPrintable(letter + "_hwp")), hwp);
             const QByteArray png = ReadTestFile(PngPath(folder, slot));
             QCOMPARE(storedDocument(record, qPrintable(letter + "_png")), png);
@@ -289,6 +291,35 @@ private Q_SLOTS:
         const QByteArray second = storedDocument(stored(Category::Timestone), "q_hwp");
         QVERIFY(second != first);
         QCOMPARE(second, ReadTestFile(HwpPath(m_harness->workingFolder(), DocumentSlot::Question)));
+    }
+
+    // A question that another program registered holds the word processor's own files: the search shows them.
+    void questionRegisteredElsewhere()
+    {
+        QVERIFY(choose(Category::Timestone));
+        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(7);
+        CMapStringToString metadata;
+        window().Panel(Category::Timestone)->GetFieldMap(metadata);
+        QTemporaryDir dir;
+        const QString png = dir.filePath(QStringLiteral("q.png"));
+        QImage(40, 20, QImage::Format_RGB32).save(png);
+        const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
+        CMapStringToString hwpFiles;
+        hwpFiles.SetAt(QStringLiteral("q_hwp"), samples + QStringLiteral("/example.hwp"));
+        hwpFiles.SetAt(QStringLiteral("a_hwp"), samples + QStringLiteral("/latex.hwp"));
+        CMapStringToString pngFiles;
+        pngFiles.SetAt(QStringLiteral("q_png"), png);
+        pngFiles.SetAt(QStringLiteral("a_png"), png);
+        QVERIFY2(m_reader->InsertQuestion(Category::Timestone, &metadata, &hwpFiles, &pngFiles),
+                 qPrintable(m_reader->GetLastErrorText()));
+
+        click("searchButton");
+        QCOMPARE(answeredTexts(), QStringList());
+        QVERIFY(m_harness->text(DocumentSlot::Question).contains(QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")));
+        QCOMPARE(FormulaObject::Positions(*window().Editor(DocumentSlot::Answer)->Document()).size(), 20);
+        QVERIFY(m_harness->text(DocumentSlot::Explanation).isEmpty());
+        // The question of the earlier tests again, for the last one.
+        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(2);
     }
 
     void whileASaveRuns()
