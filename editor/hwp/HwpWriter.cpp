@@ -312,28 +312,28 @@ private:
         using HwpValues::LineSpacing;
         const QTextBlockFormat format = block.blockFormat();
         HwpWriter::ParaShape shape;
-        const auto half = [](double points) { return qint32(std::lround(points * kParagraphUnitsPerPoint)); };
+        const auto units = [](double points) { return qint32(std::lround(points * kParagraphUnitsPerPoint)); };
         shape.attributes = quint32(HwpValues::AlignmentOf(format.alignment())) << 2;
-        shape.left = half(format.leftMargin());
-        shape.right = half(format.rightMargin());
-        shape.indent = half(format.textIndent());
-        shape.before = half(format.topMargin());
-        shape.after = half(format.bottomMargin());
+        shape.left = units(format.leftMargin());
+        shape.right = units(format.rightMargin());
+        shape.indent = units(format.textIndent());
+        shape.before = units(format.topMargin());
+        shape.after = units(format.bottomMargin());
         switch (format.lineHeightType()) {
         case QTextBlockFormat::ProportionalHeight:
             shape.spacing = qint32(std::lround(format.lineHeight()));
             break;
         case QTextBlockFormat::FixedHeight:
             shape.spacingType = LineSpacing::Fixed;
-            shape.spacing = half(format.lineHeight());
+            shape.spacing = units(format.lineHeight());
             break;
         case QTextBlockFormat::MinimumHeight:
             shape.spacingType = LineSpacing::AtLeast;
-            shape.spacing = half(format.lineHeight());
+            shape.spacing = units(format.lineHeight());
             break;
         case QTextBlockFormat::LineDistanceHeight:
             shape.spacingType = LineSpacing::BetweenLines;
-            shape.spacing = half(format.lineHeight());
+            shape.spacing = units(format.lineHeight());
             break;
         default:
             shape.spacing = 100;

@@ -110,27 +110,6 @@ bool addedAfterTable(const QTextBlock& block)
     return afterTable && block.length() == 1 && block.next().isValid();
 }
 
-// Each paragraph's margins, indent, spacings and line height in points.
-QStringList describeMargins(const QTextDocument& document)
-{
-    QStringList lines;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (addedAfterTable(block))
-            continue;
-        const QTextBlockFormat format = block.blockFormat();
-        const bool length = format.lineHeightType() != QTextBlockFormat::SingleHeight &&
-                            format.lineHeightType() != QTextBlockFormat::ProportionalHeight;
-        lines.append(QStringLiteral("%1/%2/%3/%4/%5 %6")
-                         .arg(format.leftMargin())
-                         .arg(format.rightMargin())
-                         .arg(format.textIndent())
-                         .arg(format.topMargin())
-                         .arg(format.bottomMargin())
-                         .arg(length ? format.lineHeight() : 0));
-    }
-    return lines;
-}
-
 // The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
 // format, its list, and its runs with their formats.
 QStringList describe(const QTextDocument& document)
@@ -159,12 +138,16 @@ QStringList describe(const QTextDocument& document)
         }
         const QTextBlockFormat format = block.blockFormat();
         const bool single = format.lineHeightType() == QTextBlockFormat::SingleHeight;
-        const bool proportional = single || format.lineHeightType() == QTextBlockFormat::ProportionalHeight;
-        line += QStringLiteral("align %1%2 line %3%4")
+        line += QStringLiteral("align %1%2 line %3:%4 margins %5/%6/%7/%8/%9")
                     .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
                     .arg(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore ? " new page" : "")
                     .arg(single ? int(QTextBlockFormat::ProportionalHeight) : format.lineHeightType())
-                    .arg(proportional ? QStringLiteral(":%1%").arg(single ? 100.0 : format.lineHeight()) : QString());
+                    .arg(single ? 100.0 : format.lineHeight())
+                    .arg(format.leftMargin())
+                    .arg(format.rightMargin())
+                    .arg(format.textIndent())
+                    .arg(format.topMargin())
+                    .arg(format.bottomMargin());
         if (QTextList* list = block.textList()) {
             const QTextListFormat listFormat = list->format();
             const auto style = ListNumbering::StyleOf(listFormat);
@@ -615,8 +598,6 @@ void TestHwpWriter::roundTrips()
     }
     QEXPECT_FAIL("tables", "the reader opens a new paragraph after a table, past the one Qt keeps there", Continue);
     QCOMPARE(trip.document->blockCount(), document->blockCount());
-    QEXPECT_FAIL("text and formats", "the reader takes paragraph lengths as whole HWPUNIT, not half units", Continue);
-    QCOMPARE(describeMargins(*trip.document), describeMargins(*document));
 }
 
 QTEST_MAIN(TestHwpWriter)
