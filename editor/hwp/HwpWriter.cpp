@@ -721,7 +721,9 @@ private:
             record.u16(margin);
         for (int count : std::as_const(perRow))
             record.u16(quint16(count));
-        record.u16(m_info.borderFill(HwpWriter::BorderFill())).u16(0);
+        // The table's own border fill is its grid: the very fill of every cell without borders of its own, so
+        // that a reader can tell those cells from ones whose borders only look the same.
+        record.u16(m_info.borderFill(borderFillOf(QTextTableCellFormat(), format))).u16(0);
         Append(out, Table, level + 1, record.data());
 
         for (const Cell& entry : std::as_const(cells)) {

@@ -525,6 +525,11 @@ void TestHwpWriter::storedForms()
             QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
         }
     }
+    // The outer table's own border fill is the one its cells without borders of their own (the first) use.
+    const Record outer = withTag(withCells.section, HwpRecords::Table).value(0);
+    const Record firstCell = withTag(withCells.section, HwpRecords::ListHeader).value(0);
+    HwpRecords::DataReader table(outer.data, 18 + 2 * 3), cell(firstCell.data, 32);
+    QCOMPARE(table.u16(), cell.u16());
 }
 
 void TestHwpWriter::unwritable()
