@@ -162,7 +162,11 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     // A page break starts the paragraph on a new page; a column break the editor cannot show.
     if ((breaks & 0x04) && !fresh)
         blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (fresh)
+    // The empty block that a document always keeps after a table is where the paragraph after the table goes;
+    // a block of its own would add a blank line at every save and reopen.
+    const bool afterTable = !fresh && cursor.block().length() == 1 && !cursor.currentTable() &&
+                            QTextCursor(cursor.block().previous()).currentTable();
+    if (fresh || afterTable)
         cursor.setBlockFormat(blockFormat);
     else
         cursor.insertBlock(blockFormat, QTextCharFormat());
@@ -337,6 +341,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     int columns = 0;
     QList<Cell> cells;
     bool sawTable = false;
+    int tableFill = 0;
     const QList<qsizetype> children = tree.children(index);
     for (qsizetype k = 0; k < children.size(); ++k) {
         const Record& record = tree.records[children[k]];
@@ -345,6 +350,8 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             in.skip(4);
             rows = in.u16();
             columns = in.u16();
+            in.skip(2 + 8 + 2 * qsizetype(rows)); // cell spacing, inner margins, row sizes
+            tableFill = in.u16();
             sawTable = true;
             continue;
         }
@@ -379,8 +386,17 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         return;
     }
     m_cells += rows * columns;
-    // As the editor's own tables: cells without borders of their own show the table's thin black grid.
+    // As the editor's own tables: cells without borders of their own show the table's thin black grid, unless
+    // the table's own border fill has no lines at all.
     QTextTableFormat format = TableEditing::GridFormat();
+    const HwpDocInfo::BorderFill* grid =
+        tableFill >= 1 && tableFill <= m_info.borderFills.size() ? &m_info.borderFills[tableFill - 1] : nullptr;
+    if (grid && std::all_of(grid->sides.cbegin(), grid->sides.cend(), [](const HwpDocInfo::Border& side) {
+            return side.style == QTextFrameFormat::BorderStyle_None;
+        })) {
+        format.setBorder(0);
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+    }
     QTextTable* table = cursor.insertTable(rows, columns, format);
     QSet<quint32> taken;
     const auto key = [](int r, int c) { return quint32(r) << 16 | quint32(c); };
@@ -417,19 +433,33 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             QTextTableCellFormat cellFormat = tableCell.format().toTableCellFormat();
             if (cell.borderFill >= 1 && cell.borderFill <= m_info.borderFills.size()) {
                 const auto& fill = m_info.borderFills[cell.borderFill - 1];
+                // A side drawn as the table's own fill draws it is the table's grid, not a border of the cell's.
+                const auto own = [grid, &fill](int side) {
+                    const HwpDocInfo::Border& mine = fill.sides[side];
+                    return !grid || mine.style != grid->sides[side].style || mine.width != grid->sides[side].width ||
+                           mine.colour != grid->sides[side].colour;
+                };
                 const auto& [left, right, top, bottom] = fill.sides;
-                cellFormat.setLeftBorder(left.width);
-                cellFormat.setLeftBorderStyle(left.style);
-                cellFormat.setLeftBorderBrush(left.colour);
-                cellFormat.setRightBorder(right.width);
-                cellFormat.setRightBorderStyle(right.style);
-                cellFormat.setRightBorderBrush(right.colour);
-                cellFormat.setTopBorder(top.width);
-                cellFormat.setTopBorderStyle(top.style);
-                cellFormat.setTopBorderBrush(top.colour);
-                cellFormat.setBottomBorder(bottom.width);
-                cellFormat.setBottomBorderStyle(bottom.style);
-                cellFormat.setBottomBorderBrush(bottom.colour);
+                if (own(0)) {
+                    cellFormat.setLeftBorder(left.width);
+                    cellFormat.setLeftBorderStyle(left.style);
+                    cellFormat.setLeftBorderBrush(left.colour);
+                }
+                if (own(1)) {
+                    cellFormat.setRightBorder(right.width);
+                    cellFormat.setRightBorderStyle(right.style);
+                    cellFormat.setRightBorderBrush(right.colour);
+                }
+                if (own(2)) {
+                    cellFormat.setTopBorder(top.width);
+                    cellFormat.setTopBorderStyle(top.style);
+                    cellFormat.setTopBorderBrush(top.colour);
+                }
+                if (own(3)) {
+                    cellFormat.setBottomBorder(bottom.width);
+                    cellFormat.setBottomBorderStyle(bottom.style);
+                    cellFormat.setBottomBorderBrush(bottom.colour);
+                }
                 if (fill.face.isValid())
                     cellFormat.setBackground(fill.face);
             }

@@ -2,6 +2,7 @@
 
 #include "editor/HwpShapes.h"
 #include "editor/PageGeometry.h"
+#include "editor/hwp/HwpValues.h"
 
 #include <QStringList>
 
@@ -23,6 +24,12 @@ constexpr qint32 kMaxUnits = 1000000;
 double points(qint32 units)
 {
     return std::clamp(units, -kMaxUnits, kMaxUnits) / PageGeometry::kUnitsPerPoint;
+}
+
+// Paragraph shapes' lengths are in half units.
+double paragraphPoints(qint32 units)
+{
+    return std::clamp(units, -kMaxUnits, kMaxUnits) / HwpValues::kParagraphUnitsPerPoint;
 }
 
 // The binary numbers of the shapes, by their HWP XML names.
@@ -104,11 +111,11 @@ ParaShape paraShape(const QByteArray& data)
     const quint32 properties = in.u32();
     QTextBlockFormat& format = shape.format;
     format.setAlignment(HwpShapes::Alignment(alignmentName((properties >> 2) & 0x7)));
-    format.setLeftMargin(std::max(0.0, points(in.i32())));
-    format.setRightMargin(std::max(0.0, points(in.i32())));
-    format.setTextIndent(points(in.i32())); // negative: a hanging first line
-    format.setTopMargin(std::max(0.0, points(in.i32())));
-    format.setBottomMargin(std::max(0.0, points(in.i32())));
+    format.setLeftMargin(std::max(0.0, paragraphPoints(in.i32())));
+    format.setRightMargin(std::max(0.0, paragraphPoints(in.i32())));
+    format.setTextIndent(paragraphPoints(in.i32())); // negative: a hanging first line
+    format.setTopMargin(std::max(0.0, paragraphPoints(in.i32())));
+    format.setBottomMargin(std::max(0.0, paragraphPoints(in.i32())));
     qint32 spacing = in.i32();
     in.skip(2); // tab definition
     shape.numbering = in.u16();
@@ -122,14 +129,15 @@ ParaShape paraShape(const QByteArray& data)
         spacing = newSpacing;
     }
     spacing = std::min(spacing, kMaxUnits);
-    if (spacing > 0 && spacingType == 0)
+    // 100 % is the single spacing the editor gives a paragraph that has none of its own.
+    if (spacing > 0 && spacing != 100 && spacingType == 0)
         format.setLineHeight(std::min(spacing, 1000), QTextBlockFormat::ProportionalHeight);
     else if (spacing > 0 && spacingType == 1)
-        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::FixedHeight);
+        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::FixedHeight);
     else if (spacing >= 0 && spacingType == 2)
-        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::LineDistanceHeight);
+        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::LineDistanceHeight);
     else if (spacing > 0 && spacingType == 3)
-        format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::MinimumHeight);
+        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::MinimumHeight);
     static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};
     shape.heading = headings[(properties >> 23) & 0x3];
     shape.level = std::clamp(int((properties >> 25) & 0x7), 0, 6);

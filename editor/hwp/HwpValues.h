@@ -12,11 +12,11 @@
 namespace HwpValues {
 
 // Lengths on the page (paper, margins, object sizes, character heights) are HWPUNIT, 1/7200 inch: 100 to the
-// point. Paragraph shapes' margins, indents, spacings and line heights are read and written in the same unit.
-// The word processor's own files may use half units there (a body style indented 3000, outline levels 2000
-// apart); if that proves true, reader and writer change together here.
+// point. Paragraph shapes keep their margins, indents, spacings and fixed line heights in half units, 200 to the
+// point: the word processor's body style, indented 15 pt, is stored as 3000, and its outline levels, 10 pt
+// apart, 2000 apart.
 inline constexpr double kUnitsPerPoint = 100.0;
-inline constexpr double kParagraphUnitsPerPoint = 100.0;
+inline constexpr double kParagraphUnitsPerPoint = 200.0;
 
 // COLORREF: 0x00BBGGRR. A value above 24 bits (0xFFFFFFFF) means no colour.
 inline constexpr quint32 kNoColour = 0xFFFFFFFFu;

@@ -849,10 +849,15 @@ private Q_SLOTS:
             QCOMPARE(shaded.leftBorderStyle(), QTextFrameFormat::BorderStyle_None);
             QCOMPARE(shaded.leftBorder(), 0.0);
             QCOMPARE(shaded.bottomBorderStyle(), QTextFrameFormat::BorderStyle_None);
-            QCOMPARE(shaded.topBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+            // Drawn by the cell, or by the table's grid where the cell's line is the grid's own.
+            QCOMPARE(shaded.hasProperty(QTextFormat::TableCellTopBorderStyle) ? shaded.topBorderStyle()
+                                                                              : table->format().borderStyle(),
+                     QTextFrameFormat::BorderStyle_Solid);
             QCOMPARE(shaded.rightBorderStyle(), QTextFrameFormat::BorderStyle_Dashed);
             QCOMPARE(shaded.rightBorderBrush().color(), QColor(255, 0, 0));
-            QVERIFY(shaded.topBorder() >= 1); // thinner than a point Qt would not draw
+            // Thinner than a point Qt would not draw.
+            QVERIFY((shaded.hasProperty(QTextFormat::TableCellTopBorder) ? shaded.topBorder()
+                                                                         : table->format().border()) >= 1);
         };
         check(document);
         if (QTest::currentTestFailed())
@@ -1366,7 +1371,10 @@ private Q_SLOTS:
         CDHwpCtrl& other = *m_editors[1];
         QTextTable* reopened = QTextCursor(other.Document()->begin().next()).currentTable();
         QVERIFY(reopened);
-        QCOMPARE(described(reopened), before);
+        // HWP draws lines in sixteen widths: the 3 pt border comes back as the nearest, 1 mm.
+        QStringList expected = before;
+        expected[4] = QStringLiteral("1x1 #000000 %1").arg(72 / 25.4);
+        QCOMPARE(described(reopened), expected);
         QCOMPARE(reopened->format().columnWidthConstraints(), widths);
 
         // And on the page at 500 dpi: the borders, the thick one, the missing ones and the shading.

@@ -601,7 +601,6 @@ void TestHwpWriter::roundTrips()
         };
         QCOMPARE(image(*trip.document, namesBack[i]), image(*document, names[i]));
     }
-    QEXPECT_FAIL("tables", "the reader opens a new paragraph after a table, past the one Qt keeps there", Continue);
     QCOMPARE(trip.document->blockCount(), document->blockCount());
 }
 
