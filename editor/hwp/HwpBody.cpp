@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QSet>
 #include <QTextBlock>
+#include <QBrush>
 #include <QTextDocument>
 #include <QTextList>
 #include <QTextTable>
@@ -439,26 +440,21 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                     return !grid || mine.style != grid->sides[side].style || mine.width != grid->sides[side].width ||
                            mine.colour != grid->sides[side].colour;
                 };
-                const auto& [left, right, top, bottom] = fill.sides;
-                if (own(0)) {
-                    cellFormat.setLeftBorder(left.width);
-                    cellFormat.setLeftBorderStyle(left.style);
-                    cellFormat.setLeftBorderBrush(left.colour);
-                }
-                if (own(1)) {
-                    cellFormat.setRightBorder(right.width);
-                    cellFormat.setRightBorderStyle(right.style);
-                    cellFormat.setRightBorderBrush(right.colour);
-                }
-                if (own(2)) {
-                    cellFormat.setTopBorder(top.width);
-                    cellFormat.setTopBorderStyle(top.style);
-                    cellFormat.setTopBorderBrush(top.colour);
-                }
-                if (own(3)) {
-                    cellFormat.setBottomBorder(bottom.width);
-                    cellFormat.setBottomBorderStyle(bottom.style);
-                    cellFormat.setBottomBorderBrush(bottom.colour);
+                static constexpr QTextFormat::Property kWidth[] = {
+                    QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
+                    QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder};
+                static constexpr QTextFormat::Property kStyle[] = {
+                    QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellRightBorderStyle,
+                    QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellBottomBorderStyle};
+                static constexpr QTextFormat::Property kBrush[] = {
+                    QTextFormat::TableCellLeftBorderBrush, QTextFormat::TableCellRightBorderBrush,
+                    QTextFormat::TableCellTopBorderBrush, QTextFormat::TableCellBottomBorderBrush};
+                for (int side = 0; side < 4; ++side) {
+                    if (!own(side))
+                        continue;
+                    cellFormat.setProperty(kWidth[side], fill.sides[side].width);
+                    cellFormat.setProperty(kStyle[side], int(fill.sides[side].style));
+                    cellFormat.setProperty(kBrush[side], QBrush(fill.sides[side].colour));
                 }
                 if (fill.face.isValid())
                     cellFormat.setBackground(fill.face);
