@@ -463,7 +463,7 @@ private Q_SLOTS:
         pastEnd.section.append(QByteArray::fromHex("43000010") + "short"); // says 256 bytes, holds 5
         QTest::newRow("record past the end") << pastEnd.bytes() << QStringLiteral("스트림 끝");
         MiniHwp hugeSize = mergedTable();
-        hugeSize.section.append(QByteArray::fromHex("430000fffffffff0") + "x");
+        hugeSize.section.append(QByteArray::fromHex("4300f0ffffffffff") + "x"); // a 32-bit size of 4 GiB follows
         QTest::newRow("huge record size") << hugeSize.bytes() << QStringLiteral("스트림 끝");
         MiniHwp jump = mergedTable();
         jump.add(jump.section, HwpRecords::ParaText, 3, "xx");
