@@ -25,7 +25,8 @@ constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 
 constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
 constexpr char16_t kTooLarge[] = u"문서가 너무 큽니다.";
 
-// The 32-byte signature of the file header; HWP 3 files start with it too, followed by " V3.00".
+// The 32-byte signature of the file header; HWP 3 and older files start with it too, followed by " V3.00" and
+// the like, but are no compound files.
 constexpr char kSignature[] = "HWP Document File";
 // The header's property bits that decide whether we can read the document at all.
 constexpr quint32 kCompressed = 0x1;
@@ -54,7 +55,7 @@ bool HasSignature(const QByteArray& head)
 
 bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects)
 {
-    if (bytes.startsWith(QByteArray(kSignature) + " V3"))
+    if (bytes.startsWith(QByteArray(kSignature) + " V"))
         return failWith(error, QString::fromUtf16(kOldVersion));
     if (!HasSignature(bytes))
         return failWith(error, QString::fromUtf16(kNotHwp));

@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -251,10 +250,8 @@ private Q_SLOTS:
         QTextDocument document;
         const Opened opened = open(document, sample(QStringLiteral("page.hwp")));
         QVERIFY(opened.ok);
-        const PageGeometry& page = opened.page;
-        QCOMPARE(QList<int>({page.paperWidth, page.paperHeight, page.leftMargin, page.rightMargin, page.topMargin,
-                             page.bottomMargin, page.headerLength, page.footerLength, page.gutter, page.columnCount}),
-                 QList<int>({59528, 84188, 8504, 8504, 5668, 4252, 4252, 4252, 0, 1}));
+        // Paper, margins (top, bottom, left, right), header, footer, gutter, columns and their gap.
+        QVERIFY(opened.page == PageGeometry({59528, 84188, 5668, 4252, 8504, 8504, 4252, 4252, 0, 1, 0}));
         QCOMPARE(opened.dropped, 1); // the page number, which the editor does not show
         QStringList texts = bodyParagraphs(document);
         texts.removeAll(QString());
@@ -273,11 +270,7 @@ private Q_SLOTS:
                  HwpRecords::DataWriter().u32(0x636f6c64).u16(2 << 2 | 1 << 12).u16(1134).zeros(10).data());
         const Opened landscape = open(document, file.bytes());
         QVERIFY(landscape.ok);
-        QCOMPARE(QList<int>({landscape.page.paperWidth, landscape.page.paperHeight, landscape.page.leftMargin,
-                             landscape.page.rightMargin, landscape.page.topMargin, landscape.page.bottomMargin,
-                             landscape.page.headerLength, landscape.page.footerLength, landscape.page.gutter,
-                             landscape.page.columnCount, landscape.page.columnGap}),
-                 QList<int>({84188, 59528, 1000, 2000, 3000, 4000, 500, 600, 700, 2, 1134}));
+        QVERIFY(landscape.page == PageGeometry({84188, 59528, 3000, 4000, 1000, 2000, 500, 600, 700, 2, 1134}));
         QCOMPARE(document.toPlainText(), QStringLiteral("가"));
         const QTextBlockFormat shape = document.begin().blockFormat();
         QCOMPARE(shape.alignment(), Qt::AlignHCenter);
@@ -442,32 +435,6 @@ private Q_SLOTS:
         QVERIFY(document.lastBlock().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
     }
 
-    void damagedRecordsNeverCrash()
-    {
-        // Bytes changed at random inside the records of real documents: each file is read or refused with a
-        // reason, and a refused one leaves the document as it was.
-        QRandomGenerator random(20261207);
-        for (const char* name : {"example.hwp", "table2.hwp", "latex.hwp", "outline.hwp"}) {
-            const auto streams = *HwpContainer::ReadStreams(sample(QString::fromLatin1(name)));
-            for (int round = 0; round < 60; ++round) {
-                const QString target = round % 2 ? QStringLiteral("DocInfo") : QStringLiteral("BodyText/Section0");
-                QByteArray plain = *HwpContainer::Inflate(streams.value(target));
-                for (int k = 0; k <= round % 8; ++k)
-                    plain[random.bounded(plain.size())] = char(random.bounded(256));
-                auto damaged = streams;
-                damaged[target] = HwpContainer::Deflate(plain);
-                QTextDocument document;
-                document.setPlainText(QStringLiteral("그대로"));
-                PageGeometry page;
-                QString why;
-                if (!HwpFile::Read(document, page, HwpContainer::WriteStreams(damaged), &why)) {
-                    QVERIFY(!why.isEmpty());
-                    QCOMPARE(document.toPlainText(), QStringLiteral("그대로"));
-                }
-            }
-        }
-    }
-
     void refusals_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -498,7 +465,7 @@ private Q_SLOTS:
         pastEnd.section.append(QByteArray::fromHex("43000010") + "short"); // says 256 bytes, holds 5
         QTest::newRow("record past the end") << pastEnd.bytes() << QStringLiteral("스트림 끝");
         MiniHwp hugeSize = mergedTable();
-        hugeSize.section.append(QByteArray::fromHex("430000fffffffff0") + "x");
+        hugeSize.section.append(QByteArray::fromHex("4300f0ffffffffff") + "x"); // a 32-bit size of 4 GiB follows
         QTest::newRow("huge record size") << hugeSize.bytes() << QStringLiteral("스트림 끝");
         MiniHwp jump = mergedTable();
         jump.add(jump.section, HwpRecords::ParaText, 3, "xx");
