@@ -205,6 +205,35 @@ private Q_SLOTS:
         QVERIFY(!filesUnder(first.dataHome()).isEmpty());
     }
 
+    // --version and --help answer without a display and without the running copy's lock.
+    void versionAndHelpBesideARunningCopy()
+    {
+        Program& first = start(m_url);
+        QVERIFY2(first.waitForLine(kLoginShown), first.transcript());
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        const auto run = [&environment](const QString& option) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(QStringLiteral(VELLORIN_PROGRAM_PATH), {option});
+            process.waitForFinished(20000);
+            return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+        };
+        QCOMPARE(run(QStringLiteral("--version")), (std::pair{0, QStringLiteral("vellorin 2.0.0\n")}));
+        const auto [code, help] = run(QStringLiteral("--help"));
+        QCOMPARE(code, 0);
+        for (const QString& line : {QStringLiteral("VELLORIN_SERVER_URL"), QStringLiteral("Server/BaseUrl"),
+                                    home.path() + QStringLiteral("/.config/Tarvix/Vellorin.conf"),
+                                    home.path() + QStringLiteral("/.local/share/Tarvix/Vellorin/work/")})
+            QVERIFY2(help.contains(line), qPrintable(help));
+        QCOMPARE(run(QStringLiteral("--no-such-option")).first, 2);
+        QCOMPARE(filesUnder(home.path()), QStringList());
+        QCOMPARE(first.process().state(), QProcess::Running);
+    }
+
     void nameIsFreeRightAfterAKill()
     {
         Program& first = start(m_url);
