@@ -3,6 +3,8 @@
 #include "editor/ListNumbering.h"
 
 #include <QHash>
+#include <QTextCursor>
+#include <QTextList>
 
 #include <algorithm>
 
@@ -81,6 +83,20 @@ QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern)
     format.setNumberPrefix(prefix);
     format.setNumberSuffix(suffix);
     return format;
+}
+
+void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QString& key,
+              QHash<QString, QTextList*>& lists)
+{
+    format.setIndent(level + 1);
+    QTextBlockFormat block = cursor.blockFormat();
+    block.setTextIndent(0);
+    cursor.setBlockFormat(block);
+    if (QTextList* list = lists.value(key)) {
+        list->add(cursor.block());
+        return;
+    }
+    lists.insert(key, cursor.createList(format));
 }
 
 } // namespace HwpShapes

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QString>
 #include <QTextFormat>
 #include <QTextListFormat>
@@ -8,6 +9,9 @@
 // How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
 // "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
 // XML names, so that a document looks the same whichever form it came in.
+class QTextCursor;
+class QTextList;
+
 namespace HwpShapes {
 
 // A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour" and gives an invalid colour.
@@ -20,5 +24,10 @@ double BorderWidth(double millimetres);
 // The list format of numbering `numFormat` ("Digit", "CircledDigit", …) whose level pattern is `pattern`
 // ("^1.", "(^2)"): what stands around the "^n" frames the number.
 QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern);
+
+// Puts the cursor's paragraph at `level` (0 for the first) of the list `key` names, making the list with
+// `format` when it is the first paragraph of it. The list's indent takes the place of a hanging first line.
+void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QString& key,
+              QHash<QString, QTextList*>& lists);
 
 } // namespace HwpShapes

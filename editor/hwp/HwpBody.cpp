@@ -615,15 +615,6 @@ void HwpBody::number(QTextCursor& cursor, const HwpDocInfo::ParaShape& shape)
     } else {
         return;
     }
-    format.setIndent(shape.level + 1);
-    // The list indent takes the place of a hanging first line.
-    QTextBlockFormat block = cursor.blockFormat();
-    block.setTextIndent(0);
-    cursor.setBlockFormat(block);
     const QString key = QStringLiteral("%1/%2/%3/%4").arg(int(shape.heading)).arg(id).arg(shape.level).arg(m_scope);
-    if (QTextList* list = m_lists.value(key)) {
-        list->add(cursor.block());
-        return;
-    }
-    m_lists.insert(key, cursor.createList(format));
+    HwpShapes::JoinList(cursor, format, shape.level, key, m_lists);
 }
