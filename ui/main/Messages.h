@@ -38,11 +38,14 @@ inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이�
 inline constexpr char16_t kLoginId[] = u"아이디";
 inline constexpr char16_t kLoginPassword[] = u"비밀번호";
 inline constexpr char16_t kLoginButton[] = u"로그인";
+inline constexpr char16_t kLoginTitle[] = u"Vellorin 로그인";
 inline constexpr char16_t kCancelButton[] = u"취소";
 inline constexpr char16_t kSessionFailed[] = u"서버통신 실패 (네트워크 연결을 확인해주세요)";
 inline constexpr char16_t kLoginFailed[] = u"로그인 실패 (아이디와 비밀번호를 확인해주세요)";
 
-// The save: progress stages, in the order they are shown.
+// The save: the progress dialog's title (not drawn, but what window lists show), and the progress stages, in
+// the order they are shown.
+inline constexpr char16_t kProgressTitle[] = u"Vellorin 진행 상황";
 inline constexpr char16_t kStageDuplicateCheck[] = u"중복 문제 검사중...";
 inline constexpr char16_t kStageRender[] = u"이미지 변환 중...";
 inline constexpr char16_t kStageSaveDocuments[] = u"HML 변환 중...";

@@ -1,0 +1,299 @@
+// The real program on a real X server, driven by keystrokes as a person drives it: run under xvfb-run with
+// xdotool on the PATH. VELLORIN_PROGRAM names the program to start (the build's, or one unpacked from the
+// package); report mode makes it tell on its standard output which windows and boxes it shows, so the test
+// knows when to go on without guessing at times.
+
+#include "editor/hwp/HwpFile.h"
+#include "net/Communicator.h"
+#include "tests/support/LocalQuestionBank.h"
+
+#include <QDeadlineTimer>
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString kLoginTitle = QStringLiteral("^Vellorin 로그인$");
+const QString kMainTitle = QStringLiteral("^문제관리 시스템$");
+const QString kProgressTitle = QStringLiteral("^Vellorin 진행 상황$");
+
+QString programPath()
+{
+    const QString path = qEnvironmentVariable("VELLORIN_PROGRAM");
+    return path.isEmpty() ? QStringLiteral(VELLORIN_PROGRAM_PATH) : path;
+}
+
+QStringList filesUnder(const QString& folder)
+{
+    QStringList found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(it.next());
+    found.sort();
+    return found;
+}
+
+// One xdotool command; its standard output, or a null string when it failed or did not end in time.
+QString xdotool(const QStringList& arguments, int timeoutMs = 30000)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        qWarning("xdotool %s did not end", qPrintable(arguments.join(u' ')));
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("xdotool %s: %s", qPrintable(arguments.join(u' ')), process.readAllStandardError().constData());
+        return {};
+    }
+    const QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return out.isNull() ? QStringLiteral("") : out;
+}
+
+// The window of `pid` (any process when 0) whose title matches, once it is visible; focused for the keys.
+QString focusWindow(const QString& title, qint64 pid = 0)
+{
+    QStringList search{QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible")};
+    if (pid)
+        search << QStringLiteral("--pid") << QString::number(pid);
+    const QString found = xdotool(search << QStringLiteral("--name") << title);
+    if (found.isEmpty())
+        return {};
+    const QString window = found.split(u'\n').last();
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}).isNull() ? QString() : window;
+}
+
+bool visibleWindowTitled(const QString& title)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+    process.waitForFinished(10000);
+    return process.exitCode() == 0 && !process.readAllStandardOutput().trimmed().isEmpty();
+}
+
+// Text as typed on a keyboard: without a delay xdotool drops Korean syllables now and then.
+bool type(const QString& text)
+{
+    return !xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("100"), text}).isNull();
+}
+
+bool keys(const QStringList& sequence)
+{
+    return !xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")} + sequence)
+                .isNull();
+}
+
+// The program in a home of its own, on the X server of the test, telling what it shows.
+class Program
+{
+public:
+    Program(const QString& serverUrl, QDeadlineTimer deadline) : m_deadline(deadline)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("VELLORIN_REPORT"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("VELLORIN_SERVER_URL"), serverUrl);
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral(".local/share")));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.start(programPath(), {});
+    }
+
+    ~Program()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    QProcess& process() { return m_process; }
+    QString home() const { return m_home.path(); }
+
+    // Reads the output until a line matches `wanted`; false when the program ends or the deadline passes first.
+    bool waitForLine(const QString& wanted)
+    {
+        for (;;) {
+            while (m_process.canReadLine()) {
+                m_lines.append(QString::fromUtf8(m_process.readLine()).chopped(1));
+                if (m_lines.last() == wanted)
+                    return true;
+            }
+            if (m_process.state() == QProcess::NotRunning || m_deadline.hasExpired())
+                return false;
+            m_process.waitForReadyRead(200);
+        }
+    }
+
+    QByteArray transcript() const { return (QStringLiteral("program output:\n") + m_lines.join(u'\n')).toUtf8(); }
+
+private:
+    QDeadlineTimer m_deadline;
+    QTemporaryDir m_home;
+    QProcess m_process;
+    QStringList m_lines;
+};
+
+} // namespace
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<LocalQuestionBank> m_bank;
+    QDeadlineTimer m_deadline;
+
+    // The question stored under the values the journey picks; empty when there is none.
+    CMapStringToString storedQuestion()
+    {
+        CMapStringToString request;
+        for (const auto& [key, value] : {std::pair{"type", "변형2"}, {"year", "2019년"}, {"month", "9월"},
+                                         {"level", "2학년"}, {"department", "이과"}, {"number", "12번"}})
+            request.SetAt(QString::fromUtf8(key), QString::fromUtf8(value));
+        CCommunicator reader(m_bank->baseUrl());
+        CMapStringToString record;
+        if (!reader.StartSession() || !reader.Login(QStringLiteral("demo"), QStringLiteral("demo1234")) ||
+            !reader.GetQuestion(Category::Education2015, &request, &record))
+            qWarning("cannot read the question back: %s", qPrintable(reader.GetLastErrorText()));
+        return record;
+    }
+
+    static QString questionText(const CMapStringToString& record)
+    {
+        QTextDocument document;
+        PageGeometry page;
+        QString error;
+        if (!HwpFile::Read(document, page, QByteArray::fromBase64(record.Value(QStringLiteral("q_hwp")).toLatin1()),
+                           &error))
+            return QStringLiteral("unreadable: ") + error;
+        return document.toPlainText().trimmed();
+    }
+
+    // The panel's lists, picked by typing the start of an entry as on any list, walking back from the
+    // curriculum tree, which is the last control before the editors.
+    bool pickEducationValues()
+    {
+        return keys({QStringLiteral("ctrl+shift+Tab")}) && type(QStringLiteral("수학(하")) &&
+               keys({QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("shift+Tab")}) &&
+               type(QStringLiteral("4")) && keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("12")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("이과")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("2")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("9")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("2019")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("단답")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("변형2")) &&
+               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("K-2019-09-12"));
+    }
+
+    // Ctrl+S, Yes on the overwrite box when there is one, and the end of the save.
+    bool saveByKeyboard(Program& program, bool expectOverwriteBox)
+    {
+        // The progress window shows for half a second at least, after the upload.
+        if (!keys({QStringLiteral("ctrl+s")}) || !program.waitForLine(QStringLiteral("window: loadingDialog")) ||
+            xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), kProgressTitle})
+                .isEmpty())
+            return false;
+        if (expectOverwriteBox) {
+            if (!program.waitForLine(QStringLiteral("message box: Confirm: 이미 등록된 문제 입니다. 덮어쓰시겠습니까?")))
+                return false;
+            // Enter takes the box's default answer, Yes.
+            if (focusWindow(QStringLiteral("^Confirm$"), program.process().processId()).isEmpty() ||
+                !keys({QStringLiteral("Return")}))
+                return false;
+        }
+        return program.waitForLine(QStringLiteral("window hidden: loadingDialog")) &&
+               !visibleWindowTitled(kProgressTitle);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run under xvfb-run: no X server");
+        QVERIFY2(!xdotool({QStringLiteral("version")}).isNull(), "xdotool is missing");
+        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+        m_bank = std::make_unique<LocalQuestionBank>();
+    }
+
+    void cleanupTestCase() { m_bank.reset(); }
+
+    void init()
+    {
+        bool set = false;
+        const int limit = qEnvironmentVariableIntValue("QTEST_FUNCTION_TIMEOUT", &set);
+        m_deadline = QDeadlineTimer((set ? limit : 300000) - 10000);
+    }
+
+    // Log in, write a question, describe it in the Education 2015 panel and save it; then change it and save
+    // again, which asks before it overwrites; a second start meanwhile is refused.
+    void questionWrittenAndSavedByKeyboard()
+    {
+        const QString programFolder = QFileInfo(programPath()).absolutePath();
+        const QStringList installed = filesUnder(programFolder);
+
+        Program program(m_bank->baseUrl(), m_deadline);
+        QVERIFY2(program.waitForLine(QStringLiteral("window: loginDialog")), program.transcript());
+        QVERIFY(!focusWindow(kLoginTitle).isEmpty());
+        QVERIFY(type(QStringLiteral("demo")) && keys({QStringLiteral("Tab")}) && type(QStringLiteral("demo1234")) &&
+                keys({QStringLiteral("Return")}));
+
+        // After the login the question's editor has the keyboard.
+        QVERIFY2(!focusWindow(kMainTitle).isEmpty(), program.transcript());
+        const QString question = QStringLiteral("이차방정식 x^2-5x+6=0의 두 근의 합은?");
+        QVERIFY(type(question));
+        QVERIFY(pickEducationValues());
+        QVERIFY2(saveByKeyboard(program, false), program.transcript());
+
+        CMapStringToString record = storedQuestion();
+        QCOMPARE(record.Value(QStringLiteral("id")), QStringLiteral("K-2019-09-12"));
+        QCOMPARE(record.Value(QStringLiteral("prob")), QStringLiteral("단답형"));
+        QCOMPARE(record.Value(QStringLiteral("score")), QStringLiteral("4점"));
+        QCOMPARE(record.Value(QStringLiteral("unit")), QStringLiteral("집합의 뜻과 표현"));
+        QCOMPARE(questionText(record), question);
+        QVERIFY(!record.Value(QStringLiteral("q_png")).isEmpty());
+
+        // The same question once more, with a word added: the program asks before it replaces the stored one.
+        QVERIFY(!focusWindow(kMainTitle).isEmpty());
+        QVERIFY(keys({QStringLiteral("ctrl+1"), QStringLiteral("ctrl+End")}) && type(QStringLiteral(" (단, 실근)")));
+        QVERIFY2(saveByKeyboard(program, true), program.transcript());
+        QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근)"));
+
+        // A second start while the first runs: its box says so, Enter closes it and the copy ends.
+        Program second(m_bank->baseUrl(), m_deadline);
+        QVERIFY2(second.waitForLine(QStringLiteral("message box: Vellorin: Error: Already running.")),
+                 second.transcript());
+        QVERIFY(!focusWindow(QStringLiteral("^Vellorin$"), second.process().processId()).isEmpty());
+        QVERIFY(keys({QStringLiteral("Return")}));
+        QVERIFY(second.process().waitForFinished(int(m_deadline.remainingTime())));
+        QCOMPARE(second.process().exitCode(), 0);
+        QCOMPARE(filesUnder(second.home()), QStringList());
+        QCOMPARE(program.process().state(), QProcess::Running);
+
+        program.process().terminate();
+        QVERIFY(program.process().waitForFinished(int(m_deadline.remainingTime())));
+        QCOMPARE(program.process().exitCode(), 0);
+        // Settings and working files went to the user's folders, nothing beside the program.
+        QVERIFY(QFileInfo::exists(program.home() + QStringLiteral("/.config/Tarvix/Vellorin.conf")));
+        QVERIFY(QFileInfo(program.home() + QStringLiteral("/.local/share/Tarvix/Vellorin/work")).isDir());
+        QCOMPARE(filesUnder(programFolder), installed);
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
