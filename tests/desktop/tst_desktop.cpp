@@ -6,18 +6,12 @@
 #include "editor/hwp/HwpFile.h"
 #include "net/Communicator.h"
 #include "tests/support/LocalQuestionBank.h"
+#include "tests/support/ProgramProcess.h"
 
-#include <QDeadlineTimer>
-#include <QDirIterator>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 
-#include <sys/prctl.h>
-
-#include <csignal>
 #include <memory>
 
 namespace {
@@ -30,16 +24,6 @@ QString programPath()
 {
     const QString path = qEnvironmentVariable("VELLORIN_PROGRAM");
     return path.isEmpty() ? QStringLiteral(VELLORIN_PROGRAM_PATH) : path;
-}
-
-QStringList filesUnder(const QString& folder)
-{
-    QStringList found;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(it.next());
-    found.sort();
-    return found;
 }
 
 // One xdotool command; its standard output, or a null string when it failed or did not end in time.
@@ -95,60 +79,6 @@ bool keys(const QStringList& sequence)
                 .isNull();
 }
 
-// The program in a home of its own, on the X server of the test, telling what it shows.
-class Program
-{
-public:
-    Program(const QString& serverUrl, QDeadlineTimer deadline) : m_deadline(deadline)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("VELLORIN_REPORT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("VELLORIN_SERVER_URL"), serverUrl);
-        environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral(".local/share")));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(programPath(), {});
-    }
-
-    ~Program()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    QProcess& process() { return m_process; }
-    QString home() const { return m_home.path(); }
-
-    // Reads the output until a line matches `wanted`; false when the program ends or the deadline passes first.
-    bool waitForLine(const QString& wanted)
-    {
-        for (;;) {
-            while (m_process.canReadLine()) {
-                m_lines.append(QString::fromUtf8(m_process.readLine()).chopped(1));
-                if (m_lines.last() == wanted)
-                    return true;
-            }
-            if (m_process.state() == QProcess::NotRunning || m_deadline.hasExpired())
-                return false;
-            m_process.waitForReadyRead(200);
-        }
-    }
-
-    QByteArray transcript() const { return (QStringLiteral("program output:\n") + m_lines.join(u'\n')).toUtf8(); }
-
-private:
-    QDeadlineTimer m_deadline;
-    QTemporaryDir m_home;
-    QProcess m_process;
-    QStringList m_lines;
-};
-
 } // namespace
 
 class TestDesktop : public QObject
@@ -202,7 +132,7 @@ private:
     }
 
     // Ctrl+S, Yes on the overwrite box when there is one, and the end of the save.
-    bool saveByKeyboard(Program& program, bool expectOverwriteBox)
+    bool saveByKeyboard(ProgramProcess& program, bool expectOverwriteBox)
     {
         // The progress window shows for half a second at least, after the upload.
         if (!keys({QStringLiteral("ctrl+s")}) || !program.waitForLine(QStringLiteral("window: loadingDialog")) ||
@@ -233,21 +163,16 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_bank.reset(); }
 
-    void init()
-    {
-        bool set = false;
-        const int limit = qEnvironmentVariableIntValue("QTEST_FUNCTION_TIMEOUT", &set);
-        m_deadline = QDeadlineTimer((set ? limit : 300000) - 10000);
-    }
+    void init() { m_deadline = CaseDeadline(); }
 
     // Log in, write a question, describe it in the Education 2015 panel and save it; then change it and save
     // again, which asks before it overwrites; a second start meanwhile is refused.
     void questionWrittenAndSavedByKeyboard()
     {
         const QString programFolder = QFileInfo(programPath()).absolutePath();
-        const QStringList installed = filesUnder(programFolder);
+        const QStringList installed = FilesUnder(programFolder);
 
-        Program program(m_bank->baseUrl(), m_deadline);
+        ProgramProcess program(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
         QVERIFY2(program.waitForLine(QStringLiteral("window: loginDialog")), program.transcript());
         QVERIFY(!focusWindow(kLoginTitle).isEmpty());
         QVERIFY(type(QStringLiteral("demo")) && keys({QStringLiteral("Tab")}) && type(QStringLiteral("demo1234")) &&
@@ -275,23 +200,21 @@ private Q_SLOTS:
         QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근)"));
 
         // A second start while the first runs: its box says so, Enter closes it and the copy ends.
-        Program second(m_bank->baseUrl(), m_deadline);
+        ProgramProcess second(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
         QVERIFY2(second.waitForLine(QStringLiteral("message box: Vellorin: Error: Already running.")),
                  second.transcript());
         QVERIFY(!focusWindow(QStringLiteral("^Vellorin$"), second.process().processId()).isEmpty());
         QVERIFY(keys({QStringLiteral("Return")}));
-        QVERIFY(second.process().waitForFinished(int(m_deadline.remainingTime())));
-        QCOMPARE(second.process().exitCode(), 0);
-        QCOMPARE(filesUnder(second.home()), QStringList());
+        QVERIFY2(second.endsWith(0), second.transcript());
+        QCOMPARE(FilesUnder(second.home()), QStringList());
         QCOMPARE(program.process().state(), QProcess::Running);
 
         program.process().terminate();
-        QVERIFY(program.process().waitForFinished(int(m_deadline.remainingTime())));
-        QCOMPARE(program.process().exitCode(), 0);
+        QVERIFY2(program.endsWith(0), program.transcript());
         // Settings and working files went to the user's folders, nothing beside the program.
         QVERIFY(QFileInfo::exists(program.home() + QStringLiteral("/.config/Tarvix/Vellorin.conf")));
         QVERIFY(QFileInfo(program.home() + QStringLiteral("/.local/share/Tarvix/Vellorin/work")).isDir());
-        QCOMPARE(filesUnder(programFolder), installed);
+        QCOMPARE(FilesUnder(programFolder), installed);
     }
 };
 
