@@ -13,7 +13,6 @@
 #include "editor/SymbolDlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
@@ -515,18 +514,14 @@ void CDHwpCtrl::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    // To the next control outside the editor, in the window's tab order, counted from the control that has
-    // the focus: a window may have put the editor's controls elsewhere in its order than the editor itself.
+    // To the next control outside the editor, in the window's tab order.
     const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
-    QWidget* start = QApplication::focusWidget();
-    if (!start || !isAncestorOf(start))
-        start = m_view;
-    QWidget* next = start;
+    QWidget* next = this;
     do {
         next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
-    } while (next != start && (next == this || isAncestorOf(next) || !(next->focusPolicy() & Qt::TabFocus) ||
-                               !next->isVisibleTo(window()) || !next->isEnabled()));
-    if (next != start)
+    } while (next != this && (next == this || isAncestorOf(next) || !(next->focusPolicy() & Qt::TabFocus) ||
+                              !next->isVisibleTo(window()) || !next->isEnabled()));
+    if (next != this)
         next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     event->accept();
 }
