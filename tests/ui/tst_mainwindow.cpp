@@ -379,8 +379,8 @@ private Q_SLOTS:
         const QList<QWidget*> walked = TabWalk(&window(), radio(Category::Education2015));
         // Of the category radio buttons only the checked one is a stop; the arrow keys go along them. The
         // zoom box is behind the format toolbar's extension button at this width.
-        QStringList expected{"categoryRadio1201", "documentTabs", "editMenuButton", "tableMenuButton", "fontCombo",
-                             "sizeCombo", "pageView", "idEdit"};
+        QStringList expected{"categoryRadio1201", "documentTabs", "editMenuButton", "tableMenuButton",
+                             "fontCombo",         "sizeCombo",    "pageView",       "idEdit"};
         for (const char* name : {"type", "prob", "year", "month", "level", "department", "number", "score"})
             expected.append(QLatin1String(name) + QLatin1String("Combo"));
         expected += {"unitTree", "hotKeyOffCheck", "searchButton", "saveButton", "deleteButton", "resetButton"};

@@ -41,9 +41,11 @@ void settle(int milliseconds = 200)
 void fillEducationPanel(COptPanel* panel)
 {
     panel->findChild<QLineEdit*>(QStringLiteral("idEdit"))->setText(QStringLiteral("2024-06-21"));
-    const std::pair<const char*, const char*> choices[] = {
-        {"yearCombo", "2024년"}, {"monthCombo", "6월"}, {"levelCombo", "3학년"}, {"numberCombo", "21번"},
-        {"scoreCombo", "4점"}};
+    const std::pair<const char*, const char*> choices[] = {{"yearCombo", "2024년"},
+                                                           {"monthCombo", "6월"},
+                                                           {"levelCombo", "3학년"},
+                                                           {"numberCombo", "21번"},
+                                                           {"scoreCombo", "4점"}};
     for (const auto& [name, text] : choices) {
         auto* combo = panel->findChild<QComboBox*>(QLatin1String(name));
         combo->setCurrentIndex(combo->findText(QString::fromUtf8(text)));
