@@ -115,20 +115,18 @@ private:
         return document.toPlainText().trimmed();
     }
 
-    // The panel's lists, picked by typing the start of an entry as on any list, walking back from the
-    // curriculum tree, which is the last control before the editors.
+    // Ctrl+Tab leaves the page for the panel, whose fields come in reading order; a list is picked by typing
+    // the start of an entry, as on any list.
     bool pickEducationValues()
     {
-        return keys({QStringLiteral("ctrl+shift+Tab")}) && type(QStringLiteral("수학(하")) &&
-               keys({QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("shift+Tab")}) &&
-               type(QStringLiteral("4")) && keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("12")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("이과")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("2")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("9")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("2019")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("단답")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("변형2")) &&
-               keys({QStringLiteral("shift+Tab")}) && type(QStringLiteral("K-2019-09-12"));
+        if (!keys({QStringLiteral("ctrl+Tab")}) || !type(QStringLiteral("K-2019-09-12")))
+            return false;
+        for (const char* entry : {"변형2", "단답", "2019", "9", "2", "이과", "12", "4", "수학(하"}) {
+            if (!keys({QStringLiteral("Tab")}) || !type(QString::fromUtf8(entry)))
+                return false;
+        }
+        // The first unit of that subject.
+        return keys({QStringLiteral("Right"), QStringLiteral("Down")});
     }
 
     // Ctrl+S, Yes on the overwrite box when there is one, and the end of the save.

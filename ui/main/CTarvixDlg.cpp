@@ -1,6 +1,7 @@
 #include "ui/main/CTarvixDlg.h"
 
 #include "editor/CDHwpCtrl.h"
+#include "editor/PageView.h"
 #include "net/Communicator.h"
 #include "net/ServerAddress.h"
 #include "options/COptDailyProjectDlg.h"
@@ -120,7 +121,10 @@ void CTarvixDlg::buildLayout()
 
     m_panelArea = new QWidget(m_body);
     m_panelArea->setObjectName(QStringLiteral("panelArea"));
-    m_panelArea->setMinimumSize(dluX(148), dluY(278));
+    // The template's width; its height of 278 units would leave a window taller than a 768-pixel screen. The
+    // panel keeps the template's height wherever the window has room (it takes the column's stretch), and
+    // below that its own least height, with the list of units shorter.
+    m_panelArea->setMinimumWidth(dluX(148));
     new QGridLayout(m_panelArea);
     m_panelArea->layout()->setContentsMargins(0, 0, 0, 0);
 
@@ -158,6 +162,7 @@ void CTarvixDlg::buildLayout()
     m_ctlTab = new QTabBar(m_body);
     m_ctlTab->setObjectName(QStringLiteral("documentTabs"));
     m_ctlTab->setFocusPolicy(Qt::TabFocus);
+    m_ctlTab->setAccessibleName(QString::fromUtf16(Msg::kNameDocumentTabs));
     for (DocumentSlot slot : kAllDocumentSlots)
         m_ctlTab->addTab(SlotTabLabel(slot));
     connect(m_ctlTab, &QTabBar::currentChanged, this, &CTarvixDlg::OnTabChanged);
@@ -247,6 +252,7 @@ bool CTarvixDlg::OnInitDialog()
             Editor(slot)->setVisible(slot == DocumentSlot::Question);
         RegisterSecurityModule(m_editors);
         PrepareEditors(m_editors);
+        orderTabStops();
         radio(Category::Education2015)->setChecked(true);
 
         m_pCommunicator = m_setup.makeCommunicator ? m_setup.makeCommunicator()
@@ -271,6 +277,33 @@ bool CTarvixDlg::OnInitDialog()
     return true;
 }
 
+void CTarvixDlg::orderTabStops()
+{
+    // Reading order, row by row: the categories and the document tabs at the top, the shown editor beside
+    // them, then the category's panel and the commands below the categories. The panels and the editors are
+    // built after the commands, so the order they were made in puts them last.
+    QList<QWidget*> stops(m_radios.begin(), m_radios.end());
+    stops.append(m_ctlTab);
+    const auto addInside = [this, &stops](QWidget* container) {
+        // Their own order inside is already the reading order; only their place among the others moves.
+        for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
+            // An editor hands the focus to its page: Tab stops at the editor itself too, so it must stand just
+            // before the page, after its toolbars, or Tab would skip them.
+            if (widget == container->focusProxy())
+                stops.append(container);
+            if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
+                stops.append(widget);
+        }
+    };
+    for (CDHwpCtrl* editor : m_editors)
+        addInside(editor);
+    for (COptPanel* panel : m_panels)
+        addInside(panel);
+    stops.append({m_chkHotKeyOff, m_btnSearch, m_btnSave, m_btnDelete, m_btnReset});
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
+}
+
 bool CTarvixDlg::createEditors()
 {
     for (DocumentSlot slot : kAllDocumentSlots) {
@@ -288,6 +321,9 @@ bool CTarvixDlg::createEditors()
             return false;
         }
         grid->addWidget(editor, 0, 0);
+        // The view takes the keyboard, so it is what a screen reader announces; the editor says the same.
+        editor->setAccessibleName(SlotEditorName(slot));
+        editor->View()->setAccessibleName(SlotEditorName(slot));
     }
     if ((Editor(DocumentSlot::Question)->ControlVersion() >> 24) < 8)
         initError(this, QString::fromUtf16(Msg::kEditorMissing));

@@ -34,6 +34,29 @@ inline constexpr char16_t kAboutTitle[] = u"About Vellorin";
 inline constexpr char16_t kAboutText[] = u"Vellorin, Version 1.0";
 inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이미 실행되고 있습니다.";
 
+// Names that screen readers announce for controls that show no text of their own and have no label beside
+// them: the option panels' lists, the document tabs, the school search's field and list.
+inline constexpr char16_t kNameDocumentTabs[] = u"문서 선택";
+inline constexpr char16_t kNameSchool[] = u"학교";
+inline constexpr char16_t kNameSchoolSearchText[] = u"학교 이름";
+inline constexpr char16_t kNameSchoolResults[] = u"검색된 학교";
+inline constexpr char16_t kNameUnitTree[] = u"단원";
+inline constexpr char16_t kNameQuestionSource[] = u"출제 구분";
+inline constexpr char16_t kNameAnswerFormat[] = u"문항 형식";
+inline constexpr char16_t kNameYear[] = u"연도";
+inline constexpr char16_t kNameMonth[] = u"시행 월";
+inline constexpr char16_t kNameTerm[] = u"학기";
+inline constexpr char16_t kNameGrade[] = u"학년";
+inline constexpr char16_t kNameTrack[] = u"계열";
+inline constexpr char16_t kNameNumber[] = u"문항 번호";
+inline constexpr char16_t kNameScore[] = u"배점";
+inline constexpr char16_t kNameDifficulty[] = u"문제 수준";
+inline constexpr char16_t kNameSubject[] = u"과목";
+inline constexpr char16_t kNameTopic[] = u"주제";
+inline constexpr char16_t kNameLevel[] = u"단계";
+inline constexpr char16_t kNameVolume[] = u"권";
+inline constexpr char16_t kNameDay[] = u"요일";
+
 // The login dialog.
 inline constexpr char16_t kLoginId[] = u"아이디";
 inline constexpr char16_t kLoginPassword[] = u"비밀번호";
