@@ -32,6 +32,10 @@
 #include <QTabBar>
 #include <QThread>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 namespace {
 
 // A start-up step that failed; its message has been shown.
@@ -502,11 +506,29 @@ void CTarvixDlg::OnCommand(int id)
 
 void CTarvixDlg::RunOnUiThread(const std::function<void()>& work)
 {
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         work();
-    else
-        QMetaObject::invokeMethod(
-            this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+        return;
+    }
+    // The worker waits on a mutex and condition of its own rather than on Qt's blocking connection, so that
+    // what the user-interface thread did is visibly ordered before what the worker does next (the thread
+    // sanitizer cannot see through Qt's futexes). The call's functor signals when it is destroyed: after it
+    // has run, or unrun when the window went away first.
+    struct Done
+    {
+        std::mutex mutex;
+        std::condition_variable condition;
+        bool done = false;
+    } state;
+    std::shared_ptr<void> whenDone(nullptr, [&state](void*) {
+        const std::lock_guard lock(state.mutex);
+        state.done = true;
+        state.condition.notify_one();
+    });
+    QMetaObject::invokeMethod(
+        this, [&work, whenDone = std::move(whenDone)] { work(); }, Qt::QueuedConnection);
+    std::unique_lock lock(state.mutex);
+    state.condition.wait(lock, [&state] { return state.done; });
 }
 
 void CTarvixDlg::SetInteractive(bool interactive)
