@@ -19,6 +19,7 @@ namespace {
 const QString kLoginTitle = QStringLiteral("^Vellorin 로그인$");
 const QString kMainTitle = QStringLiteral("^문제관리 시스템$");
 const QString kProgressTitle = QStringLiteral("^Vellorin 진행 상황$");
+const QString kQuestionEditorFocused = QStringLiteral("focus: 문제 편집기");
 
 QString programPath()
 {
@@ -177,6 +178,7 @@ private Q_SLOTS:
                 keys({QStringLiteral("Return")}));
 
         // After the login the question's editor has the keyboard.
+        QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
         QVERIFY2(!focusWindow(kMainTitle).isEmpty(), program.transcript());
         const QString question = QStringLiteral("이차방정식 x^2-5x+6=0의 두 근의 합은?");
         QVERIFY(type(question));
@@ -193,7 +195,9 @@ private Q_SLOTS:
 
         // The same question once more, with a word added: the program asks before it replaces the stored one.
         QVERIFY(!focusWindow(kMainTitle).isEmpty());
-        QVERIFY(keys({QStringLiteral("ctrl+1"), QStringLiteral("ctrl+End")}) && type(QStringLiteral(" (단, 실근)")));
+        QVERIFY(keys({QStringLiteral("ctrl+1")}));
+        QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
+        QVERIFY(keys({QStringLiteral("ctrl+End")}) && type(QStringLiteral(" (단, 실근)")));
         QVERIFY2(saveByKeyboard(program, true), program.transcript());
         QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근)"));
 

@@ -608,8 +608,12 @@ bool CTarvixDlg::event(QEvent* event)
         OnSaveHwp();
         return true;
     case UM_FOCUS_EDITOR:
-        if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param()))
+        if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param())) {
             Editor(*slot)->setFocus(Qt::OtherFocusReason);
+            // From here on typed keys reach the editor: a script that types waits for this.
+            if (MessageBox::Reporting())
+                MessageBox::Report(QStringLiteral("focus: %1").arg(SlotEditorName(*slot)));
+        }
         return true;
     case UM_FOCUS_MAIN:
         activateWindow();
