@@ -548,10 +548,11 @@ void CTarvixDlg::SaveEnded()
 QString CTarvixDlg::RunEditorStep(MainWindowEvent step)
 {
     m_editorDone.Reset();
-    m_editorStepError.clear();
     QCoreApplication::postEvent(this, new MainWindowMessage(step));
     m_editorDone.Wait();
-    // The user-interface thread wrote it before it set the event, and leaves it alone until the next step.
+    // Only the user-interface thread writes it, each step afresh, before it sets the event; it leaves it alone
+    // until the next step. The worker writes nothing the steps read: a posted event orders the two threads
+    // through Qt's own locks, which the thread sanitizer cannot see.
     return m_editorStepError;
 }
 
@@ -573,6 +574,7 @@ void CTarvixDlg::OnRenderPageImages()
 
 void CTarvixDlg::OnSaveHwp()
 {
+    m_editorStepError.clear();
     for (DocumentSlot slot : kAllDocumentSlots)
         m_strHwpPath[std::size_t(SlotIndex(slot))] = HwpPath(m_strWorkingFolder, slot);
     // A file that could not be written is found by the save before anything is uploaded.
