@@ -31,6 +31,8 @@ CTarvixApp::CTarvixApp()
 {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+    // Ties the windows to the desktop entry, so that docks and window lists show its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvix.Vellorin"));
     QApplication::setWindowIcon(ProgramIcon());
 }
 

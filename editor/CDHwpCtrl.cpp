@@ -187,7 +187,20 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
     m_layout->setSpacing(0);
     buildToolbars();
     m_layout->addWidget(m_scroll, 1);
+    // The page takes the keys; the scroll area around it is no stop of its own.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     setFocusProxy(m_view);
+    // Tab in reading order: the command row, the format row, then the page. The groups were made one by one,
+    // and the order of making is not their order in the rows.
+    QWidget* previous = nullptr;
+    for (const char* name : {"editMenuButton", "tableMenuButton", "fontCombo", "sizeCombo", "zoomCombo"}) {
+        auto* stop = findChild<QWidget*>(QLatin1String(name));
+        if (previous && stop)
+            setTabOrder(previous, stop);
+        previous = stop ? stop : previous;
+    }
+    if (previous)
+        setTabOrder(previous, m_view);
     m_view->setPictureHandlers([this](const QImage& image) { return StorePicture(image); },
                                [this](const QImage& image) { InsertPicture(image); });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
@@ -615,6 +628,7 @@ void CDHwpCtrl::buildToolbars()
     QToolBar* format = makeToolbar(QStringLiteral("TOOLBAR_FORMAT"));
     auto* fontBox = new QFontComboBox(format);
     fontBox->setObjectName(QStringLiteral("fontCombo"));
+    fontBox->setAccessibleName(QStringLiteral("글꼴"));
     fontBox->setCurrentFont(defaultFont());
     connect(fontBox, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
         QTextCharFormat f;
@@ -624,6 +638,7 @@ void CDHwpCtrl::buildToolbars()
     format->addWidget(fontBox);
     auto* sizeBox = new QComboBox(format);
     sizeBox->setObjectName(QStringLiteral("sizeCombo"));
+    sizeBox->setAccessibleName(QStringLiteral("글자 크기"));
     for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40, 48, 72})
         sizeBox->addItem(QString::number(size), size);
     sizeBox->setCurrentIndex(sizeBox->findData(10));
@@ -864,6 +879,7 @@ void CDHwpCtrl::addZoomBox(QToolBar* format)
 {
     auto* box = new QComboBox(format);
     box->setObjectName(QStringLiteral("zoomCombo"));
+    box->setAccessibleName(QStringLiteral("확대 비율"));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     // A typed "1" is not meant as the "100%" that completion would make of it.

@@ -1,5 +1,6 @@
 #include "options/COptDailyProjectDlg.h"
 
+#include "ui/main/Messages.h"
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
@@ -9,9 +10,9 @@ COptDailyProjectDlg::COptDailyProjectDlg(QSettings* settings, QWidget* parent)
     : COptPanel(CategorySettingsSection(Category::DailyProject), settings, parent)
 {
     setObjectName(QStringLiteral("COptDailyProjectDlg"));
-    m_volume = addCombo(QStringLiteral("volumeCombo"));
-    m_day = addCombo(QStringLiteral("dayCombo"));
-    m_slot = addCombo(QStringLiteral("slotCombo"));
+    m_volume = addCombo(QStringLiteral("volumeCombo"), Msg::kNameVolume);
+    m_day = addCombo(QStringLiteral("dayCombo"), Msg::kNameDay);
+    m_slot = addCombo(QStringLiteral("slotCombo"), Msg::kNameNumber);
     m_grid->addWidget(m_volume, 0, 0);
     m_grid->addWidget(m_day, 1, 0);
     m_grid->addWidget(m_slot, 2, 0);

@@ -1,5 +1,6 @@
 #include "options/COptEducationDlg.h"
 
+#include "ui/main/Messages.h"
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
@@ -12,21 +13,23 @@ COptEducationPanel::COptEducationPanel(const QString& section, const CurriculumT
                                        QWidget* parent)
     : COptPanel(section, settings, parent), m_table(table)
 {
-    m_grid->addWidget(new QLabel(QStringLiteral("ID"), this), 0, 0);
+    auto* idLabel = new QLabel(QStringLiteral("ID"), this);
+    m_grid->addWidget(idLabel, 0, 0);
     m_idEdit = new QLineEdit(this);
     m_idEdit->setObjectName(QStringLiteral("idEdit"));
+    idLabel->setBuddy(m_idEdit);
     m_grid->addWidget(m_idEdit, 0, 1);
 
     // In the order the lists are built, collected, applied and stored.
     m_lists = {
-        {"type", "Type", addCombo(QStringLiteral("typeCombo"))},
-        {"prob", "Prob", addCombo(QStringLiteral("probCombo"))},
-        {"year", "Year", addCombo(QStringLiteral("yearCombo"))},
-        {"month", "Month", addCombo(QStringLiteral("monthCombo"))},
-        {"level", "Level", addCombo(QStringLiteral("levelCombo"))},
-        {"department", "Department", addCombo(QStringLiteral("departmentCombo"))},
-        {"number", "Number", addCombo(QStringLiteral("numberCombo"))},
-        {"score", "Score", addCombo(QStringLiteral("scoreCombo"))},
+        {"type", "Type", addCombo(QStringLiteral("typeCombo"), Msg::kNameQuestionSource)},
+        {"prob", "Prob", addCombo(QStringLiteral("probCombo"), Msg::kNameAnswerFormat)},
+        {"year", "Year", addCombo(QStringLiteral("yearCombo"), Msg::kNameYear)},
+        {"month", "Month", addCombo(QStringLiteral("monthCombo"), Msg::kNameMonth)},
+        {"level", "Level", addCombo(QStringLiteral("levelCombo"), Msg::kNameGrade)},
+        {"department", "Department", addCombo(QStringLiteral("departmentCombo"), Msg::kNameTrack)},
+        {"number", "Number", addCombo(QStringLiteral("numberCombo"), Msg::kNameNumber)},
+        {"score", "Score", addCombo(QStringLiteral("scoreCombo"), Msg::kNameScore)},
     };
     fillCombo(m_lists[0].combo,
               {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")});

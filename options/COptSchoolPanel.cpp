@@ -1,5 +1,7 @@
 #include "options/COptSchoolPanel.h"
 
+#include "ui/main/Messages.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLineEdit>
@@ -10,14 +12,14 @@ COptSchoolPanel::COptSchoolPanel(const Setup& setup, QSettings* settings, CCommu
       m_numbersForWritten(setup.numbersForWritten)
 {
     m_grid->addWidget(addSchoolEdit(communicator), 0, 0, 1, 2);
-    m_year = addCombo(QStringLiteral("yearCombo"));
-    m_term = addCombo(QStringLiteral("termCombo"));
-    m_level = addCombo(QStringLiteral("levelCombo"));
+    m_year = addCombo(QStringLiteral("yearCombo"), Msg::kNameYear);
+    m_term = addCombo(QStringLiteral("termCombo"), Msg::kNameTerm);
+    m_level = addCombo(QStringLiteral("levelCombo"), Msg::kNameGrade);
     if (setup.hasDepartment)
-        m_department = addCombo(QStringLiteral("departmentCombo"));
-    m_problemType = addCombo(QStringLiteral("problemTypeCombo"));
-    m_number = addCombo(QStringLiteral("numberCombo"));
-    m_problemSubtype = addCombo(QStringLiteral("problemSubtypeCombo"));
+        m_department = addCombo(QStringLiteral("departmentCombo"), Msg::kNameTrack);
+    m_problemType = addCombo(QStringLiteral("problemTypeCombo"), Msg::kNameAnswerFormat);
+    m_number = addCombo(QStringLiteral("numberCombo"), Msg::kNameNumber);
+    m_problemSubtype = addCombo(QStringLiteral("problemSubtypeCombo"), Msg::kNameDifficulty);
     int cell = 2;
     for (QComboBox* list : {m_year, m_term, m_level, m_department, m_problemType, m_number, m_problemSubtype}) {
         if (list) {

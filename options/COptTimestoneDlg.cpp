@@ -1,6 +1,7 @@
 #include "options/COptTimestoneDlg.h"
 
 #include "net/AnsiCodepage.h"
+#include "ui/main/Messages.h"
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
@@ -33,10 +34,10 @@ COptTimestoneDlg::COptTimestoneDlg(QSettings* settings, QWidget* parent, QString
     : COptPanel(CategorySettingsSection(Category::Timestone), settings, parent), m_topicFolders(std::move(topicFolders))
 {
     setObjectName(QStringLiteral("COptTimestoneDlg"));
-    m_subject = addCombo(QStringLiteral("subjectCombo"));
-    m_topic = addCombo(QStringLiteral("topicCombo"));
-    m_type = addCombo(QStringLiteral("typeCombo"));
-    m_number = addCombo(QStringLiteral("numberCombo"));
+    m_subject = addCombo(QStringLiteral("subjectCombo"), Msg::kNameSubject);
+    m_topic = addCombo(QStringLiteral("topicCombo"), Msg::kNameTopic);
+    m_type = addCombo(QStringLiteral("typeCombo"), Msg::kNameLevel);
+    m_number = addCombo(QStringLiteral("numberCombo"), Msg::kNameNumber);
     m_grid->addWidget(m_subject, 0, 0);
     m_grid->addWidget(m_topic, 1, 0);
     m_grid->addWidget(m_type, 2, 0);

@@ -2,6 +2,7 @@
 
 #include "options/CurriculumTables.h"
 #include "ui/dialogs/CSearchSchoolDlg.h"
+#include "ui/main/Messages.h"
 #include "ui/main/Vocabulary.h"
 
 #include <QComboBox>
@@ -93,6 +94,7 @@ QLineEdit* COptPanel::addSchoolEdit(CCommunicator* communicator)
     m_communicator = communicator;
     m_schoolEdit = new QLineEdit(this);
     m_schoolEdit->setObjectName(QStringLiteral("schoolEdit"));
+    m_schoolEdit->setAccessibleName(QString::fromUtf16(Msg::kNameSchool));
     m_schoolEdit->setReadOnly(true);
     m_schoolEdit->setCursor(Qt::PointingHandCursor);
     m_schoolEdit->installEventFilter(this);
@@ -104,6 +106,12 @@ bool COptPanel::eventFilter(QObject* watched, QEvent* event)
     // Lists and trees take typed keys for their own search, so the panel's keys are caught before them.
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The school field cannot be typed in; from the keyboard, Space or Enter opens its search as a click does.
+        if (watched == m_schoolEdit && event->type() == QEvent::KeyPress && key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            SearchSchool();
+            return true;
+        }
         const auto command = shortcutCommand(key);
         const bool enterOrEscape =
             key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape;
@@ -135,10 +143,11 @@ void COptPanel::SearchSchool()
         m_schoolEdit->setText(dialog.m_strSchool);
 }
 
-QComboBox* COptPanel::addCombo(const QString& objectName)
+QComboBox* COptPanel::addCombo(const QString& objectName, const char16_t* name)
 {
     auto* combo = new QComboBox(this);
     combo->setObjectName(objectName);
+    combo->setAccessibleName(QString::fromUtf16(name));
     combo->setEditable(false);
     return combo;
 }
@@ -187,6 +196,7 @@ QTreeWidget* COptPanel::addTree(const QString& objectName, const QList<Curriculu
 {
     auto* tree = new QTreeWidget(this);
     tree->setObjectName(objectName);
+    tree->setAccessibleName(QString::fromUtf16(Msg::kNameUnitTree));
     tree->setHeaderHidden(true);
     tree->setRootIsDecorated(true);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -46,7 +46,8 @@ protected:
     QLineEdit* schoolEdit() const { return m_schoolEdit; }
     void keyPressEvent(QKeyEvent* event) override;
 
-    QComboBox* addCombo(const QString& objectName);
+    // `name` is what a screen reader announces: the lists stand without labels.
+    QComboBox* addCombo(const QString& objectName, const char16_t* name);
     static void fillCombo(QComboBox* combo, const QStringList& items);
     // "%04d년" from `firstYear` to next year, this year selected.
     static void fillYears(QComboBox* combo, int firstYear);

@@ -18,6 +18,8 @@ packages=(
     libharfbuzz-dev fonts-dejavu-extra
     # binary HWP documents: compound files; outside reader of our files in the tests
     libgsf-1-dev python3-olefile
+    # the package and its checks: the desktop entry and metainfo validators, a real X server and keystrokes
+    dpkg-dev desktop-file-utils appstream xvfb xauth xdotool
     # benchmarks
     libbenchmark-dev
     # fuzzing (tools/fuzz.sh): libFuzzer's runtime is only a recommendation of clang

@@ -1,9 +1,14 @@
 #include "workflow/CLoadingDlg.h"
 
+#include "ui/dialogs/MessageBox.h"
+#include "ui/main/Messages.h"
+
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 CLoadingDlg::CLoadingDlg(QWidget* parent)
@@ -11,6 +16,7 @@ CLoadingDlg::CLoadingDlg(QWidget* parent)
       m_ctlProgress(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("loadingDialog"));
+    setWindowTitle(QString::fromUtf16(Msg::kProgressTitle));
     QFont dialogFont(QStringLiteral("NanumGothic"));
     dialogFont.setPointSize(9);
     setFont(dialogFont);
@@ -70,6 +76,21 @@ void CLoadingDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// Scripts that drive the program with keystrokes wait for the save to end by these lines.
+void CLoadingDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous() && MessageBox::Reporting())
+        MessageBox::Report(QStringLiteral("window: %1").arg(objectName()));
+}
+
+void CLoadingDlg::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous() && MessageBox::Reporting())
+        MessageBox::Report(QStringLiteral("window hidden: %1").arg(objectName()));
 }
 
 void CLoadingDlg::closeEvent(QCloseEvent* event)

@@ -2,6 +2,7 @@
 #include "ui/dialogs/CLoginDlg.h"
 #include "ui/dialogs/MessageBox.h"
 
+#include "tests/support/FocusChain.h"
 #include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
@@ -112,6 +113,12 @@ private Q_SLOTS:
             QCOMPARE(idEdit(dialog)->text(), QString());
             QCOMPARE(QApplication::focusWidget(), idEdit(dialog));
             QCOMPARE(passwordEdit(dialog)->echoMode(), QLineEdit::Password);
+            // Tab goes down the fields, then along the buttons; the fields are named by their labels.
+            const QList<QWidget*> walked = TabWalk(&dialog, idEdit(dialog));
+            QCOMPARE(ObjectNames(walked), (QStringList{"idEdit", "passwordEdit", "loginButton", "cancelButton"}));
+            QCOMPARE(walked.size(), TabStops(&dialog).size());
+            QCOMPARE(SpokenName(passwordEdit(dialog)), QStringLiteral("비밀번호"));
+            QCOMPARE(Unnamed(walked), QStringList());
         }
         storeName(QStringLiteral("편집자"));
         ScriptedServer server;

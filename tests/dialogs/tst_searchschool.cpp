@@ -5,6 +5,7 @@
 #include "ui/dialogs/CSearchSchoolDlg.h"
 #include "ui/dialogs/MessageBox.h"
 
+#include "tests/support/FocusChain.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestTls.h"
 
@@ -194,6 +195,8 @@ private Q_SLOTS:
             }
             QCOMPARE(order, (QStringList{"schoolEdit", "findButton", "schoolList", "cancelButton", "okButton",
                                          "schoolEdit"}));
+            QCOMPARE(Unnamed(TabStops(&d)), QStringList());
+            QCOMPARE(SpokenName(list(d)), QStringLiteral("검색된 학교"));
 
             // "확인" with nothing selected says so, stays open and searches nothing.
             QTest::keyClick(d.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::Key_Return);
@@ -252,12 +255,16 @@ private Q_SLOTS:
         panel->GetFieldMap(fields);
         QCOMPARE(fields.Value("school"), QStringLiteral("김해가야중학교"));
 
-        // Cancelling changes nothing.
-        whenSearchOpens([](CSearchSchoolDlg& dialog) {
+        // Space opens it from the keyboard too. Cancelling changes nothing.
+        bool opened = false;
+        whenSearchOpens([&opened](CSearchSchoolDlg& dialog) {
+            opened = true;
             QCOMPARE(edit(dialog)->text(), QStringLiteral("김해가야중학교"));
             clickButton(dialog, "cancelButton");
         });
-        QTest::mouseClick(schoolEdit, Qt::LeftButton);
+        schoolEdit->setFocus();
+        QTest::keyClick(schoolEdit, Qt::Key_Space);
+        QVERIFY(opened);
         QCOMPARE(schoolEdit->text(), QStringLiteral("김해가야중학교"));
     }
 };

@@ -5,6 +5,8 @@
 #include "options/COptTimestoneDlg.h"
 #include "ui/main/Vocabulary.h"
 
+#include "tests/support/FocusChain.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -334,6 +336,31 @@ private Q_SLOTS:
     }
 
     // --- keyboard and threads, the same for every panel ---
+
+    // Tab goes through a panel in reading order, and every control says what it is for.
+    void keyboardOrderAndNames_data() { listsKeysAndSettings_data(); }
+
+    void keyboardOrderAndNames()
+    {
+        QFETCH(int, panel);
+        const ExpectedPanel& want = expectedPanels()[std::size_t(panel)];
+        auto made = want.make(m_settings.get(), m_parent.get());
+        m_parent->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_parent.get()));
+        QStringList expected;
+        for (const char* field : {"school", "id"}) {
+            if (want.otherFields.Contains(QLatin1String(field)))
+                expected.append(QLatin1String(field) + QLatin1String("Edit"));
+        }
+        for (const ExpectedList& list : want.lists)
+            expected.append(QLatin1String(list.combo));
+        if (made->findChild<QTreeWidget*>(QStringLiteral("unitTree")))
+            expected.append(QStringLiteral("unitTree"));
+        const QList<QWidget*> walked = TabWalk(m_parent.get(), made->findChild<QWidget*>(expected.first()));
+        QCOMPARE(ObjectNames(walked), expected);
+        QCOMPARE(walked.size(), TabStops(m_parent.get()).size());
+        QCOMPARE(Unnamed(walked), QStringList());
+    }
 
     void keyboard()
     {

@@ -6,6 +6,7 @@
 
 #include "workflow/QuestionFiles.h"
 
+#include "tests/support/FocusChain.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/MainWindowHarness.h"
@@ -367,6 +368,33 @@ private Q_SLOTS:
         QVERIFY(onlyEditorShown(DocumentSlot::Question));
         QCOMPARE(level->currentIndex(), 1);
         QCOMPARE(window().CurrentCategory(), Category::Timestone);
+    }
+
+    // Tab goes round the window in reading order: the categories, the document tabs, the shown editor, the
+    // category's panel, the commands. In the editor Tab types a tab and Ctrl+Tab leaves. Every stop has a
+    // name that a screen reader can say.
+    void keyboardOrderAndNames()
+    {
+        QVERIFY(startLoggedIn());
+        const QList<QWidget*> walked = TabWalk(&window(), radio(Category::Education2015));
+        // Of the category radio buttons only the checked one is a stop; the arrow keys go along them. The
+        // zoom box is behind the format toolbar's extension button at this width.
+        QStringList expected{"categoryRadio1201", "documentTabs", "editMenuButton", "tableMenuButton",
+                             "fontCombo",         "sizeCombo",    "pageView",       "idEdit"};
+        for (const char* name : {"type", "prob", "year", "month", "level", "department", "number", "score"})
+            expected.append(QLatin1String(name) + QLatin1String("Combo"));
+        expected += {"unitTree", "hotKeyOffCheck", "searchButton", "saveButton", "deleteButton", "resetButton"};
+        QCOMPARE(ObjectNames(walked), expected);
+        QCOMPARE(walked.size(), TabStops(&window()).size());
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("\t"));
+        QCOMPARE(Unnamed(walked), QStringList());
+        const QStringList editorNames = {QStringLiteral("문제 편집기"), QStringLiteral("정답 편집기"),
+                                         QStringLiteral("해설 편집기")};
+        for (DocumentSlot slot : kAllDocumentSlots)
+            QCOMPARE(SpokenName(window().Editor(slot)->View()), editorNames[SlotIndex(slot)]);
+        QTest::keyClick(radio(Category::Education2015), Qt::Key_Down);
+        QCOMPARE(window().focusWidget(), radio(Category::Education2022));
+        QCOMPARE(window().CurrentCategory(), Category::Education2022);
     }
 
     void shortcutsOff()

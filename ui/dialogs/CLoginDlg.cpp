@@ -24,7 +24,8 @@ CLoginDlg::CLoginDlg(QSettings& settings, QWidget* parent)
       m_editPassword(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("loginDialog"));
-    setWindowTitle(QString::fromUtf16(Msg::kLoginButton));
+    // No caption is drawn, but window lists and automation find the dialog by its title.
+    setWindowTitle(QString::fromUtf16(Msg::kLoginTitle));
     QFont dialogFont(QStringLiteral("NanumGothic"));
     dialogFont.setPointSize(10);
     setFont(dialogFont);
@@ -77,7 +78,7 @@ void CLoginDlg::showEvent(QShowEvent* event)
     m_editPassword->clear();
     // A returning user only types the password.
     (id.isEmpty() ? m_editId : m_editPassword)->setFocus();
-    if (MessageBox::Unattended())
+    if (MessageBox::Reporting())
         MessageBox::Report(QStringLiteral("window: %1").arg(objectName()));
 }
 

@@ -2,6 +2,7 @@
 
 #include "net/Communicator.h"
 #include "ui/dialogs/MessageBox.h"
+#include "ui/main/Messages.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -33,11 +34,13 @@ CSearchSchoolDlg::CSearchSchoolDlg(CCommunicator* communicator, QWidget* parent)
 
     m_editSchool = new QLineEdit(this);
     m_editSchool->setObjectName(QStringLiteral("schoolEdit"));
+    m_editSchool->setAccessibleName(QString::fromUtf16(Msg::kNameSchoolSearchText));
     m_findButton = new QPushButton(QStringLiteral("찾기"), this);
     m_findButton->setObjectName(QStringLiteral("findButton"));
     m_findButton->setDefault(true);
     m_listSchools = new QListWidget(this);
     m_listSchools->setObjectName(QStringLiteral("schoolList"));
+    m_listSchools->setAccessibleName(QString::fromUtf16(Msg::kNameSchoolResults));
     // "확인" and "취소" press on Enter while they have the focus; anywhere else Enter is "찾기".
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("okButton"));

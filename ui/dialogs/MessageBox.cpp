@@ -24,6 +24,11 @@ bool MessageBox::Unattended()
     return qEnvironmentVariableIsSet("VELLORIN_UNATTENDED");
 }
 
+bool MessageBox::Reporting()
+{
+    return Unattended() || qEnvironmentVariableIsSet("VELLORIN_REPORT");
+}
+
 void MessageBox::Report(const QString& line)
 {
     std::fputs(line.toUtf8().constData(), stdout);
@@ -38,10 +43,12 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
         g_answered.append({icon, caption, text});
         return g_answers.takeFirst();
     }
-    if (Unattended()) {
+    if (Reporting()) {
         QString flat = text;
         flat.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
         Report(QStringLiteral("message box: %1: %2").arg(caption, flat));
+    }
+    if (Unattended()) {
         const bool yes = qEnvironmentVariable("VELLORIN_UNATTENDED") == QLatin1String("yes");
         return (buttons & QMessageBox::Yes) && yes ? QMessageBox::Yes : refusal(buttons);
     }

@@ -10,6 +10,10 @@
 // With the environment variable VELLORIN_UNATTENDED set, no box is shown at all: each is printed on the
 // standard output as "message box: CAPTION: TEXT" and answered with OK, or with No ("Yes" when the variable
 // is "yes"). Tests and benchmarks that start the real program use this; so can scripts.
+//
+// With VELLORIN_REPORT set instead, boxes are shown and wait for the user as usual, and each is also printed
+// as above when it opens: for scripts that drive the program with real keystrokes and need to know what it
+// asks.
 class MessageBox
 {
 public:
@@ -39,5 +43,7 @@ public:
 
     // Unattended mode (see above): whether it is on, and a line for the standard output in it.
     static bool Unattended();
+    // Whether what is shown is told on the standard output: in unattended and in report mode.
+    static bool Reporting();
     static void Report(const QString& line);
 };

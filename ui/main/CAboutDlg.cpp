@@ -5,32 +5,20 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
+#include <QSvgRenderer>
 
 QIcon ProgramIcon()
 {
+    // The same drawing the desktop's menu shows, rendered here so that no image plug-in has to be present.
+    QSvgRenderer svg(QStringLiteral(":/icons/com.tarvix.Vellorin.svg"));
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0x1f, 0x5f, 0xa8));
-        painter.drawRoundedRect(QRectF(0, 0, s, s), s * 0.18, s * 0.18);
-        // A page with a check mark: a question, registered.
-        painter.setBrush(Qt::white);
-        painter.drawRect(QRectF(s * 0.22, s * 0.14, s * 0.56, s * 0.72));
-        QPainterPath check;
-        check.moveTo(s * 0.32, s * 0.50);
-        check.lineTo(s * 0.46, s * 0.66);
-        check.lineTo(s * 0.70, s * 0.34);
-        QPen pen(QColor(0x1f, 0x5f, 0xa8), qMax(1.5, s * 0.08), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(check);
+        svg.render(&painter);
         painter.end();
         icon.addPixmap(pixmap);
     }

@@ -1,6 +1,7 @@
 #include "ui/main/CTarvixDlg.h"
 
 #include "editor/CDHwpCtrl.h"
+#include "editor/PageView.h"
 #include "net/Communicator.h"
 #include "net/ServerAddress.h"
 #include "options/COptDailyProjectDlg.h"
@@ -30,6 +31,10 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QThread>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -120,7 +125,10 @@ void CTarvixDlg::buildLayout()
 
     m_panelArea = new QWidget(m_body);
     m_panelArea->setObjectName(QStringLiteral("panelArea"));
-    m_panelArea->setMinimumSize(dluX(148), dluY(278));
+    // The template's width; its height of 278 units would leave a window taller than a 768-pixel screen. The
+    // panel keeps the template's height wherever the window has room (it takes the column's stretch), and
+    // below that its own least height, with the list of units shorter.
+    m_panelArea->setMinimumWidth(dluX(148));
     new QGridLayout(m_panelArea);
     m_panelArea->layout()->setContentsMargins(0, 0, 0, 0);
 
@@ -158,6 +166,7 @@ void CTarvixDlg::buildLayout()
     m_ctlTab = new QTabBar(m_body);
     m_ctlTab->setObjectName(QStringLiteral("documentTabs"));
     m_ctlTab->setFocusPolicy(Qt::TabFocus);
+    m_ctlTab->setAccessibleName(QString::fromUtf16(Msg::kNameDocumentTabs));
     for (DocumentSlot slot : kAllDocumentSlots)
         m_ctlTab->addTab(SlotTabLabel(slot));
     connect(m_ctlTab, &QTabBar::currentChanged, this, &CTarvixDlg::OnTabChanged);
@@ -247,6 +256,7 @@ bool CTarvixDlg::OnInitDialog()
             Editor(slot)->setVisible(slot == DocumentSlot::Question);
         RegisterSecurityModule(m_editors);
         PrepareEditors(m_editors);
+        orderTabStops();
         radio(Category::Education2015)->setChecked(true);
 
         m_pCommunicator = m_setup.makeCommunicator ? m_setup.makeCommunicator()
@@ -271,6 +281,33 @@ bool CTarvixDlg::OnInitDialog()
     return true;
 }
 
+void CTarvixDlg::orderTabStops()
+{
+    // Reading order, row by row: the categories and the document tabs at the top, the shown editor beside
+    // them, then the category's panel and the commands below the categories. The panels and the editors are
+    // built after the commands, so the order they were made in puts them last.
+    QList<QWidget*> stops(m_radios.begin(), m_radios.end());
+    stops.append(m_ctlTab);
+    const auto addInside = [this, &stops](QWidget* container) {
+        // Their own order inside is already the reading order; only their place among the others moves.
+        for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
+            // An editor hands the focus to its page: Tab stops at the editor itself too, so it must stand just
+            // before the page, after its toolbars, or Tab would skip them.
+            if (widget == container->focusProxy())
+                stops.append(container);
+            if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
+                stops.append(widget);
+        }
+    };
+    for (CDHwpCtrl* editor : m_editors)
+        addInside(editor);
+    for (COptPanel* panel : m_panels)
+        addInside(panel);
+    stops.append({m_chkHotKeyOff, m_btnSearch, m_btnSave, m_btnDelete, m_btnReset});
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
+}
+
 bool CTarvixDlg::createEditors()
 {
     for (DocumentSlot slot : kAllDocumentSlots) {
@@ -288,6 +325,9 @@ bool CTarvixDlg::createEditors()
             return false;
         }
         grid->addWidget(editor, 0, 0);
+        // The view takes the keyboard, so it is what a screen reader announces; the editor says the same.
+        editor->setAccessibleName(SlotEditorName(slot));
+        editor->View()->setAccessibleName(SlotEditorName(slot));
     }
     if ((Editor(DocumentSlot::Question)->ControlVersion() >> 24) < 8)
         initError(this, QString::fromUtf16(Msg::kEditorMissing));
@@ -466,11 +506,29 @@ void CTarvixDlg::OnCommand(int id)
 
 void CTarvixDlg::RunOnUiThread(const std::function<void()>& work)
 {
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         work();
-    else
-        QMetaObject::invokeMethod(
-            this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+        return;
+    }
+    // The worker waits on a mutex and condition of its own rather than on Qt's blocking connection, so that
+    // what the user-interface thread did is visibly ordered before what the worker does next (the thread
+    // sanitizer cannot see through Qt's futexes). The call's functor signals when it is destroyed: after it
+    // has run, or unrun when the window went away first.
+    struct Done
+    {
+        std::mutex mutex;
+        std::condition_variable condition;
+        bool done = false;
+    } state;
+    std::shared_ptr<void> whenDone(nullptr, [&state](void*) {
+        const std::lock_guard lock(state.mutex);
+        state.done = true;
+        state.condition.notify_one();
+    });
+    QMetaObject::invokeMethod(
+        this, [&work, whenDone = std::move(whenDone)] { work(); }, Qt::QueuedConnection);
+    std::unique_lock lock(state.mutex);
+    state.condition.wait(lock, [&state] { return state.done; });
 }
 
 void CTarvixDlg::SetInteractive(bool interactive)
@@ -490,10 +548,11 @@ void CTarvixDlg::SaveEnded()
 QString CTarvixDlg::RunEditorStep(MainWindowEvent step)
 {
     m_editorDone.Reset();
-    m_editorStepError.clear();
     QCoreApplication::postEvent(this, new MainWindowMessage(step));
     m_editorDone.Wait();
-    // The user-interface thread wrote it before it set the event, and leaves it alone until the next step.
+    // Only the user-interface thread writes it, each step afresh, before it sets the event; it leaves it alone
+    // until the next step. The worker writes nothing the steps read: a posted event orders the two threads
+    // through Qt's own locks, which the thread sanitizer cannot see.
     return m_editorStepError;
 }
 
@@ -515,6 +574,7 @@ void CTarvixDlg::OnRenderPageImages()
 
 void CTarvixDlg::OnSaveHwp()
 {
+    m_editorStepError.clear();
     for (DocumentSlot slot : kAllDocumentSlots)
         m_strHwpPath[std::size_t(SlotIndex(slot))] = HwpPath(m_strWorkingFolder, slot);
     // A file that could not be written is found by the save before anything is uploaded.
@@ -550,8 +610,12 @@ bool CTarvixDlg::event(QEvent* event)
         OnSaveHwp();
         return true;
     case UM_FOCUS_EDITOR:
-        if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param()))
+        if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param())) {
             Editor(*slot)->setFocus(Qt::OtherFocusReason);
+            // From here on typed keys reach the editor: a script that types waits for this.
+            if (MessageBox::Reporting())
+                MessageBox::Report(QStringLiteral("focus: %1").arg(SlotEditorName(*slot)));
+        }
         return true;
     case UM_FOCUS_MAIN:
         activateWindow();

@@ -111,6 +111,7 @@ protected:
 private:
     void buildLayout();
     bool createEditors();
+    void orderTabStops();
     bool checkServerVersion();
     void OnLogin();
     void OnLoginFinished(int result);

@@ -34,15 +34,41 @@ inline constexpr char16_t kAboutTitle[] = u"About Vellorin";
 inline constexpr char16_t kAboutText[] = u"Vellorin, Version 1.0";
 inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이미 실행되고 있습니다.";
 
+// Names that screen readers announce for controls that show no text of their own and have no label beside
+// them: the option panels' lists, the document tabs, the school search's field and list.
+inline constexpr char16_t kNameDocumentTabs[] = u"문서 선택";
+inline constexpr char16_t kNameSchool[] = u"학교";
+inline constexpr char16_t kNameSchoolSearchText[] = u"학교 이름";
+inline constexpr char16_t kNameSchoolResults[] = u"검색된 학교";
+inline constexpr char16_t kNameUnitTree[] = u"단원";
+inline constexpr char16_t kNameQuestionSource[] = u"출제 구분";
+inline constexpr char16_t kNameAnswerFormat[] = u"문항 형식";
+inline constexpr char16_t kNameYear[] = u"연도";
+inline constexpr char16_t kNameMonth[] = u"시행 월";
+inline constexpr char16_t kNameTerm[] = u"학기";
+inline constexpr char16_t kNameGrade[] = u"학년";
+inline constexpr char16_t kNameTrack[] = u"계열";
+inline constexpr char16_t kNameNumber[] = u"문항 번호";
+inline constexpr char16_t kNameScore[] = u"배점";
+inline constexpr char16_t kNameDifficulty[] = u"문제 수준";
+inline constexpr char16_t kNameSubject[] = u"과목";
+inline constexpr char16_t kNameTopic[] = u"주제";
+inline constexpr char16_t kNameLevel[] = u"단계";
+inline constexpr char16_t kNameVolume[] = u"권";
+inline constexpr char16_t kNameDay[] = u"요일";
+
 // The login dialog.
 inline constexpr char16_t kLoginId[] = u"아이디";
 inline constexpr char16_t kLoginPassword[] = u"비밀번호";
 inline constexpr char16_t kLoginButton[] = u"로그인";
+inline constexpr char16_t kLoginTitle[] = u"Vellorin 로그인";
 inline constexpr char16_t kCancelButton[] = u"취소";
 inline constexpr char16_t kSessionFailed[] = u"서버통신 실패 (네트워크 연결을 확인해주세요)";
 inline constexpr char16_t kLoginFailed[] = u"로그인 실패 (아이디와 비밀번호를 확인해주세요)";
 
-// The save: progress stages, in the order they are shown.
+// The save: the progress dialog's title (not drawn, but what window lists show), and the progress stages, in
+// the order they are shown.
+inline constexpr char16_t kProgressTitle[] = u"Vellorin 진행 상황";
 inline constexpr char16_t kStageDuplicateCheck[] = u"중복 문제 검사중...";
 inline constexpr char16_t kStageRender[] = u"이미지 변환 중...";
 inline constexpr char16_t kStageSaveDocuments[] = u"HML 변환 중...";

@@ -37,14 +37,15 @@ struct SlotRow
     DocumentSlot value;
     int index;
     const char16_t* tabLabel;
+    const char16_t* editorName; // what a screen reader calls the slot's editor, which shows no label
     int editorControlId;
     char16_t fileLetter;
 };
 
 constexpr std::array<SlotRow, 3> kSlotRows = {{
-    {DocumentSlot::Question, 0, u"문제", 900, u'q'},
-    {DocumentSlot::Answer, 1, u"정답", 901, u'a'},
-    {DocumentSlot::Explanation, 2, u"해설", 902, u'd'},
+    {DocumentSlot::Question, 0, u"문제", u"문제 편집기", 900, u'q'},
+    {DocumentSlot::Answer, 1, u"정답", u"정답 편집기", 901, u'a'},
+    {DocumentSlot::Explanation, 2, u"해설", u"해설 편집기", 902, u'd'},
 }};
 
 struct EventRow
@@ -134,6 +135,11 @@ int SlotIndex(DocumentSlot slot)
 QString SlotTabLabel(DocumentSlot slot)
 {
     return fromUtf16(rowOf(kSlotRows, slot).tabLabel);
+}
+
+QString SlotEditorName(DocumentSlot slot)
+{
+    return fromUtf16(rowOf(kSlotRows, slot).editorName);
 }
 
 int SlotEditorControlId(DocumentSlot slot)

@@ -52,6 +52,8 @@ inline constexpr std::array<DocumentSlot, 3> kAllDocumentSlots = {
 // The index is also the editor tab index and the order of every loop over the editors.
 int SlotIndex(DocumentSlot slot);
 QString SlotTabLabel(DocumentSlot slot);
+// The editor's accessible name ("문제 편집기"): the tab says which document is shown, the editor itself says nothing.
+QString SlotEditorName(DocumentSlot slot);
 int SlotEditorControlId(DocumentSlot slot);
 // Forms request keys and file names: "q_hwp", "d_png", "_q.hwp", …
 QChar SlotFileLetter(DocumentSlot slot);
