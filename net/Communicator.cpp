@@ -11,6 +11,7 @@
 #include <openssl/ssl.h>
 
 #include <array>
+#include <future>
 #include <stdexcept>
 
 using web::http::http_request;
@@ -96,12 +97,23 @@ private:
     web::uri m_baseUri;
 };
 
-// One connection per request. Servers close a connection that has been idle for a few seconds, and the
-// library would send the next request on it and fail: between two requests of this program the user
-// usually spends far longer than that writing.
+// No connection carries a second request: each request has a client, and so a connection pool, of its own.
+// A server may close a connection after any reply without saying so (HTTP allows it), and the library, which
+// decides from the reply alone whether a connection can be used again, would send the next request on the
+// dead one. Saying "close" tells the server the same, so that it need not keep the connection open for us;
+// the library adds "Keep-Alive" after it whatever we say, and a server reads the two together as "close".
 void closeAfterReply(http_request& request)
 {
     request.headers().add("Connection", "close");
+}
+
+// Waits until `task` has finished or `limit` has passed; says which came first.
+bool finishesWithin(const pplx::task<void>& task, std::chrono::milliseconds limit)
+{
+    auto signal = std::make_shared<std::promise<void>>();
+    std::future<void> finished = signal->get_future();
+    task.then([signal](pplx::task<void>) { signal->set_value(); });
+    return finished.wait_for(limit) == std::future_status::ready;
 }
 
 http_request makeGet(const char* path)
@@ -131,33 +143,38 @@ CCommunicator::CCommunicator(const QString& strBaseUrl) : m_pCookies(std::make_s
     // gives back its OpenSSL state as it ends, which it cannot once OpenSSL has been cleaned up.
     [[maybe_unused]] static const bool sslReady = OPENSSL_init_ssl(0, nullptr) == 1;
     try {
-        const web::uri base(strBaseUrl.toStdString());
+        auto base = std::make_unique<web::uri>(strBaseUrl.toStdString());
         // Passwords and documents travel in the body: only an encrypted connection will do.
-        if (base.scheme() != "https" || base.host().empty())
+        if (base->scheme() != "https" || base->host().empty())
             throw std::invalid_argument("Only https:// addresses are supported: " + strBaseUrl.toStdString());
-        m_pClient = std::make_unique<http_client>(base);
-        m_pClient->add_handler(std::make_shared<CookieStage>(m_pCookies, base));
+        // A client for the address, made once here, so that an address the library refuses is known at once.
+        (void)http_client(*base);
+        m_pBaseUri = std::move(base);
     } catch (const std::exception& e) {
-        m_pClient.reset();
+        m_pBaseUri.reset();
         m_strClientProblem = describe(e);
     }
 }
 
 CCommunicator::~CCommunicator() = default;
 
-http_client& CCommunicator::client() const
+std::unique_ptr<http_client> CCommunicator::newClient() const
 {
-    if (!m_pClient)
+    if (!m_pBaseUri)
         throw std::runtime_error(std::string(CommunicatorText::kNoClient) + " " + m_strClientProblem.toStdString());
-    return *m_pClient;
+    auto client = std::make_unique<http_client>(*m_pBaseUri);
+    // The one jar keeps the cookies from one request to the next.
+    client->add_handler(std::make_shared<CookieStage>(m_pCookies, *m_pBaseUri));
+    return client;
 }
 
 bool CCommunicator::StartSession()
 {
-    if (!m_pClient)
+    if (!m_pBaseUri)
         return false;
     try {
-        http_response response = m_pClient->request(makeGet("/qb")).get();
+        const std::unique_ptr<http_client> client = newClient();
+        http_response response = client->request(makeGet("/qb")).get();
         response.extract_string().get();
         const auto& headers = response.headers();
         const auto it = headers.find("Set-Cookie");
@@ -198,15 +215,26 @@ std::optional<QString> CCommunicator::EncodeBase64Text(const QString& strText)
     return QString::fromLatin1(encoded.data(), qsizetype(encoded.size()));
 }
 
-ServerReply CCommunicator::send(http_request request) const
+ServerReply CCommunicator::send(http_request request, std::chrono::milliseconds limit) const
 {
     ServerReply reply;
     try {
-        http_response response = client().request(std::move(request)).get();
-        reply.status = response.status_code();
-        reply.reason = response.reason_phrase();
-        if (reply.status == web::http::status_codes::OK)
-            reply.body = response.extract_utf8string(true).get();
+        const std::unique_ptr<http_client> client = newClient();
+        pplx::cancellation_token_source cancel;
+        // The continuations write into `reply` on the library's threads; it is read only once they have ended.
+        const pplx::task<void> exchange =
+            client->request(std::move(request), cancel.get_token()).then([&reply](http_response response) {
+                reply.status = response.status_code();
+                reply.reason = response.reason_phrase();
+                if (reply.status != web::http::status_codes::OK)
+                    return pplx::task_from_result();
+                return response.extract_utf8string(true).then(
+                    [&reply](std::string body) { reply.body = std::move(body); });
+            });
+        // Cancelling closes the connection, which ends the exchange at once.
+        if (limit != std::chrono::milliseconds::max() && !finishesWithin(exchange, limit))
+            cancel.cancel();
+        exchange.get();
     } catch (...) {
         reply.failure = std::current_exception();
     }
@@ -251,7 +279,7 @@ bool CCommunicator::GetPermission(QString strId, QString& strPermission)
 void CCommunicator::Logout()
 {
     // Logging out happens while the program closes; there is nobody left to tell of a failure.
-    (void)send(makeGet("/qb/js_user/logout"));
+    (void)send(makeGet("/qb/js_user/logout"), kLogoutLimit);
 }
 
 bool CCommunicator::FindSchools(QString strSearch, CFieldMapList* pList)

@@ -5,15 +5,19 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
-namespace web::http {
+namespace web {
+class uri;
+namespace http {
 class http_request;
 namespace client {
 class http_client;
 }
-} // namespace web::http
+} // namespace http
+} // namespace web
 class CookieJar;
 struct ReplyOutcome;
 struct ServerReply;
@@ -21,14 +25,14 @@ struct ServerReply;
 // The program's only client of the question-bank web API. Every operation is synchronous: it blocks the
 // calling thread until the reply has been read, returns whether it succeeded and, on most failures, leaves
 // an English text for GetLastErrorText that the caller shows after its own message. No exception leaves
-// an operation. The one HTTP client and its cookies live as long as this object.
+// an operation. The server's cookies live as long as this object; a connection lives for one request.
 //
 // Not thread-safe: the program never issues two operations at once.
 class CCommunicator
 {
 public:
-    // `strBaseUrl` is an absolute HTTPS address ending in "/" (see ServerBaseUrl). If no client can be made
-    // for it, every operation fails.
+    // `strBaseUrl` is an absolute HTTPS address ending in "/" (see ServerBaseUrl). If it is not usable, every
+    // operation fails.
     explicit CCommunicator(const QString& strBaseUrl);
     virtual ~CCommunicator();
 
@@ -51,7 +55,9 @@ public:
     bool GetVersion(QString& strVersion);
     bool Login(QString strId, QString strPassword);
     bool GetPermission(QString strId, QString& strPermission);
+    // Runs while the program ends: a server that does not answer holds it up for kLogoutLimit at most.
     void Logout();
+    static constexpr std::chrono::milliseconds kLogoutLimit{2000};
     bool FindSchools(QString strSearch, CFieldMapList* pList);
     void FreeResultList(CFieldMapList* pList);
 
@@ -98,14 +104,18 @@ public:
 private:
     bool requestRecord(const QString& path, const char* receiveFormat, int receiveLine, int resultLine,
                        const CMapStringToString* pRequest, CMapStringToString* pReply);
-    web::http::client::http_client& client() const;
-    // Sends the request and waits for the reply; a failure is kept in the reply, never thrown.
-    ServerReply send(web::http::http_request request) const;
+    // A client of its own for each request, so that no connection serves two (see send).
+    std::unique_ptr<web::http::client::http_client> newClient() const;
+    // Sends the request on a new connection and waits for the reply, or for `limit` at most (then the request
+    // is abandoned); a failure is kept in the reply, never thrown.
+    ServerReply send(web::http::http_request request,
+                     std::chrono::milliseconds limit = std::chrono::milliseconds::max()) const;
     // Leaves the outcome's error text, if any, and returns its result.
     bool take(const ReplyOutcome& outcome);
 
     QString m_strError;
-    std::unique_ptr<web::http::client::http_client> m_pClient;
+    // The server's address; null when it is not usable.
+    std::unique_ptr<web::uri> m_pBaseUri;
     QString m_strCsrfToken;
     std::shared_ptr<CookieJar> m_pCookies;
     QString m_strClientProblem;

@@ -1,5 +1,6 @@
 #include "tests/support/ScriptedServer.h"
 
+#include "tests/support/RawHttpsPeer.h"
 #include "tests/support/TestTls.h"
 
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <strings.h>
@@ -32,9 +34,68 @@ std::string ScriptedServer::Request::header(const std::string& name) const
     return values.empty() ? std::string() : values.front();
 }
 
+ScriptedServer::Answer ScriptedServer::take(Request&& request)
+{
+    Answer answer;
+    bool found = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const std::string path = request.path;
+        m_requests.push_back(std::move(request));
+        const auto it = m_replies.find(path);
+        if (it != m_replies.end()) {
+            answer.reply = it->second;
+            found = true;
+        }
+        if (const auto c = m_cuts.find(path); c != m_cuts.end())
+            answer.cut = c->second;
+        answer.unanswered = m_unanswered.count(path) > 0;
+    }
+    if (!found) {
+        answer.reply.status = 404;
+        answer.reply.body = "<html><body>Not Found</body></html>";
+        answer.reply.contentType = "text/html";
+    }
+    return answer;
+}
+
 ScriptedServer::ScriptedServer(const TestTls* ownTls)
 {
-    const TestTls& tls = ownTls ? *ownTls : TestTls::instance();
+    startHttplib(ownTls ? *ownTls : TestTls::instance());
+}
+
+ScriptedServer::ScriptedServer(Closing closing)
+{
+    const TestTls& tls = TestTls::instance();
+    if (closing == Closing::SaysSo) {
+        startHttplib(tls);
+        return;
+    }
+    const auto idleLimit = closing == Closing::WhenIdle ? std::optional(std::chrono::milliseconds(200)) : std::nullopt;
+    m_peer = std::make_unique<RawHttpsPeer>(
+        QFile::encodeName(tls.certificatePath).toStdString(), QFile::encodeName(tls.keyPath).toStdString(), idleLimit,
+        [this](RawHttpsPeer::Request&& raw) -> std::optional<RawHttpsPeer::Answer> {
+            Request recorded;
+            recorded.method = std::move(raw.method);
+            recorded.target = std::move(raw.target);
+            recorded.path = recorded.target.substr(0, recorded.target.find('?'));
+            recorded.version = std::move(raw.version);
+            recorded.body = std::move(raw.body);
+            recorded.headers = std::move(raw.headers);
+            recorded.connection = raw.connection;
+            Answer answer = take(std::move(recorded));
+            if (answer.unanswered)
+                return std::nullopt;
+            if (answer.cut)
+                throw std::logic_error("scripted server: cut replies need the SaysSo server");
+            return RawHttpsPeer::Answer{answer.reply.status, answer.reply.contentType, answer.reply.headers,
+                                        answer.reply.body};
+        });
+    m_port = m_peer->port();
+}
+
+void ScriptedServer::startHttplib(const TestTls& tls)
+{
     m_server = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls.certificatePath).constData(),
                                                     QFile::encodeName(tls.keyPath).constData());
     if (!m_server->is_valid())
@@ -44,37 +105,33 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
         Request recorded;
         recorded.method = req.method;
         recorded.path = req.path;
+        recorded.target = req.target;
+        recorded.version = req.version;
         recorded.body = std::move(body);
-        for (const auto& header : req.headers)
-            recorded.headers.emplace_back(header.first, header.second);
-
-        Reply reply;
-        bool found = false;
-        std::optional<std::size_t> cut;
+        // The library files the addresses of the connection among the header fields; they were not sent.
+        for (const auto& header : req.headers) {
+            if (!header.first.starts_with("REMOTE_") && !header.first.starts_with("LOCAL_"))
+                recorded.headers.emplace_back(header.first, header.second);
+        }
         {
             std::lock_guard lock(m_mutex);
-            m_requests.push_back(std::move(recorded));
-            const auto it = m_replies.find(req.path);
-            if (it != m_replies.end()) {
-                reply = it->second;
-                found = true;
-            }
-            if (const auto c = m_cuts.find(req.path); c != m_cuts.end())
-                cut = c->second;
+            const std::string client = req.remote_addr + ':' + std::to_string(req.remote_port);
+            const auto known = m_connections.emplace(client, int(m_connections.size()) + 1).first;
+            recorded.connection = known->second;
         }
-        if (!found) {
-            reply.status = 404;
-            reply.body = "<html><body>Not Found</body></html>";
-            reply.contentType = "text/html";
-        }
+
+        const Answer answer = take(std::move(recorded));
+        if (answer.unanswered)
+            throw std::logic_error("scripted server: unanswered requests need a raw server");
+        const Reply& reply = answer.reply;
         res.status = reply.status;
         for (const auto& [name, value] : reply.headers)
             res.headers.emplace(name, value);
-        if (!cut) {
+        if (!answer.cut) {
             res.set_content(reply.body, reply.contentType.c_str());
             return;
         }
-        const std::size_t sent = std::min(*cut, reply.body.size());
+        const std::size_t sent = std::min(*answer.cut, reply.body.size());
         res.set_content_provider(reply.body.size(), reply.contentType,
                                  [body = reply.body, sent](std::size_t, std::size_t, httplib::DataSink& sink) {
                                      if (sent > 0)
@@ -110,7 +167,8 @@ ScriptedServer::ScriptedServer(const TestTls* ownTls)
 
 ScriptedServer::~ScriptedServer()
 {
-    m_server->stop();
+    if (m_server)
+        m_server->stop();
     if (m_thread.joinable())
         m_thread.join();
 }
@@ -125,6 +183,7 @@ void ScriptedServer::setReply(const std::string& path, Reply reply)
     std::lock_guard lock(m_mutex);
     m_replies[path] = std::move(reply);
     m_cuts.erase(path);
+    m_unanswered.erase(path);
 }
 
 void ScriptedServer::setCutReply(const std::string& path, Reply reply, std::size_t sentBytes)
@@ -132,6 +191,12 @@ void ScriptedServer::setCutReply(const std::string& path, Reply reply, std::size
     std::lock_guard lock(m_mutex);
     m_replies[path] = std::move(reply);
     m_cuts[path] = sentBytes;
+}
+
+void ScriptedServer::setUnanswered(const std::string& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_unanswered.insert(path);
 }
 
 void ScriptedServer::setSessionStart(const std::string& setCookie)
@@ -171,6 +236,7 @@ void ScriptedServer::reset()
     m_requests.clear();
     m_replies.clear();
     m_cuts.clear();
+    m_unanswered.clear();
 }
 
 int ClosedLocalPort()

@@ -5,12 +5,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 struct TestTls;
+class RawHttpsPeer;
 
 namespace httplib {
 class SSLServer;
@@ -21,12 +24,27 @@ class SSLServer;
 class ScriptedServer
 {
 public:
+    // What the server does with a connection once it has answered; HTTP allows all three.
+    enum class Closing
+    {
+        // Keeps it for the next request, unless the request said "close": then it answers "Connection: close"
+        // and closes (cpp-httplib; an idle connection is dropped after a second).
+        SaysSo,
+        // Closes it after every reply, saying nothing.
+        Silently,
+        // Keeps it whatever the request said, and drops it when no request has begun 0.2 s after a reply.
+        WhenIdle,
+    };
+
     struct Request
     {
         std::string method;
         std::string path;
+        std::string target;  // the request line's target, query included
+        std::string version; // "HTTP/1.1"
         std::string body;
-        std::vector<std::pair<std::string, std::string>> headers;
+        std::vector<std::pair<std::string, std::string>> headers; // in arrival order, except under SaysSo
+        int connection = 0;                                       // the same number for requests on the same connection
 
         // Every value of a header (names compare without case), in arrival order.
         std::vector<std::string> headerValues(const std::string& name) const;
@@ -44,6 +62,7 @@ public:
 
     // Serves with the process's trusted test certificate, or with the one given.
     explicit ScriptedServer(const TestTls* tls = nullptr);
+    explicit ScriptedServer(Closing closing);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -59,6 +78,8 @@ public:
     void setCutReply(const std::string& path, Reply reply, std::size_t sentBytes);
     // GET /qb answers a page with this Set-Cookie header, as the session start expects.
     void setSessionStart(const std::string& setCookie);
+    // Requests to `path` are read and recorded, and never answered (not under SaysSo).
+    void setUnanswered(const std::string& path);
 
     std::vector<Request> requests() const;
     Request lastRequest() const;
@@ -67,12 +88,25 @@ public:
     void reset();
 
 private:
+    struct Answer
+    {
+        Reply reply;
+        std::optional<std::size_t> cut;
+        bool unanswered = false;
+    };
+    // Records the request and finds what to do with it.
+    Answer take(Request&& request);
+    void startHttplib(const TestTls& tls);
+
     std::unique_ptr<httplib::SSLServer> m_server;
+    std::unique_ptr<RawHttpsPeer> m_peer;
     std::thread m_thread;
     int m_port = 0;
     mutable std::mutex m_mutex;
     std::map<std::string, Reply> m_replies;
     std::map<std::string, std::size_t> m_cuts;
+    std::set<std::string> m_unanswered;
+    std::map<std::string, int> m_connections; // cpp-httplib's clients by address and port
     std::vector<Request> m_requests;
 };
 

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QRadioButton>
@@ -22,6 +23,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -251,6 +253,31 @@ private Q_SLOTS:
         QCOMPARE(requestsTo("/qb/js_user/login"), 0);
         QCOMPARE(requestsTo("/qb/js_user/getpermission"), 0);
         QVERIFY(!m_harness->settings->contains("Account/UserID"));
+        // The session the server opened for the dialog ends with the program, as after a login.
+        QCOMPARE(requestsTo("/qb/js_user/logout"), 1);
+        QCOMPARE(m_server.lastRequest().path, std::string("/qb/js_user/logout"));
+    }
+
+    // A server that takes the logout and never answers holds the end of the program up for the client's
+    // limit, and no longer.
+    void endWhileTheServerKeepsTheLogout()
+    {
+        ScriptedServer server(ScriptedServer::Closing::Silently);
+        ScriptStartAndLogin(server, "32768");
+        server.setUnanswered("/qb/js_user/logout");
+        m_harness = std::make_unique<MainWindowHarness>(server.baseUrl());
+        QVERIFY(m_harness->start());
+        QVERIFY(m_harness->logIn());
+        QSignalSpy finished(&window(), &QDialog::finished);
+        QElapsedTimer timer;
+        timer.start();
+        window().close();
+        QTRY_COMPARE(finished.size(), 1);
+        const auto waited = std::chrono::milliseconds(timer.elapsed());
+        QVERIFY2(waited >= CCommunicator::kLogoutLimit &&
+                     waited < CCommunicator::kLogoutLimit + std::chrono::seconds(2),
+                 qPrintable(QString::number(waited.count())));
+        QCOMPARE(server.lastRequest().path, std::string("/qb/js_user/logout"));
     }
 
     void startFailures_data()

@@ -372,7 +372,6 @@ void CTarvixDlg::OnLoginFinished(int result)
         done(QDialog::Rejected);
         return;
     }
-    m_loggedIn = true;
     ApplyPermission();
     SelectDocumentTab(0);
 }
@@ -709,7 +708,9 @@ void CTarvixDlg::Shutdown()
     // A start that failed never read the setting, so it does not write it either.
     if (m_initialised)
         m_settings.setValue(HotKeyOffKey(), m_chkHotKeyOff->isChecked() ? 1 : 0);
-    if (m_loggedIn && m_pCommunicator)
+    // Also after a login that was cancelled or never asked for: a session the server opened for an attempt
+    // ends here too. The client bounds how long a server that does not answer holds the exit up.
+    if (m_pCommunicator)
         m_pCommunicator->Logout();
     delete m_pLoadingDlg;
     m_pLoadingDlg = nullptr;

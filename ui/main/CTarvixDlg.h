@@ -149,7 +149,6 @@ private:
     std::array<QString, 3> m_strHwpPath;
 
     bool m_initialised = false;
-    bool m_loggedIn = false;
     bool m_shutDown = false;
     bool m_saveActive = false; // as the user-interface thread sees it: from the start to SaveEnded
     bool m_quitRequested = false;
