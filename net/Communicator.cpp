@@ -11,7 +11,6 @@
 #include <openssl/ssl.h>
 
 #include <array>
-#include <future>
 #include <stdexcept>
 
 using web::http::http_request;
@@ -107,15 +106,6 @@ void closeAfterReply(http_request& request)
     request.headers().add("Connection", "close");
 }
 
-// Waits until `task` has finished or `limit` has passed; says which came first.
-bool finishesWithin(const pplx::task<void>& task, std::chrono::milliseconds limit)
-{
-    auto signal = std::make_shared<std::promise<void>>();
-    std::future<void> finished = signal->get_future();
-    task.then([signal](pplx::task<void>) { signal->set_value(); });
-    return finished.wait_for(limit) == std::future_status::ready;
-}
-
 http_request makeGet(const char* path)
 {
     http_request request(web::http::methods::GET);
@@ -158,11 +148,14 @@ CCommunicator::CCommunicator(const QString& strBaseUrl) : m_pCookies(std::make_s
 
 CCommunicator::~CCommunicator() = default;
 
-std::unique_ptr<http_client> CCommunicator::newClient() const
+std::unique_ptr<http_client> CCommunicator::newClient(std::optional<std::chrono::milliseconds> timeout) const
 {
     if (!m_pBaseUri)
         throw std::runtime_error(std::string(CommunicatorText::kNoClient) + " " + m_strClientProblem.toStdString());
-    auto client = std::make_unique<http_client>(*m_pBaseUri);
+    web::http::client::http_client_config config;
+    if (timeout)
+        config.set_timeout(*timeout);
+    auto client = std::make_unique<http_client>(*m_pBaseUri, config);
     // The one jar keeps the cookies from one request to the next.
     client->add_handler(std::make_shared<CookieStage>(m_pCookies, *m_pBaseUri));
     return client;
@@ -215,26 +208,16 @@ std::optional<QString> CCommunicator::EncodeBase64Text(const QString& strText)
     return QString::fromLatin1(encoded.data(), qsizetype(encoded.size()));
 }
 
-ServerReply CCommunicator::send(http_request request, std::chrono::milliseconds limit) const
+ServerReply CCommunicator::send(http_request request, std::optional<std::chrono::milliseconds> timeout) const
 {
     ServerReply reply;
     try {
-        const std::unique_ptr<http_client> client = newClient();
-        pplx::cancellation_token_source cancel;
-        // The continuations write into `reply` on the library's threads; it is read only once they have ended.
-        const pplx::task<void> exchange =
-            client->request(std::move(request), cancel.get_token()).then([&reply](http_response response) {
-                reply.status = response.status_code();
-                reply.reason = response.reason_phrase();
-                if (reply.status != web::http::status_codes::OK)
-                    return pplx::task_from_result();
-                return response.extract_utf8string(true).then(
-                    [&reply](std::string body) { reply.body = std::move(body); });
-            });
-        // Cancelling closes the connection, which ends the exchange at once.
-        if (limit != std::chrono::milliseconds::max() && !finishesWithin(exchange, limit))
-            cancel.cancel();
-        exchange.get();
+        const std::unique_ptr<http_client> client = newClient(timeout);
+        http_response response = client->request(std::move(request)).get();
+        reply.status = response.status_code();
+        reply.reason = response.reason_phrase();
+        if (reply.status == web::http::status_codes::OK)
+            reply.body = response.extract_utf8string(true).get();
     } catch (...) {
         reply.failure = std::current_exception();
     }
@@ -278,7 +261,8 @@ bool CCommunicator::GetPermission(QString strId, QString& strPermission)
 
 void CCommunicator::Logout()
 {
-    // Logging out happens while the program closes; there is nobody left to tell of a failure.
+    // Logging out happens while the program closes; there is nobody left to tell of a failure. The library
+    // gives a request up when nothing has come or gone for the time-out, from the connection to the reply.
     (void)send(makeGet("/qb/js_user/logout"), kLogoutLimit);
 }
 

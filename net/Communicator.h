@@ -55,7 +55,8 @@ public:
     bool GetVersion(QString& strVersion);
     bool Login(QString strId, QString strPassword);
     bool GetPermission(QString strId, QString& strPermission);
-    // Runs while the program ends: a server that does not answer holds it up for kLogoutLimit at most.
+    // Runs while the program ends: a server that takes the request and does not answer holds it up for
+    // kLogoutLimit (after the connection is made).
     void Logout();
     static constexpr std::chrono::milliseconds kLogoutLimit{2000};
     bool FindSchools(QString strSearch, CFieldMapList* pList);
@@ -104,12 +105,14 @@ public:
 private:
     bool requestRecord(const QString& path, const char* receiveFormat, int receiveLine, int resultLine,
                        const CMapStringToString* pRequest, CMapStringToString* pReply);
-    // A client of its own for each request, so that no connection serves two (see send).
-    std::unique_ptr<web::http::client::http_client> newClient() const;
-    // Sends the request on a new connection and waits for the reply, or for `limit` at most (then the request
-    // is abandoned); a failure is kept in the reply, never thrown.
+    // A client of its own for each request, so that no connection serves two (see send); `timeout` replaces
+    // the library's thirty seconds without progress.
+    std::unique_ptr<web::http::client::http_client>
+    newClient(std::optional<std::chrono::milliseconds> timeout = std::nullopt) const;
+    // Sends the request on a new connection and waits for the reply; a failure is kept in the reply, never
+    // thrown.
     ServerReply send(web::http::http_request request,
-                     std::chrono::milliseconds limit = std::chrono::milliseconds::max()) const;
+                     std::optional<std::chrono::milliseconds> timeout = std::nullopt) const;
     // Leaves the outcome's error text, if any, and returns its result.
     bool take(const ReplyOutcome& outcome);
 
