@@ -25,9 +25,26 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
+
+// Calls back when the watched widget is hidden.
+class HideWatch : public QObject
+{
+public:
+    explicit HideWatch(std::function<void()> onHide) : m_onHide(std::move(onHide)) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            m_onHide();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onHide;
+};
 
 QString text(const char16_t* message)
 {
@@ -270,6 +287,10 @@ private Q_SLOTS:
         QVERIFY(m_harness->logIn());
         QSignalSpy finished(&window(), &QDialog::finished);
         QElapsedTimer timer;
+        // Meanwhile the window is already off the screen.
+        qint64 hiddenAt = -1;
+        HideWatch watch([&] { hiddenAt = timer.elapsed(); });
+        window().installEventFilter(&watch);
         timer.start();
         window().close();
         QTRY_COMPARE(finished.size(), 1);
@@ -277,6 +298,7 @@ private Q_SLOTS:
         QVERIFY2(waited >= CCommunicator::kLogoutLimit &&
                      waited < CCommunicator::kLogoutLimit + std::chrono::seconds(2),
                  qPrintable(QString::number(waited.count())));
+        QVERIFY2(hiddenAt >= 0 && hiddenAt < 500, qPrintable(QString::number(hiddenAt)));
         QCOMPARE(server.lastRequest().path, std::string("/qb/js_user/logout"));
     }
 

@@ -709,9 +709,12 @@ void CTarvixDlg::Shutdown()
     if (m_initialised)
         m_settings.setValue(HotKeyOffKey(), m_chkHotKeyOff->isChecked() ? 1 : 0);
     // Also after a login that was cancelled or never asked for: a session the server opened for an attempt
-    // ends here too. The client bounds how long a server that does not answer holds the exit up.
-    if (m_pCommunicator)
+    // ends here too. The client bounds how long a server that does not answer holds the exit up, and the
+    // window is gone meanwhile rather than standing still.
+    if (m_pCommunicator) {
+        hide();
         m_pCommunicator->Logout();
+    }
     delete m_pLoadingDlg;
     m_pLoadingDlg = nullptr;
     // Each panel writes its settings as it goes.
