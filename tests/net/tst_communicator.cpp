@@ -751,28 +751,35 @@ private Q_SLOTS:
         const CMapStringToString png{{"q_png", pngPath}};
         const CMapStringToString fields{{"year", "2024년"}, {"number", "30번"}};
 
+        // Each request of the sequence, what the server answers to it, and the call that sends it.
         struct Step
         {
             std::string method;
             std::string path;
+            ScriptedServer::Reply reply;
             std::function<bool(CCommunicator&)> call;
         };
+        const auto json = [](const char* body) { return ScriptedServer::Reply{200, body, "application/json", {}}; };
+        const auto record = json(R"({"result_code":0,"result_message":"ok","result":{"year":"2024년"}})");
         std::vector<Step> steps = {
-            {"GET", "/qb", [](CCommunicator& c) { return c.StartSession(); }},
-            {"GET", "/qb/js_bank/tarvix_app_version",
+            {"GET", "/qb",
+             ScriptedServer::Reply{
+                 200, "<html></html>", "text/html", {{"Set-Cookie", "_csrf_token_value=tok; Path=/"}}},
+             [](CCommunicator& c) { return c.StartSession(); }},
+            {"GET", "/qb/js_bank/tarvix_app_version", json(R"({"version":45})"),
              [](CCommunicator& c) {
                  QString version;
                  return c.GetVersion(version) && version == QLatin1String("45");
              }},
             // "~~~" is "fn5+" in Base64, whose "+" must survive the form.
-            {"POST", "/qb/js_user/login",
+            {"POST", "/qb/js_user/login", json(kOk),
              [](CCommunicator& c) { return c.Login(QStringLiteral("관리자 1"), QStringLiteral("~~~")); }},
-            {"POST", "/qb/js_user/getpermission",
+            {"POST", "/qb/js_user/getpermission", json(R"({"permission":"32768"})"),
              [](CCommunicator& c) {
                  QString permission;
                  return c.GetPermission(QStringLiteral("관리자 1"), permission) && permission == QLatin1String("32768");
              }},
-            {"POST", "/qb/js_bank_school/search",
+            {"POST", "/qb/js_bank_school/search", json(R"({"dataSearch":{"content":[{"schoolName":"한국중학교"}]}})"),
              [](CCommunicator& c) {
                  CFieldMapList list;
                  return c.FindSchools(QStringLiteral("한국"), &list) && list.size() == 1;
@@ -781,24 +788,24 @@ private Q_SLOTS:
         for (const Lines& lines : kLines) {
             const std::string suffix = lines.suffix;
             const Category category = lines.category;
-            const auto gotRecord = [](const CMapStringToString& record) {
-                return record.Value(QStringLiteral("year")) == QStringLiteral("2024년");
+            const auto gotRecord = [](const CMapStringToString& got) {
+                return got.Value(QStringLiteral("year")) == QStringLiteral("2024년");
             };
-            steps.push_back({"POST", "/qb/js_bank/get/" + suffix, [=](CCommunicator& c) {
-                                 CMapStringToString record;
-                                 return c.GetQuestion(category, &fields, &record) && gotRecord(record);
+            steps.push_back({"POST", "/qb/js_bank/get/" + suffix, record, [=](CCommunicator& c) {
+                                 CMapStringToString got;
+                                 return c.GetQuestion(category, &fields, &got) && gotRecord(got);
                              }});
             if (lines.dup)
-                steps.push_back({"POST", "/qb/js_bank/duplication_check/" + suffix, [=](CCommunicator& c) {
-                                     CMapStringToString record;
-                                     return c.CheckDuplicate(category, &fields, &record) && gotRecord(record);
+                steps.push_back({"POST", "/qb/js_bank/duplication_check/" + suffix, record, [=](CCommunicator& c) {
+                                     CMapStringToString got;
+                                     return c.CheckDuplicate(category, &fields, &got) && gotRecord(got);
                                  }});
-            steps.push_back({"POST", "/qb/js_bank/insert/" + suffix,
+            steps.push_back({"POST", "/qb/js_bank/insert/" + suffix, json(kOk),
                              [=](CCommunicator& c) { return c.InsertQuestion(category, &fields, &hwp, &png); }});
-            steps.push_back({"POST", "/qb/js_bank/delete/" + suffix,
+            steps.push_back({"POST", "/qb/js_bank/delete/" + suffix, json(kOk),
                              [=](CCommunicator& c) { return c.DeleteQuestion(category, &fields); }});
         }
-        steps.push_back({"GET", "/qb/js_user/logout", [](CCommunicator& c) {
+        steps.push_back({"GET", "/qb/js_user/logout", json("{}"), [](CCommunicator& c) {
                              c.Logout();
                              return true;
                          }});
@@ -810,19 +817,8 @@ private Q_SLOTS:
              {std::pair{Closing::SaysSo, "answers close"}, std::pair{Closing::Silently, "closes silently"},
               std::pair{Closing::WhenIdle, "keeps connections and drops idle ones"}}) {
             ScriptedServer server(closing);
-            server.setSessionStart("_csrf_token_value=tok; Path=/");
-            server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-            server.setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
-            server.setJson("/qb/js_bank_school/search", R"({"dataSearch":{"content":[{"schoolName":"한국중학교"}]}})");
-            server.setJson("/qb/js_user/logout", "{}");
-            for (const Step& step : steps) {
-                if (step.path.find("/get/") != std::string::npos ||
-                    step.path.find("/duplication_check/") != std::string::npos)
-                    server.setJson(step.path, R"({"result_code":0,"result_message":"ok","result":{"year":"2024년"}})");
-                else if (step.method == "POST" && step.path != "/qb/js_user/getpermission" &&
-                         step.path != "/qb/js_bank_school/search")
-                    server.setJson(step.path, kOk);
-            }
+            for (const Step& step : steps)
+                server.setReply(step.path, step.reply);
 
             CCommunicator client(server.baseUrl());
             for (std::size_t i = 0; i < steps.size(); ++i) {

@@ -56,9 +56,10 @@ private:
 
     void answer()
     {
-        RawHttpsPeer::Request request;
+        ScriptedServer::Request request;
         request.method = std::string(m_request.method_string());
         request.target = std::string(m_request.target());
+        request.path = request.target.substr(0, request.target.find('?'));
         request.version =
             "HTTP/" + std::to_string(m_request.version() / 10) + "." + std::to_string(m_request.version() % 10);
         for (const auto& field : m_request)
@@ -66,7 +67,7 @@ private:
         request.body = std::move(m_request.body());
         request.connection = m_id;
 
-        const std::optional<RawHttpsPeer::Answer> answer = m_handler(std::move(request));
+        const std::optional<ScriptedServer::Reply> answer = m_handler(std::move(request));
         if (!answer) {
             // Wait for whatever comes next, which is the client giving up.
             read(std::nullopt);

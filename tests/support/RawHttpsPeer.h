@@ -1,12 +1,12 @@
 #pragma once
 
+#include "tests/support/ScriptedServer.h"
+
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 // An HTTPS/1.1 server written on Boost.Beast for what a general-purpose server library would not do: close
 // every connection after its reply without a Connection header, or ignore a request's "close" and drop the
@@ -14,26 +14,8 @@
 class RawHttpsPeer
 {
 public:
-    struct Request
-    {
-        std::string method;
-        std::string target;
-        std::string version; // "HTTP/1.1"
-        std::vector<std::pair<std::string, std::string>> headers;
-        std::string body;
-        int connection = 0; // counts the connections from 1
-    };
-
-    struct Answer
-    {
-        int status = 200;
-        std::string contentType;
-        std::vector<std::pair<std::string, std::string>> headers;
-        std::string body;
-    };
-
     // No answer leaves the request unanswered: the connection stays open until the client gives up.
-    using Handler = std::function<std::optional<Answer>(Request&&)>;
+    using Handler = std::function<std::optional<ScriptedServer::Reply>(ScriptedServer::Request&&)>;
 
     // `idleLimit`: without it, the connection closes after every reply; with it, the connection stays open for
     // further requests and is dropped when the next one has not begun within the limit.

@@ -74,22 +74,13 @@ ScriptedServer::ScriptedServer(Closing closing)
     const auto idleLimit = closing == Closing::WhenIdle ? std::optional(std::chrono::milliseconds(200)) : std::nullopt;
     m_peer = std::make_unique<RawHttpsPeer>(
         QFile::encodeName(tls.certificatePath).toStdString(), QFile::encodeName(tls.keyPath).toStdString(), idleLimit,
-        [this](RawHttpsPeer::Request&& raw) -> std::optional<RawHttpsPeer::Answer> {
-            Request recorded;
-            recorded.method = std::move(raw.method);
-            recorded.target = std::move(raw.target);
-            recorded.path = recorded.target.substr(0, recorded.target.find('?'));
-            recorded.version = std::move(raw.version);
-            recorded.body = std::move(raw.body);
-            recorded.headers = std::move(raw.headers);
-            recorded.connection = raw.connection;
-            Answer answer = take(std::move(recorded));
+        [this](Request&& request) -> std::optional<Reply> {
+            Answer answer = take(std::move(request));
             if (answer.unanswered)
                 return std::nullopt;
             if (answer.cut)
                 throw std::logic_error("scripted server: cut replies need the SaysSo server");
-            return RawHttpsPeer::Answer{answer.reply.status, answer.reply.contentType, answer.reply.headers,
-                                        answer.reply.body};
+            return std::move(answer.reply);
         });
     m_port = m_peer->port();
 }
