@@ -10,6 +10,7 @@
 #include "tests/support/TestTls.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -135,6 +136,25 @@ private Q_SLOTS:
         QCOMPARE(dialog.m_strSchool, QStringLiteral("수원한국고등학교"));
     }
 
+    // A pop-up without a caption: a thin line all round sets it off from the window behind.
+    void thinBorder()
+    {
+        CSearchSchoolDlg dialog(m_client.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QImage image = dialog.grab().toImage();
+        const QColor line = dialog.palette().color(QPalette::WindowText);
+        QVERIFY(image.pixelColor(4, image.height() / 2) != line);
+        for (int x = 0; x < image.width(); ++x) {
+            QCOMPARE(image.pixelColor(x, 0), line);
+            QCOMPARE(image.pixelColor(x, image.height() - 1), line);
+        }
+        for (int y = 0; y < image.height(); ++y) {
+            QCOMPARE(image.pixelColor(0, y), line);
+            QCOMPARE(image.pixelColor(image.width() - 1, y), line);
+        }
+    }
+
     void keepTheTypedText()
     {
         CSearchSchoolDlg dialog(m_client.get());
@@ -193,8 +213,8 @@ private Q_SLOTS:
                 QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
                 order.append(d.focusWidget()->objectName());
             }
-            QCOMPARE(order, (QStringList{"schoolEdit", "findButton", "schoolList", "cancelButton", "okButton",
-                                         "schoolEdit"}));
+            QCOMPARE(order,
+                     (QStringList{"schoolEdit", "findButton", "schoolList", "cancelButton", "okButton", "schoolEdit"}));
             QCOMPARE(Unnamed(TabStops(&d)), QStringList());
             QCOMPARE(SpokenName(list(d)), QStringLiteral("검색된 학교"));
 

@@ -5,7 +5,9 @@
 #include "ui/main/Messages.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -54,7 +56,14 @@ CSearchSchoolDlg::CSearchSchoolDlg(CCommunicator* communicator, QWidget* parent)
     setTabOrder(m_listSchools, cancel);
     setTabOrder(cancel, ok);
 
-    auto* layout = new QGridLayout(this);
+    // A pop-up without a caption, so a thin border of its own sets it off from the window behind.
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("border"));
+    frame->setFrameShape(QFrame::Box);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(frame);
+    auto* layout = new QGridLayout(frame);
     layout->addWidget(m_editSchool, 0, 0, 1, 2);
     layout->addWidget(m_findButton, 0, 2);
     layout->addWidget(m_listSchools, 1, 0, 1, 3);
