@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -67,6 +68,8 @@ bool CTarvixApp::InitInstance()
         QApplication::setQuitOnLastWindowClosed(false);
         QObject::connect(&mainWindow, &QDialog::finished, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         mainWindow.show();
+        // From here on the window runs in the application's loop; a loop above it is a box's or a dialog's.
+        mainWindow.SetHomeLoopLevel(QThread::currentThread()->loopLevel() + 1);
         QApplication::exec();
     }
     m_mainWindow = nullptr;

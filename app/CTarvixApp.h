@@ -10,8 +10,8 @@ class CTarvixDlg;
 class QSocketNotifier;
 
 // The life of the process: the single-instance guard, the main window run to its end, the guard given back.
-// A termination request (SIGTERM, SIGINT, SIGHUP) ends the program as closing its window does, after a
-// running save has finished.
+// A termination request (SIGTERM, SIGINT, SIGHUP) ends the program as closing its window does: a running save
+// is finished first, and an open box, dialog or menu is closed as if cancelled before the windows go.
 class CTarvixApp
 {
 public:

@@ -51,10 +51,12 @@ private:
     std::vector<std::unique_ptr<ProgramProcess>> m_started;
     QDeadlineTimer m_deadline;
 
-    ProgramProcess& start(const QString& serverUrl)
+    ProgramProcess& start(const QString& serverUrl,
+                          ProgramProcess::Mode mode = ProgramProcess::Mode::UnattendedOffscreen,
+                          const QStringList& environment = {})
     {
-        m_started.push_back(
-            std::make_unique<ProgramProcess>(QStringLiteral(VELLORIN_PROGRAM_PATH), serverUrl, m_deadline));
+        m_started.push_back(std::make_unique<ProgramProcess>(QStringLiteral(VELLORIN_PROGRAM_PATH), serverUrl,
+                                                             m_deadline, mode, environment));
         return *m_started.back();
     }
 
@@ -150,6 +152,45 @@ private Q_SLOTS:
         QCOMPARE(program.output(), QStringList{kLoginShown});
         QSettings settings(program.settingsFile(), QSettings::IniFormat);
         QCOMPARE(settings.value(QStringLiteral("CommonOpt/HotKeyOff")), QVariant(QStringLiteral("0")));
+    }
+
+    void endingFromAnyLoop_data()
+    {
+        QTest::addColumn<QString>("place");
+        for (const char* place :
+             {"versionWarning", "sessionFailed", "loginFailed", "schoolSearch", "schoolSearchError",
+              "overwriteQuestion", "saveFailed", "deleteQuestion", "deleteResult", "loadFailed", "formulaDialog",
+              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu"})
+            QTest::newRow(place) << QString::fromLatin1(place);
+    }
+
+    // Told to end while a box, a dialog or a menu runs an event loop of its own (with the objects of the code
+    // that opened it on the stack below): the loop is closed as if cancelled and returns, and only then do the
+    // windows go. The program logs out and ends with 0, and a sanitizer build finds nothing.
+    void endingFromAnyLoop()
+    {
+        QFETCH(QString, place);
+        ScriptedServer server;
+        ScriptStartAndLogin(server, "16384");
+        server.setJson("/qb/js_user/login", R"({"result_code":0,"result_message":"ok"})");
+        if (place == QLatin1String("versionWarning"))
+            server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":44})");
+        if (place == QLatin1String("sessionFailed"))
+            server.setReply("/qb", {404, "", "text/html", {}});
+        if (place == QLatin1String("loginFailed"))
+            server.setJson("/qb/js_user/login", R"({"result_code":1,"result_message":"wrong password"})");
+        if (place == QLatin1String("overwriteQuestion"))
+            server.setJson("/qb/js_bank/get/chapter_mid",
+                           R"({"result_code":0,"result_message":"ok","result":{"q_hwp":"SFdQ"}})");
+        const QString driver = QStringLiteral("QT_QPA_GENERIC_PLUGINS=vellorindriver:") + place;
+        ProgramProcess& program = start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen,
+                                        {QStringLiteral("QT_PLUGIN_PATH=" VELLORIN_DRIVER_PLUGINS), driver});
+        QVERIFY2(program.waitForLine(QStringLiteral("driver: open ") + place), program.transcript());
+        program.process().terminate();
+        QVERIFY2(program.endsWith(0), program.transcript());
+        const auto requests = server.requests();
+        QVERIFY(!requests.empty());
+        QCOMPARE(requests.back().path, std::string("/qb/js_user/logout"));
     }
 
     void noServerNoLogin()

@@ -21,25 +21,31 @@ inline QDeadlineTimer CaseDeadline()
 }
 
 // One copy of the real program in a home of its own, against `serverUrl`, telling on its standard output what
-// it shows: in unattended mode on the offscreen platform (boxes answered for the user), or in report mode on
-// the X server of DISPLAY (boxes wait for keystrokes). Killed, and waited for, when it goes out of scope.
+// it shows: in unattended mode on the offscreen platform (boxes answered for the user), or in report mode
+// (boxes wait for an answer) on the offscreen platform or on the X server of DISPLAY. `environment` adds
+// NAME=value entries. Killed, and waited for, when it goes out of scope.
 class ProgramProcess
 {
 public:
-    enum class Mode { UnattendedOffscreen, ReportingOnX };
+    enum class Mode
+    {
+        UnattendedOffscreen,
+        ReportingOffscreen,
+        ReportingOnX
+    };
 
     ProgramProcess(const QString& program, const QString& serverUrl, QDeadlineTimer deadline,
-                   Mode mode = Mode::UnattendedOffscreen)
+                   Mode mode = Mode::UnattendedOffscreen, const QStringList& extraEnvironment = {})
         : m_deadline(deadline)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (mode == Mode::UnattendedOffscreen) {
-            environment.insert(QStringLiteral("VELLORIN_UNATTENDED"), QStringLiteral("1"));
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        } else {
-            environment.insert(QStringLiteral("VELLORIN_REPORT"), QStringLiteral("1"));
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        }
+        environment.insert(mode == Mode::UnattendedOffscreen ? QStringLiteral("VELLORIN_UNATTENDED")
+                                                             : QStringLiteral("VELLORIN_REPORT"),
+                           QStringLiteral("1"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                           mode == Mode::ReportingOnX ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
+        for (const QString& entry : extraEnvironment)
+            environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         environment.insert(QStringLiteral("VELLORIN_SERVER_URL"), serverUrl);
         environment.insert(QStringLiteral("SSL_CERT_FILE"), qEnvironmentVariable("SSL_CERT_FILE"));
         environment.insert(QStringLiteral("HOME"), m_home.path());

@@ -245,3 +245,12 @@ int ClosedLocalPort()
     ::close(fd);
     return port;
 }
+
+void ScriptStartAndLogin(ScriptedServer& server, const std::string& permission)
+{
+    server.setSessionStart("_csrf_token_value=tok; Path=/");
+    server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+    server.setJson("/qb/js_user/login", R"({"result_code":0,"result_message":"ok"})");
+    server.setJson("/qb/js_user/getpermission", R"({"permission":")" + permission + R"("})");
+    server.setJson("/qb/js_user/logout", "{}");
+}

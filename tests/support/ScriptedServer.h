@@ -110,5 +110,8 @@ private:
     std::vector<Request> m_requests;
 };
 
+// The replies the program needs to come up and log in, with the given permission level.
+void ScriptStartAndLogin(ScriptedServer& server, const std::string& permission);
+
 // A port on 127.0.0.1 on which nothing listens.
 int ClosedLocalPort();

@@ -18,16 +18,6 @@
 
 #include <memory>
 
-// The replies a main window needs to come up and log in, with the given permission level.
-inline void ScriptStartAndLogin(ScriptedServer& server, const std::string& permission)
-{
-    server.setSessionStart("_csrf_token_value=tok; Path=/");
-    server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-    server.setJson("/qb/js_user/login", R"({"result_code":0,"result_message":"ok"})");
-    server.setJson("/qb/js_user/getpermission", R"({"permission":")" + permission + R"("})");
-    server.setJson("/qb/js_user/logout", "{}");
-}
-
 // A main window against a server at `baseUrl`, with a settings file and a working folder of its own.
 class MainWindowHarness
 {

@@ -222,7 +222,8 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Yes);
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         click("deleteButton");
-        QCOMPARE(answeredTexts(), (QStringList{"Confirm|정말로 삭제하시겠습니까?", "Information|정상적으로 삭제되었습니다."}));
+        QCOMPARE(answeredTexts(),
+                 (QStringList{"Confirm|정말로 삭제하시겠습니까?", "Information|정상적으로 삭제되었습니다."}));
         QCOMPARE(m_harness->text(DocumentSlot::Question), texts[0]);
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         click("searchButton");
@@ -315,7 +316,8 @@ private Q_SLOTS:
 
         click("searchButton");
         QCOMPARE(answeredTexts(), QStringList());
-        QVERIFY(m_harness->text(DocumentSlot::Question).contains(QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")));
+        QVERIFY(m_harness->text(DocumentSlot::Question)
+                    .contains(QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")));
         QCOMPARE(FormulaObject::Positions(*window().Editor(DocumentSlot::Answer)->Document()).size(), 20);
         QVERIFY(m_harness->text(DocumentSlot::Explanation).isEmpty());
         // The question of the earlier tests again, for the last one.
@@ -413,11 +415,18 @@ private Q_SLOTS:
         harness.type(DocumentSlot::Question, QStringLiteral("문제"));
         CCommunicator* client = harness.window->Communicator();
 
+        // The window's close button does nothing while the save runs: its failure is told, and the program
+        // goes on.
         server.setJson("/qb/js_bank/get/chapter_mid", "{}", 500);
         MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QSignalSpy finished(harness.window.get(), &QDialog::finished);
         QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(harness.window->IsSaveRunning());
+        QVERIFY(!harness.window->close());
         QVERIFY(harness.waitForSaveEnd());
+        QTest::qWait(50);
+        QVERIFY(finished.isEmpty());
+        QVERIFY(harness.window->isVisible());
         QCOMPARE(answeredTexts(),
                  QStringList{"Error|" + text(Msg::kDuplicateCheckFailed).arg(QStringLiteral("중등 내신기출")) +
                              client->GetLastErrorText()});

@@ -11,6 +11,7 @@ namespace {
 QList<QMessageBox::StandardButton> g_answers;
 QList<MessageBox::Shown> g_answered;
 QList<QPointer<QMessageBox>> g_open;
+bool g_answerUnseen = false;
 
 QMessageBox::StandardButton refusal(QMessageBox::StandardButtons buttons)
 {
@@ -43,6 +44,8 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
         g_answered.append({icon, caption, text});
         return g_answers.takeFirst();
     }
+    if (g_answerUnseen)
+        return refusal(buttons);
     if (Reporting()) {
         QString flat = text;
         flat.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
@@ -84,4 +87,9 @@ void MessageBox::DismissOpen()
         if (box)
             box->done(refusal(box->standardButtons()));
     }
+}
+
+void MessageBox::AnswerUnseen(bool on)
+{
+    g_answerUnseen = on;
 }

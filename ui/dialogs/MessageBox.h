@@ -40,6 +40,9 @@ public:
     // Ends every box that is open now as if No (or, without a No button, OK) had been pressed. For a program
     // that is asked to end while it waits for an answer.
     static void DismissOpen();
+    // While on, every box is answered at once as DismissOpen() answers it, and not shown: for a program that
+    // is on its way out and lets the code it cancelled run to its end.
+    static void AnswerUnseen(bool on);
 
     // Unattended mode (see above): whether it is on, and a line for the standard output in it.
     static bool Unattended();

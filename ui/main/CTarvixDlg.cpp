@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDrag>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -31,6 +32,7 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QThread>
+#include <QTimer>
 
 #include <condition_variable>
 #include <memory>
@@ -91,6 +93,7 @@ CTarvixDlg::CTarvixDlg(MainWindowSetup setup, QWidget* parent)
     m_strWorkingFolder = m_setup.workingFolder.isEmpty() ? DefaultWorkingFolder() : m_setup.workingFolder;
     if (!m_strWorkingFolder.endsWith(u'/'))
         m_strWorkingFolder += u'/';
+    m_homeLoopLevel = QThread::currentThread()->loopLevel();
 }
 
 CTarvixDlg::~CTarvixDlg()
@@ -682,6 +685,10 @@ void CTarvixDlg::RequestQuit()
 void CTarvixDlg::closeEvent(QCloseEvent* event)
 {
     event->ignore();
+    // The window is shut to the user while a save runs, its close button too, as the progress window's own
+    // is: the save goes on, and its boxes are shown.
+    if (m_saveActive)
+        return;
     RequestQuit();
 }
 
@@ -691,8 +698,64 @@ void CTarvixDlg::done(int result)
         RequestQuit();
         return;
     }
+    // A box, dialog, menu or drag with an event loop of its own has the code that opened it on the stack
+    // below: deleting the windows now would pull its objects from under it. Each loop is closed as if
+    // cancelled, and the window goes when they have all returned.
+    if (insideNestedLoop()) {
+        closeNestedLoops();
+        if (!m_endDeferred) {
+            m_endDeferred = true;
+            // What the cancelled code asks next is answered unseen rather than flashed on the way out.
+            MessageBox::AnswerUnseen(true);
+            auto* retry = new QTimer(this);
+            retry->setInterval(10);
+            connect(retry, &QTimer::timeout, this, [this, retry, result] {
+                if (insideNestedLoop()) {
+                    closeNestedLoops();
+                    return;
+                }
+                retry->stop();
+                retry->deleteLater();
+                m_endDeferred = false;
+                done(result);
+            });
+            retry->start();
+        }
+        return;
+    }
     Shutdown();
     QDialog::done(result);
+}
+
+bool CTarvixDlg::insideNestedLoop() const
+{
+    return QThread::currentThread()->loopLevel() > m_homeLoopLevel;
+}
+
+void CTarvixDlg::closeNestedLoops()
+{
+    MessageBox::DismissOpen();
+    // A submenu stands on its menu: close from the top.
+    for (int i = 0; i < 16; ++i) {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup)
+            break;
+        popup->close();
+    }
+    QDrag::cancel();
+    // The login and progress windows run no loop of their own: they go with this window. Closing one dialog
+    // may delete another.
+    QList<QPointer<QDialog>> dialogs;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog != this && dialog != m_loginDlg.get() && dialog != m_pLoadingDlg && dialog->isVisible() &&
+            dialog->isModal())
+            dialogs.append(dialog);
+    }
+    for (const QPointer<QDialog>& dialog : std::as_const(dialogs)) {
+        if (dialog)
+            dialog->reject();
+    }
 }
 
 void CTarvixDlg::Shutdown()
@@ -727,4 +790,5 @@ void CTarvixDlg::Shutdown()
         editor = nullptr;
     }
     m_settings.sync();
+    MessageBox::AnswerUnseen(false);
 }

@@ -70,9 +70,15 @@ public:
     void OnDelete();
     // Starts the save unless one runs.
     void OnSave();
-    // The program is asked to end (window closed, signal, session end). A running save is finished first:
-    // its open box is answered, and the window closes when the save has ended.
+    // The program is asked to end (a signal, or the window closed while no save runs). A running save is
+    // finished first: its open box is answered, and the window closes when the save has ended. A box, dialog,
+    // menu or drag that runs an event loop of its own is closed as if cancelled, and the window goes once
+    // every such loop has returned.
     void RequestQuit();
+    // The level of the event loop that runs the window: a level above it is a loop that a box, dialog, menu
+    // or drag opened, which still has the window's objects on its stack. The loop level when the window was
+    // made, unless its owner runs a loop of its own for it.
+    void SetHomeLoopLevel(int level) { m_homeLoopLevel = level; }
 
     std::optional<Category> CurrentCategory() override;
     bool IsSaveRunning() const { return m_saveActive; }
@@ -121,6 +127,8 @@ private:
     void OnSaveHwp();
     void OnAbout();
     void Shutdown();
+    bool insideNestedLoop() const;
+    void closeNestedLoops();
     bool isInsideEditor(const QObject* object) const;
     QRadioButton* radio(Category category) const { return m_radios[std::size_t(category)]; }
 
@@ -152,6 +160,8 @@ private:
     bool m_shutDown = false;
     bool m_saveActive = false; // as the user-interface thread sees it: from the start to SaveEnded
     bool m_quitRequested = false;
+    bool m_endDeferred = false; // done() waits for the nested loops to return
+    int m_homeLoopLevel = 0;
     std::atomic<bool> m_stopRequested{false};
     // Declared last: the worker is joined before anything it used goes away.
     CManualResetEvent m_editorDone;

@@ -1,0 +1,288 @@
+// Loaded into the real program by Qt as a generic plug-in (QT_QPA_GENERIC_PLUGINS=vellorindriver:PLACE, with
+// this folder's parent on QT_PLUGIN_PATH), it walks the program to one of the places where a box, a dialog or
+// a menu runs an event loop of its own, and prints "driver: open PLACE" once that loop runs. It reaches the
+// program through Qt alone: widgets and actions by their object names, clicks and keys as posted events, so
+// that whatever opens a loop runs from the program's event loop and not inside the driver's timer.
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGenericPlugin>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+QWidget* visibleWidget(const QString& name)
+{
+    const QList<QWidget*> all = QApplication::allWidgets();
+    for (QWidget* widget : all) {
+        if (widget->objectName() == name && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+// The editor on the visible tab.
+QWidget* visibleEditor()
+{
+    const QList<QWidget*> all = QApplication::allWidgets();
+    for (QWidget* widget : all) {
+        if (widget->objectName().startsWith(QLatin1String("editor")) && widget->inherits("CDHwpCtrl") &&
+            widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+void post(QWidget* widget, int key)
+{
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+}
+
+class ProgramDriver : public QObject
+{
+public:
+    explicit ProgramDriver(const QString& place) : m_place(place)
+    {
+        if (!plan(place)) {
+            say(QStringLiteral("no such place ") + place);
+            return;
+        }
+        connect(&m_tick, &QTimer::timeout, this, &ProgramDriver::step);
+        m_tick.start(20);
+    }
+
+private:
+    using Step = std::function<bool()>;
+
+    static void say(const QString& line)
+    {
+        std::printf("driver: %s\n", line.toUtf8().constData());
+        std::fflush(stdout);
+    }
+
+    void step()
+    {
+        if (m_next >= m_steps.size())
+            return;
+        if (m_steps[m_next]()) {
+            ++m_next;
+            m_tries = 0;
+            if (m_next == m_steps.size()) {
+                m_tick.stop();
+                say(QStringLiteral("open ") + m_place);
+            }
+        } else if (++m_tries == 1500) {
+            // Ends the program, so that the test sees why at once instead of waiting for its own limit.
+            say(QStringLiteral("stuck at step %1 of %2").arg(m_next + 1).arg(m_place));
+            std::_Exit(70);
+        }
+    }
+
+    // Steps that bring the program to a place; each is tried on every tick until it reports that it is done.
+    bool plan(const QString& place)
+    {
+        const auto modal = [](const char* className) -> Step {
+            return [className] {
+                QWidget* top = QApplication::activeModalWidget();
+                return top && top->inherits(className) && top->isVisible();
+            };
+        };
+        const auto logIn = [this](const QString& password) {
+            m_steps.push_back([password] {
+                QWidget* dialog = visibleWidget(QStringLiteral("loginDialog"));
+                if (!dialog)
+                    return false;
+                dialog->findChild<QLineEdit*>(QStringLiteral("idEdit"))->setText(QStringLiteral("editor"));
+                dialog->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(password);
+                QMetaObject::invokeMethod(dialog->findChild<QAbstractButton*>(QStringLiteral("loginButton")), "click",
+                                          Qt::QueuedConnection);
+                return true;
+            });
+        };
+        const auto loggedIn = [this, &logIn] {
+            logIn(QStringLiteral("right"));
+            m_steps.push_back([] {
+                QWidget* search = visibleWidget(QStringLiteral("searchButton"));
+                return !visibleWidget(QStringLiteral("loginDialog")) && search && search->isEnabled() &&
+                       visibleEditor();
+            });
+        };
+        const auto click = [this](const QString& name) {
+            m_steps.push_back([name] {
+                auto* button = qobject_cast<QAbstractButton*>(visibleWidget(name));
+                if (!button || !button->isEnabled())
+                    return false;
+                QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+                return true;
+            });
+        };
+        const auto trigger = [this](const QString& name) {
+            m_steps.push_back([name] {
+                QWidget* editor = visibleEditor();
+                QAction* action = editor ? editor->findChild<QAction*>(name) : nullptr;
+                if (!action)
+                    return false;
+                QMetaObject::invokeMethod(action, "trigger", Qt::QueuedConnection);
+                return true;
+            });
+        };
+        // Answers the open box with `button`, and remembers it, so that the next step waits for another one.
+        const auto answerBox = [this](QMessageBox::StandardButton button) {
+            m_steps.push_back([this, button] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box || !box->button(button))
+                    return false;
+                m_answered = box;
+                QMetaObject::invokeMethod(box->button(button), "click", Qt::QueuedConnection);
+                return true;
+            });
+        };
+        const auto anotherBox = [this] {
+            m_steps.push_back([this] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box && box != m_answered && box->isVisible();
+            });
+        };
+        const auto openSchoolSearch = [this, &loggedIn, &modal] {
+            loggedIn();
+            m_steps.push_back([] {
+                QWidget* school = visibleWidget(QStringLiteral("schoolEdit"));
+                if (school)
+                    post(school, Qt::Key_Space);
+                return school != nullptr;
+            });
+            m_steps.push_back(modal("CSearchSchoolDlg"));
+        };
+
+        if (place == QLatin1String("versionWarning")) {
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("sessionFailed")) {
+            logIn(QStringLiteral("right"));
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("loginFailed")) {
+            logIn(QStringLiteral("wrong"));
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("schoolSearch")) {
+            openSchoolSearch();
+        } else if (place == QLatin1String("schoolSearchError")) {
+            openSchoolSearch();
+            click(QStringLiteral("okButton")); // nothing chosen yet
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("overwriteQuestion") || place == QLatin1String("saveFailed")) {
+            loggedIn();
+            click(QStringLiteral("saveButton"));
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("deleteQuestion")) {
+            loggedIn();
+            click(QStringLiteral("deleteButton"));
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("deleteResult")) {
+            loggedIn();
+            click(QStringLiteral("deleteButton"));
+            answerBox(QMessageBox::Yes);
+            anotherBox();
+        } else if (place == QLatin1String("loadFailed")) {
+            loggedIn();
+            click(QStringLiteral("searchButton"));
+            m_steps.push_back(modal("QMessageBox"));
+        } else if (place == QLatin1String("formulaDialog")) {
+            loggedIn();
+            trigger(QStringLiteral("insertFormulaAction"));
+            m_steps.push_back(modal("FormulaDlg"));
+        } else if (place == QLatin1String("tableDialog")) {
+            loggedIn();
+            trigger(QStringLiteral("insertTableAction"));
+            m_steps.push_back(modal("TableCreateDlg"));
+        } else if (place == QLatin1String("paragraphDialog")) {
+            loggedIn();
+            trigger(QStringLiteral("paragraphAction"));
+            m_steps.push_back(modal("ParagraphDlg"));
+        } else if (place == QLatin1String("colourDialog")) {
+            loggedIn();
+            trigger(QStringLiteral("colourAction"));
+            m_steps.push_back(modal("QColorDialog"));
+        } else if (place == QLatin1String("pictureFileDialog")) {
+            loggedIn();
+            trigger(QStringLiteral("insertPictureAction"));
+            m_steps.push_back(modal("QFileDialog"));
+        } else if (place == QLatin1String("pictureMenu")) {
+            loggedIn();
+            m_steps.push_back([] {
+                QImage picture(120, 120, QImage::Format_RGB32);
+                picture.fill(Qt::darkBlue);
+                QGuiApplication::clipboard()->setImage(picture);
+                return true;
+            });
+            trigger(QStringLiteral("pasteAction"));
+            // The picture's place on the page is the editor's business: ask for the menu along a grid until
+            // one point lies on the picture.
+            m_steps.push_back([this] {
+                // Beside the picture the window's own menu opens.
+                if (QWidget* popup = QApplication::activePopupWidget()) {
+                    if (popup->objectName() == QLatin1String("pictureMenu"))
+                        return true;
+                    popup->close();
+                    return false;
+                }
+                QWidget* editor = visibleEditor();
+                QWidget* page = nullptr;
+                for (QWidget* child : editor ? editor->findChildren<QWidget*>() : QList<QWidget*>()) {
+                    if (child->inherits("PageView"))
+                        page = child;
+                }
+                if (!page)
+                    return false;
+                const int columns = qMax(1, page->width() / 40);
+                const QPoint at(20 + 40 * (m_probe % columns), 20 + 40 * (m_probe / columns));
+                ++m_probe;
+                if (at.y() < page->height())
+                    QCoreApplication::postEvent(
+                        page, new QContextMenuEvent(QContextMenuEvent::Mouse, at, page->mapToGlobal(at)));
+                return false;
+            });
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    QString m_place;
+    QTimer m_tick;
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+    int m_tries = 0;
+    int m_probe = 0;
+    QPointer<QMessageBox> m_answered;
+};
+
+class ProgramDriverPlugin : public QGenericPlugin
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "ProgramDriver.json")
+
+public:
+    QObject* create(const QString& key, const QString& specification) override
+    {
+        if (key.compare(QLatin1String("vellorindriver"), Qt::CaseInsensitive) != 0)
+            return nullptr;
+        return new ProgramDriver(specification);
+    }
+};
+
+} // namespace
+
+#include "ProgramDriver.moc"
