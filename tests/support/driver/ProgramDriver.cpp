@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -168,6 +169,20 @@ private:
             m_steps.push_back(modal("CSearchSchoolDlg"));
         };
 
+        // The editor's dialogs: the action that opens each, and its class.
+        for (const auto& [name, action, className] :
+             {std::tuple{"formulaDialog", "insertFormulaAction", "FormulaDlg"},
+              std::tuple{"tableDialog", "insertTableAction", "TableCreateDlg"},
+              std::tuple{"paragraphDialog", "paragraphAction", "ParagraphDlg"},
+              std::tuple{"colourDialog", "colourAction", "QColorDialog"},
+              std::tuple{"pictureFileDialog", "insertPictureAction", "QFileDialog"}}) {
+            if (place == QLatin1String(name)) {
+                loggedIn();
+                trigger(QLatin1String(action));
+                m_steps.push_back(modal(className));
+                return true;
+            }
+        }
         if (place == QLatin1String("versionWarning")) {
             m_steps.push_back(modal("QMessageBox"));
         } else if (place == QLatin1String("sessionFailed")) {
@@ -199,26 +214,6 @@ private:
             loggedIn();
             click(QStringLiteral("searchButton"));
             m_steps.push_back(modal("QMessageBox"));
-        } else if (place == QLatin1String("formulaDialog")) {
-            loggedIn();
-            trigger(QStringLiteral("insertFormulaAction"));
-            m_steps.push_back(modal("FormulaDlg"));
-        } else if (place == QLatin1String("tableDialog")) {
-            loggedIn();
-            trigger(QStringLiteral("insertTableAction"));
-            m_steps.push_back(modal("TableCreateDlg"));
-        } else if (place == QLatin1String("paragraphDialog")) {
-            loggedIn();
-            trigger(QStringLiteral("paragraphAction"));
-            m_steps.push_back(modal("ParagraphDlg"));
-        } else if (place == QLatin1String("colourDialog")) {
-            loggedIn();
-            trigger(QStringLiteral("colourAction"));
-            m_steps.push_back(modal("QColorDialog"));
-        } else if (place == QLatin1String("pictureFileDialog")) {
-            loggedIn();
-            trigger(QStringLiteral("insertPictureAction"));
-            m_steps.push_back(modal("QFileDialog"));
         } else if (place == QLatin1String("pictureMenu")) {
             loggedIn();
             m_steps.push_back([] {
