@@ -270,11 +270,11 @@ class ProgramDriverPlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "ProgramDriver.json")
 
 public:
-    QObject* create(const QString& key, const QString& specification) override
+    QObject* create(const QString& key, const QString& place) override
     {
         if (key.compare(QLatin1String("vellorindriver"), Qt::CaseInsensitive) != 0)
             return nullptr;
-        return new ProgramDriver(specification);
+        return new ProgramDriver(place);
     }
 };
 
