@@ -191,6 +191,12 @@ private Q_SLOTS:
         const auto requests = server.requests();
         QVERIFY(!requests.empty());
         QCOMPARE(requests.back().path, std::string("/qb/js_user/logout"));
+        // Closed as if cancelled: the overwrite question and the delete confirmation answered No.
+        for (const ScriptedServer::Request& request : requests) {
+            QVERIFY2(request.path.find("/insert/") == std::string::npos, request.path.c_str());
+            if (place != QLatin1String("deleteResult"))
+                QVERIFY2(request.path.find("/delete/") == std::string::npos, request.path.c_str());
+        }
     }
 
     void noServerNoLogin()

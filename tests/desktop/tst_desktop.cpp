@@ -164,6 +164,23 @@ private Q_SLOTS:
 
     void init() { m_deadline = CaseDeadline(); }
 
+    // A mistyped password, and the program told to end while its box waits for the user: the box goes as if
+    // answered, then the windows, and the program ends with 0.
+    void endWhileTheLoginFailureShows()
+    {
+        ProgramProcess program(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
+        QVERIFY2(program.waitForLine(QStringLiteral("window: loginDialog")), program.transcript());
+        QVERIFY(!focusWindow(kLoginTitle).isEmpty());
+        QVERIFY(type(QStringLiteral("demo")) && keys({QStringLiteral("Tab")}) && type(QStringLiteral("wrong")) &&
+                keys({QStringLiteral("Return")}));
+        QVERIFY2(program.waitForLine(
+                     QStringLiteral("message box: Vellorin: 로그인 실패 (아이디와 비밀번호를 확인해주세요)")),
+                 program.transcript());
+        QVERIFY(!focusWindow(QStringLiteral("^Vellorin$"), program.process().processId()).isEmpty());
+        program.process().terminate();
+        QVERIFY2(program.endsWith(0), program.transcript());
+    }
+
     // Log in, write a question, describe it in the Education 2015 panel and save it; then change it and save
     // again, which asks before it overwrites; a second start meanwhile is refused.
     void questionWrittenAndSavedByKeyboard()
