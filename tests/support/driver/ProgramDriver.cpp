@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <functional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -183,6 +184,17 @@ private:
                 return true;
             }
         }
+        // The window's commands whose first box is the place: the server has been scripted to ask or to fail.
+        for (const auto& [name, button] :
+             {std::pair{"overwriteQuestion", "saveButton"}, std::pair{"saveFailed", "saveButton"},
+              std::pair{"deleteQuestion", "deleteButton"}, std::pair{"loadFailed", "searchButton"}}) {
+            if (place == QLatin1String(name)) {
+                loggedIn();
+                click(QLatin1String(button));
+                m_steps.push_back(modal("QMessageBox"));
+                return true;
+            }
+        }
         if (place == QLatin1String("versionWarning")) {
             m_steps.push_back(modal("QMessageBox"));
         } else if (place == QLatin1String("sessionFailed")) {
@@ -197,23 +209,11 @@ private:
             openSchoolSearch();
             click(QStringLiteral("okButton")); // nothing chosen yet
             m_steps.push_back(modal("QMessageBox"));
-        } else if (place == QLatin1String("overwriteQuestion") || place == QLatin1String("saveFailed")) {
-            loggedIn();
-            click(QStringLiteral("saveButton"));
-            m_steps.push_back(modal("QMessageBox"));
-        } else if (place == QLatin1String("deleteQuestion")) {
-            loggedIn();
-            click(QStringLiteral("deleteButton"));
-            m_steps.push_back(modal("QMessageBox"));
         } else if (place == QLatin1String("deleteResult")) {
             loggedIn();
             click(QStringLiteral("deleteButton"));
             answerBox(QMessageBox::Yes);
             anotherBox();
-        } else if (place == QLatin1String("loadFailed")) {
-            loggedIn();
-            click(QStringLiteral("searchButton"));
-            m_steps.push_back(modal("QMessageBox"));
         } else if (place == QLatin1String("pictureMenu")) {
             loggedIn();
             m_steps.push_back([] {
