@@ -19,6 +19,7 @@ inline MainWindowSetup BenchWindowSetup(QSettings& settings, const QString& fold
     MainWindowSetup setup;
     setup.settings = &settings;
     setup.workingFolder = folder + QStringLiteral("/work/");
+    setup.recoveryFile = folder + QStringLiteral("/recovery/unsaved-work");
     setup.makeCommunicator = [baseUrl] { return std::make_unique<CCommunicator>(baseUrl); };
     return setup;
 }

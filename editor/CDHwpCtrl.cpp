@@ -12,7 +12,10 @@
 #include "editor/hwp/HwpFile.h"
 #include "editor/SymbolDlg.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QBuffer>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
@@ -204,6 +207,13 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
     m_view->setPictureHandlers([this](const QImage& image) { return StorePicture(image); },
                                [this](const QImage& image) { InsertPicture(image); });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
+    connect(&m_document, &QTextDocument::contentsChanged, this, &CDHwpCtrl::documentChanged);
+    // The toolbar controls' keys pass here first: the editor decides where the keys they have no use for go.
+    for (QToolBar* bar : std::as_const(m_toolbars)) {
+        bar->installEventFilter(this);
+        for (QWidget* control : bar->findChildren<QWidget*>())
+            control->installEventFilter(this);
+    }
     SetPage(m_page);
 }
 
@@ -228,6 +238,7 @@ void CDHwpCtrl::ClearDocument(int option)
     m_pictureCount = 0;
     m_document.setDefaultFont(defaultFont());
     m_document.clearUndoRedoStacks();
+    m_document.setModified(false);
     // The page belongs to the document: a loaded file's paper, margins and columns go with it, and the
     // page setup that follows starts from a blank document's page.
     m_page = PageGeometry();
@@ -352,6 +363,30 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
         return false;
     m_openDropped = dropped;
     m_document.clearUndoRedoStacks();
+    m_document.setModified(false);
+    m_view->setTextCursor(QTextCursor(&m_document));
+    m_view->setPage(m_page, Zoom());
+    return true;
+}
+
+QByteArray CDHwpCtrl::NativeData() const
+{
+    return DocumentFile::NativeBytes(m_document, m_page);
+}
+
+bool CDHwpCtrl::OpenNativeData(const QByteArray& bytes)
+{
+    m_openError.clear();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    PageGeometry page = m_page;
+    if (!DocumentFile::ReadNative(m_document, page, buffer, &m_openError))
+        return false;
+    m_page = page;
+    m_openDropped = 0;
+    m_document.clearUndoRedoStacks();
+    m_document.setModified(false);
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());
     return true;
@@ -508,6 +543,18 @@ void CDHwpCtrl::ApplyParagraphFormat(const QTextBlockFormat& format)
 
 void CDHwpCtrl::keyPressEvent(QKeyEvent* event)
 {
+    // Enter and Escape that a control inside left alone stop here: the editor is a window of its own to the
+    // dialog around it, whose default button would otherwise take Enter from a toolbar field or button (and
+    // reload, or end, whatever it stands for).
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        event->accept();
+        auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (event->key() != Qt::Key_Escape && modifiers == Qt::NoModifier && button && isAncestorOf(button) &&
+            button->isEnabled() && !event->isAutoRepeat())
+            activate(button);
+        return;
+    }
     const bool controlTab =
         (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && (event->modifiers() & Qt::ControlModifier);
     if (!controlTab) {
@@ -524,6 +571,53 @@ void CDHwpCtrl::keyPressEvent(QKeyEvent* event)
     if (next != this)
         next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     event->accept();
+}
+
+void CDHwpCtrl::activate(QAbstractButton* button)
+{
+    auto* tool = qobject_cast<QToolButton*>(button);
+    if (tool && tool->menu() && tool->popupMode() == QToolButton::InstantPopup)
+        tool->showMenu();
+    else
+        button->click();
+}
+
+bool CDHwpCtrl::isEditorShortcut(const QKeyEvent* key) const
+{
+    const QKeyCombination pressed(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key()));
+    const QList<QAction*> own = actions();
+    for (const QAction* action : own) {
+        for (const QKeySequence& sequence : action->shortcuts()) {
+            if (!sequence.isEmpty() && sequence[0] == pressed)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool CDHwpCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    // A toolbar control's own keys win (Ctrl+A and Ctrl+Z in the zoom box are the box's); a key of the
+    // editor's own that the control has no use for goes to the page, with the focus, so that what it does is
+    // seen there and the next keys do not act on the page unseen from a box.
+    if (event->type() != QEvent::ShortcutOverride || m_probingKey)
+        return QWidget::eventFilter(watched, event);
+    auto* control = qobject_cast<QWidget*>(watched);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!control || control->window() != window() || !control->hasFocus() || !isEditorShortcut(key))
+        return QWidget::eventFilter(watched, event);
+    QKeyEvent probe(QEvent::ShortcutOverride, key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                    ushort(key->count()));
+    probe.ignore();
+    m_probingKey = true;
+    QCoreApplication::sendEvent(control, &probe);
+    m_probingKey = false;
+    if (probe.isAccepted()) {
+        event->accept();
+        return true;
+    }
+    m_view->setFocus(Qt::ShortcutFocusReason);
+    return QWidget::eventFilter(watched, event);
 }
 
 void CDHwpCtrl::showFormatAtCursor()

@@ -62,6 +62,14 @@ public:
     // existing file at `path` is left as it was.
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
     QString LastSaveError() const { return m_saveError; }
+    // The document in the editor's own format, and back: for a copy kept while the writer works. Opening
+    // data that cannot be read leaves the document as it was and LastOpenError says why.
+    QByteArray NativeData() const;
+    bool OpenNativeData(const QByteArray& bytes);
+    // Whether the document changed since it was last marked unchanged (by an open, a clear, or the program
+    // once it has saved it). Undoing back to that point makes it unchanged again.
+    bool IsModified() const { return m_document.isModified(); }
+    void SetModified(bool modified) { m_document.setModified(modified); }
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
     void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);
@@ -99,9 +107,16 @@ public:
     // "수식 입력" (Ctrl+N, M): the formula written in the dialog goes in at the cursor.
     void ShowFormulaDialog();
 
+Q_SIGNALS:
+    // Text or formats changed, by the writer or by the program.
+    void documentChanged();
+
 protected:
-    // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor.
+    // Ctrl+Tab and Ctrl+Shift+Tab, which the page view leaves to the editor; Enter and Escape, which stay in
+    // the editor.
     void keyPressEvent(QKeyEvent* event) override;
+    // The keys of the toolbar controls.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildToolbars();
@@ -121,6 +136,10 @@ private:
     // and colour, and an emptied script takes the formula away.
     void editFormula(int position);
     void paintBands(QImage& image, int dpi, int page);
+    // Whether the key starts one of the editor's own shortcuts.
+    bool isEditorShortcut(const QKeyEvent* key) const;
+    // Enter on a toolbar button does what Space does.
+    static void activate(class QAbstractButton* button);
 
     QTextDocument m_document;
     PageGeometry m_page;
@@ -146,4 +165,5 @@ private:
     QString m_saveError;
     QString m_renderError;
     int m_openDropped = 0;
+    bool m_probingKey = false; // a toolbar control is asked whether it has a use for a key
 };

@@ -60,31 +60,6 @@ constexpr const char* kSessionCookie = "qb_session";
 constexpr const char* kTokenCookie = "_csrf_token_value";
 constexpr const char* kTokenField = "_csrf_token_name";
 
-// The fields that tell one question of a category from another; all other fields are its description.
-struct CategoryRule
-{
-    const char* suffix;
-    std::vector<const char*> identity;
-};
-
-const std::array<CategoryRule, 6> kRules = {{
-    {"education2015", {"type", "year", "month", "level", "department", "number"}},
-    {"education2022", {"type", "year", "month", "level", "department", "number"}},
-    {"chapter2015", {"school", "year", "term", "level", "department", "problem_type", "number"}},
-    {"chapter_mid", {"school", "year", "term", "level", "problem_type", "number"}},
-    {"timestone", {"topic", "type", "number"}},
-    {"daily", {"volume", "prob"}},
-}};
-
-const CategoryRule* ruleFor(const std::string& suffix)
-{
-    for (const auto& rule : kRules) {
-        if (suffix == rule.suffix)
-            return &rule;
-    }
-    return nullptr;
-}
-
 std::optional<Category> categoryFor(const std::string& suffix)
 {
     for (Category category : kAllCategories) {
@@ -108,24 +83,25 @@ bool mayUse(int permission, const std::string& suffix)
 }
 
 // The identity fields that are missing or repeated, joined by ", "; empty when each is there once.
-std::string misfiledIdentityFields(const CategoryRule& rule, const FormData& form)
+std::string misfiledIdentityFields(Category category, const FormData& form)
 {
     std::string names;
-    for (const char* name : rule.identity) {
+    for (const QString& identityField : CategoryIdentityFields(category)) {
+        const std::string name = identityField.toStdString();
         const auto count = std::count_if(form.Fields().begin(), form.Fields().end(),
                                          [&](const auto& field) { return field.first == name; });
         if (count != 1)
-            names += (names.empty() ? "" : ", ") + std::string(name);
+            names += (names.empty() ? "" : ", ") + name;
     }
     return names;
 }
 
-std::string identityOf(const CategoryRule& rule, const FormData& form)
+std::string identityOf(Category category, const FormData& form)
 {
     // Length-prefixed, so that no value can imitate a boundary between two others.
     std::string identity;
-    for (const char* name : rule.identity) {
-        const std::string value = form.Value(name).value_or(std::string());
+    for (const QString& name : CategoryIdentityFields(category)) {
+        const std::string value = form.Value(name.toStdString()).value_or(std::string());
         identity += std::to_string(value.size());
         identity += ':';
         identity += value;
@@ -475,22 +451,21 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
     }
     const bool known =
         operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
-    const CategoryRule* rule = known ? ruleFor(suffix) : nullptr;
     const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
-    if (!rule || !category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
+    if (!category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
         return HtmlAnswer(http::status::not_found, "Not Found");
     if (session->login.empty())
         return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
-    if (!mayUse(session->permission, rule->suffix))
+    if (!mayUse(session->permission, suffix))
         return jsonAnswer(resultJson(kRefused, Text::kNoPermission));
 
     // A question filed under one value of a repeated field, or under none, could not be found again.
-    if (const std::string misfiled = misfiledIdentityFields(*rule, *form); !misfiled.empty()) {
+    if (const std::string misfiled = misfiledIdentityFields(*category, *form); !misfiled.empty()) {
         return jsonAnswer(resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
     }
-    const std::string identity = identityOf(*rule, *form);
+    const std::string identity = identityOf(*category, *form);
     if (operation == "get" || operation == "duplication_check") {
-        const auto question = m_store.GetQuestion(rule->suffix, identity);
+        const auto question = m_store.GetQuestion(suffix, identity);
         if (!question) {
             std::string json = resultJson(kOk, Text::kNotFound);
             json.insert(json.size() - 1, ",\"result\":null");
@@ -499,7 +474,7 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
         return jsonAnswer(questionJson(*question));
     }
     if (operation == "delete") {
-        if (!m_store.RemoveQuestion(rule->suffix, identity))
+        if (!m_store.RemoveQuestion(suffix, identity))
             return jsonAnswer(resultJson(kMissing, Text::kNothingToDelete));
         return jsonAnswer(resultJson(kOk, Text::kDeleted));
     }
@@ -520,7 +495,7 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
             return jsonAnswer(resultJson(kInvalidDocument, Text::kBadDocument));
         question.documents.emplace_back(name, std::move(*bytes));
     }
-    if (!m_store.PutQuestion(rule->suffix, identity, question))
+    if (!m_store.PutQuestion(suffix, identity, question))
         return jsonAnswer(resultJson(kStoreError, Text::kStoreFailed));
     return jsonAnswer(resultJson(kOk, Text::kInserted));
 }

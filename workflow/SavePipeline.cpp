@@ -62,12 +62,12 @@ public:
             // Long enough to read the confirmation.
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
-        m_host.RunOnUiThread([this] {
+        m_host.RunOnUiThread([this, uploaded = outcome.ending == Ending::Uploaded] {
             CLoadingDlg* progress = m_host.ProgressDialog();
             progress->SetBusy(0);
             progress->hide();
             m_host.SetInteractive(true);
-            m_host.SaveEnded();
+            m_host.SaveEnded(uploaded);
         });
     }
 

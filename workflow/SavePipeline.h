@@ -29,8 +29,8 @@ public:
     virtual void SetInteractive(bool interactive) = 0;
     // The category whose radio button is checked, if any.
     virtual std::optional<Category> CurrentCategory() = 0;
-    // The save has ended and shown everything it had to show.
-    virtual void SaveEnded() = 0;
+    // The save has ended and shown everything it had to show; `uploaded` when the question was registered.
+    virtual void SaveEnded(bool uploaded) = 0;
 
     // Any thread: the panel's GetFieldMap reads its controls on their own thread.
     virtual COptPanel* Panel(Category category) = 0;

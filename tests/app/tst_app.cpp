@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -197,6 +198,62 @@ private Q_SLOTS:
             if (place != QLatin1String("deleteResult"))
                 QVERIFY2(request.path.find("/delete/") == std::string::npos, request.path.c_str());
         }
+    }
+
+    // Killed a few seconds after the writer typed, the program loses nothing: the next start offers the
+    // work back, and Yes puts exactly what was typed into the three editors and the panel's choice back into
+    // the panel. The work stays offered until it is saved or declined; No lets it go.
+    void unsavedWorkSurvivesAKill()
+    {
+        ScriptedServer server;
+        ScriptStartAndLogin(server, "16384");
+        const QStringList driverPath{QStringLiteral("QT_PLUGIN_PATH=" VELLORIN_DRIVER_PLUGINS)};
+        const auto driven = [&driverPath](const char* place, const QStringList& more = {}) {
+            return driverPath + QStringList{QStringLiteral("QT_QPA_GENERIC_PLUGINS=vellorindriver:") +
+                                            QLatin1String(place)} +
+                   more;
+        };
+        const QString recoveryQuestion = QStringLiteral("message box: Confirm: 저장하지 않은 작업을 복구하시겠습니까?");
+
+        ProgramProcess& writer = start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen, driven("typeWork"));
+        QVERIFY2(writer.waitForLine(QStringLiteral("driver: open typeWork")), writer.transcript());
+        QVERIFY2(writer.waitForLine(QStringLiteral("recovery: written")), writer.transcript());
+        writer.process().kill();
+        QVERIFY(writer.process().waitForFinished());
+        QVERIFY(!writer.output().contains(recoveryQuestion));
+        const QString copy = writer.dataHome() + QStringLiteral("/Tarvix/Vellorin/recovery/unsaved-work");
+        QVERIFY(QFile::exists(copy));
+        const QStringList sameHome{QStringLiteral("HOME=") + writer.home(),
+                                   QStringLiteral("XDG_CONFIG_HOME=") + writer.configHome(),
+                                   QStringLiteral("XDG_DATA_HOME=") + writer.dataHome()};
+
+        ProgramProcess& recovered =
+            start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen, driven("recoverWork", sameHome));
+        QVERIFY2(recovered.waitForLine(recoveryQuestion), recovered.transcript());
+        QVERIFY2(recovered.waitForLine(QStringLiteral("driver: open recoverWork")), recovered.transcript());
+        const QStringList typed{QStringLiteral("문제: 방정식 x^2-1=0의 양의 근은?\n① 1 ② 2"), QStringLiteral("정답 ①"),
+                                QStringLiteral("해설: (x-1)(x+1)=0\n따라서 x=1")};
+        for (int i = 0; i < 3; ++i) {
+            const QString prefix = QStringLiteral("driver: text editor%1 ").arg(900 + i);
+            const QStringList lines = recovered.output().filter(prefix);
+            QCOMPARE(lines.size(), 1);
+            QCOMPARE(QByteArray::fromBase64(lines[0].mid(prefix.size()).toLatin1()), typed[i].toUtf8());
+        }
+        QVERIFY2(recovered.output().contains(QStringLiteral("driver: field number 3")), recovered.transcript());
+        // Still not saved: ended by a signal, the program keeps the copy for the next start.
+        recovered.process().terminate();
+        QVERIFY2(recovered.endsWith(0), recovered.transcript());
+        QVERIFY(QFile::exists(copy));
+
+        ProgramProcess& declined =
+            start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen, driven("declineWork", sameHome));
+        QVERIFY2(declined.waitForLine(recoveryQuestion), declined.transcript());
+        QVERIFY2(declined.waitForLine(QStringLiteral("driver: open declineWork")), declined.transcript());
+        QVERIFY(declined.output().contains(QStringLiteral("driver: text editor900 ")));
+        declined.process().terminate();
+        QVERIFY2(declined.endsWith(0), declined.transcript());
+        QVERIFY(!QFile::exists(copy));
+        QCOMPARE(FilesUnder(writer.dataHome() + QStringLiteral("/Tarvix/Vellorin/recovery")), QStringList());
     }
 
     void noServerNoLogin()

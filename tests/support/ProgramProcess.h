@@ -44,13 +44,14 @@ public:
                            QStringLiteral("1"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
                            mode == Mode::ReportingOnX ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
-        for (const QString& entry : extraEnvironment)
-            environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         environment.insert(QStringLiteral("VELLORIN_SERVER_URL"), serverUrl);
         environment.insert(QStringLiteral("SSL_CERT_FILE"), qEnvironmentVariable("SSL_CERT_FILE"));
         environment.insert(QStringLiteral("HOME"), m_home.path());
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+        // Last: a test may give the home of an earlier copy, to start where that one ended.
+        for (const QString& entry : extraEnvironment)
+            environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         m_process.setProcessEnvironment(environment);
         // Sanitizer reports and Qt's warnings go straight to the test's log.
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -36,6 +36,7 @@ public:
     }
 
     QString workingFolder() const { return dir.filePath(QStringLiteral("work/")); }
+    QString recoveryFile() const { return dir.filePath(QStringLiteral("recovery/unsaved-work")); }
 
     // Builds the window and runs its initialisation; shows it when that succeeded.
     bool start()
@@ -43,6 +44,8 @@ public:
         MainWindowSetup setup;
         setup.settings = settings.get();
         setup.workingFolder = workingFolder();
+        setup.recoveryFile = recoveryFile();
+        setup.autosaveDelayMs = autosaveDelayMs;
         setup.makeCommunicator =
             makeCommunicator ? makeCommunicator : [url = m_baseUrl] { return std::make_unique<CCommunicator>(url); };
         setup.makeEditor = makeEditor;
@@ -97,6 +100,7 @@ public:
     std::unique_ptr<QSettings> settings;
     std::function<std::unique_ptr<CCommunicator>()> makeCommunicator;
     std::function<CDHwpCtrl*(DocumentSlot)> makeEditor;
+    int autosaveDelayMs = 3000;
     std::unique_ptr<CTarvixDlg> window;
 
 private:

@@ -12,6 +12,12 @@
 #include "tests/ui/MainWindowHarness.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <QLineEdit>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,6 +117,36 @@ class OldEditor : public CDHwpCtrl
 {
 public:
     qint32 ControlVersion() const override { return 0x07000000; }
+};
+
+// Closes whatever a key opened, as a user would: a menu, a dialog, Qt's file and colour dialogs, the
+// editor's tool windows.
+class CloseWhatOpens : public QObject
+{
+public:
+    explicit CloseWhatOpens(QWidget* main) : m_main(main)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+            else if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != m_main)
+                qobject_cast<QDialog*>(modal) ? qobject_cast<QDialog*>(modal)->reject() : void(modal->close());
+        });
+        m_timer.start(20);
+    }
+
+    // Tool windows stay open without a loop of their own.
+    void closeToolWindows()
+    {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top != m_main && top->isVisible() && qobject_cast<QDialog*>(top))
+                top->hide();
+        }
+    }
+
+private:
+    QWidget* m_main;
+    QTimer m_timer;
 };
 
 } // namespace
@@ -668,6 +704,217 @@ private Q_SLOTS:
         QVERIFY2(shown.size() == 1 && shown[0].startsWith(expected), qPrintable(shown.join(u'/')));
         QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
         QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
+    }
+
+
+    // Enter stays in the editor whatever has the focus there (the zoom box, any toolbar button): the window's
+    // default button, 불러오기, never takes it, and no question is fetched over the writer's work. On a button
+    // Enter does what Space does.
+    void enterStaysInTheEditor()
+    {
+        QVERIFY(startLoggedIn());
+        const std::string get = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
+        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("서버의 문제").toBase64()}}));
+        CDHwpCtrl* editor = window().Editor(DocumentSlot::Question);
+        QVERIFY(find<QPushButton>("searchButton")->isDefault());
+        // A screen with nothing to lose: a load that Enter set off would not even ask first.
+        const auto nothingToLose = [this] {
+            for (DocumentSlot slot : kAllDocumentSlots)
+                window().Editor(slot)->SetModified(false);
+        };
+        CloseWhatOpens closer(&window());
+
+        auto* zoom = editor->findChild<QComboBox*>("zoomCombo");
+        zoom->setFocus();
+        zoom->lineEdit()->setText(QStringLiteral("200"));
+        QTest::keyClick(zoom, Qt::Key_Return);
+        QCOMPARE(editor->Zoom(), 200);
+
+        QAction* bold = editor->findChild<QAction*>("boldAction");
+        const bool boldBefore = bold->isChecked();
+        QStringList pressed;
+        const QList<QAbstractButton*> buttons = editor->findChildren<QAbstractButton*>();
+        for (QAbstractButton* button : buttons) {
+            if (!button->isVisible() || !button->isEnabled())
+                continue;
+            nothingToLose();
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
+            closer.closeToolWindows();
+            pressed.append(button->text());
+            QVERIFY2(requestsTo(get) == 0, qPrintable(pressed.join(u',')));
+        }
+        QVERIFY2(pressed.size() >= 20, qPrintable(pressed.join(u',')));
+        QVERIFY(pressed.contains(QStringLiteral("표")));
+        QCOMPARE(bold->isChecked(), !boldBefore);
+        // Escape does not end anything either.
+        QTest::keyClick(editor->View(), Qt::Key_Escape);
+        QVERIFY(window().isVisible());
+        QCOMPARE(requestsTo(get), 0);
+        QCOMPARE(answeredTexts(), QStringList());
+        // Outside the editor Enter still reaches the default button.
+        nothingToLose();
+        find<QWidget>("documentTabs")->setFocus();
+        QTest::keyClick(find<QWidget>("documentTabs"), Qt::Key_Return);
+        QCOMPARE(requestsTo(get), 1);
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("서버의 문제"));
+    }
+
+    void unsavedWorkAsksFirst_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("state");
+        for (const char* action : {"resetButton", "Ctrl+R", "searchButton", "close"}) {
+            for (const char* state : {"unchanged", "No", "Yes", "unattended"})
+                QTest::addRow("%s, %s", action, state) << QString::fromLatin1(action) << QString::fromLatin1(state);
+        }
+    }
+
+    // A reset, a load or a close after the writer changed something asks before the work goes; No leaves
+    // everything as it was. Nothing is asked when nothing changed, or when the program runs unattended. The
+    // copy kept for a crash goes with the work, and stays while the work does.
+    void unsavedWorkAsksFirst()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, state);
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        m_harness->autosaveDelayMs = 20;
+        QVERIFY(m_harness->start() && m_harness->logIn());
+        const std::string get = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
+        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("서버의 문제").toBase64()}}));
+        QSignalSpy finished(&window(), &QDialog::finished);
+        const QString copy = m_harness->recoveryFile();
+        const bool changed = state != QLatin1String("unchanged");
+        if (changed) {
+            // Any one editor with a change is work to lose.
+            window().SelectDocumentTab(1);
+            QTest::keyClicks(window().Editor(DocumentSlot::Answer)->View(), QStringLiteral("answer 3"));
+            QVERIFY(QTest::qWaitFor([&] { return QFile::exists(copy); }, 10000));
+        }
+        QVERIFY(window().HasUnsavedWork() == changed);
+        if (state != QLatin1String("unattended"))
+            qunsetenv("VELLORIN_UNATTENDED");
+        if (state == QLatin1String("Yes") || state == QLatin1String("No"))
+            MessageBox::SetNextAnswer(state == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No);
+
+        if (action == QLatin1String("Ctrl+R"))
+            QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_R, Qt::ControlModifier);
+        else if (action == QLatin1String("close"))
+            window().close();
+        else
+            QTest::mouseClick(find<QPushButton>(action), Qt::LeftButton);
+        qputenv("VELLORIN_UNATTENDED", "1");
+
+        const bool asked = state == QLatin1String("Yes") || state == QLatin1String("No");
+        QCOMPARE(answeredWithIcons(),
+                 asked ? QStringList{"4|Confirm|저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. "
+                                     "계속하시겠습니까?"}
+                       : QStringList());
+        const bool goesOn = state != QLatin1String("No");
+        if (action == QLatin1String("close")) {
+            QCOMPARE(finished.size(), goesOn ? 1 : 0);
+            QCOMPARE(window().isVisible(), !goesOn);
+        } else {
+            QCOMPARE(requestsTo(get), action == QLatin1String("searchButton") && goesOn ? 1 : 0);
+        }
+        if (!goesOn || action == QLatin1String("close")) {
+            QCOMPARE(m_harness->text(DocumentSlot::Answer), changed ? QStringLiteral("answer 3") : QString());
+        } else {
+            QCOMPARE(m_harness->text(DocumentSlot::Answer), QString());
+            QCOMPARE(m_harness->text(DocumentSlot::Question),
+                     action == QLatin1String("searchButton") ? QStringLiteral("서버의 문제") : QString());
+            QVERIFY(onlyEditorShown(DocumentSlot::Question));
+            QVERIFY(!window().HasUnsavedWork());
+        }
+        // The copy goes when the writer let the work go, or it was replaced by a load or a reset; a close
+        // without a question keeps it for the next start.
+        const bool kept = changed && (!goesOn || (action == QLatin1String("close") && state == QLatin1String("unattended")));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(copy) == kept; }, 10000));
+        m_harness.reset();
+        QCOMPARE(QFile::exists(copy), kept);
+    }
+
+
+    void unsavedWorkOfferedBack_data()
+    {
+        QTest::addColumn<QString>("answer");
+        for (const char* answer : {"Yes", "No", "damaged"})
+            QTest::newRow(answer) << QString::fromLatin1(answer);
+    }
+
+    // Work a run left unsaved is offered back after the login: Yes puts the documents into the editors and
+    // the fields into their category's panel, and keeps the copy until a save; No removes it. A copy that
+    // cannot be read is said so and put aside, never offered again.
+    void unsavedWorkOfferedBack()
+    {
+        QFETCH(QString, answer);
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        UnsavedWork work;
+        work.categoryRadioId = CategoryRadioId(Category::Timestone);
+        work.fields.SetAt(QStringLiteral("type"), QStringLiteral("Level2"));
+        work.documents = {nativeDocument("복구된 문제"), nativeDocument("복구된 정답"), QByteArray()};
+        const QString copy = m_harness->recoveryFile();
+        QVERIFY(QDir().mkpath(QFileInfo(copy).absolutePath()));
+        QByteArray bytes = CRecoveryFile::Encode(work);
+        if (answer == QLatin1String("damaged"))
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
+        WriteTestFile(copy, bytes);
+
+        qunsetenv("VELLORIN_UNATTENDED");
+        MessageBox::SetNextAnswer(answer == QLatin1String("Yes")  ? QMessageBox::Yes
+                                  : answer == QLatin1String("No") ? QMessageBox::No
+                                                                  : QMessageBox::Ok);
+        const bool started = m_harness->start() && m_harness->logIn();
+        qputenv("VELLORIN_UNATTENDED", "1");
+        QVERIFY(started);
+        const QStringList shown = answeredWithIcons();
+        const QStringList folder = QDir(QFileInfo(copy).absolutePath()).entryList(QDir::Files);
+        if (answer == QLatin1String("damaged")) {
+            QVERIFY2(startsEach(shown, {"3|Error|저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n" + copy +
+                                        "\r\n파일이 끝까지 쓰이지 않았거나 손상되었습니다.\r\n파일은 " + copy +
+                                        ".damaged-"}),
+                     qPrintable(shown.join(u'/')));
+            QCOMPARE(folder.size(), 1);
+            QVERIFY(folder[0].startsWith(QStringLiteral("unsaved-work.damaged-")));
+            QVERIFY(!window().HasUnsavedWork());
+            return;
+        }
+        QCOMPARE(shown, QStringList{"4|Confirm|저장하지 않은 작업을 복구하시겠습니까?"});
+        const bool yes = answer == QLatin1String("Yes");
+        QCOMPARE(m_harness->text(DocumentSlot::Question), yes ? QStringLiteral("복구된 문제") : QString());
+        QCOMPARE(m_harness->text(DocumentSlot::Answer), yes ? QStringLiteral("복구된 정답") : QString());
+        QCOMPARE(m_harness->text(DocumentSlot::Explanation), QString());
+        QCOMPARE(window().CurrentCategory(), yes ? Category::Timestone : Category::Education2015);
+        if (yes) {
+            QVERIFY(window().Panel(Category::Timestone)->isVisible());
+            QCOMPARE(window().Panel(Category::Timestone)->findChild<QComboBox*>("typeCombo")->currentText(),
+                     QStringLiteral("Level2"));
+        }
+        QCOMPARE(window().HasUnsavedWork(), yes);
+        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(copy) == yes; }, 10000));
+        // Still unsaved when the window ends: the copy stays, with what the editors hold.
+        m_harness.reset();
+        QCOMPARE(QFile::exists(copy), yes);
+        if (!yes)
+            return;
+        const std::optional<UnsavedWork> kept = CRecoveryFile(copy).Read();
+        QVERIFY(kept);
+        QCOMPARE(kept->categoryRadioId, work.categoryRadioId);
+        QCOMPARE(kept->fields.Value(QStringLiteral("type")), QStringLiteral("Level2"));
+        QStringList texts;
+        for (const QByteArray& bytes : kept->documents) {
+            QTextDocument document;
+            PageGeometry page;
+            QBuffer buffer;
+            buffer.setData(bytes);
+            buffer.open(QIODevice::ReadOnly);
+            QVERIFY(DocumentFile::ReadNative(document, page, buffer));
+            texts.append(document.toPlainText());
+        }
+        QCOMPARE(texts, (QStringList{"복구된 문제", "복구된 정답", ""}));
     }
 
     void deleteAsksFirst()

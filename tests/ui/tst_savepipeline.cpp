@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -181,6 +182,18 @@ private Q_SLOTS:
             QVERIFY2(record.Value(it.key()) == it.value(),
                      qPrintable(it.key() + u'=' + it.value() + u'/' + record.Value(it.key()) +
                                 QString::number(record.GetCount())));
+        // Once the progress window has gone the window says what was saved, and nothing is left unsaved.
+        QStringList identity;
+        for (const QString& key : CategoryIdentityFields(category))
+            identity.append(metadata.Value(key));
+        identity.removeAll(QString());
+        const QRegularExpression shown(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d (저장함|불러옴): ") +
+                                       QRegularExpression::escape(CategoryMessageLabel(category) + u' ' +
+                                                                  identity.join(u' ')) +
+                                       u'$');
+        QVERIFY2(shown.match(window().LastActionText()).captured(1) == QStringLiteral("저장함"),
+                 qPrintable(window().LastActionText()));
+        QVERIFY(!window().HasUnsavedWork());
         const QString folder = m_harness->workingFolder();
         for (DocumentSlot slot : kAllDocumentSlots) {
             const QString letter = SlotFileLetter(slot);
@@ -207,6 +220,8 @@ private Q_SLOTS:
         CMapStringToString loaded;
         window().Panel(category)->GetFieldMap(loaded);
         QCOMPARE(loaded, metadata);
+        QVERIFY2(shown.match(window().LastActionText()).captured(1) == QStringLiteral("불러옴"),
+                 qPrintable(window().LastActionText()));
         const QList<int> formulas = FormulaObject::Positions(*window().Editor(DocumentSlot::Question)->Document());
         QCOMPARE(formulas.size(), withFormula ? 1 : 0);
         if (withFormula)

@@ -28,10 +28,13 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QLabel>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QThread>
+#include <QTime>
 #include <QTimer>
 
 #include <condition_variable>
@@ -71,6 +74,12 @@ QSizeF dialogUnit(const QFont& font)
 QString CTarvixDlg::HotKeyOffKey()
 {
     return QStringLiteral("CommonOpt/HotKeyOff");
+}
+
+QString CTarvixDlg::DefaultRecoveryFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/recovery/unsaved-work");
 }
 
 QString CTarvixDlg::DownloadUrlKey()
@@ -156,7 +165,7 @@ void CTarvixDlg::buildLayout()
     connect(m_btnSearch, &QPushButton::clicked, this, &CTarvixDlg::OnSearch);
     connect(m_btnSave, &QPushButton::clicked, this, &CTarvixDlg::OnSave);
     connect(m_btnDelete, &QPushButton::clicked, this, &CTarvixDlg::OnDelete);
-    connect(m_btnReset, &QPushButton::clicked, this, &CTarvixDlg::OnReset);
+    connect(m_btnReset, &QPushButton::clicked, this, &CTarvixDlg::OnResetCommand);
 
     auto* left = new QVBoxLayout;
     left->addWidget(categories);
@@ -182,9 +191,19 @@ void CTarvixDlg::buildLayout()
     new QGridLayout(m_editorArea);
     m_editorArea->layout()->setContentsMargins(1, 1, 1, 1);
 
+    // Once the progress window has gone, this is what tells that the save happened, and of which question.
+    m_lblLastAction = new QLabel(m_body);
+    m_lblLastAction->setObjectName(QStringLiteral("lastActionLabel"));
+    m_lblLastAction->setAccessibleName(QString::fromUtf16(Msg::kNameLastAction));
+    m_lblLastAction->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* tabRow = new QHBoxLayout;
+    tabRow->addWidget(m_ctlTab);
+    tabRow->addStretch(1);
+    tabRow->addWidget(m_lblLastAction, 0, Qt::AlignRight | Qt::AlignVCenter);
+
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    right->addWidget(m_ctlTab);
+    right->addLayout(tabRow);
     right->addWidget(m_editorArea, 1);
 
     auto* columns = new QHBoxLayout(m_body);
@@ -275,6 +294,27 @@ bool CTarvixDlg::OnInitDialog()
         QDialog::done(QDialog::Rejected);
         return false;
     }
+
+    m_recovery = std::make_unique<CRecoveryFile>(
+        m_setup.recoveryFile.isEmpty() ? DefaultRecoveryFile() : m_setup.recoveryFile, [](bool ok, const QString& error) {
+            if (MessageBox::Reporting())
+                MessageBox::Report(ok ? QStringLiteral("recovery: written")
+                                      : QStringLiteral("recovery: not written: ") + error);
+        });
+    // Not at every key: a few seconds after a change, while the writer goes on, and at most that often.
+    m_autosave = new QTimer(this);
+    m_autosave->setSingleShot(true);
+    m_autosave->setInterval(m_setup.autosaveDelayMs);
+    connect(m_autosave, &QTimer::timeout, this, [this] {
+        if (!m_recoveryResolved || m_shutDown)
+            return;
+        if (HasUnsavedWork())
+            m_recovery->WriteLater(unsavedWork());
+        else
+            m_recovery->RemoveLater();
+    });
+    for (CDHwpCtrl* editor : m_editors)
+        connect(editor, &CDHwpCtrl::documentChanged, this, &CTarvixDlg::onDocumentChanged);
 
     qApp->installEventFilter(this);
     m_bHotKeyOff = m_settings.value(HotKeyOffKey(), 0).toInt() != 0;
@@ -377,6 +417,132 @@ void CTarvixDlg::OnLoginFinished(int result)
     }
     ApplyPermission();
     SelectDocumentTab(0);
+    offerRecovery();
+}
+
+void CTarvixDlg::offerRecovery()
+{
+    if (!m_recovery->Exists()) {
+        m_recoveryResolved = true;
+        return;
+    }
+    QString error;
+    const std::optional<UnsavedWork> work = m_recovery->Read(&error);
+    if (!work) {
+        // Asked about at every start, a file that cannot be read would stand in the way of the next copy.
+        const QString path = QDir::toNativeSeparators(m_recovery->Path());
+        const QString aside = m_recovery->SetAside();
+        m_recoveryResolved = !aside.isEmpty();
+        MessageBox::Error(this, QString::fromUtf16(Msg::kRecoveryUnreadable)
+                                    .arg(path, error, QDir::toNativeSeparators(aside.isEmpty() ? path : aside)));
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        MessageBox::Show(this, QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
+                         QString::fromUtf16(Msg::kRecoverQuestion), QMessageBox::Yes | QMessageBox::No);
+    // Told to end while the question waited: it was not answered, and the next start asks again.
+    if (m_endDeferred || m_quitRequested || m_shutDown)
+        return;
+    m_recoveryResolved = true;
+    if (answer == QMessageBox::Yes)
+        restore(*work);
+    else
+        m_recovery->RemoveLater();
+}
+
+void CTarvixDlg::restore(const UnsavedWork& work)
+{
+    QStringList unopened;
+    for (DocumentSlot slot : kAllDocumentSlots) {
+        CDHwpCtrl* editor = Editor(slot);
+        const QByteArray& document = work.documents[std::size_t(SlotIndex(slot))];
+        // Nothing kept for an editor that could not give its document: it stays as the start left it.
+        if (!document.isEmpty() && !editor->OpenNativeData(document))
+            unopened.append(
+                QString::fromUtf16(Msg::kRecoveredDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
+        // Still not saved: a close asks, and the copy stays until a save.
+        editor->SetModified(true);
+    }
+    if (const std::optional<Category> category = CategoryFromRadioId(work.categoryRadioId)) {
+        // A category the user may no longer choose keeps its fields in its panel, out of sight.
+        if (radio(*category)->isEnabled()) {
+            radio(*category)->setChecked(true);
+            SwitchCategory(work.categoryRadioId);
+        }
+        CMapStringToString fields = work.fields;
+        Panel(*category)->SetFieldMap(fields);
+    }
+    SelectDocumentTab(0);
+    if (!unopened.isEmpty())
+        MessageBox::Error(this, unopened.join(QStringLiteral("\r\n\r\n")));
+}
+
+UnsavedWork CTarvixDlg::unsavedWork() const
+{
+    UnsavedWork work;
+    for (DocumentSlot slot : kAllDocumentSlots)
+        work.documents[std::size_t(SlotIndex(slot))] = Editor(slot)->NativeData();
+    for (Category category : kAllCategories) {
+        if (radio(category)->isChecked()) {
+            work.categoryRadioId = CategoryRadioId(category);
+            m_panels[std::size_t(category)]->GetFieldMap(work.fields);
+        }
+    }
+    return work;
+}
+
+bool CTarvixDlg::HasUnsavedWork() const
+{
+    return std::any_of(m_editors.begin(), m_editors.end(),
+                       [](const CDHwpCtrl* editor) { return editor && editor->IsModified(); });
+}
+
+bool CTarvixDlg::ConfirmDiscard()
+{
+    // Unattended runs keep the flow without questions; scripts rely on it.
+    if (!HasUnsavedWork() || MessageBox::Unattended())
+        return true;
+    const QMessageBox::StandardButton answer =
+        MessageBox::Show(this, QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
+                         QString::fromUtf16(Msg::kDiscardUnsaved), QMessageBox::Yes | QMessageBox::No);
+    return answer == QMessageBox::Yes && !m_endDeferred && !m_quitRequested && !m_shutDown;
+}
+
+void CTarvixDlg::markClean()
+{
+    for (CDHwpCtrl* editor : m_editors) {
+        if (editor)
+            editor->SetModified(false);
+    }
+    if (m_autosave)
+        m_autosave->stop();
+    if (m_recovery && m_recoveryResolved)
+        m_recovery->RemoveLater();
+}
+
+void CTarvixDlg::onDocumentChanged()
+{
+    if (m_recoveryResolved && !m_shutDown && !m_autosave->isActive())
+        m_autosave->start();
+}
+
+void CTarvixDlg::showLastAction(const char16_t* format, Category category)
+{
+    CMapStringToString fields;
+    Panel(category)->GetFieldMap(fields);
+    QStringList identity;
+    for (const QString& key : CategoryIdentityFields(category)) {
+        const QString value = fields.Value(key).trimmed();
+        if (!value.isEmpty())
+            identity.append(value);
+    }
+    m_lblLastAction->setText(QString::fromUtf16(format).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                                                             CategoryMessageLabel(category), identity.join(u' ')));
+}
+
+QString CTarvixDlg::LastActionText() const
+{
+    return m_lblLastAction ? m_lblLastAction->text() : QString();
 }
 
 void CTarvixDlg::ApplyPermission()
@@ -459,7 +625,14 @@ void CTarvixDlg::OnTabChanged(int index)
 void CTarvixDlg::OnReset()
 {
     PrepareEditors(m_editors);
+    markClean();
     SelectDocumentTab(0);
+}
+
+void CTarvixDlg::OnResetCommand()
+{
+    if (ConfirmDiscard())
+        OnReset();
 }
 
 void CTarvixDlg::OnSave()
@@ -499,7 +672,7 @@ void CTarvixDlg::OnCommand(int id)
         SelectDocumentTab(id - ID_SHOW_QUESTION);
         break;
     case ID_RESET:
-        OnReset();
+        OnResetCommand();
         break;
     default:
         break;
@@ -538,9 +711,15 @@ void CTarvixDlg::SetInteractive(bool interactive)
     m_body->setEnabled(interactive);
 }
 
-void CTarvixDlg::SaveEnded()
+void CTarvixDlg::SaveEnded(bool uploaded)
 {
     m_saveActive = false;
+    // The window was shut to the user throughout: what was registered is what the editors hold.
+    if (uploaded) {
+        markClean();
+        if (const std::optional<Category> category = CurrentCategory())
+            showLastAction(Msg::kLastSaved, *category);
+    }
     QCoreApplication::postEvent(this, new MainWindowMessage(UM_FOCUS_MAIN));
     if (m_quitRequested)
         QMetaObject::invokeMethod(
@@ -687,8 +866,11 @@ void CTarvixDlg::closeEvent(QCloseEvent* event)
     event->ignore();
     // The window is shut to the user while a save runs, its close button too, as the progress window's own
     // is: the save goes on, and its boxes are shown.
-    if (m_saveActive)
+    if (m_saveActive || !ConfirmDiscard())
         return;
+    // The writer chose to let the work go: no copy of it is offered at the next start.
+    if (HasUnsavedWork() && !MessageBox::Unattended())
+        markClean();
     RequestQuit();
 }
 
@@ -764,6 +946,17 @@ void CTarvixDlg::Shutdown()
         return;
     m_shutDown = true;
     qApp->removeEventFilter(this);
+    // Ended without a save, by a signal or a session's end: the copy of the work is brought up to date
+    // before the editors go, so that the next start offers all of it.
+    if (m_recovery) {
+        if (m_recoveryResolved) {
+            if (HasUnsavedWork())
+                m_recovery->WriteLater(unsavedWork());
+            else
+                m_recovery->RemoveLater();
+        }
+        m_recovery->Flush();
+    }
     if (m_loginDlg) {
         m_loginDlg->disconnect(this);
         m_loginDlg.reset();

@@ -2,6 +2,7 @@
 
 #include "editor/EditorPreparation.h"
 #include "ui/main/Vocabulary.h"
+#include "workflow/RecoveryFile.h"
 #include "workflow/SavePipeline.h"
 #include "workflow/WorkerThreads.h"
 
@@ -23,10 +24,12 @@ class COptPanel;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSettings;
 class QTabBar;
+class QTimer;
 
 // What the main window is built from. Tests replace the parts that reach outside the process.
 struct MainWindowSetup
@@ -37,6 +40,10 @@ struct MainWindowSetup
     std::function<std::unique_ptr<CCommunicator>()> makeCommunicator;
     // Makes the editor of a slot; empty: the program's own editor. Giving nothing back fails the start.
     std::function<CDHwpCtrl*(DocumentSlot)> makeEditor;
+    // Where the copy of unsaved work is kept; empty: DefaultRecoveryFile().
+    QString recoveryFile;
+    // How long after a change the copy is written.
+    int autosaveDelayMs = 3000;
 };
 
 // The program's only top-level window: the category choice, the option panel of the category, the commands,
@@ -60,12 +67,22 @@ public:
     void SwitchCategory(int radioId);
     // Selects the document tab as a click would: the slot's editor is shown and gets the keyboard focus.
     void SelectDocumentTab(int index);
+    // Empties the three editors and shows the first tab, without asking.
     void OnReset();
+    // The reset command: asks first when something was written since the last save or load.
+    void OnResetCommand();
+    // Whether an editor holds changes made since the last save, load or reset.
+    bool HasUnsavedWork() const;
+    // Before the screen is emptied: true when nothing would be lost, or the user said to go on.
+    bool ConfirmDiscard();
+    // What the window says of the last save or load.
+    QString LastActionText() const;
     // Empties the screen, then fetches the question that the current panel identifies and shows it: its
     // metadata in the panel, its documents in the editors.
     void OnSearch();
-    // Writes the documents of a search reply to the working folder and opens them in their editors.
-    void LoadQuestionDocuments(const CMapStringToString& reply);
+    // Writes the documents of a search reply to the working folder and opens them in their editors. False
+    // when the reply had no question or a document could not be written.
+    bool LoadQuestionDocuments(const CMapStringToString& reply);
     // Deletes the question that the current panel identifies, after the user has confirmed it.
     void OnDelete();
     // Starts the save unless one runs.
@@ -94,7 +111,7 @@ public:
     CLoadingDlg* ProgressDialog() override { return m_pLoadingDlg; }
     QWidget* MainWindow() override { return this; }
     void SetInteractive(bool interactive) override;
-    void SaveEnded() override;
+    void SaveEnded(bool uploaded) override;
     COptPanel* Panel(Category category) override;
     CCommunicator* Communicator() override { return m_pCommunicator.get(); }
     QString RunEditorStep(MainWindowEvent step) override;
@@ -105,6 +122,7 @@ public:
     void RunSavePipeline();
 
     static QString HotKeyOffKey();
+    static QString DefaultRecoveryFile();
     static QString DownloadUrlKey();
 
 protected:
@@ -130,6 +148,14 @@ private:
     bool insideNestedLoop() const;
     void closeNestedLoops();
     bool isInsideEditor(const QObject* object) const;
+    // The editors' documents are what was last saved, loaded or reset: no copy of them is needed any more.
+    void markClean();
+    void onDocumentChanged();
+    UnsavedWork unsavedWork() const;
+    // After the login: the work a run that ended without saving left behind, offered back.
+    void offerRecovery();
+    void restore(const UnsavedWork& work);
+    void showLastAction(const char16_t* format, Category category);
     QRadioButton* radio(Category category) const { return m_radios[std::size_t(category)]; }
 
     MainWindowSetup m_setup;
@@ -144,6 +170,7 @@ private:
     QPushButton* m_btnSave = nullptr;
     QPushButton* m_btnDelete = nullptr;
     QPushButton* m_btnReset = nullptr;
+    QLabel* m_lblLastAction = nullptr;
     QButtonGroup* m_radioGroup = nullptr;
     std::array<QRadioButton*, 6> m_radios{};
     EditorSet m_editors{};
@@ -162,6 +189,10 @@ private:
     bool m_quitRequested = false;
     bool m_endDeferred = false; // done() waits for the nested loops to return
     int m_homeLoopLevel = 0;
+    std::unique_ptr<CRecoveryFile> m_recovery;
+    // Off until a copy left by an earlier run has been offered back: until then it is not overwritten.
+    bool m_recoveryResolved = false;
+    QTimer* m_autosave = nullptr;
     std::atomic<bool> m_stopRequested{false};
     // Declared last: the worker is joined before anything it used goes away.
     CManualResetEvent m_editorDone;

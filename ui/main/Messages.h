@@ -33,6 +33,21 @@ inline constexpr char16_t kAboutItem[] = u"&About Vellorin...";
 inline constexpr char16_t kAboutTitle[] = u"About Vellorin";
 inline constexpr char16_t kAboutText[] = u"Vellorin, Version 1.0";
 inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이미 실행되고 있습니다.";
+// Before a reset, a load or the window's close throws away what was written since the last save or load.
+inline constexpr char16_t kDiscardUnsaved[] =
+    u"저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. 계속하시겠습니까?";
+// After the login, when the last run ended with work that was not saved.
+inline constexpr char16_t kRecoverQuestion[] = u"저장하지 않은 작업을 복구하시겠습니까?";
+// %1: the file, %2: why it cannot be read; %3: where it has been put aside.
+inline constexpr char16_t kRecoveryUnreadable[] =
+    u"저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n%1\r\n%2\r\n파일은 %3(으)로 옮겨 두었습니다.";
+// %1: the slot's tab label, %2: the editor's reason.
+inline constexpr char16_t kRecoveredDocumentNotOpened[] = u"복구한 %1 문서를 열 수 없습니다.\r\n%2";
+// What the window says once a save or a load has ended. %1: the time, %2: the category's label, %3: the
+// question's identifying fields.
+inline constexpr char16_t kLastSaved[] = u"%1 저장함: %2 %3";
+inline constexpr char16_t kLastLoaded[] = u"%1 불러옴: %2 %3";
+inline constexpr char16_t kNameLastAction[] = u"마지막 저장 또는 불러오기";
 
 // Names that screen readers announce for controls that show no text of their own and have no label beside
 // them: the option panels' lists, the document tabs, the school search's field and list.

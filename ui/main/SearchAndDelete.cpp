@@ -101,6 +101,8 @@ bool writeDownloadedDocument(const QString& path, const QString& base64, QString
 
 void CTarvixDlg::OnSearch()
 {
+    if (!ConfirmDiscard())
+        return;
     // A search always starts from an empty screen, so a failed one never leaves the last question behind.
     OnReset();
     WaitCursor waitCursor;
@@ -117,14 +119,17 @@ void CTarvixDlg::OnSearch()
                                  m_pCommunicator->GetLastErrorText());
         } else {
             panel->SetFieldMap(reply);
-            LoadQuestionDocuments(reply);
+            if (LoadQuestionDocuments(reply))
+                showLastAction(Msg::kLastLoaded, *category);
+            // What the editors hold now is what the server has.
+            markClean();
         }
     }
     waitCursor.Release();
     SelectDocumentTab(0);
 }
 
-void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
+bool CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
 {
     QStringList unopened;
     QStringList partial;
@@ -135,7 +140,7 @@ void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
             if (slot == DocumentSlot::Question) {
                 MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionInformation),
                                  QString::fromUtf16(Msg::kNoQuestionFound));
-                return;
+                return false;
             }
             continue;
         }
@@ -143,7 +148,7 @@ void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
         QString error;
         if (!writeDownloadedDocument(path, reply.Value(document->key), &error)) {
             MessageBox::Error(this, QString::fromUtf16(Msg::kDownloadNotWritten).arg(QDir::toNativeSeparators(path), error));
-            return;
+            return false;
         }
         // An editor that silently stayed empty would look like a question without this document, and a save
         // of the screen would then replace the stored one with nothing.
@@ -160,6 +165,7 @@ void CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
     if (!partial.isEmpty())
         MessageBox::Show(this, QMessageBox::Warning, QString::fromUtf16(Msg::kCaptionWarning),
                          partial.join(QStringLiteral("\r\n\r\n")));
+    return true;
 }
 
 void CTarvixDlg::OnDelete()

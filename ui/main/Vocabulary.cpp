@@ -15,21 +15,26 @@ struct CategoryRow
     const char* settingsSection;
     const char* endpointSuffix;
     bool hasDuplicationCheck;
+    std::initializer_list<const char*> identity; // the fields that tell one question from another
 };
 
 constexpr std::array<CategoryRow, 6> kCategoryRows = {{
     {Category::Education2015, 1201, u"교육청/평가원 (2015 개정)", u"교육청/평가원 (2015 개정)", "COptEducation2015Dlg",
-     210, "Education2015Opt", "education2015", true},
+     210, "Education2015Opt", "education2015", true,
+     {"type", "year", "month", "level", "department", "number"}},
     {Category::Education2022, 1202, u"교육청/평가원 (2022 개정)", u"교육청/평가원 (2022 개정)", "COptEducation2022Dlg",
-     250, "Education2022Opt", "education2022", true},
+     250, "Education2022Opt", "education2022", true,
+     {"type", "year", "month", "level", "department", "number"}},
     {Category::School2015, 1203, u"고등 내신기출", u"고등 내신기출 (2015 개정)", "COptSchool2015Dlg", 230,
-     "School2015Opt", "chapter2015", false},
+     "School2015Opt", "chapter2015", false,
+     {"school", "year", "term", "level", "department", "problem_type", "number"}},
     {Category::SchoolMid, 1204, u"중등 내신기출", u"중등 내신기출", "COptSchoolMidDlg", 150, "SchoolOptMid",
-     "chapter_mid", false},
+     "chapter_mid", false,
+     {"school", "year", "term", "level", "problem_type", "number"}},
     {Category::Timestone, 1205, u"Dar Iziza Vizadu", u"Dar Iziza Vizadu", "COptTimestoneDlg", 160, "Timestone",
-     "timestone", false},
+     "timestone", false, {"topic", "type", "number"}},
     {Category::DailyProject, 1206, u"Varud Aroruva", u"Varud Aroruva", "COptDailyProjectDlg", 240, "DailyProject",
-     "daily", false},
+     "daily", false, {"volume", "prob"}},
 }};
 
 struct SlotRow
@@ -116,6 +121,14 @@ QString CategoryEndpointSuffix(Category category)
 bool CategoryHasDuplicationCheck(Category category)
 {
     return rowOf(kCategoryRows, category).hasDuplicationCheck;
+}
+
+QStringList CategoryIdentityFields(Category category)
+{
+    QStringList fields;
+    for (const char* name : rowOf(kCategoryRows, category).identity)
+        fields.append(QLatin1String(name));
+    return fields;
 }
 
 std::optional<Category> CategoryFromRadioId(int radioId)

@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -34,6 +35,8 @@ QString CategorySettingsSection(Category category);
 // Completes the question-bank paths, e.g. "get/" + "chapter_mid".
 QString CategoryEndpointSuffix(Category category);
 bool CategoryHasDuplicationCheck(Category category);
+// The fields that tell one question of the category from another; the others describe it.
+QStringList CategoryIdentityFields(Category category);
 std::optional<Category> CategoryFromRadioId(int radioId);
 
 enum class DocumentSlot

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGenericPlugin>
 #include <QImage>
@@ -46,6 +47,20 @@ QWidget* visibleEditor()
             return widget;
     }
     return nullptr;
+}
+
+// What the recovery places type into the editors 900, 901 and 902, a key at a time.
+const char* const kTypedWork[] = {"문제: 방정식 x^2-1=0의 양의 근은?\n① 1 ② 2", "정답 ①", "해설: (x-1)(x+1)=0\n따라서 x=1"};
+
+QWidget* pageOf(const QString& editorName)
+{
+    QWidget* editor = nullptr;
+    const QList<QWidget*> all = QApplication::allWidgets();
+    for (QWidget* widget : all) {
+        if (widget->objectName() == editorName)
+            editor = widget;
+    }
+    return editor ? editor->findChild<QWidget*>(QStringLiteral("pageView")) : nullptr;
 }
 
 void post(QWidget* widget, int key)
@@ -194,6 +209,70 @@ private:
                 m_steps.push_back(modal("QMessageBox"));
                 return true;
             }
+        }
+        // Work that is not saved: typed into the three editors, with a number chosen in the panel.
+        if (place == QLatin1String("typeWork")) {
+            loggedIn();
+            m_steps.push_back([] {
+                auto* number = qobject_cast<QComboBox*>(visibleWidget(QStringLiteral("numberCombo")));
+                QWidget* pages[3] = {};
+                for (int i = 0; i < 3; ++i) {
+                    pages[i] = pageOf(QStringLiteral("editor%1").arg(900 + i));
+                    if (!pages[i] || !number)
+                        return false;
+                }
+                number->setCurrentIndex(3);
+                for (int i = 0; i < 3; ++i) {
+                    QWidget* page = pages[i];
+                    for (const QChar c : QString::fromUtf8(kTypedWork[i])) {
+                        const bool enter = c == u'\n';
+                        const int key = enter ? int(Qt::Key_Return) : int(Qt::Key_unknown);
+                        const QString text = enter ? QStringLiteral("\r") : QString(c);
+                        QCoreApplication::postEvent(page, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+                        QCoreApplication::postEvent(page,
+                                                    new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+                    }
+                }
+                return true;
+            });
+            // The keys have been taken in by now.
+            m_steps.push_back([] { return true; });
+            return true;
+        }
+        // The work offered back at the start: answered Yes, then told as the editors and the panel hold it.
+        if (place == QLatin1String("recoverWork") || place == QLatin1String("declineWork")) {
+            loggedIn();
+            // The panel keeps its choices in the settings as it goes: another choice here shows whether the
+            // panel's fields came back with the work.
+            m_steps.push_back([] {
+                auto* number = qobject_cast<QComboBox*>(visibleWidget(QStringLiteral("numberCombo")));
+                if (number)
+                    number->setCurrentIndex(0);
+                return number != nullptr;
+            });
+            answerBox(place == QLatin1String("recoverWork") ? QMessageBox::Yes : QMessageBox::No);
+            m_steps.push_back([] {
+                if (QApplication::activeModalWidget())
+                    return false;
+                for (int i = 0; i < 3; ++i) {
+                    const QString name = QStringLiteral("editor%1").arg(900 + i);
+                    QWidget* page = pageOf(name);
+                    QWidget* editor = page ? page->parentWidget() : nullptr;
+                    while (editor && editor->objectName() != name)
+                        editor = editor->parentWidget();
+                    if (!editor)
+                        return false;
+                    editor->findChild<QAction*>(QStringLiteral("selectAllAction"))->trigger();
+                    QGuiApplication::clipboard()->clear();
+                    editor->findChild<QAction*>(QStringLiteral("copyAction"))->trigger();
+                    say(QStringLiteral("text %1 %2").arg(name, QString::fromLatin1(
+                                                                   QGuiApplication::clipboard()->text().toUtf8().toBase64())));
+                }
+                auto* number = qobject_cast<QComboBox*>(visibleWidget(QStringLiteral("numberCombo")));
+                say(QStringLiteral("field number %1").arg(number ? number->currentIndex() : -1));
+                return true;
+            });
+            return true;
         }
         if (place == QLatin1String("versionWarning")) {
             m_steps.push_back(modal("QMessageBox"));
