@@ -582,29 +582,45 @@ void CDHwpCtrl::activate(QAbstractButton* button)
         button->click();
 }
 
-bool CDHwpCtrl::isEditorShortcut(const QKeyEvent* key) const
+QAction* CDHwpCtrl::editorShortcut(const QKeyEvent* key) const
 {
     const QKeyCombination pressed(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key()));
     const QList<QAction*> own = actions();
-    for (const QAction* action : own) {
+    for (QAction* action : own) {
         for (const QKeySequence& sequence : action->shortcuts()) {
-            if (!sequence.isEmpty() && sequence[0] == pressed)
-                return true;
+            if (sequence.count() == 1 && sequence[0] == pressed && action->isEnabled())
+                return action;
         }
     }
-    return false;
+    return nullptr;
 }
 
 bool CDHwpCtrl::eventFilter(QObject* watched, QEvent* event)
 {
-    // A toolbar control's own keys win (Ctrl+A and Ctrl+Z in the zoom box are the box's); a key of the
-    // editor's own that the control has no use for goes to the page, with the focus, so that what it does is
-    // seen there and the next keys do not act on the page unseen from a box.
-    if (event->type() != QEvent::ShortcutOverride || m_probingKey)
-        return QWidget::eventFilter(watched, event);
+    // A toolbar control's own keys win (Ctrl+A and Ctrl+Z in the zoom box are the box's). A key of the
+    // editor's own that the control has no use for (Ctrl+A in the size box) is done on the page, but the
+    // focus stays where the writer put it: the keys that follow are the control's, and can never type over
+    // a document that a shortcut selected out of the writer's sight.
     auto* control = qobject_cast<QWidget*>(watched);
+    if (!control || m_probingKey || control->window() != window())
+        return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    if (!control || control->window() != window() || !control->hasFocus() || !isEditorShortcut(key))
+    if (event->type() == QEvent::KeyPress && m_pageKey && control == m_pageKeyControl) {
+        QAction* action = m_pageKey;
+        m_pageKey = nullptr;
+        m_pageKeyControl = nullptr;
+        if (editorShortcut(key) == action) {
+            const QPointer<QWidget> keep = control;
+            action->trigger();
+            if (keep)
+                keep->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    if (event->type() != QEvent::ShortcutOverride || !control->hasFocus())
+        return QWidget::eventFilter(watched, event);
+    QAction* action = editorShortcut(key);
+    if (!action)
         return QWidget::eventFilter(watched, event);
     QKeyEvent probe(QEvent::ShortcutOverride, key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
                     ushort(key->count()));
@@ -612,12 +628,13 @@ bool CDHwpCtrl::eventFilter(QObject* watched, QEvent* event)
     m_probingKey = true;
     QCoreApplication::sendEvent(control, &probe);
     m_probingKey = false;
-    if (probe.isAccepted()) {
-        event->accept();
-        return true;
+    // Either way the shortcut does not fire from here: the key comes to the control as a key press.
+    if (!probe.isAccepted()) {
+        m_pageKey = action;
+        m_pageKeyControl = control;
     }
-    m_view->setFocus(Qt::ShortcutFocusReason);
-    return QWidget::eventFilter(watched, event);
+    event->accept();
+    return true;
 }
 
 void CDHwpCtrl::showFormatAtCursor()
@@ -988,7 +1005,10 @@ void CDHwpCtrl::addZoomBox(QToolBar* format)
     connect(m_view, &PageView::zoomChanged, box, [box, shown](int percent) { box->setEditText(shown(percent)); });
     connect(box, &QComboBox::activated, this, [this, box](int index) {
         SetZoom(box->itemData(index).toInt());
-        m_view->setFocus();
+        // Back to the page after a pick from the list; not when the box only took its text as it was left
+        // for another control, whose focus that would take.
+        if (box->hasFocus())
+            m_view->setFocus();
     });
     connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this, box] {
         const int typed = box->currentText().remove(u'%').trimmed().toInt();

@@ -6,6 +6,7 @@
 #include "editor/PageGeometry.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QTextDocument>
 #include <QTextFormat>
@@ -136,8 +137,8 @@ private:
     // and colour, and an emptied script takes the formula away.
     void editFormula(int position);
     void paintBands(QImage& image, int dpi, int page);
-    // Whether the key starts one of the editor's own shortcuts.
-    bool isEditorShortcut(const QKeyEvent* key) const;
+    // The editor's own action whose one-key shortcut the key is, if any.
+    QAction* editorShortcut(const QKeyEvent* key) const;
     // Enter on a toolbar button does what Space does.
     static void activate(class QAbstractButton* button);
 
@@ -166,4 +167,7 @@ private:
     QString m_renderError;
     int m_openDropped = 0;
     bool m_probingKey = false; // a toolbar control is asked whether it has a use for a key
+    // An editor key pressed in a toolbar control that has no use for it, done on the page when it arrives.
+    QPointer<QAction> m_pageKey;
+    QPointer<QWidget> m_pageKeyControl;
 };

@@ -1451,6 +1451,39 @@ private Q_SLOTS:
         QCOMPARE(view->textCursor().selectedText().size(), typed.size());
     }
 
+    // Inside a toolbar control its own keys win; an editor key that a control has no use for goes to the page,
+    // and the focus with it, so that the keys after it act where the writer sees them and not on the whole
+    // document from a box.
+    void keysOfTheToolbarControls()
+    {
+        SetupToolbars(m_editors);
+        PageView* view = question().View();
+        view->setFocus();
+        QTest::keyClicks(view, QStringLiteral("abc"));
+        auto* zoom = question().findChild<QComboBox*>(QStringLiteral("zoomCombo"));
+        zoom->setFocus();
+        QTest::keyClick(zoom, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(zoom->lineEdit()->selectedText(), zoom->currentText());
+        QTest::keyClick(zoom, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
+        QVERIFY(!view->textCursor().hasSelection());
+        QCOMPARE(QApplication::focusWidget(), zoom);
+
+        auto* size = question().findChild<QComboBox*>(QStringLiteral("sizeCombo"));
+        const int sizeIndex = size->currentIndex();
+        // Leaving the zoom box leaves the focus where it goes.
+        size->setFocus();
+        QCOMPARE(QApplication::focusWidget(), size);
+        QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->textCursor().selectedText(), QStringLiteral("abc"));
+        QCOMPARE(size->currentIndex(), sizeIndex);
+        // The keys after it are still the box's: they size the selected text, they do not type over it.
+        QCOMPARE(QApplication::focusWidget(), size);
+        QTest::keyClick(size, Qt::Key_Down);
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(QTextCursor(question().Document()).charFormat().fontPointSize(), 11.0);
+    }
+
     // A writer looks for a word from the cursor on, narrows the search, and replaces one match or all of them.
     void findAndReplace()
     {
