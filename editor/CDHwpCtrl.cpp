@@ -371,7 +371,8 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
 
 QByteArray CDHwpCtrl::NativeData() const
 {
-    return DocumentFile::NativeBytes(m_document, m_page);
+    // Taken every few seconds while the writer types: a picture is encoded once, not at every copy.
+    return DocumentFile::NativeBytes(m_document, m_page, &m_pngCache);
 }
 
 bool CDHwpCtrl::OpenNativeData(const QByteArray& bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/DocumentFile.h"
 #include "editor/EditorAction.h"
 #include "editor/EditorParameterSet.h"
 #include "editor/ListNumbering.h"
@@ -166,6 +167,7 @@ private:
     QString m_saveError;
     QString m_renderError;
     int m_openDropped = 0;
+    mutable DocumentFile::PngCache m_pngCache;
     bool m_probingKey = false; // a toolbar control is asked whether it has a use for a key
     // An editor key pressed in a toolbar control that has no use for it, done on the page when it arrives.
     QPointer<QAction> m_pageKey;

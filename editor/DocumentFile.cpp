@@ -282,8 +282,9 @@ QStringList DocumentFile::PictureNames(const QTextDocument& document)
     return names;
 }
 
-QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGeometry& page)
+QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGeometry& page, PngCache* cache)
 {
+    PngCache encoded;
     QByteArray payload(kSignature, kSignatureSize);
     {
         QDataStream out(&payload, QIODevice::Append);
@@ -297,9 +298,15 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         out << quint32(images.size());
         for (const auto& [name, image] : images) {
             QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
+            if (const auto known = cache ? cache->constFind(name) : PngCache::const_iterator();
+                cache && known != cache->cend() && known->first == image.cacheKey()) {
+                png = known->second;
+            } else {
+                QBuffer buffer(&png);
+                buffer.open(QIODevice::WriteOnly);
+                image.save(&buffer, "PNG");
+            }
+            encoded.insert(name, {image.cacheKey(), png});
             out << name << png;
         }
         const Beside beside = besideOf(document);
@@ -315,6 +322,8 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         if (out.status() != QDataStream::Ok)
             return {};
     }
+    if (cache)
+        *cache = std::move(encoded);
     return payload;
 }
 

@@ -2,6 +2,9 @@
 
 #include "editor/PageGeometry.h"
 
+#include <QByteArray>
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -38,8 +41,12 @@ inline constexpr char kPictureScheme[] = "vellorin-picture";
 QStringList PictureNames(const QTextDocument& document);
 
 bool SaveNative(const QTextDocument& document, const PageGeometry& page, const QString& path);
-// The bytes SaveNative writes; empty when the document cannot be written.
-QByteArray NativeBytes(const QTextDocument& document, const PageGeometry& page);
+// The PNG bytes of pictures already written, by resource name, with the image's cache key.
+using PngCache = QHash<QString, QPair<qint64, QByteArray>>;
+
+// The bytes SaveNative writes; empty when the document cannot be written. With a cache, a picture written
+// before is not encoded again, and the cache is left holding the document's pictures only.
+QByteArray NativeBytes(const QTextDocument& document, const PageGeometry& page, PngCache* cache = nullptr);
 // On failure the document and page are left untouched, and *error (when given) says why, in words for the
 // user.
 bool LoadNative(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr);

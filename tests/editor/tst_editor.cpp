@@ -1451,6 +1451,28 @@ private Q_SLOTS:
         QCOMPARE(view->textCursor().selectedText().size(), typed.size());
     }
 
+    // The copy of the work taken every few seconds encodes a picture once: the bytes are those of a fresh
+    // write, also after a picture changed under its name or another took its place.
+    void nativeDataReusesEncodedPictures()
+    {
+        QImage red(300, 200, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        question().InsertPicture(red);
+        const auto fresh = [this] { return DocumentFile::NativeBytes(*question().Document(), question().Page()); };
+        QCOMPARE(question().NativeData(), fresh());
+        QCOMPARE(question().NativeData(), fresh());
+        const QString name = DocumentFile::PictureNames(*question().Document()).constFirst();
+        QImage blue = red;
+        blue.fill(Qt::blue);
+        question().Document()->addResource(QTextDocument::ImageResource, QUrl(name), blue);
+        QCOMPARE(question().NativeData(), fresh());
+        QTextCursor all(question().Document());
+        all.select(QTextCursor::Document);
+        all.removeSelectedText();
+        question().InsertPicture(red);
+        QCOMPARE(question().NativeData(), fresh());
+    }
+
     // Inside a toolbar control its own keys win; an editor key that a control has no use for goes to the page,
     // and the focus with it, so that the keys after it act where the writer sees them and not on the whole
     // document from a box.
