@@ -161,7 +161,7 @@ private Q_SLOTS:
         for (const char* place :
              {"versionWarning", "sessionFailed", "loginFailed", "schoolSearch", "schoolSearchError",
               "overwriteQuestion", "saveFailed", "deleteQuestion", "deleteResult", "loadFailed", "formulaDialog",
-              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu"})
+              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu", "discardQuestion"})
             QTest::newRow(place) << QString::fromLatin1(place);
     }
 
@@ -243,6 +243,15 @@ private Q_SLOTS:
         // Still not saved: ended by a signal, the program keeps the copy for the next start.
         recovered.process().terminate();
         QVERIFY2(recovered.endsWith(0), recovered.transcript());
+        QVERIFY(QFile::exists(copy));
+
+        // Told to end while the offer waits for an answer: it was not answered, so the work stays offered.
+        ProgramProcess& unanswered =
+            start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen, driven("recoveryOffer", sameHome));
+        QVERIFY2(unanswered.waitForLine(QStringLiteral("driver: open recoveryOffer")), unanswered.transcript());
+        unanswered.process().terminate();
+        QVERIFY2(unanswered.endsWith(0), unanswered.transcript());
+        QVERIFY(unanswered.output().contains(recoveryQuestion));
         QVERIFY(QFile::exists(copy));
 
         ProgramProcess& declined =

@@ -274,6 +274,25 @@ private:
             });
             return true;
         }
+        // The question before unsaved work goes, and the offer of the work a killed run left.
+        if (place == QLatin1String("discardQuestion")) {
+            loggedIn();
+            m_steps.push_back([] {
+                QWidget* page = pageOf(QStringLiteral("editor900"));
+                if (page)
+                    QCoreApplication::postEvent(page,
+                                                new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+                return page != nullptr;
+            });
+            click(QStringLiteral("resetButton"));
+            m_steps.push_back(modal("QMessageBox"));
+            return true;
+        }
+        if (place == QLatin1String("recoveryOffer")) {
+            loggedIn();
+            m_steps.push_back(modal("QMessageBox"));
+            return true;
+        }
         if (place == QLatin1String("versionWarning")) {
             m_steps.push_back(modal("QMessageBox"));
         } else if (place == QLatin1String("sessionFailed")) {
