@@ -158,8 +158,8 @@ int highestPictureNumber(const QTextDocument& document)
 bool IsNativeDocument(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) &&
-           file.read(DocumentFile::kSignatureSize) == QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+    return file.open(QIODevice::ReadOnly) && file.read(DocumentFile::kSignatureSize) ==
+                                                 QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize);
 }
 
 } // namespace

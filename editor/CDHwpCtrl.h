@@ -53,8 +53,8 @@ public:
     // LastRenderError says why.
     bool RenderPageImage(const QString& basePath, int page, int dpi, int depth, const QString& format);
     QString LastRenderError() const { return m_renderError; }
-    // "HWP": an HWP 5.0 document, or one in the editor's own format; "HWPML2X": HWP XML. A file that cannot be read leaves the document as it was
-    // and LastOpenError says why.
+    // "HWP": an HWP 5.0 document, or one in the editor's own format; "HWPML2X": HWP XML. A file that cannot be read
+    // leaves the document as it was and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
     // The objects the last successful open left out because the editor cannot show them yet (pictures and

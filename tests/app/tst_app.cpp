@@ -209,9 +209,8 @@ private Q_SLOTS:
         ScriptStartAndLogin(server, "16384");
         const QStringList driverPath{QStringLiteral("QT_PLUGIN_PATH=" VELLORIN_DRIVER_PLUGINS)};
         const auto driven = [&driverPath](const char* place, const QStringList& more = {}) {
-            return driverPath + QStringList{QStringLiteral("QT_QPA_GENERIC_PLUGINS=vellorindriver:") +
-                                            QLatin1String(place)} +
-                   more;
+            return driverPath +
+                   QStringList{QStringLiteral("QT_QPA_GENERIC_PLUGINS=vellorindriver:") + QLatin1String(place)} + more;
         };
         const QString recoveryQuestion = QStringLiteral("message box: Confirm: 저장하지 않은 작업을 복구하시겠습니까?");
 

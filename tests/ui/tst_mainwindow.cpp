@@ -707,7 +707,6 @@ private Q_SLOTS:
         QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
     }
 
-
     // Enter stays in the editor whatever has the focus there (the zoom box, any toolbar button): the window's
     // default button, 불러오기, never takes it, and no question is fetched over the writer's work. On a button
     // Enter does what Space does.
@@ -887,9 +886,9 @@ private Q_SLOTS:
         const QStringList shown = answeredWithIcons();
         const QStringList folder = QDir(QFileInfo(copy).absolutePath()).entryList(QDir::Files);
         if (answer == QLatin1String("damaged")) {
-            QVERIFY2(startsEach(shown, {"3|Error|저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n" + copy +
-                                        "\r\n파일이 끝까지 쓰이지 않았거나 손상되었습니다.\r\n파일은 " + copy +
-                                        ".damaged-"}),
+            QVERIFY2(startsEach(shown,
+                                {"3|Error|저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n" + copy +
+                                 "\r\n파일이 끝까지 쓰이지 않았거나 손상되었습니다.\r\n파일은 " + copy + ".damaged-"}),
                      qPrintable(shown.join(u'/')));
             QCOMPARE(folder.size(), 1);
             QVERIFY(folder[0].startsWith(QStringLiteral("unsaved-work.damaged-")));

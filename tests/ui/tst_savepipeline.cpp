@@ -187,10 +187,9 @@ private Q_SLOTS:
         for (const QString& key : CategoryIdentityFields(category))
             identity.append(metadata.Value(key));
         identity.removeAll(QString());
-        const QRegularExpression shown(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d (저장함|불러옴): ") +
-                                       QRegularExpression::escape(CategoryMessageLabel(category) + u' ' +
-                                                                  identity.join(u' ')) +
-                                       u'$');
+        const QRegularExpression shown(
+            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d (저장함|불러옴): ") +
+            QRegularExpression::escape(CategoryMessageLabel(category) + u' ' + identity.join(u' ')) + u'$');
         QVERIFY2(shown.match(window().LastActionText()).captured(1) == QStringLiteral("저장함"),
                  qPrintable(window().LastActionText()));
         QVERIFY(!window().HasUnsavedWork());

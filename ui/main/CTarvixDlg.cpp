@@ -296,7 +296,8 @@ bool CTarvixDlg::OnInitDialog()
     }
 
     m_recovery = std::make_unique<CRecoveryFile>(
-        m_setup.recoveryFile.isEmpty() ? DefaultRecoveryFile() : m_setup.recoveryFile, [](bool ok, const QString& error) {
+        m_setup.recoveryFile.isEmpty() ? DefaultRecoveryFile() : m_setup.recoveryFile,
+        [](bool ok, const QString& error) {
             if (MessageBox::Reporting())
                 MessageBox::Report(ok ? QStringLiteral("recovery: written")
                                       : QStringLiteral("recovery: not written: ") + error);
@@ -537,7 +538,7 @@ void CTarvixDlg::showLastAction(const char16_t* format, Category category)
             identity.append(value);
     }
     m_lblLastAction->setText(QString::fromUtf16(format).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
-                                                             CategoryMessageLabel(category), identity.join(u' ')));
+                                                            CategoryMessageLabel(category), identity.join(u' ')));
 }
 
 QString CTarvixDlg::LastActionText() const

@@ -147,14 +147,16 @@ bool CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
         const QString path = DownloadedDocumentPath(m_strWorkingFolder, slot, document->extension);
         QString error;
         if (!writeDownloadedDocument(path, reply.Value(document->key), &error)) {
-            MessageBox::Error(this, QString::fromUtf16(Msg::kDownloadNotWritten).arg(QDir::toNativeSeparators(path), error));
+            MessageBox::Error(this,
+                              QString::fromUtf16(Msg::kDownloadNotWritten).arg(QDir::toNativeSeparators(path), error));
             return false;
         }
         // An editor that silently stayed empty would look like a question without this document, and a save
         // of the screen would then replace the stored one with nothing.
         CDHwpCtrl* editor = Editor(slot);
         if (!editor->OpenDocument(path, document->format, QString()))
-            unopened.append(QString::fromUtf16(Msg::kDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
+            unopened.append(
+                QString::fromUtf16(Msg::kDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
         else if (const int dropped = editor->LastOpenDroppedObjects(); dropped > 0)
             // What the editor cannot show yet would be lost by saving this screen: the writer must know.
             partial.append(

@@ -50,7 +50,8 @@ QWidget* visibleEditor()
 }
 
 // What the recovery places type into the editors 900, 901 and 902, a key at a time.
-const char* const kTypedWork[] = {"문제: 방정식 x^2-1=0의 양의 근은?\n① 1 ② 2", "정답 ①", "해설: (x-1)(x+1)=0\n따라서 x=1"};
+const char* const kTypedWork[] = {"문제: 방정식 x^2-1=0의 양의 근은?\n① 1 ② 2", "정답 ①",
+                                  "해설: (x-1)(x+1)=0\n따라서 x=1"};
 
 QWidget* pageOf(const QString& editorName)
 {
@@ -229,8 +230,7 @@ private:
                         const int key = enter ? int(Qt::Key_Return) : int(Qt::Key_unknown);
                         const QString text = enter ? QStringLiteral("\r") : QString(c);
                         QCoreApplication::postEvent(page, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
-                        QCoreApplication::postEvent(page,
-                                                    new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+                        QCoreApplication::postEvent(page, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
                     }
                 }
                 return true;
@@ -265,8 +265,8 @@ private:
                     editor->findChild<QAction*>(QStringLiteral("selectAllAction"))->trigger();
                     QGuiApplication::clipboard()->clear();
                     editor->findChild<QAction*>(QStringLiteral("copyAction"))->trigger();
-                    say(QStringLiteral("text %1 %2").arg(name, QString::fromLatin1(
-                                                                   QGuiApplication::clipboard()->text().toUtf8().toBase64())));
+                    say(QStringLiteral("text %1 %2")
+                            .arg(name, QString::fromLatin1(QGuiApplication::clipboard()->text().toUtf8().toBase64())));
                 }
                 auto* number = qobject_cast<QComboBox*>(visibleWidget(QStringLiteral("numberCombo")));
                 say(QStringLiteral("field number %1").arg(number ? number->currentIndex() : -1));
@@ -280,8 +280,8 @@ private:
             m_steps.push_back([] {
                 QWidget* page = pageOf(QStringLiteral("editor900"));
                 if (page)
-                    QCoreApplication::postEvent(page,
-                                                new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+                    QCoreApplication::postEvent(
+                        page, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
                 return page != nullptr;
             });
             click(QStringLiteral("resetButton"));
