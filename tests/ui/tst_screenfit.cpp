@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QLabel>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
@@ -45,6 +46,15 @@ private Q_SLOTS:
         QVERIFY2(available.contains(window.frameGeometry()),
                  qPrintable(
                      QStringLiteral("%1x%2").arg(window.frameGeometry().width()).arg(window.frameGeometry().height())));
+
+        // The note of the last save, however long the question's name, takes the room beside the tabs and no
+        // more.
+        window.findChild<QLabel*>(QStringLiteral("lastActionLabel"))
+            ->setText(QStringLiteral("12:00:00 저장함: 고등 내신기출 (2015 개정) ") +
+                      QStringLiteral("수원한국고등학교 2025년 1학기 중간고사 고2 공통 서술형 12번 ").repeated(4));
+        QVERIFY(window.minimumSizeHint().width() <= available.width());
+        QApplication::processEvents();
+        QVERIFY(available.contains(window.frameGeometry()));
 
         // Nothing cut off or squeezed: every control lies inside the window at no less than its least size.
         for (QWidget* control : window.findChildren<QWidget*>()) {

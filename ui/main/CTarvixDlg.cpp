@@ -26,9 +26,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QLabel>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -195,11 +195,12 @@ void CTarvixDlg::buildLayout()
     m_lblLastAction = new QLabel(m_body);
     m_lblLastAction->setObjectName(QStringLiteral("lastActionLabel"));
     m_lblLastAction->setAccessibleName(QString::fromUtf16(Msg::kNameLastAction));
-    m_lblLastAction->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_lblLastAction->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The room beside the tabs, and no more: a long question name never widens the window past the screen.
+    m_lblLastAction->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* tabRow = new QHBoxLayout;
     tabRow->addWidget(m_ctlTab);
-    tabRow->addStretch(1);
-    tabRow->addWidget(m_lblLastAction, 0, Qt::AlignRight | Qt::AlignVCenter);
+    tabRow->addWidget(m_lblLastAction, 1);
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
@@ -539,6 +540,7 @@ void CTarvixDlg::showLastAction(const char16_t* format, Category category)
     }
     m_lblLastAction->setText(QString::fromUtf16(format).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                                                             CategoryMessageLabel(category), identity.join(u' ')));
+    m_lblLastAction->setToolTip(m_lblLastAction->text());
 }
 
 QString CTarvixDlg::LastActionText() const
