@@ -218,6 +218,22 @@ private Q_SLOTS:
         QVERIFY2(saveByKeyboard(program, true), program.transcript());
         QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근)"));
 
+        // More writing, then Ctrl+R by reflex: the program asks first, Escape answers No and keeps the work,
+        // and the next save stores it.
+        QVERIFY(!focusWindow(kMainTitle).isEmpty());
+        QVERIFY(keys({QStringLiteral("ctrl+1")}));
+        QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
+        QVERIFY(keys({QStringLiteral("ctrl+End")}) && type(QStringLiteral(" 답: 5")));
+        QVERIFY(keys({QStringLiteral("ctrl+r")}));
+        QVERIFY2(program.waitForLine(QStringLiteral("message box: Confirm: 저장하지 않은 내용이 있습니다. 계속하면 작성 "
+                                                    "중인 내용이 사라집니다. 계속하시겠습니까?")),
+                 program.transcript());
+        QVERIFY(!focusWindow(QStringLiteral("^Confirm$"), program.process().processId()).isEmpty());
+        QVERIFY(keys({QStringLiteral("Escape")}));
+        QVERIFY(!focusWindow(kMainTitle).isEmpty());
+        QVERIFY2(saveByKeyboard(program, true), program.transcript());
+        QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근) 답: 5"));
+
         // A second start while the first runs: its box says so, Enter closes it and the copy ends.
         ProgramProcess second(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
         QVERIFY2(second.waitForLine(QStringLiteral("message box: Vellorin: Error: Already running.")),
