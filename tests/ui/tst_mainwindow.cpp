@@ -850,6 +850,21 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(copy), kept);
     }
 
+    // A copy that cannot be written (here a file stands where its folder goes) is said so in the window, and
+    // the work goes on.
+    void copyThatCannotBeWritten()
+    {
+        script("32768");
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        m_harness->autosaveDelayMs = 20;
+        WriteTestFile(QFileInfo(m_harness->recoveryFile()).absolutePath(), "in the way");
+        QVERIFY(m_harness->start() && m_harness->logIn());
+        QTest::keyClicks(window().Editor(DocumentSlot::Question)->View(), QStringLiteral("x"));
+        QTRY_VERIFY(window().LastActionText().startsWith(
+            QStringLiteral("작성 중인 내용의 복구용 사본을 저장하지 못했습니다: ")));
+        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("x"));
+    }
+
     void unsavedWorkOfferedBack_data()
     {
         QTest::addColumn<QString>("answer");

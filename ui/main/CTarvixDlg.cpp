@@ -298,10 +298,20 @@ bool CTarvixDlg::OnInitDialog()
 
     m_recovery = std::make_unique<CRecoveryFile>(
         m_setup.recoveryFile.isEmpty() ? DefaultRecoveryFile() : m_setup.recoveryFile,
-        [](bool ok, const QString& error) {
+        [this](bool ok, const QString& error) {
             if (MessageBox::Reporting())
                 MessageBox::Report(ok ? QStringLiteral("recovery: written")
                                       : QStringLiteral("recovery: not written: ") + error);
+            // A writer who relies on the copy must know when there is none (a full disk, a folder that
+            // cannot be written); the window says so until a copy is written again.
+            QMetaObject::invokeMethod(
+                this,
+                [this, ok, error] {
+                    m_lblLastAction->setText(ok ? m_lastAction
+                                                : QString::fromUtf16(Msg::kRecoveryNotWritten).arg(error));
+                    m_lblLastAction->setToolTip(m_lblLastAction->text());
+                },
+                Qt::QueuedConnection);
         });
     // Not at every key: a few seconds after a change, while the writer goes on, and at most that often.
     m_autosave = new QTimer(this);
@@ -538,9 +548,10 @@ void CTarvixDlg::showLastAction(const char16_t* format, Category category)
         if (!value.isEmpty())
             identity.append(value);
     }
-    m_lblLastAction->setText(QString::fromUtf16(format).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
-                                                            CategoryMessageLabel(category), identity.join(u' ')));
-    m_lblLastAction->setToolTip(m_lblLastAction->text());
+    m_lastAction = QString::fromUtf16(format).arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                                                  CategoryMessageLabel(category), identity.join(u' '));
+    m_lblLastAction->setText(m_lastAction);
+    m_lblLastAction->setToolTip(m_lastAction);
 }
 
 QString CTarvixDlg::LastActionText() const

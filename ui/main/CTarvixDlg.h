@@ -171,6 +171,7 @@ private:
     QPushButton* m_btnDelete = nullptr;
     QPushButton* m_btnReset = nullptr;
     QLabel* m_lblLastAction = nullptr;
+    QString m_lastAction; // what the label says of the last save or load
     QButtonGroup* m_radioGroup = nullptr;
     std::array<QRadioButton*, 6> m_radios{};
     EditorSet m_editors{};

@@ -47,6 +47,8 @@ inline constexpr char16_t kRecoveredDocumentNotOpened[] = u"복구한 %1 문서�
 // question's identifying fields.
 inline constexpr char16_t kLastSaved[] = u"%1 저장함: %2 %3";
 inline constexpr char16_t kLastLoaded[] = u"%1 불러옴: %2 %3";
+// In the same place, while the copy of unsaved work cannot be written. %1: the system's reason.
+inline constexpr char16_t kRecoveryNotWritten[] = u"작성 중인 내용의 복구용 사본을 저장하지 못했습니다: %1";
 inline constexpr char16_t kNameLastAction[] = u"마지막 저장 또는 불러오기";
 
 // Names that screen readers announce for controls that show no text of their own and have no label beside
