@@ -17,6 +17,12 @@ QString settingsFile()
                                     QStringLiteral("/Tarvix/Vellorin.conf"));
 }
 
+QString unsavedWorkCopy()
+{
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                    QStringLiteral("/Tarvix/Vellorin/recovery/unsaved-work"));
+}
+
 QString workingFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -38,9 +44,11 @@ void printHelp(std::FILE* out)
                  "Server/BaseUrl in the settings file, else %s\n"
                  "Settings file:  %s\n"
                  "Working folder: %s\n"
+                 "Unsaved work:   %s (kept while you write, offered back at the next start)\n"
                  "\n"
                  "One copy runs at a time on this machine; a second start says \"Error: Already running.\"\n",
-                 kDefaultServerBaseUrl, qPrintable(settingsFile()), qPrintable(workingFolder()));
+                 kDefaultServerBaseUrl, qPrintable(settingsFile()), qPrintable(workingFolder()),
+                 qPrintable(unsavedWorkCopy()));
 }
 
 } // namespace

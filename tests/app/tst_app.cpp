@@ -124,7 +124,8 @@ private Q_SLOTS:
         QCOMPARE(code, 0);
         for (const QString& line : {QStringLiteral("VELLORIN_SERVER_URL"), QStringLiteral("Server/BaseUrl"),
                                     home.path() + QStringLiteral("/.config/Tarvix/Vellorin.conf"),
-                                    home.path() + QStringLiteral("/.local/share/Tarvix/Vellorin/work/")})
+                                    home.path() + QStringLiteral("/.local/share/Tarvix/Vellorin/work/"),
+                                    home.path() + QStringLiteral("/.local/share/Tarvix/Vellorin/recovery/unsaved-work")})
             QVERIFY2(help.contains(line), qPrintable(help));
         QCOMPARE(run(QStringLiteral("--no-such-option")).first, 2);
         QCOMPARE(FilesUnder(home.path()), QStringList());
