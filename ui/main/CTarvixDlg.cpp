@@ -489,16 +489,14 @@ void CTarvixDlg::restore(const UnsavedWork& work)
         MessageBox::Error(this, unopened.join(QStringLiteral("\r\n\r\n")));
 }
 
-UnsavedWork CTarvixDlg::unsavedWork() const
+UnsavedWork CTarvixDlg::unsavedWork()
 {
     UnsavedWork work;
     for (DocumentSlot slot : kAllDocumentSlots)
         work.documents[std::size_t(SlotIndex(slot))] = Editor(slot)->NativeData();
-    for (Category category : kAllCategories) {
-        if (radio(category)->isChecked()) {
-            work.categoryRadioId = CategoryRadioId(category);
-            m_panels[std::size_t(category)]->GetFieldMap(work.fields);
-        }
+    if (const std::optional<Category> category = CurrentCategory()) {
+        work.categoryRadioId = CategoryRadioId(*category);
+        Panel(*category)->GetFieldMap(work.fields);
     }
     return work;
 }

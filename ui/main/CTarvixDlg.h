@@ -151,7 +151,7 @@ private:
     // The editors' documents are what was last saved, loaded or reset: no copy of them is needed any more.
     void markClean();
     void onDocumentChanged();
-    UnsavedWork unsavedWork() const;
+    UnsavedWork unsavedWork();
     // After the login: the work a run that ended without saving left behind, offered back.
     void offerRecovery();
     void restore(const UnsavedWork& work);

@@ -53,14 +53,20 @@ QWidget* visibleEditor()
 const char* const kTypedWork[] = {"문제: 방정식 x^2-1=0의 양의 근은?\n① 1 ② 2", "정답 ①",
                                   "해설: (x-1)(x+1)=0\n따라서 x=1"};
 
-QWidget* pageOf(const QString& editorName)
+// An editor by its object name, shown or not.
+QWidget* editorNamed(const QString& name)
 {
-    QWidget* editor = nullptr;
     const QList<QWidget*> all = QApplication::allWidgets();
     for (QWidget* widget : all) {
-        if (widget->objectName() == editorName)
-            editor = widget;
+        if (widget->objectName() == name && widget->inherits("CDHwpCtrl"))
+            return widget;
     }
+    return nullptr;
+}
+
+QWidget* pageOf(const QString& editorName)
+{
+    QWidget* editor = editorNamed(editorName);
     return editor ? editor->findChild<QWidget*>(QStringLiteral("pageView")) : nullptr;
 }
 
@@ -256,10 +262,7 @@ private:
                     return false;
                 for (int i = 0; i < 3; ++i) {
                     const QString name = QStringLiteral("editor%1").arg(900 + i);
-                    QWidget* page = pageOf(name);
-                    QWidget* editor = page ? page->parentWidget() : nullptr;
-                    while (editor && editor->objectName() != name)
-                        editor = editor->parentWidget();
+                    QWidget* editor = editorNamed(name);
                     if (!editor)
                         return false;
                     editor->findChild<QAction*>(QStringLiteral("selectAllAction"))->trigger();
