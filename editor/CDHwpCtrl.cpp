@@ -6,6 +6,7 @@
 #include "editor/FormulaDlg.h"
 #include "editor/FormulaObject.h"
 #include "editor/PageView.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableEditing.h"
 #include "editor/ToolbarIcons.h"
@@ -450,9 +451,9 @@ void CDHwpCtrl::InsertPicture(const QImage& image)
     const QString name = StorePicture(image);
     QTextImageFormat format;
     format.setName(name);
-    // Picture sizes are pixels at 96 dpi, whatever the layout's resolution: a picture keeps its size at
-    // 96 dpi but never overflows the column.
-    const double width = std::min(double(image.width()), m_page.columnWidth() * 96.0 / 72.0);
+    // A picture keeps its size at 96 dpi, in the layout's units, but never overflows the column.
+    const double width = std::min(LayoutUnits::FromPoints(image.width() * 72.0 / 96.0),
+                                  LayoutUnits::FromPoints(m_page.columnWidth()));
     format.setWidth(width);
     format.setHeight(image.height() * width / image.width());
     QTextCursor cursor = m_view->textCursor();
@@ -532,11 +533,22 @@ void CDHwpCtrl::ApplyNumbering(ListNumbering::Style style)
     m_view->setFocus();
 }
 
-void CDHwpCtrl::ApplyParagraphFormat(const QTextBlockFormat& format)
+void CDHwpCtrl::ApplyParagraphFormat(const QTextBlockFormat& format, int lineSpacingPercent)
 {
     QTextCursor cursor = m_view->textCursor();
     cursor.beginEditBlock();
     cursor.mergeBlockFormat(format);
+    // The spacing is of each paragraph's own font size.
+    if (lineSpacingPercent > 0) {
+        const QTextBlock last = m_document.findBlock(cursor.selectionEnd());
+        for (QTextBlock block = m_document.findBlock(cursor.selectionStart()); block.isValid(); block = block.next()) {
+            QTextBlockFormat spaced = block.blockFormat();
+            LayoutUnits::SetPercentSpacing(spaced, lineSpacingPercent, block);
+            QTextCursor(block).setBlockFormat(spaced);
+            if (block == last)
+                break;
+        }
+    }
     cursor.endEditBlock();
     m_view->setTextCursor(cursor);
     m_view->setFocus();
@@ -846,9 +858,10 @@ void CDHwpCtrl::buildToolbars()
     qobject_cast<QToolButton*>(lists->widgetForAction(numbering))->setPopupMode(QToolButton::MenuButtonPopup);
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"), [this] { ApplyNumbering(Style::Bullet); });
     add(lists, QStringLiteral("문단 모양"), QStringLiteral("paragraphAction"), [this] {
-        ParagraphDlg dialog(m_view->textCursor().blockFormat(), this);
+        ParagraphDlg dialog(m_view->textCursor().blockFormat(), LayoutUnits::PercentSpacing(m_view->textCursor().block()),
+                            this);
         if (dialog.exec() == QDialog::Accepted)
-            ApplyParagraphFormat(dialog.Format());
+            ApplyParagraphFormat(dialog.Format(), dialog.LineSpacingPercent());
     });
     addEditingKeys(editMenu);
     addCharacterTools(format);

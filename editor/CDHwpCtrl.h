@@ -97,8 +97,9 @@ public:
     // Numbers the selected paragraphs in `style`; on a paragraph already in that style, takes the numbering
     // of the selected paragraphs away.
     void ApplyNumbering(ListNumbering::Style style);
-    // Merges `format` into the selected paragraphs, as one undo step.
-    void ApplyParagraphFormat(const QTextBlockFormat& format);
+    // Merges `format` into the selected paragraphs, as one undo step, and, when given, sets their line
+    // spacing in percent of each one's font size.
+    void ApplyParagraphFormat(const QTextBlockFormat& format, int lineSpacingPercent = 0);
     // Ctrl+F: the find and replace dialog of this editor.
     void ShowFindDialog();
     // "기호 넣기": the chosen marks go in at the cursor.

@@ -1,6 +1,7 @@
 #include "editor/DocumentFile.h"
 
 #include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
 #include "editor/HwpmlReader.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
@@ -319,6 +320,7 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         out << quint32(formulas.size());
         for (const StoredFormula& formula : formulas)
             out << formula.position << formula.script << formula.pointSize << quint32(formula.colour.rgb());
+        out << LayoutUnits::FormatPerPoint();
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -421,6 +423,16 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         if (in.status() != QDataStream::Ok)
             return failWith(error, QString::fromUtf16(kDamaged));
     }
+    // Lengths were written in the units of the screen they were written on; before version 4, margins, indents,
+    // line heights and column widths were points and pictures pixels at 96 dpi.
+    double formatPerPoint = 1.0;
+    double picturePerPoint = 96.0 / 72.0;
+    if (version >= 4) {
+        in >> formatPerPoint;
+        if (in.status() != QDataStream::Ok || !(formatPerPoint >= 0.1 && formatPerPoint <= 100))
+            return failWith(error, QString::fromUtf16(kDamaged));
+        picturePerPoint = formatPerPoint;
+    }
     if (!formulas.isEmpty()) {
         // Checked on a document of its own: the one being opened into stays as it is until all is well.
         QTextDocument parsed;
@@ -434,6 +446,8 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
     document.setHtml(html);
     applyBeside(document, beside);
     placeFormulas(document, formulas);
+    LayoutUnits::ScaleLengths(document, LayoutUnits::FormatPerPoint() / formatPerPoint,
+                              LayoutUnits::FormatPerPoint() / picturePerPoint);
     page = loaded;
     return true;
 }

@@ -24,15 +24,16 @@ class QTextDocument;
 // holds as pictures named "vellorin-formula:" and a number to keep their places: quint32 count, then per
 // formula its document position in the document the HTML makes (qint32), script (QString), size in points
 // (double) and colour (QRgb as quint32). A file whose formulas do not each stand on an object character of
-// that document of their own is refused. Version 1 files, which end after the pictures, and version 2 files
-// still open. Text, character and paragraph formats, lists, tables, pictures and formulas all survive a save
+// that document of their own is refused. Version 4 goes on with the format units per point the lengths in the
+// HTML were written in (double; see LayoutUnits), where earlier versions wrote points, and pictures in pixels at
+// 96 dpi. Version 1 files, which end after the pictures, and versions 2 and 3 still open. Text, character and paragraph formats, lists, tables, pictures and formulas all survive a save
 // and an open.
 
 namespace DocumentFile {
 
 inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
 inline constexpr int kSignatureSize = 10;
-inline constexpr quint32 kFormatVersion = 3;
+inline constexpr quint32 kFormatVersion = 4;
 // Resource names of pictures inserted in the editor.
 inline constexpr char kPictureScheme[] = "vellorin-picture";
 

@@ -1,5 +1,7 @@
 #include "editor/HwpmlReader.h"
 
+#include "editor/LayoutUnits.h"
+
 #include "editor/FormulaObject.h"
 #include "editor/HwpShapes.h"
 #include "editor/ListNumbering.h"
@@ -215,22 +217,26 @@ void HwpmlReader::readParaShape()
         if (m_xml.name() == u"PARAMARGIN") {
             const auto margin = m_xml.attributes();
             QTextBlockFormat& format = shape.format;
-            format.setLeftMargin(std::max(0, units(margin, QLatin1String("Left"))) / PageGeometry::kUnitsPerPoint);
-            format.setRightMargin(std::max(0, units(margin, QLatin1String("Right"))) / PageGeometry::kUnitsPerPoint);
-            // Negative: a hanging first line.
-            format.setTextIndent(units(margin, QLatin1String("Indent")) / PageGeometry::kUnitsPerPoint);
-            format.setTopMargin(std::max(0, units(margin, QLatin1String("Prev"))) / PageGeometry::kUnitsPerPoint);
-            format.setBottomMargin(std::max(0, units(margin, QLatin1String("Next"))) / PageGeometry::kUnitsPerPoint);
+            // Lengths go into the format in the layout's units.
+            const auto length = [](int units) { return LayoutUnits::FromPoints(units / PageGeometry::kUnitsPerPoint); };
+            const int left = std::max(0, units(margin, QLatin1String("Left")));
+            const int indent = units(margin, QLatin1String("Indent"));
+            // A negative indent hangs: the lines after the first start that much further in.
+            format.setLeftMargin(length(indent < 0 ? left - indent : left));
+            format.setRightMargin(length(std::max(0, units(margin, QLatin1String("Right")))));
+            format.setTextIndent(length(indent));
+            format.setTopMargin(length(std::max(0, units(margin, QLatin1String("Prev")))));
+            format.setBottomMargin(length(std::max(0, units(margin, QLatin1String("Next")))));
             const QStringView type = margin.value(QLatin1String("LineSpacingType"));
             const int spacing = units(margin, QLatin1String("LineSpacing"), -1);
             if (spacing > 0 && (type.isEmpty() || type == u"Percent"))
-                format.setLineHeight(std::min(spacing, 1000), QTextBlockFormat::ProportionalHeight);
+                shape.percentSpacing = std::min(spacing, 1000);
             else if (spacing > 0 && type == u"Fixed")
-                format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::FixedHeight);
+                format.setLineHeight(length(spacing), QTextBlockFormat::FixedHeight);
             else if (spacing > 0 && type == u"AtLeast")
-                format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::MinimumHeight);
+                format.setLineHeight(length(spacing), QTextBlockFormat::MinimumHeight);
             else if (spacing >= 0 && type == u"BetweenLines")
-                format.setLineHeight(spacing / PageGeometry::kUnitsPerPoint, QTextBlockFormat::LineDistanceHeight);
+                format.setLineHeight(length(spacing), QTextBlockFormat::LineDistanceHeight);
         }
         m_xml.skipCurrentElement();
     }
@@ -280,12 +286,22 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
         cursor.insertBlock(shape.format, QTextCharFormat());
     fresh = false;
     number(cursor, shape);
+    const QTextBlock first = cursor.block();
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"TEXT")
             readText(cursor, m_charShapes.value(m_xml.attributes().value(QLatin1String("CharShape")).toString()),
                      depth);
         else
             m_xml.skipCurrentElement();
+    }
+    // A spacing in percent is of the font size, known only now that the text is in; a table in the paragraph
+    // leaves the rest of its text in the block after the table.
+    if (shape.percentSpacing > 0) {
+        for (const QTextBlock& block : {first, cursor.block()}) {
+            QTextBlockFormat spaced = block.blockFormat();
+            LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            QTextCursor(block).setBlockFormat(spaced);
+        }
     }
 }
 
@@ -461,7 +477,8 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
     if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
         QList<QTextLength> constraints;
         for (int width : widths)
-            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength, width / PageGeometry::kUnitsPerPoint)
+            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,
+                                                       LayoutUnits::FromPoints(width / PageGeometry::kUnitsPerPoint))
                                          : QTextLength());
         format.setColumnWidthConstraints(constraints);
         table->setFormat(format);
@@ -519,16 +536,16 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
         const QString fillId = attributes.value(QLatin1String("BorderFill")).toString();
         if (const auto fill = m_borderFills.constFind(fillId); fill != m_borderFills.cend()) {
             const auto& [left, right, top, bottom] = fill->sides;
-            format.setLeftBorder(left.width);
+            format.setLeftBorder(LayoutUnits::FromPoints(left.width));
             format.setLeftBorderStyle(left.style);
             format.setLeftBorderBrush(left.colour);
-            format.setRightBorder(right.width);
+            format.setRightBorder(LayoutUnits::FromPoints(right.width));
             format.setRightBorderStyle(right.style);
             format.setRightBorderBrush(right.colour);
-            format.setTopBorder(top.width);
+            format.setTopBorder(LayoutUnits::FromPoints(top.width));
             format.setTopBorderStyle(top.style);
             format.setTopBorderBrush(top.colour);
-            format.setBottomBorder(bottom.width);
+            format.setBottomBorder(LayoutUnits::FromPoints(bottom.width));
             format.setBottomBorderStyle(bottom.style);
             format.setBottomBorderBrush(bottom.colour);
             if (fill->face.isValid())

@@ -61,6 +61,7 @@ private:
     struct ParaShape
     {
         QTextBlockFormat format;
+        double percentSpacing = 0; // of the font size; 0 when the format gives the spacing
         QString headingType; // "Number", "Bullet", "Outline" or "None"
         QString heading;     // the numbering or bullet id
         int level = 0;       // 0-based

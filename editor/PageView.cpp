@@ -1,5 +1,7 @@
 #include "editor/PageView.h"
 
+#include "editor/LayoutUnits.h"
+
 #include "editor/DocumentFile.h"
 #include "editor/FormulaObject.h"
 #include "editor/ListNumbering.h"
@@ -675,7 +677,8 @@ std::optional<PageView::ColumnBorder> PageView::columnBorderAt(const QPointF& po
     for (int r = 0; r < table->rows() && row < 0; ++r) {
         const QTextTableCell cell = table->cellAt(r, 0);
         const QRectF last = layout->blockBoundingRect(m_document->findBlock(cell.lastPosition()));
-        if (at.y() <= last.bottom() + table->format().cellPadding() + table->format().border())
+        if (at.y() <= last.bottom() +
+                          LayoutUnits::ToPoints(table->format().cellPadding() + table->format().border()))
             row = r;
     }
     if (row < 0)
@@ -694,9 +697,11 @@ std::optional<PageView::ColumnBorder> PageView::columnBorderAt(const QPointF& po
     }
     const QTextTableFormat format = table->format();
     // A column is its text with the padding either side and one border.
+    const double padding = LayoutUnits::ToPoints(format.cellPadding());
+    const double rule = LayoutUnits::ToPoints(format.border());
     for (double& width : widths)
-        width += 2 * format.cellPadding() + format.border();
-    const double inset = format.cellPadding() + format.border() / 2;
+        width += 2 * padding + rule;
+    const double inset = padding + rule / 2;
     const double y = layout->blockBoundingRect(m_document->findBlock(position)).top();
     for (int column = 1; column < table->columns(); ++column) {
         const double x = lefts[column] - inset;

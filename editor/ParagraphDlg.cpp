@@ -1,5 +1,7 @@
 #include "editor/ParagraphDlg.h"
 
+#include "editor/LayoutUnits.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
@@ -7,7 +9,7 @@
 
 #include <cmath>
 
-ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, QWidget* parent) : QDialog(parent)
+ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, double lineSpacing, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("paragraphDialog"));
     setWindowTitle(QStringLiteral("문단 모양"));
@@ -19,15 +21,16 @@ ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, QWidget* parent) : Q
         box->setValue(int(std::lround(value)));
         return box;
     };
-    // A paragraph without a proportional spacing of its own is at single spacing, 100 %.
-    const bool proportional = current.lineHeightType() == QTextBlockFormat::ProportionalHeight;
-    m_lineSpacing = spin("lineSpacingSpin", 50, 500, proportional ? current.lineHeight() : 100.0, QStringLiteral(" %"));
+    // In percent of the font size, as the word processor gives it; a paragraph without a spacing of its own is at
+    // single spacing, about 120 %.
+    m_lineSpacing = spin("lineSpacingSpin", 50, 500, lineSpacing, QStringLiteral(" %"));
     const QString points = QStringLiteral(" pt");
-    m_leftIndent = spin("leftIndentSpin", 0, 300, current.leftMargin(), points);
+    using LayoutUnits::ToPoints;
+    m_leftIndent = spin("leftIndentSpin", 0, 300, ToPoints(current.leftMargin()), points);
     // Negative: a hanging first line, as for a numbered answer choice.
-    m_firstLineIndent = spin("firstLineIndentSpin", -300, 300, current.textIndent(), points);
-    m_spaceBefore = spin("spaceBeforeSpin", 0, 200, current.topMargin(), points);
-    m_spaceAfter = spin("spaceAfterSpin", 0, 200, current.bottomMargin(), points);
+    m_firstLineIndent = spin("firstLineIndentSpin", -300, 300, ToPoints(current.textIndent()), points);
+    m_spaceBefore = spin("spaceBeforeSpin", 0, 200, ToPoints(current.topMargin()), points);
+    m_spaceAfter = spin("spaceAfterSpin", 0, 200, ToPoints(current.bottomMargin()), points);
 
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("줄 간격"), m_lineSpacing);
@@ -45,11 +48,16 @@ ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, QWidget* parent) : Q
 
 QTextBlockFormat ParagraphDlg::Format() const
 {
+    using LayoutUnits::FromPoints;
     QTextBlockFormat format;
-    format.setLineHeight(m_lineSpacing->value(), QTextBlockFormat::ProportionalHeight);
-    format.setLeftMargin(m_leftIndent->value());
-    format.setTextIndent(m_firstLineIndent->value());
-    format.setTopMargin(m_spaceBefore->value());
-    format.setBottomMargin(m_spaceAfter->value());
+    format.setLeftMargin(FromPoints(m_leftIndent->value()));
+    format.setTextIndent(FromPoints(m_firstLineIndent->value()));
+    format.setTopMargin(FromPoints(m_spaceBefore->value()));
+    format.setBottomMargin(FromPoints(m_spaceAfter->value()));
     return format;
+}
+
+int ParagraphDlg::LineSpacingPercent() const
+{
+    return m_lineSpacing->value();
 }

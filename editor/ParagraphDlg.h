@@ -12,11 +12,13 @@ class ParagraphDlg : public QDialog
     Q_OBJECT
 
 public:
-    // Starts from the paragraph at the cursor.
-    explicit ParagraphDlg(const QTextBlockFormat& current, QWidget* parent = nullptr);
+    // Starts from the paragraph at the cursor, which advances `lineSpacing` percent of its font size a line.
+    ParagraphDlg(const QTextBlockFormat& current, double lineSpacing, QWidget* parent = nullptr);
 
-    // What the dialog sets, to merge into each selected paragraph.
+    // What the dialog sets, to merge into each selected paragraph, lengths in the layout's units; the line
+    // spacing, in percent of the font size, each paragraph's fonts turn into a format of its own.
     QTextBlockFormat Format() const;
+    int LineSpacingPercent() const;
 
 private:
     QSpinBox* m_lineSpacing;

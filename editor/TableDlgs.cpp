@@ -1,5 +1,7 @@
 #include "editor/TableDlgs.h"
 
+#include "editor/LayoutUnits.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -76,7 +78,7 @@ ColumnWidthDlg::ColumnWidthDlg(const QList<QTextLength>& current, int columns, d
         if (length.type() == QTextLength::PercentageLength)
             percent = length.rawValue();
         else if (length.type() == QTextLength::FixedLength && tableWidth > 0)
-            percent = length.rawValue() * 100.0 / tableWidth;
+            percent = LayoutUnits::ToPoints(length.rawValue()) * 100.0 / tableWidth;
         box->setValue(percent);
         m_widths.append(box);
         form->addRow(QStringLiteral("%1번째 칸").arg(column + 1), box);
@@ -102,7 +104,8 @@ QList<QTextLength> ColumnWidthDlg::Widths() const
     QList<QTextLength> widths;
     for (const QDoubleSpinBox* box : m_widths) {
         if (m_inMillimetres)
-            widths.append(QTextLength(QTextLength::FixedLength, std::round(box->value() * kPointsPerMillimetre)));
+            widths.append(QTextLength(QTextLength::FixedLength,
+                                      LayoutUnits::FromPoints(std::round(box->value() * kPointsPerMillimetre))));
         else
             widths.append(QTextLength(QTextLength::PercentageLength, box->value()));
     }

@@ -3,6 +3,7 @@
 #include "editor/DocumentFile.h"
 #include "editor/FormulaObject.h"
 #include "editor/HwpShapes.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 
@@ -17,6 +18,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -97,9 +99,32 @@ struct HwpBody::Cell
     int columnSpan = 1;
     int rowSpan = 1;
     int width = 0;
+    int height = 0;
+    std::array<int, 4> margins{}; // left, right, top, bottom
     int borderFill = 0;
     QList<qsizetype> paragraphs;
 };
+
+int HwpBody::contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const
+{
+    // The word processor's own layout of the cell: the bottom of its last line, spacing below it included,
+    // as our layout counts a line.
+    if (paragraphs.isEmpty())
+        return 0;
+    for (qsizetype child : tree.children(paragraphs.last())) {
+        const Record& record = tree.records[child];
+        if (record.tag != HwpRecords::ParaLineSeg || record.data.size() < 36)
+            continue;
+        DataReader in(record.data.mid((record.data.size() / 36 - 1) * 36));
+        in.skip(4);
+        const qint32 top = in.i32();
+        const qint32 height = in.i32();
+        in.skip(8);
+        const qint32 spacing = in.i32();
+        return units(qint64(top) + height + spacing);
+    }
+    return 0;
+}
 
 QList<qsizetype> HwpBody::Tree::children(qsizetype parent) const
 {
@@ -124,6 +149,7 @@ std::optional<PageGeometry> HwpBody::Page() const
 
 void HwpBody::ReadSection(const QList<Record>& records)
 {
+    ++m_sectionIndex;
     // Where each record's descendants end: at the next record no deeper than it.
     Tree tree{records, QList<qsizetype>(records.size(), records.size())};
     QList<qsizetype> open;
@@ -173,6 +199,9 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
         cursor.insertBlock(blockFormat, QTextCharFormat());
     fresh = false;
     number(cursor, shape);
+    m_places.append({m_sectionIndex, index, depth, cursor.block()});
+    // The blocks this paragraph's text goes into: more than one when a picture or a table splits it.
+    QList<QTextBlock> own = {cursor.block()};
 
     QByteArray text;
     QList<QPair<quint32, quint32>> runs; // (position, character shape)
@@ -223,6 +252,9 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     qsizetype nextControl = 0;
     qsizetype run = 0;
     QTextCharFormat format = charShape(runs.isEmpty() ? 0 : runs[0].second);
+    // The paragraph mark takes the first run's shape: an empty paragraph is as tall as its text would be. Merged:
+    // a cell keeps its own format in its first paragraph's mark.
+    cursor.mergeBlockCharFormat(format);
     for (qsizetype i = 0; i < length;) {
         // Runs come in text order; the shape changes only where one starts.
         if (run + 1 < runs.size() && runs[run + 1].first <= quint64(i)) {
@@ -255,10 +287,22 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
             startBlock();
             if (readControl(tree, controls[nextControl++], cursor, format, shape.format, depth))
                 newBlock = true;
+            if (own.last() != cursor.block())
+                own.append(cursor.block());
         }
         i += 8;
     }
     flush();
+    if (own.last() != cursor.block())
+        own.append(cursor.block());
+    // A spacing in percent is of the font size, which is known only now that the text is in.
+    if (shape.percentSpacing > 0) {
+        for (const QTextBlock& block : std::as_const(own)) {
+            QTextBlockFormat spaced = block.blockFormat();
+            LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            QTextCursor(block).setBlockFormat(spaced);
+        }
+    }
 }
 
 bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format,
@@ -343,6 +387,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     QList<Cell> cells;
     bool sawTable = false;
     int tableFill = 0;
+    std::array<int, 4> tableMargins{};
     const QList<qsizetype> children = tree.children(index);
     for (qsizetype k = 0; k < children.size(); ++k) {
         const Record& record = tree.records[children[k]];
@@ -351,7 +396,10 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             in.skip(4);
             rows = in.u16();
             columns = in.u16();
-            in.skip(2 + 8 + 2 * qsizetype(rows)); // cell spacing, inner margins, row sizes
+            in.skip(2); // cell spacing
+            for (int& margin : tableMargins)
+                margin = in.u16();
+            in.skip(2 * qsizetype(rows)); // cells per row
             tableFill = in.u16();
             sawTable = true;
             continue;
@@ -375,7 +423,9 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         cell.columnSpan = std::max<int>(1, in.u16());
         cell.rowSpan = std::max<int>(1, in.u16());
         cell.width = units(in.u32());
-        in.skip(4 + 8); // height, inner margins
+        cell.height = units(in.u32());
+        for (int& margin : cell.margins)
+            margin = in.u16();
         cell.borderFill = in.u16();
         cell.paragraphs = paragraphs;
         cells.append(cell);
@@ -452,13 +502,26 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                 for (int side = 0; side < 4; ++side) {
                     if (!own(side))
                         continue;
-                    cellFormat.setProperty(kWidth[side], fill.sides[side].width);
+                    cellFormat.setProperty(kWidth[side], LayoutUnits::FromPoints(fill.sides[side].width));
                     cellFormat.setProperty(kStyle[side], int(fill.sides[side].style));
                     cellFormat.setProperty(kBrush[side], QBrush(fill.sides[side].colour));
                 }
                 if (fill.face.isValid())
                     cellFormat.setBackground(fill.face);
             }
+            // The cell's own margins, or the table's when it has none (as the word processor's cells always do).
+            const bool ownMargins = std::any_of(cell.margins.cbegin(), cell.margins.cend(), [](int m) { return m > 0; });
+            const std::array<int, 4>& margins = ownMargins ? cell.margins : tableMargins;
+            const auto padding = [](int margin) { return LayoutUnits::FromPoints(margin / PageGeometry::kUnitsPerPoint); };
+            cellFormat.setLeftPadding(padding(margins[0]));
+            cellFormat.setRightPadding(padding(margins[1]));
+            cellFormat.setTopPadding(padding(margins[2]));
+            // A row is at least as tall as the file says, however little its text takes: the room left below
+            // the text goes to the bottom margin.
+            int bottom = margins[3];
+            if (rowSpan == 1 && cell.height > 0)
+                bottom = std::max(bottom, cell.height - margins[2] - contentHeight(tree, cell.paragraphs));
+            cellFormat.setBottomPadding(padding(bottom));
             tableCell.setFormat(cellFormat);
             if (columnSpan == 1 && cell.width > 0 && widths[cell.column] == 0)
                 widths[cell.column] = cell.width;
@@ -475,7 +538,8 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
         QList<QTextLength> constraints;
         for (int width : std::as_const(widths))
-            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength, width / PageGeometry::kUnitsPerPoint)
+            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,
+                                                       LayoutUnits::FromPoints(width / PageGeometry::kUnitsPerPoint))
                                          : QTextLength());
         format.setColumnWidthConstraints(constraints);
         table->setFormat(format);
@@ -551,10 +615,11 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     const qint64 height = units(in.u32());
     QTextImageFormat picture;
     picture.setName(resource);
-    // Picture sizes are pixels at 96 dpi, as for pictures inserted in the editor; never wider than the column.
-    double pixelWidth = width > 0 && height > 0 ? width * 96.0 / PageGeometry::kUnitsPerInch : imageSize.width();
-    double pixelHeight = width > 0 && height > 0 ? height * 96.0 / PageGeometry::kUnitsPerInch : imageSize.height();
-    const double column = m_section.columnWidth() * 96.0 / 72.0;
+    // Picture sizes are in the layout's units, as for pictures inserted in the editor; never wider than the column.
+    const auto length = [](qint64 units) { return LayoutUnits::FromPoints(units / PageGeometry::kUnitsPerPoint); };
+    double pixelWidth = width > 0 && height > 0 ? length(width) : imageSize.width();
+    double pixelHeight = width > 0 && height > 0 ? length(height) : imageSize.height();
+    const double column = LayoutUnits::FromPoints(m_section.columnWidth());
     if (column > 0 && pixelWidth > column) {
         pixelHeight *= column / pixelWidth;
         pixelWidth = column;

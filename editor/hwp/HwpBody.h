@@ -2,12 +2,14 @@
 
 #include "editor/PageGeometry.h"
 #include "editor/hwp/Container.h"
+#include "editor/hwp/HwpFile.h"
 #include "editor/hwp/HwpDocInfo.h"
 #include "editor/hwp/Records.h"
 
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QTextBlock>
 #include <QTextCursor>
 
 #include <optional>
@@ -29,6 +31,8 @@ public:
     // The first section's page, when the file gives a usable one.
     std::optional<PageGeometry> Page() const;
     int DroppedObjects() const { return m_dropped; }
+    // The block each paragraph read starts in, by section and record.
+    const QList<HwpFile::ParagraphPlace>& ParagraphPlaces() const { return m_places; }
 
 private:
     // A section's records, with where each record's children end.
@@ -48,6 +52,8 @@ private:
     void readSectionDef(const Tree& tree, qsizetype index);
     void readColumnDef(const HwpRecords::Record& record);
     void readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, int depth);
+    // How tall the word processor laid out the text of a cell's paragraphs, in HWPUNIT; 0 when it did not say.
+    int contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const;
     void readEquation(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format);
     bool readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextBlockFormat& paragraph);
     // The picture of bin item `binId`; null when it is missing or not a picture.
@@ -74,4 +80,6 @@ private:
     int m_scopes = 0;
     QTextCursor m_cursor;
     bool m_fresh = true;
+    QList<HwpFile::ParagraphPlace> m_places;
+    int m_sectionIndex = -1;
 };

@@ -1,5 +1,7 @@
 #include "editor/hwp/HwpDocInfo.h"
 
+#include "editor/LayoutUnits.h"
+
 #include "editor/HwpShapes.h"
 #include "editor/PageGeometry.h"
 #include "editor/hwp/HwpValues.h"
@@ -111,11 +113,17 @@ ParaShape paraShape(const QByteArray& data)
     const quint32 properties = in.u32();
     QTextBlockFormat& format = shape.format;
     format.setAlignment(HwpShapes::Alignment(alignmentName((properties >> 2) & 0x7)));
-    format.setLeftMargin(std::max(0.0, paragraphPoints(in.i32())));
-    format.setRightMargin(std::max(0.0, paragraphPoints(in.i32())));
-    format.setTextIndent(paragraphPoints(in.i32())); // negative: a hanging first line
-    format.setTopMargin(std::max(0.0, paragraphPoints(in.i32())));
-    format.setBottomMargin(std::max(0.0, paragraphPoints(in.i32())));
+    // Lengths go into the format in the layout's units.
+    const auto length = [](double points) { return LayoutUnits::FromPoints(points); };
+    const double left = std::max(0.0, paragraphPoints(in.i32()));
+    format.setRightMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
+    // A negative indent hangs: the first line starts at the margin and the lines after it that much further in,
+    // where Qt starts every line at the margin and the first that much further out.
+    const double indent = paragraphPoints(in.i32());
+    format.setLeftMargin(length(indent < 0 ? left - indent : left));
+    format.setTextIndent(length(indent));
+    format.setTopMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
+    format.setBottomMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
     qint32 spacing = in.i32();
     in.skip(2); // tab definition
     shape.numbering = in.u16();
@@ -129,15 +137,14 @@ ParaShape paraShape(const QByteArray& data)
         spacing = newSpacing;
     }
     spacing = std::min(spacing, kMaxUnits);
-    // 100 % is the single spacing the editor gives a paragraph that has none of its own.
-    if (spacing > 0 && spacing != 100 && spacingType == 0)
-        format.setLineHeight(std::min(spacing, 1000), QTextBlockFormat::ProportionalHeight);
+    if (spacing > 0 && spacingType == 0)
+        shape.percentSpacing = std::min(spacing, 1000);
     else if (spacing > 0 && spacingType == 1)
-        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::FixedHeight);
+        format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::FixedHeight);
     else if (spacing >= 0 && spacingType == 2)
-        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::LineDistanceHeight);
+        format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::LineDistanceHeight);
     else if (spacing > 0 && spacingType == 3)
-        format.setLineHeight(paragraphPoints(spacing), QTextBlockFormat::MinimumHeight);
+        format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::MinimumHeight);
     static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};
     shape.heading = headings[(properties >> 23) & 0x3];
     shape.level = std::clamp(int((properties >> 25) & 0x7), 0, 6);

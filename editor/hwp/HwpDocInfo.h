@@ -38,7 +38,11 @@ enum class Heading
 
 struct ParaShape
 {
+    // Lengths in format units (see LayoutUnits).
     QTextBlockFormat format;
+    // Line spacing in percent of the font size, which the paragraph's fonts turn into a format; 0 when the
+    // format gives the spacing.
+    double percentSpacing = 0;
     Heading heading = Heading::None;
     int numbering = 0; // the numbering or bullet id, 1-based
     int level = 0;     // 0-based

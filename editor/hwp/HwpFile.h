@@ -3,6 +3,8 @@
 #include "editor/PageGeometry.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QTextBlock>
 #include <QString>
 
 class QTextDocument;
@@ -19,15 +21,27 @@ namespace HwpFile {
 // container is recognised: Read says whether it holds an HWP document.
 bool HasSignature(const QByteArray& head);
 
+// Where a paragraph of the file went: its section, the index of its header among the section's records, how
+// deep in tables it stands (0: the body), and the block it starts in.
+struct ParagraphPlace
+{
+    int section = 0;
+    qsizetype record = 0;
+    int depth = 0;
+    QTextBlock block;
+};
+
 // Reads an HWP 5.0 document into `document` and `page` (the first section's paper, margins and columns).
+// *paragraphs (when given) gets where each paragraph read went, in the order read, for comparing the layout
+// with the word processor's own.
 // What the editor cannot show (headers, footers, notes, drawn shapes, fields) is left out with the text kept,
 // and *droppedObjects (when given) says how many objects went. Encrypted, distribution-only and HWP 3 files,
 // and broken ones, are refused: the document and page are then left untouched and *error (when given) says why,
 // in words for the user.
 bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error = nullptr,
-          int* droppedObjects = nullptr);
+          int* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
 bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr,
-          int* droppedObjects = nullptr);
+          int* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
 
 // The HWP 5.0 file of `document` on `page`: compressed streams, every property the editor shows. Empty, with
 // *error set, when it cannot be written.

@@ -53,7 +53,8 @@ bool HasSignature(const QByteArray& head)
     return head.startsWith(signature);
 }
 
-bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects)
+bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects,
+          QList<ParagraphPlace>* paragraphs)
 {
     if (bytes.startsWith(QByteArray(kSignature) + " V"))
         return failWith(error, QString::fromUtf16(kOldVersion));
@@ -127,10 +128,17 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     }
 
     const HwpDocInfo::DocInfo info = HwpDocInfo::Read(*docInfo);
+    // Filled with the layout switched off, and laid out once at the end: a layout runs on every change, and a
+    // table's every cell is a change to the whole table.
+    const QSizeF pageSize = document.pageSize();
+    document.setPageSize(QSizeF(0, 0));
     document.clear();
     HwpBody body(document, info, *streams, compressed);
     for (const auto& section : std::as_const(sections))
         body.ReadSection(section);
+    document.setPageSize(pageSize);
+    if (paragraphs)
+        *paragraphs = body.ParagraphPlaces();
     if (const auto sectionPage = body.Page())
         page = *sectionPage;
     if (droppedObjects)
@@ -138,7 +146,8 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     return true;
 }
 
-bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, int* droppedObjects)
+bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, int* droppedObjects,
+          QList<ParagraphPlace>* paragraphs)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -146,7 +155,7 @@ bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QStr
             *error = QStringLiteral("파일을 열 수 없습니다. (%1)").arg(file.errorString());
         return false;
     }
-    return Read(document, page, file.readAll(), error, droppedObjects);
+    return Read(document, page, file.readAll(), error, droppedObjects, paragraphs);
 }
 
 } // namespace HwpFile

@@ -1,6 +1,7 @@
 #include "editor/hwp/HwpFile.h"
 
 #include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
 #include "editor/hwp/Container.h"
 #include "editor/hwp/HwpWriterDocInfo.h"
@@ -19,6 +20,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -312,17 +314,18 @@ private:
         using HwpValues::LineSpacing;
         const QTextBlockFormat format = block.blockFormat();
         HwpWriter::ParaShape shape;
-        const auto units = [](double points) { return qint32(std::lround(points * kParagraphUnitsPerPoint)); };
+        // Format lengths are in the layout's units.
+        const auto units = [](double length) {
+            return qint32(std::lround(LayoutUnits::ToPoints(length) * kParagraphUnitsPerPoint));
+        };
         shape.attributes = quint32(HwpValues::AlignmentOf(format.alignment())) << 2;
-        shape.left = units(format.leftMargin());
+        // A first line further out than the rest hangs: the word processor's margin is where it starts.
+        shape.left = units(format.leftMargin() + std::min(format.textIndent(), 0.0));
         shape.right = units(format.rightMargin());
         shape.indent = units(format.textIndent());
         shape.before = units(format.topMargin());
         shape.after = units(format.bottomMargin());
         switch (format.lineHeightType()) {
-        case QTextBlockFormat::ProportionalHeight:
-            shape.spacing = qint32(std::lround(format.lineHeight()));
-            break;
         case QTextBlockFormat::FixedHeight:
             shape.spacingType = LineSpacing::Fixed;
             shape.spacing = units(format.lineHeight());
@@ -336,7 +339,8 @@ private:
             shape.spacing = units(format.lineHeight());
             break;
         default:
-            shape.spacing = 100;
+            // In percent of the font size, as the paragraph is laid out here, single spacing too.
+            shape.spacing = qint32(std::lround(LayoutUnits::PercentSpacing(block)));
         }
         if (QTextList* list = block.textList()) {
             shape.head = headOf(list);
@@ -576,8 +580,8 @@ private:
         const double pixelHeight = image.height();
         double width = format.width() > 0 ? format.width() : pixelWidth;
         double height = format.height() > 0 ? format.height() : width * pixelHeight / pixelWidth;
-        const qint32 w = qint32(std::lround(width * kUnitsPerPixel));
-        const qint32 h = qint32(std::lround(height * kUnitsPerPixel));
+        const qint32 w = qint32(std::lround(LayoutUnits::ToPoints(width) * kUnitsPerPoint));
+        const qint32 h = qint32(std::lround(LayoutUnits::ToPoints(height) * kUnitsPerPoint));
         Append(out, CtrlHeader, level, objectHeader(kPictureCtrl, kInlineObject | kFigure, w, h));
 
         DataWriter component;
@@ -623,7 +627,7 @@ private:
         for (int c = 0; c < columns; ++c) {
             const QTextLength length = c < constraints.size() ? constraints[c] : QTextLength();
             if (length.type() == QTextLength::FixedLength)
-                widths[c] = qint32(std::lround(length.rawValue() * kUnitsPerPoint));
+                widths[c] = qint32(std::lround(LayoutUnits::ToPoints(length.rawValue()) * kUnitsPerPoint));
             else if (length.type() == QTextLength::PercentageLength)
                 widths[c] = qint32(std::lround(available * length.rawValue() / 100.0));
             else
@@ -662,7 +666,7 @@ private:
             HwpWriter::Border& border = fill.sides[side];
             if (width > 0 && style != QTextFrameFormat::BorderStyle_None) {
                 border.type = HwpValues::BorderType(style);
-                border.width = HwpValues::BorderIndex(width);
+                border.width = HwpValues::BorderIndex(LayoutUnits::ToPoints(width));
                 border.colour = HwpValues::ColourRef(colour.isValid() ? colour : QColor(Qt::black));
             }
         }
@@ -737,7 +741,19 @@ private:
             list.u16(quint16(cell.column())).u16(quint16(cell.row()));
             list.u16(quint16(cell.columnSpan())).u16(quint16(cell.rowSpan()));
             list.u32(quint32(entry.width)).u32(quint32(height));
-            for (quint16 margin : kCellMargins)
+            // The cell's own paddings, where it has them (as cells read from a file do).
+            const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
+            std::array<quint16, 4> margins = {kCellMargins[0], kCellMargins[1], kCellMargins[2], kCellMargins[3]};
+            const QTextFormat::Property paddings[4] = {
+                QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding,
+                QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding};
+            for (int side = 0; side < 4; ++side) {
+                if (cellFormat.hasProperty(paddings[side]))
+                    margins[side] = quint16(std::clamp<long>(
+                        std::lround(LayoutUnits::ToPoints(cellFormat.doubleProperty(paddings[side])) * kUnitsPerPoint),
+                        0, 0xffff));
+            }
+            for (quint16 margin : margins)
                 list.u16(margin);
             list.u16(m_info.borderFill(borderFillOf(cell.format().toTableCellFormat(), format)));
             list.u32(quint32(entry.width)).zeros(9); // the text's width; no field name
@@ -746,7 +762,7 @@ private:
             const qint32 outerPosition = m_verticalPosition;
             const qint32 outerWidth = m_available;
             m_verticalPosition = 0;
-            m_available = std::max(entry.width - kCellMargins[0] - kCellMargins[1], 1000);
+            m_available = std::max(entry.width - margins[0] - margins[1], 1000);
             writeItems(out, items, level + 1, false);
             m_verticalPosition = outerPosition;
             m_available = outerWidth;

@@ -1,0 +1,159 @@
+#include "editor/LayoutUnits.h"
+
+#include "editor/PageView.h"
+
+#include <QTextLayout>
+#include <QSet>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+
+#include <cmath>
+
+// The resolution Qt's document layout takes format lengths to be in: the screen's logical one, or 96 when the
+// application asks for it. Qt exports it for exactly this use.
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT int qt_defaultDpiY();
+QT_END_NAMESPACE
+
+namespace LayoutUnits {
+
+double FormatPerPoint()
+{
+    return qt_defaultDpiY() / double(PageView::layoutDevice()->logicalDpiY());
+}
+
+namespace {
+
+// The size of the block's largest font, and the height Qt's layout gives a line of it at single spacing: ascent,
+// descent and leading of a line on the layout device, rounded up to whole units of the device. Measured on the
+// block's own text, as the layout measures it: an empty line takes the font's first face, a line of Hangul the
+// face that has it, and their heights differ by a unit at some sizes.
+struct LineMeasure
+{
+    double size = 10;
+    double height = 0;
+};
+
+LineMeasure measure(const QTextBlock& block)
+{
+    // What a format leaves open is the document's default, as the layout takes it. An empty paragraph is as
+    // tall as its own character format says.
+    const QFont fallback = block.document() ? block.document()->defaultFont() : QFont();
+    QFont largest = block.charFormat().font().resolve(fallback);
+    QString sample;
+    bool first = true;
+    for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+        const QTextCharFormat format = fragment.fragment().charFormat();
+        // A formula or a picture sets its own height, not the text's.
+        if (format.isImageFormat() || format.objectType() != QTextFormat::NoObject)
+            continue;
+        const QFont font = format.font().resolve(fallback);
+        if (first || font.pointSizeF() > largest.pointSizeF()) {
+            largest = font;
+            sample = fragment.fragment().text().left(32);
+        }
+        first = false;
+    }
+    QTextLayout layout(sample, largest, PageView::layoutDevice());
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    LineMeasure result;
+    result.size = largest.pointSizeF() > 0 ? largest.pointSizeF() : 10.0;
+    result.height = std::ceil(line.ascent() + line.descent() + std::max(line.leading(), 0.0));
+    return result;
+}
+
+} // namespace
+
+void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block)
+{
+    const LineMeasure line = measure(block);
+    format.setLineHeight(line.height > 0 ? percent * line.size / line.height : percent,
+                         QTextBlockFormat::ProportionalHeight);
+}
+
+double PercentSpacing(const QTextBlock& block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const LineMeasure line = measure(block);
+    // A paragraph without a spacing of its own advances a single line of its font.
+    const double proportion =
+        format.lineHeightType() == QTextBlockFormat::ProportionalHeight ? format.lineHeight() : 100.0;
+    // To a hundredth of a percent: the word processor keeps whole percents.
+    return std::round(proportion * line.height / line.size * 100.0) / 100.0;
+}
+
+void ScaleLengths(QTextDocument& document, double lengths, double pictures)
+{
+    if (lengths == 1.0 && pictures == 1.0)
+        return;
+    static constexpr QTextFormat::Property kBlockLengths[] = {
+        QTextFormat::BlockLeftMargin, QTextFormat::BlockRightMargin, QTextFormat::BlockTopMargin,
+        QTextFormat::BlockBottomMargin, QTextFormat::TextIndent};
+    static constexpr QTextFormat::Property kCellLengths[] = {
+        QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
+        QTextFormat::TableCellBottomPadding, QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
+        QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder};
+    const auto scale = [](QTextFormat& format, const auto& properties, double factor) {
+        for (QTextFormat::Property property : properties) {
+            if (format.hasProperty(property))
+                format.setProperty(property, format.doubleProperty(property) * factor);
+        }
+    };
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    QSet<QTextTable*> tables;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        scale(format, kBlockLengths, lengths);
+        if (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
+            format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
+            format.lineHeightType() == QTextBlockFormat::LineDistanceHeight)
+            format.setLineHeight(format.lineHeight() * lengths, format.lineHeightType());
+        QTextCursor(block).setBlockFormat(format);
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+            QTextCharFormat character = fragment.fragment().charFormat();
+            if (!character.isImageFormat())
+                continue;
+            QTextImageFormat image = character.toImageFormat();
+            if (image.width() > 0)
+                image.setWidth(image.width() * pictures);
+            if (image.height() > 0)
+                image.setHeight(image.height() * pictures);
+            QTextCursor at(&document);
+            at.setPosition(fragment.fragment().position());
+            at.setPosition(fragment.fragment().position() + fragment.fragment().length(), QTextCursor::KeepAnchor);
+            at.setCharFormat(image);
+        }
+        QTextCursor in(block);
+        QTextTable* table = in.currentTable();
+        if (!table || tables.contains(table))
+            continue;
+        tables.insert(table);
+        QTextTableFormat tableFormat = table->format();
+        QList<QTextLength> widths = tableFormat.columnWidthConstraints();
+        for (QTextLength& width : widths) {
+            if (width.type() == QTextLength::FixedLength)
+                width = QTextLength(QTextLength::FixedLength, width.rawValue() * lengths);
+        }
+        tableFormat.setColumnWidthConstraints(widths);
+        table->setFormat(tableFormat);
+        for (int r = 0; r < table->rows(); ++r) {
+            for (int c = 0; c < table->columns(); ++c) {
+                QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                QTextCharFormat cellFormat = cell.format();
+                scale(cellFormat, kCellLengths, lengths);
+                cell.setFormat(cellFormat);
+            }
+        }
+    }
+    cursor.endEditBlock();
+}
+
+} // namespace LayoutUnits

@@ -1,0 +1,43 @@
+#pragma once
+
+class QTextBlock;
+class QTextBlockFormat;
+class QTextDocument;
+
+// The one place that knows how the editor's document layout measures.
+//
+// The layout runs on a 72 dpi device, so that its coordinates are points. Lengths in text formats (paragraph
+// margins and indents, fixed line heights, table column widths, cell paddings and borders, picture sizes) are
+// what Qt calls pixels: it scales them by the device's resolution over the screen's logical one (96 on most
+// desktops), so a length of points stored as it is comes out at 72/96 of itself. Every length that goes into a
+// format, or comes out of one, goes through FromPoints and ToPoints.
+//
+// Line spacing in percent is of the font size in the word processor (10 pt text at 160 % advances 16 pt a
+// line), but of the font's line height in Qt's proportional spacing, rounded up to whole points: Nanum's ascent
+// and descent are 1.15 em, so the same paragraph would advance 19.2 pt. A paragraph's percent is stored as the
+// proportion that gives the word processor's pitch for the paragraph's largest font, and read back through the
+// same font: whoever changes a paragraph's font sizes sets its spacing again.
+namespace LayoutUnits {
+
+// Format lengths per point.
+double FormatPerPoint();
+inline double FromPoints(double points)
+{
+    return points * FormatPerPoint();
+}
+inline double ToPoints(double length)
+{
+    return length / FormatPerPoint();
+}
+
+// The percent of its largest font's size that `block` advances a line at its format's spacing, single spacing
+// too (about 120 for the Nanum fonts).
+double PercentSpacing(const QTextBlock& block);
+// Sets `format`, the block's or one to be given to it, to advance `percent` of its largest font's size a line.
+void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block);
+
+// Multiplies the lengths of every paragraph, table and cell of `document` by `lengths`, and the sizes of its
+// pictures by `pictures`: for a document whose formats were written for other units.
+void ScaleLengths(QTextDocument& document, double lengths, double pictures);
+
+} // namespace LayoutUnits

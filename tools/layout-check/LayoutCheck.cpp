@@ -1,0 +1,503 @@
+#include "tools/layout-check/LayoutCheck.h"
+
+#include "editor/LayoutUnits.h"
+#include "editor/PageView.h"
+#include "editor/hwp/Container.h"
+#include "editor/hwp/HwpFile.h"
+#include "editor/hwp/Records.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace LayoutCheck {
+
+namespace {
+
+using HwpRecords::DataReader;
+using HwpRecords::Record;
+
+constexpr double kUnitsPerPoint = 100.0;
+
+constexpr quint32 controlId(const char (&name)[5])
+{
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8 |
+           quint32(uchar(name[3]));
+}
+
+struct Section
+{
+    QList<Record> records;
+    QList<qsizetype> ends; // where each record's children end
+    QList<qsizetype> children(qsizetype parent) const
+    {
+        QList<qsizetype> list;
+        for (qsizetype child = parent + 1; child < ends[parent]; child = ends[child])
+            list.append(child);
+        return list;
+    }
+};
+
+// One line as the word processor laid it out.
+struct TheirLine
+{
+    int start = 0;    // in the paragraph's text, in 16-bit units
+    int top = 0;      // from the top of the body, or of the cell
+    int column = 0;   // where its column starts
+    int height = 0;
+    int textHeight = 0;
+    int baseline = 0;
+    int spacing = 0;
+};
+
+// One line as we lay it out, in points.
+struct OurLine
+{
+    int start = 0; // in the block's text
+    double x = 0;  // from the left of the column or cell
+    double y = 0;  // from the top of the whole text
+};
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::optional<QList<Section>> readSections(const QByteArray& bytes, QString* error)
+{
+    const auto streams = HwpContainer::ReadStreams(bytes, error);
+    if (!streams)
+        return std::nullopt;
+    const QByteArray header = streams->value(QStringLiteral("FileHeader"));
+    const bool compressed = header.size() >= 40 && (qFromLittleEndian<quint32>(header.constData() + 36) & 0x1);
+    QList<Section> sections;
+    for (int i = 0; streams->contains(QStringLiteral("BodyText/Section%1").arg(i)); ++i) {
+        QByteArray data = streams->value(QStringLiteral("BodyText/Section%1").arg(i));
+        if (compressed) {
+            const auto plain = HwpContainer::Inflate(data);
+            if (!plain)
+                return std::nullopt;
+            data = *plain;
+        }
+        auto records = HwpRecords::Parse(data, error);
+        if (!records)
+            return std::nullopt;
+        Section section{*records, QList<qsizetype>(records->size(), records->size())};
+        QList<qsizetype> open;
+        for (qsizetype k = 0; k < section.records.size(); ++k) {
+            while (!open.isEmpty() && section.records[open.last()].level >= section.records[k].level)
+                section.ends[open.takeLast()] = k;
+            open.append(k);
+        }
+        sections.append(std::move(section));
+    }
+    return sections;
+}
+
+QList<TheirLine> theirLines(const Section& section, qsizetype paragraph)
+{
+    QList<TheirLine> lines;
+    for (qsizetype child : section.children(paragraph)) {
+        const Record& record = section.records[child];
+        if (record.tag != HwpRecords::ParaLineSeg)
+            continue;
+        for (qsizetype offset = 0; offset + 36 <= record.data.size(); offset += 36) {
+            DataReader in(record.data, offset);
+            TheirLine line;
+            line.start = int(in.u32());
+            line.top = in.i32();
+            line.height = in.i32();
+            line.textHeight = in.i32();
+            line.baseline = in.i32();
+            line.spacing = in.i32();
+            line.column = in.i32();
+            lines.append(line);
+        }
+    }
+    return lines;
+}
+
+// Where each 16-bit unit of the paragraph's text falls in our block's text; nullopt when the paragraph holds
+// something that takes its text out of the one block (a table, a picture on a line of its own).
+std::optional<QList<int>> ourPositions(const Section& section, qsizetype paragraph)
+{
+    QByteArray text;
+    QList<quint32> controls;
+    QList<quint32> properties;
+    for (qsizetype child : section.children(paragraph)) {
+        const Record& record = section.records[child];
+        if (record.tag == HwpRecords::ParaText)
+            text = record.data;
+        else if (record.tag == HwpRecords::CtrlHeader) {
+            DataReader in(record.data);
+            controls.append(in.u32());
+            properties.append(in.u32());
+        }
+    }
+    const qsizetype length = text.size() / 2;
+    const auto* units = reinterpret_cast<const uchar*>(text.constData());
+    QList<int> positions(length + 1, 0);
+    int ours = 0;
+    qsizetype control = 0;
+    for (qsizetype i = 0; i < length;) {
+        const quint16 code = qFromLittleEndian<quint16>(units + 2 * i);
+        int width = 1;
+        int taken = 0;
+        if (code >= 32 || code == 10 || code == 24 || code == 30 || code == 31) {
+            taken = 1;
+        } else if (code == 0 || code == 13 || (code >= 25 && code <= 29)) {
+            taken = 0;
+        } else {
+            width = 8;
+            if (code == 9)
+                taken = 1;
+            if (code == 11 && control < controls.size()) {
+                const quint32 id = controls[control];
+                if (id == controlId("tbl "))
+                    return std::nullopt;
+                if (id == controlId("gso ") && !(properties[control] & 0x1))
+                    return std::nullopt;
+                taken = 1;
+            }
+            if (code == 1 || code == 2 || code == 3 || code == 11 || code == 12 || (code >= 14 && code <= 18) ||
+                (code >= 21 && code <= 23))
+                ++control;
+        }
+        for (qsizetype k = i; k < i + width && k < length; ++k)
+            positions[k] = ours;
+        ours += taken;
+        i += width;
+    }
+    positions[length] = ours;
+    return positions;
+}
+
+QList<OurLine> ourLines(QAbstractTextDocumentLayout* layout, const QTextBlock& block)
+{
+    QList<OurLine> lines;
+    const QTextLayout* text = block.layout();
+    if (!text)
+        return lines;
+    // Lines are placed from the layout's position, which is the left of the column or cell.
+    const QRectF bounds = layout->blockBoundingRect(block);
+    const QPointF origin = bounds.topLeft() - text->boundingRect().topLeft();
+    for (int i = 0; i < text->lineCount(); ++i) {
+        const QTextLine line = text->lineAt(i);
+        lines.append({line.textStart(), line.x(), origin.y() + line.y()});
+    }
+    return lines;
+}
+
+} // namespace
+
+Figures Measure(const QString& path)
+{
+    Figures figures;
+    figures.file = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        figures.error = file.errorString();
+        return figures;
+    }
+    const QByteArray bytes = file.readAll();
+    QTextDocument document;
+    PageGeometry page;
+    QList<HwpFile::ParagraphPlace> places;
+    if (!HwpFile::Read(document, page, bytes, &figures.error, nullptr, &places))
+        return figures;
+    const auto sections = readSections(bytes, &figures.error);
+    if (!sections)
+        return figures;
+    PageView::prepareLayout(&document, page);
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    layout->documentSize(); // lays it all out
+    figures.ourPages = int(PageView::pageStarts(&document, page).size());
+    if (qEnvironmentVariableIsSet("LAYOUT_CHECK_BLOCKS")) {
+        int n = 0;
+        qInfo("page col %.2f body %.2f pages %d", page.columnWidth(), page.bodyRect().height(), document.pageCount());
+        for (QTextBlock b = document.begin(); b.isValid(); b = b.next(), ++n) {
+            QRectF r = layout->blockBoundingRect(b);
+            QTextBlockFormat f = b.blockFormat();
+            qInfo("B%d y%.2f h%.2f lines%d lh%.2f/%d lm%.2f ti%.2f tm%.2f bm%.2f font%.1f tbl%d brk%d '%s'", n, r.top(), r.height(),
+                   b.layout()->lineCount(), f.lineHeight(), f.lineHeightType(), f.leftMargin(), f.textIndent(), f.topMargin(), f.bottomMargin(),
+                   b.charFormat().font().pointSizeF(), QTextCursor(b).currentTable() ? 1 : 0, int(f.pageBreakPolicy()), qPrintable(b.text().left(30)));
+        }
+    }
+    const double pageHeight = page.bodyRect().height();
+    const auto ourPage = [pageHeight](double y) { return int(y / pageHeight + 0.01); };
+
+    // Every line of every block: none may start left of its column or cell.
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (const OurLine& line : ourLines(layout, block))
+            figures.outside += line.x < -0.5 ? 1 : 0;
+    }
+
+    // The word processor's pages: its vertical positions start again at the top of each column; a column
+    // that starts at the left of the first one starts a page.
+    int theirSegment = -1;
+    int lastTop = 0;
+    int firstColumn = 0;
+    figures.theirPages = 0;
+    struct Compared
+    {
+        qsizetype place;
+        QList<TheirLine> theirs;
+        QList<OurLine> ours;
+        QList<int> theirSegments;
+    };
+    QList<std::optional<Compared>> body; // the body's paragraphs in order; nullopt where not comparable
+    QList<double> pitches;
+    QList<double> pitchRatios;
+    QHash<int, QList<double>> offsets; // by page
+    for (qsizetype p = 0; p < places.size(); ++p) {
+        const HwpFile::ParagraphPlace& place = places[p];
+        if (place.section >= sections->size())
+            continue;
+        const Section& section = (*sections)[place.section];
+        const QList<TheirLine> theirs = theirLines(section, place.record);
+        QList<int> segments;
+        if (place.depth == 0) {
+            // A page or column break in the paragraph's header starts it on a new one, even at the same height.
+            const QByteArray& paragraphHeader = section.records[place.record].data;
+            const quint8 breaks = paragraphHeader.size() > 11 ? quint8(paragraphHeader.at(11)) : 0;
+            bool broken = theirSegment >= 0 && (breaks & 0x0c);
+            for (const TheirLine& line : theirs) {
+                if (theirSegment < 0 || line.top < lastTop || broken) {
+                    ++theirSegment;
+                    if (theirSegment == 0)
+                        firstColumn = line.column;
+                    if (theirSegment == 0 || line.column <= firstColumn)
+                        ++figures.theirPages;
+                }
+                broken = false;
+                lastTop = line.top;
+                segments.append(theirSegment);
+            }
+        }
+        const auto positions = ourPositions(section, place.record);
+        if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG") && (!positions || theirs.isEmpty())) {
+            QString line = QStringLiteral("P%1 d%2 not compared (%3) brk %4 '%5'\n  theirs:").arg(p).arg(place.depth).arg(positions ? 1 : 0).arg(int(uchar(section.records[place.record].data.at(11)))).arg(place.block.text().left(20));
+            for (const TheirLine& t : theirs) line += QStringLiteral(" [%1 %2 c%3 h%4 th%5 b%6 s%7]").arg(t.start).arg(t.top / 100.0).arg(t.column).arg(t.height).arg(t.textHeight).arg(t.baseline).arg(t.spacing);
+            qInfo("%s", qPrintable(line));
+        }
+        if (!positions || theirs.isEmpty()) {
+            if (place.depth == 0)
+                body.append(std::nullopt);
+            continue;
+        }
+        const QList<OurLine> ours = ourLines(layout, place.block);
+        if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG")) {
+            QString line = QStringLiteral("P%1 d%2 '%3'\n  theirs:").arg(p).arg(place.depth).arg(place.block.text().left(20));
+            for (const TheirLine& t : theirs) line += QStringLiteral(" [%1 %2 c%3 h%4 th%5 b%6 s%7]").arg(t.start).arg(t.top / 100.0).arg(t.column).arg(t.height).arg(t.textHeight).arg(t.baseline).arg(t.spacing);
+            line += QStringLiteral("\n  ours:  ");
+            for (const OurLine& o : ours) line += QStringLiteral(" [%1 %2 x%3]").arg(o.start).arg(o.y, 0, 'f', 2).arg(o.x, 0, 'f', 1);
+            qInfo("%s", qPrintable(line));
+        }
+        ++figures.paragraphs;
+        Compared compared{p, theirs, ours, segments};
+        if (place.depth == 0)
+            body.append(compared);
+        if (ours.size() != theirs.size())
+            continue;
+        ++figures.sameLineCount;
+        for (qsizetype i = 1; i < theirs.size(); ++i) {
+            const int start = theirs[i].start;
+            if (start < 0 || start >= positions->size() || positions->at(start) != ours[i].start) {
+                ++figures.otherBreaks;
+                break;
+            }
+        }
+        // The pitch of a paragraph whose lines are all on one page, here and there.
+        const qsizetype n = theirs.size();
+        const bool onePage = place.depth > 0 || (segments.first() == segments.last() &&
+                                                 ourPage(ours.first().y) == ourPage(ours.last().y));
+        if (n >= 2 && onePage && theirs.last().top > theirs.first().top) {
+            pitchRatios.append((ours.last().y - ours.first().y) /
+                               ((theirs.last().top - theirs.first().top) / kUnitsPerPoint));
+        }
+        if (place.depth == 0) {
+            for (qsizetype i = 0; i < n; ++i) {
+                const int pageHere = ourPage(ours[i].y);
+                if (pageHere != segments[i])
+                    continue;
+                offsets[pageHere].append(ours[i].y - pageHere * pageHeight - theirs[i].top / kUnitsPerPoint);
+            }
+        }
+    }
+    figures.pitch = median(pitchRatios);
+    figures.pitchSamples = int(pitchRatios.size());
+    Q_UNUSED(pitches);
+
+    // From one body paragraph's last line to the next one's first, where both are on one page.
+    QList<double> gaps;
+    for (qsizetype i = 1; i < body.size(); ++i) {
+        if (!body[i - 1] || !body[i])
+            continue;
+        const Compared& before = *body[i - 1];
+        const Compared& after = *body[i];
+        if (before.ours.isEmpty() || after.ours.isEmpty() || before.theirSegments.last() != after.theirSegments.first())
+            continue;
+        const double theirs = (after.theirs.first().top - before.theirs.last().top) / kUnitsPerPoint;
+        const double ours = after.ours.first().y - before.ours.last().y;
+        if (theirs > 0 && ourPage(after.ours.first().y) == ourPage(before.ours.last().y))
+            gaps.append(ours / theirs);
+    }
+    figures.gap = median(gaps);
+    figures.gapSamples = int(gaps.size());
+
+    QList<double> pageOffsets;
+    for (auto it = offsets.cbegin(); it != offsets.cend(); ++it) {
+        figures.verticalSamples += int(it->size());
+        pageOffsets.append(median(*it));
+    }
+    for (double offset : std::as_const(pageOffsets))
+        figures.verticalOffset = std::max(figures.verticalOffset, std::abs(offset));
+
+    // Tables: each by the first paragraph of its first cell, and the table control above it in the file.
+    QSet<QTextTable*> seen;
+    QList<double> widthRatios;
+    QList<double> rowRatios;
+    for (const HwpFile::ParagraphPlace& place : std::as_const(places)) {
+        if (place.depth == 0 || place.section >= sections->size())
+            continue;
+        QTextTable* table = QTextCursor(place.block).currentTable();
+        if (!table || seen.contains(table))
+            continue;
+        seen.insert(table);
+        const Section& section = (*sections)[place.section];
+        qsizetype control = place.record;
+        while (control > 0 && section.records[control].level >= section.records[place.record].level)
+            --control;
+        if (section.records[control].tag != HwpRecords::CtrlHeader)
+            continue;
+        DataReader header(section.records[control].data);
+        if (header.u32() != controlId("tbl "))
+            continue;
+        header.skip(4 + 4 + 4); // properties, offsets
+        const double theirWidth = header.u32() / kUnitsPerPoint;
+        const QRectF frame = layout->frameBoundingRect(table);
+        if (theirWidth > 0) {
+            widthRatios.append(frame.width() / theirWidth);
+            ++figures.tables;
+        }
+        // Row heights: the word processor's from its cells one row high, ours from where each row's cells start.
+        QHash<int, double> theirRows;
+        for (qsizetype child : section.children(control)) {
+            const Record& record = section.records[child];
+            if (record.tag != HwpRecords::ListHeader)
+                continue;
+            DataReader in(record.data);
+            in.skip(8);
+            in.skip(2);
+            const int row = in.u16();
+            in.skip(2);
+            const int rowSpan = in.u16();
+            in.skip(4);
+            const double height = in.u32() / kUnitsPerPoint;
+            if (in.ok() && rowSpan == 1)
+                theirRows[row] = std::max(theirRows.value(row), height);
+            if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG")) {
+                DataReader m(record.data, 24);
+                qInfo("cell row %d span %d h %.2f margins %d %d %d %d", row, rowSpan, height, m.u16(), m.u16(), m.u16(), m.u16());
+            }
+        }
+        QList<double> tops(table->rows() + 1, frame.bottom());
+        for (int r = 0; r < table->rows(); ++r) {
+            double top = frame.bottom();
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                const QTextBlock first = cell.firstCursorPosition().block();
+                const QList<OurLine> lines = ourLines(layout, first);
+                if (lines.isEmpty())
+                    continue;
+                const QTextTableCellFormat format = cell.format().toTableCellFormat();
+                top = std::min(top, lines.first().y - LayoutUnits::ToPoints(format.topPadding()) -
+                                        LayoutUnits::ToPoints(first.blockFormat().topMargin()));
+            }
+            tops[r] = top;
+        }
+        if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG")) {
+            for (int r = 0; r <= table->rows(); ++r) qInfo("our top %d: %.2f (frame %.2f..%.2f)", r, tops[r], frame.top(), frame.bottom());
+            const QTextTableCellFormat f0 = table->cellAt(0, 0).format().toTableCellFormat();
+            qInfo("cell00 padding %.2f %.2f %.2f %.2f", f0.leftPadding(), f0.rightPadding(), f0.topPadding(), f0.bottomPadding());
+        }
+        for (int r = 0; r < table->rows(); ++r) {
+            if (theirRows.value(r) > 0 && tops[r] < frame.bottom())
+                rowRatios.append((tops[r + 1] - tops[r]) / theirRows.value(r));
+        }
+    }
+    figures.tableWidth = median(widthRatios);
+    for (double ratio : std::as_const(widthRatios)) {
+        if (std::abs(ratio - 1) > std::abs(figures.worstTableWidth - 1))
+            figures.worstTableWidth = ratio;
+    }
+    figures.rowHeight = median(rowRatios);
+    figures.rows = int(rowRatios.size());
+    return figures;
+}
+
+QString Report(const Figures& f)
+{
+    if (!f.error.isEmpty())
+        return QStringLiteral("%1: %2").arg(f.file, f.error);
+    const auto ratio = [](double value, int samples) {
+        return samples > 0 ? QStringLiteral("%1 (%2)").arg(value, 0, 'f', 3).arg(samples) : QStringLiteral("-");
+    };
+    return QStringLiteral("%1: pages %2/%3, same lines %4/%5 (%6 %), other breaks %7, pitch %8, gap %9, "
+                          "tables %10 worst %11, rows %12, outside %13, vertical %14 pt (%15)")
+        .arg(f.file)
+        .arg(f.ourPages)
+        .arg(f.theirPages)
+        .arg(f.sameLineCount)
+        .arg(f.paragraphs)
+        .arg(100.0 * f.sameLineShare(), 0, 'f', 1)
+        .arg(f.otherBreaks)
+        .arg(ratio(f.pitch, f.pitchSamples), ratio(f.gap, f.gapSamples), ratio(f.tableWidth, f.tables))
+        .arg(f.tables > 0 ? QString::number(f.worstTableWidth, 'f', 3) : QStringLiteral("-"))
+        .arg(ratio(f.rowHeight, f.rows))
+        .arg(f.outside)
+        .arg(f.verticalOffset, 0, 'f', 2)
+        .arg(f.verticalSamples);
+}
+
+QStringList Shortfalls(const Figures& f)
+{
+    QStringList shortfalls;
+    if (!f.error.isEmpty())
+        return {f.error};
+    if (f.ourPages != f.theirPages)
+        shortfalls << QStringLiteral("%1 pages where the word processor has %2").arg(f.ourPages).arg(f.theirPages);
+    if (f.tables > 0 && std::abs(f.tableWidth - 1) > 0.01)
+        shortfalls << QStringLiteral("tables at %1 of their width").arg(f.tableWidth, 0, 'f', 3);
+    if (f.pitchSamples > 0 && std::abs(f.pitch - 1) > 0.03)
+        shortfalls << QStringLiteral("line pitch at %1").arg(f.pitch, 0, 'f', 3);
+    if (f.gapSamples > 0 && std::abs(f.gap - 1) > 0.05)
+        shortfalls << QStringLiteral("paragraph distance at %1").arg(f.gap, 0, 'f', 3);
+    if (f.sameLineShare() < 0.9)
+        shortfalls << QStringLiteral("%1 of %2 paragraphs with as many lines").arg(f.sameLineCount).arg(f.paragraphs);
+    if (f.outside > 0)
+        shortfalls << QStringLiteral("%1 lines outside their column").arg(f.outside);
+    if (f.verticalOffset > 1.0)
+        shortfalls << QStringLiteral("a page's lines %1 pt off").arg(f.verticalOffset, 0, 'f', 2);
+    return shortfalls;
+}
+
+} // namespace LayoutCheck
