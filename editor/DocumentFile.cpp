@@ -72,6 +72,7 @@ struct Beside
 {
     QList<QPair<qint32, qint32>> numbering;
     QList<QPair<qint32, QTextFormat>> borders;
+    QList<QPair<qint32, double>> spacing; // paragraphs spaced in percent of their font size
 };
 
 // The cell whose first paragraph `block` is.
@@ -96,12 +97,24 @@ Beside besideOf(const QTextDocument& document)
             if (!borders.properties().isEmpty())
                 beside.borders.append({block.blockNumber(), borders});
         }
+        if (block.blockFormat().hasProperty(LayoutUnits::kPercentSpacingProperty))
+            beside.spacing.append(
+                {block.blockNumber(), block.blockFormat().doubleProperty(LayoutUnits::kPercentSpacingProperty)});
     }
     return beside;
 }
 
 void applyBeside(QTextDocument& document, const Beside& beside)
 {
+    // Worked out again for the fonts the paragraphs have here.
+    for (const auto& [number, percent] : beside.spacing) {
+        const QTextBlock block = document.findBlockByNumber(number);
+        if (!block.isValid())
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        LayoutUnits::SetPercentSpacing(format, percent, block);
+        QTextCursor(block).setBlockFormat(format);
+    }
     for (const auto& [number, style] : beside.numbering) {
         QTextList* list = document.findBlockByNumber(number).textList();
         // The HTML keeps the list and its indent, but neither the style nor its prefix and suffix.
@@ -321,6 +334,9 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         for (const StoredFormula& formula : formulas)
             out << formula.position << formula.script << formula.pointSize << quint32(formula.colour.rgb());
         out << LayoutUnits::FormatPerPoint();
+        out << quint32(beside.spacing.size());
+        for (const auto& [number, percent] : beside.spacing)
+            out << number << percent;
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -429,6 +445,16 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
     double picturePerPoint = 96.0 / 72.0;
     if (version >= 4) {
         in >> formatPerPoint;
+        quint32 spaced = 0;
+        in >> spaced;
+        for (quint32 i = 0; i < spaced && in.status() == QDataStream::Ok; ++i) {
+            qint32 number = 0;
+            double percent = 0;
+            in >> number >> percent;
+            if (!(percent > 0 && percent <= 1000))
+                in.setStatus(QDataStream::ReadCorruptData);
+            beside.spacing.append({number, percent});
+        }
         if (in.status() != QDataStream::Ok || !(formatPerPoint >= 0.1 && formatPerPoint <= 100))
             return failWith(error, QString::fromUtf16(kDamaged));
         picturePerPoint = formatPerPoint;

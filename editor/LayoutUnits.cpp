@@ -72,17 +72,27 @@ LineMeasure measure(const QTextBlock& block)
 void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block)
 {
     const LineMeasure line = measure(block);
-    format.setLineHeight(line.height > 0 ? percent * line.size / line.height : percent,
-                         QTextBlockFormat::ProportionalHeight);
+    format.setProperty(kPercentSpacingProperty, percent);
+    format.setLineHeight(FromPoints(percent * line.size / 100.0 - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
 double PercentSpacing(const QTextBlock& block)
 {
     const QTextBlockFormat format = block.blockFormat();
+    if (format.hasProperty(kPercentSpacingProperty))
+        return format.doubleProperty(kPercentSpacingProperty);
     const LineMeasure line = measure(block);
-    // A paragraph without a spacing of its own advances a single line of its font.
-    const double proportion =
-        format.lineHeightType() == QTextBlockFormat::ProportionalHeight ? format.lineHeight() : 100.0;
+    double proportion = 0;
+    switch (format.lineHeightType()) {
+    case QTextBlockFormat::SingleHeight:
+        proportion = 100.0;
+        break;
+    case QTextBlockFormat::ProportionalHeight: // from pasted HTML, or a file of an earlier version
+        proportion = format.lineHeight();
+        break;
+    default:
+        return 0;
+    }
     // To a hundredth of a percent: the word processor keeps whole percents.
     return std::round(proportion * line.height / line.size * 100.0) / 100.0;
 }
@@ -110,9 +120,11 @@ void ScaleLengths(QTextDocument& document, double lengths, double pictures)
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         scale(format, kBlockLengths, lengths);
-        if (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
-            format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
-            format.lineHeightType() == QTextBlockFormat::LineDistanceHeight)
+        // A spacing in percent was worked out in these units already.
+        if (!format.hasProperty(kPercentSpacingProperty) &&
+            (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
+             format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
+             format.lineHeightType() == QTextBlockFormat::LineDistanceHeight))
             format.setLineHeight(format.lineHeight() * lengths, format.lineHeightType());
         QTextCursor(block).setBlockFormat(format);
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {

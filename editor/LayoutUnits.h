@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QTextFormat>
+
 class QTextBlock;
-class QTextBlockFormat;
 class QTextDocument;
 
 // The one place that knows how the editor's document layout measures.
@@ -12,11 +13,12 @@ class QTextDocument;
 // desktops), so a length of points stored as it is comes out at 72/96 of itself. Every length that goes into a
 // format, or comes out of one, goes through FromPoints and ToPoints.
 //
-// Line spacing in percent is of the font size in the word processor (10 pt text at 160 % advances 16 pt a
-// line), but of the font's line height in Qt's proportional spacing, rounded up to whole points: Nanum's ascent
-// and descent are 1.15 em, so the same paragraph would advance 19.2 pt. A paragraph's percent is stored as the
-// proportion that gives the word processor's pitch for the paragraph's largest font, and read back through the
-// same font: whoever changes a paragraph's font sizes sets its spacing again.
+// Line spacing in percent is of the font size in the word processor: 10 pt text at 160 % advances 16 pt a line,
+// and a line that holds a formula as tall as the formula and 6 pt. Qt's proportional spacing multiplies the
+// whole line's height, which is the font's ascent and descent (1.15 em for the Nanum fonts) rounded up to whole
+// points, formula and all: 19.2 pt for that text. So a paragraph's percent is kept in a property of its own, and
+// laid out as a distance between lines: what the percent of its largest font's size adds to a line of that font.
+// Whoever changes a paragraph's fonts sets its spacing again.
 namespace LayoutUnits {
 
 // Format lengths per point.
@@ -30,8 +32,11 @@ inline double ToPoints(double length)
     return length / FormatPerPoint();
 }
 
+// The property that holds a paragraph's line spacing in percent of its font size (a double).
+inline constexpr int kPercentSpacingProperty = QTextFormat::UserProperty + 0x300;
+
 // The percent of its largest font's size that `block` advances a line at its format's spacing, single spacing
-// too (about 120 for the Nanum fonts).
+// too (about 120 for the Nanum fonts); 0 for a fixed, least or added spacing.
 double PercentSpacing(const QTextBlock& block);
 // Sets `format`, the block's or one to be given to it, to advance `percent` of its largest font's size a line.
 void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block);

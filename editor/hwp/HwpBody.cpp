@@ -105,12 +105,12 @@ struct HwpBody::Cell
     QList<qsizetype> paragraphs;
 };
 
-int HwpBody::contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const
+std::pair<int, int> HwpBody::contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const
 {
-    // The word processor's own layout of the cell: the bottom of its last line, spacing below it included,
-    // as our layout counts a line.
+    // The word processor's own layout of the cell: the bottom of its last line, and the spacing below that line,
+    // which a cell leaves out.
     if (paragraphs.isEmpty())
-        return 0;
+        return {0, 0};
     for (qsizetype child : tree.children(paragraphs.last())) {
         const Record& record = tree.records[child];
         if (record.tag != HwpRecords::ParaLineSeg || record.data.size() < 36)
@@ -121,9 +121,9 @@ int HwpBody::contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs)
         const qint32 height = in.i32();
         in.skip(8);
         const qint32 spacing = in.i32();
-        return units(qint64(top) + height + spacing);
+        return {units(qint64(top) + height), units(spacing)};
     }
-    return 0;
+    return {0, 0};
 }
 
 QList<qsizetype> HwpBody::Tree::children(qsizetype parent) const
@@ -447,6 +447,9 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         })) {
         format.setBorder(0);
         format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+    } else if (grid) {
+        // The grid as thin as the file draws it: the layout makes every row taller by its lines.
+        format.setBorder(LayoutUnits::FromPoints(grid->sides[2].width));
     }
     QTextTable* table = cursor.insertTable(rows, columns, format);
     QSet<quint32> taken;
@@ -517,11 +520,13 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             cellFormat.setRightPadding(padding(margins[1]));
             cellFormat.setTopPadding(padding(margins[2]));
             // A row is at least as tall as the file says, however little its text takes: the room left below
-            // the text goes to the bottom margin.
+            // the text goes to the bottom margin. And a cell ends at its last line's text, where our layout
+            // counts the line's spacing below it too: that much less margin.
+            const auto [content, spacing] = contentHeight(tree, cell.paragraphs);
             int bottom = margins[3];
             if (rowSpan == 1 && cell.height > 0)
-                bottom = std::max(bottom, cell.height - margins[2] - contentHeight(tree, cell.paragraphs));
-            cellFormat.setBottomPadding(padding(bottom));
+                bottom = std::max(bottom, cell.height - margins[2] - content);
+            cellFormat.setBottomPadding(padding(bottom - spacing));
             tableCell.setFormat(cellFormat);
             if (columnSpan == 1 && cell.width > 0 && widths[cell.column] == 0)
                 widths[cell.column] = cell.width;
@@ -536,6 +541,12 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     }
     // Columns whose width no single cell gave share what is left.
     if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
+        // A cell's width holds its borders; the layout adds the table's outer border on either side.
+        const int border = int(std::lround(LayoutUnits::ToPoints(format.border()) * PageGeometry::kUnitsPerPoint));
+        if (widths.first() > 2 * border)
+            widths.first() -= border;
+        if (widths.last() > 2 * border)
+            widths.last() -= border;
         QList<QTextLength> constraints;
         for (int width : std::as_const(widths))
             constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,

@@ -13,6 +13,7 @@
 #include <QTextCursor>
 
 #include <optional>
+#include <utility>
 
 class QTextDocument;
 class QTextList;
@@ -52,8 +53,9 @@ private:
     void readSectionDef(const Tree& tree, qsizetype index);
     void readColumnDef(const HwpRecords::Record& record);
     void readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, int depth);
-    // How tall the word processor laid out the text of a cell's paragraphs, in HWPUNIT; 0 when it did not say.
-    int contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const;
+    // How tall the word processor laid out the text of a cell's paragraphs, and the spacing below its last line,
+    // in HWPUNIT; zeros when it did not say.
+    std::pair<int, int> contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const;
     void readEquation(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format);
     bool readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextBlockFormat& paragraph);
     // The picture of bin item `binId`; null when it is missing or not a picture.

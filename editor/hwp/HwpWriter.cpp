@@ -325,7 +325,8 @@ private:
         shape.indent = units(format.textIndent());
         shape.before = units(format.topMargin());
         shape.after = units(format.bottomMargin());
-        switch (format.lineHeightType()) {
+        switch (format.hasProperty(LayoutUnits::kPercentSpacingProperty) ? int(QTextBlockFormat::SingleHeight)
+                                                                         : format.lineHeightType()) {
         case QTextBlockFormat::FixedHeight:
             shape.spacingType = LineSpacing::Fixed;
             shape.spacing = units(format.lineHeight());
@@ -339,7 +340,7 @@ private:
             shape.spacing = units(format.lineHeight());
             break;
         default:
-            // In percent of the font size, as the paragraph is laid out here, single spacing too.
+            // In percent of the font size, as the paragraph is laid out here; single spacing too.
             shape.spacing = qint32(std::lround(LayoutUnits::PercentSpacing(block)));
         }
         if (QTextList* list = block.textList()) {
@@ -639,6 +640,12 @@ private:
             if (width <= 0)
                 width = std::max(share, 1000);
         }
+        // The layout draws the table's outer border outside its fixed columns, where a cell holds its borders.
+        const qint32 border = qint32(std::lround(LayoutUnits::ToPoints(table->format().border()) * kUnitsPerPoint));
+        if (!constraints.isEmpty() && constraints.first().type() == QTextLength::FixedLength)
+            widths.first() += border;
+        if (constraints.size() == columns && constraints.last().type() == QTextLength::FixedLength)
+            widths.last() += border;
         return widths;
     }
 

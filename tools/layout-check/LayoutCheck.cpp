@@ -227,6 +227,7 @@ Figures Measure(const QString& path)
     PageView::prepareLayout(&document, page);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     layout->documentSize(); // lays it all out
+    if (qEnvironmentVariableIsSet("DIRTY")) { document.markContentsDirty(0, document.characterCount()); layout->documentSize(); }
     figures.ourPages = int(PageView::pageStarts(&document, page).size());
     if (qEnvironmentVariableIsSet("LAYOUT_CHECK_BLOCKS")) {
         int n = 0;
@@ -392,15 +393,20 @@ Figures Measure(const QString& path)
         header.skip(4 + 4 + 4); // properties, offsets
         const double theirWidth = header.u32() / kUnitsPerPoint;
         const QRectF frame = layout->frameBoundingRect(table);
+        if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG"))
+            qInfo("table %dx%d ours %.2f theirs %.2f border %.2f padding %.2f margin %.2f c0 %.2f", table->rows(), table->columns(), frame.width(), theirWidth,
+                  table->format().border(), table->format().cellPadding(), table->format().leftMargin(), table->format().columnWidthConstraints().value(0).rawValue());
         if (theirWidth > 0) {
             widthRatios.append(frame.width() / theirWidth);
             ++figures.tables;
         }
         // Row heights: the word processor's from its cells one row high, ours from where each row's cells start.
         QHash<int, double> theirRows;
+        bool cells = false; // list headers before the table record are its caption's
         for (qsizetype child : section.children(control)) {
             const Record& record = section.records[child];
-            if (record.tag != HwpRecords::ListHeader)
+            cells = cells || record.tag == HwpRecords::Table;
+            if (record.tag != HwpRecords::ListHeader || !cells)
                 continue;
             DataReader in(record.data);
             in.skip(8);
@@ -409,13 +415,26 @@ Figures Measure(const QString& path)
             in.skip(2);
             const int rowSpan = in.u16();
             in.skip(4);
-            const double height = in.u32() / kUnitsPerPoint;
+            const double stored = in.u32() / kUnitsPerPoint;
+            const double top = in.u16() / kUnitsPerPoint;
+            in.skip(2);
+            const double bottom = in.u16() / kUnitsPerPoint;
+            in.skip(2);
+            // A stored height is the least the row takes: its text, as the word processor laid it out, may
+            // take more. The last line's text ends the cell, without the spacing below it.
+            double text = 0;
+            for (qsizetype k = child + 1; k < section.records.size() && section.records[k].level == record.level &&
+                                          section.records[k].tag == HwpRecords::ParaHeader;
+                 ++k) {
+                const QList<TheirLine> lines = theirLines(section, k);
+                if (!lines.isEmpty())
+                    text = (lines.last().top + lines.last().height) / kUnitsPerPoint;
+            }
+            const double height = std::max(stored, top + text + bottom);
             if (in.ok() && rowSpan == 1)
                 theirRows[row] = std::max(theirRows.value(row), height);
-            if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG")) {
-                DataReader m(record.data, 24);
-                qInfo("cell row %d span %d h %.2f margins %d %d %d %d", row, rowSpan, height, m.u16(), m.u16(), m.u16(), m.u16());
-            }
+            if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG"))
+                qInfo("cell row %d span %d stored %.2f height %.2f", row, rowSpan, stored, height);
         }
         QList<double> tops(table->rows() + 1, frame.bottom());
         for (int r = 0; r < table->rows(); ++r) {
@@ -437,7 +456,9 @@ Figures Measure(const QString& path)
         if (qEnvironmentVariableIsSet("LAYOUT_CHECK_DEBUG")) {
             for (int r = 0; r <= table->rows(); ++r) qInfo("our top %d: %.2f (frame %.2f..%.2f)", r, tops[r], frame.top(), frame.bottom());
             const QTextTableCellFormat f0 = table->cellAt(0, 0).format().toTableCellFormat();
-            qInfo("cell00 padding %.2f %.2f %.2f %.2f", f0.leftPadding(), f0.rightPadding(), f0.topPadding(), f0.bottomPadding());
+            { const auto props = table->format().properties(); for (auto it = props.cbegin(); it != props.cend(); ++it) qInfo("  prop %x = %s", it.key(), qPrintable(it.value().toString())); }
+            qInfo("x0 %.2f x1 %.2f frame x %.2f", layout->blockBoundingRect(table->cellAt(0,0).firstCursorPosition().block()).left(), layout->blockBoundingRect(table->cellAt(0,qMin(1,table->columns()-1)).firstCursorPosition().block()).left(), frame.left());
+            qInfo("cell00 padding %.2f %.2f %.2f %.2f borders %.2f %.2f text %s", f0.leftPadding(), f0.rightPadding(), f0.topPadding(), f0.bottomPadding(), f0.leftBorder(), f0.rightBorder(), qPrintable(table->cellAt(0,0).firstCursorPosition().block().text()));
         }
         for (int r = 0; r < table->rows(); ++r) {
             if (theirRows.value(r) > 0 && tops[r] < frame.bottom())
