@@ -72,7 +72,14 @@ struct Beside
 {
     QList<QPair<qint32, qint32>> numbering;
     QList<QPair<qint32, QTextFormat>> borders;
-    QList<QPair<qint32, double>> spacing; // paragraphs spaced in percent of their font size
+    // Paragraphs spaced in percent of their font size, or by points added to it: the property and its value.
+    struct Spacing
+    {
+        qint32 block;
+        qint32 property;
+        double value;
+    };
+    QList<Spacing> spacing;
 };
 
 // The cell whose first paragraph `block` is.
@@ -97,9 +104,10 @@ Beside besideOf(const QTextDocument& document)
             if (!borders.properties().isEmpty())
                 beside.borders.append({block.blockNumber(), borders});
         }
-        if (block.blockFormat().hasProperty(LayoutUnits::kPercentSpacingProperty))
-            beside.spacing.append(
-                {block.blockNumber(), block.blockFormat().doubleProperty(LayoutUnits::kPercentSpacingProperty)});
+        for (const int property : {LayoutUnits::kPercentSpacingProperty, LayoutUnits::kAddedSpacingProperty}) {
+            if (block.blockFormat().hasProperty(property))
+                beside.spacing.append({block.blockNumber(), property, block.blockFormat().doubleProperty(property)});
+        }
     }
     return beside;
 }
@@ -107,12 +115,15 @@ Beside besideOf(const QTextDocument& document)
 void applyBeside(QTextDocument& document, const Beside& beside)
 {
     // Worked out again for the fonts the paragraphs have here.
-    for (const auto& [number, percent] : beside.spacing) {
-        const QTextBlock block = document.findBlockByNumber(number);
+    for (const Beside::Spacing& spacing : beside.spacing) {
+        const QTextBlock block = document.findBlockByNumber(spacing.block);
         if (!block.isValid())
             continue;
         QTextBlockFormat format = block.blockFormat();
-        LayoutUnits::SetPercentSpacing(format, percent, block);
+        if (spacing.property == LayoutUnits::kPercentSpacingProperty)
+            LayoutUnits::SetPercentSpacing(format, spacing.value, block);
+        else
+            LayoutUnits::SetAddedSpacing(format, spacing.value, block);
         QTextCursor(block).setBlockFormat(format);
     }
     for (const auto& [number, style] : beside.numbering) {
@@ -335,8 +346,8 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
             out << formula.position << formula.script << formula.pointSize << quint32(formula.colour.rgb());
         out << LayoutUnits::FormatPerPoint();
         out << quint32(beside.spacing.size());
-        for (const auto& [number, percent] : beside.spacing)
-            out << number << percent;
+        for (const Beside::Spacing& spacing : beside.spacing)
+            out << spacing.block << spacing.property << spacing.value;
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -448,12 +459,14 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         quint32 spaced = 0;
         in >> spaced;
         for (quint32 i = 0; i < spaced && in.status() == QDataStream::Ok; ++i) {
-            qint32 number = 0;
-            double percent = 0;
-            in >> number >> percent;
-            if (!(percent > 0 && percent <= 1000))
+            Beside::Spacing spacing{};
+            in >> spacing.block >> spacing.property >> spacing.value;
+            const bool percent = spacing.property == LayoutUnits::kPercentSpacingProperty;
+            const bool added = spacing.property == LayoutUnits::kAddedSpacingProperty;
+            if (!(percent && spacing.value > 0 && spacing.value <= 1000) &&
+                !(added && spacing.value >= 0 && spacing.value <= 1000))
                 in.setStatus(QDataStream::ReadCorruptData);
-            beside.spacing.append({number, percent});
+            beside.spacing.append(spacing);
         }
         if (in.status() != QDataStream::Ok || !(formatPerPoint >= 0.1 && formatPerPoint <= 100))
             return failWith(error, QString::fromUtf16(kDamaged));

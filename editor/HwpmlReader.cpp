@@ -217,14 +217,15 @@ void HwpmlReader::readParaShape()
         if (m_xml.name() == u"PARAMARGIN") {
             const auto margin = m_xml.attributes();
             QTextBlockFormat& format = shape.format;
-            // Lengths go into the format in the layout's units.
+            // Lengths go into the format in the layout's units; the side margins and the indent are points.
             const auto length = [](int units) { return LayoutUnits::FromPoints(units / PageGeometry::kUnitsPerPoint); };
+            const auto points = [](int units) { return units / PageGeometry::kUnitsPerPoint; };
             const int left = std::max(0, units(margin, QLatin1String("Left")));
             const int indent = units(margin, QLatin1String("Indent"));
             // A negative indent hangs: the lines after the first start that much further in.
-            format.setLeftMargin(length(indent < 0 ? left - indent : left));
-            format.setRightMargin(length(std::max(0, units(margin, QLatin1String("Right")))));
-            format.setTextIndent(length(indent));
+            format.setLeftMargin(points(indent < 0 ? left - indent : left));
+            format.setRightMargin(points(std::max(0, units(margin, QLatin1String("Right")))));
+            format.setTextIndent(points(indent));
             format.setTopMargin(length(std::max(0, units(margin, QLatin1String("Prev")))));
             format.setBottomMargin(length(std::max(0, units(margin, QLatin1String("Next")))));
             const QStringView type = margin.value(QLatin1String("LineSpacingType"));
@@ -236,7 +237,7 @@ void HwpmlReader::readParaShape()
             else if (spacing > 0 && type == u"AtLeast")
                 format.setLineHeight(length(spacing), QTextBlockFormat::MinimumHeight);
             else if (spacing >= 0 && type == u"BetweenLines")
-                format.setLineHeight(length(spacing), QTextBlockFormat::LineDistanceHeight);
+                shape.addedSpacing = spacing / PageGeometry::kUnitsPerPoint;
         }
         m_xml.skipCurrentElement();
     }
@@ -294,12 +295,15 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
         else
             m_xml.skipCurrentElement();
     }
-    // A spacing in percent is of the font size, known only now that the text is in; a table in the paragraph
+    // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the paragraph
     // leaves the rest of its text in the block after the table.
-    if (shape.percentSpacing > 0) {
+    if (shape.percentSpacing > 0 || shape.addedSpacing >= 0) {
         for (const QTextBlock& block : {first, cursor.block()}) {
             QTextBlockFormat spaced = block.blockFormat();
-            LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            if (shape.percentSpacing > 0)
+                LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            else
+                LayoutUnits::SetAddedSpacing(spaced, shape.addedSpacing, block);
             QTextCursor(block).setBlockFormat(spaced);
         }
     }

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 #include <QTextBlock>
 #include <QTextBlockFormat>
@@ -76,11 +77,33 @@ void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBloc
     format.setLineHeight(FromPoints(percent * line.size / 100.0 - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
+void SetAddedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block)
+{
+    const LineMeasure line = measure(block);
+    format.setProperty(kAddedSpacingProperty, points);
+    format.setLineHeight(FromPoints(line.size + points - line.height), QTextBlockFormat::LineDistanceHeight);
+}
+
+void RefreshSpacing(const QTextBlock& block)
+{
+    QTextBlockFormat format = block.blockFormat();
+    if (format.hasProperty(kPercentSpacingProperty))
+        SetPercentSpacing(format, format.doubleProperty(kPercentSpacingProperty), block);
+    else if (format.hasProperty(kAddedSpacingProperty))
+        SetAddedSpacing(format, format.doubleProperty(kAddedSpacingProperty), block);
+    else
+        return;
+    if (format != block.blockFormat())
+        QTextCursor(block).setBlockFormat(format);
+}
+
 double PercentSpacing(const QTextBlock& block)
 {
     const QTextBlockFormat format = block.blockFormat();
     if (format.hasProperty(kPercentSpacingProperty))
         return format.doubleProperty(kPercentSpacingProperty);
+    if (format.hasProperty(kAddedSpacingProperty))
+        return 0;
     const LineMeasure line = measure(block);
     double proportion = 0;
     switch (format.lineHeightType()) {
@@ -97,13 +120,21 @@ double PercentSpacing(const QTextBlock& block)
     return std::round(proportion * line.height / line.size * 100.0) / 100.0;
 }
 
+void KeepFirstSpacing(QTextDocument& document)
+{
+    document.setDocumentMargin(0);
+    QTextFrameFormat root = document.rootFrame()->frameFormat();
+    root.setTopMargin(document.begin().blockFormat().topMargin());
+    document.rootFrame()->setFrameFormat(root);
+}
+
 void ScaleLengths(QTextDocument& document, double lengths, double pictures)
 {
     if (lengths == 1.0 && pictures == 1.0)
         return;
-    static constexpr QTextFormat::Property kBlockLengths[] = {
-        QTextFormat::BlockLeftMargin, QTextFormat::BlockRightMargin, QTextFormat::BlockTopMargin,
-        QTextFormat::BlockBottomMargin, QTextFormat::TextIndent};
+    // Side margins and indents are points whatever the screen.
+    static constexpr QTextFormat::Property kBlockLengths[] = {QTextFormat::BlockTopMargin,
+                                                              QTextFormat::BlockBottomMargin};
     static constexpr QTextFormat::Property kCellLengths[] = {
         QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
         QTextFormat::TableCellBottomPadding, QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
@@ -121,7 +152,7 @@ void ScaleLengths(QTextDocument& document, double lengths, double pictures)
         QTextBlockFormat format = block.blockFormat();
         scale(format, kBlockLengths, lengths);
         // A spacing in percent was worked out in these units already.
-        if (!format.hasProperty(kPercentSpacingProperty) &&
+        if (!format.hasProperty(kPercentSpacingProperty) && !format.hasProperty(kAddedSpacingProperty) &&
             (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
              format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
              format.lineHeightType() == QTextBlockFormat::LineDistanceHeight))

@@ -26,9 +26,10 @@ ParagraphDlg::ParagraphDlg(const QTextBlockFormat& current, double lineSpacing, 
     m_lineSpacing = spin("lineSpacingSpin", 50, 500, lineSpacing, QStringLiteral(" %"));
     const QString points = QStringLiteral(" pt");
     using LayoutUnits::ToPoints;
-    m_leftIndent = spin("leftIndentSpin", 0, 300, ToPoints(current.leftMargin()), points);
+    // The side margin and the indent are points in the format already.
+    m_leftIndent = spin("leftIndentSpin", 0, 300, current.leftMargin(), points);
     // Negative: a hanging first line, as for a numbered answer choice.
-    m_firstLineIndent = spin("firstLineIndentSpin", -300, 300, ToPoints(current.textIndent()), points);
+    m_firstLineIndent = spin("firstLineIndentSpin", -300, 300, current.textIndent(), points);
     m_spaceBefore = spin("spaceBeforeSpin", 0, 200, ToPoints(current.topMargin()), points);
     m_spaceAfter = spin("spaceAfterSpin", 0, 200, ToPoints(current.bottomMargin()), points);
 
@@ -50,8 +51,8 @@ QTextBlockFormat ParagraphDlg::Format() const
 {
     using LayoutUnits::FromPoints;
     QTextBlockFormat format;
-    format.setLeftMargin(FromPoints(m_leftIndent->value()));
-    format.setTextIndent(FromPoints(m_firstLineIndent->value()));
+    format.setLeftMargin(m_leftIndent->value());
+    format.setTextIndent(m_firstLineIndent->value());
     format.setTopMargin(FromPoints(m_spaceBefore->value()));
     format.setBottomMargin(FromPoints(m_spaceAfter->value()));
     return format;

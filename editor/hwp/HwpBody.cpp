@@ -149,7 +149,8 @@ std::optional<PageGeometry> HwpBody::Page() const
 
 void HwpBody::ReadSection(const QList<Record>& records)
 {
-    ++m_sectionIndex;
+    // Every section after the first starts on a page of its own.
+    m_sectionStart = ++m_sectionIndex > 0;
     // Where each record's descendants end: at the next record no deeper than it.
     Tree tree{records, QList<qsizetype>(records.size(), records.size())};
     QList<qsizetype> open;
@@ -187,8 +188,10 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
         shape = m_info.paraShapes[shapeId];
     QTextBlockFormat blockFormat = shape.format;
     // A page break starts the paragraph on a new page; a column break the editor cannot show.
-    if ((breaks & 0x04) && !fresh)
+    if (((breaks & 0x04) || (m_sectionStart && depth == 0)) && !fresh)
         blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (depth == 0)
+        m_sectionStart = false;
     // The empty block that a document always keeps after a table is where the paragraph after the table goes;
     // a block of its own would add a blank line at every save and reopen.
     const bool afterTable = !fresh && cursor.block().length() == 1 && !cursor.currentTable() &&
@@ -295,11 +298,14 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     flush();
     if (own.last() != cursor.block())
         own.append(cursor.block());
-    // A spacing in percent is of the font size, which is known only now that the text is in.
-    if (shape.percentSpacing > 0) {
+    // A spacing in percent of the font size, or added to it, is known only now that the text is in.
+    if (shape.percentSpacing > 0 || shape.addedSpacing >= 0) {
         for (const QTextBlock& block : std::as_const(own)) {
             QTextBlockFormat spaced = block.blockFormat();
-            LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            if (shape.percentSpacing > 0)
+                LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
+            else
+                LayoutUnits::SetAddedSpacing(spaced, shape.addedSpacing, block);
             QTextCursor(block).setBlockFormat(spaced);
         }
     }

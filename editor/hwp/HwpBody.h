@@ -84,4 +84,5 @@ private:
     bool m_fresh = true;
     QList<HwpFile::ParagraphPlace> m_places;
     int m_sectionIndex = -1;
+    bool m_sectionStart = false;
 };

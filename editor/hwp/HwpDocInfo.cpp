@@ -113,15 +113,15 @@ ParaShape paraShape(const QByteArray& data)
     const quint32 properties = in.u32();
     QTextBlockFormat& format = shape.format;
     format.setAlignment(HwpShapes::Alignment(alignmentName((properties >> 2) & 0x7)));
-    // Lengths go into the format in the layout's units.
+    // Lengths go into the format in the layout's units; the side margins and the indent are points.
     const auto length = [](double points) { return LayoutUnits::FromPoints(points); };
     const double left = std::max(0.0, paragraphPoints(in.i32()));
-    format.setRightMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
+    format.setRightMargin(std::max(0.0, paragraphPoints(in.i32())));
     // A negative indent hangs: the first line starts at the margin and the lines after it that much further in,
     // where Qt starts every line at the margin and the first that much further out.
     const double indent = paragraphPoints(in.i32());
-    format.setLeftMargin(length(indent < 0 ? left - indent : left));
-    format.setTextIndent(length(indent));
+    format.setLeftMargin(indent < 0 ? left - indent : left);
+    format.setTextIndent(indent);
     format.setTopMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
     format.setBottomMargin(length(std::max(0.0, paragraphPoints(in.i32()))));
     qint32 spacing = in.i32();
@@ -142,7 +142,7 @@ ParaShape paraShape(const QByteArray& data)
     else if (spacing > 0 && spacingType == 1)
         format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::FixedHeight);
     else if (spacing >= 0 && spacingType == 2)
-        format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::LineDistanceHeight);
+        shape.addedSpacing = paragraphPoints(spacing);
     else if (spacing > 0 && spacingType == 3)
         format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::MinimumHeight);
     static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};

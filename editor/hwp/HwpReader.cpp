@@ -1,5 +1,6 @@
 #include "editor/hwp/HwpFile.h"
 
+#include "editor/LayoutUnits.h"
 #include "editor/hwp/Container.h"
 #include "editor/hwp/HwpBody.h"
 #include "editor/hwp/HwpDocInfo.h"
@@ -136,6 +137,7 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     HwpBody body(document, info, *streams, compressed);
     for (const auto& section : std::as_const(sections))
         body.ReadSection(section);
+    LayoutUnits::KeepFirstSpacing(document);
     document.setPageSize(pageSize);
     if (paragraphs)
         *paragraphs = body.ParagraphPlaces();

@@ -314,19 +314,21 @@ private:
         using HwpValues::LineSpacing;
         const QTextBlockFormat format = block.blockFormat();
         HwpWriter::ParaShape shape;
-        // Format lengths are in the layout's units.
+        // Format lengths are in the layout's units; the side margins and the indent are points.
         const auto units = [](double length) {
             return qint32(std::lround(LayoutUnits::ToPoints(length) * kParagraphUnitsPerPoint));
         };
+        const auto points = [](double length) { return qint32(std::lround(length * kParagraphUnitsPerPoint)); };
         shape.attributes = quint32(HwpValues::AlignmentOf(format.alignment())) << 2;
         // A first line further out than the rest hangs: the word processor's margin is where it starts.
-        shape.left = units(format.leftMargin() + std::min(format.textIndent(), 0.0));
-        shape.right = units(format.rightMargin());
-        shape.indent = units(format.textIndent());
+        shape.left = points(format.leftMargin() + std::min(format.textIndent(), 0.0));
+        shape.right = points(format.rightMargin());
+        shape.indent = points(format.textIndent());
         shape.before = units(format.topMargin());
         shape.after = units(format.bottomMargin());
-        switch (format.hasProperty(LayoutUnits::kPercentSpacingProperty) ? int(QTextBlockFormat::SingleHeight)
-                                                                         : format.lineHeightType()) {
+        const bool percent = format.hasProperty(LayoutUnits::kPercentSpacingProperty);
+        const bool added = format.hasProperty(LayoutUnits::kAddedSpacingProperty);
+        switch (percent ? int(QTextBlockFormat::SingleHeight) : format.lineHeightType()) {
         case QTextBlockFormat::FixedHeight:
             shape.spacingType = LineSpacing::Fixed;
             shape.spacing = units(format.lineHeight());
@@ -337,7 +339,9 @@ private:
             break;
         case QTextBlockFormat::LineDistanceHeight:
             shape.spacingType = LineSpacing::BetweenLines;
-            shape.spacing = units(format.lineHeight());
+            shape.spacing = added ? qint32(std::lround(format.doubleProperty(LayoutUnits::kAddedSpacingProperty) *
+                                                       kParagraphUnitsPerPoint))
+                                  : units(format.lineHeight());
             break;
         default:
             // In percent of the font size, as the paragraph is laid out here; single spacing too.

@@ -249,11 +249,13 @@ Figures Measure(const QString& path)
             figures.outside += line.x < -0.5 ? 1 : 0;
     }
 
-    // The word processor's pages: its vertical positions start again at the top of each column; a column
-    // that starts at the left of the first one starts a page.
+    // The word processor's pages: its vertical positions start again at the top of each column; with columns,
+    // a column that starts in the first one's half starts a page. (A line's start is its column's left plus
+    // the paragraph's margin.)
     int theirSegment = -1;
     int lastTop = 0;
     int firstColumn = 0;
+    int lastSection = 0;
     figures.theirPages = 0;
     struct Compared
     {
@@ -277,13 +279,16 @@ Figures Measure(const QString& path)
             // A page or column break in the paragraph's header starts it on a new one, even at the same height.
             const QByteArray& paragraphHeader = section.records[place.record].data;
             const quint8 breaks = paragraphHeader.size() > 11 ? quint8(paragraphHeader.at(11)) : 0;
-            bool broken = theirSegment >= 0 && (breaks & 0x0c);
+            // So does a new section.
+            bool broken = theirSegment >= 0 && ((breaks & 0x0c) || place.section != lastSection);
+            lastSection = place.section;
             for (const TheirLine& line : theirs) {
                 if (theirSegment < 0 || line.top < lastTop || broken) {
                     ++theirSegment;
                     if (theirSegment == 0)
                         firstColumn = line.column;
-                    if (theirSegment == 0 || line.column <= firstColumn)
+                    if (theirSegment == 0 || page.columnCount == 1 ||
+                        line.column < firstColumn + page.columnWidth() * kUnitsPerPoint / 2)
                         ++figures.theirPages;
                 }
                 broken = false;
