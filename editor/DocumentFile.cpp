@@ -104,7 +104,7 @@ Beside besideOf(const QTextDocument& document)
             if (!borders.properties().isEmpty())
                 beside.borders.append({block.blockNumber(), borders});
         }
-        for (const int property : {LayoutUnits::kPercentSpacingProperty, LayoutUnits::kAddedSpacingProperty}) {
+        for (const int property : LayoutUnits::kSpacingProperties) {
             if (block.blockFormat().hasProperty(property))
                 beside.spacing.append({block.blockNumber(), property, block.blockFormat().doubleProperty(property)});
         }
@@ -120,10 +120,7 @@ void applyBeside(QTextDocument& document, const Beside& beside)
         if (!block.isValid())
             continue;
         QTextBlockFormat format = block.blockFormat();
-        if (spacing.property == LayoutUnits::kPercentSpacingProperty)
-            LayoutUnits::SetPercentSpacing(format, spacing.value, block);
-        else
-            LayoutUnits::SetAddedSpacing(format, spacing.value, block);
+        LayoutUnits::SetSpacing(format, spacing.property, spacing.value, block);
         QTextCursor(block).setBlockFormat(format);
     }
     for (const auto& [number, style] : beside.numbering) {
@@ -461,10 +458,10 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         for (quint32 i = 0; i < spaced && in.status() == QDataStream::Ok; ++i) {
             Beside::Spacing spacing{};
             in >> spacing.block >> spacing.property >> spacing.value;
-            const bool percent = spacing.property == LayoutUnits::kPercentSpacingProperty;
-            const bool added = spacing.property == LayoutUnits::kAddedSpacingProperty;
-            if (!(percent && spacing.value > 0 && spacing.value <= 1000) &&
-                !(added && spacing.value >= 0 && spacing.value <= 1000))
+            const bool known = std::find(std::begin(LayoutUnits::kSpacingProperties),
+                                         std::end(LayoutUnits::kSpacingProperties),
+                                         spacing.property) != std::end(LayoutUnits::kSpacingProperties);
+            if (!known || !(spacing.value >= 0 && spacing.value <= 1000))
                 in.setStatus(QDataStream::ReadCorruptData);
             beside.spacing.append(spacing);
         }

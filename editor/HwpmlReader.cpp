@@ -233,7 +233,7 @@ void HwpmlReader::readParaShape()
             if (spacing > 0 && (type.isEmpty() || type == u"Percent"))
                 shape.percentSpacing = std::min(spacing, 1000);
             else if (spacing > 0 && type == u"Fixed")
-                format.setLineHeight(length(spacing), QTextBlockFormat::FixedHeight);
+                shape.fixedSpacing = spacing / PageGeometry::kUnitsPerPoint;
             else if (spacing > 0 && type == u"AtLeast")
                 format.setLineHeight(length(spacing), QTextBlockFormat::MinimumHeight);
             else if (spacing >= 0 && type == u"BetweenLines")
@@ -297,13 +297,13 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
     }
     // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the paragraph
     // leaves the rest of its text in the block after the table.
-    if (shape.percentSpacing > 0 || shape.addedSpacing >= 0) {
+    const auto [property, value] = shape.percentSpacing > 0 ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
+                                   : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
+                                                             : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
+    if (value >= 0) {
         for (const QTextBlock& block : {first, cursor.block()}) {
             QTextBlockFormat spaced = block.blockFormat();
-            if (shape.percentSpacing > 0)
-                LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
-            else
-                LayoutUnits::SetAddedSpacing(spaced, shape.addedSpacing, block);
+            LayoutUnits::SetSpacing(spaced, property, value, block);
             QTextCursor(block).setBlockFormat(spaced);
         }
     }

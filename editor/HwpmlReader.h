@@ -63,6 +63,7 @@ private:
         QTextBlockFormat format;
         double percentSpacing = 0; // of the font size; 0 when the format gives the spacing
         double addedSpacing = -1;  // to the font size, in points; negative when the format gives the spacing
+        double fixedSpacing = -1;  // a fixed pitch, in points; negative when the format gives the spacing
         QString headingType; // "Number", "Bullet", "Outline" or "None"
         QString heading;     // the numbering or bullet id
         int level = 0;       // 0-based

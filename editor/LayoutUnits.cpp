@@ -11,6 +11,7 @@
 #include <QTextBlock>
 #include <QTextBlockFormat>
 
+#include <algorithm>
 #include <cmath>
 
 // The resolution Qt's document layout takes format lengths to be in: the screen's logical one, or 96 when the
@@ -84,15 +85,33 @@ void SetAddedSpacing(QTextBlockFormat& format, double points, const QTextBlock& 
     format.setLineHeight(FromPoints(line.size + points - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
+void SetFixedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block)
+{
+    const LineMeasure line = measure(block);
+    format.setProperty(kFixedSpacingProperty, points);
+    format.setLineHeight(FromPoints(points - line.height), QTextBlockFormat::LineDistanceHeight);
+}
+
+void SetSpacing(QTextBlockFormat& format, int property, double value, const QTextBlock& block)
+{
+    for (int other : kSpacingProperties)
+        format.clearProperty(other);
+    if (property == kPercentSpacingProperty)
+        SetPercentSpacing(format, value, block);
+    else if (property == kAddedSpacingProperty)
+        SetAddedSpacing(format, value, block);
+    else if (property == kFixedSpacingProperty)
+        SetFixedSpacing(format, value, block);
+}
+
 void RefreshSpacing(const QTextBlock& block)
 {
     QTextBlockFormat format = block.blockFormat();
-    if (format.hasProperty(kPercentSpacingProperty))
-        SetPercentSpacing(format, format.doubleProperty(kPercentSpacingProperty), block);
-    else if (format.hasProperty(kAddedSpacingProperty))
-        SetAddedSpacing(format, format.doubleProperty(kAddedSpacingProperty), block);
-    else
+    const auto kept = std::find_if(std::begin(kSpacingProperties), std::end(kSpacingProperties),
+                                   [&format](int property) { return format.hasProperty(property); });
+    if (kept == std::end(kSpacingProperties))
         return;
+    SetSpacing(format, *kept, format.doubleProperty(*kept), block);
     if (format != block.blockFormat())
         QTextCursor(block).setBlockFormat(format);
 }
@@ -102,7 +121,7 @@ double PercentSpacing(const QTextBlock& block)
     const QTextBlockFormat format = block.blockFormat();
     if (format.hasProperty(kPercentSpacingProperty))
         return format.doubleProperty(kPercentSpacingProperty);
-    if (format.hasProperty(kAddedSpacingProperty))
+    if (format.hasProperty(kAddedSpacingProperty) || format.hasProperty(kFixedSpacingProperty))
         return 0;
     const LineMeasure line = measure(block);
     double proportion = 0;
@@ -152,7 +171,9 @@ void ScaleLengths(QTextDocument& document, double lengths, double pictures)
         QTextBlockFormat format = block.blockFormat();
         scale(format, kBlockLengths, lengths);
         // A spacing in percent was worked out in these units already.
-        if (!format.hasProperty(kPercentSpacingProperty) && !format.hasProperty(kAddedSpacingProperty) &&
+        const bool kept = std::any_of(std::begin(kSpacingProperties), std::end(kSpacingProperties),
+                                      [&format](int property) { return format.hasProperty(property); });
+        if (!kept &&
             (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
              format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
              format.lineHeightType() == QTextBlockFormat::LineDistanceHeight))

@@ -20,8 +20,9 @@ class QTextDocument;
 // points, formula and all: 19.2 pt for that text. So a paragraph's percent is kept in a property of its own, and
 // laid out as a distance between lines: what the percent of its largest font's size adds to a line of that font.
 // A spacing added between lines (the word processor's "between lines" kind) is kept the same way, since the word
-// processor adds it to the font size and Qt to the font's line height. Whoever changes a paragraph's fonts
-// refreshes its spacing.
+// processor adds it to the font size and Qt to the font's line height; and so is a fixed line pitch, since the
+// word processor draws the text at the top of a fixed line where Qt lowers it to four fifths of the pitch.
+// Whoever changes a paragraph's fonts refreshes its spacing.
 namespace LayoutUnits {
 
 // Format lengths per point.
@@ -35,10 +36,12 @@ inline double ToPoints(double length)
     return length / FormatPerPoint();
 }
 
-// The properties that hold a paragraph's line spacing in percent of its font size, and the spacing added to
-// its font size, in points (doubles).
+// The properties that hold a paragraph's line spacing in percent of its font size, the spacing added to its font
+// size in points, and a fixed pitch in points (doubles). A paragraph has one of them at most.
 inline constexpr int kPercentSpacingProperty = QTextFormat::UserProperty + 0x300;
 inline constexpr int kAddedSpacingProperty = QTextFormat::UserProperty + 0x301;
+inline constexpr int kFixedSpacingProperty = QTextFormat::UserProperty + 0x302;
+inline constexpr int kSpacingProperties[] = {kPercentSpacingProperty, kAddedSpacingProperty, kFixedSpacingProperty};
 
 // The percent of its largest font's size that `block` advances a line at its format's spacing, single spacing
 // too (about 120 for the Nanum fonts); 0 for a fixed, least or added spacing.
@@ -47,6 +50,10 @@ double PercentSpacing(const QTextBlock& block);
 void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block);
 // Sets `format` to advance its largest font's size and `points` a line.
 void SetAddedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block);
+// Sets `format` to advance `points` a line, with the text at the top of each.
+void SetFixedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block);
+// Sets `format`'s spacing to `value` of the kind `property` (one of kSpacingProperties).
+void SetSpacing(QTextBlockFormat& format, int property, double value, const QTextBlock& block);
 // Works the block's spacing out again for the fonts it has now, when it is kept in one of those properties.
 void RefreshSpacing(const QTextBlock& block);
 

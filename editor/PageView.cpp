@@ -317,8 +317,9 @@ QPointF PageView::toView(double x, double y) const
 
 QPointF PageView::blockOrigin(const QTextBlock& block) const
 {
-    // A block's layout is placed within its table cell; the bounding rectangle is in the whole text.
-    return m_document->documentLayout()->blockBoundingRect(block).topLeft() - block.layout()->boundingRect().topLeft();
+    // The layout's position in the whole text, table cells included: the bounding rectangle's corner, which Qt
+    // puts there whatever the lines' own offsets (an indent, a first line moved to the next page).
+    return m_document->documentLayout()->blockBoundingRect(block).topLeft();
 }
 
 QRectF PageView::cursorRect() const

@@ -298,14 +298,15 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     flush();
     if (own.last() != cursor.block())
         own.append(cursor.block());
-    // A spacing in percent of the font size, or added to it, is known only now that the text is in.
-    if (shape.percentSpacing > 0 || shape.addedSpacing >= 0) {
+    // A spacing in percent of the font size, added to it or fixed depends on the fonts, known only now that the
+    // text is in.
+    const auto [property, value] = shape.percentSpacing > 0 ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
+                                   : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
+                                                             : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
+    if (value >= 0) {
         for (const QTextBlock& block : std::as_const(own)) {
             QTextBlockFormat spaced = block.blockFormat();
-            if (shape.percentSpacing > 0)
-                LayoutUnits::SetPercentSpacing(spaced, shape.percentSpacing, block);
-            else
-                LayoutUnits::SetAddedSpacing(spaced, shape.addedSpacing, block);
+            LayoutUnits::SetSpacing(spaced, property, value, block);
             QTextCursor(block).setBlockFormat(spaced);
         }
     }

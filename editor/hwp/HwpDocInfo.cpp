@@ -140,7 +140,7 @@ ParaShape paraShape(const QByteArray& data)
     if (spacing > 0 && spacingType == 0)
         shape.percentSpacing = std::min(spacing, 1000);
     else if (spacing > 0 && spacingType == 1)
-        format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::FixedHeight);
+        shape.fixedSpacing = paragraphPoints(spacing);
     else if (spacing >= 0 && spacingType == 2)
         shape.addedSpacing = paragraphPoints(spacing);
     else if (spacing > 0 && spacingType == 3)

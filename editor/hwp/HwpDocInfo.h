@@ -43,8 +43,10 @@ struct ParaShape
     // Line spacing in percent of the font size, which the paragraph's fonts turn into a format; 0 when the
     // format gives the spacing.
     double percentSpacing = 0;
-    // Spacing added to the font size between lines, in points; negative when the format gives the spacing.
+    // Spacing added to the font size between lines, and a fixed pitch, in points; negative when the format gives
+    // the spacing.
     double addedSpacing = -1;
+    double fixedSpacing = -1;
     Heading heading = Heading::None;
     int numbering = 0; // the numbering or bullet id, 1-based
     int level = 0;     // 0-based

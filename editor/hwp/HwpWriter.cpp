@@ -328,10 +328,16 @@ private:
         shape.after = units(format.bottomMargin());
         const bool percent = format.hasProperty(LayoutUnits::kPercentSpacingProperty);
         const bool added = format.hasProperty(LayoutUnits::kAddedSpacingProperty);
-        switch (percent ? int(QTextBlockFormat::SingleHeight) : format.lineHeightType()) {
+        const bool fixed = format.hasProperty(LayoutUnits::kFixedSpacingProperty);
+        const auto kept = [&format](int property) {
+            return qint32(std::lround(format.doubleProperty(property) * kParagraphUnitsPerPoint));
+        };
+        switch (percent ? int(QTextBlockFormat::SingleHeight)
+                : fixed ? int(QTextBlockFormat::FixedHeight)
+                        : format.lineHeightType()) {
         case QTextBlockFormat::FixedHeight:
             shape.spacingType = LineSpacing::Fixed;
-            shape.spacing = units(format.lineHeight());
+            shape.spacing = fixed ? kept(LayoutUnits::kFixedSpacingProperty) : units(format.lineHeight());
             break;
         case QTextBlockFormat::MinimumHeight:
             shape.spacingType = LineSpacing::AtLeast;
@@ -339,9 +345,7 @@ private:
             break;
         case QTextBlockFormat::LineDistanceHeight:
             shape.spacingType = LineSpacing::BetweenLines;
-            shape.spacing = added ? qint32(std::lround(format.doubleProperty(LayoutUnits::kAddedSpacingProperty) *
-                                                       kParagraphUnitsPerPoint))
-                                  : units(format.lineHeight());
+            shape.spacing = added ? kept(LayoutUnits::kAddedSpacingProperty) : units(format.lineHeight());
             break;
         default:
             // In percent of the font size, as the paragraph is laid out here; single spacing too.

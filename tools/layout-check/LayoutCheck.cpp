@@ -65,9 +65,10 @@ struct TheirLine
 // One line as we lay it out, in points.
 struct OurLine
 {
-    int start = 0; // in the block's text
-    double x = 0;  // from the left of the column or cell
-    double y = 0;  // from the top of the whole text
+    int start = 0;     // in the block's text
+    double x = 0;      // from the left of the column or cell
+    double y = 0;      // the line's top, from the top of the whole text
+    double baseline = 0;
 };
 
 double median(QList<double> values)
@@ -194,12 +195,12 @@ QList<OurLine> ourLines(QAbstractTextDocumentLayout* layout, const QTextBlock& b
     const QTextLayout* text = block.layout();
     if (!text)
         return lines;
-    // Lines are placed from the layout's position, which is the left of the column or cell.
-    const QRectF bounds = layout->blockBoundingRect(block);
-    const QPointF origin = bounds.topLeft() - text->boundingRect().topLeft();
+    // Lines are placed from the layout's position, which is the left of the column or cell, and which the
+    // bounding rectangle's corner gives in the whole text.
+    const QPointF origin = layout->blockBoundingRect(block).topLeft();
     for (int i = 0; i < text->lineCount(); ++i) {
         const QTextLine line = text->lineAt(i);
-        lines.append({line.textStart(), line.x(), origin.y() + line.y()});
+        lines.append({line.textStart(), line.x(), origin.y() + line.y(), origin.y() + line.y() + line.ascent()});
     }
     return lines;
 }
@@ -238,6 +239,7 @@ Figures Measure(const QString& path)
             qInfo("B%d y%.2f h%.2f lines%d lh%.2f/%d lm%.2f ti%.2f tm%.2f bm%.2f font%.1f tbl%d brk%d '%s'", n, r.top(), r.height(),
                    b.layout()->lineCount(), f.lineHeight(), f.lineHeightType(), f.leftMargin(), f.textIndent(), f.topMargin(), f.bottomMargin(),
                    b.charFormat().font().pointSizeF(), QTextCursor(b).currentTable() ? 1 : 0, int(f.pageBreakPolicy()), qPrintable(b.text().left(30)));
+            for (auto it = b.begin(); !it.atEnd(); ++it) qInfo("   frag %.1f %s '%s'", it.fragment().charFormat().fontPointSize(), qPrintable(it.fragment().charFormat().fontFamilies().toStringList().join(u',')), qPrintable(it.fragment().text().left(10)));
         }
     }
     const double pageHeight = page.bodyRect().height();
@@ -334,7 +336,7 @@ Figures Measure(const QString& path)
         const bool onePage = place.depth > 0 || (segments.first() == segments.last() &&
                                                  ourPage(ours.first().y) == ourPage(ours.last().y));
         if (n >= 2 && onePage && theirs.last().top > theirs.first().top) {
-            pitchRatios.append((ours.last().y - ours.first().y) /
+            pitchRatios.append((ours.last().baseline - ours.first().baseline) /
                                ((theirs.last().top - theirs.first().top) / kUnitsPerPoint));
         }
         if (place.depth == 0) {
@@ -342,7 +344,9 @@ Figures Measure(const QString& path)
                 const int pageHere = ourPage(ours[i].y);
                 if (pageHere != segments[i])
                     continue;
-                offsets[pageHere].append(ours[i].y - pageHere * pageHeight - theirs[i].top / kUnitsPerPoint);
+                // Where the text stands: the baselines.
+                offsets[pageHere].append(ours[i].baseline - pageHere * pageHeight -
+                                         (theirs[i].top + theirs[i].baseline) / kUnitsPerPoint);
             }
         }
     }
@@ -359,8 +363,10 @@ Figures Measure(const QString& path)
         const Compared& after = *body[i];
         if (before.ours.isEmpty() || after.ours.isEmpty() || before.theirSegments.last() != after.theirSegments.first())
             continue;
-        const double theirs = (after.theirs.first().top - before.theirs.last().top) / kUnitsPerPoint;
-        const double ours = after.ours.first().y - before.ours.last().y;
+        const double theirs = (after.theirs.first().top + after.theirs.first().baseline - before.theirs.last().top -
+                               before.theirs.last().baseline) /
+                              kUnitsPerPoint;
+        const double ours = after.ours.first().baseline - before.ours.last().baseline;
         if (theirs > 0 && ourPage(after.ours.first().y) == ourPage(before.ours.last().y))
             gaps.append(ours / theirs);
     }
