@@ -68,18 +68,26 @@ QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
 }
 
 // What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders.
+constexpr int kExactBlockProperties[] = {
+    QTextFormat::BlockTopMargin,          QTextFormat::BlockBottomMargin,      QTextFormat::BlockLeftMargin,
+    QTextFormat::BlockRightMargin,        QTextFormat::TextIndent,             LayoutUnits::kPercentSpacingProperty,
+    LayoutUnits::kAddedSpacingProperty,   LayoutUnits::kFixedSpacingProperty};
+constexpr int kExactCellProperties[] = {QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding,
+                                        QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding};
+
 struct Beside
 {
     QList<QPair<qint32, qint32>> numbering;
     QList<QPair<qint32, QTextFormat>> borders;
-    // Paragraphs spaced in percent of their font size, or by points added to it: the property and its value.
-    struct Spacing
+    // Lengths the HTML rounds to whole units or drops (paragraph margins and indents, cell paddings, which a
+    // row's least height may make negative) and the paragraph spacings it does not know: block, property, value.
+    struct Exact
     {
         qint32 block;
         qint32 property;
         double value;
     };
-    QList<Spacing> spacing;
+    QList<Exact> exact;
 };
 
 // The cell whose first paragraph `block` is.
@@ -104,9 +112,15 @@ Beside besideOf(const QTextDocument& document)
             if (!borders.properties().isEmpty())
                 beside.borders.append({block.blockNumber(), borders});
         }
-        for (const int property : LayoutUnits::kSpacingProperties) {
+        for (const int property : kExactBlockProperties) {
             if (block.blockFormat().hasProperty(property))
-                beside.spacing.append({block.blockNumber(), property, block.blockFormat().doubleProperty(property)});
+                beside.exact.append({block.blockNumber(), property, block.blockFormat().doubleProperty(property)});
+        }
+        if (const QTextTableCell cell = cellStartingAt(block); cell.isValid()) {
+            for (const int property : kExactCellProperties) {
+                if (cell.format().hasProperty(property))
+                    beside.exact.append({block.blockNumber(), property, cell.format().doubleProperty(property)});
+            }
         }
     }
     return beside;
@@ -114,13 +128,27 @@ Beside besideOf(const QTextDocument& document)
 
 void applyBeside(QTextDocument& document, const Beside& beside)
 {
-    // Worked out again for the fonts the paragraphs have here.
-    for (const Beside::Spacing& spacing : beside.spacing) {
-        const QTextBlock block = document.findBlockByNumber(spacing.block);
+    for (const Beside::Exact& exact : beside.exact) {
+        const QTextBlock block = document.findBlockByNumber(exact.block);
         if (!block.isValid())
             continue;
+        if (std::find(std::begin(kExactCellProperties), std::end(kExactCellProperties), exact.property) !=
+            std::end(kExactCellProperties)) {
+            QTextTableCell cell = cellStartingAt(block);
+            if (!cell.isValid())
+                continue;
+            QTextCharFormat format = cell.format();
+            format.setProperty(exact.property, exact.value);
+            cell.setFormat(format);
+            continue;
+        }
         QTextBlockFormat format = block.blockFormat();
-        LayoutUnits::SetSpacing(format, spacing.property, spacing.value, block);
+        // A spacing is worked out again for the fonts the paragraph has here.
+        if (std::find(std::begin(LayoutUnits::kSpacingProperties), std::end(LayoutUnits::kSpacingProperties),
+                      exact.property) != std::end(LayoutUnits::kSpacingProperties))
+            LayoutUnits::SetSpacing(format, exact.property, exact.value, block);
+        else
+            format.setProperty(exact.property, exact.value);
         QTextCursor(block).setBlockFormat(format);
     }
     for (const auto& [number, style] : beside.numbering) {
@@ -342,9 +370,9 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         for (const StoredFormula& formula : formulas)
             out << formula.position << formula.script << formula.pointSize << quint32(formula.colour.rgb());
         out << LayoutUnits::FormatPerPoint();
-        out << quint32(beside.spacing.size());
-        for (const Beside::Spacing& spacing : beside.spacing)
-            out << spacing.block << spacing.property << spacing.value;
+        out << quint32(beside.exact.size());
+        for (const Beside::Exact& exact : beside.exact)
+            out << exact.block << exact.property << exact.value;
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -456,14 +484,15 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         quint32 spaced = 0;
         in >> spaced;
         for (quint32 i = 0; i < spaced && in.status() == QDataStream::Ok; ++i) {
-            Beside::Spacing spacing{};
-            in >> spacing.block >> spacing.property >> spacing.value;
-            const bool known = std::find(std::begin(LayoutUnits::kSpacingProperties),
-                                         std::end(LayoutUnits::kSpacingProperties),
-                                         spacing.property) != std::end(LayoutUnits::kSpacingProperties);
-            if (!known || !(spacing.value >= 0 && spacing.value <= 1000))
+            Beside::Exact exact{};
+            in >> exact.block >> exact.property >> exact.value;
+            const auto known = [&exact](const auto& properties) {
+                return std::find(std::begin(properties), std::end(properties), exact.property) != std::end(properties);
+            };
+            if (!(known(kExactBlockProperties) || known(kExactCellProperties)) ||
+                !(exact.value >= -10000 && exact.value <= 10000))
                 in.setStatus(QDataStream::ReadCorruptData);
-            beside.spacing.append(spacing);
+            beside.exact.append(exact);
         }
         if (in.status() != QDataStream::Ok || !(formatPerPoint >= 0.1 && formatPerPoint <= 100))
             return failWith(error, QString::fromUtf16(kDamaged));

@@ -26,9 +26,9 @@ class QTextDocument;
 // (double) and colour (QRgb as quint32). A file whose formulas do not each stand on an object character of
 // that document of their own is refused. Version 4 goes on with the format units per point the lengths in the
 // HTML were written in (double; see LayoutUnits), where earlier versions wrote points, and pictures in pixels at
-// 96 dpi; then quint32 count, and per paragraph spaced in percent of its font size, by points added to it or at a
-// fixed pitch its block number (qint32), the property that says which (qint32, see LayoutUnits) and the value
-// (double). Version 1 files, which end after the pictures, and versions 2 and 3 still open. Text, character and paragraph formats, lists, tables, pictures and formulas all survive a save
+// 96 dpi; then what the HTML rounds or drops: quint32 count, then per value a block number (qint32), a property
+// (qint32) and its value (double): paragraph margins and indents, paragraph spacings in percent of the font size,
+// added to it or fixed (see LayoutUnits), and the paddings of the cell that starts with the block. Version 1 files, which end after the pictures, and versions 2 and 3 still open. Text, character and paragraph formats, lists, tables, pictures and formulas all survive a save
 // and an open.
 
 namespace DocumentFile {

@@ -479,6 +479,12 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
     // Columns whose width no single cell gave share what is left.
     widths.resize(table->columns());
     if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
+        // A cell's width holds its borders; the layout adds the table's outer border on either side.
+        const int border = int(std::lround(LayoutUnits::ToPoints(format.border()) * PageGeometry::kUnitsPerPoint));
+        if (widths.first() > 2 * border)
+            widths.first() -= border;
+        if (widths.last() > 2 * border)
+            widths.last() -= border;
         QList<QTextLength> constraints;
         for (int width : widths)
             constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,

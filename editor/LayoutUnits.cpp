@@ -42,9 +42,11 @@ struct LineMeasure
 LineMeasure measure(const QTextBlock& block)
 {
     // What a format leaves open is the document's default, as the layout takes it. An empty paragraph is as
-    // tall as its own character format says.
+    // tall as its own character format says; the word processor spaces a paragraph by its mark's size too, when
+    // that is the largest, where Qt's line is as tall as the text in it.
     const QFont fallback = block.document() ? block.document()->defaultFont() : QFont();
-    QFont largest = block.charFormat().font().resolve(fallback);
+    const QFont mark = block.charFormat().font().resolve(fallback);
+    QFont largest = mark;
     QString sample;
     bool first = true;
     for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
@@ -64,7 +66,9 @@ LineMeasure measure(const QTextBlock& block)
     const QTextLine line = layout.createLine();
     layout.endLayout();
     LineMeasure result;
-    result.size = largest.pointSizeF() > 0 ? largest.pointSizeF() : 10.0;
+    result.size = std::max(largest.pointSizeF(), mark.pointSizeF());
+    if (result.size <= 0)
+        result.size = 10.0;
     result.height = std::ceil(line.ascent() + line.descent() + std::max(line.leading(), 0.0));
     return result;
 }

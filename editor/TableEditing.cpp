@@ -1,5 +1,7 @@
 #include "editor/TableEditing.h"
 
+#include "editor/LayoutUnits.h"
+
 #include "editor/PageView.h"
 #include "editor/TableDlgs.h"
 
@@ -102,7 +104,8 @@ bool TableEditing::SplitCell(QTextCursor& cursor)
 QTextTableFormat TableEditing::GridFormat()
 {
     QTextTableFormat format;
-    format.setBorder(1);
+    // One point, as the word processor's thinnest lines are drawn here.
+    format.setBorder(LayoutUnits::FromPoints(1));
     format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     format.setBorderBrush(Qt::black);
     format.setCellPadding(2);
@@ -127,7 +130,7 @@ bool TableEditing::SetCellBorders(QTextCursor& cursor, double width)
     return onCells(cursor, [width](const CellRange& r) {
         eachCell(r, [width](QTextTableCell& cell) {
             QTextTableCellFormat format = cell.format().toTableCellFormat();
-            format.setBorder(width);
+            format.setBorder(LayoutUnits::FromPoints(width));
             format.setBorderStyle(width > 0 ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None);
             format.setBorderBrush(Qt::black);
             cell.setFormat(format);
@@ -209,9 +212,9 @@ QToolButton* TableEditing::AddTableMenu(QToolBar* bar, PageView* view, std::func
             return false;
         const QTextTableCellFormat cell = cursor.currentTable()->cellAt(cursor).format().toTableCellFormat();
         // A cell without borders of its own shows the table's.
-        const double current = cell.hasProperty(QTextFormat::TableCellTopBorder)
-                                   ? cell.topBorder()
-                                   : cursor.currentTable()->format().border();
+        const double current = LayoutUnits::ToPoints(cell.hasProperty(QTextFormat::TableCellTopBorder)
+                                                          ? cell.topBorder()
+                                                          : cursor.currentTable()->format().border());
         CellBorderDlg dialog(current, view->window());
         return dialog.exec() == QDialog::Accepted && SetCellBorders(cursor, dialog.Width());
     });

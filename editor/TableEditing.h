@@ -28,7 +28,7 @@ bool DeleteColumns(QTextCursor& cursor);
 bool MergeCells(QTextCursor& cursor);
 bool SplitCell(QTextCursor& cursor);
 bool SetColumnWidths(QTextCursor& cursor, const QList<QTextLength>& widths);
-// All four sides of each cell, solid black; 0 takes the cells' own borders away.
+// All four sides of each cell, solid black, `width` points wide; 0 takes the cells' own borders away.
 bool SetCellBorders(QTextCursor& cursor, double width);
 bool SetCellShading(QTextCursor& cursor, const QColor& colour);
 

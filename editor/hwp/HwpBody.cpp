@@ -255,9 +255,10 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     qsizetype nextControl = 0;
     qsizetype run = 0;
     QTextCharFormat format = charShape(runs.isEmpty() ? 0 : runs[0].second);
-    // The paragraph mark takes the first run's shape: an empty paragraph is as tall as its text would be. Merged:
-    // a cell keeps its own format in its first paragraph's mark.
-    cursor.mergeBlockCharFormat(format);
+    // The paragraph mark takes the shape of the run it is in, the last: an empty paragraph is as tall as its
+    // text would be, and the word processor spaces the lines by it. Merged: a cell keeps its own format in its
+    // first paragraph's mark.
+    cursor.mergeBlockCharFormat(charShape(runs.isEmpty() ? 0 : runs.last().second));
     for (qsizetype i = 0; i < length;) {
         // Runs come in text order; the shape changes only where one starts.
         if (run + 1 < runs.size() && runs[run + 1].first <= quint64(i)) {
@@ -528,12 +529,14 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             cellFormat.setTopPadding(padding(margins[2]));
             // A row is at least as tall as the file says, however little its text takes: the room left below
             // the text goes to the bottom margin. And a cell ends at its last line's text, where our layout
-            // counts the line's spacing below it too: that much less margin.
+            // counts the line's spacing below it too, and the grid's line between rows, which the word processor
+            // draws over the cells: that much less margin.
             const auto [content, spacing] = contentHeight(tree, cell.paragraphs);
             int bottom = margins[3];
             if (rowSpan == 1 && cell.height > 0)
                 bottom = std::max(bottom, cell.height - margins[2] - content);
-            cellFormat.setBottomPadding(padding(bottom - spacing));
+            const int rule = int(std::lround(LayoutUnits::ToPoints(format.border()) * PageGeometry::kUnitsPerPoint));
+            cellFormat.setBottomPadding(padding(bottom - spacing - rule));
             tableCell.setFormat(cellFormat);
             if (columnSpan == 1 && cell.width > 0 && widths[cell.column] == 0)
                 widths[cell.column] = cell.width;

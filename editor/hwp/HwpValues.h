@@ -126,9 +126,13 @@ inline double BorderPoints(quint8 index)
 {
     return kBorderMillimetres[std::min<std::size_t>(index, kBorderMillimetres.size() - 1)] * 72.0 / 25.4;
 }
-// The listed width nearest to `points`.
+// The listed width nearest to `points`. The reader draws the thin lines (up to 0.3 mm) a point wide, so that
+// they show on a screen; a point or less goes back as the word processor's own thin line, 0.12 mm.
+inline constexpr double kThinnestDrawnPoints = 1.0;
 inline quint8 BorderIndex(double points)
 {
+    if (points <= kThinnestDrawnPoints + 1e-6)
+        return 1;
     const double millimetres = points * 25.4 / 72.0;
     quint8 best = 0;
     for (quint8 i = 1; i < kBorderMillimetres.size(); ++i) {

@@ -2,6 +2,7 @@
 #include "editor/DocumentFile.h"
 #include "editor/EditorPreparation.h"
 #include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
 #include "editor/PageView.h"
 #include "editor/hwp/HwpFile.h"
@@ -44,6 +45,15 @@
 #include <QToolBar>
 
 namespace {
+
+// Column widths as the layout takes them, to a thousandth: a file keeps them in whole HWPUNIT.
+QStringList widthsOf(const QList<QTextLength>& widths)
+{
+    QStringList list;
+    for (const QTextLength& width : widths)
+        list.append(QStringLiteral("%1:%2").arg(int(width.type())).arg(width.rawValue(), 0, 'f', 3));
+    return list;
+}
 
 struct Ink
 {
@@ -666,8 +676,8 @@ private Q_SLOTS:
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
                                         << "HWP 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QTest::newRow("version 4") << truncated + QByteArray("\x00\x00\x00\x04", 4) << "HWP"
-                                   << "알 수 없는 문서 버전입니다. (4)";
+        QTest::newRow("version 5") << truncated + QByteArray("\x00\x00\x00\x05", 4) << "HWP"
+                                   << "알 수 없는 문서 버전입니다. (5)";
         truncated.append("\x00\x00\x00\x01\x00", 5);
         QTest::newRow("truncated HWP") << truncated << "HWP"
                                        << "문서가 손상되었거나 잘려 있습니다.";
@@ -808,12 +818,11 @@ private Q_SLOTS:
             const QTextBlock first = shown->begin();
             QCOMPARE(first.text(), QStringLiteral("값은") + QChar(QChar::Nbsp) + QStringLiteral("3이다.") + QChar(0x2007));
             const QTextBlockFormat paragraph = first.blockFormat();
-            QCOMPARE(paragraph.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
-            QCOMPARE(paragraph.lineHeight(), 160.0);
+            QCOMPARE(LayoutUnits::PercentSpacing(first), 160.0);
             QCOMPARE(paragraph.leftMargin(), 20.0);
             QCOMPARE(paragraph.textIndent(), 10.0);
-            QCOMPARE(paragraph.topMargin(), 5.0);
-            QCOMPARE(paragraph.bottomMargin(), 3.0);
+            QCOMPARE(LayoutUnits::ToPoints(paragraph.topMargin()), 5.0);
+            QCOMPARE(LayoutUnits::ToPoints(paragraph.bottomMargin()), 3.0);
             QStringList markers;
             for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
                 markers.append(ListNumbering::MarkerText(block) + block.text());
@@ -836,14 +845,18 @@ private Q_SLOTS:
             }
             QCOMPARE(cells, (QStringList{"AB 1x2", "AB 1x2", "C 1x1", "D 1x1", "E 1x1", "F 2x1", "G 1x1", "H 1x1",
                                          "F 2x1"}));
-            const QList<QTextLength> widths = {QTextLength(QTextLength::FixedLength, 40),
-                                               QTextLength(QTextLength::FixedLength, 60),
-                                               QTextLength(QTextLength::FixedLength, 50)};
-            QCOMPARE(table->format().columnWidthConstraints(), widths);
+            // In the layout's units, the outer columns less the table's outer border, which the layout draws
+            // outside them.
+            const double border = LayoutUnits::ToPoints(table->format().border());
+            const QList<QTextLength> widths = {
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(40 - border)),
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(60)),
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(50 - border))};
+            QCOMPARE(widthsOf(table->format().columnWidthConstraints()), widthsOf(widths));
             // 0.5 mm solid all round; on the shaded cell only the top and the dashed red right are drawn.
             const QTextTableCellFormat framed = table->cellAt(1, 1).format().toTableCellFormat();
             QCOMPARE(framed.leftBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
-            QVERIFY(qAbs(framed.bottomBorder() - 0.5 * 72 / 25.4) < 0.01);
+            QVERIFY(qAbs(LayoutUnits::ToPoints(framed.bottomBorder()) - 0.5 * 72 / 25.4) < 0.01);
             const QTextTableCellFormat shaded = table->cellAt(0, 2).format().toTableCellFormat();
             QCOMPARE(shaded.background().color(), QColor(255, 128, 128));
             QCOMPARE(shaded.leftBorderStyle(), QTextFrameFormat::BorderStyle_None);
@@ -1151,10 +1164,12 @@ private Q_SLOTS:
             child<QSpinBox>(dialog, "spaceAfterSpin")->setValue(4);
         });
         trigger(editor, "paragraphAction");
-        // Lines 160 % apart, and the spacing of the paragraphs on top: more of it between the first two (4
-        // points after the first, 6 before the second, which Qt's layout partly overlaps) than after the
-        // second (4 points).
-        const double spaced = 1.6 * singleLine;
+        // Lines 160 % of the font size apart, and the spacing of the paragraphs on top: more of it between the
+        // first two (4 points after the first, 6 before the second, which Qt's layout partly overlaps) than
+        // after the second (4 points).
+        const QTextBlock typed = document->begin();
+        const double size = typed.begin().fragment().charFormat().font().resolve(document->defaultFont()).pointSizeF();
+        const double spaced = 1.6 * size;
         const double firstGap = top(1) - top(0);
         const double secondGap = top(2) - top(1);
         QVERIFY2(firstGap > spaced + 4 && firstGap < spaced + 11 && secondGap > spaced + 2 && secondGap < spaced + 5 &&
@@ -1163,12 +1178,14 @@ private Q_SLOTS:
         QCOMPARE(textLeft(0), 10.0);
         QCOMPARE(textLeft(1), 10.0);
         QCOMPARE(textLeft(2), 0.0);
+        // As the dialog gives them: the spacing in percent of the font size, the rest in points.
         const auto formatOf = [](QTextDocument* in, int number) {
-            const QTextBlockFormat f = in->findBlockByNumber(number).blockFormat();
-            return QList<double>{f.lineHeight(), double(f.lineHeightType()), f.leftMargin(), f.textIndent(),
-                                 f.topMargin(), f.bottomMargin()};
+            const QTextBlock block = in->findBlockByNumber(number);
+            const QTextBlockFormat f = block.blockFormat();
+            return QList<double>{LayoutUnits::PercentSpacing(block), f.leftMargin(), f.textIndent(),
+                                 LayoutUnits::ToPoints(f.topMargin()), LayoutUnits::ToPoints(f.bottomMargin())};
         };
-        const QList<double> applied = {160, QTextBlockFormat::ProportionalHeight, 20, -10, 6, 4};
+        const QList<double> applied = {160, 20, -10, 6, 4};
         QCOMPARE(formatOf(document, 1), applied);
 
         // One undo takes it all back.
@@ -1333,11 +1350,11 @@ private Q_SLOTS:
                 child<QDoubleSpinBox>(dialog, name)->setValue(millimetres);
         });
         trigger(editor, "columnWidthAction");
-        // 20, 30 and 25 mm in whole points.
-        const QList<QTextLength> widths = {QTextLength(QTextLength::FixedLength, 57),
-                                           QTextLength(QTextLength::FixedLength, 85),
-                                           QTextLength(QTextLength::FixedLength, 71)};
-        QCOMPARE(table->format().columnWidthConstraints(), widths);
+        // 20, 30 and 25 mm in whole points, in the layout's units.
+        const QList<QTextLength> widths = {QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(57)),
+                                           QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(85)),
+                                           QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(71))};
+        QCOMPARE(widthsOf(table->format().columnWidthConstraints()), widthsOf(widths));
         toCell(1, 1);
         AnswerNextDialog<QDialog>([](QDialog* dialog) {
             child<QCheckBox>(dialog, "borderCheck")->setChecked(true);
@@ -1360,7 +1377,9 @@ private Q_SLOTS:
                     cells.append(QStringLiteral("%1x%2 %3 %4").arg(of->cellAt(row, column).rowSpan())
                                      .arg(of->cellAt(row, column).columnSpan())
                                      .arg(cell.background().color().name())
-                                     .arg(cell.hasProperty(QTextFormat::TableCellTopBorder) ? cell.topBorder() : -1));
+                                     .arg(cell.hasProperty(QTextFormat::TableCellTopBorder)
+                                              ? LayoutUnits::ToPoints(cell.topBorder())
+                                              : -1));
                 }
             }
             return cells;
@@ -1375,7 +1394,7 @@ private Q_SLOTS:
         QStringList expected = before;
         expected[4] = QStringLiteral("1x1 #000000 %1").arg(72 / 25.4);
         QCOMPARE(described(reopened), expected);
-        QCOMPARE(reopened->format().columnWidthConstraints(), widths);
+        QCOMPARE(widthsOf(reopened->format().columnWidthConstraints()), widthsOf(widths));
 
         // And on the page at 500 dpi: the borders, the thick one, the missing ones and the shading.
         const QImage page = render(other).convertToFormat(QImage::Format_RGB32);

@@ -1,4 +1,5 @@
 #include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
 #include "editor/hwp/Container.h"
 #include "editor/hwp/HwpFile.h"
@@ -241,8 +242,7 @@ private Q_SLOTS:
         const QTextBlockFormat third = document.findBlockByNumber(4).blockFormat();
         QCOMPARE(document.findBlockByNumber(4).text(), QStringLiteral("개요3"));
         QCOMPARE(third.leftMargin(), 30.0);
-        QCOMPARE(third.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
-        QCOMPARE(third.lineHeight(), 160.0);
+        QCOMPARE(LayoutUnits::PercentSpacing(document.findBlockByNumber(4)), 160.0);
     }
 
     void pageAndParagraphs()
@@ -274,10 +274,13 @@ private Q_SLOTS:
         QCOMPARE(document.toPlainText(), QStringLiteral("가"));
         const QTextBlockFormat shape = document.begin().blockFormat();
         QCOMPARE(shape.alignment(), Qt::AlignHCenter);
-        QCOMPARE(QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), shape.topMargin(),
-                               shape.bottomMargin(), shape.lineHeight()}),
-                 QList<qreal>({10, 20, -5, 3, 4, 15}));
-        QCOMPARE(shape.lineHeightType(), int(QTextBlockFormat::FixedHeight));
+        // A margin of 10 pt with the first line 5 pt out: the first line at 10, the rest at 15. The spaces above
+        // and below in the layout's units; the fixed pitch in points.
+        using LayoutUnits::ToPoints;
+        QCOMPARE(QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), ToPoints(shape.topMargin()),
+                               ToPoints(shape.bottomMargin()),
+                               shape.doubleProperty(LayoutUnits::kFixedSpacingProperty)}),
+                 QList<qreal>({15, 20, -5, 3, 4, 15}));
     }
 
     void tables()
@@ -299,7 +302,7 @@ private Q_SLOTS:
             const QTextTableCellFormat cell = table->cellAt(0, 0).format().toTableCellFormat();
             QVERIFY(!cell.hasProperty(QTextFormat::TableCellLeftBorderStyle));
             QCOMPARE(table->format().borderStyle(), QTextFrameFormat::BorderStyle_Solid);
-            QCOMPARE(table->format().border(), 1.0);
+            QCOMPARE(LayoutUnits::ToPoints(table->format().border()), 1.0);
         }
 
         opened = open(document, mergedTable().bytes());
@@ -317,10 +320,12 @@ private Q_SLOTS:
         const QTextTableCellFormat shaded = table->cellAt(0, 0).format().toTableCellFormat();
         QCOMPARE(shaded.background().color(), QColor(Qt::green));
         QCOMPARE(shaded.topBorderBrush().color(), QColor(Qt::red));
-        QCOMPARE(shaded.topBorder(), 0.5 * 72 / 25.4);
-        QCOMPARE(
-            table->format().columnWidthConstraints(),
-            QList<QTextLength>({QTextLength(QTextLength::FixedLength, 72), QTextLength(QTextLength::FixedLength, 72)}));
+        QCOMPARE(LayoutUnits::ToPoints(shaded.topBorder()), 0.5 * 72 / 25.4);
+        // Each column as wide as its cells, less the table's outer border, which the layout draws outside them.
+        const double column = LayoutUnits::FromPoints(72 - LayoutUnits::ToPoints(table->format().border()));
+        QCOMPARE(table->format().columnWidthConstraints(),
+                 QList<QTextLength>(
+                     {QTextLength(QTextLength::FixedLength, column), QTextLength(QTextLength::FixedLength, column)}));
         // The text around the table stays on either side of it.
         QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("앞"), QStringLiteral("뒤")}));
 

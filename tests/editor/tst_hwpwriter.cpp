@@ -1,5 +1,6 @@
 #include "editor/DocumentFile.h"
 #include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
 #include "editor/TableEditing.h"
 #include "editor/hwp/Container.h"
@@ -93,7 +94,7 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
         const QColor c = cell.hasProperty(brush) ? cell.brushProperty(brush).color() : table.borderBrush().color();
         // Widths come back as the nearest width the file can hold.
         text += w > 0 && s != QTextFrameFormat::BorderStyle_None
-                    ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(w)).arg(s).arg(c.name())
+                    ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
                     : QStringLiteral("none ");
     }
     return text + (cell.background().style() == Qt::NoBrush
@@ -137,12 +138,23 @@ QStringList describe(const QTextDocument& document)
             }
         }
         const QTextBlockFormat format = block.blockFormat();
-        const bool single = format.lineHeightType() == QTextBlockFormat::SingleHeight;
-        line += QStringLiteral("align %1%2 line %3:%4 margins %5/%6/%7/%8/%9")
+        // The spacing as the word processor keeps it: in percent of the font size, or a kind and points.
+        QString spacing;
+        if (const double percent = LayoutUnits::PercentSpacing(block); percent > 0) {
+            spacing = QStringLiteral("%1 %").arg(qRound(percent));
+        } else if (format.hasProperty(LayoutUnits::kFixedSpacingProperty)) {
+            spacing = QStringLiteral("fixed %1").arg(format.doubleProperty(LayoutUnits::kFixedSpacingProperty));
+        } else if (format.hasProperty(LayoutUnits::kAddedSpacingProperty)) {
+            spacing = QStringLiteral("added %1").arg(format.doubleProperty(LayoutUnits::kAddedSpacingProperty));
+        } else {
+            const QString kinds[] = {{}, {}, QStringLiteral("fixed"), QStringLiteral("least"), QStringLiteral("added")};
+            spacing = QStringLiteral("%1 %2").arg(kinds[format.lineHeightType()]).arg(
+                std::round(LayoutUnits::ToPoints(format.lineHeight()) * 100) / 100);
+        }
+        line += QStringLiteral("align %1%2 line %3 margins %4/%5/%6/%7/%8")
                     .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
                     .arg(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore ? " new page" : "")
-                    .arg(single ? int(QTextBlockFormat::ProportionalHeight) : format.lineHeightType())
-                    .arg(single ? 100.0 : format.lineHeight())
+                    .arg(spacing)
                     .arg(format.leftMargin())
                     .arg(format.rightMargin())
                     .arg(format.textIndent())
@@ -357,15 +369,16 @@ std::unique_ptr<QTextDocument> tableDocument()
     // Each side its own, as an imported document's cells may have.
     QTextTableCell sides = table->cellAt(1, 1);
     QTextTableCellFormat format = sides.format().toTableCellFormat();
-    format.setLeftBorder(3);
+    // Widths in points, as the layout takes them.
+    format.setLeftBorder(LayoutUnits::FromPoints(3));
     format.setLeftBorderStyle(QTextFrameFormat::BorderStyle_Dashed);
     format.setLeftBorderBrush(QColor(200, 0, 0));
     format.setTopBorder(0);
     format.setTopBorderStyle(QTextFrameFormat::BorderStyle_None);
-    format.setRightBorder(1);
+    format.setRightBorder(LayoutUnits::FromPoints(1));
     format.setRightBorderStyle(QTextFrameFormat::BorderStyle_Dotted);
     format.setRightBorderBrush(Qt::black);
-    format.setBottomBorder(2);
+    format.setBottomBorder(LayoutUnits::FromPoints(2));
     format.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Double);
     format.setBottomBorderBrush(QColor(0, 0, 200));
     sides.setFormat(format);

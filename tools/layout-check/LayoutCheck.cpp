@@ -468,6 +468,7 @@ Figures Measure(const QString& path)
             for (int r = 0; r <= table->rows(); ++r) qInfo("our top %d: %.2f (frame %.2f..%.2f)", r, tops[r], frame.top(), frame.bottom());
             const QTextTableCellFormat f0 = table->cellAt(0, 0).format().toTableCellFormat();
             { const auto props = table->format().properties(); for (auto it = props.cbegin(); it != props.cend(); ++it) qInfo("  prop %x = %s", it.key(), qPrintable(it.value().toString())); }
+            for (int r = 0; r < table->rows(); ++r) qInfo("  row %d bottom padding %.2f top %.2f", r, table->cellAt(r, 0).format().toTableCellFormat().bottomPadding(), table->cellAt(r, 0).format().toTableCellFormat().topPadding());
             qInfo("x0 %.2f x1 %.2f frame x %.2f", layout->blockBoundingRect(table->cellAt(0,0).firstCursorPosition().block()).left(), layout->blockBoundingRect(table->cellAt(0,qMin(1,table->columns()-1)).firstCursorPosition().block()).left(), frame.left());
             qInfo("cell00 padding %.2f %.2f %.2f %.2f borders %.2f %.2f text %s", f0.leftPadding(), f0.rightPadding(), f0.topPadding(), f0.bottomPadding(), f0.leftBorder(), f0.rightBorder(), qPrintable(table->cellAt(0,0).firstCursorPosition().block().text()));
         }
