@@ -69,7 +69,15 @@ QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces
     DataReader in(data);
     QTextCharFormat format;
     const int face = in.u16();
-    in.skip(2 * (kLanguages - 1) + 4 * kLanguages); // other faces, ratios, spacings, relative sizes, offsets
+    in.skip(2 * (kLanguages - 1)); // the other scripts' faces
+    // The Hangul script's width ratio, letter spacing and relative size, which set a question's lines: percent,
+    // percent of the size, percent.
+    const int ratio = in.u8();
+    in.skip(kLanguages - 1);
+    const int spacing = qint8(in.u8());
+    in.skip(kLanguages - 1);
+    const int relative = in.u8();
+    in.skip(kLanguages - 1 + kLanguages); // the other relative sizes, the offsets
     const qint32 height = in.i32();
     const quint32 properties = in.u32();
     in.skip(2); // shadow offsets
@@ -80,8 +88,17 @@ QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces
         return format;
     if (face < hangulFaces.size() && !hangulFaces[face].isEmpty())
         format.setFontFamilies({hangulFaces[face]});
-    if (height > 0)
-        format.setFontPointSize(std::min(height / 100.0, 4096.0));
+    if (height > 0) {
+        const double size = std::min(height / 100.0 * (relative >= 10 && relative <= 250 ? relative : 100) / 100.0, 4096.0);
+        format.setFontPointSize(size);
+        // Letter spacing in points, which are the layout's units for it.
+        if (spacing != 0 && spacing >= -50 && spacing <= 50) {
+            format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            format.setFontLetterSpacing(size * spacing / 100.0);
+        }
+    }
+    if (ratio != 100 && ratio >= 50 && ratio <= 200)
+        format.setFontStretch(ratio);
     if (text.isValid())
         format.setForeground(text);
     // White shading is how the word processor says "none" as often as the no-colour value.

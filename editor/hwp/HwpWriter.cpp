@@ -251,6 +251,14 @@ private:
         const QColor text = brushColour(format, QTextFormat::ForegroundBrush);
         shape.colour = text.isValid() ? HwpValues::ColourRef(text) : 0;
         shape.shade = HwpValues::ColourRef(brushColour(format, QTextFormat::BackgroundBrush));
+        // Width ratio and letter spacing, as the reader sets them from the file.
+        if (format.hasProperty(QTextFormat::FontStretch) && format.fontStretch() > 0)
+            shape.widthRatio = quint8(std::clamp(format.fontStretch(), 50, 200));
+        if (format.hasProperty(QTextFormat::FontLetterSpacing) &&
+            format.fontLetterSpacingType() == QFont::AbsoluteSpacing)
+            shape.letterSpacing =
+                qint8(std::clamp<long>(std::lround(format.fontLetterSpacing() / std::clamp(size, 0.1, 4096.0) * 100),
+                                       -50, 50));
         return shape;
     }
 

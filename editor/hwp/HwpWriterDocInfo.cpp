@@ -53,8 +53,9 @@ QByteArray charShapeRecord(const CharShape& shape)
     for (int i = 0; i < kLanguages; ++i)
         out.u16(shape.face);
     for (int i = 0; i < kLanguages; ++i)
-        out.u8(100);       // width ratio
-    out.zeros(kLanguages); // letter spacing
+        out.u8(shape.widthRatio);
+    for (int i = 0; i < kLanguages; ++i)
+        out.u8(quint8(shape.letterSpacing));
     for (int i = 0; i < kLanguages; ++i)
         out.u8(100);       // relative size
     out.zeros(kLanguages); // vertical offset

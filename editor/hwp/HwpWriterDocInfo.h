@@ -35,6 +35,8 @@ struct CharShape
     quint32 attributes = 0;
     quint32 colour = 0;
     quint32 shade = HwpValues::kNoColour;
+    quint8 widthRatio = 100; // percent, for every script
+    qint8 letterSpacing = 0; // percent of the size, for every script
     bool operator==(const CharShape&) const = default;
 };
 
