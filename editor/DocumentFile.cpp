@@ -505,6 +505,9 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
         if (!formulasFit(parsed, formulas))
             return failWith(error, QString::fromUtf16(kFormulaOutOfPlace));
     }
+    // Filled with the layout switched off, and laid out once at the end.
+    const QSizeF pageSize = document.pageSize();
+    document.setPageSize(QSizeF(0, 0));
     document.clear();
     for (const auto& [name, image] : images)
         document.addResource(QTextDocument::ImageResource, QUrl(name), image);
@@ -513,6 +516,7 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
     placeFormulas(document, formulas);
     LayoutUnits::ScaleLengths(document, LayoutUnits::FormatPerPoint() / formatPerPoint,
                               LayoutUnits::FormatPerPoint() / picturePerPoint);
+    document.setPageSize(pageSize);
     page = loaded;
     return true;
 }

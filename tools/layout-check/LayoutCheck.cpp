@@ -495,6 +495,33 @@ Figures Measure(const QString& path)
     return figures;
 }
 
+QImage OurFirstPage(const QString& path, int width)
+{
+    QTextDocument document;
+    PageGeometry page;
+    if (!HwpFile::Load(document, page, path))
+        return {};
+    PageView::prepareLayout(&document, page);
+    const double scale = width / page.paperSize().width();
+    QImage image((page.paperSize() * scale).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(scale, scale);
+    PageView::paintPage(&painter, &document, page, 0);
+    return image;
+}
+
+QImage TheirFirstPage(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const auto streams = HwpContainer::ReadStreams(file.readAll());
+    return streams ? QImage::fromData(streams->value(QStringLiteral("PrvImage"))) : QImage();
+}
+
 QString Report(const Figures& f)
 {
     if (!f.error.isEmpty())

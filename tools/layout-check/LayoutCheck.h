@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,11 @@ struct Figures
 
 // Opens `path` as the editor does and lays it out on its page.
 Figures Measure(const QString& path);
+// The first page as the editor draws it, `width` pixels wide, and the word processor's own picture of it (the
+// file's PrvImage stream); null images when the file cannot be read or keeps no picture.
+QImage OurFirstPage(const QString& path, int width);
+QImage TheirFirstPage(const QString& path);
+
 // One line of figures, for people.
 QString Report(const Figures& figures);
 // The targets, by name: "pages" the same page count; "tables" table widths within 1 %; "pitch" line pitch within
