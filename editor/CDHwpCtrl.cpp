@@ -666,7 +666,19 @@ void CDHwpCtrl::showFormatAtCursor()
 void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
 {
     QTextCursor cursor = m_view->textCursor();
+    cursor.beginEditBlock();
     cursor.mergeCharFormat(format);
+    // A paragraph's spacing follows its largest font: worked out again for the paragraphs whose fonts changed.
+    if (cursor.hasSelection() &&
+        (format.hasProperty(QTextFormat::FontPointSize) || format.hasProperty(QTextFormat::FontFamilies))) {
+        const QTextBlock last = m_document.findBlock(cursor.selectionEnd());
+        for (QTextBlock block = m_document.findBlock(cursor.selectionStart()); block.isValid(); block = block.next()) {
+            LayoutUnits::RefreshSpacing(block);
+            if (block == last)
+                break;
+        }
+    }
+    cursor.endEditBlock();
     m_view->setTextCursor(cursor);
     m_view->setFocus();
 }

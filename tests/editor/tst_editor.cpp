@@ -1136,6 +1136,32 @@ private Q_SLOTS:
         QVERIFY(!view->textCursor().currentList());
     }
 
+    // A paragraph spaced in percent keeps its percent of the font size when the size box changes its font.
+    void spacingFollowsTheFontSize()
+    {
+        CDHwpCtrl& editor = question();
+        QTextDocument* document = editor.Document();
+        QTextCursor cursor(document);
+        cursor.insertText(QStringLiteral("첫 줄") + QChar(QChar::LineSeparator) + QStringLiteral("둘째 줄"));
+        cursor.select(QTextCursor::Document);
+        editor.View()->setTextCursor(cursor);
+        editor.ApplyParagraphFormat(QTextBlockFormat(), 160);
+        const auto pitch = [document] {
+            const QTextLayout* layout = document->begin().layout();
+            return layout->lineAt(1).y() - layout->lineAt(0).y();
+        };
+        const double size = document->begin().begin().fragment().charFormat().font().resolve(document->defaultFont()).pointSizeF();
+        QVERIFY2(std::abs(pitch() - 1.6 * size) < 0.05, qPrintable(QString::number(pitch())));
+        cursor.select(QTextCursor::Document);
+        editor.View()->setTextCursor(cursor);
+        auto* sizeBox = editor.findChild<QComboBox*>(QStringLiteral("sizeCombo"));
+        Q_EMIT sizeBox->activated(sizeBox->findData(20));
+        QVERIFY2(std::abs(pitch() - 32) < 0.05, qPrintable(QString::number(pitch())));
+        // One undo takes the size and its spacing back together.
+        trigger(editor, "undoAction");
+        QVERIFY2(std::abs(pitch() - 1.6 * size) < 0.05, qPrintable(QString::number(pitch())));
+    }
+
     void paragraphShapeOfAQuestion()
     {
         CDHwpCtrl& editor = question();
