@@ -176,7 +176,8 @@ int main(int argc, char* argv[])
     int passes = 0;
     const auto counter = QObject::connect(viewer->Document()->documentLayout(), &QAbstractTextDocumentLayout::update,
                                           [&passes] { ++passes; });
-    const double editorForm = timed(5, [&] { return viewer->OpenDocument(formPath, QStringLiteral("HWP"), QString()); });
+    const double editorForm =
+        timed(5, [&] { return viewer->OpenDocument(formPath, QStringLiteral("HWP"), QString()); });
     QObject::disconnect(counter);
 
     std::printf("HWP 5.0 (%lld bytes): open %.1f ms, save %.1f ms (median of 5; target 150 ms each)\n",

@@ -452,8 +452,8 @@ void CDHwpCtrl::InsertPicture(const QImage& image)
     QTextImageFormat format;
     format.setName(name);
     // A picture keeps its size at 96 dpi, in the layout's units, but never overflows the column.
-    const double width = std::min(LayoutUnits::FromPoints(image.width() * 72.0 / 96.0),
-                                  LayoutUnits::FromPoints(m_page.columnWidth()));
+    const double width =
+        std::min(LayoutUnits::FromPoints(image.width() * 72.0 / 96.0), LayoutUnits::FromPoints(m_page.columnWidth()));
     format.setWidth(width);
     format.setHeight(image.height() * width / image.width());
     QTextCursor cursor = m_view->textCursor();
@@ -870,8 +870,8 @@ void CDHwpCtrl::buildToolbars()
     qobject_cast<QToolButton*>(lists->widgetForAction(numbering))->setPopupMode(QToolButton::MenuButtonPopup);
     add(lists, QStringLiteral("글머리표"), QStringLiteral("bulletAction"), [this] { ApplyNumbering(Style::Bullet); });
     add(lists, QStringLiteral("문단 모양"), QStringLiteral("paragraphAction"), [this] {
-        ParagraphDlg dialog(m_view->textCursor().blockFormat(), LayoutUnits::PercentSpacing(m_view->textCursor().block()),
-                            this);
+        ParagraphDlg dialog(m_view->textCursor().blockFormat(),
+                            LayoutUnits::PercentSpacing(m_view->textCursor().block()), this);
         if (dialog.exec() == QDialog::Accepted)
             ApplyParagraphFormat(dialog.Format(), dialog.LineSpacingPercent());
     });

@@ -69,9 +69,9 @@ QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
 
 // What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders.
 constexpr int kExactBlockProperties[] = {
-    QTextFormat::BlockTopMargin,          QTextFormat::BlockBottomMargin,      QTextFormat::BlockLeftMargin,
-    QTextFormat::BlockRightMargin,        QTextFormat::TextIndent,             LayoutUnits::kPercentSpacingProperty,
-    LayoutUnits::kAddedSpacingProperty,   LayoutUnits::kFixedSpacingProperty};
+    QTextFormat::BlockTopMargin,        QTextFormat::BlockBottomMargin,    QTextFormat::BlockLeftMargin,
+    QTextFormat::BlockRightMargin,      QTextFormat::TextIndent,           LayoutUnits::kPercentSpacingProperty,
+    LayoutUnits::kAddedSpacingProperty, LayoutUnits::kFixedSpacingProperty};
 constexpr int kExactCellProperties[] = {QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding,
                                         QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding};
 

@@ -295,11 +295,12 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
         else
             m_xml.skipCurrentElement();
     }
-    // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the paragraph
-    // leaves the rest of its text in the block after the table.
-    const auto [property, value] = shape.percentSpacing > 0 ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
-                                   : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
-                                                             : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
+    // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the
+    // paragraph leaves the rest of its text in the block after the table.
+    const auto [property, value] =
+        shape.percentSpacing > 0  ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
+        : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
+                                  : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
     if (value >= 0) {
         for (const QTextBlock& block : {first, cursor.block()}) {
             QTextBlockFormat spaced = block.blockFormat();

@@ -159,9 +159,9 @@ void ScaleLengths(QTextDocument& document, double lengths, double pictures)
     static constexpr QTextFormat::Property kBlockLengths[] = {QTextFormat::BlockTopMargin,
                                                               QTextFormat::BlockBottomMargin};
     static constexpr QTextFormat::Property kCellLengths[] = {
-        QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
-        QTextFormat::TableCellBottomPadding, QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
-        QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder};
+        QTextFormat::TableCellLeftPadding,   QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
+        QTextFormat::TableCellBottomPadding, QTextFormat::TableCellLeftBorder,   QTextFormat::TableCellRightBorder,
+        QTextFormat::TableCellTopBorder,     QTextFormat::TableCellBottomBorder};
     const auto scale = [](QTextFormat& format, const auto& properties, double factor) {
         for (QTextFormat::Property property : properties) {
             if (format.hasProperty(property))
@@ -177,10 +177,9 @@ void ScaleLengths(QTextDocument& document, double lengths, double pictures)
         // A spacing in percent was worked out in these units already.
         const bool kept = std::any_of(std::begin(kSpacingProperties), std::end(kSpacingProperties),
                                       [&format](int property) { return format.hasProperty(property); });
-        if (!kept &&
-            (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
-             format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
-             format.lineHeightType() == QTextBlockFormat::LineDistanceHeight))
+        if (!kept && (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
+                      format.lineHeightType() == QTextBlockFormat::MinimumHeight ||
+                      format.lineHeightType() == QTextBlockFormat::LineDistanceHeight))
             format.setLineHeight(format.lineHeight() * lengths, format.lineHeightType());
         QTextCursor(block).setBlockFormat(format);
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {

@@ -678,8 +678,7 @@ std::optional<PageView::ColumnBorder> PageView::columnBorderAt(const QPointF& po
     for (int r = 0; r < table->rows() && row < 0; ++r) {
         const QTextTableCell cell = table->cellAt(r, 0);
         const QRectF last = layout->blockBoundingRect(m_document->findBlock(cell.lastPosition()));
-        if (at.y() <= last.bottom() +
-                          LayoutUnits::ToPoints(table->format().cellPadding() + table->format().border()))
+        if (at.y() <= last.bottom() + LayoutUnits::ToPoints(table->format().cellPadding() + table->format().border()))
             row = r;
     }
     if (row < 0)

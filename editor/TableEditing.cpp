@@ -213,8 +213,8 @@ QToolButton* TableEditing::AddTableMenu(QToolBar* bar, PageView* view, std::func
         const QTextTableCellFormat cell = cursor.currentTable()->cellAt(cursor).format().toTableCellFormat();
         // A cell without borders of its own shows the table's.
         const double current = LayoutUnits::ToPoints(cell.hasProperty(QTextFormat::TableCellTopBorder)
-                                                          ? cell.topBorder()
-                                                          : cursor.currentTable()->format().border());
+                                                         ? cell.topBorder()
+                                                         : cursor.currentTable()->format().border());
         CellBorderDlg dialog(current, view->window());
         return dialog.exec() == QDialog::Accepted && SetCellBorders(cursor, dialog.Width());
     });

@@ -301,9 +301,10 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
         own.append(cursor.block());
     // A spacing in percent of the font size, added to it or fixed depends on the fonts, known only now that the
     // text is in.
-    const auto [property, value] = shape.percentSpacing > 0 ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
-                                   : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
-                                                             : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
+    const auto [property, value] =
+        shape.percentSpacing > 0  ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
+        : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
+                                  : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
     if (value >= 0) {
         for (const QTextBlock& block : std::as_const(own)) {
             QTextBlockFormat spaced = block.blockFormat();
@@ -521,9 +522,12 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                     cellFormat.setBackground(fill.face);
             }
             // The cell's own margins, or the table's when it has none (as the word processor's cells always do).
-            const bool ownMargins = std::any_of(cell.margins.cbegin(), cell.margins.cend(), [](int m) { return m > 0; });
+            const bool ownMargins =
+                std::any_of(cell.margins.cbegin(), cell.margins.cend(), [](int m) { return m > 0; });
             const std::array<int, 4>& margins = ownMargins ? cell.margins : tableMargins;
-            const auto padding = [](int margin) { return LayoutUnits::FromPoints(margin / PageGeometry::kUnitsPerPoint); };
+            const auto padding = [](int margin) {
+                return LayoutUnits::FromPoints(margin / PageGeometry::kUnitsPerPoint);
+            };
             cellFormat.setLeftPadding(padding(margins[0]));
             cellFormat.setRightPadding(padding(margins[1]));
             cellFormat.setTopPadding(padding(margins[2]));

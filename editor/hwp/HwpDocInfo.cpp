@@ -89,7 +89,8 @@ QTextCharFormat charShape(const QByteArray& data, const QStringList& hangulFaces
     if (face < hangulFaces.size() && !hangulFaces[face].isEmpty())
         format.setFontFamilies({hangulFaces[face]});
     if (height > 0) {
-        const double size = std::min(height / 100.0 * (relative >= 10 && relative <= 250 ? relative : 100) / 100.0, 4096.0);
+        const double size =
+            std::min(height / 100.0 * (relative >= 10 && relative <= 250 ? relative : 100) / 100.0, 4096.0);
         format.setFontPointSize(size);
         // Letter spacing in points, which are the layout's units for it.
         if (spacing != 0 && spacing >= -50 && spacing <= 50) {

@@ -256,9 +256,8 @@ private:
             shape.widthRatio = quint8(std::clamp(format.fontStretch(), 50, 200));
         if (format.hasProperty(QTextFormat::FontLetterSpacing) &&
             format.fontLetterSpacingType() == QFont::AbsoluteSpacing)
-            shape.letterSpacing =
-                qint8(std::clamp<long>(std::lround(format.fontLetterSpacing() / std::clamp(size, 0.1, 4096.0) * 100),
-                                       -50, 50));
+            shape.letterSpacing = qint8(std::clamp<long>(
+                std::lround(format.fontLetterSpacing() / std::clamp(size, 0.1, 4096.0) * 100), -50, 50));
         return shape;
     }
 
@@ -768,8 +767,8 @@ private:
             const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
             std::array<quint16, 4> margins = {kCellMargins[0], kCellMargins[1], kCellMargins[2], kCellMargins[3]};
             const QTextFormat::Property paddings[4] = {
-                QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding,
-                QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding};
+                QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
+                QTextFormat::TableCellBottomPadding};
             for (int side = 0; side < 4; ++side) {
                 if (cellFormat.hasProperty(paddings[side]))
                     margins[side] = quint16(std::clamp<long>(

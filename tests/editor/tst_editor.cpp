@@ -1150,7 +1150,8 @@ private Q_SLOTS:
             const QTextLayout* layout = document->begin().layout();
             return layout->lineAt(1).y() - layout->lineAt(0).y();
         };
-        const double size = document->begin().begin().fragment().charFormat().font().resolve(document->defaultFont()).pointSizeF();
+        const double size =
+            document->begin().begin().fragment().charFormat().font().resolve(document->defaultFont()).pointSizeF();
         QVERIFY2(std::abs(pitch() - 1.6 * size) < 0.05, qPrintable(QString::number(pitch())));
         cursor.select(QTextCursor::Document);
         editor.View()->setTextCursor(cursor);
@@ -1400,7 +1401,8 @@ private Q_SLOTS:
             for (int row = 0; row < of->rows(); ++row) {
                 for (int column = 0; column < of->columns(); ++column) {
                     const QTextTableCellFormat cell = of->cellAt(row, column).format().toTableCellFormat();
-                    cells.append(QStringLiteral("%1x%2 %3 %4").arg(of->cellAt(row, column).rowSpan())
+                    cells.append(QStringLiteral("%1x%2 %3 %4")
+                                     .arg(of->cellAt(row, column).rowSpan())
                                      .arg(of->cellAt(row, column).columnSpan())
                                      .arg(cell.background().color().name())
                                      .arg(cell.hasProperty(QTextFormat::TableCellTopBorder)

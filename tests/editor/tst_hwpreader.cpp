@@ -277,10 +277,10 @@ private Q_SLOTS:
         // A margin of 10 pt with the first line 5 pt out: the first line at 10, the rest at 15. The spaces above
         // and below in the layout's units; the fixed pitch in points.
         using LayoutUnits::ToPoints;
-        QCOMPARE(QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), ToPoints(shape.topMargin()),
-                               ToPoints(shape.bottomMargin()),
-                               shape.doubleProperty(LayoutUnits::kFixedSpacingProperty)}),
-                 QList<qreal>({15, 20, -5, 3, 4, 15}));
+        QCOMPARE(
+            QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), ToPoints(shape.topMargin()),
+                          ToPoints(shape.bottomMargin()), shape.doubleProperty(LayoutUnits::kFixedSpacingProperty)}),
+            QList<qreal>({15, 20, -5, 3, 4, 15}));
     }
 
     void tables()

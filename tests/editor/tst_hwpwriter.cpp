@@ -93,9 +93,10 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
         const int s = cell.hasProperty(style) ? cell.intProperty(style) : int(table.borderStyle());
         const QColor c = cell.hasProperty(brush) ? cell.brushProperty(brush).color() : table.borderBrush().color();
         // Widths come back as the nearest width the file can hold.
-        text += w > 0 && s != QTextFrameFormat::BorderStyle_None
-                    ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
-                    : QStringLiteral("none ");
+        text +=
+            w > 0 && s != QTextFrameFormat::BorderStyle_None
+                ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
+                : QStringLiteral("none ");
     }
     return text + (cell.background().style() == Qt::NoBrush
                        ? QStringLiteral("fill none")
@@ -148,8 +149,9 @@ QStringList describe(const QTextDocument& document)
             spacing = QStringLiteral("added %1").arg(format.doubleProperty(LayoutUnits::kAddedSpacingProperty));
         } else {
             const QString kinds[] = {{}, {}, QStringLiteral("fixed"), QStringLiteral("least"), QStringLiteral("added")};
-            spacing = QStringLiteral("%1 %2").arg(kinds[format.lineHeightType()]).arg(
-                std::round(LayoutUnits::ToPoints(format.lineHeight()) * 100) / 100);
+            spacing = QStringLiteral("%1 %2")
+                          .arg(kinds[format.lineHeightType()])
+                          .arg(std::round(LayoutUnits::ToPoints(format.lineHeight()) * 100) / 100);
         }
         line += QStringLiteral("align %1%2 line %3 margins %4/%5/%6/%7/%8")
                     .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))

@@ -167,7 +167,8 @@ void LayoutTest::spacingAsTheWordProcessorMeasures()
     for (const Paragraph& paragraph : paragraphs) {
         if (cursor.position() > 0)
             cursor.insertBlock();
-        cursor.insertText(QStringLiteral("가") + QString(QChar::LineSeparator) + QStringLiteral("나"), font(paragraph.size));
+        cursor.insertText(QStringLiteral("가") + QString(QChar::LineSeparator) + QStringLiteral("나"),
+                          font(paragraph.size));
         QTextBlockFormat spaced = cursor.blockFormat();
         LayoutUnits::SetSpacing(spaced, paragraph.property, paragraph.value, cursor.block());
         cursor.setBlockFormat(spaced);
@@ -175,7 +176,8 @@ void LayoutTest::spacingAsTheWordProcessorMeasures()
     // As the editor lays it out, and again after the word processor's format.
     QTextDocument reopened;
     reopen(document, reopened);
-    for (const QTextDocument* laidOut : {static_cast<const QTextDocument*>(&document), static_cast<const QTextDocument*>(&reopened)}) {
+    for (const QTextDocument* laidOut :
+         {static_cast<const QTextDocument*>(&document), static_cast<const QTextDocument*>(&reopened)}) {
         QTextBlock block = laidOut->begin();
         for (const Paragraph& paragraph : paragraphs) {
             const QList<QPointF> at = lines(block);
@@ -184,7 +186,8 @@ void LayoutTest::spacingAsTheWordProcessorMeasures()
                      qPrintable(QStringLiteral("%1 pt: %2").arg(paragraph.size).arg(at[1].y() - at[0].y())));
             // The text stands at the top of its line, as the word processor draws it.
             QVERIFY(block.layout()->lineAt(0).y() < 0.01);
-            QCOMPARE(LayoutUnits::PercentSpacing(block) > 0, paragraph.property == LayoutUnits::kPercentSpacingProperty);
+            QCOMPARE(LayoutUnits::PercentSpacing(block) > 0,
+                     paragraph.property == LayoutUnits::kPercentSpacingProperty);
             block = block.next();
         }
     }
@@ -200,7 +203,8 @@ void LayoutTest::hangingIndentStaysInItsColumn()
     hanging.setLeftMargin(39.6);
     hanging.setTextIndent(-39.6);
     cursor.setBlockFormat(hanging);
-    cursor.insertText(QStringLiteral("4. 작품 설계") + QString(QChar::LineSeparator) + QStringLiteral("둘째 줄"), font(10));
+    cursor.insertText(QStringLiteral("4. 작품 설계") + QString(QChar::LineSeparator) + QStringLiteral("둘째 줄"),
+                      font(10));
     cursor.insertTable(1, 1);
     cursor.setBlockFormat(hanging);
     cursor.insertText(QStringLiteral("배포일시") + QString(QChar::LineSeparator) + QStringLiteral("둘째 줄"), font(10));

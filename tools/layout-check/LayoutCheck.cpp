@@ -55,9 +55,9 @@ struct Section
 // One line as the word processor laid it out.
 struct TheirLine
 {
-    int start = 0;    // in the paragraph's text, in 16-bit units
-    int top = 0;      // from the top of the body, or of the cell
-    int column = 0;   // where its column starts
+    int start = 0;  // in the paragraph's text, in 16-bit units
+    int top = 0;    // from the top of the body, or of the cell
+    int column = 0; // where its column starts
     int height = 0;
     int textHeight = 0;
     int baseline = 0;
@@ -67,9 +67,9 @@ struct TheirLine
 // One line as we lay it out, in points.
 struct OurLine
 {
-    int start = 0;     // in the block's text
-    double x = 0;      // from the left of the column or cell
-    double y = 0;      // the line's top, from the top of the whole text
+    int start = 0; // in the block's text
+    double x = 0;  // from the left of the column or cell
+    double y = 0;  // the line's top, from the top of the whole text
     double baseline = 0;
 };
 
@@ -310,8 +310,8 @@ Figures Measure(const QString& path)
         }
         // The pitch of a paragraph whose lines are all on one page, here and there.
         const qsizetype n = theirs.size();
-        const bool onePage = place.depth > 0 || (segments.first() == segments.last() &&
-                                                 ourPage(ours.first().y) == ourPage(ours.last().y));
+        const bool onePage = place.depth > 0 ||
+                             (segments.first() == segments.last() && ourPage(ours.first().y) == ourPage(ours.last().y));
         if (n >= 2 && onePage && theirs.last().top > theirs.first().top) {
             pitchRatios.append((ours.last().baseline - ours.first().baseline) /
                                ((theirs.last().top - theirs.first().top) / kUnitsPerPoint));

@@ -43,7 +43,8 @@ int main(int argc, char* argv[])
             const QString base = QDir(pictures).filePath(QFileInfo(file).completeBaseName());
             if (!theirs.isNull())
                 theirs.save(base + QStringLiteral("-theirs.png"));
-            LayoutCheck::OurFirstPage(file, theirs.isNull() ? 724 : theirs.width()).save(base + QStringLiteral("-ours.png"));
+            LayoutCheck::OurFirstPage(file, theirs.isNull() ? 724 : theirs.width())
+                .save(base + QStringLiteral("-ours.png"));
         }
     }
     return allMet ? 0 : 1;
