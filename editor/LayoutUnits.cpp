@@ -73,33 +73,39 @@ LineMeasure measure(const QTextBlock& block)
     return result;
 }
 
+// Keeps `property` at `value`, and none of the other kinds.
+void keep(QTextBlockFormat& format, int property, double value)
+{
+    for (int other : kSpacingProperties)
+        format.clearProperty(other);
+    format.setProperty(property, value);
+}
+
 } // namespace
 
 void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block)
 {
     const LineMeasure line = measure(block);
-    format.setProperty(kPercentSpacingProperty, percent);
+    keep(format, kPercentSpacingProperty, percent);
     format.setLineHeight(FromPoints(percent * line.size / 100.0 - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
 void SetAddedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block)
 {
     const LineMeasure line = measure(block);
-    format.setProperty(kAddedSpacingProperty, points);
+    keep(format, kAddedSpacingProperty, points);
     format.setLineHeight(FromPoints(line.size + points - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
 void SetFixedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block)
 {
     const LineMeasure line = measure(block);
-    format.setProperty(kFixedSpacingProperty, points);
+    keep(format, kFixedSpacingProperty, points);
     format.setLineHeight(FromPoints(points - line.height), QTextBlockFormat::LineDistanceHeight);
 }
 
 void SetSpacing(QTextBlockFormat& format, int property, double value, const QTextBlock& block)
 {
-    for (int other : kSpacingProperties)
-        format.clearProperty(other);
     if (property == kPercentSpacingProperty)
         SetPercentSpacing(format, value, block);
     else if (property == kAddedSpacingProperty)

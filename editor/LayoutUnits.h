@@ -47,6 +47,7 @@ inline constexpr int kSpacingProperties[] = {kPercentSpacingProperty, kAddedSpac
 // too (about 120 for the Nanum fonts); 0 for a fixed, least or added spacing.
 double PercentSpacing(const QTextBlock& block);
 // Sets `format`, the block's or one to be given to it, to advance `percent` of its largest font's size a line.
+// Each of these takes the place of a spacing of another kind.
 void SetPercentSpacing(QTextBlockFormat& format, double percent, const QTextBlock& block);
 // Sets `format` to advance its largest font's size and `points` a line.
 void SetAddedSpacing(QTextBlockFormat& format, double points, const QTextBlock& block);

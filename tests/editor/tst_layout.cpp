@@ -1,12 +1,14 @@
 // The editor's pages against the word processor's own: the line records it keeps in every paragraph of the
 // shared samples, and documents of our own written as HWP 5.0 and laid out again.
 
+#include "editor/DocumentFile.h"
 #include "editor/LayoutUnits.h"
 #include "editor/PageView.h"
 #include "editor/hwp/HwpFile.h"
 #include "tools/layout-check/LayoutCheck.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
@@ -78,6 +80,8 @@ private Q_SLOTS:
     void tableKeepsItsWidth();
     // Percent spacing is of the font size; a fixed pitch is the pitch, with the text at the top of the line.
     void spacingAsTheWordProcessorMeasures();
+    // A spacing of one kind takes the place of another, and the editor's own format keeps it exactly.
+    void spacingKindsReplaceEachOther();
     // A hanging paragraph starts at its margin and indents the lines after the first, in the body and in cells.
     void hangingIndentStaysInItsColumn();
     // A row is at least as tall as the file stores it.
@@ -191,6 +195,32 @@ void LayoutTest::spacingAsTheWordProcessorMeasures()
             block = block.next();
         }
     }
+}
+
+void LayoutTest::spacingKindsReplaceEachOther()
+{
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    cursor.insertText(QStringLiteral("가") + QString(QChar::LineSeparator) + QStringLiteral("나"), font(10));
+    QTextBlockFormat format = cursor.blockFormat();
+    LayoutUnits::SetFixedSpacing(format, 30, cursor.block());
+    cursor.setBlockFormat(format);
+    format = cursor.blockFormat();
+    LayoutUnits::SetPercentSpacing(format, 160, cursor.block());
+    cursor.setBlockFormat(format);
+    QVERIFY(!cursor.blockFormat().hasProperty(LayoutUnits::kFixedSpacingProperty));
+
+    QBuffer buffer;
+    buffer.setData(DocumentFile::NativeBytes(document, PageGeometry()));
+    buffer.open(QIODevice::ReadOnly);
+    QTextDocument reopened;
+    PageGeometry page;
+    QVERIFY(DocumentFile::ReadNative(reopened, page, buffer));
+    PageView::prepareLayout(&reopened, page);
+    QCOMPARE(LayoutUnits::PercentSpacing(reopened.begin()), 160.0);
+    const QList<QPointF> at = lines(reopened.begin());
+    QCOMPARE(at.size(), 2);
+    QVERIFY2(std::abs(at[1].y() - at[0].y() - 16) < 0.05, qPrintable(QString::number(at[1].y() - at[0].y())));
 }
 
 void LayoutTest::hangingIndentStaysInItsColumn()
