@@ -115,7 +115,8 @@ std::pair<int, int> HwpBody::contentHeight(const Tree& tree, const QList<qsizety
         const Record& record = tree.records[child];
         if (record.tag != HwpRecords::ParaLineSeg || record.data.size() < 36)
             continue;
-        DataReader in(record.data.mid((record.data.size() / 36 - 1) * 36));
+        // The last line's record, read in place: a reader keeps a reference to its bytes.
+        DataReader in(record.data, (record.data.size() / 36 - 1) * 36);
         in.skip(4);
         const qint32 top = in.i32();
         const qint32 height = in.i32();
