@@ -1,12 +1,17 @@
 #include "editor/HwpShapes.h"
 
+#include "editor/LayoutUnits.h"
 #include "editor/ListNumbering.h"
+#include "editor/PageGeometry.h"
 
 #include <QHash>
 #include <QTextCursor>
+#include <QTextBlock>
 #include <QTextList>
+#include <QTextTable>
 
 #include <algorithm>
+#include <cmath>
 
 namespace HwpShapes {
 
@@ -97,6 +102,37 @@ void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QStr
         return;
     }
     lists.insert(key, cursor.createList(format));
+}
+
+QList<QTextLength> ColumnWidths(QList<int> widths, const QTextTableFormat& table)
+{
+    if (widths.isEmpty() || std::none_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; }))
+        return {};
+    const int border = int(std::lround(LayoutUnits::ToPoints(table.border()) * PageGeometry::kUnitsPerPoint));
+    if (widths.first() > 2 * border)
+        widths.first() -= border;
+    if (widths.last() > 2 * border)
+        widths.last() -= border;
+    QList<QTextLength> constraints;
+    for (int width : std::as_const(widths))
+        constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,
+                                                   LayoutUnits::FromPoints(width / PageGeometry::kUnitsPerPoint))
+                                     : QTextLength());
+    return constraints;
+}
+
+void SetSpacing(const QList<QTextBlock>& blocks, double percent, double added, double fixed)
+{
+    const auto [property, value] = percent > 0  ? std::pair(LayoutUnits::kPercentSpacingProperty, percent)
+                                   : added >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, added)
+                                                : std::pair(LayoutUnits::kFixedSpacingProperty, fixed);
+    if (value < 0)
+        return;
+    for (const QTextBlock& block : blocks) {
+        QTextBlockFormat spaced = block.blockFormat();
+        LayoutUnits::SetSpacing(spaced, property, value, block);
+        QTextCursor(block).setBlockFormat(spaced);
+    }
 }
 
 } // namespace HwpShapes

@@ -4,13 +4,17 @@
 #include <QHash>
 #include <QString>
 #include <QTextFormat>
+#include <QList>
+#include <QTextLength>
 #include <QTextListFormat>
 
 // How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
 // "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
 // XML names, so that a document looks the same whichever form it came in.
+class QTextBlock;
 class QTextCursor;
 class QTextList;
+class QTextTableFormat;
 
 namespace HwpShapes {
 
@@ -29,5 +33,15 @@ QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern);
 // `format` when it is the first paragraph of it. The list's indent takes the place of a hanging first line.
 void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QString& key,
               QHash<QString, QTextList*>& lists);
+
+// The column widths of a table whose cells, one column wide, gave `widths` in HWPUNIT (0 where none did, and those
+// columns share what is left). A cell's width holds its borders, and the layout draws the table's outer border
+// outside its fixed columns: the outer columns give it that much.
+QList<QTextLength> ColumnWidths(QList<int> widths, const QTextTableFormat& table);
+
+// A paragraph's line spacing: in percent of its font size when `percent` is above 0, else added to the font size
+// when `added` is 0 or more, else a fixed pitch when `fixed` is 0 or more (points). Set on each of `blocks`, the
+// paragraph's, from their fonts; nothing when none is given.
+void SetSpacing(const QList<QTextBlock>& blocks, double percent, double added, double fixed);
 
 } // namespace HwpShapes

@@ -297,17 +297,8 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
     }
     // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the
     // paragraph leaves the rest of its text in the block after the table.
-    const auto [property, value] =
-        shape.percentSpacing > 0  ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
-        : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
-                                  : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
-    if (value >= 0) {
-        for (const QTextBlock& block : {first, cursor.block()}) {
-            QTextBlockFormat spaced = block.blockFormat();
-            LayoutUnits::SetSpacing(spaced, property, value, block);
-            QTextCursor(block).setBlockFormat(spaced);
-        }
-    }
+    HwpShapes::SetSpacing(first == cursor.block() ? QList<QTextBlock>{first} : QList<QTextBlock>{first, cursor.block()},
+                          shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
 }
 
 void HwpmlReader::number(QTextCursor& cursor, const ParaShape& shape)
@@ -479,18 +470,7 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
     }
     // Columns whose width no single cell gave share what is left.
     widths.resize(table->columns());
-    if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
-        // A cell's width holds its borders; the layout adds the table's outer border on either side.
-        const int border = int(std::lround(LayoutUnits::ToPoints(format.border()) * PageGeometry::kUnitsPerPoint));
-        if (widths.first() > 2 * border)
-            widths.first() -= border;
-        if (widths.last() > 2 * border)
-            widths.last() -= border;
-        QList<QTextLength> constraints;
-        for (int width : widths)
-            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,
-                                                       LayoutUnits::FromPoints(width / PageGeometry::kUnitsPerPoint))
-                                         : QTextLength());
+    if (const QList<QTextLength> constraints = HwpShapes::ColumnWidths(widths, format); !constraints.isEmpty()) {
         format.setColumnWidthConstraints(constraints);
         table->setFormat(format);
     }

@@ -302,17 +302,7 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
         own.append(cursor.block());
     // A spacing in percent of the font size, added to it or fixed depends on the fonts, known only now that the
     // text is in.
-    const auto [property, value] =
-        shape.percentSpacing > 0  ? std::pair(LayoutUnits::kPercentSpacingProperty, shape.percentSpacing)
-        : shape.addedSpacing >= 0 ? std::pair(LayoutUnits::kAddedSpacingProperty, shape.addedSpacing)
-                                  : std::pair(LayoutUnits::kFixedSpacingProperty, shape.fixedSpacing);
-    if (value >= 0) {
-        for (const QTextBlock& block : std::as_const(own)) {
-            QTextBlockFormat spaced = block.blockFormat();
-            LayoutUnits::SetSpacing(spaced, property, value, block);
-            QTextCursor(block).setBlockFormat(spaced);
-        }
-    }
+    HwpShapes::SetSpacing(own, shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
 }
 
 bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format,
@@ -555,18 +545,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         m_scope = outer;
     }
     // Columns whose width no single cell gave share what is left.
-    if (std::any_of(widths.cbegin(), widths.cend(), [](int width) { return width > 0; })) {
-        // A cell's width holds its borders; the layout adds the table's outer border on either side.
-        const int border = int(std::lround(LayoutUnits::ToPoints(format.border()) * PageGeometry::kUnitsPerPoint));
-        if (widths.first() > 2 * border)
-            widths.first() -= border;
-        if (widths.last() > 2 * border)
-            widths.last() -= border;
-        QList<QTextLength> constraints;
-        for (int width : std::as_const(widths))
-            constraints.append(width > 0 ? QTextLength(QTextLength::FixedLength,
-                                                       LayoutUnits::FromPoints(width / PageGeometry::kUnitsPerPoint))
-                                         : QTextLength());
+    if (const QList<QTextLength> constraints = HwpShapes::ColumnWidths(widths, format); !constraints.isEmpty()) {
         format.setColumnWidthConstraints(constraints);
         table->setFormat(format);
     }
