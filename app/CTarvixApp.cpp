@@ -7,8 +7,10 @@
 #include "ui/main/Vocabulary.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTranslator>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,6 +37,13 @@ CTarvixApp::CTarvixApp()
     // Ties the windows to the desktop entry, so that docks and window lists show its name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvix.Vellorin"));
     QApplication::setWindowIcon(ProgramIcon());
+    // Qt's own texts (the standard buttons, the file dialog) in the language of the program's own. Without
+    // the file they stay in English, which is no reason not to start.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ko"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 CTarvixApp::~CTarvixApp()

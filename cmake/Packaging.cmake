@@ -26,6 +26,6 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # the certificate authorities the server's certificate is checked against. Qt's SVG library (libqt6svg6) draws
 # the icons and is linked, so it is found.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, fonts-nanum-extra, fonts-dejavu-extra, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, fonts-nanum-extra, fonts-dejavu-extra, qt6-translations-l10n, ca-certificates")
 
 include(CPack)

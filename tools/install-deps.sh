@@ -9,7 +9,7 @@ packages=(
     # server client: HTTP, JSON, TLS
     libcpprest-dev libssl-dev openssl
     # user interface and settings
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-nanum fonts-nanum-extra
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev fonts-nanum fonts-nanum-extra
     # images
     cimg-dev libpng-dev zlib1g-dev imagemagick
     # local server (Boost.Beast) and the tests' scripted servers

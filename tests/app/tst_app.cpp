@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -188,6 +189,12 @@ private Q_SLOTS:
         ProgramProcess& program = start(server.baseUrl(), ProgramProcess::Mode::ReportingOffscreen,
                                         {QStringLiteral("QT_PLUGIN_PATH=" VELLORIN_DRIVER_PLUGINS), driver});
         QVERIFY2(program.waitForLine(QStringLiteral("driver: open ") + place), program.transcript());
+        // Qt's standard buttons read in Korean, as the program's own texts do.
+        const QHash<QString, QString> buttons{{QStringLiteral("discardQuestion"), QStringLiteral("예(&Y)|아니요(&N)")},
+                                              {QStringLiteral("saveFailed"), QStringLiteral("확인")},
+                                              {QStringLiteral("pictureFileDialog"), QStringLiteral("열기(&O)|취소")}};
+        if (buttons.contains(place))
+            QVERIFY2(program.output().contains(QStringLiteral("driver: buttons ") + buttons[place]), program.transcript());
         program.process().terminate();
         QVERIFY2(program.endsWith(0), program.transcript());
         const auto requests = server.requests();

@@ -98,6 +98,21 @@ private:
         std::fflush(stdout);
     }
 
+    // The texts of the buttons of the box or dialog in front, as the writer reads them.
+    static void sayButtons()
+    {
+        QWidget* top = QApplication::activeModalWidget();
+        if (!top)
+            return;
+        QStringList texts;
+        const QList<QAbstractButton*> buttons = top->findChildren<QAbstractButton*>();
+        for (QAbstractButton* button : buttons) {
+            if (button->isVisible() && !button->text().isEmpty())
+                texts << button->text();
+        }
+        say(QStringLiteral("buttons ") + texts.join(u'|'));
+    }
+
     void step()
     {
         if (m_next >= m_steps.size())
@@ -107,6 +122,7 @@ private:
             m_tries = 0;
             if (m_next == m_steps.size()) {
                 m_tick.stop();
+                sayButtons();
                 say(QStringLiteral("open ") + m_place);
             }
         } else if (++m_tries == 1500) {
