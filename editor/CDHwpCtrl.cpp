@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextList>
 #include <QTextTable>
@@ -163,7 +165,166 @@ bool IsNativeDocument(const QString& path)
                                                  QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize);
 }
 
+// The format OpenDocument takes a file in, by its first bytes: the word processor's compound file or the
+// editor's own ("HWP"), or XML ("HWPML2X"). Empty, with *error, for anything else.
+QString documentFormat(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("파일을 열 수 없습니다. (%1)").arg(file.errorString());
+        return {};
+    }
+    QByteArray head = file.read(64);
+    if (head.startsWith(QByteArray(DocumentFile::kSignature, DocumentFile::kSignatureSize)) ||
+        head.startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")))
+        return QStringLiteral("HWP");
+    if (head.startsWith("\xef\xbb\xbf"))
+        head.remove(0, 3);
+    if (head.trimmed().startsWith('<'))
+        return QStringLiteral("HWPML2X");
+    *error = QStringLiteral("한글 문서(HWP 5.0, HWP XML)도 이 편집기의 문서도 아닙니다.");
+    return {};
+}
+
+bool isPictureFile(const QString& path)
+{
+    return !QImageReader::imageFormat(path).isEmpty();
+}
+
+CDHwpCtrl::Asker& askerSlot()
+{
+    static CDHwpCtrl::Asker asker = [](QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                       const QString& text, QMessageBox::StandardButtons buttons) {
+        QMessageBox box(icon, caption, text, buttons, parent);
+        return QMessageBox::StandardButton(box.exec());
+    };
+    return asker;
+}
+
+// Where the writer last took a document from or put one: the next file dialog opens there.
+QString& lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+const QString kDocumentFilter = QStringLiteral("한글 문서 (*.hwp *.hml *.hwpml);;모든 파일 (*)");
+
 } // namespace
+
+void CDHwpCtrl::SetAsker(Asker asker)
+{
+    askerSlot() = std::move(asker);
+}
+
+void CDHwpCtrl::tellFailure(const QString& caption, const QString& text)
+{
+    askerSlot()(this, QMessageBox::Warning, caption, text, QMessageBox::Ok);
+}
+
+bool CDHwpCtrl::OpenFile(const QString& path)
+{
+    m_openError.clear();
+    const QString format = documentFormat(path, &m_openError);
+    if (format.isEmpty())
+        return false;
+    const PageGeometry page = m_page;
+    if (!OpenDocument(path, format, QString()))
+        return false;
+    // A question is written on the bank's page, whatever page the document was written on.
+    if (!(m_page == page)) {
+        m_page = page;
+        m_view->setPage(m_page, Zoom());
+    }
+    m_document.setModified(true);
+    return true;
+}
+
+bool CDHwpCtrl::readFile(const QString& path, QTextDocument& into)
+{
+    m_openError.clear();
+    const QString format = documentFormat(path, &m_openError);
+    if (format.isEmpty())
+        return false;
+    into.setDefaultFont(defaultFont());
+    PageGeometry page = m_page;
+    int dropped = 0;
+    bool ok = false;
+    if (format == QLatin1String("HWPML2X"))
+        ok = DocumentFile::ImportHwpml(into, path, &m_openError, &page, &dropped);
+    else if (IsNativeDocument(path))
+        ok = DocumentFile::LoadNative(into, page, path, &m_openError);
+    else
+        ok = HwpFile::Load(into, page, path, &m_openError, &dropped);
+    return ok;
+}
+
+bool CDHwpCtrl::InsertFile(const QString& path)
+{
+    m_openError.clear();
+    if (isPictureFile(path)) {
+        const QImage image = QImageReader(path).read();
+        if (image.isNull()) {
+            m_openError = QStringLiteral("그림을 읽을 수 없습니다.");
+            return false;
+        }
+        InsertPicture(image);
+        return true;
+    }
+    QTextDocument inserted;
+    if (!readFile(path, inserted))
+        return false;
+    m_view->insertDocument(inserted);
+    m_view->setFocus();
+    return true;
+}
+
+void CDHwpCtrl::ShowOpenDialog()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("문서 열기"), lastFolder(), kDocumentFilter);
+    if (path.isEmpty())
+        return;
+    lastFolder() = QFileInfo(path).absolutePath();
+    // What the writer changed here would go with the old document.
+    if (IsModified() &&
+        askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
+                    QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
+                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    if (!OpenFile(path))
+        tellFailure(QStringLiteral("문서 열기"), QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::ShowInsertDialog()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("문서 끼워 넣기"), lastFolder(),
+        QStringLiteral("한글 문서와 그림 (*.hwp *.hml *.hwpml *.png *.jpg *.jpeg *.bmp *.gif);;모든 파일 (*)"));
+    if (path.isEmpty())
+        return;
+    lastFolder() = QFileInfo(path).absolutePath();
+    if (!InsertFile(path))
+        tellFailure(QStringLiteral("문서 끼워 넣기"),
+                    QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
+    m_view->setFocus();
+}
+
+void CDHwpCtrl::ShowSaveAsDialog()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("다른 이름으로 저장"), lastFolder(),
+                                                QStringLiteral("한글 문서 (*.hwp)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".hwp");
+    lastFolder() = QFileInfo(path).absolutePath();
+    if (!SaveDocument(path, QStringLiteral("HWP"), QString()))
+        tellFailure(QStringLiteral("다른 이름으로 저장"),
+                    QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_saveError));
+    m_view->setFocus();
+}
 
 const QStringList& CDHwpCtrl::ToolbarNames()
 {
@@ -194,19 +355,18 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
     // The page takes the keys; the scroll area around it is no stop of its own.
     m_scroll->setFocusPolicy(Qt::NoFocus);
     setFocusProxy(m_view);
-    // Tab in reading order: the command row, the format row, then the page. The groups were made one by one,
-    // and the order of making is not their order in the rows.
-    QWidget* previous = nullptr;
-    for (const char* name : {"editMenuButton", "tableMenuButton", "fontCombo", "sizeCombo", "zoomCombo"}) {
-        auto* stop = findChild<QWidget*>(QLatin1String(name));
-        if (previous && stop)
-            setTabOrder(previous, stop);
-        previous = stop ? stop : previous;
-    }
-    if (previous)
-        setTabOrder(previous, m_view);
+    orderTabStops();
     m_view->setPictureHandlers([this](const QImage& image) { return StorePicture(image); },
                                [this](const QImage& image) { InsertPicture(image); });
+    m_view->setMenuAndDropHandlers([this](QMenu& menu) { fillPageMenu(menu); },
+                                   [this](const QString& path) {
+                                       if (InsertFile(path))
+                                           return true;
+                                       tellFailure(QStringLiteral("문서 끼워 넣기"),
+                                                   QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(),
+                                                                                  m_openError));
+                                       return false;
+                                   });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
     connect(&m_document, &QTextDocument::contentsChanged, this, &CDHwpCtrl::documentChanged);
     // The toolbar controls' keys pass here first: the editor decides where the keys they have no use for go.
@@ -650,9 +810,100 @@ bool CDHwpCtrl::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+void CDHwpCtrl::orderTabStops()
+{
+    // Every command of the rows is a stop (a click leaves the focus on the page), in reading order: the
+    // command row, the format row, then the page. The groups were made one by one, and the order of making is
+    // not their order in the rows.
+    QWidget* previous = nullptr;
+    const auto stop = [this, &previous](QWidget* next) {
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    };
+    for (const char* name : {"TOOLBAR_MENU", "TOOLBAR_STANDARD", "TOOLBAR_DRAW", "TOOLBAR_TABLE", "TOOLBAR_IMAGE",
+                             "TOOLBAR_NUMBERBULLET", "TOOLBAR_FORMAT"}) {
+        QToolBar* bar = toolbar(QLatin1String(name));
+        for (QAction* action : bar->actions()) {
+            QWidget* control = bar->widgetForAction(action);
+            if (!control)
+                continue;
+            if (qobject_cast<QToolButton*>(control))
+                control->setFocusPolicy(Qt::TabFocus);
+            if (control->focusPolicy() & Qt::TabFocus)
+                stop(control);
+        }
+    }
+    stop(m_view);
+}
+
+void CDHwpCtrl::showKeysInTooltips()
+{
+    for (QAction* action : findChildren<QAction*>()) {
+        if (action->shortcuts().isEmpty() || action->text().isEmpty())
+            continue;
+        QStringList keys;
+        for (const QKeySequence& sequence : action->shortcuts())
+            keys.append(sequence.toString(QKeySequence::NativeText));
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(QString(action->text()).remove(u'&'), keys.join(QStringLiteral(", "))));
+    }
+}
+
+void CDHwpCtrl::fillPageMenu(QMenu& menu)
+{
+    for (const char* name : {"cutAction", "copyAction", "pasteAction", "selectAllAction"})
+        menu.addAction(findChild<QAction*>(QLatin1String(name)));
+    // The formula the selection is, or the one just before the cursor.
+    const QTextCursor cursor = m_view->textCursor();
+    int formula = -1;
+    for (int at : {cursor.selectionStart(), cursor.position() - 1, cursor.position()}) {
+        if (formula < 0 && at >= 0 && FormulaObject::IsFormula(FormulaObject::FormatAt(m_document, at)))
+            formula = at;
+    }
+    if (formula >= 0) {
+        menu.addSeparator();
+        QAction* edit = menu.addAction(QStringLiteral("수식 고치기"));
+        edit->setObjectName(QStringLiteral("editFormulaAction"));
+        connect(edit, &QAction::triggered, this, [this, formula] { editFormula(formula); });
+    }
+    if (cursor.currentTable()) {
+        menu.addSeparator();
+        auto* tableButton = findChild<QToolButton*>(QStringLiteral("tableMenuButton"));
+        for (QAction* action : tableButton->menu()->actions()) {
+            if (action->objectName() == QLatin1String("insertTableAction"))
+                continue;
+            if (action->isSeparator()) {
+                menu.addSeparator();
+                continue;
+            }
+            action->setEnabled(true);
+            menu.addAction(action);
+        }
+    }
+}
+
 void CDHwpCtrl::showFormatAtCursor()
 {
     const QTextCharFormat format = m_view->textCursor().charFormat();
+    // The font and the size the next typed letter takes.
+    {
+        const QSignalBlocker blockFont(m_fontBox);
+        const QStringList families = format.fontFamilies().toStringList();
+        m_fontBox->setCurrentFont(QFont(families.isEmpty() ? m_document.defaultFont().family() : families.first()));
+        const QSignalBlocker blockSize(m_sizeBox);
+        const double points =
+            format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize() : m_document.defaultFont().pointSizeF();
+        const QString shown = QString::number(points, 'g', 3);
+        int index = m_sizeBox->findText(shown);
+        if (index < 0) {
+            // A size of a document that the list lacks joins the list in its place.
+            index = 0;
+            while (index < m_sizeBox->count() && m_sizeBox->itemData(index).toDouble() < points)
+                ++index;
+            m_sizeBox->insertItem(index, shown, points);
+        }
+        m_sizeBox->setCurrentIndex(index);
+    }
     m_boldAction->setChecked(format.fontWeight() >= QFont::Bold);
     m_italicAction->setChecked(format.fontItalic());
     m_underlineAction->setChecked(format.fontUnderline());
@@ -729,6 +980,23 @@ void CDHwpCtrl::buildToolbars()
     };
 
     QToolBar* menu = makeToolbar(QStringLiteral("TOOLBAR_MENU"));
+    auto* fileMenuButton = new QToolButton(menu);
+    fileMenuButton->setObjectName(QStringLiteral("fileMenuButton"));
+    fileMenuButton->setText(QStringLiteral("파일"));
+    fileMenuButton->setPopupMode(QToolButton::InstantPopup);
+    auto* fileMenu = new QMenu(fileMenuButton);
+    for (const auto& [text, name, show] :
+         {std::tuple{QStringLiteral("문서 열기..."), QStringLiteral("openDocumentAction"), &CDHwpCtrl::ShowOpenDialog},
+          std::tuple{QStringLiteral("문서 끼워 넣기..."), QStringLiteral("insertDocumentAction"),
+                     &CDHwpCtrl::ShowInsertDialog},
+          std::tuple{QStringLiteral("다른 이름으로 저장..."), QStringLiteral("saveAsAction"),
+                     &CDHwpCtrl::ShowSaveAsDialog}}) {
+        QAction* action = fileMenu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, show);
+    }
+    fileMenuButton->setMenu(fileMenu);
+    menu->addWidget(fileMenuButton);
     auto* editMenuButton = new QToolButton(menu);
     editMenuButton->setObjectName(QStringLiteral("editMenuButton"));
     editMenuButton->setText(QStringLiteral("편집"));
@@ -762,7 +1030,7 @@ void CDHwpCtrl::buildToolbars()
     }
 
     QToolBar* format = makeToolbar(QStringLiteral("TOOLBAR_FORMAT"));
-    auto* fontBox = new QFontComboBox(format);
+    auto* fontBox = m_fontBox = new QFontComboBox(format);
     fontBox->setObjectName(QStringLiteral("fontCombo"));
     fontBox->setAccessibleName(QStringLiteral("글꼴"));
     fontBox->setCurrentFont(defaultFont());
@@ -772,7 +1040,7 @@ void CDHwpCtrl::buildToolbars()
         mergeFormat(f);
     });
     format->addWidget(fontBox);
-    auto* sizeBox = new QComboBox(format);
+    auto* sizeBox = m_sizeBox = new QComboBox(format);
     sizeBox->setObjectName(QStringLiteral("sizeCombo"));
     sizeBox->setAccessibleName(QStringLiteral("글자 크기"));
     for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40, 48, 72})
@@ -780,7 +1048,7 @@ void CDHwpCtrl::buildToolbars()
     sizeBox->setCurrentIndex(sizeBox->findData(10));
     connect(sizeBox, &QComboBox::activated, this, [this, sizeBox](int index) {
         QTextCharFormat f;
-        f.setFontPointSize(sizeBox->itemData(index).toInt());
+        f.setFontPointSize(sizeBox->itemData(index).toDouble());
         mergeFormat(f);
     });
     format->addWidget(sizeBox);
@@ -881,6 +1149,7 @@ void CDHwpCtrl::buildToolbars()
     commandRow->addStretch(1);
     formatRow->addStretch(1);
     ApplyToolbarIcons(this);
+    showKeysInTooltips();
 }
 
 void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
@@ -897,8 +1166,12 @@ void CDHwpCtrl::addEditingKeys(QMenu* editMenu)
     bind(named(QStringLiteral("redoAction")),
          {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     bind(named(QStringLiteral("selectAllAction")), {QKeySequence(Qt::CTRL | Qt::Key_A)});
-    // The word processor's own two keys for a formula.
+    // The word processor's own two keys for a formula and a table.
     bind(named(QStringLiteral("insertFormulaAction")), {QKeySequence(QStringLiteral("Ctrl+N, M"))});
+    bind(named(QStringLiteral("insertTableAction")), {QKeySequence(QStringLiteral("Ctrl+N, T"))});
+    bind(named(QStringLiteral("openDocumentAction")), {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    bind(named(QStringLiteral("insertDocumentAction")), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)});
+    bind(named(QStringLiteral("saveAsAction")), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
 
     editMenu->addSeparator();
     const auto command = [this, editMenu, &bind](const QString& text, const QString& name,

@@ -7,6 +7,7 @@
 #include "editor/PageGeometry.h"
 
 #include <QHash>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 #include <QTextDocument>
@@ -100,6 +101,22 @@ public:
     // Merges `format` into the selected paragraphs, as one undo step, and, when given, sets their line
     // spacing in percent of each one's font size.
     void ApplyParagraphFormat(const QTextBlockFormat& format, int lineSpacingPercent = 0);
+    // The writer's own files. OpenFile puts the document of `path` (HWP 5.0, HWP XML or the editor's own
+    // format, told apart by their first bytes) in place of the editor's, on the editor's page; InsertFile puts
+    // it in at the cursor as one undo step; a picture file goes in as a picture. Either counts as a change. A file
+    // that cannot be read leaves the document as it was: false, and LastOpenError says why.
+    bool OpenFile(const QString& path);
+    bool InsertFile(const QString& path);
+    // "문서 열기" (Ctrl+O), "문서 끼워 넣기" (Ctrl+Shift+O) and "다른 이름으로 저장" (Ctrl+Shift+S): the file
+    // dialogs, and what the writer is told or asked on the way.
+    void ShowOpenDialog();
+    void ShowInsertDialog();
+    void ShowSaveAsDialog();
+    // How the editors tell and ask the writer something: the program puts its own boxes here.
+    using Asker = std::function<QMessageBox::StandardButton(QWidget* parent, QMessageBox::Icon icon,
+                                                            const QString& caption, const QString& text,
+                                                            QMessageBox::StandardButtons buttons)>;
+    static void SetAsker(Asker asker);
     // Ctrl+F: the find and replace dialog of this editor.
     void ShowFindDialog();
     // "기호 넣기": the chosen marks go in at the cursor.
@@ -135,6 +152,16 @@ private:
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
     void mergeFormat(const QTextCharFormat& format);
     void showFormatAtCursor();
+    // The page's context menu: the clipboard, the formula at the cursor, the table commands in a table.
+    void fillPageMenu(QMenu& menu);
+    // A file the writer chose or dropped, read into `into`; false, with LastOpenError, when it cannot be.
+    bool readFile(const QString& path, QTextDocument& into);
+    // Tells the writer why a file command failed.
+    void tellFailure(const QString& caption, const QString& text);
+    // The tab stops in reading order: the command row, the format row, then the page.
+    void orderTabStops();
+    // Shows each command's keys in its tooltip.
+    void showKeysInTooltips();
     // The formula dialog on the formula at `position`; what it gives replaces the formula, keeping its size
     // and colour, and an emptied script takes the formula away.
     void editFormula(int position);
@@ -160,6 +187,8 @@ private:
     QAction* m_subscriptAction = nullptr;
     QAction* m_strikeOutAction = nullptr;
     QAction* m_highlightAction = nullptr;
+    class QFontComboBox* m_fontBox = nullptr;
+    class QComboBox* m_sizeBox = nullptr;
     FindReplaceDlg* m_findDlg = nullptr;
     SymbolDlg* m_symbolDlg = nullptr;
     int m_pictureCount = 0;

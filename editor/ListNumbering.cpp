@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextList>
@@ -120,19 +121,24 @@ void ListNumbering::PaintMarkers(QPainter* painter, QTextDocument* document, con
         // than the next cell's first.
         if (!bounds.intersects(clip))
             continue;
-        // Where Qt puts its own markers: a space's width left of the first line, on the line's top.
+        // Where Qt puts its own markers: a space's width left of the first line, on the line's top. In the
+        // font of the item's first character, laid out on the layout's own device: a font handed to the
+        // painter would be sized again for the painter's device, larger on the screen than on the page image.
         const QTextLine line = block.layout()->lineAt(0);
         const QPointF lineTop = bounds.topLeft() + line.naturalTextRect().topLeft();
-        const QTextCharFormat charFormat = block.charFormat();
+        const QTextCharFormat charFormat = QTextCursor(block).charFormat();
         const QFont font(charFormat.font(), PageView::layoutDevice());
-        const QFontMetricsF metrics(font, PageView::layoutDevice());
-        const QString text = MarkerText(block);
-        const double x = lineTop.x() - metrics.horizontalAdvance(u' ') - metrics.horizontalAdvance(text);
+        QTextLayout marker(MarkerText(block), font, PageView::layoutDevice());
+        marker.beginLayout();
+        QTextLine markerLine = marker.createLine();
+        marker.endLayout();
+        const double space = QFontMetricsF(font, PageView::layoutDevice()).horizontalAdvance(u' ');
+        const double x = lineTop.x() - space - markerLine.naturalTextWidth();
         painter->save();
-        painter->setFont(font);
         const QBrush foreground = charFormat.foreground();
         painter->setPen(foreground.style() == Qt::NoBrush ? QColor(Qt::black) : foreground.color());
-        painter->drawText(QPointF(x, lineTop.y() + line.ascent()), text);
+        // On the item's baseline.
+        marker.draw(painter, QPointF(x, lineTop.y() + line.ascent() - markerLine.ascent()));
         painter->restore();
     }
 }

@@ -10,6 +10,9 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QBuffer>
 #include <QClipboard>
@@ -98,6 +101,8 @@ PageView::PageView(QTextDocument* document, QWidget* parent) : QWidget(parent), 
     setCursor(Qt::IBeamCursor);
     // For the column borders of tables, which the pointer shows as it passes over them.
     setMouseTracking(true);
+    // Documents and pictures dropped from a file manager.
+    setAcceptDrops(true);
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::update, this, [this] { update(); });
     // The page count is not always announced when text flows onto a new page; the size always is.
     connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::pageCountChanged, this, [this] {
@@ -823,18 +828,100 @@ void PageView::mouseReleaseEvent(QMouseEvent* event)
     update();
 }
 
+void PageView::insertDocument(QTextDocument& inserted)
+{
+    if (m_storePicture)
+        renamePictures(inserted, m_storePicture);
+    m_cursor.insertFragment(QTextDocumentFragment(&inserted));
+    cursorMoved();
+}
+
+bool PageView::IsDroppableFile(const QString& path)
+{
+    static const QStringList suffixes = {QStringLiteral("hwp"), QStringLiteral("hml"), QStringLiteral("hwpml"),
+                                         QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                         QStringLiteral("bmp"), QStringLiteral("gif")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+namespace {
+
+// The local files of a drag that the page takes, or none when it holds anything else.
+QStringList droppableFiles(const QMimeData* mime)
+{
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile() || !PageView::IsDroppableFile(url.toLocalFile()))
+            return {};
+        files.append(url.toLocalFile());
+    }
+    return files;
+}
+
+} // namespace
+
+void PageView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (m_dropFile && !droppableFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void PageView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (m_dropFile && !droppableFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PageView::dropEvent(QDropEvent* event)
+{
+    const QStringList files = droppableFiles(event->mimeData());
+    if (!m_dropFile || files.isEmpty())
+        return event->ignore();
+    event->acceptProposedAction();
+    // At the drop point, one file after the other.
+    if (const int position = hitTest(event->position()); position >= 0) {
+        m_cursor.setPosition(position);
+        cursorMoved();
+    }
+    setFocus(Qt::OtherFocusReason);
+    for (const QString& file : files) {
+        if (!m_dropFile(file))
+            break;
+    }
+}
+
 void PageView::contextMenuEvent(QContextMenuEvent* event)
 {
+    // From the keyboard the menu opens at the cursor, and is about what the cursor is on.
+    const bool byKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QPoint point = byKeyboard ? cursorRect().bottomLeft().toPoint() : event->pos();
     int picture = selectedPicture();
-    if (picture < 0 || !pictureRect(picture).contains(event->pos())) {
-        const int position = hitTest(event->pos());
+    if (picture < 0 || !pictureRect(picture).contains(point)) {
+        const int position = byKeyboard ? m_cursor.position() : hitTest(point);
         picture = -1;
         for (int at : {position, position - 1}) {
-            if (position >= 0 && pictureRect(at).contains(event->pos()))
+            if (!byKeyboard && position >= 0 && pictureRect(at).contains(point))
                 picture = at;
         }
-        if (picture < 0)
-            return QWidget::contextMenuEvent(event);
+        if (picture < 0) {
+            // A click outside the selection moves the cursor there, as in every editor.
+            if (!byKeyboard && position >= 0 &&
+                (position < m_cursor.selectionStart() || position > m_cursor.selectionEnd())) {
+                m_cursor.setPosition(position);
+                cursorMoved();
+            }
+            if (!m_fillMenu)
+                return QWidget::contextMenuEvent(event);
+            QMenu menu(this);
+            menu.setObjectName(QStringLiteral("pageMenu"));
+            m_fillMenu(menu);
+            menu.exec(mapToGlobal(point));
+            return;
+        }
         m_cursor.setPosition(picture);
         m_cursor.setPosition(picture + 1, QTextCursor::KeepAnchor);
         cursorMoved();
@@ -968,9 +1055,7 @@ void PageView::paste()
         buffer.open(QIODevice::ReadOnly);
         if (DocumentFile::ReadNative(pasted, page, buffer)) {
             // Its pictures become pictures of this document, under names of its own.
-            if (m_storePicture)
-                renamePictures(pasted, m_storePicture);
-            m_cursor.insertFragment(QTextDocumentFragment(&pasted));
+            insertDocument(pasted);
             return;
         }
     }
@@ -990,7 +1075,39 @@ void PageView::paste()
             rewritten += QStringLiteral("src=\"%1\"").arg(m_storePicture(image));
         }
         rewritten += html.mid(last);
-        m_cursor.insertFragment(QTextDocumentFragment::fromHtml(rewritten, m_document));
+        // Tables from web pages and other programs come with their grey double borders and spacing: they
+        // take this editor's grid, as a table made here has.
+        QTextDocument pasted;
+        pasted.setHtml(rewritten);
+        QList<QTextTable*> tables;
+        for (QTextBlock block = pasted.begin(); block.isValid(); block = block.next()) {
+            if (QTextTable* table = QTextCursor(block).currentTable(); table && !tables.contains(table))
+                tables.append(table);
+        }
+        for (QTextTable* table : tables) {
+            QTextTableFormat format = TableEditing::GridFormat();
+            format.setColumnWidthConstraints(table->format().columnWidthConstraints());
+            format.setWidth(table->format().width());
+            format.setAlignment(table->format().alignment());
+            table->setFormat(format);
+            for (int row = 0; row < table->rows(); ++row) {
+                for (int column = 0; column < table->columns(); ++column) {
+                    QTextTableCell cell = table->cellAt(row, column);
+                    if (cell.row() != row || cell.column() != column)
+                        continue;
+                    QTextTableCellFormat own = cell.format().toTableCellFormat();
+                    for (int property : {QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder,
+                                         QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
+                                         QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellBottomBorderStyle,
+                                         QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellRightBorderStyle,
+                                         QTextFormat::TableCellTopBorderBrush, QTextFormat::TableCellBottomBorderBrush,
+                                         QTextFormat::TableCellLeftBorderBrush, QTextFormat::TableCellRightBorderBrush})
+                        own.clearProperty(property);
+                    cell.setFormat(own);
+                }
+            }
+        }
+        m_cursor.insertFragment(QTextDocumentFragment(&pasted));
     } else if (mime->hasImage() && m_insertPicture) {
         m_insertPicture(qvariant_cast<QImage>(mime->imageData()));
     } else if (mime->hasText()) {

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 class QTextBlock;
+class QMenu;
 class QTextDocument;
 
 // The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
@@ -81,6 +82,20 @@ public:
         m_insertPicture = std::move(insert);
     }
 
+    // Puts `inserted` in at the cursor, as one undo step; its pictures become this document's, under names of
+    // its own.
+    void insertDocument(QTextDocument& inserted);
+    // What the page's context menu offers besides a picture's: `fill` adds the commands for the cursor's
+    // place. Files dropped on the page go to `dropFile` with the cursor at the drop point; it says whether it
+    // took the file.
+    void setMenuAndDropHandlers(std::function<void(QMenu&)> fill, std::function<bool(const QString&)> dropFile)
+    {
+        m_fillMenu = std::move(fill);
+        m_dropFile = std::move(dropFile);
+    }
+    // Whether a file of this name is one the page takes when it is dropped: a document or a picture.
+    static bool IsDroppableFile(const QString& path);
+
     // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
     // is given.
     static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
@@ -110,6 +125,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -164,6 +182,8 @@ private:
     void paste();
     std::function<QString(const QImage&)> m_storePicture;
     std::function<void(const QImage&)> m_insertPicture;
+    std::function<void(QMenu&)> m_fillMenu;
+    std::function<bool(const QString&)> m_dropFile;
 
     QTextDocument* m_document;
     QTextCursor m_cursor;
