@@ -626,7 +626,9 @@ void CDHwpCtrl::InsertTable(int rows, int columns)
     QTextTableFormat format = TableEditing::GridFormat();
     format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
     QTextCursor cursor = m_view->textCursor();
-    cursor.insertTable(rows, columns, format);
+    cursor.beginEditBlock();
+    TableEditing::GridInEveryCell(cursor.insertTable(rows, columns, format));
+    cursor.endEditBlock();
     m_view->setTextCursor(cursor);
 }
 

@@ -1090,22 +1090,7 @@ void PageView::paste()
             format.setWidth(table->format().width());
             format.setAlignment(table->format().alignment());
             table->setFormat(format);
-            for (int row = 0; row < table->rows(); ++row) {
-                for (int column = 0; column < table->columns(); ++column) {
-                    QTextTableCell cell = table->cellAt(row, column);
-                    if (cell.row() != row || cell.column() != column)
-                        continue;
-                    QTextTableCellFormat own = cell.format().toTableCellFormat();
-                    for (int property : {QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder,
-                                         QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
-                                         QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellBottomBorderStyle,
-                                         QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellRightBorderStyle,
-                                         QTextFormat::TableCellTopBorderBrush, QTextFormat::TableCellBottomBorderBrush,
-                                         QTextFormat::TableCellLeftBorderBrush, QTextFormat::TableCellRightBorderBrush})
-                        own.clearProperty(property);
-                    cell.setFormat(own);
-                }
-            }
+            TableEditing::GridInEveryCell(table);
         }
         m_cursor.insertFragment(QTextDocumentFragment(&pasted));
     } else if (mime->hasImage() && m_insertPicture) {

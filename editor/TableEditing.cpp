@@ -67,14 +67,42 @@ void eachCell(const CellRange& range, Visit&& visit)
 
 } // namespace
 
+namespace {
+
+// A new cell takes the lines of the cell it was added beside: Qt gives it none of its own.
+void bordersFrom(QTextTable* table, int row, int column, int fromRow, int fromColumn)
+{
+    QTextTableCell cell = table->cellAt(row, column);
+    if (cell.row() != row || cell.column() != column)
+        return;
+    QTextCharFormat format = cell.format();
+    const QMap<int, QVariant> borders =
+        TableEditing::BorderProperties(table->cellAt(fromRow, fromColumn).format()).properties();
+    for (auto it = borders.cbegin(); it != borders.cend(); ++it)
+        format.setProperty(it.key(), it.value());
+    cell.setFormat(format);
+}
+
+} // namespace
+
 bool TableEditing::AddRow(QTextCursor& cursor)
 {
-    return onCells(cursor, [](const CellRange& r) { r.table->insertRows(r.row + r.rows, 1); });
+    return onCells(cursor, [](const CellRange& r) {
+        const int added = r.row + r.rows;
+        r.table->insertRows(added, 1);
+        for (int column = 0; column < r.table->columns(); ++column)
+            bordersFrom(r.table, added, column, added - 1, column);
+    });
 }
 
 bool TableEditing::AddColumn(QTextCursor& cursor)
 {
-    return onCells(cursor, [](const CellRange& r) { r.table->insertColumns(r.column + r.columns, 1); });
+    return onCells(cursor, [](const CellRange& r) {
+        const int added = r.column + r.columns;
+        r.table->insertColumns(added, 1);
+        for (int row = 0; row < r.table->rows(); ++row)
+            bordersFrom(r.table, row, added, row, added - 1);
+    });
 }
 
 bool TableEditing::DeleteRows(QTextCursor& cursor)
@@ -112,6 +140,22 @@ QTextTableFormat TableEditing::GridFormat()
     format.setCellSpacing(0);
     format.setBorderCollapse(true);
     return format;
+}
+
+void TableEditing::GridInEveryCell(QTextTable* table)
+{
+    for (int row = 0; row < table->rows(); ++row) {
+        for (int column = 0; column < table->columns(); ++column) {
+            QTextTableCell cell = table->cellAt(row, column);
+            if (cell.row() != row || cell.column() != column)
+                continue;
+            QTextTableCellFormat format = cell.format().toTableCellFormat();
+            format.setBorder(GridFormat().border());
+            format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+            format.setBorderBrush(Qt::black);
+            cell.setFormat(format);
+        }
+    }
 }
 
 bool TableEditing::SetColumnWidths(QTextCursor& cursor, const QList<QTextLength>& widths)

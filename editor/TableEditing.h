@@ -13,6 +13,8 @@ class QTextCursor;
 class QToolBar;
 class QToolButton;
 
+class QTextTable;
+
 // Editing the table at a cursor: the cells a command acts on are the selected ones, or the cell of the
 // cursor. Each command is one undo step and gives false, changing nothing, outside a table.
 namespace TableEditing {
@@ -20,6 +22,10 @@ namespace TableEditing {
 // A new table's frame: a one-point solid black grid (Qt draws a thinner collapsed border as nothing at all),
 // two points of padding, no spacing.
 QTextTableFormat GridFormat();
+// Gives every cell of `table` the grid's one-point lines as borders of its own. Qt draws a table's own grid
+// between cells at three quarters of its width, and at some scales leaves a gap where two lines cross; a
+// cell's own borders are drawn whole and meet.
+void GridInEveryCell(QTextTable* table);
 
 bool AddRow(QTextCursor& cursor);    // below the cells
 bool AddColumn(QTextCursor& cursor); // right of the cells

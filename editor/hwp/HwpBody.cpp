@@ -487,12 +487,8 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
             QTextTableCellFormat cellFormat = tableCell.format().toTableCellFormat();
             if (cell.borderFill >= 1 && cell.borderFill <= m_info.borderFills.size()) {
                 const auto& fill = m_info.borderFills[cell.borderFill - 1];
-                // A side drawn as the table's own fill draws it is the table's grid, not a border of the cell's.
-                const auto own = [grid, &fill](int side) {
-                    const HwpDocInfo::Border& mine = fill.sides[side];
-                    return !grid || mine.style != grid->sides[side].style || mine.width != grid->sides[side].width ||
-                           mine.colour != grid->sides[side].colour;
-                };
+                // Every side as the cell's own, also where it is the table's grid: Qt draws a grid between cells
+                // thinner than its lines, with gaps where they cross.
                 static constexpr QTextFormat::Property kWidth[] = {
                     QTextFormat::TableCellLeftBorder, QTextFormat::TableCellRightBorder,
                     QTextFormat::TableCellTopBorder, QTextFormat::TableCellBottomBorder};
@@ -503,8 +499,6 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                     QTextFormat::TableCellLeftBorderBrush, QTextFormat::TableCellRightBorderBrush,
                     QTextFormat::TableCellTopBorderBrush, QTextFormat::TableCellBottomBorderBrush};
                 for (int side = 0; side < 4; ++side) {
-                    if (!own(side))
-                        continue;
                     cellFormat.setProperty(kWidth[side], LayoutUnits::FromPoints(fill.sides[side].width));
                     cellFormat.setProperty(kStyle[side], int(fill.sides[side].style));
                     cellFormat.setProperty(kBrush[side], QBrush(fill.sides[side].colour));

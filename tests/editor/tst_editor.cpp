@@ -1030,7 +1030,7 @@ private Q_SLOTS:
             // A command with keys shows them too.
             QString tip = action ? action->text() : button->text();
             if (action && !action->shortcuts().isEmpty())
-                tip += QStringLiteral(" (%1)").arg(action->shortcuts().first().toString(QKeySequence::NativeText));
+                tip += QStringLiteral(" (%1").arg(action->shortcuts().first().toString(QKeySequence::NativeText));
             QVERIFY2(button->toolTip().startsWith(tip), qPrintable(button->toolTip()));
             QVERIFY2(!button->toolTip().isEmpty(), qPrintable(name));
         }
@@ -1298,29 +1298,6 @@ private Q_SLOTS:
         moveTo(other, 0);
         trigger(other, circled ? "numberingHangulAction" : "numberingCircledAction");
         QCOMPARE(ListNumbering::MarkerText(other.Document()->begin()), circled ? QStringLiteral("가.") : QStringLiteral("①"));
-    }
-
-    void scratchMarkers()
-    {
-        CDHwpCtrl& editor = question();
-        type(editor, QStringLiteral("①10 ②20 ③30\n10 표\n20"));
-        QTextCursor cursor(editor.Document());
-        cursor.setPosition(editor.Document()->begin().next().position());
-        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        editor.View()->setTextCursor(cursor);
-        trigger(editor, "numberingCircledAction");
-        QTextCursor c(editor.Document());
-        c.movePosition(QTextCursor::End);
-        editor.View()->setTextCursor(c);
-        editor.InsertTable(2, 2);
-        editor.SetZoom(300);
-        PageView* view = editor.View();
-        const double scale = 3.0 * view->logicalDpiY() / 72.0;
-        qDebug() << view->logicalDpiY() << scale*72;
-        const QImage page = render(editor, "scratch", qRound(scale * 72));
-        render(editor, "scratch500", 500).save("/tmp/scratch-500.png");
-        page.copy(0, 0, page.width(), page.height() / 3).save("/tmp/scratch-page.png");
-        view->grab(QRect(QPoint(0,0), QSize(view->width(), page.height()/3 + 20))).toImage().save("/tmp/scratch-view.png");
     }
 
     void documentsOfTheFirstVersionStillOpen()

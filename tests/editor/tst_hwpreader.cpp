@@ -298,9 +298,11 @@ private Q_SLOTS:
         QCOMPARE(tables.size(), 2);
         for (QTextTable* table : tables) {
             QCOMPARE(table->rows() * table->columns(), 1);
-            // Cells drawn as the table's own fill draws them show the table's grid: solid, a point wide.
+            // Cells drawn as the table's own fill draws them have the grid's lines as their own: solid, a point
+            // wide.
             const QTextTableCellFormat cell = table->cellAt(0, 0).format().toTableCellFormat();
-            QVERIFY(!cell.hasProperty(QTextFormat::TableCellLeftBorderStyle));
+            QCOMPARE(cell.leftBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+            QCOMPARE(LayoutUnits::ToPoints(cell.leftBorder()), 1.0);
             QCOMPARE(table->format().borderStyle(), QTextFrameFormat::BorderStyle_Solid);
             QCOMPARE(LayoutUnits::ToPoints(table->format().border()), 1.0);
         }

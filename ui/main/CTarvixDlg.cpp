@@ -221,6 +221,8 @@ void CTarvixDlg::buildLayout()
 
 bool CTarvixDlg::OnInitDialog()
 {
+    // What the editors tell and ask the writer goes through the program's boxes, as everything else does.
+    CDHwpCtrl::SetAsker(&MessageBox::Show);
     buildLayout();
 
     // No system menu of our own on Linux desktops: the items live on the window's context menu.
