@@ -186,9 +186,12 @@ QString documentFormat(const QString& path, QString* error)
     return {};
 }
 
+// By its name: an image reader takes XML for a drawing.
 bool isPictureFile(const QString& path)
 {
-    return !QImageReader::imageFormat(path).isEmpty();
+    static const QStringList suffixes = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                         QStringLiteral("bmp"), QStringLiteral("gif")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
 CDHwpCtrl::Asker& askerSlot()
@@ -290,8 +293,10 @@ void CDHwpCtrl::ShowOpenDialog()
     if (IsModified() &&
         askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
                     QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
-                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        m_view->setFocus();
         return;
+    }
     if (!OpenFile(path))
         tellFailure(QStringLiteral("문서 열기"), QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
     m_view->setFocus();

@@ -1,0 +1,623 @@
+// The writer's commands around the page: documents in and out, every toolbar command by keyboard, the
+// page's context menu, the boxes that show the format at the cursor, pasted tables, and the page image
+// beside the screen.
+
+#include "editor/CDHwpCtrl.h"
+#include "editor/DocumentFile.h"
+#include "editor/FormulaObject.h"
+#include "editor/LayoutUnits.h"
+#include "editor/PageView.h"
+#include "editor/TableEditing.h"
+#include "editor/hwp/HwpFile.h"
+#include "tests/editor/EditorWindow.h"
+#include "tests/support/NextDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextTable>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+const QString kSamples = QStringLiteral(VELLORIN_HWP_SAMPLES);
+
+QString plainText(QTextDocument* document)
+{
+    return document->toPlainText();
+}
+
+// The text a file gives when it is read on its own, as the editor reads it.
+QString textOfFile(const QString& path)
+{
+    QTextDocument document;
+    PageGeometry page;
+    if (path.endsWith(QLatin1String(".hml")))
+        return DocumentFile::ImportHwpml(document, path) ? document.toPlainText() : QString();
+    return HwpFile::Load(document, page, path) ? document.toPlainText() : QString();
+}
+
+int pictureCount(QTextDocument* document)
+{
+    return int(DocumentFile::PictureNames(*document).size());
+}
+
+// The bounds of the dark pixels of `image` within `area`.
+QRect darkIn(const QImage& image, const QRect& area)
+{
+    QRect bounds;
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y) {
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x) {
+            if (qGray(image.pixel(x, y)) < 128)
+                bounds |= QRect(x, y, 1, 1);
+        }
+    }
+    return bounds;
+}
+
+// The runs of dark pixels along a row (or a column) of `image`: where each line it crosses lies.
+QList<std::pair<int, int>> darkRuns(const QImage& image, bool alongRow, int at, int from, int to)
+{
+    QList<std::pair<int, int>> runs;
+    int start = -1;
+    for (int i = from; i <= to; ++i) {
+        const bool dark = i < to && qGray(alongRow ? image.pixel(i, at) : image.pixel(at, i)) < 128;
+        if (dark && start < 0)
+            start = i;
+        if (!dark && start >= 0) {
+            runs.append({start, i - 1});
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+// The light pixels where the table's inner lines cross, in an image of the page at `scale` pixels a point
+// with the page's top left at `origin`.
+int lightInCrossings(const QImage& image, double scale, QPointF origin, const QRectF& tableOnPage)
+{
+    const QRect table = QRectF(origin + tableOnPage.topLeft() * scale, tableOnPage.size() * scale).toAlignedRect();
+    // The lines the middle of the first row crosses, and those the middle of the first column crosses.
+    const QList<std::pair<int, int>> columns =
+        darkRuns(image, true, table.top() + int(6 * scale), table.left() - 2, table.right() + 2);
+    const QList<std::pair<int, int>> rows =
+        darkRuns(image, false, table.left() + int(6 * scale), table.top() - 2, table.bottom() + 2);
+    if (columns.size() < 3 || rows.size() < 3)
+        return -1;
+    int light = 0;
+    for (qsizetype c = 1; c + 1 < columns.size(); ++c) {
+        for (qsizetype r = 1; r + 1 < rows.size(); ++r) {
+            for (int x = columns[c].first; x <= columns[c].second; ++x)
+                for (int y = rows[r].first; y <= rows[r].second; ++y)
+                    light += qGray(image.pixel(x, y)) >= 128;
+        }
+    }
+    return light;
+}
+
+} // namespace
+
+class TestEditorCommands : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    std::array<CDHwpCtrl*, 3> m_editors{};
+    struct Asked
+    {
+        QMessageBox::Icon icon;
+        QString caption;
+        QString text;
+    };
+    QList<Asked> m_asked;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+
+    CDHwpCtrl& editor() { return *m_editors[0]; }
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return {};
+        return path;
+    }
+
+    void type(const QString& text)
+    {
+        QTextCursor cursor = editor().View()->textCursor();
+        cursor.insertText(text);
+        editor().View()->setTextCursor(cursor);
+    }
+
+    void moveTo(int position)
+    {
+        QTextCursor cursor(editor().Document());
+        cursor.setPosition(position);
+        editor().View()->setTextCursor(cursor);
+    }
+
+    // The actions of the next popup menu, which is then closed.
+    QStringList nextMenu(const std::function<void()>& open, const char* choose = nullptr)
+    {
+        QStringList shown;
+        QString name;
+        QTimer::singleShot(50, [&shown, &name, choose] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            name = menu->objectName();
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator())
+                    shown.append(action->text());
+                if (choose && action->objectName() == QLatin1String(choose))
+                    QTimer::singleShot(0, action, &QAction::trigger);
+            }
+            menu->close();
+        });
+        open();
+        return name.isEmpty() ? QStringList{} : QStringList{name} + shown;
+    }
+
+    // As a writer does in a file dialog: the whole path typed into its name field, and Enter.
+    static void chooseIn(QFileDialog* dialog, const QString& path)
+    {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(path);
+        QTest::keyClick(name, Qt::Key_Return);
+    }
+
+    // A key on the page, with the window active again after the dialog before it.
+    void pressInTheWindow(Qt::Key key, Qt::KeyboardModifiers modifiers)
+    {
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        editor().View()->setFocus();
+        QTest::keyClick(editor().View(), key, modifiers);
+    }
+
+    void dropOn(const QString& path, int position)
+    {
+        PageView* view = editor().View();
+        moveTo(position);
+        const QPointF at = view->cursorRect().center();
+        moveTo(0);
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &drop);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_window = ShowEditorWindow(m_editors);
+        QVERIFY(m_window);
+        CDHwpCtrl::SetAsker([this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                   QMessageBox::StandardButtons) {
+            m_asked.append({icon, caption, text});
+            return m_answer;
+        });
+    }
+
+    void init()
+    {
+        PrepareEditors(m_editors);
+        SetupToolbars(m_editors);
+        m_asked.clear();
+        m_answer = QMessageBox::Yes;
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    void documentsInAndOut_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("text"); // what the file holds; none when it cannot be read
+        QTest::addColumn<bool>("opens");   // a picture is inserted and dropped, not opened
+
+        QTest::newRow("HWP 5.0") << kSamples + QStringLiteral("/example.hwp")
+                                 << textOfFile(kSamples + QStringLiteral("/example.hwp")) << true;
+        const QString hml = writeFile(
+            QStringLiteral("question.hml"),
+            R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"><MAPPINGTABLE>)"
+            R"(<CHARSHAPELIST Count="1"><CHARSHAPE Height="1000" Id="0" TextColor="0"/></CHARSHAPELIST>)"
+            R"(<PARASHAPELIST Count="1"><PARASHAPE Align="Justify" Id="0"/></PARASHAPELIST></MAPPINGTABLE></HEAD>)"
+            R"(<BODY><SECTION Id="0"><P ParaShape="0"><TEXT CharShape="0"><CHAR>XML 문서의 물음</CHAR></TEXT></P>)"
+            R"(</SECTION></BODY><TAIL></TAIL></HWPML>)");
+        QTest::newRow("HWP XML") << hml << QStringLiteral("XML 문서의 물음") << true;
+        QTextDocument own;
+        QTextCursor(&own).insertText(QStringLiteral("편집기 형식의 물음\n둘째 문단"));
+        const QString native = m_dir.filePath(QStringLiteral("own.hwp"));
+        QVERIFY(DocumentFile::SaveNative(own, PageGeometry(), native));
+        QTest::newRow("own format") << native << own.toPlainText() << true;
+
+        QImage picture(30, 20, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        const QString png = m_dir.filePath(QStringLiteral("figure.png"));
+        QVERIFY(picture.save(png));
+        QTest::newRow("picture") << png << QString(QChar::ObjectReplacementCharacter) << false;
+
+        QFile sample(kSamples + QStringLiteral("/example.hwp"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        QTest::newRow("cut short") << writeFile(QStringLiteral("short.hwp"), sample.read(3000)) << QString() << true;
+        QTest::newRow("not a document") << writeFile(QStringLiteral("notes.hwp"), "just some words\n") << QString()
+                                        << true;
+        QTest::newRow("broken XML") << writeFile(QStringLiteral("broken.hml"), "<?xml version=\"1.0\"?><HWPML><BODY>")
+                                    << QString() << true;
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("gone.hwp")) << QString() << true;
+    }
+
+    // A document comes in whole, in place of the page's or at the cursor, from the command or dropped from a
+    // file manager; it counts as a change. A file that cannot be read says why and leaves the page as it was.
+    void documentsInAndOut()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, text);
+        QFETCH(bool, opens);
+        const bool readable = !text.isNull();
+        QTextDocument* document = editor().Document();
+        const PageGeometry page = editor().Page();
+
+        if (opens) {
+            type(QStringLiteral("쓰던 글"));
+            editor().SetModified(false);
+            QCOMPARE(editor().OpenFile(path), readable);
+            if (readable) {
+                QCOMPARE(plainText(document), text);
+                QVERIFY(editor().IsModified());
+                QCOMPARE(editor().Page(), page);
+            } else {
+                QVERIFY(!editor().LastOpenError().isEmpty());
+                QCOMPARE(plainText(document), QStringLiteral("쓰던 글"));
+                QVERIFY(!editor().IsModified());
+            }
+        }
+
+        // Inserted at the cursor, as one undo step.
+        for (const bool dropped : {false, true}) {
+            PrepareEditors(m_editors);
+            m_asked.clear();
+            type(QStringLiteral("앞뒤"));
+            editor().SetModified(false);
+            if (dropped) {
+                dropOn(path, 1);
+            } else {
+                moveTo(1);
+                QCOMPARE(editor().InsertFile(path), readable);
+            }
+            if (!readable) {
+                QCOMPARE(plainText(document), QStringLiteral("앞뒤"));
+                QVERIFY(!editor().IsModified());
+                // A drop has no one to give an answer to: the writer is told.
+                QCOMPARE(m_asked.size(), dropped ? 1 : 0);
+                if (dropped)
+                    QVERIFY2(m_asked.first().text.contains(QFileInfo(path).fileName()), qPrintable(m_asked.first().text));
+                continue;
+            }
+            QVERIFY(m_asked.isEmpty());
+            const QString now = plainText(document);
+            QVERIFY2(now.startsWith(u'앞') && now.endsWith(u'뒤'), qPrintable(now));
+            // The document's paragraphs and tables split the line they come into.
+            const auto joined = [](QString lines) { return lines.remove(u'\n'); };
+            QCOMPARE(joined(now.mid(1, now.size() - 2)), joined(text));
+            QVERIFY(editor().IsModified());
+            if (!opens)
+                QCOMPARE(pictureCount(document), 1);
+            document->undo();
+            QCOMPARE(plainText(document), QStringLiteral("앞뒤"));
+        }
+    }
+
+    // Ctrl+O asks for a file, and before the page's changed text goes, whether it may; Ctrl+Shift+S writes the
+    // page as an HWP 5.0 document where the writer says, with the name's ending added when it lacks one.
+    void openAndSaveByKeys()
+    {
+        PageView* view = editor().View();
+        view->setFocus();
+        type(QStringLiteral("고친 글"));
+        const QString sample = kSamples + QStringLiteral("/example.hwp");
+        for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+            m_answer = answer;
+            m_asked.clear();
+            AnswerNextDialog<QDialog>([&sample](QDialog* box) {
+                auto* dialog = qobject_cast<QFileDialog*>(box);
+                QVERIFY(dialog);
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("문서 열기"));
+                chooseIn(dialog, sample);
+            });
+            pressInTheWindow(Qt::Key_O, Qt::ControlModifier);
+            QCOMPARE(m_asked.size(), 1);
+            QCOMPARE(m_asked.first().icon, QMessageBox::Question);
+            QCOMPARE(plainText(editor().Document()) == QStringLiteral("고친 글"), answer == QMessageBox::No);
+        }
+        QCOMPARE(plainText(editor().Document()), textOfFile(sample));
+
+        const QString saved = m_dir.filePath(QStringLiteral("saved"));
+        AnswerNextDialog<QDialog>([&saved](QDialog* box) {
+            auto* dialog = qobject_cast<QFileDialog*>(box);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("다른 이름으로 저장"));
+            chooseIn(dialog, saved);
+        });
+        pressInTheWindow(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(textOfFile(saved + QStringLiteral(".hwp")), textOfFile(sample));
+        QVERIFY(!QFile::exists(saved));
+
+        // Insert by its keys, and a file that cannot be read named in what the writer is told.
+        m_asked.clear();
+        const QString broken = writeFile(QStringLiteral("broken.hwp"), QByteArray(600, 'x'));
+        AnswerNextDialog<QDialog>([&broken](QDialog* box) {
+            auto* dialog = qobject_cast<QFileDialog*>(box);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("문서 끼워 넣기"));
+            chooseIn(dialog, broken);
+        });
+        pressInTheWindow(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(m_asked.first().icon, QMessageBox::Warning);
+        QVERIFY(m_asked.first().text.startsWith(QStringLiteral("broken.hwp\n\n")));
+        QCOMPARE(plainText(editor().Document()), textOfFile(sample));
+    }
+
+    // Every command of the toolbars is a tab stop in reading order or has keys its tooltip shows; Enter on a
+    // stop runs it, and Ctrl+N, T makes a table as Ctrl+N, M makes a formula.
+    void everyCommandByKeyboard()
+    {
+        CDHwpCtrl& ctrl = editor();
+        QList<QWidget*> stops;
+        QWidget* first = ctrl.findChild<QWidget*>(QStringLiteral("fileMenuButton"));
+        first->setFocus(Qt::TabFocusReason);
+        for (QWidget* at = QApplication::focusWidget(); at && at != ctrl.View() && stops.size() < 100;
+             at = QApplication::focusWidget()) {
+            stops.append(at);
+            QTest::keyClick(at, Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), ctrl.View());
+        QStringList unreachable;
+        for (const QString& name : CDHwpCtrl::ToolbarNames()) {
+            auto* bar = ctrl.findChild<QToolBar*>(name);
+            for (QAction* action : bar->actions()) {
+                QWidget* control = bar->widgetForAction(action);
+                if (!control || stops.contains(control) || !action->shortcuts().isEmpty())
+                    continue;
+                unreachable.append(action->text().isEmpty() ? control->objectName() : action->text());
+            }
+        }
+        QVERIFY2(unreachable.isEmpty(), qPrintable(unreachable.join(u' ')));
+        // In reading order: the command row left to right before the format row.
+        QCOMPARE(stops.first(), first);
+        QVERIFY(stops.indexOf(ctrl.findChild<QWidget*>(QStringLiteral("tableMenuButton"))) <
+                stops.indexOf(ctrl.findChild<QWidget*>(QStringLiteral("fontCombo"))));
+
+        // Enter on the bold button makes the selection bold.
+        type(QStringLiteral("굵게"));
+        QTextCursor all(ctrl.Document());
+        all.select(QTextCursor::Document);
+        ctrl.View()->setTextCursor(all);
+        auto* bold = ctrl.findChild<QToolBar*>(QStringLiteral("TOOLBAR_FORMAT"))
+                         ->widgetForAction(ctrl.findChild<QAction*>(QStringLiteral("boldAction")));
+        bold->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(bold, Qt::Key_Return);
+        QCOMPARE(ctrl.Document()->begin().begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+
+        QVERIFY(ctrl.findChild<QAction*>(QStringLiteral("insertFormulaAction"))->toolTip().contains(QStringLiteral("Ctrl+N, M")));
+        moveTo(ctrl.Document()->characterCount() - 1);
+        ctrl.View()->setFocus();
+        AnswerNextDialog<QDialog>([](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("표 만들기"));
+            dialog->findChild<QSpinBox*>(QStringLiteral("rowsSpin"))->setValue(2);
+            dialog->findChild<QSpinBox*>(QStringLiteral("columnsSpin"))->setValue(2);
+        });
+        QTest::keyClick(ctrl.View(), Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(ctrl.View(), Qt::Key_T);
+        QTextTable* table = ctrl.View()->textCursor().currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->rows() * table->columns(), 4);
+    }
+
+    // The page's own menu, also from the keyboard: the clipboard and select all; the formula's command on
+    // a formula; the table's commands in a table. Never the window's menu.
+    void contextMenuOfThePage()
+    {
+        CDHwpCtrl& ctrl = editor();
+        PageView* view = ctrl.View();
+        const auto menuAtCursor = [view] {
+            return [view] {
+                const QPoint at = view->cursorRect().center().toPoint();
+                QContextMenuEvent event(QContextMenuEvent::Keyboard, at, view->mapToGlobal(at));
+                QCoreApplication::sendEvent(view, &event);
+            };
+        };
+        type(QStringLiteral("글 "));
+        const QStringList clipboard = {QStringLiteral("pageMenu"), QStringLiteral("오려 두기"),
+                                       QStringLiteral("복사하기"), QStringLiteral("붙이기"), QStringLiteral("모두 선택")};
+        QCOMPARE(nextMenu(menuAtCursor()), clipboard);
+
+        ctrl.InsertFormula(QStringLiteral("x^2"));
+        QCOMPARE(nextMenu(menuAtCursor()), clipboard + QStringList{QStringLiteral("수식 고치기")});
+
+        // From the mouse, at the point clicked.
+        ctrl.InsertTable(2, 2);
+        QVERIFY(view->textCursor().currentTable());
+        const QPoint inCell = view->cursorRect().center().toPoint();
+        moveTo(0);
+        const QStringList inTable = nextMenu([view, inCell] {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, inCell, view->mapToGlobal(inCell));
+            QCoreApplication::sendEvent(view, &event);
+        });
+        QVERIFY(view->textCursor().currentTable());
+        QVERIFY2(inTable.mid(0, 5) == clipboard && inTable.contains(QStringLiteral("줄 추가")) &&
+                     inTable.contains(QStringLiteral("셀 합치기")),
+                 qPrintable(inTable.join(u' ')));
+
+        // A command chosen from it runs.
+        nextMenu([view] {
+            const QPoint at = view->cursorRect().center().toPoint();
+                QContextMenuEvent event(QContextMenuEvent::Keyboard, at, view->mapToGlobal(at));
+            QCoreApplication::sendEvent(view, &event);
+        }, "selectAllAction");
+        QTRY_VERIFY(view->textCursor().hasSelection());
+    }
+
+    // The font and size boxes show the format the cursor stands in, also after a reset and for a size the
+    // list lacks.
+    void fontAndSizeFollowTheCursor()
+    {
+        CDHwpCtrl& ctrl = editor();
+        auto* font = ctrl.findChild<QFontComboBox*>(QStringLiteral("fontCombo"));
+        auto* size = ctrl.findChild<QComboBox*>(QStringLiteral("sizeCombo"));
+        type(QStringLiteral("큰 글 작은 글 중간 글"));
+        QTextCursor cursor(ctrl.Document());
+        cursor.setPosition(0);
+        cursor.setPosition(4, QTextCursor::KeepAnchor);
+        QTextCharFormat big;
+        big.setFontPointSize(14);
+        big.setFontFamilies({QStringLiteral("NanumMyeongjo")});
+        cursor.mergeCharFormat(big);
+        cursor.setPosition(9);
+        cursor.setPosition(13, QTextCursor::KeepAnchor);
+        QTextCharFormat middle;
+        middle.setFontPointSize(13);
+        cursor.mergeCharFormat(middle);
+
+        moveTo(2);
+        QCOMPARE(size->currentText(), QStringLiteral("14"));
+        QCOMPARE(font->currentFont().family(), QStringLiteral("NanumMyeongjo"));
+        moveTo(7);
+        QCOMPARE(size->currentText(), QStringLiteral("10"));
+        QCOMPARE(font->currentFont().family(), QStringLiteral("NanumGothic"));
+        moveTo(11);
+        QCOMPARE(size->currentText(), QStringLiteral("13"));
+        // The size the list gained keeps the list in order, and choosing a size still sizes the selection.
+        QCOMPARE(size->itemText(size->currentIndex() - 1), QStringLiteral("12"));
+
+        moveTo(2);
+        ctrl.ClearDocument(1);
+        QCOMPARE(size->currentText(), QStringLiteral("10"));
+        QCOMPARE(font->currentFont().family(), QStringLiteral("NanumGothic"));
+    }
+
+    // HTML from a web page brings its tables with grey double borders and spacing; pasted, they have the
+    // editor's one-point grid.
+    void pastedTablesTakeTheGrid()
+    {
+        auto* mime = new QMimeData;
+        mime->setHtml(QStringLiteral(
+            R"(<table border="3" cellspacing="4" cellpadding="6" style="border-color:#c0c0c0;border-style:double">)"
+            R"(<tr><td style="border:2px dotted #aaaaaa">가</td><td>나</td></tr><tr><td>다</td><td>라</td></tr></table>)"));
+        QApplication::clipboard()->setMimeData(mime);
+        editor().View()->setFocus();
+        QTest::keyClick(editor().View(), Qt::Key_V, Qt::ControlModifier);
+        QTextTable* table = nullptr;
+        for (QTextBlock block = editor().Document()->begin(); block.isValid() && !table; block = block.next())
+            table = QTextCursor(block).currentTable();
+        QVERIFY(table);
+        const QTextTableFormat format = table->format();
+        const QTextTableFormat grid = TableEditing::GridFormat();
+        QCOMPARE(format.border(), grid.border());
+        QCOMPARE(format.borderStyle(), QTextFrameFormat::BorderStyle_Solid);
+        QCOMPARE(format.borderBrush().color(), QColor(Qt::black));
+        QCOMPARE(format.cellSpacing(), 0.0);
+        QVERIFY(format.borderCollapse());
+        for (int row = 0; row < 2; ++row) {
+            for (int column = 0; column < 2; ++column) {
+                const QTextTableCellFormat cell = table->cellAt(row, column).format().toTableCellFormat();
+                QCOMPARE(LayoutUnits::ToPoints(cell.leftBorder()), 1.0);
+                QCOMPARE(cell.topBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+                QCOMPARE(cell.bottomBorderBrush().color(), QColor(Qt::black));
+            }
+        }
+    }
+
+    // The page image shows what the screen shows at the same scale: a numbering marker in its item's font, a
+    // space before the item's text, and table lines that meet where they cross.
+    void pageImageAsTheScreenShowsIt()
+    {
+        CDHwpCtrl& ctrl = editor();
+        PageView* view = ctrl.View();
+        // A typed ① for the size the marker must have, then an item numbered ①, then a table.
+        type(QStringLiteral("①\n10"));
+        moveTo(3);
+        ctrl.findChild<QAction*>(QStringLiteral("numberingCircledAction"))->trigger();
+        moveTo(ctrl.Document()->characterCount() - 1);
+        ctrl.InsertTable(3, 3);
+        ctrl.SetZoom(300);
+        const double scale = 3.0 * view->logicalDpiY() / 72.0;
+        const int dpi = qRound(scale * 72);
+        const QString base = m_dir.filePath(QStringLiteral("screen"));
+        QVERIFY(ctrl.RenderPageImage(base, 0, dpi, 24, QStringLiteral("BMP")));
+        const QImage image = QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32);
+        const QPoint origin(16, 16);
+        const QImage screen = view->grab(QRect(origin, image.size())).toImage().convertToFormat(QImage::Format_RGB32);
+
+        QTextDocument* document = ctrl.Document();
+        QAbstractTextDocumentLayout* layout = document->documentLayout();
+        const PageGeometry page = ctrl.Page();
+        const auto onPage = [&page, scale](const QRectF& inLayout) {
+            return QRectF((inLayout.topLeft() + QPointF(page.columnLeft(0), page.bodyRect().top())) * scale,
+                          inLayout.size() * scale)
+                .toAlignedRect();
+        };
+        const QRect typed = onPage(layout->blockBoundingRect(document->begin()));
+        const QTextBlock item = document->begin().next();
+        const QRectF itemRect = layout->blockBoundingRect(item);
+        const double textLeft = itemRect.left() + item.layout()->lineAt(0).x();
+        // Left of the item's text, over the height of its line.
+        const QRect markerArea = onPage(QRectF(0, itemRect.top(), textLeft, itemRect.height()));
+        const QRect textArea = onPage(QRectF(textLeft, itemRect.top(), itemRect.width() / 2, itemRect.height()));
+        for (const auto& [name, shot] : {std::pair{"page image", image}, std::pair{"screen", screen}}) {
+            const QRect glyph = darkIn(shot, typed);
+            const QRect marker = darkIn(shot, markerArea);
+            const QRect text = darkIn(shot, textArea);
+            QVERIFY2(!glyph.isEmpty() && !marker.isEmpty() && !text.isEmpty(), name);
+            const QString figures = QStringLiteral("%1: typed %2x%3, marker %4x%5, gap %6")
+                                        .arg(QLatin1String(name))
+                                        .arg(glyph.width())
+                                        .arg(glyph.height())
+                                        .arg(marker.width())
+                                        .arg(marker.height())
+                                        .arg(text.left() - marker.right() - 1);
+            // The marker is the typed mark's size, on the item's line, and a space's width from its text.
+            QVERIFY2(std::abs(marker.height() - glyph.height()) <= 1 && std::abs(marker.width() - glyph.width()) <= 1,
+                     qPrintable(figures));
+            QVERIFY2(text.left() - marker.right() - 1 >= scale * 2, qPrintable(figures));
+            // The table's lines meet where they cross.
+            QTextTable* table = view->textCursor().currentTable();
+            QVERIFY(table);
+            const QRectF tableRect = layout->frameBoundingRect(table).translated(page.columnLeft(0), page.bodyRect().top());
+            QCOMPARE(lightInCrossings(shot, scale, QPointF(), tableRect), 0);
+        }
+        // And at the resolution the program saves in.
+        QVERIFY(ctrl.RenderPageImage(base, 0, 500, 24, QStringLiteral("BMP")));
+        const QImage saved = QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32);
+        QTextTable* table = view->textCursor().currentTable();
+        const QRectF tableRect = layout->frameBoundingRect(table).translated(page.columnLeft(0), page.bodyRect().top());
+        QCOMPARE(lightInCrossings(saved, 500 / 72.0, QPointF(), tableRect), 0);
+    }
+};
+
+QTEST_MAIN(TestEditorCommands)
+#include "tst_editorcommands.moc"
