@@ -604,6 +604,11 @@ private Q_SLOTS:
             QVERIFY2(std::abs(marker.height() - glyph.height()) <= 1 && std::abs(marker.width() - glyph.width()) <= 1,
                      qPrintable(figures));
             QVERIFY2(text.left() - marker.right() - 1 >= scale * 2, qPrintable(figures));
+            // Both lines alike: the marker stands as high in its line as the typed mark in its own.
+            QVERIFY2(std::abs((marker.top() - markerArea.top()) - (glyph.top() - typed.top())) <= 1,
+                     qPrintable(figures + QStringLiteral(", tops %1 and %2")
+                                              .arg(marker.top() - markerArea.top())
+                                              .arg(glyph.top() - typed.top())));
             // The table's lines meet where they cross.
             QTextTable* table = view->textCursor().currentTable();
             QVERIFY(table);
