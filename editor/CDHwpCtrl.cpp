@@ -835,10 +835,19 @@ void CDHwpCtrl::orderTabStops()
             QWidget* control = bar->widgetForAction(action);
             if (!control)
                 continue;
-            if (qobject_cast<QToolButton*>(control))
+            if (qobject_cast<QToolButton*>(control)) {
                 control->setFocusPolicy(Qt::TabFocus);
+                if (control->objectName().isEmpty())
+                    control->setObjectName(action->objectName() + QStringLiteral("Button"));
+            }
             if (control->focusPolicy() & Qt::TabFocus)
                 stop(control);
+        }
+        // The button that shows the commands a narrow window has no room for.
+        if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+            more->setFocusPolicy(Qt::TabFocus);
+            more->setAccessibleName(QStringLiteral("나머지 도구"));
+            stop(more);
         }
     }
     stop(m_view);

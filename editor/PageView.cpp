@@ -544,6 +544,15 @@ bool PageView::handleShortcut(QKeyEvent* event)
 
 void PageView::keyPressEvent(QKeyEvent* event)
 {
+    // The menu key and Shift+F10 open the context menu at the cursor.
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier)) {
+        event->accept();
+        const QPoint at = cursorRect().center().toPoint();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+        contextMenuEvent(&menu);
+        return;
+    }
     if (handleShortcut(event)) {
         cursorMoved();
         return;

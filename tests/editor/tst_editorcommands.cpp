@@ -455,6 +455,10 @@ private Q_SLOTS:
         const QStringList clipboard = {QStringLiteral("pageMenu"), QStringLiteral("오려 두기"),
                                        QStringLiteral("복사하기"), QStringLiteral("붙이기"), QStringLiteral("모두 선택")};
         QCOMPARE(nextMenu(menuAtCursor()), clipboard);
+        // The keyboard's own menu key.
+        view->setFocus();
+        QCOMPARE(nextMenu([view] { QTest::keyClick(view, Qt::Key_Menu); }), clipboard);
+        QCOMPARE(nextMenu([view] { QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier); }), clipboard);
 
         ctrl.InsertFormula(QStringLiteral("x^2"));
         QCOMPARE(nextMenu(menuAtCursor()), clipboard + QStringList{QStringLiteral("수식 고치기")});

@@ -463,10 +463,20 @@ private Q_SLOTS:
     {
         QVERIFY(startLoggedIn());
         const QList<QWidget*> walked = TabWalk(&window(), radio(Category::Education2015));
-        // Of the category radio buttons only the checked one is a stop; the arrow keys go along them. The
-        // zoom box is behind the format toolbar's extension button at this width.
-        QStringList expected{"categoryRadio1201", "documentTabs", "editMenuButton", "tableMenuButton",
-                             "fontCombo",         "sizeCombo",    "pageView",       "idEdit"};
+        // Of the category radio buttons only the checked one is a stop; the arrow keys go along them. Every
+        // command of the editor's rows is a stop; at this width the last of the format row (the colour, the
+        // symbols and the zoom box) are behind the row's extension button, which is one too.
+        QStringList expected{"categoryRadio1201", "documentTabs", "fileMenuButton", "editMenuButton"};
+        for (const char* name : {"undo", "redo", "cut", "copy", "paste"})
+            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
+        expected.append(QStringLiteral("tableMenuButton"));
+        for (const char* name : {"insertPicture", "insertFormula", "numbering", "bullet", "paragraph"})
+            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
+        expected += {"fontCombo", "sizeCombo"};
+        for (const char* name : {"bold", "italic", "underline", "superscript", "subscript", "alignLeft", "alignCenter",
+                                 "alignRight", "alignJustify", "colour"})
+            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
+        expected += {"qt_toolbar_ext_button", "pageView", "idEdit"};
         for (const char* name : {"type", "prob", "year", "month", "level", "department", "number", "score"})
             expected.append(QLatin1String(name) + QLatin1String("Combo"));
         expected += {"unitTree", "hotKeyOffCheck", "searchButton", "saveButton", "deleteButton", "resetButton"};
