@@ -284,21 +284,20 @@ bool CDHwpCtrl::InsertFile(const QString& path)
 
 void CDHwpCtrl::ShowOpenDialog()
 {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("문서 열기"), lastFolder(), kDocumentFilter);
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("문서 열기"), lastFolder(), kDocumentFilter);
     if (path.isEmpty())
         return;
     lastFolder() = QFileInfo(path).absolutePath();
     // What the writer changed here would go with the old document.
-    if (IsModified() &&
-        askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
-                    QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
-                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (IsModified() && askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
+                                    QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         m_view->setFocus();
         return;
     }
     if (!OpenFile(path))
-        tellFailure(QStringLiteral("문서 열기"), QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
+        tellFailure(QStringLiteral("문서 열기"),
+                    QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
     m_view->setFocus();
 }
 
@@ -367,9 +366,9 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
                                    [this](const QString& path) {
                                        if (InsertFile(path))
                                            return true;
-                                       tellFailure(QStringLiteral("문서 끼워 넣기"),
-                                                   QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(),
-                                                                                  m_openError));
+                                       tellFailure(
+                                           QStringLiteral("문서 끼워 넣기"),
+                                           QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
                                        return false;
                                    });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
@@ -861,7 +860,8 @@ void CDHwpCtrl::showKeysInTooltips()
         QStringList keys;
         for (const QKeySequence& sequence : action->shortcuts())
             keys.append(sequence.toString(QKeySequence::NativeText));
-        action->setToolTip(QStringLiteral("%1 (%2)").arg(QString(action->text()).remove(u'&'), keys.join(QStringLiteral(", "))));
+        action->setToolTip(
+            QStringLiteral("%1 (%2)").arg(QString(action->text()).remove(u'&'), keys.join(QStringLiteral(", "))));
     }
 }
 
@@ -907,8 +907,8 @@ void CDHwpCtrl::showFormatAtCursor()
         const QStringList families = format.fontFamilies().toStringList();
         m_fontBox->setCurrentFont(QFont(families.isEmpty() ? m_document.defaultFont().family() : families.first()));
         const QSignalBlocker blockSize(m_sizeBox);
-        const double points =
-            format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize() : m_document.defaultFont().pointSizeF();
+        const double points = format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize()
+                                                                             : m_document.defaultFont().pointSizeF();
         const QString shown = QString::number(points, 'g', 3);
         int index = m_sizeBox->findText(shown);
         if (index < 0) {

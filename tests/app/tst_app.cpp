@@ -194,7 +194,8 @@ private Q_SLOTS:
                                               {QStringLiteral("saveFailed"), QStringLiteral("확인")},
                                               {QStringLiteral("pictureFileDialog"), QStringLiteral("열기(&O)|취소")}};
         if (buttons.contains(place))
-            QVERIFY2(program.output().contains(QStringLiteral("driver: buttons ") + buttons[place]), program.transcript());
+            QVERIFY2(program.output().contains(QStringLiteral("driver: buttons ") + buttons[place]),
+                     program.transcript());
         program.process().terminate();
         QVERIFY2(program.endsWith(0), program.transcript());
         const auto requests = server.requests();

@@ -314,7 +314,8 @@ private Q_SLOTS:
                 // A drop has no one to give an answer to: the writer is told.
                 QCOMPARE(m_asked.size(), dropped ? 1 : 0);
                 if (dropped)
-                    QVERIFY2(m_asked.first().text.contains(QFileInfo(path).fileName()), qPrintable(m_asked.first().text));
+                    QVERIFY2(m_asked.first().text.contains(QFileInfo(path).fileName()),
+                             qPrintable(m_asked.first().text));
                 continue;
             }
             QVERIFY(m_asked.isEmpty());
@@ -423,7 +424,9 @@ private Q_SLOTS:
         QTest::keyClick(bold, Qt::Key_Return);
         QCOMPARE(ctrl.Document()->begin().begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
 
-        QVERIFY(ctrl.findChild<QAction*>(QStringLiteral("insertFormulaAction"))->toolTip().contains(QStringLiteral("Ctrl+N, M")));
+        QVERIFY(ctrl.findChild<QAction*>(QStringLiteral("insertFormulaAction"))
+                    ->toolTip()
+                    .contains(QStringLiteral("Ctrl+N, M")));
         moveTo(ctrl.Document()->characterCount() - 1);
         ctrl.View()->setFocus();
         AnswerNextDialog<QDialog>([](QDialog* dialog) {
@@ -453,7 +456,8 @@ private Q_SLOTS:
         };
         type(QStringLiteral("글 "));
         const QStringList clipboard = {QStringLiteral("pageMenu"), QStringLiteral("오려 두기"),
-                                       QStringLiteral("복사하기"), QStringLiteral("붙이기"), QStringLiteral("모두 선택")};
+                                       QStringLiteral("복사하기"), QStringLiteral("붙이기"),
+                                       QStringLiteral("모두 선택")};
         QCOMPARE(nextMenu(menuAtCursor()), clipboard);
         // The keyboard's own menu key.
         view->setFocus();
@@ -478,11 +482,13 @@ private Q_SLOTS:
                  qPrintable(inTable.join(u' ')));
 
         // A command chosen from it runs.
-        nextMenu([view] {
-            const QPoint at = view->cursorRect().center().toPoint();
+        nextMenu(
+            [view] {
+                const QPoint at = view->cursorRect().center().toPoint();
                 QContextMenuEvent event(QContextMenuEvent::Keyboard, at, view->mapToGlobal(at));
-            QCoreApplication::sendEvent(view, &event);
-        }, "selectAllAction");
+                QCoreApplication::sendEvent(view, &event);
+            },
+            "selectAllAction");
         QTRY_VERIFY(view->textCursor().hasSelection());
     }
 
@@ -616,7 +622,8 @@ private Q_SLOTS:
             // The table's lines meet where they cross.
             QTextTable* table = view->textCursor().currentTable();
             QVERIFY(table);
-            const QRectF tableRect = layout->frameBoundingRect(table).translated(page.columnLeft(0), page.bodyRect().top());
+            const QRectF tableRect =
+                layout->frameBoundingRect(table).translated(page.columnLeft(0), page.bodyRect().top());
             QCOMPARE(lightInCrossings(shot, scale, QPointF(), tableRect), 0);
         }
         // And at the resolution the program saves in.
