@@ -163,7 +163,8 @@ private Q_SLOTS:
         for (const char* place :
              {"versionWarning", "sessionFailed", "loginFailed", "schoolSearch", "schoolSearchError",
               "overwriteQuestion", "saveFailed", "deleteQuestion", "deleteResult", "loadFailed", "formulaDialog",
-              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu", "discardQuestion"})
+              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu", "discardQuestion",
+              "documentFileDialog", "saveAsFileDialog", "pageMenu"})
             QTest::newRow(place) << QString::fromLatin1(place);
     }
 

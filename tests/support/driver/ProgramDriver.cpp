@@ -214,7 +214,9 @@ private:
               std::tuple{"tableDialog", "insertTableAction", "TableCreateDlg"},
               std::tuple{"paragraphDialog", "paragraphAction", "ParagraphDlg"},
               std::tuple{"colourDialog", "colourAction", "QColorDialog"},
-              std::tuple{"pictureFileDialog", "insertPictureAction", "QFileDialog"}}) {
+              std::tuple{"pictureFileDialog", "insertPictureAction", "QFileDialog"},
+              std::tuple{"documentFileDialog", "openDocumentAction", "QFileDialog"},
+              std::tuple{"saveAsFileDialog", "saveAsAction", "QFileDialog"}}) {
             if (place == QLatin1String(name)) {
                 loggedIn();
                 trigger(QLatin1String(action));
@@ -343,7 +345,7 @@ private:
             // The picture's place on the page is the editor's business: ask for the menu along a grid until
             // one point lies on the picture.
             m_steps.push_back([this] {
-                // Beside the picture the window's own menu opens.
+                // Beside the picture the page's own menu opens.
                 if (QWidget* popup = QApplication::activePopupWidget()) {
                     if (popup->objectName() == QLatin1String("pictureMenu"))
                         return true;
@@ -365,6 +367,19 @@ private:
                     QCoreApplication::postEvent(
                         page, new QContextMenuEvent(QContextMenuEvent::Mouse, at, page->mapToGlobal(at)));
                 return false;
+            });
+        } else if (place == QLatin1String("pageMenu")) {
+            loggedIn();
+            // The menu key on the page.
+            m_steps.push_back([] {
+                QWidget* page = pageOf(QStringLiteral("editor900"));
+                if (page)
+                    post(page, Qt::Key_Menu);
+                return page != nullptr;
+            });
+            m_steps.push_back([] {
+                QWidget* popup = QApplication::activePopupWidget();
+                return popup && popup->objectName() == QLatin1String("pageMenu");
             });
         } else {
             return false;
