@@ -186,14 +186,6 @@ QString documentFormat(const QString& path, QString* error)
     return {};
 }
 
-// By its name: an image reader takes XML for a drawing.
-bool isPictureFile(const QString& path)
-{
-    static const QStringList suffixes = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                                         QStringLiteral("bmp"), QStringLiteral("gif")};
-    return suffixes.contains(QFileInfo(path).suffix().toLower());
-}
-
 CDHwpCtrl::Asker& askerSlot()
 {
     static CDHwpCtrl::Asker asker = [](QWidget* parent, QMessageBox::Icon icon, const QString& caption,
@@ -265,7 +257,7 @@ bool CDHwpCtrl::readFile(const QString& path, QTextDocument& into)
 bool CDHwpCtrl::InsertFile(const QString& path)
 {
     m_openError.clear();
-    if (isPictureFile(path)) {
+    if (PageView::IsPictureFile(path)) {
         const QImage image = QImageReader(path).read();
         if (image.isNull()) {
             m_openError = QStringLiteral("그림을 읽을 수 없습니다.");

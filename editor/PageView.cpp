@@ -845,12 +845,17 @@ void PageView::insertDocument(QTextDocument& inserted)
     cursorMoved();
 }
 
-bool PageView::IsDroppableFile(const QString& path)
+bool PageView::IsPictureFile(const QString& path)
 {
-    static const QStringList suffixes = {QStringLiteral("hwp"), QStringLiteral("hml"), QStringLiteral("hwpml"),
-                                         QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+    static const QStringList suffixes = {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
                                          QStringLiteral("bmp"), QStringLiteral("gif")};
     return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+bool PageView::IsDroppableFile(const QString& path)
+{
+    static const QStringList documents = {QStringLiteral("hwp"), QStringLiteral("hml"), QStringLiteral("hwpml")};
+    return IsPictureFile(path) || documents.contains(QFileInfo(path).suffix().toLower());
 }
 
 namespace {

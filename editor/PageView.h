@@ -95,6 +95,8 @@ public:
     }
     // Whether a file of this name is one the page takes when it is dropped: a document or a picture.
     static bool IsDroppableFile(const QString& path);
+    // Whether a file is a picture, by its name: an image reader takes XML for a drawing.
+    static bool IsPictureFile(const QString& path);
 
     // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
     // is given.

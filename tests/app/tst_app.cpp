@@ -161,10 +161,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("place");
         for (const char* place :
-             {"versionWarning", "sessionFailed", "loginFailed", "schoolSearch", "schoolSearchError",
-              "overwriteQuestion", "saveFailed", "deleteQuestion", "deleteResult", "loadFailed", "formulaDialog",
-              "tableDialog", "paragraphDialog", "colourDialog", "pictureFileDialog", "pictureMenu", "discardQuestion",
-              "documentFileDialog", "saveAsFileDialog", "pageMenu"})
+             {"versionWarning",    "sessionFailed",   "loginFailed",        "schoolSearch",     "schoolSearchError",
+              "overwriteQuestion", "saveFailed",      "deleteQuestion",     "deleteResult",     "loadFailed",
+              "formulaDialog",     "tableDialog",     "paragraphDialog",    "colourDialog",     "pictureFileDialog",
+              "pictureMenu",       "discardQuestion", "documentFileDialog", "saveAsFileDialog", "pageMenu"})
             QTest::newRow(place) << QString::fromLatin1(place);
     }
 

@@ -177,13 +177,19 @@ private:
         return name.isEmpty() ? QStringList{} : QStringList{name} + shown;
     }
 
-    // As a writer does in a file dialog: the whole path typed into its name field, and Enter.
-    static void chooseIn(QFileDialog* dialog, const QString& path)
+    // Answers the next file dialog, which must have `title`, as a writer does: the whole path typed into its
+    // name field, and Enter.
+    static void chooseInNextFileDialog(const QString& title, const QString& path)
     {
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
-        name->setText(path);
-        QTest::keyClick(name, Qt::Key_Return);
+        AnswerNextDialog<QDialog>([title, path](QDialog* box) {
+            auto* dialog = qobject_cast<QFileDialog*>(box);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), title);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
     }
 
     // A key on the page, with the window active again after the dialog before it.
@@ -343,12 +349,7 @@ private Q_SLOTS:
         for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
             m_answer = answer;
             m_asked.clear();
-            AnswerNextDialog<QDialog>([&sample](QDialog* box) {
-                auto* dialog = qobject_cast<QFileDialog*>(box);
-                QVERIFY(dialog);
-                QCOMPARE(dialog->windowTitle(), QStringLiteral("문서 열기"));
-                chooseIn(dialog, sample);
-            });
+            chooseInNextFileDialog(QStringLiteral("문서 열기"), sample);
             pressInTheWindow(Qt::Key_O, Qt::ControlModifier);
             QCOMPARE(m_asked.size(), 1);
             QCOMPARE(m_asked.first().icon, QMessageBox::Question);
@@ -357,12 +358,7 @@ private Q_SLOTS:
         QCOMPARE(plainText(editor().Document()), textOfFile(sample));
 
         const QString saved = m_dir.filePath(QStringLiteral("saved"));
-        AnswerNextDialog<QDialog>([&saved](QDialog* box) {
-            auto* dialog = qobject_cast<QFileDialog*>(box);
-            QVERIFY(dialog);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("다른 이름으로 저장"));
-            chooseIn(dialog, saved);
-        });
+        chooseInNextFileDialog(QStringLiteral("다른 이름으로 저장"), saved);
         pressInTheWindow(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(textOfFile(saved + QStringLiteral(".hwp")), textOfFile(sample));
         QVERIFY(!QFile::exists(saved));
@@ -370,12 +366,7 @@ private Q_SLOTS:
         // Insert by its keys, and a file that cannot be read named in what the writer is told.
         m_asked.clear();
         const QString broken = writeFile(QStringLiteral("broken.hwp"), QByteArray(600, 'x'));
-        AnswerNextDialog<QDialog>([&broken](QDialog* box) {
-            auto* dialog = qobject_cast<QFileDialog*>(box);
-            QVERIFY(dialog);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("문서 끼워 넣기"));
-            chooseIn(dialog, broken);
-        });
+        chooseInNextFileDialog(QStringLiteral("문서 끼워 넣기"), broken);
         pressInTheWindow(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(m_asked.size(), 1);
         QCOMPARE(m_asked.first().icon, QMessageBox::Warning);
