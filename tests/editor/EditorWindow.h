@@ -3,6 +3,8 @@
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -22,4 +24,14 @@ inline std::unique_ptr<QWidget> ShowEditorWindow(EditorSet& editors)
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
+}
+
+// Writes `content` to `name` in `dir`; the file's path, or none when it cannot be written.
+inline QString WriteTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
 }

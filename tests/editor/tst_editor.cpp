@@ -220,14 +220,7 @@ private:
         return QImage(base + QStringLiteral(".BMP"));
     }
 
-    QString writeFile(const QString& name, const QByteArray& content)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return {};
-        return path;
-    }
+    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
     // An HWP XML file of the given mapping table and body.
     QString writeHwpml(const QString& name, const QByteArray& head, const QByteArray& body)

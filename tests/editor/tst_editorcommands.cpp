@@ -132,14 +132,7 @@ private:
 
     CDHwpCtrl& editor() { return *m_editors[0]; }
 
-    QString writeFile(const QString& name, const QByteArray& content)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return {};
-        return path;
-    }
+    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
     void type(const QString& text)
     {

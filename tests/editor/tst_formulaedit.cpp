@@ -115,14 +115,7 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    QString writeFile(const QString& name, const QByteArray& content)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return {};
-        return path;
-    }
+    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
     // The formula at `position` of the question editor against where the text's line puts the baseline:
     // the rows its `colour` inks in `image` (`scale` pixels to the point, `baseline` in pixels) must be the
