@@ -3,8 +3,8 @@
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CAboutDlg.h"
 #include "ui/main/CTarvixDlg.h"
-#include "ui/main/Messages.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Messages.h"
+#include "core/Vocabulary.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,6 +1,6 @@
 // Base64 throughput on a 30 MB document held in memory, against coreutils' base64 on the same bytes.
 
-#include "net/Base64.h"
+#include "core/Base64.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -6,7 +6,7 @@
 #include "bench/Median.h"
 #include "bench/ServerProcess.h"
 #include "editor/CDHwpCtrl.h"
-#include "net/Base64.h"
+#include "core/Base64.h"
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/main/CTarvixDlg.h"

@@ -1,5 +1,6 @@
 #include "editor/CDHwpCtrl.h"
 
+#include "core/BmpFile.h"
 #include "editor/DocumentFile.h"
 #include "editor/FindReplaceDlg.h"
 #include "editor/FontSubstitution.h"
@@ -74,75 +75,6 @@ QImage pageCanvas(int width, int height)
     madvise(memory, bytes, MADV_HUGEPAGE);
     QImage image(static_cast<uchar*>(memory), width, height, width * 4, QImage::Format_RGB32, free, memory);
     return image;
-}
-
-// A 24-bit bottom-up BMP straight from 32-bit pixels: Qt's writer converts the whole page twice first.
-bool writeBmp24(const QImage& image, const QString& path, QString* error)
-{
-    const int width = image.width();
-    const int height = image.height();
-    const qint64 stride = (qint64(width) * 3 + 3) & ~qint64(3);
-    const qint64 pixelBytes = stride * height;
-    QByteArray header(54, '\0');
-    auto put = [&header](int at, quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            header[at + i] = char((value >> (8 * i)) & 0xff);
-    };
-    header[0] = 'B';
-    header[1] = 'M';
-    put(2, quint32(54 + pixelBytes), 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, quint32(width), 4);
-    put(22, quint32(height), 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
-    put(34, quint32(pixelBytes), 4);
-    put(38, quint32(image.dotsPerMeterX()), 4);
-    put(42, quint32(image.dotsPerMeterY()), 4);
-
-    // A working file, read back at once by the trim: no need to force it to the disk as a save would.
-    QFile file(path);
-    auto fail = [&file, error] {
-        *error = file.errorString();
-        file.close();
-        file.remove();
-        return false;
-    };
-    // A full disk first shows as a short write without a reason; the write of the rest then fails with it.
-    auto writeAll = [&file](const char* data, qint64 size) {
-        while (size > 0) {
-            const qint64 n = file.write(data, size);
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= n;
-        }
-        return true;
-    };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeAll(header.constData(), header.size()))
-        return fail();
-    // Rows go out in batches of about a megabyte.
-    const int rowsPerBatch = std::max(1, int((1 << 20) / stride));
-    QByteArray batch(int(stride * rowsPerBatch), '\0');
-    for (int first = height - 1; first >= 0; first -= rowsPerBatch) {
-        const int count = std::min(rowsPerBatch, first + 1);
-        for (int i = 0; i < count; ++i) {
-            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(first - i));
-            auto* out = reinterpret_cast<uchar*>(batch.data()) + i * stride;
-            for (int x = 0; x < width; ++x) {
-                out[3 * x] = uchar(qBlue(in[x]));
-                out[3 * x + 1] = uchar(qGreen(in[x]));
-                out[3 * x + 2] = uchar(qRed(in[x]));
-            }
-        }
-        if (!writeAll(batch.constData(), stride * count))
-            return fail();
-    }
-    if (!file.flush())
-        return fail();
-    file.close();
-    return true;
 }
 
 // The highest number among the document's picture names ("vellorin-picture:7" → 7).
@@ -479,7 +411,24 @@ bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int 
     paintBands(image, dpi, page);
     const QString path = basePath + u'.' + format;
     if (upper == QLatin1String("BMP") && depth == 24)
-        return writeBmp24(image, path, &m_renderError);
+    {
+        // Straight from the 32-bit pixels: Qt's writer converts the whole page twice first.
+        BmpLayout layout;
+        layout.width = image.width();
+        layout.height = image.height();
+        layout.dotsPerMeter = dotsPerMeter;
+        return WriteBmp(
+            path, layout,
+            [&image](int y, unsigned char* out) {
+                const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    out[3 * x] = uchar(qBlue(in[x]));
+                    out[3 * x + 1] = uchar(qGreen(in[x]));
+                    out[3 * x + 2] = uchar(qRed(in[x]));
+                }
+            },
+            &m_renderError);
+    }
     if (pixelFormat != QImage::Format_RGB32)
         image = image.convertToFormat(pixelFormat);
     QImageWriter writer(path, upper.toLatin1());

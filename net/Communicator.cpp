@@ -1,7 +1,7 @@
 #include "net/Communicator.h"
 
 #include "net/AnsiCodepage.h"
-#include "net/Base64.h"
+#include "core/Base64.h"
 #include "net/CommunicatorTexts.h"
 #include "net/CookieJar.h"
 #include "net/FormBody.h"

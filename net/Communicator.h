@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/FieldMap.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "net/FormBody.h"
 
-#include "net/Base64.h"
+#include "core/Base64.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "options/COptDailyProjectDlg.h"
 
-#include "ui/main/Messages.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Messages.h"
+#include "core/Vocabulary.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "options/COptSchool2015Dlg.h"
 
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 #include <QTreeWidget>
 

@@ -1,6 +1,6 @@
 #include "options/COptSchoolMidDlg.h"
 
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 #include <QTreeWidget>
 

@@ -1,6 +1,6 @@
 #include "options/COptSchoolPanel.h"
 
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 
 #include <QComboBox>
 #include <QGridLayout>

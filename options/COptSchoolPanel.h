@@ -2,7 +2,7 @@
 
 #include "options/CurriculumTables.h"
 #include "options/OptPanel.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 class QTreeWidget;
 

@@ -1,8 +1,8 @@
 #include "options/COptTimestoneDlg.h"
 
 #include "net/AnsiCodepage.h"
-#include "ui/main/Messages.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Messages.h"
+#include "core/Vocabulary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

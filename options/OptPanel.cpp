@@ -2,8 +2,9 @@
 
 #include "options/CurriculumTables.h"
 #include "ui/dialogs/CSearchSchoolDlg.h"
-#include "ui/main/Messages.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Messages.h"
+#include "core/Settings.h"
+#include "core/Shortcuts.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -232,7 +233,7 @@ void COptPanel::selectItem(QTreeWidget* tree, QTreeWidgetItem* item)
 void COptPanel::storeIndex(const QComboBox* combo, const QString& name)
 {
     if (m_settings)
-        m_settings->setValue(m_section + u'/' + name, combo->currentIndex());
+        m_settings->setValue(PanelSettingKey(m_section, name), combo->currentIndex());
 }
 
 void COptPanel::restoreIndex(QComboBox* combo, const QString& name)
@@ -240,7 +241,7 @@ void COptPanel::restoreIndex(QComboBox* combo, const QString& name)
     if (!m_settings)
         return;
     bool ok = false;
-    const int index = m_settings->value(m_section + u'/' + name, -1).toInt(&ok);
+    const int index = m_settings->value(PanelSettingKey(m_section, name), -1).toInt(&ok);
     if (!ok || index == -1)
         return;
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
@@ -249,10 +250,10 @@ void COptPanel::restoreIndex(QComboBox* combo, const QString& name)
 void COptPanel::storeText(const QString& name, const QString& text)
 {
     if (m_settings)
-        m_settings->setValue(m_section + u'/' + name, text);
+        m_settings->setValue(PanelSettingKey(m_section, name), text);
 }
 
 QString COptPanel::restoreText(const QString& name) const
 {
-    return m_settings ? m_settings->value(m_section + u'/' + name, QString()).toString() : QString();
+    return m_settings ? m_settings->value(PanelSettingKey(m_section, name), QString()).toString() : QString();
 }

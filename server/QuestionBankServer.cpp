@@ -1,10 +1,11 @@
 #include "server/QuestionBankServer.h"
 
-#include "net/Base64.h"
-#include "server/Encoding.h"
+#include "core/Base64.h"
+#include "server/JsonString.h"
 #include "server/FormData.h"
 #include "server/QuestionStore.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Permission.h"
+#include "core/Vocabulary.h"
 
 #include <boost/beast/http.hpp>
 #include <openssl/rand.h>
@@ -60,26 +61,10 @@ constexpr const char* kSessionCookie = "qb_session";
 constexpr const char* kTokenCookie = "_csrf_token_value";
 constexpr const char* kTokenField = "_csrf_token_name";
 
-std::optional<Category> categoryFor(const std::string& suffix)
-{
-    for (Category category : kAllCategories) {
-        if (CategoryEndpointSuffix(category).toStdString() == suffix)
-            return category;
-    }
-    return std::nullopt;
-}
-
 bool isDocumentField(const std::string& name)
 {
     static const std::regex pattern("^[qad]_(hwp|hml|png)$");
     return std::regex_match(name, pattern);
-}
-
-bool mayUse(int permission, const std::string& suffix)
-{
-    if (permission == 32768)
-        return true;
-    return permission == 16384 && suffix == "chapter_mid";
 }
 
 // The identity fields that are missing or repeated, joined by ", "; empty when each is there once.
@@ -400,7 +385,7 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
         const std::string login = form->Value("ims_id").value_or(std::string());
         if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(address))
             return jsonAnswer(resultJson(kLoginLocked, Text::kTooManyAttempts));
-        const std::optional<std::string> password = DecodeBase64Strict(form->Value("ims_password").value_or(""));
+        const std::optional<std::string> password = Base64DecodeStrict(form->Value("ims_password").value_or(""));
         const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
         if (login.empty() || !permission) {
             m_accountThrottle.Failed(login);
@@ -451,12 +436,12 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
     }
     const bool known =
         operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
-    const std::optional<Category> category = known ? categoryFor(suffix) : std::nullopt;
+    const std::optional<Category> category = known ? CategoryFromEndpointSuffix(QString::fromStdString(suffix)) : std::nullopt;
     if (!category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
         return HtmlAnswer(http::status::not_found, "Not Found");
     if (session->login.empty())
         return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
-    if (!mayUse(session->permission, suffix))
+    if (!PermissionAllows(session->permission, *category))
         return jsonAnswer(resultJson(kRefused, Text::kNoPermission));
 
     // A question filed under one value of a repeated field, or under none, could not be found again.
@@ -490,7 +475,7 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
         // An empty value is a document the client did not have; there is nothing to keep.
         if (value.empty())
             continue;
-        std::optional<std::string> bytes = DecodeBase64Strict(value);
+        std::optional<std::string> bytes = Base64DecodeStrict(value);
         if (!bytes)
             return jsonAnswer(resultJson(kInvalidDocument, Text::kBadDocument));
         question.documents.emplace_back(name, std::move(*bytes));

@@ -1,5 +1,6 @@
 #include "server/QuestionStore.h"
 
+#include "core/Permission.h"
 #include "server/Passwords.h"
 
 #include <QFile>
@@ -169,7 +170,7 @@ bool QuestionStore::AddDemoAccountIfEmpty()
         if (count.step() != SQLITE_ROW || count.integer(0) != 0)
             return false;
     }
-    return AddUser(kDemoLogin, kDemoPassword, 32768);
+    return AddUser(kDemoLogin, kDemoPassword, Permission::kAll);
 }
 
 std::optional<int> QuestionStore::CheckPassword(const std::string& login, const std::string& password)

@@ -1,5 +1,6 @@
 // vellorin-devserver: a local question-bank server for training, demonstrations and offline work.
 
+#include "core/Permission.h"
 #include "net/AnsiCodepage.h"
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
@@ -88,9 +89,12 @@ int main(int argc, char* argv[])
                                                     "the password read from standard input; then exit."),
                                      QStringLiteral("login"));
     const QCommandLineOption permission(QStringLiteral("permission"),
-                                        QStringLiteral("Permission of --add-user: 32768 (all categories), 16384 "
-                                                       "(middle-school exams only) or 4096 (none)."),
-                                        QStringLiteral("level"), QStringLiteral("32768"));
+                                        QStringLiteral("Permission of --add-user: %1 (all categories), %2 "
+                                                       "(middle-school exams only) or %3 (none).")
+                                            .arg(Permission::kAll)
+                                            .arg(Permission::kMiddleSchool)
+                                            .arg(Permission::kNone),
+                                        QStringLiteral("level"), QString::number(Permission::kAll));
     const QCommandLineOption listUsers(QStringLiteral("list-users"), QStringLiteral("List the accounts; then exit."));
     parser.addOptions({address, port, cert, key, db, addUser, permission, listUsers});
     parser.process(app);
@@ -110,8 +114,11 @@ int main(int argc, char* argv[])
     if (parser.isSet(addUser)) {
         bool ok = false;
         const int level = parser.value(permission).toInt(&ok);
-        if (!ok || (level != 32768 && level != 16384 && level != 4096))
-            return fail(QStringLiteral("the permission must be 32768, 16384 or 4096"));
+        if (!ok || !IsPermissionLevel(level))
+            return fail(QStringLiteral("the permission must be %1, %2 or %3")
+                            .arg(Permission::kAll)
+                            .arg(Permission::kMiddleSchool)
+                            .arg(Permission::kNone));
         std::string password;
         if (!std::getline(std::cin, password) || password.empty())
             return fail(QStringLiteral("no password on standard input"));

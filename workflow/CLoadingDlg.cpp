@@ -1,7 +1,7 @@
 #include "workflow/CLoadingDlg.h"
 
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 
 #include <QCloseEvent>
 #include <QHideEvent>

@@ -1,5 +1,7 @@
 #include "workflow/PageImage.h"
 
+#include "core/BmpFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -33,16 +35,6 @@ constexpr char kCannotRead[] = "Cannot read the page image %1.";
 // Renderers write 24-bit BMPs of 72 MB at 500 dpi. Anything far beyond that is not a page.
 constexpr qint64 kMaxSide = 60000;
 
-std::uint32_t le32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t le16(const unsigned char* p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
 } // namespace
 
 // A page as rows of 24-bit pixels in BMP byte order (blue, green, red). An uncompressed 24-bit BMP is mapped
@@ -61,6 +53,7 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
+    int dotsPerMeter() const { return m_dotsPerMeter; }
     // Row y counted from the top, 3 × width bytes.
     const unsigned char* row(int y) const
     {
@@ -79,6 +72,7 @@ private:
     qint64 m_stride = 0;
     int m_width = 0;
     int m_height = 0;
+    int m_dotsPerMeter = 0;
     bool m_bottomUp = true;
 };
 
@@ -112,27 +106,15 @@ std::unique_ptr<PageRaster> PageRaster::mapUncompressed24(const QString& path)
     raster->m_mapping = mapping;
     raster->m_mappingSize = size;
     const auto* file = static_cast<const unsigned char*>(mapping);
-    const std::uint32_t offset = le32(file + 10);
-    const std::uint32_t headerSize = le32(file + 14);
-    if (file[0] != 'B' || file[1] != 'M' || headerSize < 40 || 14 + std::size_t(headerSize) > size)
+    const std::optional<BmpLayout> layout = ReadBmp24Layout(file, size, qint64(size), kMaxSide);
+    if (!layout)
         return nullptr;
-    const auto width = qint64(std::int32_t(le32(file + 18)));
-    const auto height = qint64(std::int32_t(le32(file + 22)));
-    const std::uint16_t bitsPerPixel = le16(file + 28);
-    const std::uint32_t compression = le32(file + 30);
-    if (bitsPerPixel != 24 || compression != 0 || width <= 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
-        height < -kMaxSide)
-        return nullptr;
-    const qint64 rows = height < 0 ? -height : height;
-    const qint64 stride = (width * 3 + 3) & ~qint64(3);
-    // A truncated file is unreadable, not a page with a missing bottom.
-    if (qint64(offset) + stride * (rows - 1) + width * 3 > qint64(size))
-        return nullptr;
-    raster->m_pixels = file + offset;
-    raster->m_stride = stride;
-    raster->m_width = int(width);
-    raster->m_height = int(rows);
-    raster->m_bottomUp = height > 0;
+    raster->m_pixels = file + layout->pixelOffset;
+    raster->m_stride = layout->stride;
+    raster->m_width = layout->width;
+    raster->m_height = layout->height;
+    raster->m_bottomUp = !layout->topDown;
+    raster->m_dotsPerMeter = layout->dotsPerMeter;
     return raster;
 }
 
@@ -146,29 +128,8 @@ static bool plausibleBitmapHeader(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(54);
-    if (head.size() < 54 || !head.startsWith("BM"))
-        return false;
-    const auto* p = reinterpret_cast<const unsigned char*>(head.constData());
-    const std::uint32_t headerSize = le32(p + 14);
-    const qint64 width = std::int32_t(le32(p + 18));
-    const qint64 height = std::abs(qint64(std::int32_t(le32(p + 22))));
-    const int bitsPerPixel = le16(p + 28);
-    const std::uint32_t compression = le32(p + 30);
-    const std::uint32_t colours = le32(p + 46);
-    // 40 to 124: the Windows headers from BITMAPINFOHEADER to BITMAPV5HEADER.
-    if (headerSize < 40 || headerSize > 124 || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-        return false;
-    static constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
-    if (std::find(std::begin(kDepths), std::end(kDepths), bitsPerPixel) == std::end(kDepths))
-        return false;
-    // 0: plain rows; 3: plain rows with colour masks, which the library reads as plain rows.
-    if (compression != 0 && compression != 3)
-        return false;
-    if (bitsPerPixel < 16 && colours > (1u << bitsPerPixel))
-        return false;
-    // The rows must all be in the file.
-    const qint64 stride = ((width * bitsPerPixel + 31) / 32) * 4;
-    return qint64(le32(p + 10)) + stride * height <= file.size();
+    return IsUncompressedBmp(reinterpret_cast<const unsigned char*>(head.constData()), std::size_t(head.size()),
+                             file.size(), kMaxSide);
 }
 
 std::unique_ptr<PageRaster> PageRaster::loadThroughLibrary(const QString& path)
@@ -377,23 +338,17 @@ bool TrimPageImage(const QString& strBitmapPath, const ThreadStarter& starter)
         return false;
 
     const QString temporary = strBitmapPath + QStringLiteral(".trim");
-    try {
-        CImg<unsigned char> trimmed(unsigned(right - left + 1), unsigned(bottom - top + 1), 1, 3);
-        for (int y = top; y <= bottom; ++y) {
-            const unsigned char* in = page->row(y) + qint64(left) * 3;
-            for (int x = 0; x < trimmed.width(); ++x) {
-                trimmed(x, y - top, 0, 0) = in[3 * x + 2];
-                trimmed(x, y - top, 0, 1) = in[3 * x + 1];
-                trimmed(x, y - top, 0, 2) = in[3 * x + 0];
-            }
-        }
-        page.reset();
-        // Written beside and renamed over, so that a failed write never leaves half a page behind.
-        trimmed.save_bmp(QFile::encodeName(temporary).constData());
-    } catch (...) {
-        QFile::remove(temporary);
+    BmpLayout layout;
+    layout.width = right - left + 1;
+    layout.height = bottom - top + 1;
+    layout.dotsPerMeter = page->dotsPerMeter();
+    // Written beside and renamed over, so that a failed write never leaves half a page behind.
+    const bool written = WriteBmp(temporary, layout, [&page, left, top, &layout](int y, unsigned char* out) {
+        std::memcpy(out, page->row(top + y) + qint64(left) * 3, std::size_t(layout.width) * 3);
+    });
+    page.reset();
+    if (!written)
         return false;
-    }
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(strBitmapPath).constData()) != 0) {
         QFile::remove(temporary);
         return false;

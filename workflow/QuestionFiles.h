@@ -3,7 +3,7 @@
 // The question file set: where the save writes each slot's page bitmap, PNG and document, all directly in
 // the working folder, under names that carry the slot's file letter.
 
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 #include "workflow/CLoadingDlg.h"
 #include "workflow/PageImage.h"
 #include "workflow/QuestionFiles.h"
@@ -116,11 +116,11 @@ private:
         stage(10, Msg::kStageRender);
         // A page image that was not written would pass for an empty page, and an answer or explanation would
         // then go up as nothing, replacing the stored one.
-        const QString renderError = m_host.RunEditorStep(UM_RENDER_PAGE_IMAGES);
+        const QString renderError = m_host.RunEditorStep(EditorStep::RenderPageImages);
         if (!renderError.isEmpty())
             return failed(QString::fromUtf16(Msg::kPageImageNotWritten).arg(renderError));
         stage(20, Msg::kStageSaveDocuments);
-        m_host.RunEditorStep(UM_SAVE_HWP);
+        m_host.RunEditorStep(EditorStep::SaveDocuments);
 
         stage(30, Msg::kStageTrim);
         if (!TrimPageImage(PageImagePath(m_folder, DocumentSlot::Question)))

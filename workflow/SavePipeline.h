@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/main/Vocabulary.h"
+#include "core/Vocabulary.h"
 
 #include <QString>
 
@@ -11,6 +11,14 @@ class CCommunicator;
 class CLoadingDlg;
 class COptPanel;
 class QWidget;
+
+// What the editors do for a save, on the user-interface thread: render each document's page image, then
+// write each document.
+enum class EditorStep
+{
+    RenderPageImages,
+    SaveDocuments,
+};
 
 // What a save needs of the main window. The save runs on its own thread: everything that touches a window
 // goes through RunOnUiThread, which the main window's thread carries out while the worker waits.
@@ -36,10 +44,10 @@ public:
     virtual COptPanel* Panel(Category category) = 0;
     // Worker only; the main window makes no server call while a save runs.
     virtual CCommunicator* Communicator() = 0;
-    // Has the user-interface thread run the editors' step (UM_RENDER_PAGE_IMAGES or UM_SAVE_HWP) and returns
+    // Has the user-interface thread run the editors' step and returns
     // when it has: what went wrong, one line per editor that could not do its part, or nothing. A document
     // that was not written is also found later, when the save reads it.
-    virtual QString RunEditorStep(MainWindowEvent step) = 0;
+    virtual QString RunEditorStep(EditorStep step) = 0;
     virtual QString WorkingFolder() const = 0;
     // The program is asked to end: questions are answered No and messages OK without being shown.
     virtual bool StopRequested() const = 0;

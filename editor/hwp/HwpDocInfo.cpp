@@ -23,11 +23,6 @@ constexpr qsizetype kMaxItems = 65536;
 // Lengths beyond a metre of paper are nonsense; clamping keeps the layout arithmetic far from overflow.
 constexpr qint32 kMaxUnits = 1000000;
 
-double points(qint32 units)
-{
-    return std::clamp(units, -kMaxUnits, kMaxUnits) / PageGeometry::kUnitsPerPoint;
-}
-
 // Paragraph shapes' lengths are in half units.
 double paragraphPoints(qint32 units)
 {

@@ -1,7 +1,7 @@
 // Base64 both ways: the input's encoding must decode back to it, and the input read as Base64 must decode
 // within the documented room, also into any smaller room.
 
-#include "net/Base64.h"
+#include "core/Base64.h"
 
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,7 +1,7 @@
 // The client's reply readers on any status and body. The first byte picks the reader and whether the status
 // is 200 (the only one whose body is read) or the second byte's; the rest is the body.
 
-#include "net/Base64.h"
+#include "core/Base64.h"
 #include "net/CommunicatorTexts.h"
 #include "net/ReplyReaders.h"
 

@@ -1,4 +1,4 @@
-#include "net/Base64.h"
+#include "core/Base64.h"
 
 #include "tests/support/TestFiles.h"
 

@@ -3,7 +3,7 @@
 #include "options/COptSchool2015Dlg.h"
 #include "options/COptSchoolMidDlg.h"
 #include "options/COptTimestoneDlg.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Shortcuts.h"
 
 #include "tests/support/FocusChain.h"
 

@@ -1,5 +1,5 @@
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 #include "workflow/CLoadingDlg.h"
 
 #include "editor/DocumentFile.h"

@@ -1,8 +1,8 @@
 #include "editor/FormulaObject.h"
 #include "editor/hwp/HwpFile.h"
-#include "net/Base64.h"
+#include "core/Base64.h"
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 #include "workflow/CLoadingDlg.h"
 #include "workflow/QuestionFiles.h"
 

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "core/BmpFile.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <functional>
 
-// Writes BMP files the way the editors' renderer does (24-bit, bottom-up, rows padded to four bytes), or in
-// the other layouts a reader must cope with.
+// A bitmap of pixels given by a function, written by the program's own writer: the renderer's layout (24-bit,
+// bottom-up) by default, or the other layouts a reader must cope with.
 struct BmpFile
 {
     int width = 0;
@@ -17,52 +20,30 @@ struct BmpFile
     bool topDown = false;
     std::function<QColor(int x, int y)> pixel = [](int, int) { return QColor(255, 255, 255); };
 
-    QByteArray bytes() const
-    {
-        const int bytesPerPixel = bitsPerPixel / 8;
-        const int stride = (width * bytesPerPixel + 3) & ~3;
-        const int imageSize = stride * height;
-        QByteArray out;
-        auto put16 = [&](int v) { out.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); };
-        auto put32 = [&](qint64 v) {
-            for (int i = 0; i < 4; ++i)
-                out.append(char((v >> (8 * i)) & 0xff));
-        };
-        out.append("BM");
-        put32(54 + imageSize);
-        put32(0);
-        put32(54);
-        put32(40);
-        put32(width);
-        put32(topDown ? -height : height);
-        put16(1);
-        put16(bitsPerPixel);
-        put32(0);
-        put32(imageSize);
-        put32(19685);
-        put32(19685);
-        put32(0);
-        put32(0);
-        for (int row = 0; row < height; ++row) {
-            const int y = topDown ? row : height - 1 - row;
-            QByteArray line;
-            for (int x = 0; x < width; ++x) {
-                const QColor c = pixel(x, y);
-                line.append(char(c.blue())).append(char(c.green())).append(char(c.red()));
-                if (bytesPerPixel == 4)
-                    line.append(char(0));
-            }
-            line.append(QByteArray(stride - line.size(), '\0'));
-            out.append(line);
-        }
-        return out;
-    }
-
     bool write(const QString& path) const
     {
-        QFile file(path);
-        const QByteArray data = bytes();
-        return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+        BmpLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.bitsPerPixel = bitsPerPixel;
+        layout.topDown = topDown;
+        layout.dotsPerMeter = 19685;
+        return WriteBmp(path, layout, [this](int y, unsigned char* bgr) {
+            for (int x = 0; x < width; ++x) {
+                const QColor c = pixel(x, y);
+                bgr[3 * x] = uchar(c.blue());
+                bgr[3 * x + 1] = uchar(c.green());
+                bgr[3 * x + 2] = uchar(c.red());
+            }
+        });
+    }
+
+    QByteArray bytes() const
+    {
+        QTemporaryFile file;
+        if (!file.open() || !write(file.fileName()))
+            return {};
+        return file.readAll();
     }
 };
 

@@ -2,8 +2,9 @@
 
 #include "net/Communicator.h"
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
-#include "ui/main/Vocabulary.h"
+#include "core/Messages.h"
+#include "core/Settings.h"
+#include "core/Vocabulary.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -13,11 +14,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShowEvent>
-
-QString CLoginDlg::SettingsKey()
-{
-    return QStringLiteral("Account/UserID");
-}
 
 CLoginDlg::CLoginDlg(QSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_settings(settings), m_editId(new QLineEdit(this)),
@@ -73,7 +69,7 @@ void CLoginDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    const QString id = m_settings.value(SettingsKey()).toString();
+    const QString id = ReadSetting(m_settings, Setting::LastLogin).toString();
     m_editId->setText(id);
     m_editPassword->clear();
     // A returning user only types the password.
@@ -102,7 +98,7 @@ void CLoginDlg::OnOK()
         MessageBox::Show(this, QMessageBox::Critical, caption, QString::fromUtf16(Msg::kLoginFailed));
         return;
     }
-    m_settings.setValue(SettingsKey(), id);
+    WriteSetting(m_settings, Setting::LastLogin, id);
     m_settings.sync();
     accept();
 }

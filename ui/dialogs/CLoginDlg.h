@@ -20,8 +20,6 @@ public:
 
     void SetCommunicator(CCommunicator* pCommunicator) { m_pCommunicator = pCommunicator; }
 
-    static QString SettingsKey();
-
 protected:
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -2,7 +2,7 @@
 
 #include "net/Communicator.h"
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #include "ui/main/CAboutDlg.h"
 
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,5 +1,9 @@
 #include "ui/main/CTarvixDlg.h"
 
+#include "core/Messages.h"
+#include "core/Permission.h"
+#include "core/Settings.h"
+#include "core/Shortcuts.h"
 #include "editor/CDHwpCtrl.h"
 #include "editor/PageView.h"
 #include "net/Communicator.h"
@@ -12,7 +16,6 @@
 #include "ui/dialogs/CLoginDlg.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CAboutDlg.h"
-#include "ui/main/Messages.h"
 #include "workflow/CLoadingDlg.h"
 #include "workflow/QuestionFiles.h"
 
@@ -71,20 +74,10 @@ QSizeF dialogUnit(const QFont& font)
 
 } // namespace
 
-QString CTarvixDlg::HotKeyOffKey()
-{
-    return QStringLiteral("CommonOpt/HotKeyOff");
-}
-
 QString CTarvixDlg::DefaultRecoveryFile()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
            QStringLiteral("/recovery/unsaved-work");
-}
-
-QString CTarvixDlg::DownloadUrlKey()
-{
-    return QStringLiteral("Server/DownloadUrl");
 }
 
 CTarvixDlg::CTarvixDlg(MainWindowSetup setup, QWidget* parent)
@@ -331,7 +324,7 @@ bool CTarvixDlg::OnInitDialog()
         connect(editor, &CDHwpCtrl::documentChanged, this, &CTarvixDlg::onDocumentChanged);
 
     qApp->installEventFilter(this);
-    m_bHotKeyOff = m_settings.value(HotKeyOffKey(), 0).toInt() != 0;
+    m_bHotKeyOff = ReadSetting(m_settings, Setting::HotKeyOff).toInt() != 0;
     m_chkHotKeyOff->setChecked(m_bHotKeyOff);
     m_initialised = true;
     QCoreApplication::postEvent(this, new MainWindowMessage(UM_LOGIN));
@@ -397,8 +390,9 @@ bool CTarvixDlg::checkServerVersion()
     if (!m_pCommunicator->GetVersion(version))
         return false;
     if (version.compare(QLatin1String("45"), Qt::CaseInsensitive) != 0) {
+        const QVariant stored = ReadSetting(m_settings, Setting::DownloadUrl);
         const QString address =
-            m_settings.value(DownloadUrlKey(), ServerBaseUrl(m_settings) + QStringLiteral("download")).toString();
+            stored.isNull() ? ServerBaseUrl(m_settings) + QStringLiteral("download") : stored.toString();
         MessageBox::Show(this, QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionWarning),
                          QString::fromUtf16(Msg::kUpdateAvailable).arg(address));
     }
@@ -561,36 +555,34 @@ QString CTarvixDlg::LastActionText() const
 
 void CTarvixDlg::ApplyPermission()
 {
-    const QString id = m_settings.value(CLoginDlg::SettingsKey()).toString();
+    const QString id = ReadSetting(m_settings, Setting::LastLogin).toString();
     QString permission;
     const int level =
         m_pCommunicator && m_pCommunicator->GetPermission(id, permission) ? leadingDecimal(permission) : 0;
 
-    const auto uncheck = [this](Category category) {
-        m_radioGroup->setExclusive(false);
-        radio(category)->setChecked(false);
-        m_radioGroup->setExclusive(true);
-    };
-    switch (level) {
-    case 4096:
-        uncheck(Category::Education2015);
-        break;
-    case 16384:
+    // A level the server does not know opens nothing and changes nothing.
+    if (IsPermissionLevel(level)) {
+        std::optional<Category> firstAllowed;
+        for (Category category : kAllCategories) {
+            if (!PermissionAllows(level, category))
+                continue;
+            radio(category)->setEnabled(true);
+            if (!firstAllowed)
+                firstAllowed = category;
+        }
         for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
-            button->setEnabled(true);
-        radio(Category::SchoolMid)->setEnabled(true);
-        uncheck(Category::Education2015);
-        radio(Category::SchoolMid)->setChecked(true);
-        SwitchCategory(CategoryRadioId(Category::SchoolMid));
-        break;
-    case 32768:
-        for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
-            button->setEnabled(true);
-        for (QRadioButton* button : m_radios)
-            button->setEnabled(true);
-        break;
-    default:
-        break;
+            button->setEnabled(firstAllowed.has_value());
+        // The category chosen before the login stays, unless the account may not use it.
+        const std::optional<Category> shown = CurrentCategory();
+        if (shown && !PermissionAllows(level, *shown)) {
+            m_radioGroup->setExclusive(false);
+            radio(*shown)->setChecked(false);
+            m_radioGroup->setExclusive(true);
+            if (firstAllowed) {
+                radio(*firstAllowed)->setChecked(true);
+                SwitchCategory(CategoryRadioId(*firstAllowed));
+            }
+        }
     }
     m_btnReset->setEnabled(true);
     m_chkHotKeyOff->setEnabled(true);
@@ -740,10 +732,11 @@ void CTarvixDlg::SaveEnded(bool uploaded)
             this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
 }
 
-QString CTarvixDlg::RunEditorStep(MainWindowEvent step)
+QString CTarvixDlg::RunEditorStep(EditorStep step)
 {
     m_editorDone.Reset();
-    QCoreApplication::postEvent(this, new MainWindowMessage(step));
+    QCoreApplication::postEvent(
+        this, new MainWindowMessage(step == EditorStep::RenderPageImages ? UM_RENDER_PAGE_IMAGES : UM_SAVE_HWP));
     m_editorDone.Wait();
     // Only the user-interface thread writes it, each step afresh, before it sets the event; it leaves it alone
     // until the next step. The worker writes nothing the steps read: a posted event orders the two threads
@@ -977,7 +970,7 @@ void CTarvixDlg::Shutdown()
     }
     // A start that failed never read the setting, so it does not write it either.
     if (m_initialised)
-        m_settings.setValue(HotKeyOffKey(), m_chkHotKeyOff->isChecked() ? 1 : 0);
+        WriteSetting(m_settings, Setting::HotKeyOff, m_chkHotKeyOff->isChecked() ? 1 : 0);
     // Also after a login that was cancelled or never asked for: a session the server opened for an attempt
     // ends here too. The client bounds how long a server that does not answer holds the exit up, and the
     // window is gone meanwhile rather than standing still.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/EditorPreparation.h"
-#include "ui/main/Vocabulary.h"
+#include "ui/main/WindowVocabulary.h"
 #include "workflow/RecoveryFile.h"
 #include "workflow/SavePipeline.h"
 #include "workflow/WorkerThreads.h"
@@ -114,16 +114,14 @@ public:
     void SaveEnded(bool uploaded) override;
     COptPanel* Panel(Category category) override;
     CCommunicator* Communicator() override { return m_pCommunicator.get(); }
-    QString RunEditorStep(MainWindowEvent step) override;
+    QString RunEditorStep(EditorStep step) override;
     QString WorkingFolder() const override { return m_strWorkingFolder; }
     bool StopRequested() const override { return m_stopRequested.load(); }
 
     // On the save worker.
     void RunSavePipeline();
 
-    static QString HotKeyOffKey();
     static QString DefaultRecoveryFile();
-    static QString DownloadUrlKey();
 
 protected:
     bool event(QEvent* event) override;

@@ -4,11 +4,11 @@
 #include "ui/main/CTarvixDlg.h"
 
 #include "editor/CDHwpCtrl.h"
-#include "net/Base64.h"
+#include "core/Base64.h"
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/MessageBox.h"
-#include "ui/main/Messages.h"
+#include "core/Messages.h"
 #include "workflow/QuestionFiles.h"
 
 #include <QApplication>

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Number of characters that encoding `length` bytes produces.
 constexpr std::size_t Base64EncodedLength(std::size_t length)
@@ -25,3 +27,7 @@ void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* p
 // dropped). Writes at most `capacity` bytes to `out`, whatever the input, and returns how many it wrote.
 // ceil(3 * length / 4) bytes of room always hold the whole result.
 std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity);
+
+// Decodes standard Base64 as the client sends it: the alphabet, "=" padding, nothing else. Returns nothing for
+// any other text, so that a damaged document is refused instead of stored.
+std::optional<std::string> Base64DecodeStrict(std::string_view text);

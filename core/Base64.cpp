@@ -1,4 +1,4 @@
-#include "net/Base64.h"
+#include "core/Base64.h"
 
 #include <array>
 #include <cstring>
@@ -119,4 +119,46 @@ std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t*
     if (count == 3 && written < capacity)
         out[written++] = std::uint8_t(group >> 2);
     return written;
+}
+
+std::optional<std::string> Base64DecodeStrict(std::string_view text)
+{
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    std::size_t padding = 0;
+    if (!text.empty() && text.back() == '=')
+        padding = text[text.size() - 2] == '=' ? 2 : 1;
+    std::string out(text.size() / 4 * 3 - padding, '\0');
+    char* o = out.data();
+    const auto value = [&text](std::size_t at) { return kValues[static_cast<unsigned char>(text[at])]; };
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        const std::uint32_t a = value(i), b = value(i + 1);
+        if ((a | b) & 0x80)
+            return std::nullopt;
+        const bool last = i + 4 == text.size();
+        // The bits that padding leaves over must be zero, or two texts would decode to one document.
+        if (last && padding == 2) {
+            if (b & 0x0f)
+                return std::nullopt;
+            *o++ = char((a << 2) | (b >> 4));
+            break;
+        }
+        const std::uint32_t c = value(i + 2);
+        if (c & 0x80)
+            return std::nullopt;
+        if (last && padding == 1) {
+            if (c & 0x03)
+                return std::nullopt;
+            *o++ = char((a << 2) | (b >> 4));
+            *o++ = char(((b & 0x0f) << 4) | (c >> 2));
+            break;
+        }
+        const std::uint32_t d = value(i + 3);
+        if (d & 0x80)
+            return std::nullopt;
+        *o++ = char((a << 2) | (b >> 4));
+        *o++ = char(((b & 0x0f) << 4) | (c >> 2));
+        *o++ = char(((c & 0x03) << 6) | d);
+    }
+    return out;
 }
