@@ -20,6 +20,8 @@ packages=(
     libgsf-1-dev python3-olefile
     # the package and its checks: the desktop entry and metainfo validators, a real X server and keystrokes
     dpkg-dev desktop-file-utils appstream xvfb xauth xdotool
+    # a session bus on that X server, as every desktop has: the program meets D-Bus in the tests as it will there
+    dbus-x11
     # benchmarks
     libbenchmark-dev
     # fuzzing (tools/fuzz.sh): libFuzzer's runtime is only a recommendation of clang
