@@ -14,6 +14,7 @@ struct CategoryRow
     std::initializer_list<const char*> identity; // the fields that tell one question from another
 };
 
+// clang-format off
 constexpr std::array<CategoryRow, 6> kCategoryRows = {{
     {Category::Education2015, u"교육청/평가원 (2015 개정)", "Education2015Opt", "education2015", true,
      {"type", "year", "month", "level", "department", "number"}},
@@ -26,6 +27,7 @@ constexpr std::array<CategoryRow, 6> kCategoryRows = {{
     {Category::Timestone, u"Dar Iziza Vizadu", "Timestone", "timestone", false, {"topic", "type", "number"}},
     {Category::DailyProject, u"Varud Aroruva", "DailyProject", "daily", false, {"volume", "prob"}},
 }};
+// clang-format on
 
 struct SlotRow
 {

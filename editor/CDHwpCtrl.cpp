@@ -410,8 +410,7 @@ bool CDHwpCtrl::RenderPageImage(const QString& basePath, int page, int dpi, int 
     image.setDotsPerMeterY(dotsPerMeter);
     paintBands(image, dpi, page);
     const QString path = basePath + u'.' + format;
-    if (upper == QLatin1String("BMP") && depth == 24)
-    {
+    if (upper == QLatin1String("BMP") && depth == 24) {
         // Straight from the 32-bit pixels: Qt's writer converts the whole page twice first.
         BmpLayout layout;
         layout.width = image.width();

@@ -5,7 +5,8 @@
 #include <QTreeWidget>
 
 COptSchool2015Dlg::COptSchool2015Dlg(QSettings* settings, CCommunicator* communicator, QWidget* parent)
-    : COptSchoolPanel({Category::School2015, 2015, true, 25, 10, CurriculumHighSchool()}, settings, communicator, parent)
+    : COptSchoolPanel({Category::School2015, 2015, true, 25, 10, CurriculumHighSchool()}, settings, communicator,
+                      parent)
 {
     setObjectName(QStringLiteral("COptSchool2015Dlg"));
 }

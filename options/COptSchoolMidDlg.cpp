@@ -18,7 +18,8 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text)
 } // namespace
 
 COptSchoolMidDlg::COptSchoolMidDlg(QSettings* settings, CCommunicator* communicator, QWidget* parent)
-    : COptSchoolPanel({Category::SchoolMid, 2014, false, 25, 25, CurriculumMiddleSchool()}, settings, communicator, parent)
+    : COptSchoolPanel({Category::SchoolMid, 2014, false, 25, 25, CurriculumMiddleSchool()}, settings, communicator,
+                      parent)
 {
     setObjectName(QStringLiteral("COptSchoolMidDlg"));
 }

@@ -436,7 +436,8 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
     }
     const bool known =
         operation == "get" || operation == "delete" || operation == "insert" || operation == "duplication_check";
-    const std::optional<Category> category = known ? CategoryFromEndpointSuffix(QString::fromStdString(suffix)) : std::nullopt;
+    const std::optional<Category> category =
+        known ? CategoryFromEndpointSuffix(QString::fromStdString(suffix)) : std::nullopt;
     if (!category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
         return HtmlAnswer(http::status::not_found, "Not Found");
     if (session->login.empty())

@@ -21,7 +21,8 @@ QByteArray encode(const QByteArray& bytes)
 QByteArray decode(const QByteArray& text, std::size_t capacity)
 {
     std::vector<std::uint8_t> buffer(capacity + 16, 0xa5);
-    const std::size_t written = Base64DecodeInto(text.constData(), std::size_t(text.size()), buffer.data() + 8, capacity);
+    const std::size_t written =
+        Base64DecodeInto(text.constData(), std::size_t(text.size()), buffer.data() + 8, capacity);
     for (std::size_t i = 0; i < 8; ++i) {
         if (buffer[i] != 0xa5 || buffer[capacity + 8 + i] != 0xa5)
             return QByteArray("<wrote outside the buffer>");
@@ -116,11 +117,14 @@ private Q_SLOTS:
         QTest::newRow("tail of three") << QByteArray("Zm9vYmE") << QByteArray("fooba");
         QTest::newRow("lone last character") << QByteArray("Zm9vY") << QByteArray("foo");
         QTest::newRow("last two letters") << QByteArray("+/8=") << QByteArray("\xfb\xff", 2);
-        QTest::newRow("line breaks and blanks") << QByteArray("SGVs\r\nbG8s IHdv\tcmxk\nIQ==\r\n")
-                                                << QByteArray("Hello, world!");
+        QTest::newRow("line breaks and blanks")
+            << QByteArray("SGVs\r\nbG8s IHdv\tcmxk\nIQ==\r\n") << QByteArray("Hello, world!");
         QTest::newRow("break inside a group after clean groups")
             << QByteArray("SGVsbG8sIHdvc\nmxkIQ==") << QByteArray("Hello, world!");
-        QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff") << QByteArray("f\x06" "f", 3);
+        QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff")
+                                                        << QByteArray("f\x06"
+                                                                      "f",
+                                                                      3);
         QTest::newRow("nothing of the alphabet") << QByteArray("==\r\n -_") << QByteArray();
     }
 
@@ -152,7 +156,8 @@ private Q_SLOTS:
         for (int round = 0; round < 2000; ++round) {
             QByteArray text(generator.bounded(0, 64), '\0');
             for (char& c : text)
-                c = generator.bounded(4) == 0 ? char(generator.bounded(256)) : alphabet[generator.bounded(alphabet.size())];
+                c = generator.bounded(4) == 0 ? char(generator.bounded(256))
+                                              : alphabet[generator.bounded(alphabet.size())];
             const QByteArray full = decode(text);
             QVERIFY(full.size() <= (text.size() * 3 + 3) / 4);
             const std::size_t capacity = std::size_t(generator.bounded(0, int(full.size()) + 2));

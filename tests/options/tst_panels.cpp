@@ -128,11 +128,15 @@ const std::vector<ExpectedPanel>& expectedPanels()
     const QStringList subtypes = {QStringLiteral("기본 문제"), QStringLiteral("변별력 문제")};
     const int nextYear = QDate::currentDate().year() + 1;
     const std::vector<ExpectedList> education = {
-        {"typeCombo", "Type", "type",
+        {"typeCombo",
+         "Type",
+         "type",
          {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")}},
         {"probCombo", "Prob", "prob", {QStringLiteral("선택형"), QStringLiteral("단답형")}},
         {"yearCombo", "Year", "year", numbered("%04d년", 2005, nextYear)},
-        {"monthCombo", "Month", "month",
+        {"monthCombo",
+         "Month",
+         "month",
          {QStringLiteral("3월"), QStringLiteral("4월"), QStringLiteral("5월"), QStringLiteral("6월"),
           QStringLiteral("7월"), QStringLiteral("9월"), QStringLiteral("10월"), QStringLiteral("11월")}},
         {"levelCombo", "Level", "level", grades},
@@ -172,21 +176,29 @@ const std::vector<ExpectedPanel>& expectedPanels()
              return std::make_unique<COptTimestoneDlg>(s, p, QStringList{QStringLiteral(VELLORIN_TOPICS_DIR)});
          },
          "Timestone",
-         {{"subjectCombo", nullptr, nullptr,
+         {{"subjectCombo",
+           nullptr,
+           nullptr,
            {QStringLiteral("수학(상)"), QStringLiteral("수학(하)"), QStringLiteral("수학1"), QStringLiteral("수학2"),
             QStringLiteral("확률과 통계"), QStringLiteral("미적분"), QStringLiteral("기하")}},
           {"topicCombo", "Topic", "topic", {}},
-          {"typeCombo", "Type", "type",
+          {"typeCombo",
+           "Type",
+           "type",
            {QStringLiteral("Tip"), QStringLiteral("Level1"), QStringLiteral("Level2"), QStringLiteral("Level3")}},
           {"numberCombo", "Number", "number", {QStringLiteral("개념")}}},
          {}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptDailyProjectDlg>(s, p); },
          "DailyProject",
          {{"volumeCombo", "Volume", "volume", numbered("volume%d", 1, 15)},
-          {"dayCombo", "Day", nullptr,
+          {"dayCombo",
+           "Day",
+           nullptr,
            {QStringLiteral("월요일"), QStringLiteral("화요일"), QStringLiteral("수요일"), QStringLiteral("목요일"),
             QStringLiteral("금요일")}},
-          {"slotCombo", "Number", nullptr,
+          {"slotCombo",
+           "Number",
+           nullptr,
            {QStringLiteral("1번"), QStringLiteral("2번"), QStringLiteral("3번"), QStringLiteral("4번"),
             QStringLiteral("5번"), QStringLiteral("Mission")}}},
          {{"prob", "월요일 1번"}}},
@@ -565,7 +577,7 @@ private Q_SLOTS:
             QFile file(QDir(folder).filePath(QStringLiteral("ts_math1.txt")));
             return file.open(QIODevice::WriteOnly) && file.write(line) == line.size();
         };
-        QVERIFY(write(installed, "\xbc\xb3\xc4\xa1")); // "설치" in code page 949
+        QVERIFY(write(installed, "\xbc\xb3\xc4\xa1"));      // "설치" in code page 949
         QVERIFY(write(current.path(), "\xc7\xf6\xc0\xe7")); // "현재"
         QCOMPARE(firstTopic(), QStringLiteral("현재"));
         QVERIFY(QFile::remove(current.filePath(QStringLiteral("ts_math1.txt"))));
