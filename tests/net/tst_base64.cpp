@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -164,6 +165,41 @@ private Q_SLOTS:
             const QByteArray part = decode(text, capacity);
             QCOMPARE(part, full.left(qsizetype(capacity)));
         }
+    }
+
+    // What the local server takes for a document or a password: exactly what an encoder writes, so that a damaged
+    // document is refused rather than stored, and no two texts stand for the same bytes.
+    void strictDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<std::optional<QByteArray>>("bytes");
+        const auto bytes = [](const char* b, qsizetype n = -1) { return std::optional<QByteArray>(QByteArray(b, n)); };
+        const std::optional<QByteArray> refused;
+        QTest::newRow("empty") << QByteArray() << bytes("");
+        QTest::newRow("whole groups") << QByteArray("Zm9vYmFy") << bytes("foobar");
+        QTest::newRow("one padding") << QByteArray("Zm8=") << bytes("fo");
+        QTest::newRow("two paddings") << QByteArray("Zg==") << bytes("f");
+        QTest::newRow("last two letters") << QByteArray("+/8=") << bytes("\xfb\xff", 2);
+        QTest::newRow("no padding") << QByteArray("Zm9vYg") << refused;
+        QTest::newRow("line break") << QByteArray("Zm9v\r\nYm") << refused;
+        QTest::newRow("padding inside") << QByteArray("Zg==Zg==") << refused;
+        QTest::newRow("padding not last") << QByteArray("Zg=a") << refused;
+        QTest::newRow("only padding") << QByteArray("====") << refused;
+        QTest::newRow("bits after one byte") << QByteArray("Zh==") << refused;
+        QTest::newRow("bits after two bytes") << QByteArray("Zm9=") << refused;
+        QTest::newRow("URL alphabet") << QByteArray("Zm-_") << refused;
+    }
+
+    void strictDecoding()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(std::optional<QByteArray>, bytes);
+        const std::optional<std::string> decoded = Base64DecodeStrict(text.toStdString());
+        QCOMPARE(decoded.has_value(), bytes.has_value());
+        if (decoded)
+            QCOMPARE(QByteArray::fromStdString(*decoded), *bytes);
+        const QByteArray random = RandomBytes(30'001, 20261208);
+        QCOMPARE(Base64DecodeStrict(encode(random).toStdString()), std::optional<std::string>(random.toStdString()));
     }
 };
 
