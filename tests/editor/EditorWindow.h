@@ -2,10 +2,14 @@
 
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
+#include "editor/FormulaObject.h"
+#include "editor/PageView.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextTable>
 #include <QWidget>
 
 #include <memory>
@@ -34,4 +38,54 @@ inline QString WriteTestFile(const QTemporaryDir& dir, const QString& name, cons
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         return {};
     return path;
+}
+
+// Types `text` at the editor's cursor in the format there, as the keyboard would, and leaves the cursor after it.
+inline void TypeText(CDHwpCtrl& editor, const QString& text)
+{
+    QTextCursor cursor = editor.View()->textCursor();
+    cursor.insertText(text);
+    editor.View()->setTextCursor(cursor);
+}
+
+// Puts the cursor at `position` of the editor's document, or at its end.
+inline void MoveCursor(CDHwpCtrl& editor, int position = -1)
+{
+    QTextCursor cursor(editor.Document());
+    if (position < 0)
+        cursor.movePosition(QTextCursor::End);
+    else
+        cursor.setPosition(position);
+    editor.View()->setTextCursor(cursor);
+}
+
+inline QString CellText(const QTextTableCell& cell)
+{
+    QTextCursor cursor = cell.firstCursorPosition();
+    cursor.setPosition(cell.lastPosition(), QTextCursor::KeepAnchor);
+    return cursor.selectedText();
+}
+
+// Column widths as the layout takes them, to a thousandth: a file keeps them in whole HWPUNIT.
+inline QStringList WidthsOf(const QList<QTextLength>& widths)
+{
+    QStringList list;
+    for (const QTextLength& width : widths)
+        list.append(QStringLiteral("%1:%2").arg(int(width.type())).arg(width.rawValue(), 0, 'f', 3));
+    return list;
+}
+
+// Each formula of a document as "position script size colour", in document order.
+inline QStringList FormulasOf(const QTextDocument& document)
+{
+    QStringList formulas;
+    for (int position : FormulaObject::Positions(document)) {
+        const QTextCharFormat format = FormulaObject::FormatAt(document, position);
+        formulas.append(QStringLiteral("%1 %2 %3 %4")
+                            .arg(position)
+                            .arg(FormulaObject::Script(format))
+                            .arg(FormulaObject::PointSize(format))
+                            .arg(FormulaObject::Colour(format).name()));
+    }
+    return formulas;
 }

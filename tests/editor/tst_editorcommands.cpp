@@ -134,19 +134,8 @@ private:
 
     QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
-    void type(const QString& text)
-    {
-        QTextCursor cursor = editor().View()->textCursor();
-        cursor.insertText(text);
-        editor().View()->setTextCursor(cursor);
-    }
-
-    void moveTo(int position)
-    {
-        QTextCursor cursor(editor().Document());
-        cursor.setPosition(position);
-        editor().View()->setTextCursor(cursor);
-    }
+    void type(const QString& text) { TypeText(editor(), text); }
+    void moveTo(int position) { MoveCursor(editor(), position); }
 
     // The actions of the next popup menu, which is then closed.
     QStringList nextMenu(const std::function<void()>& open, const char* choose = nullptr)

@@ -28,21 +28,6 @@
 
 namespace {
 
-// Each formula of a document as "position script size colour", in document order.
-QStringList formulasOf(const QTextDocument& document)
-{
-    QStringList formulas;
-    for (int position : FormulaObject::Positions(document)) {
-        const QTextCharFormat format = FormulaObject::FormatAt(document, position);
-        formulas.append(QStringLiteral("%1 %2 %3 %4")
-                            .arg(position)
-                            .arg(FormulaObject::Script(format))
-                            .arg(FormulaObject::PointSize(format))
-                            .arg(FormulaObject::Colour(format).name()));
-    }
-    return formulas;
-}
-
 // A formula at the editor's cursor as a file or a paste brings one: any size and colour.
 void putFormula(CDHwpCtrl& editor, const QString& script, double size, const QColor& colour)
 {
@@ -222,16 +207,16 @@ private Q_SLOTS:
         activate();
         const QString formula(QChar::ObjectReplacementCharacter);
         QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula);
-        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
+        QCOMPARE(FormulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
         question.findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
         QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 "));
         question.findChild<QAction*>(QStringLiteral("redoAction"))->trigger();
-        QCOMPARE(formulasOf(*question.Document()).size(), 1);
+        QCOMPARE(FormulasOf(*question.Document()).size(), 1);
 
         // Typed after the formula is text, and the cursor passes the formula in one step each way.
         QTest::keyClick(view, Qt::Key_End);
         QTest::keyClicks(view, QStringLiteral("!"));
-        QCOMPARE(formulasOf(*question.Document()).size(), 1);
+        QCOMPARE(FormulasOf(*question.Document()).size(), 1);
         QVERIFY(!FormulaObject::FormatAt(*question.Document(), 4).hasProperty(FormulaObject::kScriptProperty));
         QTest::keyClick(view, Qt::Key_Left);
         QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
@@ -250,7 +235,7 @@ private Q_SLOTS:
         });
         question.ShowFormulaDialog();
         QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula + QStringLiteral("!"));
-        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
+        QCOMPARE(FormulasOf(*question.Document()), QStringList{QStringLiteral("3 sqrt {x} + 1 10 #000000")});
 
         // Edited, a formula keeps its place, size and colour.
         select(question, 3, 4);
@@ -265,7 +250,7 @@ private Q_SLOTS:
         });
         QTest::mouseDClick(view, Qt::LeftButton, {}, view->formulaRect(3).center().toPoint());
         activate();
-        QCOMPARE(formulasOf(*question.Document()), QStringList{QStringLiteral("3 x over 2 14 #ff0000")});
+        QCOMPARE(FormulasOf(*question.Document()), QStringList{QStringLiteral("3 x over 2 14 #ff0000")});
         QCOMPARE(question.Document()->toPlainText(), QStringLiteral("값은 ") + formula + QStringLiteral("!"));
     }
 
@@ -354,7 +339,7 @@ private Q_SLOTS:
         target.View()->setFocus();
         type(target, QStringLiteral(">"));
         QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(formulasOf(*target.Document()),
+        QCOMPARE(FormulasOf(*target.Document()),
                  (QStringList{QStringLiteral("2 x^2 12 #ff0000"), QStringLiteral("4 y_1 10 #000000")}));
 
         select(source, 1, 2);
@@ -365,8 +350,8 @@ private Q_SLOTS:
         QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
         QApplication::clipboard()->setText(QStringLiteral("z over 2"));
         QTest::keyClick(target.View(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(formulasOf(*target.Document()).size(), 3);
-        QCOMPARE(formulasOf(*target.Document()).last(), QStringLiteral("5 x^2 12 #ff0000"));
+        QCOMPARE(FormulasOf(*target.Document()).size(), 3);
+        QCOMPARE(FormulasOf(*target.Document()).last(), QStringLiteral("5 x^2 12 #ff0000"));
         QVERIFY(target.Document()->toPlainText().endsWith(QStringLiteral("z over 2")));
     }
 
@@ -386,14 +371,14 @@ private Q_SLOTS:
         end.movePosition(QTextCursor::End);
         writer.View()->setTextCursor(end);
         putFormula(writer, QStringLiteral("lim from {x -> 0} {sin x} over x"), 11.5, QColor(0, 0, 255));
-        const QStringList written = formulasOf(*writer.Document());
+        const QStringList written = FormulasOf(*writer.Document());
         QCOMPARE(written.size(), 4);
 
         const QString path = m_dir.filePath(QStringLiteral("formulas.hwp"));
         QVERIFY(writer.SaveDocument(path, QStringLiteral("HWP"), QString()));
         CDHwpCtrl& reader = editor(1);
         QVERIFY2(reader.OpenDocument(path, QStringLiteral("HWP"), QString()), qPrintable(reader.LastOpenError()));
-        QCOMPARE(formulasOf(*reader.Document()), written);
+        QCOMPARE(FormulasOf(*reader.Document()), written);
         QCOMPARE(reader.Document()->toPlainText(), writer.Document()->toPlainText());
         QVERIFY(reader.Document()->find(QStringLiteral("칸 ")).currentTable());
     }
@@ -435,35 +420,12 @@ private Q_SLOTS:
         const bool opened = reader.OpenDocument(path, QStringLiteral("HWP"), QString());
         if (error.isEmpty()) {
             QVERIFY2(opened, qPrintable(reader.LastOpenError()));
-            QCOMPARE(formulasOf(*reader.Document()), QStringList{QStringLiteral("1 x^2 12 #0000ff")});
+            QCOMPARE(FormulasOf(*reader.Document()), QStringList{QStringLiteral("1 x^2 12 #0000ff")});
             return;
         }
         QVERIFY(!opened);
         QVERIFY2(reader.LastOpenError().startsWith(error), qPrintable(reader.LastOpenError()));
         QCOMPARE(reader.Document()->toPlainText(), QStringLiteral("이전 내용"));
-    }
-
-    // HWP XML equations come in as formulas: base size in HWPUNIT (else the text's), colour as 0x00BBGGRR
-    // (else black), the script as written; none of them counts as left out.
-    void equationsImportedFromHwpml()
-    {
-        const QByteArray file = R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">
-<MAPPINGTABLE><CHARSHAPELIST Count="1"><CHARSHAPE Height="1400" Id="0" TextColor="0"/></CHARSHAPELIST></MAPPINGTABLE>
-</HEAD><BODY><SECTION Id="0"><P ParaShape="0"><TEXT CharShape="0"><CHAR>식 </CHAR>
-<EQUATION BaseLine="86" BaseUnit="1200" LineMode="false" TextColor="255" Version="Equation Version 60">
-<SHAPEOBJECT InstId="1" Lock="false" NumberingType="Equation" TextFlow="BothSides" ZOrder="1">
-<SIZE Height="1125" HeightRelTo="Absolute" Protect="false" Width="2000" WidthRelTo="Absolute"/>
-<POSITION AffectLSpacing="false" FlowWithText="true" TreatAsChar="true" VertRelTo="Para"/>
-<OUTSIDEMARGIN Bottom="0" Left="56" Right="56" Top="0"/></SHAPEOBJECT>
-<SCRIPT>a &lt; {b over c}</SCRIPT></EQUATION><CHAR>와 </CHAR>
-<EQUATION Version="Equation Version 60"><SCRIPT>root 3 of 8</SCRIPT></EQUATION>
-<EQUATION BaseUnit="1000"><SCRIPT>  </SCRIPT></EQUATION></TEXT></P></SECTION></BODY><TAIL></TAIL></HWPML>)";
-        CDHwpCtrl& reader = editor();
-        QVERIFY2(reader.OpenDocument(writeFile(QStringLiteral("equations.hml"), file), QStringLiteral("HWPML2X"), {}),
-                 qPrintable(reader.LastOpenError()));
-        QCOMPARE(reader.LastOpenDroppedObjects(), 0);
-        QCOMPARE(formulasOf(*reader.Document()), (QStringList{QStringLiteral("2 a < {b over c} 12 #ff0000"),
-                                                              QStringLiteral("5 root 3 of 8 14 #000000")}));
     }
 };
 

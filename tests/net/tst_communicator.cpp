@@ -3,6 +3,7 @@
 #include "net/AnsiCodepage.h"
 
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
 
 #include <QElapsedTimer>
@@ -692,13 +693,9 @@ private Q_SLOTS:
         const QString questionPath = dir.filePath(QStringLiteral("_q.hwp"));
         const QString pngPath = dir.filePath(QStringLiteral("_q.png"));
         const QString emptyPath = dir.filePath(QStringLiteral("_a.png"));
-        for (const auto& [path, bytes] :
-             {std::pair{questionPath, question}, std::pair{pngPath, QByteArray("\xfb\xff", 2)},
-              std::pair{emptyPath, QByteArray()}}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        }
+        WriteTestFile(questionPath, question);
+        WriteTestFile(pngPath, QByteArray("\xfb\xff", 2));
+        WriteTestFile(emptyPath, QByteArray());
 
         startSession();
         m_server->setJson("/qb/js_bank/insert/chapter_mid", kOk);
@@ -742,11 +739,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString hwpPath = dir.filePath(QStringLiteral("_q.hwp"));
         const QString pngPath = dir.filePath(QStringLiteral("_q.png"));
-        for (const auto& [path, bytes] : {std::pair{hwpPath, QByteArray("\xfb\xef\xbe HWP", 7)},
-                                          std::pair{pngPath, QByteArray("\x89PNG\r\n", 6)}}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        }
+        WriteTestFile(hwpPath, QByteArray("\xfb\xef\xbe HWP", 7));
+        WriteTestFile(pngPath, QByteArray("\x89PNG\r\n", 6));
         const CMapStringToString hwp{{"q_hwp", hwpPath}};
         const CMapStringToString png{{"q_png", pngPath}};
         const CMapStringToString fields{{"year", "2024년"}, {"number", "30번"}};

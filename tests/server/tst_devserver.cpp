@@ -4,6 +4,7 @@
 #include "server/QuestionBankServer.h"
 #include "server/QuestionStore.h"
 
+#include "tests/support/LocalQuestionBank.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestTls.h"
 #include "tests/support/TlsConnection.h"
@@ -16,7 +17,6 @@
 
 #include <httplib.h>
 #include <openssl/ssl.h>
-
 
 #include <atomic>
 #include <csignal>
@@ -152,11 +152,11 @@ class TestDevServer : public QObject
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<QuestionStore> m_store;
-    std::unique_ptr<QuestionBankServer> m_server;
+    std::unique_ptr<LocalQuestionBank> m_bank;
+    QuestionStore* m_store = nullptr;
     int m_port = 0;
 
-    QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
+    QString baseUrl() const { return m_bank->baseUrl(); }
 
     // A second server on the same database, for limits that the shared one must not have.
     std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits)
@@ -235,28 +235,17 @@ private Q_SLOTS:
     {
         // A server that stops reading makes our own writes fail, which must not end the test.
         std::signal(SIGPIPE, SIG_IGN);
-        const TestTls& tls = TestTls::instance();
-        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
-        QVERIFY2(m_store->IsOpen(), m_store->OpenError().c_str());
-        QVERIFY(m_store->AddDemoAccountIfEmpty());
+        m_bank = std::make_unique<LocalQuestionBank>();
+        m_store = &m_bank->store();
+        m_port = m_bank->port();
         QVERIFY(!m_store->AddDemoAccountIfEmpty());
         const QByteArray adminPassword = ToKoreanCodepage(QString::fromUtf8(kAdminPassword)).value();
         QVERIFY(m_store->AddUser("admin", adminPassword.toStdString(), 32768));
         QVERIFY(m_store->AddUser("mid", "mid-pass", 16384));
         QVERIFY(m_store->AddUser("viewer", "viewer-pass", 4096));
-        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                        QFile::encodeName(tls.keyPath).toStdString());
-        QVERIFY(m_server->IsValid());
-        m_port = m_server->Bind("127.0.0.1", 0);
-        QVERIFY(m_port > 0);
-        m_server->Start();
     }
 
-    void cleanupTestCase()
-    {
-        m_server.reset();
-        m_store.reset();
-    }
+    void cleanupTestCase() { m_bank.reset(); }
 
     void newDatabaseIsSeeded()
     {
@@ -266,7 +255,7 @@ private Q_SLOTS:
         QVERIFY(loggedIn(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(m_store->FindSchools("").size(), std::size_t(51));
         // It holds password hashes.
-        QCOMPARE(QFile::permissions(m_dir.filePath("qb.sqlite3")) & ~(QFile::ReadUser | QFile::WriteUser),
+        QCOMPARE(QFile::permissions(m_bank->databasePath()) & ~(QFile::ReadUser | QFile::WriteUser),
                  QFile::ReadOwner | QFile::WriteOwner);
     }
 
@@ -834,8 +823,8 @@ private Q_SLOTS:
 
         // Sending a byte now and then does not stretch the deadline: the head never completes.
         TlsConnection dripping(port);
-        const std::string head = "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                                 std::string(200, ' ') + "\r\n\r\n";
+        const std::string head =
+            "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\n" + std::string(200, ' ') + "\r\n\r\n";
         std::size_t sent = 0;
         while (sent < head.size() && dripping.Send(head.substr(sent, 1)) == 1) {
             ++sent;
@@ -865,8 +854,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("alert");
         QTest::newRow("TLS 1.3") << TLS1_3_VERSION << QByteArray("DEFAULT") << 0;
         QTest::newRow("TLS 1.2 ECDHE with GCM") << TLS1_2_VERSION << QByteArray("ECDHE-ECDSA-AES128-GCM-SHA256") << 0;
-        QTest::newRow("TLS 1.2 ECDHE with CBC") << TLS1_2_VERSION << QByteArray("ECDHE-ECDSA-AES128-SHA256")
-                                                << SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE;
+        QTest::newRow("TLS 1.2 ECDHE with CBC")
+            << TLS1_2_VERSION << QByteArray("ECDHE-ECDSA-AES128-SHA256") << SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE;
         QTest::newRow("TLS 1.1") << TLS1_1_VERSION << QByteArray("DEFAULT:@SECLEVEL=0")
                                  << SSL_R_TLSV1_ALERT_PROTOCOL_VERSION;
         QTest::newRow("TLS 1.0") << TLS1_VERSION << QByteArray("DEFAULT:@SECLEVEL=0")

@@ -5,6 +5,7 @@
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/CLoginDlg.h"
+#include "ui/dialogs/MessageBox.h"
 #include "ui/main/CTarvixDlg.h"
 
 #include "tests/support/ScriptedServer.h"
@@ -17,6 +18,21 @@
 #include <QTextCursor>
 
 #include <memory>
+
+// A message of the program's text table as a QString.
+inline QString MessageText(const char16_t* message)
+{
+    return QString::fromUtf16(message);
+}
+
+// The boxes answered in advance so far, as "caption|text", and forgotten.
+inline QStringList AnsweredTexts()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
+        texts.append(shown.caption + u'|' + shown.text);
+    return texts;
+}
 
 // A main window against a server at `baseUrl`, with a settings file and a working folder of its own.
 class MainWindowHarness

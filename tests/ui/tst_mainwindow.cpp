@@ -29,6 +29,7 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <chrono>
 #include <csignal>
@@ -52,19 +53,6 @@ public:
 private:
     std::function<void()> m_onHide;
 };
-
-QString text(const char16_t* message)
-{
-    return QString::fromUtf16(message);
-}
-
-QStringList answeredTexts()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
-        texts.append(shown.caption + u'|' + shown.text);
-    return texts;
-}
 
 // The boxes answered in advance so far as "icon|caption|text", icon 3 for an error and 1 for information.
 QStringList answeredWithIcons()
@@ -222,7 +210,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_harness.reset();
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
     }
 
     void permission_data()
@@ -247,7 +235,7 @@ private Q_SLOTS:
         script(permission.toStdString());
         m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
         QVERIFY(m_harness->start());
-        QCOMPARE(window().windowTitle(), text(Msg::kMainWindowTitle));
+        QCOMPARE(window().windowTitle(), MessageText(Msg::kMainWindowTitle));
         QCOMPARE(window().CurrentCategory(), Category::Education2015);
         QVERIFY(!find<QPushButton>("saveButton")->isEnabled());
         QVERIFY(m_harness->loginDialog()->isModal());
@@ -274,7 +262,7 @@ private Q_SLOTS:
         QCOMPARE(window().IsSaveRunning(), commands);
         if (commands) {
             QVERIFY(m_harness->waitForSaveEnd());
-            QCOMPARE(answeredTexts().size(), 1);
+            QCOMPARE(AnsweredTexts().size(), 1);
         }
         // Started anyway without a category, a save has nothing to do and ends cleanly, asking nothing.
         if (!checkedRadio) {
@@ -344,10 +332,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("failure");
         QTest::addColumn<QString>("message");
         QTest::newRow("no answer editor") << 0 << QStringLiteral("HWP Init failed. #Memory 정답");
-        QTest::newRow("old editor") << 1 << text(Msg::kEditorMissing);
-        QTest::newRow("no server client") << 2 << text(Msg::kCommunicatorInstanceFailed);
-        QTest::newRow("version refused") << 3 << text(Msg::kCommunicatorVersionFailed);
-        QTest::newRow("version as text") << 4 << text(Msg::kCommunicatorVersionFailed);
+        QTest::newRow("old editor") << 1 << MessageText(Msg::kEditorMissing);
+        QTest::newRow("no server client") << 2 << MessageText(Msg::kCommunicatorInstanceFailed);
+        QTest::newRow("version refused") << 3 << MessageText(Msg::kCommunicatorVersionFailed);
+        QTest::newRow("version as text") << 4 << MessageText(Msg::kCommunicatorVersionFailed);
     }
 
     void startFailures()
@@ -372,7 +360,7 @@ private Q_SLOTS:
 
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QVERIFY(!m_harness->start());
-        QCOMPARE(answeredTexts(), QStringList{"Error|" + message});
+        QCOMPARE(AnsweredTexts(), QStringList{"Error|" + message});
         QVERIFY(!window().LoginDialog());
         QCoreApplication::processEvents();
         QVERIFY(!window().LoginDialog());
@@ -520,7 +508,7 @@ private Q_SLOTS:
         QTest::keyClick(number, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(window().IsSaveRunning());
         QVERIFY(m_harness->waitForSaveEnd());
-        QCOMPARE(answeredTexts().size(), 1);
+        QCOMPARE(AnsweredTexts().size(), 1);
 
         // Escape on a button or the tabs never ends the window.
         QTest::mouseClick(check, Qt::LeftButton);
@@ -648,15 +636,16 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(m_harness->waitForSaveEnd());
-        QCOMPARE(answeredTexts(),
-                 QStringList{"Error|" + text(Msg::kWorkingFolderUnusable).arg(folder, "Not a directory")});
+        QCOMPARE(AnsweredTexts(),
+                 QStringList{"Error|" + MessageText(Msg::kWorkingFolderUnusable).arg(folder, "Not a directory")});
         QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
 
         m_server.setJson(get, getReply({{"q_hwp", nativeDocument("문제").toBase64()}}).toStdString());
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
         const QString path = DownloadedDocumentPath(folder, DocumentSlot::Question, QStringLiteral("hwp"));
-        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kDownloadNotWritten).arg(path, "Not a directory")});
+        QCOMPARE(AnsweredTexts(),
+                 QStringList{"Error|" + MessageText(Msg::kDownloadNotWritten).arg(path, "Not a directory")});
         QVERIFY(m_harness->text(DocumentSlot::Question).isEmpty());
     }
 
@@ -696,8 +685,8 @@ private Q_SLOTS:
 
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
-        QCOMPARE(answeredTexts(),
-                 QStringList{"Error|" + text(Msg::kDownloadNotWritten).arg(downloaded, "File too large")});
+        QCOMPARE(AnsweredTexts(),
+                 QStringList{"Error|" + MessageText(Msg::kDownloadNotWritten).arg(downloaded, "File too large")});
         QCOMPARE(ReadTestFile(downloaded), earlier);
         QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
 
@@ -706,9 +695,9 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(m_harness->waitForSaveEnd());
-        const QStringList shown = answeredTexts();
-        const QString expected = "Error|" + text(Msg::kPageImageNotWritten)
-                                                .arg(text(Msg::kPageImageLine)
+        const QStringList shown = AnsweredTexts();
+        const QString expected = "Error|" + MessageText(Msg::kPageImageNotWritten)
+                                                .arg(MessageText(Msg::kPageImageLine)
                                                          .arg(SlotTabLabel(DocumentSlot::Question),
                                                               PageImagePath(folder, DocumentSlot::Question),
                                                               QStringLiteral("File too large")));
@@ -775,7 +764,7 @@ private Q_SLOTS:
         QTest::keyClick(editor->View(), Qt::Key_Escape);
         QVERIFY(window().isVisible());
         QCOMPARE(requestsTo(get), 0);
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         // Outside the editor Enter still reaches the default button.
         nothingToLose();
         find<QWidget>("documentTabs")->setFocus();
@@ -977,6 +966,14 @@ private Q_SLOTS:
         QCOMPARE(answeredWithIcons(),
                  (QStringList{"4|Confirm|정말로 삭제하시겠습니까?", "1|Information|정상적으로 삭제되었습니다."}));
         QCOMPARE(requestsTo(path), 1);
+        // The question deleted is the one the panel describes.
+        CMapStringToString fields;
+        window().Panel(Category::Education2015)->GetFieldMap(fields);
+        const QByteArray body = QByteArray::fromStdString(m_server.lastRequest().body);
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            QVERIFY2(body.contains('&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value()) + '&') ||
+                         body.endsWith('&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value())),
+                     body.constData());
         // What was deleted stays on screen, where it was.
         for (DocumentSlot slot : kAllDocumentSlots)
             QCOMPARE(m_harness->text(slot), QStringLiteral("남는 문서"));

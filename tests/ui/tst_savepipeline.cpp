@@ -26,11 +26,6 @@ namespace {
 
 constexpr char kFormula[] = "x = {-b +- sqrt {b^2 - 4ac}} over {2a}";
 
-QString text(const char16_t* message)
-{
-    return QString::fromUtf16(message);
-}
-
 // Every position and status text that the progress window showed, in order.
 struct ProgressLog
 {
@@ -44,14 +39,6 @@ struct ProgressLog
     QObject context; // ends the connections with the log
     QStringList entries;
 };
-
-QStringList answeredTexts()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
-        texts.append(shown.caption + u'|' + shown.text);
-    return texts;
-}
 
 } // namespace
 
@@ -169,11 +156,12 @@ private Q_SLOTS:
 
         QVERIFY(save());
 
-        QCOMPARE(answeredTexts(), QStringList());
-        QCOMPARE(progress.entries, (QStringList{"0", text(Msg::kStageDuplicateCheck), "10", text(Msg::kStageRender),
-                                                "20", text(Msg::kStageSaveDocuments), "30", text(Msg::kStageTrim), "40",
-                                                "50", "60", text(Msg::kStageConvert), "70", "80", "90",
-                                                text(Msg::kStageUpload), "100", text(Msg::kStageDone)}));
+        QCOMPARE(AnsweredTexts(), QStringList());
+        QCOMPARE(progress.entries,
+                 (QStringList{"0", MessageText(Msg::kStageDuplicateCheck), "10", MessageText(Msg::kStageRender), "20",
+                              MessageText(Msg::kStageSaveDocuments), "30", MessageText(Msg::kStageTrim), "40", "50",
+                              "60", MessageText(Msg::kStageConvert), "70", "80", "90", MessageText(Msg::kStageUpload),
+                              "100", MessageText(Msg::kStageDone)}));
 
         const CMapStringToString record = stored(category);
         CMapStringToString metadata;
@@ -215,7 +203,7 @@ private Q_SLOTS:
         for (DocumentSlot slot : kAllDocumentSlots)
             texts.append(m_harness->text(slot));
         click("searchButton");
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         CMapStringToString loaded;
         window().Panel(category)->GetFieldMap(loaded);
         QCOMPARE(loaded, metadata);
@@ -232,18 +220,6 @@ private Q_SLOTS:
             const QString downloaded = DownloadedDocumentPath(folder, slot, QStringLiteral("hwp"));
             QCOMPARE(ReadTestFile(downloaded), ReadTestFile(HwpPath(folder, slot)));
         }
-
-        MessageBox::SetNextAnswer(QMessageBox::Yes);
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        click("deleteButton");
-        QCOMPARE(answeredTexts(),
-                 (QStringList{"Confirm|정말로 삭제하시겠습니까?", "Information|정상적으로 삭제되었습니다."}));
-        QCOMPARE(m_harness->text(DocumentSlot::Question), texts[0]);
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        click("searchButton");
-        QCOMPARE(answeredTexts(), QStringList{"Information|검색된 문제가 없습니다."});
-        for (DocumentSlot slot : kAllDocumentSlots)
-            QVERIFY(m_harness->text(slot).isEmpty());
     }
 
     void emptyDocuments()
@@ -260,9 +236,9 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         ProgressLog progress(window().ProgressDialog());
         QVERIFY(save());
-        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kQuestionEmpty)});
-        QVERIFY(!progress.entries.contains(text(Msg::kStageUpload)));
-        QVERIFY(!progress.entries.contains(text(Msg::kStageDone)));
+        QCOMPARE(AnsweredTexts(), QStringList{"Error|" + MessageText(Msg::kQuestionEmpty)});
+        QVERIFY(!progress.entries.contains(MessageText(Msg::kStageUpload)));
+        QVERIFY(!progress.entries.contains(MessageText(Msg::kStageDone)));
         QVERIFY(QFile::exists(HwpPath(folder, DocumentSlot::Answer)));
         QVERIFY(stored(Category::DailyProject).Value("q_hwp").isEmpty());
 
@@ -271,7 +247,7 @@ private Q_SLOTS:
         m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
         m_harness->type(DocumentSlot::Explanation, QStringLiteral("해설"));
         QVERIFY(save());
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         const CMapStringToString record = stored(Category::DailyProject);
         QCOMPARE(storedDocument(record, "q_hwp"), ReadTestFile(HwpPath(folder, DocumentSlot::Question)));
         QCOMPARE(storedDocument(record, "d_png"), ReadTestFile(PngPath(folder, DocumentSlot::Explanation)));
@@ -287,7 +263,7 @@ private Q_SLOTS:
         window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(2);
         fillAllThree(QStringLiteral("first"));
         QVERIFY(save());
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         const QByteArray first = storedDocument(stored(Category::Timestone), "q_hwp");
         QVERIFY(!first.isEmpty());
 
@@ -296,13 +272,13 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::No);
         ProgressLog declined(window().ProgressDialog());
         QVERIFY(save());
-        QCOMPARE(answeredTexts(), QStringList{"Confirm|" + text(Msg::kOverwriteQuestion)});
-        QCOMPARE(declined.entries, (QStringList{"0", text(Msg::kStageDuplicateCheck)}));
+        QCOMPARE(AnsweredTexts(), QStringList{"Confirm|" + MessageText(Msg::kOverwriteQuestion)});
+        QCOMPARE(declined.entries, (QStringList{"0", MessageText(Msg::kStageDuplicateCheck)}));
         QCOMPARE(storedDocument(stored(Category::Timestone), "q_hwp"), first);
 
         MessageBox::SetNextAnswer(QMessageBox::Yes);
         QVERIFY(save());
-        QCOMPARE(answeredTexts(), QStringList{"Confirm|" + text(Msg::kOverwriteQuestion)});
+        QCOMPARE(AnsweredTexts(), QStringList{"Confirm|" + MessageText(Msg::kOverwriteQuestion)});
         const QByteArray second = storedDocument(stored(Category::Timestone), "q_hwp");
         QVERIFY(second != first);
         QCOMPARE(second, ReadTestFile(HwpPath(m_harness->workingFolder(), DocumentSlot::Question)));
@@ -329,7 +305,7 @@ private Q_SLOTS:
                  qPrintable(m_reader->GetLastErrorText()));
 
         click("searchButton");
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         QVERIFY(m_harness->text(DocumentSlot::Question)
                     .contains(QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")));
         QCOMPARE(FormulaObject::Positions(*window().Editor(DocumentSlot::Answer)->Document()).size(), 20);
@@ -358,9 +334,9 @@ private Q_SLOTS:
 
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         window().OnSave();
-        QCOMPARE(answeredTexts(), QStringList{"Error|" + text(Msg::kSaveAlreadyRunning)});
+        QCOMPARE(AnsweredTexts(), QStringList{"Error|" + MessageText(Msg::kSaveAlreadyRunning)});
         QVERIFY(m_harness->waitForSaveEnd());
-        QCOMPARE(answeredTexts(), QStringList());
+        QCOMPARE(AnsweredTexts(), QStringList());
         QVERIFY(!storedDocument(stored(Category::Education2022), "q_png").isEmpty());
     }
 
@@ -386,7 +362,7 @@ private Q_SLOTS:
             QCOMPARE(shown[0].icon, QMessageBox::Critical);
             QVERIFY2(shown[0].text.contains(path), qPrintable(shown[0].text));
             if (path.endsWith(QLatin1String(".hwp")))
-                QCOMPARE(shown[0].text, text(Msg::kFileUnreadable).arg(QStringLiteral("해설"), path));
+                QCOMPARE(shown[0].text, MessageText(Msg::kFileUnreadable).arg(QStringLiteral("해설"), path));
             QVERIFY(stored(Category::Education2015).Value("q_hwp").isEmpty());
             QVERIFY(QDir(path).removeRecursively());
         }
@@ -411,8 +387,8 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
         QVERIFY(harness.waitForSaveEnd());
-        QCOMPARE(answeredTexts(),
-                 QStringList{"Error|" + text(Msg::kFileUnreadable).arg(QStringLiteral("문제"), stale)});
+        QCOMPARE(AnsweredTexts(),
+                 QStringList{"Error|" + MessageText(Msg::kFileUnreadable).arg(QStringLiteral("문제"), stale)});
         CMapStringToString request;
         harness.window->Panel(Category::Education2015)->GetFieldMap(request);
         QVERIFY(stored(Category::Education2015, request).Value("q_hwp").isEmpty());
@@ -441,8 +417,8 @@ private Q_SLOTS:
         QTest::qWait(50);
         QVERIFY(finished.isEmpty());
         QVERIFY(harness.window->isVisible());
-        QCOMPARE(answeredTexts(),
-                 QStringList{"Error|" + text(Msg::kDuplicateCheckFailed).arg(QStringLiteral("중등 내신기출")) +
+        QCOMPARE(AnsweredTexts(),
+                 QStringList{"Error|" + MessageText(Msg::kDuplicateCheckFailed).arg(QStringLiteral("중등 내신기출")) +
                              client->GetLastErrorText()});
 
         server.setJson("/qb/js_bank/get/chapter_mid", R"({"result_code":0,"result_message":"none","result":null})");
@@ -450,8 +426,8 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(harness.waitForSaveEnd());
-        const QStringList texts = answeredTexts();
-        QCOMPARE(texts, QStringList{"Error|" + text(Msg::kInsertFailed).arg(QStringLiteral("중등 내신기출")) +
+        const QStringList texts = AnsweredTexts();
+        QCOMPARE(texts, QStringList{"Error|" + MessageText(Msg::kInsertFailed).arg(QStringLiteral("중등 내신기출")) +
                                     client->GetLastErrorText()});
         QVERIFY(texts[0].startsWith(
             QStringLiteral("Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));

@@ -166,12 +166,7 @@ private Q_SLOTS:
     void unreadableFiles()
     {
         QFETCH(QByteArray, content);
-        const QString file = path(QStringLiteral("broken.bmp"));
-        {
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(content);
-        }
+        const QString file = WriteTestFile(path(QStringLiteral("broken.bmp")), content);
         QVERIFY(!TrimPageImage(file));
         QCOMPARE(ReadTestFile(file), content);
 

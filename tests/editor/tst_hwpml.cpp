@@ -1,0 +1,365 @@
+// HWP XML (.hml) documents as the word processor writes them, and as a damaged or hostile one may be: the
+// page, paragraphs, numbering, tables and equations come in as the word processor shows them, and what
+// cannot come in is left out and counted, or refuses the file without touching the editor.
+
+#include "editor/CDHwpCtrl.h"
+#include "editor/LayoutUnits.h"
+#include "editor/ListNumbering.h"
+#include "tests/editor/EditorWindow.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextTable>
+
+class TestHwpml : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    std::array<CDHwpCtrl*, 3> m_editors{};
+
+    CDHwpCtrl& question() { return *m_editors[0]; }
+
+    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
+
+    // An HWP XML file of the given mapping table and body.
+    QString writeHwpml(const QString& name, const QByteArray& head, const QByteArray& body)
+    {
+        return writeFile(name, R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">)"
+                               "<MAPPINGTABLE>" +
+                                   head + "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body +
+                                   "</SECTION></BODY><TAIL></TAIL></HWPML>");
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_window = ShowEditorWindow(m_editors);
+        QVERIFY(m_window);
+    }
+
+    void init() { PrepareEditors(m_editors); }
+
+    void importsHwpml()
+    {
+        const QString path =
+            writeFile(QStringLiteral("_q.hml"), R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
+<HWPML Version="2.8" SubVersion="8.0.0.0" Style2="embed">
+<HEAD SecCnt="1"><MAPPINGTABLE>
+<FACENAMELIST><FONTFACE Count="1" Lang="Hangul"><FONT Id="0" Name="NanumGothic" Type="ttf"/></FONTFACE></FACENAMELIST>
+<CHARSHAPELIST Count="3">
+<CHARSHAPE BorderFillId="0" Height="1000" Id="0" TextColor="0"><FONTID Hangul="0"/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1200" Id="1" TextColor="255"><FONTID Hangul="0"/><BOLD/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1000" Id="2" TextColor="0"><ITALIC/><SUPERSCRIPT/></CHARSHAPE>
+</CHARSHAPELIST>
+<PARASHAPELIST Count="2"><PARASHAPE Align="Justify" Id="0"/><PARASHAPE Align="Center" Id="1"/></PARASHAPELIST>
+</MAPPINGTABLE></HEAD>
+<BODY><SECTION Id="0">
+<P ParaShape="1" Style="0"><TEXT CharShape="1"><CHAR>1. 다음 물음에 답하시오.</CHAR></TEXT></P>
+<P ParaShape="0" Style="0"><TEXT CharShape="0"><CHAR>x</CHAR></TEXT><TEXT CharShape="2"><CHAR>2</CHAR></TEXT><TEXT CharShape="0"><CHAR> 의 값은<TAB/>얼마인가?</CHAR></TEXT></P>
+</SECTION></BODY>
+<TAIL></TAIL>
+</HWPML>)");
+
+        QVERIFY(question().OpenDocument(path, QStringLiteral("HWPML2X"), QString()));
+        QTextDocument* document = question().Document();
+        QCOMPARE(document->toPlainText(), QStringLiteral("1. 다음 물음에 답하시오.\nx2 의 값은\t얼마인가?"));
+        const QTextBlock first = document->begin();
+        QCOMPARE(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        const QTextCharFormat title = first.begin().fragment().charFormat();
+        QCOMPARE(title.fontWeight(), int(QFont::Bold));
+        QCOMPARE(title.fontPointSize(), 12.0);
+        QCOMPARE(title.foreground().color(), QColor(255, 0, 0));
+        bool sawSuperscript = false;
+        for (auto it = first.next().begin(); !it.atEnd(); ++it) {
+            if (it.fragment().text() == QStringLiteral("2"))
+                sawSuperscript = it.fragment().charFormat().verticalAlignment() == QTextCharFormat::AlignSuperScript &&
+                                 it.fragment().charFormat().fontItalic();
+        }
+        QVERIFY(sawSuperscript);
+    }
+
+    void importsHwpmlAsThePageShowsIt()
+    {
+        const QByteArray head = R"(
+<BORDERFILLLIST Count="2">
+<BORDERFILL Id="1"><LEFTBORDER Type="Solid" Width="0.5mm" Color="0"/><RIGHTBORDER Type="Solid" Width="0.5mm" Color="0"/>
+<TOPBORDER Type="Solid" Width="0.5mm" Color="0"/><BOTTOMBORDER Type="Solid" Width="0.5mm" Color="0"/></BORDERFILL>
+<BORDERFILL Id="2"><LEFTBORDER Type="None" Width="0.1mm" Color="0"/><RIGHTBORDER Type="Dash" Width="0.12mm" Color="255"/>
+<TOPBORDER Type="Solid" Width="0.12mm" Color="0"/><BOTTOMBORDER Type="None" Width="0.1mm" Color="0"/>
+<FILLBRUSH><WINDOWBRUSH FaceColor="8421631" HatchColor="0" Alpha="0"/></FILLBRUSH></BORDERFILL>
+</BORDERFILLLIST>
+<CHARSHAPELIST Count="1"><CHARSHAPE Id="0" Height="1000" TextColor="0"/></CHARSHAPELIST>
+<NUMBERINGLIST Count="4">
+<NUMBERING Id="1" Start="1"><PARAHEAD Level="1" NumFormat="CircledDigit">^1</PARAHEAD></NUMBERING>
+<NUMBERING Id="2" Start="1"><PARAHEAD Level="1" NumFormat="HangulSyllable" Text="^1."/></NUMBERING>
+<NUMBERING Id="3" Start="1"><PARAHEAD Level="1" NumFormat="HangulJamo">^1)</PARAHEAD></NUMBERING>
+<NUMBERING Id="4" Start="1"><PARAHEAD Level="1" NumFormat="Digit">(^1)</PARAHEAD></NUMBERING>
+</NUMBERINGLIST>
+<PARASHAPELIST Count="5">
+<PARASHAPE Id="0" Align="Left"><PARAMARGIN Left="2000" Right="0" Indent="1000" Prev="500" Next="300" LineSpacingType="Percent" LineSpacing="160"/></PARASHAPE>
+<PARASHAPE Id="1" HeadingType="Number" Heading="1" Level="0"/>
+<PARASHAPE Id="2" HeadingType="Number" Heading="2" Level="0"/>
+<PARASHAPE Id="3" HeadingType="Number" Heading="3" Level="0"/>
+<PARASHAPE Id="4" HeadingType="Number" Heading="4" Level="0"/>
+</PARASHAPELIST>)";
+        const QByteArray cell = R"(<CELL ColAddr="%1" RowAddr="%2" ColSpan="%3" RowSpan="%4" Width="%5" BorderFill="%6">
+<PARALIST><P ParaShape="0"><TEXT CharShape="0"><CHAR>%7</CHAR></TEXT></P></PARALIST></CELL>)";
+        const auto cellAt = [&cell](int column, int row, int columns, int rows, int width, int fill, const char* text) {
+            return QString::fromLatin1(cell)
+                .arg(column)
+                .arg(row)
+                .arg(columns)
+                .arg(rows)
+                .arg(width)
+                .arg(fill)
+                .arg(QLatin1String(text))
+                .toUtf8();
+        };
+        const QByteArray body = R"(
+<P ParaShape="0"><TEXT CharShape="0"><SECDEF><PAGEDEF Landscape="1" Width="72852" Height="103180">
+<PAGEMARGIN Left="5000" Right="4000" Top="3000" Bottom="2000" Header="1000" Footer="900" Gutter="600"/></PAGEDEF></SECDEF>
+<COLDEF Type="Newspaper" Count="2" SameSize="true" SameGap="2268"/><CHAR>값은)"
+                                "<NBSPACE/>"
+                                R"(3이다.<FWSPACE/></CHAR></TEXT></P>
+<P ParaShape="1"><TEXT CharShape="0"><CHAR>하나</CHAR></TEXT></P>
+<P ParaShape="1"><TEXT CharShape="0"><CHAR>둘</CHAR><EQUATION><SCRIPT>x^2 over 3</SCRIPT></EQUATION></TEXT></P>
+<P ParaShape="2"><TEXT CharShape="0"><CHAR>가</CHAR></TEXT></P>
+<P ParaShape="2"><TEXT CharShape="0"><PICTURE><SHAPEOBJECT><CAPTION><PARALIST><P><TEXT><CHAR>그림 설명</CHAR></TEXT></P></PARALIST></CAPTION></SHAPEOBJECT></PICTURE><CHAR>나</CHAR></TEXT></P>
+<P ParaShape="3"><TEXT CharShape="0"><CHAR>자음</CHAR></TEXT></P>
+<P ParaShape="4"><TEXT CharShape="0"><CHAR>괄호</CHAR></TEXT></P>
+<P ParaShape="0"><TEXT CharShape="0"><TABLE RowCount="3" ColCount="3" BorderFill="1"><ROW>)" +
+                                cellAt(0, 0, 2, 1, 10000, 1, "AB") + cellAt(2, 0, 1, 1, 5000, 2, "C") + "</ROW><ROW>" +
+                                cellAt(0, 1, 1, 1, 4000, 1, "D") + cellAt(1, 1, 1, 1, 6000, 1, "E") +
+                                cellAt(2, 1, 1, 2, 5000, 1, "F") + "</ROW><ROW>" + cellAt(0, 2, 1, 1, 4000, 1, "G") +
+                                cellAt(1, 2, 1, 1, 6000, 1, "H") + R"(</ROW></TABLE></TEXT></P>)";
+        const QString path = writeHwpml(QStringLiteral("page.hml"), head, body);
+
+        CDHwpCtrl& editor = question();
+        QVERIFY2(editor.OpenDocument(path, QStringLiteral("HWPML2X"), QString()), qPrintable(editor.LastOpenError()));
+        // The picture is left out, its caption with it, and counted; the equation comes in as a formula.
+        QCOMPARE(editor.LastOpenDroppedObjects(), 1);
+        QTextDocument* document = editor.Document();
+        QVERIFY(!document->toPlainText().contains(QStringLiteral("over")));
+        QVERIFY(!document->toPlainText().contains(QStringLiteral("그림 설명")));
+
+        // Landscape: the upright B4 paper turned.
+        const PageGeometry page{.paperWidth = 103180,
+                                .paperHeight = 72852,
+                                .topMargin = 3000,
+                                .bottomMargin = 2000,
+                                .leftMargin = 5000,
+                                .rightMargin = 4000,
+                                .headerLength = 1000,
+                                .footerLength = 900,
+                                .gutter = 600,
+                                .columnCount = 2,
+                                .columnGap = 2268};
+        QCOMPARE(editor.Page(), page);
+
+        // Checked after the import and again after a native save and reopen.
+        const auto check = [](QTextDocument* shown) {
+            const QTextBlock first = shown->begin();
+            QCOMPARE(first.text(),
+                     QStringLiteral("값은") + QChar(QChar::Nbsp) + QStringLiteral("3이다.") + QChar(0x2007));
+            const QTextBlockFormat paragraph = first.blockFormat();
+            QCOMPARE(LayoutUnits::PercentSpacing(first), 160.0);
+            QCOMPARE(paragraph.leftMargin(), 20.0);
+            QCOMPARE(paragraph.textIndent(), 10.0);
+            QCOMPARE(LayoutUnits::ToPoints(paragraph.topMargin()), 5.0);
+            QCOMPARE(LayoutUnits::ToPoints(paragraph.bottomMargin()), 3.0);
+            QStringList markers;
+            for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
+                markers.append(ListNumbering::MarkerText(block) + block.text());
+            const QString formula(QChar::ObjectReplacementCharacter);
+            QCOMPARE(markers,
+                     (QStringList{QStringLiteral("①하나"), QStringLiteral("②둘") + formula, QStringLiteral("가.가"),
+                                  QStringLiteral("나.나"), QStringLiteral("ㄱ)자음"), QStringLiteral("(1)괄호")}));
+            const int equation = shown->find(formula).position() - 1;
+            QCOMPARE(FormulaObject::Script(FormulaObject::FormatAt(*shown, equation)), QStringLiteral("x^2 over 3"));
+
+            QTextTable* table = shown->find(QStringLiteral("AB")).currentTable();
+            QVERIFY(table);
+            QCOMPARE(QSize(table->columns(), table->rows()), QSize(3, 3));
+            QStringList cells;
+            for (int row = 0; row < 3; ++row) {
+                for (int column = 0; column < 3; ++column) {
+                    const QTextTableCell at = table->cellAt(row, column);
+                    cells.append(QStringLiteral("%1 %2x%3").arg(CellText(at)).arg(at.rowSpan()).arg(at.columnSpan()));
+                }
+            }
+            QCOMPARE(cells,
+                     (QStringList{"AB 1x2", "AB 1x2", "C 1x1", "D 1x1", "E 1x1", "F 2x1", "G 1x1", "H 1x1", "F 2x1"}));
+            // In the layout's units, the outer columns less the table's outer border, which the layout draws
+            // outside them.
+            const double border = LayoutUnits::ToPoints(table->format().border());
+            const QList<QTextLength> widths = {
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(40 - border)),
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(60)),
+                QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(50 - border))};
+            QCOMPARE(WidthsOf(table->format().columnWidthConstraints()), WidthsOf(widths));
+            // 0.5 mm solid all round; on the shaded cell only the top and the dashed red right are drawn.
+            const QTextTableCellFormat framed = table->cellAt(1, 1).format().toTableCellFormat();
+            QCOMPARE(framed.leftBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+            QVERIFY(qAbs(LayoutUnits::ToPoints(framed.bottomBorder()) - 0.5 * 72 / 25.4) < 0.01);
+            const QTextTableCellFormat shaded = table->cellAt(0, 2).format().toTableCellFormat();
+            QCOMPARE(shaded.background().color(), QColor(255, 128, 128));
+            QCOMPARE(shaded.leftBorderStyle(), QTextFrameFormat::BorderStyle_None);
+            QCOMPARE(shaded.leftBorder(), 0.0);
+            QCOMPARE(shaded.bottomBorderStyle(), QTextFrameFormat::BorderStyle_None);
+            // Drawn by the cell, or by the table's grid where the cell's line is the grid's own.
+            QCOMPARE(shaded.hasProperty(QTextFormat::TableCellTopBorderStyle) ? shaded.topBorderStyle()
+                                                                              : table->format().borderStyle(),
+                     QTextFrameFormat::BorderStyle_Solid);
+            QCOMPARE(shaded.rightBorderStyle(), QTextFrameFormat::BorderStyle_Dashed);
+            QCOMPARE(shaded.rightBorderBrush().color(), QColor(255, 0, 0));
+            // Thinner than a point Qt would not draw.
+            QVERIFY((shaded.hasProperty(QTextFormat::TableCellTopBorder) ? shaded.topBorder()
+                                                                         : table->format().border()) >= 1);
+        };
+        check(document);
+        if (QTest::currentTestFailed())
+            return;
+        // Saved in the editor's own form and opened again, as the writer's next session would.
+        CDHwpCtrl& other = *m_editors[1];
+        const QString saved = m_dir.filePath(QStringLiteral("page.hwp"));
+        QVERIFY(editor.SaveDocument(saved, QStringLiteral("HWP"), QString()));
+        QVERIFY2(other.OpenDocument(saved, QStringLiteral("HWP"), QString()), qPrintable(other.LastOpenError()));
+        check(other.Document());
+        QCOMPARE(other.Page(), page);
+    }
+
+    void hostileHwpmlOpensOrFailsCleanly_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<int>("dropped");
+        QTest::addColumn<QString>("text");
+        const auto table = [](const QByteArray& attributes, const QByteArray& rows) {
+            return "<P><TEXT><TABLE " + attributes + ">" + rows + "</TABLE></TEXT></P>";
+        };
+        const auto cell = [](const QByteArray& attributes, const QByteArray& text) {
+            return "<CELL " + attributes + "><PARALIST><P><TEXT><CHAR>" + text + "</CHAR></TEXT></P></PARALIST></CELL>";
+        };
+        QTest::newRow("huge and negative spans")
+            << table("RowCount=\"2\" ColCount=\"2\"",
+                     "<ROW>" + cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2147483647\" RowSpan=\"99999999999\"", "a") +
+                         cell("ColAddr=\"1\" RowAddr=\"1\" ColSpan=\"-5\" RowSpan=\"-2147483648\"", "b") + "</ROW>")
+            << true << 0 << "2x2 a b[2x2]";
+        QTest::newRow("a span over a placed cell")
+            << table("RowCount=\"2\" ColCount=\"2\"",
+                     "<ROW>" + cell("ColAddr=\"1\" RowAddr=\"0\"", "a") +
+                         cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2\" RowSpan=\"2\"", "b") + "</ROW>")
+            << true << 0 << "2x2 b a";
+        QTest::newRow("RowCount 0, cells placed by their order")
+            << table("RowCount=\"0\" ColCount=\"-3\"",
+                     "<ROW>" + cell("", "a") + cell("", "b") + "</ROW><ROW>" + cell("", "c") + "</ROW>")
+            << true << 0 << "2x2 a b c";
+        QTest::newRow("cells far outside and twice in one place")
+            << table("RowCount=\"1\" ColCount=\"1\"", "<ROW>" + cell("ColAddr=\"0\" RowAddr=\"0\"", "a") +
+                                                          cell("ColAddr=\"0\" RowAddr=\"0\"", "b") +
+                                                          cell("ColAddr=\"2000000000\" RowAddr=\"0\"", "lost") +
+                                                          cell("ColAddr=\"0\" RowAddr=\"-1\"", "lost") + "</ROW>")
+            << true << 2 << "1x1 a b";
+        QTest::newRow("missing ids") << QByteArray(
+                                            "<P ParaShape=\"77\"><TEXT CharShape=\"88\"><CHAR>x</CHAR></TEXT></P>") +
+                                            table("RowCount=\"1\" ColCount=\"1\" BorderFill=\"99\"",
+                                                  "<ROW>" + cell("BorderFill=\"99\"", "y") + "</ROW>")
+                                     << true << 0 << "1x1 y";
+        QTest::newRow("a table's caption, counted")
+            << table("RowCount=\"1\" ColCount=\"1\"", "<SHAPEOBJECT><SIZE Width=\"100\"/><CAPTION><PARALIST><P><TEXT>"
+                                                      "<CHAR>cap</CHAR></TEXT></P></PARALIST></CAPTION></SHAPEOBJECT>"
+                                                      "<ROW>" +
+                                                          cell("", "y") + "</ROW>")
+            << true << 1 << "1x1 y";
+        QTest::newRow("a billion rows and columns")
+            << table("RowCount=\"1000000000\" ColCount=\"1000000000\"", "<ROW>" + cell("", "y") + "</ROW>") << true << 0
+            << "64x64 y";
+        QByteArray deep = "<CHAR>z</CHAR>";
+        for (int i = 0; i < 40; ++i)
+            deep = "<TABLE RowCount=\"1\" ColCount=\"1\"><ROW><CELL><PARALIST><P><TEXT>" + deep +
+                   "</TEXT></P></PARALIST></CELL></ROW></TABLE>";
+        // Followed so deep, then the rest left out as one object.
+        QTest::newRow("tables nested 40 deep") << "<P><TEXT>" + deep + "</TEXT></P>" << true << 1 << QString();
+        QTest::newRow("unusable page")
+            << QByteArray(
+                   "<P><TEXT><SECDEF><PAGEDEF Width=\"99999999999\" Height=\"-1\"><PAGEMARGIN Left=\"-2147483648\"/>"
+                   "</PAGEDEF></SECDEF><COLDEF Count=\"100000\" SameGap=\"-7\"/><CHAR>p</CHAR></TEXT></P>")
+            << true << 0 << "p";
+        QTest::newRow("cut off in a cell")
+            << QByteArray("<P><TEXT><TABLE RowCount=\"1\" ColCount=\"1\"><ROW><CELL><PARALIST>") << false << 0
+            << QString();
+    }
+
+    void hostileHwpmlOpensOrFailsCleanly()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, opens);
+        QFETCH(int, dropped);
+        QFETCH(QString, text);
+        CDHwpCtrl& editor = question();
+        TypeText(editor, QStringLiteral("이전 내용"));
+        const PageGeometry before = editor.Page();
+        const bool ok =
+            editor.OpenDocument(writeHwpml(QStringLiteral("hostile.hml"), {}, body), QStringLiteral("HWPML2X"), {});
+        QCOMPARE(ok, opens);
+        // A page the file cannot give is the page the editor had.
+        QCOMPARE(editor.Page(), before);
+        if (!opens) {
+            QVERIFY(editor.LastOpenError().startsWith(QStringLiteral("HWP XML 문서를 읽을 수 없습니다.")));
+            QCOMPARE(editor.Document()->toPlainText(), QStringLiteral("이전 내용"));
+            return;
+        }
+        QCOMPARE(editor.LastOpenDroppedObjects(), dropped);
+        // The first table's size and its cells' text and spans, or the text of a document without one.
+        QString shown = editor.Document()->toPlainText().simplified();
+        for (QTextFrame* frame : editor.Document()->rootFrame()->childFrames()) {
+            if (auto* first = qobject_cast<QTextTable*>(frame)) {
+                QStringList cells{QStringLiteral("%1x%2").arg(first->rows()).arg(first->columns())};
+                for (int row = 0; row < first->rows(); ++row)
+                    for (int column = 0; column < first->columns(); ++column)
+                        if (const QTextTableCell at = first->cellAt(row, column);
+                            at.row() == row && at.column() == column) {
+                            QString described = CellText(at).replace(QChar::ParagraphSeparator, u' ');
+                            if (at.rowSpan() > 1 || at.columnSpan() > 1)
+                                described += QStringLiteral("[%1x%2]").arg(at.rowSpan()).arg(at.columnSpan());
+                            if (!described.isEmpty())
+                                cells.append(described);
+                        }
+                shown = cells.join(u' ');
+                break;
+            }
+        }
+        if (!text.isNull())
+            QCOMPARE(shown, text);
+    }
+
+    // HWP XML equations come in as formulas: base size in HWPUNIT (else the text's), colour as 0x00BBGGRR
+    // (else black), the script as written; none of them counts as left out.
+    void equationsImportedFromHwpml()
+    {
+        const QByteArray file = R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">
+<MAPPINGTABLE><CHARSHAPELIST Count="1"><CHARSHAPE Height="1400" Id="0" TextColor="0"/></CHARSHAPELIST></MAPPINGTABLE>
+</HEAD><BODY><SECTION Id="0"><P ParaShape="0"><TEXT CharShape="0"><CHAR>식 </CHAR>
+<EQUATION BaseLine="86" BaseUnit="1200" LineMode="false" TextColor="255" Version="Equation Version 60">
+<SHAPEOBJECT InstId="1" Lock="false" NumberingType="Equation" TextFlow="BothSides" ZOrder="1">
+<SIZE Height="1125" HeightRelTo="Absolute" Protect="false" Width="2000" WidthRelTo="Absolute"/>
+<POSITION AffectLSpacing="false" FlowWithText="true" TreatAsChar="true" VertRelTo="Para"/>
+<OUTSIDEMARGIN Bottom="0" Left="56" Right="56" Top="0"/></SHAPEOBJECT>
+<SCRIPT>a &lt; {b over c}</SCRIPT></EQUATION><CHAR>와 </CHAR>
+<EQUATION Version="Equation Version 60"><SCRIPT>root 3 of 8</SCRIPT></EQUATION>
+<EQUATION BaseUnit="1000"><SCRIPT>  </SCRIPT></EQUATION></TEXT></P></SECTION></BODY><TAIL></TAIL></HWPML>)";
+        CDHwpCtrl& reader = question();
+        QVERIFY2(reader.OpenDocument(writeFile(QStringLiteral("equations.hml"), file), QStringLiteral("HWPML2X"), {}),
+                 qPrintable(reader.LastOpenError()));
+        QCOMPARE(reader.LastOpenDroppedObjects(), 0);
+        QCOMPARE(FormulasOf(*reader.Document()), (QStringList{QStringLiteral("2 a < {b over c} 12 #ff0000"),
+                                                              QStringLiteral("5 root 3 of 8 14 #000000")}));
+    }
+};
+
+QTEST_MAIN(TestHwpml)
+#include "tst_hwpml.moc"
