@@ -9,7 +9,7 @@
 #include "options/OptPanel.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CTarvixDlg.h"
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 
 #include <QApplication>
 #include <QComboBox>

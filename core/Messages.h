@@ -33,6 +33,8 @@ inline constexpr char16_t kAboutItem[] = u"&About Vellorin...";
 inline constexpr char16_t kAboutTitle[] = u"About Vellorin";
 inline constexpr char16_t kAboutText[] = u"Vellorin, Version 1.0";
 inline constexpr char16_t kSaveAlreadyRunning[] = u"저장 프로세스가 이미 실행되고 있습니다.";
+// The system would not start the save's thread (out of threads or memory); nothing was saved.
+inline constexpr char16_t kSaveNotStarted[] = u"저장 프로세스를 시작하지 못했습니다. 잠시 후 다시 저장해 주십시오.";
 // Before a reset, a load or the window's close throws away what was written since the last save or load.
 inline constexpr char16_t kDiscardUnsaved[] =
     u"저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. 계속하시겠습니까?";

@@ -44,12 +44,8 @@ COptPanel::COptPanel(QString settingsSection, QSettings* settings, QWidget* pare
 
 void COptPanel::GetFieldMap(CMapStringToString& fields)
 {
-    if (QThread::currentThread() == thread()) {
-        collectFields(fields);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, &fields] { collectFields(fields); }, Qt::BlockingQueuedConnection);
+    Q_ASSERT(QThread::currentThread() == thread());
+    collectFields(fields);
 }
 
 void COptPanel::SetFieldMap(CMapStringToString& fields)

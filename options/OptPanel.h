@@ -22,8 +22,7 @@ class COptPanel : public QWidget
 public:
     COptPanel(QString settingsSection, QSettings* settings, QWidget* parent);
 
-    // Writes the panel's keys into `fields`. Safe from any thread: the controls are read on the thread
-    // that owns them while the caller waits.
+    // Writes the panel's keys into `fields`. On the panel's own thread, as every use of a widget.
     void GetFieldMap(CMapStringToString& fields);
     void SetFieldMap(CMapStringToString& fields);
 

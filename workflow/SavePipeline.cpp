@@ -1,10 +1,7 @@
 #include "workflow/SavePipeline.h"
 
-#include "net/Communicator.h"
-#include "options/OptPanel.h"
-#include "ui/dialogs/MessageBox.h"
 #include "core/Messages.h"
-#include "workflow/CLoadingDlg.h"
+#include "net/Communicator.h"
 #include "workflow/PageImage.h"
 #include "workflow/QuestionFiles.h"
 
@@ -43,61 +40,43 @@ public:
 
     void Run()
     {
-        m_host.RunOnUiThread([this] {
-            CLoadingDlg* progress = m_host.ProgressDialog();
-            progress->SetBusy(1);
-            progress->SetProgressPos(0);
-            progress->SetStatusText(QString::fromUtf16(Msg::kStageDuplicateCheck));
-            progress->CenterOn(m_host.MainWindow());
-            progress->show();
-            m_host.SetInteractive(false);
-        });
+        m_host.SaveStarted({0, QString::fromUtf16(Msg::kStageDuplicateCheck)});
 
         const Outcome outcome = runSteps();
 
         if (outcome.ending == Ending::Failed) {
-            showBox(QMessageBox::Critical, QString::fromUtf16(Msg::kCaptionError), outcome.message, QMessageBox::Ok);
+            m_host.Ask({SaveQuestion::Kind::Error, QString::fromUtf16(Msg::kCaptionError), outcome.message});
         } else if (outcome.ending == Ending::Uploaded) {
             stage(100, Msg::kStageDone);
             // Long enough to read the confirmation.
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
-        m_host.RunOnUiThread([this, uploaded = outcome.ending == Ending::Uploaded] {
-            CLoadingDlg* progress = m_host.ProgressDialog();
-            progress->SetBusy(0);
-            progress->hide();
-            m_host.SetInteractive(true);
-            m_host.SaveEnded(uploaded);
-        });
+        m_host.SaveEnded(outcome.ending == Ending::Uploaded);
     }
 
 private:
     Outcome runSteps()
     {
-        std::optional<Category> category;
-        m_host.RunOnUiThread([&] { category = m_host.CurrentCategory(); });
-        // Without a category there is no panel and no server operation: nothing to save.
+        const std::optional<Category> category = m_host.CurrentCategory();
+        // Without a category there is no metadata and no server operation: nothing to save.
         if (!category)
             return {Ending::Quiet, {}};
         const QString label = CategoryMessageLabel(*category);
-        COptPanel* panel = m_host.Panel(*category);
         CCommunicator* communicator = m_host.Communicator();
-        if (!panel || !communicator)
+        std::optional<CMapStringToString> request = communicator ? m_host.FieldMap(*category) : std::nullopt;
+        if (!request)
             return {Ending::Quiet, {}};
 
-        CMapStringToString request;
         CMapStringToString reply;
-        panel->GetFieldMap(request);
-        if (!communicator->CheckDuplicate(*category, &request, &reply))
+        if (!communicator->CheckDuplicate(*category, &*request, &reply))
             return failed(QString::fromUtf16(Msg::kDuplicateCheckFailed).arg(label) + communicator->GetLastErrorText());
         int stored = 0;
         for (const char* key : {"q_hwp", "q_hml"}) {
             if (!reply.Value(QLatin1String(key)).isEmpty())
                 ++stored;
         }
-        if (stored != 0 && showBox(QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
-                                   QString::fromUtf16(Msg::kOverwriteQuestion),
-                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        if (stored != 0 && m_host.Ask({SaveQuestion::Kind::YesOrNo, QString::fromUtf16(Msg::kCaptionConfirm),
+                                       QString::fromUtf16(Msg::kOverwriteQuestion)}) != SaveAnswer::Yes)
             return {Ending::Quiet, {}};
 
         // Without the folder every file below fails, and the first failure would look like an empty question.
@@ -162,33 +141,17 @@ private:
         }
         stage(90, Msg::kStageUpload);
 
-        CMapStringToString metadata;
-        panel->GetFieldMap(metadata);
-        if (!communicator->InsertQuestion(*category, &metadata, &hwpFiles, &pngFiles))
+        std::optional<CMapStringToString> metadata = m_host.FieldMap(*category);
+        if (!metadata)
+            return {Ending::Quiet, {}};
+        if (!communicator->InsertQuestion(*category, &*metadata, &hwpFiles, &pngFiles))
             return failed(QString::fromUtf16(Msg::kInsertFailed).arg(label) + communicator->GetLastErrorText());
         return {Ending::Uploaded, {}};
     }
 
-    // The position first, then the status text; without a text the previous one stays.
     void stage(int position, const char16_t* status = nullptr)
     {
-        m_host.RunOnUiThread([this, position, status] {
-            CLoadingDlg* progress = m_host.ProgressDialog();
-            progress->SetProgressPos(position);
-            if (status)
-                progress->SetStatusText(QString::fromUtf16(status));
-        });
-    }
-
-    QMessageBox::StandardButton showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
-                                        QMessageBox::StandardButtons buttons)
-    {
-        QMessageBox::StandardButton answer = (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
-        m_host.RunOnUiThread([&] {
-            if (!m_host.StopRequested())
-                answer = MessageBox::Show(m_host.ProgressDialog(), icon, caption, text, buttons);
-        });
-        return answer;
+        m_host.ReportStage({position, status ? QString::fromUtf16(status) : QString()});
     }
 
     ISaveHost& m_host;

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "core/Vocabulary.h"
+#include "net/FieldMap.h"
 
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 class CCommunicator;
-class CLoadingDlg;
-class COptPanel;
-class QWidget;
 
 // What the editors do for a save, on the user-interface thread: render each document's page image, then
 // write each document.
@@ -20,39 +17,64 @@ enum class EditorStep
     SaveDocuments,
 };
 
-// What a save needs of the main window. The save runs on its own thread: everything that touches a window
-// goes through RunOnUiThread, which the main window's thread carries out while the worker waits.
+// A stage of the save as the user is shown it: a position from 0 to 100 and what is being done. The position
+// is shown first; without a text the previous one stays.
+struct SaveStage
+{
+    int position = 0;
+    QString status;
+
+    friend bool operator==(const SaveStage&, const SaveStage&) = default;
+};
+
+// Something the save has to tell or ask the user, and must wait for.
+struct SaveQuestion
+{
+    enum class Kind
+    {
+        Error,   // an error, with an OK button
+        YesOrNo, // a question, with Yes and No buttons
+    };
+    Kind kind = Kind::Error;
+    QString caption;
+    QString text;
+};
+
+enum class SaveAnswer
+{
+    Ok,
+    Yes,
+    No,
+};
+
+// What a save needs of the program that hosts it. The save runs on a thread of its own and calls the host
+// from there; each call returns once the host has done what it asks, on whatever thread the host does it.
 class ISaveHost
 {
 public:
     virtual ~ISaveHost() = default;
 
-    // Runs `work` on the user-interface thread and returns once it has run.
-    virtual void RunOnUiThread(const std::function<void()>& work) = 0;
-
-    // User-interface thread only.
-    virtual CLoadingDlg* ProgressDialog() = 0;
-    virtual QWidget* MainWindow() = 0;
-    // Enables or disables the main window's controls.
-    virtual void SetInteractive(bool interactive) = 0;
-    // The category whose radio button is checked, if any.
-    virtual std::optional<Category> CurrentCategory() = 0;
-    // The save has ended and shown everything it had to show; `uploaded` when the question was registered.
+    // The save begins: the first stage is shown and the user can change nothing until SaveEnded.
+    virtual void SaveStarted(const SaveStage& first) = 0;
+    virtual void ReportStage(const SaveStage& stage) = 0;
+    // The user's answer; a host that cannot ask (the program is ending) answers No, or Ok where there is no No.
+    virtual SaveAnswer Ask(const SaveQuestion& question) = 0;
+    // The save has ended and has said everything it had to say; `uploaded` when the question was registered.
     virtual void SaveEnded(bool uploaded) = 0;
 
-    // Any thread: the panel's GetFieldMap reads its controls on their own thread.
-    virtual COptPanel* Panel(Category category) = 0;
-    // Worker only; the main window makes no server call while a save runs.
-    virtual CCommunicator* Communicator() = 0;
-    // Has the user-interface thread run the editors' step and returns
-    // when it has: what went wrong, one line per editor that could not do its part, or nothing. A document
-    // that was not written is also found later, when the save reads it.
+    // The category that is chosen now, if any.
+    virtual std::optional<Category> CurrentCategory() = 0;
+    // What the category's metadata says now; nothing when the host has no metadata for it.
+    virtual std::optional<CMapStringToString> FieldMap(Category category) = 0;
+    // Has the editors take the step and returns what went wrong, one line per editor that could not do its
+    // part, or nothing. A document that was not written is also found later, when the save reads it.
     virtual QString RunEditorStep(EditorStep step) = 0;
+
+    // Used only by the save while it runs; the host makes no server call meanwhile.
+    virtual CCommunicator* Communicator() = 0;
     virtual QString WorkingFolder() const = 0;
-    // The program is asked to end: questions are answered No and messages OK without being shown.
-    virtual bool StopRequested() const = 0;
 };
 
 // Registers the question on screen: duplicate check and overwrite question, page images and documents from
-// the editors, trim and PNG conversion, upload, and the outcome. Runs on the save worker.
+// the editors, trim and PNG conversion, upload, and the outcome.
 void RunSavePipeline(ISaveHost& host);

@@ -20,7 +20,6 @@
 #include <QTreeWidget>
 
 #include <functional>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -390,18 +389,6 @@ private Q_SLOTS:
         QCOMPARE(m_parent->commands, (QList<int>{32771, 32773, 32774, 32775, 32776}));
         QTest::keyClick(panel.findChild<QLineEdit*>(QStringLiteral("idEdit")), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(m_parent->commands.last(), 32776);
-    }
-
-    void collectFromAnotherThread()
-    {
-        COptDailyProjectDlg panel(m_settings.get(), m_parent.get());
-        combo(&panel, "slotCombo")->setCurrentIndex(5);
-        CMapStringToString fields;
-        std::thread worker([&] { panel.GetFieldMap(fields); });
-        // The worker waits for this thread to read the controls.
-        QTRY_VERIFY(!fields.IsEmpty());
-        worker.join();
-        QCOMPARE(fields.Value("prob"), QStringLiteral("월요일 Mission"));
     }
 
     // --- the high-school panel ---

@@ -65,6 +65,7 @@ public:
         setup.makeCommunicator =
             makeCommunicator ? makeCommunicator : [url = m_baseUrl] { return std::make_unique<CCommunicator>(url); };
         setup.makeEditor = makeEditor;
+        setup.startSaveThread = startSaveThread;
         window = std::make_unique<CTarvixDlg>(setup);
         if (!window->OnInitDialog())
             return false;
@@ -116,6 +117,7 @@ public:
     std::unique_ptr<QSettings> settings;
     std::function<std::unique_ptr<CCommunicator>()> makeCommunicator;
     std::function<CDHwpCtrl*(DocumentSlot)> makeEditor;
+    ThreadStarter startSaveThread;
     int autosaveDelayMs = 3000;
     std::unique_ptr<CTarvixDlg> window;
 

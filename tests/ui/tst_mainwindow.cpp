@@ -1,6 +1,6 @@
 #include "ui/dialogs/MessageBox.h"
 #include "core/Messages.h"
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 
 #include "editor/DocumentFile.h"
 

@@ -3,7 +3,7 @@
 #include "core/Base64.h"
 #include "ui/dialogs/MessageBox.h"
 #include "core/Messages.h"
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 #include "workflow/QuestionFiles.h"
 
 #include "tests/support/LocalQuestionBank.h"
@@ -392,6 +392,31 @@ private Q_SLOTS:
         CMapStringToString request;
         harness.window->Panel(Category::Education2015)->GetFieldMap(request);
         QVERIFY(stored(Category::Education2015, request).Value("q_hwp").isEmpty());
+    }
+
+    // The system refuses the save its thread: the writer is told, the window stays open to the user, and
+    // the next save is not refused as if one were running.
+    void noThreadForTheSave()
+    {
+        ScriptedServer server;
+        ScriptStartAndLogin(server, "16384");
+        MainWindowHarness harness(server.baseUrl());
+        int refused = 0;
+        harness.startSaveThread = [&refused](std::function<void()>) -> std::optional<std::thread> {
+            ++refused;
+            return std::nullopt;
+        };
+        QVERIFY(harness.start());
+        QVERIFY(harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            MessageBox::SetNextAnswer(QMessageBox::Ok);
+            QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(refused, attempt);
+            QCOMPARE(AnsweredTexts(), QStringList{"Error|" + MessageText(Msg::kSaveNotStarted)});
+            QVERIFY(!harness.window->IsSaveRunning());
+            QVERIFY(harness.find<QWidget>(QStringLiteral("mainBody"))->isEnabled());
+            QVERIFY(!harness.window->ProgressDialog()->isVisible());
+        }
     }
 
     void failuresOfTheServer()

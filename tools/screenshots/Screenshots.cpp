@@ -3,7 +3,7 @@
 
 #include "options/OptPanel.h"
 #include "ui/dialogs/CSearchSchoolDlg.h"
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 
 #include "tests/support/LocalQuestionBank.h"
 #include "tests/ui/MainWindowHarness.h"

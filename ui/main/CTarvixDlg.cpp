@@ -16,7 +16,7 @@
 #include "ui/dialogs/CLoginDlg.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CAboutDlg.h"
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 #include "workflow/QuestionFiles.h"
 
 #include <QAction>
@@ -40,9 +40,7 @@
 #include <QTime>
 #include <QTimer>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -263,8 +261,17 @@ bool CTarvixDlg::OnInitDialog()
         m_panels[std::size_t(category)] = panel;
     }
 
-    m_pLoadingDlg = new CLoadingDlg(this);
-    m_pLoadingDlg->hide();
+    SaveWindow saveWindow;
+    saveWindow.window = this;
+    saveWindow.currentCategory = [this] { return CurrentCategory(); };
+    saveWindow.panel = [this](Category category) { return Panel(category); };
+    saveWindow.editor = [this](DocumentSlot slot) { return Editor(slot); };
+    saveWindow.communicator = [this] { return m_pCommunicator.get(); };
+    saveWindow.setInteractive = [this](bool interactive) { m_body->setEnabled(interactive); };
+    saveWindow.ended = [this](bool uploaded) { OnSaveEnded(uploaded); };
+    saveWindow.workingFolder = m_strWorkingFolder;
+    m_save = std::make_unique<SaveController>(std::move(saveWindow), m_setup.startSaveThread ? m_setup.startSaveThread
+                                                                                             : DefaultThreadStarter());
 
     try {
         if (!createEditors())
@@ -643,28 +650,25 @@ void CTarvixDlg::OnResetCommand()
 
 void CTarvixDlg::OnSave()
 {
-    // The last save has ended as far as the user can see; its thread may not have returned yet.
-    if (!m_saveActive)
-        m_saveWorker.JoinEnded();
-    if (m_saveActive ||
-        !m_saveWorker.Start([](void* window) { static_cast<CTarvixDlg*>(window)->RunSavePipeline(); }, this)) {
-        if (m_saveActive || m_saveWorker.IsRunning())
-            MessageBox::Error(this, QString::fromUtf16(Msg::kSaveAlreadyRunning));
+    if (!m_save)
         return;
+    switch (m_save->Start()) {
+    case SaveController::StartResult::Started:
+        break;
+    case SaveController::StartResult::AlreadyRunning:
+        MessageBox::Error(this, QString::fromUtf16(Msg::kSaveAlreadyRunning));
+        break;
+    case SaveController::StartResult::NoThread:
+        MessageBox::Error(this, QString::fromUtf16(Msg::kSaveNotStarted));
+        break;
     }
-    m_saveActive = true;
-}
-
-void CTarvixDlg::RunSavePipeline()
-{
-    ::RunSavePipeline(*this);
 }
 
 void CTarvixDlg::OnCommand(int id)
 {
     // While a save runs only the save command answers (that one is running); switching or emptying the
     // editors now would change what is being saved.
-    if (m_saveActive && id != ID_SAVE)
+    if (IsSaveRunning() && id != ID_SAVE)
         return;
     switch (id) {
     case ID_SAVE:
@@ -685,41 +689,8 @@ void CTarvixDlg::OnCommand(int id)
     }
 }
 
-void CTarvixDlg::RunOnUiThread(const std::function<void()>& work)
+void CTarvixDlg::OnSaveEnded(bool uploaded)
 {
-    if (QThread::currentThread() == thread()) {
-        work();
-        return;
-    }
-    // The worker waits on a mutex and condition of its own rather than on Qt's blocking connection, so that
-    // what the user-interface thread did is visibly ordered before what the worker does next (the thread
-    // sanitizer cannot see through Qt's futexes). The call's functor signals when it is destroyed: after it
-    // has run, or unrun when the window went away first.
-    struct Done
-    {
-        std::mutex mutex;
-        std::condition_variable condition;
-        bool done = false;
-    } state;
-    std::shared_ptr<void> whenDone(nullptr, [&state](void*) {
-        const std::lock_guard lock(state.mutex);
-        state.done = true;
-        state.condition.notify_one();
-    });
-    QMetaObject::invokeMethod(
-        this, [&work, whenDone = std::move(whenDone)] { work(); }, Qt::QueuedConnection);
-    std::unique_lock lock(state.mutex);
-    state.condition.wait(lock, [&state] { return state.done; });
-}
-
-void CTarvixDlg::SetInteractive(bool interactive)
-{
-    m_body->setEnabled(interactive);
-}
-
-void CTarvixDlg::SaveEnded(bool uploaded)
-{
-    m_saveActive = false;
     // The window was shut to the user throughout: what was registered is what the editors hold.
     if (uploaded) {
         markClean();
@@ -730,45 +701,6 @@ void CTarvixDlg::SaveEnded(bool uploaded)
     if (m_quitRequested)
         QMetaObject::invokeMethod(
             this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
-}
-
-QString CTarvixDlg::RunEditorStep(EditorStep step)
-{
-    m_editorDone.Reset();
-    QCoreApplication::postEvent(
-        this, new MainWindowMessage(step == EditorStep::RenderPageImages ? UM_RENDER_PAGE_IMAGES : UM_SAVE_HWP));
-    m_editorDone.Wait();
-    // Only the user-interface thread writes it, each step afresh, before it sets the event; it leaves it alone
-    // until the next step. The worker writes nothing the steps read: a posted event orders the two threads
-    // through Qt's own locks, which the thread sanitizer cannot see.
-    return m_editorStepError;
-}
-
-void CTarvixDlg::OnRenderPageImages()
-{
-    for (DocumentSlot slot : kAllDocumentSlots)
-        m_strPageImagePath[std::size_t(SlotIndex(slot))] = PageImagePath(m_strWorkingFolder, slot);
-    QStringList failures;
-    for (DocumentSlot slot : kAllDocumentSlots) {
-        CDHwpCtrl* editor = Editor(slot);
-        if (!editor->RenderPageImage(PageImageBase(m_strWorkingFolder, slot), 0, 500, 24, QStringLiteral("BMP")))
-            failures.append(
-                QString::fromUtf16(Msg::kPageImageLine)
-                    .arg(SlotTabLabel(slot), PageImagePath(m_strWorkingFolder, slot), editor->LastRenderError()));
-    }
-    m_editorStepError = failures.join(QStringLiteral("\r\n"));
-    m_editorDone.Set();
-}
-
-void CTarvixDlg::OnSaveHwp()
-{
-    m_editorStepError.clear();
-    for (DocumentSlot slot : kAllDocumentSlots)
-        m_strHwpPath[std::size_t(SlotIndex(slot))] = HwpPath(m_strWorkingFolder, slot);
-    // A file that could not be written is found by the save before anything is uploaded.
-    for (DocumentSlot slot : kAllDocumentSlots)
-        Editor(slot)->SaveDocument(m_strHwpPath[std::size_t(SlotIndex(slot))], QStringLiteral("HWP"), QString());
-    m_editorDone.Set();
 }
 
 void CTarvixDlg::OnAbout()
@@ -790,12 +722,6 @@ bool CTarvixDlg::event(QEvent* event)
     switch (type) {
     case UM_LOGIN:
         OnLogin();
-        return true;
-    case UM_RENDER_PAGE_IMAGES:
-        OnRenderPageImages();
-        return true;
-    case UM_SAVE_HWP:
-        OnSaveHwp();
         return true;
     case UM_FOCUS_EDITOR:
         if (const auto slot = SlotFromIndex(static_cast<MainWindowMessage*>(event)->Param())) {
@@ -858,11 +784,10 @@ void CTarvixDlg::keyPressEvent(QKeyEvent* event)
 
 void CTarvixDlg::RequestQuit()
 {
-    if (m_saveActive) {
+    if (IsSaveRunning()) {
         // Finish the save first: it may be waiting for this thread, so the event loop must go on.
         m_quitRequested = true;
-        m_stopRequested = true;
-        MessageBox::DismissOpen();
+        m_save->RequestStop();
         return;
     }
     done(QDialog::Rejected);
@@ -873,7 +798,7 @@ void CTarvixDlg::closeEvent(QCloseEvent* event)
     event->ignore();
     // The window is shut to the user while a save runs, its close button too, as the progress window's own
     // is: the save goes on, and its boxes are shown.
-    if (m_saveActive || !ConfirmDiscard())
+    if (IsSaveRunning() || !ConfirmDiscard())
         return;
     // The writer chose to let the work go: no copy of it is offered at the next start.
     if (HasUnsavedWork() && !MessageBox::Unattended())
@@ -883,7 +808,7 @@ void CTarvixDlg::closeEvent(QCloseEvent* event)
 
 void CTarvixDlg::done(int result)
 {
-    if (m_saveActive) {
+    if (IsSaveRunning()) {
         RequestQuit();
         return;
     }
@@ -937,8 +862,8 @@ void CTarvixDlg::closeNestedLoops()
     QList<QPointer<QDialog>> dialogs;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog && dialog != this && dialog != m_loginDlg.get() && dialog != m_pLoadingDlg && dialog->isVisible() &&
-            dialog->isModal())
+        if (dialog && dialog != this && dialog != m_loginDlg.get() && dialog != ProgressDialog() &&
+            dialog->isVisible() && dialog->isModal())
             dialogs.append(dialog);
     }
     for (const QPointer<QDialog>& dialog : std::as_const(dialogs)) {
@@ -978,8 +903,7 @@ void CTarvixDlg::Shutdown()
         hide();
         m_pCommunicator->Logout();
     }
-    delete m_pLoadingDlg;
-    m_pLoadingDlg = nullptr;
+    m_save.reset();
     // Each panel writes its settings as it goes.
     for (COptPanel*& panel : m_panels) {
         delete panel;

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "editor/EditorPreparation.h"
+#include "ui/main/SaveController.h"
 #include "ui/main/WindowVocabulary.h"
 #include "workflow/RecoveryFile.h"
-#include "workflow/SavePipeline.h"
-#include "workflow/WorkerThreads.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -44,13 +43,14 @@ struct MainWindowSetup
     QString recoveryFile;
     // How long after a change the copy is written.
     int autosaveDelayMs = 3000;
+    // Starts the save's thread; empty: a new thread of the system.
+    ThreadStarter startSaveThread;
 };
 
 // The program's only top-level window: the category choice, the option panel of the category, the commands,
 // and the three document editors under their tabs. It owns the server client, the editors, the panels and
-// the progress window, logs in after it has come up, enables what the user's permission allows, and runs
-// the save on a worker thread, performing the editor steps that the worker asks for.
-class CTarvixDlg : public QDialog, public ISaveHost
+// the save's controller, logs in after it has come up, and enables what the user's permission allows.
+class CTarvixDlg : public QDialog
 {
     Q_OBJECT
 
@@ -97,29 +97,19 @@ public:
     // made, unless its owner runs a loop of its own for it.
     void SetHomeLoopLevel(int level) { m_homeLoopLevel = level; }
 
-    std::optional<Category> CurrentCategory() override;
-    bool IsSaveRunning() const { return m_saveActive; }
+    std::optional<Category> CurrentCategory();
+    COptPanel* Panel(Category category);
+    bool IsSaveRunning() const { return m_save && m_save->IsActive(); }
     // No save worker thread exists any more (it gives its slot back a moment after the save has ended).
-    bool SaveWorkerIdle() const { return !m_saveWorker.IsRunning(); }
+    bool SaveWorkerIdle() const { return !m_save || m_save->WorkerIdle(); }
+    CLoadingDlg* ProgressDialog() const { return m_save ? m_save->ProgressDialog() : nullptr; }
     bool HotKeyOff() const { return m_bHotKeyOff; }
     CDHwpCtrl* Editor(DocumentSlot slot) const { return m_editors[std::size_t(SlotIndex(slot))]; }
     EditorSet Editors() const { return m_editors; }
     CLoginDlg* LoginDialog() const { return m_loginDlg.get(); }
 
-    // ISaveHost
-    void RunOnUiThread(const std::function<void()>& work) override;
-    CLoadingDlg* ProgressDialog() override { return m_pLoadingDlg; }
-    QWidget* MainWindow() override { return this; }
-    void SetInteractive(bool interactive) override;
-    void SaveEnded(bool uploaded) override;
-    COptPanel* Panel(Category category) override;
-    CCommunicator* Communicator() override { return m_pCommunicator.get(); }
-    QString RunEditorStep(EditorStep step) override;
-    QString WorkingFolder() const override { return m_strWorkingFolder; }
-    bool StopRequested() const override { return m_stopRequested.load(); }
-
-    // On the save worker.
-    void RunSavePipeline();
+    QString WorkingFolder() const { return m_strWorkingFolder; }
+    CCommunicator* Communicator() const { return m_pCommunicator.get(); }
 
     static QString DefaultRecoveryFile();
 
@@ -139,8 +129,7 @@ private:
     void OnLoginFinished(int result);
     void OnTabChanged(int index);
     void OnCommand(int id);
-    void OnRenderPageImages();
-    void OnSaveHwp();
+    void OnSaveEnded(bool uploaded);
     void OnAbout();
     void Shutdown();
     bool insideNestedLoop() const;
@@ -174,17 +163,13 @@ private:
     std::array<QRadioButton*, 6> m_radios{};
     EditorSet m_editors{};
     std::array<COptPanel*, 6> m_panels{};
-    CLoadingDlg* m_pLoadingDlg = nullptr;
     std::unique_ptr<CLoginDlg> m_loginDlg;
     QPointer<QDialog> m_aboutDlg;
     bool m_bHotKeyOff = false;
     QString m_strWorkingFolder;
-    std::array<QString, 3> m_strPageImagePath;
-    std::array<QString, 3> m_strHwpPath;
 
     bool m_initialised = false;
     bool m_shutDown = false;
-    bool m_saveActive = false; // as the user-interface thread sees it: from the start to SaveEnded
     bool m_quitRequested = false;
     bool m_endDeferred = false; // done() waits for the nested loops to return
     int m_homeLoopLevel = 0;
@@ -192,9 +177,5 @@ private:
     // Off until a copy left by an earlier run has been offered back: until then it is not overwritten.
     bool m_recoveryResolved = false;
     QTimer* m_autosave = nullptr;
-    std::atomic<bool> m_stopRequested{false};
-    // Declared last: the worker is joined before anything it used goes away.
-    CManualResetEvent m_editorDone;
-    QString m_editorStepError; // of the last editor step; guarded by m_editorDone
-    CSaveWorker m_saveWorker;
+    std::unique_ptr<SaveController> m_save;
 };

@@ -19,7 +19,8 @@ QString SlotEditorName(DocumentSlot slot);
 int SlotEditorControlId(DocumentSlot slot);
 
 // Private events of the main window, posted to it as custom events. Both parameters are 0 except for
-// UM_FOCUS_EDITOR, whose parameter is the slot index.
+// UM_FOCUS_EDITOR, whose parameter is the slot index. The save worker's calls (the editors' two steps and
+// every other call it makes on the user-interface thread) go to the window's save controller.
 enum MainWindowEvent : int
 {
     UM_LOGIN = QEvent::User + 1,
@@ -27,6 +28,7 @@ enum MainWindowEvent : int
     UM_SAVE_HWP = QEvent::User + 3,
     UM_FOCUS_EDITOR = QEvent::User + 4,
     UM_FOCUS_MAIN = QEvent::User + 5,
+    UM_SAVE_CALL = QEvent::User + 6,
 };
 
 // A private event of the main window as it is posted; `param` is the slot index for UM_FOCUS_EDITOR, else 0.

@@ -1,4 +1,4 @@
-#include "workflow/CLoadingDlg.h"
+#include "ui/main/CLoadingDlg.h"
 
 #include "ui/dialogs/MessageBox.h"
 #include "core/Messages.h"

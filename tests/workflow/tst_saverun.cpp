@@ -1,0 +1,274 @@
+#include "workflow/SavePipeline.h"
+
+#include "core/Messages.h"
+#include "net/Communicator.h"
+#include "workflow/QuestionFiles.h"
+
+#include "tests/support/LocalQuestionBank.h"
+#include "tests/support/TestFiles.h"
+#include "tests/workflow/BmpFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString text(const char16_t* message)
+{
+    return QString::fromUtf16(message);
+}
+
+// A host as small as the save allows: no window, no editor and no panel. It writes what the editors would,
+// answers what it is asked from a script, and keeps a line for every call in the order the save made them.
+class ScriptedHost : public ISaveHost
+{
+public:
+    ScriptedHost(CCommunicator* communicator, QString folder)
+        : m_communicator(communicator), m_folder(std::move(folder))
+    {
+    }
+
+    std::optional<Category> category = Category::DailyProject;
+    std::optional<CMapStringToString> fields;
+    // What each slot's page shows: a dark block somewhere in it, or nothing.
+    std::array<bool, 3> pageHasContent = {true, true, false};
+    QByteArray documentTag = "first";
+    QString renderError;
+    SaveAnswer overwriteAnswer = SaveAnswer::Yes;
+    QStringList calls;
+
+    void SaveStarted(const SaveStage& first) override { calls.append(stageLine(QStringLiteral("started"), first)); }
+    void ReportStage(const SaveStage& stage) override { calls.append(stageLine(QStringLiteral("stage"), stage)); }
+    SaveAnswer Ask(const SaveQuestion& question) override
+    {
+        const bool yesOrNo = question.kind == SaveQuestion::Kind::YesOrNo;
+        calls.append(QStringLiteral("ask %1 %2: %3").arg(yesOrNo ? "yes/no" : "ok", question.caption, question.text));
+        return yesOrNo ? overwriteAnswer : SaveAnswer::Ok;
+    }
+    void SaveEnded(bool uploaded) override { calls.append(uploaded ? "ended: uploaded" : "ended: nothing uploaded"); }
+    std::optional<Category> CurrentCategory() override
+    {
+        calls.append(QStringLiteral("category"));
+        return category;
+    }
+    std::optional<CMapStringToString> FieldMap(Category) override
+    {
+        calls.append(QStringLiteral("fields"));
+        return fields;
+    }
+    QString RunEditorStep(EditorStep step) override
+    {
+        if (step == EditorStep::RenderPageImages) {
+            calls.append(QStringLiteral("editors: page images"));
+            for (DocumentSlot slot : kAllDocumentSlots) {
+                BmpFile page{400, 300};
+                if (pageHasContent[std::size_t(SlotIndex(slot))])
+                    page.pixel = [](int x, int y) {
+                        return x > 100 && x < 200 && y > 50 && y < 90 ? QColor(0, 0, 0) : QColor(255, 255, 255);
+                    };
+                page.write(PageImagePath(m_folder, slot));
+            }
+            return renderError;
+        }
+        calls.append(QStringLiteral("editors: documents"));
+        for (DocumentSlot slot : kAllDocumentSlots)
+            WriteTestFile(HwpPath(m_folder, slot), documentTag + SlotFileLetter(slot).toLatin1());
+        return {};
+    }
+    CCommunicator* Communicator() override { return m_communicator; }
+    QString WorkingFolder() const override { return m_folder; }
+
+private:
+    static QString stageLine(const QString& what, const SaveStage& stage)
+    {
+        return stage.status.isEmpty() ? QStringLiteral("%1 %2").arg(what).arg(stage.position)
+                                      : QStringLiteral("%1 %2 %3").arg(what).arg(stage.position).arg(stage.status);
+    }
+
+    CCommunicator* m_communicator;
+    QString m_folder;
+};
+
+CMapStringToString dailyFields(const QString& prob)
+{
+    CMapStringToString fields;
+    fields.SetAt(QStringLiteral("volume"), QStringLiteral("1권"));
+    fields.SetAt(QStringLiteral("prob"), prob);
+    return fields;
+}
+
+// Every call up to the documents written by the editors, for a category with metadata.
+QStringList callsUpToTheDocuments()
+{
+    return {QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
+            QStringLiteral("category"),
+            QStringLiteral("fields"),
+            QStringLiteral("stage 10 ") + text(Msg::kStageRender),
+            QStringLiteral("editors: page images"),
+            QStringLiteral("stage 20 ") + text(Msg::kStageSaveDocuments),
+            QStringLiteral("editors: documents")};
+}
+
+} // namespace
+
+class TestSaveRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<LocalQuestionBank> m_bank;
+    std::unique_ptr<CCommunicator> m_client;
+    QTemporaryDir m_folder;
+
+    QString folder() const { return m_folder.path() + u'/'; }
+
+    CMapStringToString stored(const QString& prob)
+    {
+        const CMapStringToString request = dailyFields(prob);
+        CMapStringToString record;
+        if (!m_client->GetQuestion(Category::DailyProject, &request, &record))
+            qWarning("get failed: %s", qPrintable(m_client->GetLastErrorText()));
+        return record;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_bank = std::make_unique<LocalQuestionBank>();
+        m_client = std::make_unique<CCommunicator>(m_bank->baseUrl());
+        QVERIFY(m_client->StartSession());
+        QVERIFY(m_client->Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        QVERIFY(m_folder.isValid());
+    }
+
+    // The stages in the order the user is shown them, the metadata read again just before the upload, and
+    // the empty explanation left out of the upload but still converted.
+    void uploadsInTheOrderOfItsStages()
+    {
+        ScriptedHost host(m_client.get(), folder());
+        host.fields = dailyFields(QStringLiteral("순서"));
+        RunSavePipeline(host);
+
+        const QStringList expected =
+            callsUpToTheDocuments() + QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
+                                                  QStringLiteral("stage 40"),
+                                                  QStringLiteral("stage 50"),
+                                                  QStringLiteral("stage 60 ") + text(Msg::kStageConvert),
+                                                  QStringLiteral("stage 70"),
+                                                  QStringLiteral("stage 80"),
+                                                  QStringLiteral("stage 90 ") + text(Msg::kStageUpload),
+                                                  QStringLiteral("fields"),
+                                                  QStringLiteral("stage 100 ") + text(Msg::kStageDone),
+                                                  QStringLiteral("ended: uploaded")};
+        QCOMPARE(host.calls, expected);
+
+        const CMapStringToString record = stored(QStringLiteral("순서"));
+        QCOMPARE(QByteArray::fromBase64(record.Value("q_hwp").toLatin1()), QByteArray("firstq"));
+        QCOMPARE(QByteArray::fromBase64(record.Value("a_hwp").toLatin1()), QByteArray("firsta"));
+        QVERIFY(record.Value("d_hwp").isEmpty());
+        QVERIFY(!record.Value("q_png").isEmpty());
+        QVERIFY(record.Value("d_png").isEmpty());
+        // Converted all the same, and the bitmaps are gone once their PNG is written.
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            QVERIFY2(QFileInfo::exists(PngPath(folder(), slot)), qPrintable(PngPath(folder(), slot)));
+            QVERIFY(!QFileInfo::exists(PageImagePath(folder(), slot)));
+        }
+    }
+
+    // A question that is stored already is overwritten only on Yes; No ends the save before the editors
+    // are asked for anything, and the stored question stays as it was.
+    void overwritesOnlyOnYes()
+    {
+        const QString overwriteLine =
+            QStringLiteral("ask yes/no %1: %2").arg(text(Msg::kCaptionConfirm), text(Msg::kOverwriteQuestion));
+        {
+            ScriptedHost host(m_client.get(), folder());
+            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
+            RunSavePipeline(host);
+            QVERIFY(!host.calls.contains(overwriteLine));
+            QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
+        }
+        {
+            ScriptedHost host(m_client.get(), folder());
+            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
+            host.documentTag = "second";
+            host.overwriteAnswer = SaveAnswer::No;
+            RunSavePipeline(host);
+            QCOMPARE(host.calls, (QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
+                                              QStringLiteral("category"), QStringLiteral("fields"), overwriteLine,
+                                              QStringLiteral("ended: nothing uploaded")}));
+            QCOMPARE(QByteArray::fromBase64(stored(QStringLiteral("덮어쓰기")).Value("q_hwp").toLatin1()),
+                     QByteArray("firstq"));
+        }
+        {
+            ScriptedHost host(m_client.get(), folder());
+            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
+            host.documentTag = "third";
+            RunSavePipeline(host);
+            QCOMPARE(host.calls.mid(0, 4).last(), overwriteLine);
+            QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
+            QCOMPARE(QByteArray::fromBase64(stored(QStringLiteral("덮어쓰기")).Value("q_hwp").toLatin1()),
+                     QByteArray("thirdq"));
+        }
+    }
+
+    // Each way a save stops: what the user is told, that the host is told the save ended with nothing
+    // uploaded, and that nothing reached the server.
+    void stopsWithoutUploading_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QStringList>("calls");
+        const QStringList begin = {QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
+                                   QStringLiteral("category")};
+        const QString nothing = QStringLiteral("ended: nothing uploaded");
+        const QString error = QStringLiteral("ask ok %1: ").arg(text(Msg::kCaptionError));
+        QTest::newRow("no category") << "no category" << begin + QStringList{nothing};
+        QTest::newRow("no metadata") << "no metadata" << begin + QStringList{QStringLiteral("fields"), nothing};
+        QTest::newRow("unreachable server")
+            << "unreachable server"
+            << begin + QStringList{
+                           QStringLiteral("fields"),
+                           error + text(Msg::kDuplicateCheckFailed).arg(CategoryMessageLabel(Category::DailyProject)) +
+                               QStringLiteral("<last error>"),
+                           nothing};
+        QTest::newRow("page image not written")
+            << "page image not written"
+            << begin + QStringList{QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
+                                   QStringLiteral("editors: page images"),
+                                   error + text(Msg::kPageImageNotWritten).arg(QStringLiteral("답안: disk full")),
+                                   nothing};
+        QTest::newRow("empty question") << "empty question"
+                                        << callsUpToTheDocuments() +
+                                               QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
+                                                           error + text(Msg::kQuestionEmpty), nothing};
+    }
+
+    void stopsWithoutUploading()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QStringList, calls);
+        CCommunicator unreachable(QStringLiteral("https://127.0.0.1:1/"));
+        ScriptedHost host(failure == "unreachable server" ? &unreachable : m_client.get(), folder());
+        const QString prob = QStringLiteral("실패 ") + failure;
+        host.fields = dailyFields(prob);
+        if (failure == "no category")
+            host.category.reset();
+        if (failure == "no metadata")
+            host.fields.reset();
+        if (failure == "page image not written")
+            host.renderError = QStringLiteral("답안: disk full");
+        if (failure == "empty question")
+            host.pageHasContent = {false, true, true};
+
+        RunSavePipeline(host);
+        if (failure == "unreachable server")
+            host.calls[3].replace(unreachable.GetLastErrorText(), QStringLiteral("<last error>"));
+        QCOMPARE(host.calls, calls);
+        QVERIFY(stored(prob).Value("q_hwp").isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSaveRun)
+#include "tst_saverun.moc"
