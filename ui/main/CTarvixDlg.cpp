@@ -23,16 +23,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDir>
-#include <QDrag>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTabBar>
@@ -59,15 +54,6 @@ void initError(QWidget* owner, const QString& text)
 int leadingDecimal(const QString& text)
 {
     return std::atoi(text.toLatin1().constData());
-}
-
-// The size of a dialog unit in the window's font, as the templates count them.
-QSizeF dialogUnit(const QFont& font)
-{
-    const QFontMetricsF metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const qreal averageWidth = metrics.horizontalAdvance(letters) / letters.size();
-    return {averageWidth / 4.0, metrics.height() / 8.0};
 }
 
 } // namespace
@@ -99,115 +85,6 @@ CTarvixDlg::CTarvixDlg(MainWindowSetup setup, QWidget* parent)
 CTarvixDlg::~CTarvixDlg()
 {
     Shutdown();
-}
-
-void CTarvixDlg::buildLayout()
-{
-    m_body = new QWidget(this);
-    m_body->setObjectName(QStringLiteral("mainBody"));
-    auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(m_body);
-
-    const QSizeF unit = dialogUnit(font());
-    const auto dluX = [&unit](int n) { return qRound(n * unit.width()); };
-    const auto dluY = [&unit](int n) { return qRound(n * unit.height()); };
-
-    auto* categories = new QGroupBox(m_body);
-    auto* radios = new QVBoxLayout(categories);
-    m_radioGroup = new QButtonGroup(this);
-    for (Category category : kAllCategories) {
-        auto* button = new QRadioButton(CategoryRadioLabel(category), categories);
-        button->setObjectName(QStringLiteral("categoryRadio%1").arg(CategoryRadioId(category)));
-        button->setEnabled(false);
-        radios->addWidget(button);
-        m_radioGroup->addButton(button, CategoryRadioId(category));
-        m_radios[std::size_t(category)] = button;
-    }
-    connect(m_radioGroup, &QButtonGroup::idClicked, this, &CTarvixDlg::SwitchCategory);
-
-    m_panelArea = new QWidget(m_body);
-    m_panelArea->setObjectName(QStringLiteral("panelArea"));
-    // The template's width; its height of 278 units would leave a window taller than a 768-pixel screen. The
-    // panel keeps the template's height wherever the window has room (it takes the column's stretch), and
-    // below that its own least height, with the list of units shorter.
-    m_panelArea->setMinimumWidth(dluX(148));
-    new QGridLayout(m_panelArea);
-    m_panelArea->layout()->setContentsMargins(0, 0, 0, 0);
-
-    m_chkHotKeyOff = new QCheckBox(QString::fromUtf16(Msg::kHotKeyOffCheck), m_body);
-    m_chkHotKeyOff->setObjectName(QStringLiteral("hotKeyOffCheck"));
-    connect(m_chkHotKeyOff, &QCheckBox::clicked, this, [this] { m_bHotKeyOff = m_chkHotKeyOff->isChecked(); });
-
-    const auto makeButton = [this, &dluX](const char16_t* text, const char* name) {
-        auto* button = new QPushButton(QString::fromUtf16(text), m_body);
-        button->setObjectName(QLatin1String(name));
-        button->setFixedWidth(dluX(104));
-        button->setAutoDefault(false);
-        return button;
-    };
-    m_btnSearch = makeButton(Msg::kSearchButton, "searchButton");
-    m_btnSearch->setDefault(true);
-    m_btnSave = makeButton(Msg::kSaveButton, "saveButton");
-    m_btnDelete = makeButton(Msg::kDeleteButton, "deleteButton");
-    m_btnReset = makeButton(Msg::kResetButton, "resetButton");
-    for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete})
-        button->setEnabled(false);
-    connect(m_btnSearch, &QPushButton::clicked, this, &CTarvixDlg::OnSearch);
-    connect(m_btnSave, &QPushButton::clicked, this, &CTarvixDlg::OnSave);
-    connect(m_btnDelete, &QPushButton::clicked, this, &CTarvixDlg::OnDelete);
-    connect(m_btnReset, &QPushButton::clicked, this, &CTarvixDlg::OnResetCommand);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(categories);
-    left->addWidget(m_panelArea, 1);
-    left->addSpacing(dluY(3));
-    left->addWidget(m_chkHotKeyOff, 0, Qt::AlignHCenter);
-    for (QPushButton* button : {m_btnSearch, m_btnSave, m_btnDelete, m_btnReset})
-        left->addWidget(button, 0, Qt::AlignHCenter);
-
-    m_ctlTab = new QTabBar(m_body);
-    m_ctlTab->setObjectName(QStringLiteral("documentTabs"));
-    m_ctlTab->setFocusPolicy(Qt::TabFocus);
-    m_ctlTab->setAccessibleName(QString::fromUtf16(Msg::kNameDocumentTabs));
-    for (DocumentSlot slot : kAllDocumentSlots)
-        m_ctlTab->addTab(SlotTabLabel(slot));
-    connect(m_ctlTab, &QTabBar::currentChanged, this, &CTarvixDlg::OnTabChanged);
-
-    auto* editorFrame = new QFrame(m_body);
-    editorFrame->setFrameShape(QFrame::StyledPanel);
-    m_editorArea = editorFrame;
-    m_editorArea->setObjectName(QStringLiteral("editorArea"));
-    m_editorArea->setMinimumSize(dluX(300), dluY(200));
-    new QGridLayout(m_editorArea);
-    m_editorArea->layout()->setContentsMargins(1, 1, 1, 1);
-
-    // Once the progress window has gone, this is what tells that the save happened, and of which question.
-    m_lblLastAction = new QLabel(m_body);
-    m_lblLastAction->setObjectName(QStringLiteral("lastActionLabel"));
-    m_lblLastAction->setAccessibleName(QString::fromUtf16(Msg::kNameLastAction));
-    m_lblLastAction->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The room beside the tabs, and no more: a long question name never widens the window past the screen.
-    m_lblLastAction->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* tabRow = new QHBoxLayout;
-    tabRow->addWidget(m_ctlTab);
-    tabRow->addWidget(m_lblLastAction, 1);
-
-    auto* right = new QVBoxLayout;
-    right->setSpacing(0);
-    right->addLayout(tabRow);
-    right->addWidget(m_editorArea, 1);
-
-    auto* columns = new QHBoxLayout(m_body);
-    columns->setContentsMargins(dluX(7), dluY(7), dluX(7), dluY(7));
-    columns->addLayout(left);
-    columns->addLayout(right, 1);
-
-    // The template's size, as far as the screen allows; the editors grow with the window.
-    QSize size(dluX(744), dluY(475));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
-    resize(size);
 }
 
 bool CTarvixDlg::OnInitDialog()
@@ -336,33 +213,6 @@ bool CTarvixDlg::OnInitDialog()
     m_initialised = true;
     QCoreApplication::postEvent(this, new MainWindowMessage(UM_LOGIN));
     return true;
-}
-
-void CTarvixDlg::orderTabStops()
-{
-    // Reading order, row by row: the categories and the document tabs at the top, the shown editor beside
-    // them, then the category's panel and the commands below the categories. The panels and the editors are
-    // built after the commands, so the order they were made in puts them last.
-    QList<QWidget*> stops(m_radios.begin(), m_radios.end());
-    stops.append(m_ctlTab);
-    const auto addInside = [this, &stops](QWidget* container) {
-        // Their own order inside is already the reading order; only their place among the others moves.
-        for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain()) {
-            // An editor hands the focus to its page: Tab stops at the editor itself too, so it must stand just
-            // before the page, after its toolbars, or Tab would skip them.
-            if (widget == container->focusProxy())
-                stops.append(container);
-            if (container->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
-                stops.append(widget);
-        }
-    };
-    for (CDHwpCtrl* editor : m_editors)
-        addInside(editor);
-    for (COptPanel* panel : m_panels)
-        addInside(panel);
-    stops.append({m_chkHotKeyOff, m_btnSearch, m_btnSave, m_btnDelete, m_btnReset});
-    for (qsizetype i = 1; i < stops.size(); ++i)
-        setTabOrder(stops[i - 1], stops[i]);
 }
 
 bool CTarvixDlg::createEditors()
@@ -737,138 +587,6 @@ bool CTarvixDlg::event(QEvent* event)
         return true;
     default:
         return QDialog::event(event);
-    }
-}
-
-bool CTarvixDlg::isInsideEditor(const QObject* object) const
-{
-    for (const CDHwpCtrl* editor : m_editors) {
-        const auto* widget = qobject_cast<const QWidget*>(object);
-        if (editor && widget && (widget == editor || editor->isAncestorOf(widget)))
-            return true;
-    }
-    return false;
-}
-
-bool CTarvixDlg::eventFilter(QObject* watched, QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
-        return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // Keys of this window only: boxes, dialogs and pop-up lists keep theirs.
-    if (!widget || widget->window() != this)
-        return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    // Before the focused control sees the key, so the editors never get the table's keys while it is on.
-    if (const auto command = ShortcutCommand(key->key(), key->modifiers()); command && !m_bHotKeyOff) {
-        event->accept();
-        if (type == QEvent::KeyPress)
-            OnCommand(*command);
-        return true;
-    }
-    // Escape never ends the main window; inside an editor it is the editor's key.
-    if (type == QEvent::KeyPress && key->key() == Qt::Key_Escape && !isInsideEditor(watched))
-        return true;
-    return false;
-}
-
-void CTarvixDlg::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void CTarvixDlg::RequestQuit()
-{
-    if (IsSaveRunning()) {
-        // Finish the save first: it may be waiting for this thread, so the event loop must go on.
-        m_quitRequested = true;
-        m_save->RequestStop();
-        return;
-    }
-    done(QDialog::Rejected);
-}
-
-void CTarvixDlg::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
-    // The window is shut to the user while a save runs, its close button too, as the progress window's own
-    // is: the save goes on, and its boxes are shown.
-    if (IsSaveRunning() || !ConfirmDiscard())
-        return;
-    // The writer chose to let the work go: no copy of it is offered at the next start.
-    if (HasUnsavedWork() && !MessageBox::Unattended())
-        markClean();
-    RequestQuit();
-}
-
-void CTarvixDlg::done(int result)
-{
-    if (IsSaveRunning()) {
-        RequestQuit();
-        return;
-    }
-    // A box, dialog, menu or drag with an event loop of its own has the code that opened it on the stack
-    // below: deleting the windows now would pull its objects from under it. Each loop is closed as if
-    // cancelled, and the window goes when they have all returned.
-    if (insideNestedLoop()) {
-        closeNestedLoops();
-        if (!m_endDeferred) {
-            m_endDeferred = true;
-            // What the cancelled code asks next is answered unseen rather than flashed on the way out.
-            MessageBox::AnswerUnseen(true);
-            auto* retry = new QTimer(this);
-            retry->setInterval(10);
-            connect(retry, &QTimer::timeout, this, [this, retry, result] {
-                if (insideNestedLoop()) {
-                    closeNestedLoops();
-                    return;
-                }
-                retry->stop();
-                retry->deleteLater();
-                m_endDeferred = false;
-                done(result);
-            });
-            retry->start();
-        }
-        return;
-    }
-    Shutdown();
-    QDialog::done(result);
-}
-
-bool CTarvixDlg::insideNestedLoop() const
-{
-    return QThread::currentThread()->loopLevel() > m_homeLoopLevel;
-}
-
-void CTarvixDlg::closeNestedLoops()
-{
-    MessageBox::DismissOpen();
-    // A submenu stands on its menu: close from the top.
-    for (int i = 0; i < 16; ++i) {
-        QWidget* popup = QApplication::activePopupWidget();
-        if (!popup)
-            break;
-        popup->close();
-    }
-    QDrag::cancel();
-    // The login and progress windows run no loop of their own: they go with this window. Closing one dialog
-    // may delete another.
-    QList<QPointer<QDialog>> dialogs;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog && dialog != this && dialog != m_loginDlg.get() && dialog != ProgressDialog() &&
-            dialog->isVisible() && dialog->isModal())
-            dialogs.append(dialog);
-    }
-    for (const QPointer<QDialog>& dialog : std::as_const(dialogs)) {
-        if (dialog)
-            dialog->reject();
     }
 }
 
