@@ -3,12 +3,12 @@
 // a form of one 30×10 table in the editor, counting the layout passes.
 
 #include "bench/Median.h"
+#include "document/DocumentFile.h"
+#include "document/FormulaObject.h"
+#include "document/hwp/HwpFile.h"
 #include "editor/CDHwpCtrl.h"
-#include "editor/DocumentFile.h"
 #include "editor/EditorPreparation.h"
-#include "editor/FormulaObject.h"
 #include "editor/PageView.h"
-#include "editor/hwp/HwpFile.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "editor/DocumentFile.h"
+#include "document/DocumentFile.h"
+#include "document/ListNumbering.h"
+#include "document/PageGeometry.h"
 #include "editor/EditorAction.h"
 #include "editor/EditorParameterSet.h"
-#include "editor/ListNumbering.h"
-#include "editor/PageGeometry.h"
 
+#include <QFont>
 #include <QHash>
 #include <QMessageBox>
 #include <QPointer>
@@ -30,6 +31,8 @@ class QVBoxLayout;
 
 // One document editor: the page view with its toolbars, driven through the operations the rest of the
 // program uses on an editor (clear, actions and parameter sets, render a page image, open and save).
+// Opening and saving are in EditorFiles.cpp, the toolbars and keys in EditorToolbars.cpp; the documents
+// themselves, their formats, layout and page images are the document library's.
 class CDHwpCtrl : public QWidget
 {
     Q_OBJECT
@@ -139,6 +142,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A new document's font.
+    static QFont defaultFont();
+    // In EditorToolbars.cpp, with the keys of the toolbars.
     void buildToolbars();
     // The editing keys, and the commands that only have keys or a place in the edit menu.
     void addEditingKeys(QMenu* editMenu);
@@ -165,7 +171,6 @@ private:
     // The formula dialog on the formula at `position`; what it gives replaces the formula, keeping its size
     // and colour, and an emptied script takes the formula away.
     void editFormula(int position);
-    void paintBands(QImage& image, int dpi, int page);
     // The editor's own action whose one-key shortcut the key is, if any.
     QAction* editorShortcut(const QKeyEvent* key) const;
     // Enter on a toolbar button does what Space does.

@@ -1,7 +1,7 @@
 #include "editor/EditorAction.h"
 
+#include "document/PageGeometry.h"
 #include "editor/CDHwpCtrl.h"
-#include "editor/PageGeometry.h"
 
 namespace {
 

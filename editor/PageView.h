@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "editor/PageGeometry.h"
+#include "document/PageGeometry.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBasicTimer>
@@ -17,12 +17,9 @@ class QTextBlock;
 class QMenu;
 class QTextDocument;
 
-// The editing surface: the document's pages as they will print, columns side by side, at the zoom ratio,
-// with a text cursor, selection, keyboard, mouse and input-method editing.
-//
-// The document is laid out in points, each column being one page of the text layout. A physical page shows
-// the next `columns` layout pages from left to right, or fewer when a page break starts the next page early:
-// the layout only moves such a paragraph to its next page, which is the next column.
+// The editing surface: the document's pages as they will print (see PageLayout), columns side by side, at the
+// zoom ratio, with a text cursor, selection, keyboard, mouse and input-method editing. The keys are in
+// PageViewKeys.cpp, the pictures, formulas and table borders with their mouse in PageViewObjects.cpp.
 class PageView : public QWidget
 {
     Q_OBJECT
@@ -98,17 +95,6 @@ public:
     // Whether a file is a picture, by its name: an image reader takes XML for a drawing.
     static bool IsPictureFile(const QString& path);
 
-    // Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it
-    // is given.
-    static void paintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
-                          const QAbstractTextDocumentLayout::PaintContext& context = {}, const QRectF& area = {});
-    // The first layout page of each physical page.
-    static QList<int> pageStarts(QTextDocument* document, const PageGeometry& page);
-    // A 72 dpi device, so that the layout's pixels are points whatever the screen.
-    static QPaintDevice* layoutDevice();
-    // Lays a document out for the columns of `page`, formulas included.
-    static void prepareLayout(QTextDocument* document, const PageGeometry& page);
-
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 Q_SIGNALS:
@@ -145,8 +131,6 @@ private:
     const QList<int>& starts() const;
     // How many columns physical page `index` shows.
     int columnsOn(int index) const;
-    static void paintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
-                             int columns, const QAbstractTextDocumentLayout::PaintContext& context, const QRectF& area);
     // A column border of a table: the table's first position, the column right of the border, and the
     // widths of the row's columns in points when the drag began.
     struct ColumnBorder

@@ -1,6 +1,6 @@
 #include "editor/ParagraphDlg.h"
 
-#include "editor/LayoutUnits.h"
+#include "document/LayoutUnits.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

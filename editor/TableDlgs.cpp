@@ -1,6 +1,6 @@
 #include "editor/TableDlgs.h"
 
-#include "editor/LayoutUnits.h"
+#include "document/LayoutUnits.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // package); report mode makes it tell on its standard output which windows and boxes it shows, so the test
 // knows when to go on without guessing at times.
 
-#include "editor/hwp/HwpFile.h"
+#include "document/hwp/HwpFile.h"
 #include "net/Communicator.h"
 #include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ProgramProcess.h"

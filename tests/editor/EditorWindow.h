@@ -1,8 +1,8 @@
 #pragma once
 
+#include "document/FormulaObject.h"
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
-#include "editor/FormulaObject.h"
 #include "editor/PageView.h"
 
 #include <QFile>

@@ -2,13 +2,13 @@
 // page's context menu, the boxes that show the format at the cursor, pasted tables, and the page image
 // beside the screen.
 
+#include "document/DocumentFile.h"
+#include "document/FormulaObject.h"
+#include "document/LayoutUnits.h"
+#include "document/TableEditing.h"
+#include "document/hwp/HwpFile.h"
 #include "editor/CDHwpCtrl.h"
-#include "editor/DocumentFile.h"
-#include "editor/FormulaObject.h"
-#include "editor/LayoutUnits.h"
 #include "editor/PageView.h"
-#include "editor/TableEditing.h"
-#include "editor/hwp/HwpFile.h"
 #include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
 

@@ -2,9 +2,9 @@
 // page, paragraphs, numbering, tables and equations come in as the word processor shows them, and what
 // cannot come in is left out and counted, or refuses the file without touching the editor.
 
+#include "document/LayoutUnits.h"
+#include "document/ListNumbering.h"
 #include "editor/CDHwpCtrl.h"
-#include "editor/LayoutUnits.h"
-#include "editor/ListNumbering.h"
 #include "tests/editor/EditorWindow.h"
 
 #include <QTemporaryDir>

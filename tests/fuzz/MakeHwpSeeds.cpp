@@ -6,8 +6,8 @@
 //
 // Every seed but the refused ones must pass tools/hwp-check/olefile-check.py.
 
-#include "editor/hwp/Container.h"
-#include "editor/hwp/Records.h"
+#include "document/hwp/Container.h"
+#include "document/hwp/Records.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 // one gives a usable page and a count of what was left out, and writes and reads back both as HWP and in the
 // editor's own format with the same text and page.
 
-#include "editor/DocumentFile.h"
-#include "editor/hwp/HwpFile.h"
+#include "document/DocumentFile.h"
+#include "document/hwp/HwpFile.h"
 
 #include "tests/fuzz/FuzzSupport.h"
 

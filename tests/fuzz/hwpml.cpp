@@ -1,7 +1,7 @@
 // HWP XML import from any bytes. A failed import leaves the document alone; an imported page is usable, and
 // what was imported must write and read back in the editor's own format.
 
-#include "editor/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include "tests/fuzz/FuzzSupport.h"
 

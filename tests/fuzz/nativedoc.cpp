@@ -1,7 +1,7 @@
 // The editor's own document format from any bytes. A failed read leaves the document and page alone; a
 // document that was read must write and read back.
 
-#include "editor/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include "tests/fuzz/FuzzSupport.h"
 

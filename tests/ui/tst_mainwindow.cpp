@@ -2,7 +2,7 @@
 #include "core/Messages.h"
 #include "ui/main/CLoadingDlg.h"
 
-#include "editor/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include "workflow/QuestionFiles.h"
 

@@ -1,5 +1,5 @@
-#include "editor/FormulaObject.h"
-#include "editor/hwp/HwpFile.h"
+#include "document/FormulaObject.h"
+#include "document/hwp/HwpFile.h"
 #include "core/Base64.h"
 #include "ui/dialogs/MessageBox.h"
 #include "core/Messages.h"

@@ -1,10 +1,10 @@
 #include "tools/layout-check/LayoutCheck.h"
 
-#include "editor/LayoutUnits.h"
-#include "editor/PageView.h"
-#include "editor/hwp/Container.h"
-#include "editor/hwp/HwpFile.h"
-#include "editor/hwp/Records.h"
+#include "document/LayoutUnits.h"
+#include "document/PageLayout.h"
+#include "document/hwp/Container.h"
+#include "document/hwp/HwpFile.h"
+#include "document/hwp/Records.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -227,10 +227,10 @@ Figures Measure(const QString& path)
     const auto sections = readSections(bytes, &figures.error);
     if (!sections)
         return figures;
-    PageView::prepareLayout(&document, page);
+    PageLayout::Prepare(&document, page);
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     layout->documentSize(); // lays it all out
-    figures.ourPages = int(PageView::pageStarts(&document, page).size());
+    figures.ourPages = int(PageLayout::PageStarts(&document, page).size());
     const double pageHeight = page.bodyRect().height();
     const auto ourPage = [pageHeight](double y) { return int(y / pageHeight + 0.01); };
 
@@ -370,7 +370,7 @@ Figures Measure(const QString& path)
         if (first.isEmpty())
             return frame.width();
         const int pageIndex = ourPage(first.first().y);
-        const QList<int> starts = PageView::pageStarts(&document, page);
+        const QList<int> starts = PageLayout::PageStarts(&document, page);
         const int physical = int(std::upper_bound(starts.cbegin(), starts.cend(), pageIndex) - starts.cbegin()) - 1;
         QImage& image = painted[physical];
         if (image.isNull()) {
@@ -378,7 +378,7 @@ Figures Measure(const QString& path)
             image.fill(Qt::white);
             QPainter painter(&image);
             painter.scale(4, 4);
-            PageView::paintPage(&painter, &document, page, physical);
+            PageLayout::PaintPage(&painter, &document, page, physical);
         }
         // A row of pixels through the first row of cells, in the column the table is in.
         const int column = pageIndex - starts.value(physical);
@@ -501,7 +501,7 @@ QImage OurFirstPage(const QString& path, int width)
     PageGeometry page;
     if (!HwpFile::Load(document, page, path))
         return {};
-    PageView::prepareLayout(&document, page);
+    PageLayout::Prepare(&document, page);
     const double scale = width / page.paperSize().width();
     QImage image((page.paperSize() * scale).toSize(), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -509,7 +509,7 @@ QImage OurFirstPage(const QString& path, int width)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.scale(scale, scale);
-    PageView::paintPage(&painter, &document, page, 0);
+    PageLayout::PaintPage(&painter, &document, page, 0);
     return image;
 }
 

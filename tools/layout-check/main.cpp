@@ -4,7 +4,7 @@
 
 #include "tools/layout-check/LayoutCheck.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
@@ -14,7 +14,7 @@ int main(int argc, char* argv[])
     // Only the layout is needed, never a window.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    QGuiApplication application(argc, argv);
     QTextStream out(stdout);
     QStringList files = application.arguments().mid(1);
     QString pictures;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QString>
+#include <QTextFormat>
+#include <QList>
+#include <QTextLength>
+#include <QTextListFormat>
+
+// How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
+// "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
+// XML names, so that a document looks the same whichever form it came in.
+class QTextBlock;
+class QTextCursor;
+class QTextList;
+class QTextTable;
+class QTextTableFormat;
+
+namespace HwpShapes {
+
+// A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour" and gives an invalid colour.
+QColor Colour(qint64 colorRef);
+Qt::Alignment Alignment(QStringView name);
+QTextFrameFormat::BorderStyle BorderStyle(QStringView type);
+// A line width in millimetres, in points. Qt draws a collapsed border thinner than a point as nothing at
+// all, so a visible line is never thinner than that; a width that is no number draws a point wide.
+double BorderWidth(double millimetres);
+// The list format of numbering `numFormat` ("Digit", "CircledDigit", …) whose level pattern is `pattern`
+// ("^1.", "(^2)"): what stands around the "^n" frames the number.
+QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern);
+
+// Puts the cursor's paragraph at `level` (0 for the first) of the list `key` names, making the list with
+// `format` when it is the first paragraph of it. The list's indent takes the place of a hanging first line.
+void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QString& key,
+              QHash<QString, QTextList*>& lists);
+
+// The column widths of a table whose cells, one column wide, gave `widths` in HWPUNIT (0 where none did, and those
+// columns share what is left). A cell's width holds its borders, and the layout draws the table's outer border
+// outside its fixed columns: the outer columns give it that much.
+QList<QTextLength> ColumnWidths(QList<int> widths, const QTextTableFormat& table);
+// Gives `table`, made with `format`, the column widths of ColumnWidths; one entry of `widths` per column of the
+// table, those it grew by sharing what is left. Nothing when no cell gave a width.
+void ApplyColumnWidths(QTextTable* table, QTextTableFormat format, QList<int> widths);
+
+// A paragraph's line spacing: in percent of its font size when `percent` is above 0, else added to the font size
+// when `added` is 0 or more, else a fixed pitch when `fixed` is 0 or more (points). Set on each of `blocks`, the
+// paragraph's, from their fonts; nothing when none is given.
+void SetSpacing(const QList<QTextBlock>& blocks, double percent, double added, double fixed);
+
+} // namespace HwpShapes

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "document/PageGeometry.h"
+
+#include <QString>
+
+class QTextDocument;
+
+// Page images of a document: what the program keeps of a question besides its document.
+namespace PageRenderer {
+
+// Writes physical page `index` of `document`, laid out on `page`, at `dpi` dots per inch and `depth` bits per
+// pixel (1, 8, 24 or 32) to `path` in `format` ("BMP" or "PNG", in any case). False, and nothing written,
+// otherwise; then *error says why. The document is painted as it is and copied for the threads that help.
+bool RenderPageImage(QTextDocument* document, const PageGeometry& page, int index, int dpi, int depth,
+                     const QString& format, const QString& path, QString* error);
+
+} // namespace PageRenderer

@@ -1,0 +1,163 @@
+#include "document/hwp/HwpFile.h"
+
+#include "document/LayoutUnits.h"
+#include "document/hwp/Container.h"
+#include "document/hwp/HwpBody.h"
+#include "document/hwp/HwpDocInfo.h"
+#include "document/hwp/Records.h"
+
+#include <QFile>
+#include <QTextDocument>
+#include <QtEndian>
+
+namespace HwpFile {
+
+namespace {
+
+// What the user is told when a file is refused.
+constexpr char16_t kOldVersion[] =
+    u"HWP 3.0 이하 형식의 문서는 열 수 없습니다. 한글에서 HWP 5.0 형식으로 저장한 뒤 여십시오.";
+constexpr char16_t kNotHwp[] = u"HWP 문서가 아닙니다.";
+constexpr char16_t kUnknownVersion[] = u"지원하지 않는 HWP 버전의 문서입니다. (%1)";
+constexpr char16_t kPassword[] = u"암호가 걸린 문서는 열 수 없습니다. 한글에서 암호를 해제한 뒤 여십시오.";
+constexpr char16_t kDistribution[] = u"배포용 문서는 열 수 없습니다. 본문이 암호화되어 있어 편집할 수 없습니다.";
+constexpr char16_t kDrm[] = u"보안(DRM)이나 인증서 암호화가 적용된 문서는 열 수 없습니다.";
+constexpr char16_t kMissingStream[] = u"문서가 손상되었습니다. \"%1\" 스트림이 없습니다.";
+constexpr char16_t kNotInflating[] = u"문서가 손상되었습니다. \"%1\" 스트림의 압축을 풀 수 없습니다.";
+constexpr char16_t kTooLarge[] = u"문서가 너무 큽니다.";
+
+// The 32-byte signature of the file header; HWP 3 and older files start with it too, followed by " V3.00" and
+// the like, but are no compound files.
+constexpr char kSignature[] = "HWP Document File";
+// The header's property bits that decide whether we can read the document at all.
+constexpr quint32 kCompressed = 0x1;
+constexpr quint32 kPasswordSet = 0x2;
+constexpr quint32 kDistributionOnly = 0x4;
+constexpr quint32 kDrmProtected = 0x10 | 0x100 | 0x400; // DRM, encryption by a certificate, DRM by one
+// More sections than any question needs.
+constexpr int kMaxSections = 256;
+// DocInfo and the sections together, inflated; a question's document is a small fraction of it.
+constexpr qsizetype kMaxStreamBytes = qsizetype(64) << 20;
+
+bool failWith(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+} // namespace
+
+bool HasSignature(const QByteArray& head)
+{
+    static const QByteArray signature("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1", 8);
+    return head.startsWith(signature);
+}
+
+bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects,
+          QList<ParagraphPlace>* paragraphs)
+{
+    if (bytes.startsWith(QByteArray(kSignature) + " V"))
+        return failWith(error, QString::fromUtf16(kOldVersion));
+    if (!HasSignature(bytes))
+        return failWith(error, QString::fromUtf16(kNotHwp));
+    QString why;
+    const auto streams = HwpContainer::ReadStreams(bytes, &why);
+    if (!streams)
+        return failWith(error, why);
+
+    const QByteArray header = streams->value(QStringLiteral("FileHeader"));
+    if (header.size() < 40 || !header.startsWith(kSignature))
+        return failWith(error, QString::fromUtf16(kNotHwp));
+    const quint32 version = qFromLittleEndian<quint32>(header.constData() + 32);
+    const quint32 properties = qFromLittleEndian<quint32>(header.constData() + 36);
+    if ((version >> 24) != 5) {
+        const QString number = QStringLiteral("%1.%2.%3.%4")
+                                   .arg(version >> 24)
+                                   .arg((version >> 16) & 0xff)
+                                   .arg((version >> 8) & 0xff)
+                                   .arg(version & 0xff);
+        return failWith(error, QString::fromUtf16(kUnknownVersion).arg(number));
+    }
+    if (properties & kPasswordSet)
+        return failWith(error, QString::fromUtf16(kPassword));
+    if (properties & kDistributionOnly)
+        return failWith(error, QString::fromUtf16(kDistribution));
+    if (properties & kDrmProtected)
+        return failWith(error, QString::fromUtf16(kDrm));
+    const bool compressed = properties & kCompressed;
+
+    // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
+    qsizetype used = 0;
+    qsizetype recordBudget = HwpRecords::kMaxRecords;
+    auto records = [&](const QString& name) -> std::optional<QList<HwpRecords::Record>> {
+        const auto stream = streams->constFind(name);
+        if (stream == streams->cend()) {
+            why = QString::fromUtf16(kMissingStream).arg(name);
+            return std::nullopt;
+        }
+        QByteArray data = *stream;
+        if (compressed) {
+            const auto plain = HwpContainer::Inflate(data, kMaxStreamBytes - used);
+            if (!plain) {
+                why = QString::fromUtf16(kNotInflating).arg(name);
+                return std::nullopt;
+            }
+            data = *plain;
+        }
+        if (data.size() > kMaxStreamBytes - used) {
+            why = QString::fromUtf16(kTooLarge);
+            return std::nullopt;
+        }
+        used += data.size();
+        auto list = HwpRecords::Parse(data, &why, recordBudget);
+        if (list)
+            recordBudget -= list->size();
+        return list;
+    };
+    const auto docInfo = records(QStringLiteral("DocInfo"));
+    if (!docInfo)
+        return failWith(error, why);
+    QList<QList<HwpRecords::Record>> sections;
+    for (int i = 0; streams->contains(QStringLiteral("BodyText/Section%1").arg(i)) || i == 0; ++i) {
+        if (i == kMaxSections)
+            return failWith(error, QString::fromUtf16(kTooLarge));
+        auto section = records(QStringLiteral("BodyText/Section%1").arg(i));
+        if (!section)
+            return failWith(error, why);
+        sections.append(std::move(*section));
+    }
+
+    const HwpDocInfo::DocInfo info = HwpDocInfo::Read(*docInfo);
+    // Filled with the layout switched off, and laid out once at the end: a layout runs on every change, and a
+    // table's every cell is a change to the whole table.
+    const QSizeF pageSize = document.pageSize();
+    document.setPageSize(QSizeF(0, 0));
+    document.clear();
+    HwpBody body(document, info, *streams, compressed);
+    for (const auto& section : std::as_const(sections))
+        body.ReadSection(section);
+    LayoutUnits::KeepFirstSpacing(document);
+    document.setPageSize(pageSize);
+    if (paragraphs)
+        *paragraphs = body.ParagraphPlaces();
+    if (const auto sectionPage = body.Page())
+        page = *sectionPage;
+    if (droppedObjects)
+        *droppedObjects = body.DroppedObjects();
+    return true;
+}
+
+bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, int* droppedObjects,
+          QList<ParagraphPlace>* paragraphs)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("파일을 열 수 없습니다. (%1)").arg(file.errorString());
+        return false;
+    }
+    return Read(document, page, file.readAll(), error, droppedObjects, paragraphs);
+}
+
+} // namespace HwpFile

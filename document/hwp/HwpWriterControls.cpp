@@ -1,0 +1,308 @@
+#include "document/hwp/HwpWriterControls.h"
+
+#include "document/FormulaObject.h"
+#include "document/LayoutUnits.h"
+#include "document/hwp/Records.h"
+
+#include <QBuffer>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace HwpWriter {
+
+namespace {
+
+using HwpRecords::DataWriter;
+using HwpRecords::kEquationCtrl;
+using HwpRecords::kPictureComponent;
+using HwpRecords::kPictureCtrl;
+using HwpRecords::kTableCtrl;
+using HwpValues::kUnitsPerPoint;
+
+// Placement of an object (the common attribute of object controls): pictures and equations stand in the line
+// as characters; tables sit below the text of their paragraph, the text flowing above and below them. Sizes
+// are absolute, positions against the paragraph.
+constexpr quint32 kTreatAsChar = 1u << 0;
+constexpr quint32 kVerticalToParagraph = 2u << 3;
+constexpr quint32 kHorizontalToColumn = 2u << 8;
+constexpr quint32 kHorizontalToParagraph = 3u << 8;
+constexpr quint32 kFlowWithText = 1u << 13;
+constexpr quint32 kAbsoluteSize = 4u << 15 | 2u << 18;
+constexpr quint32 kWrapTopAndBottom = 1u << 21;
+constexpr quint32 kFigure = 1u << 26;
+constexpr quint32 kTableKind = 2u << 26;
+constexpr quint32 kEquationKind = 3u << 26;
+constexpr quint32 kInlineObject =
+    kTreatAsChar | kVerticalToParagraph | kHorizontalToParagraph | kFlowWithText | kAbsoluteSize | kWrapTopAndBottom;
+constexpr quint32 kTableObject =
+    kVerticalToParagraph | kHorizontalToColumn | kFlowWithText | kAbsoluteSize | kWrapTopAndBottom | kTableKind;
+
+// A picture's pixels are 1/96 inch, as the editor sizes pictures.
+constexpr double kUnitsPerPixel = 7200.0 / 96.0;
+// Cell margins, left, right, top, bottom: the word processor's defaults of 1.8 mm and 0.5 mm.
+constexpr quint16 kCellMargins[4] = {510, 510, 141, 141};
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+QColor BrushColour(const QTextFormat& format, int property)
+{
+    const QBrush brush = format.brushProperty(property);
+    return brush.style() == Qt::NoBrush ? QColor() : brush.color();
+}
+
+Controls::Controls(const QTextDocument& document, DocInfo& info, HwpContainer::Streams& streams)
+    : m_document(document), m_info(info), m_streams(streams)
+{
+}
+
+QByteArray Controls::objectHeader(quint32 id, quint32 attributes, qint32 width, qint32 height)
+{
+    DataWriter out;
+    out.u32(id).u32(attributes).i32(0).i32(0).u32(quint32(std::max(width, 1))).u32(quint32(std::max(height, 1)));
+    out.i32(m_zOrder++);
+    out.zeros(8); // outer margins
+    out.u32(++m_instance).i32(0).string(QString());
+    return out.data();
+}
+
+void Controls::writeFormula(QByteArray& out, const QTextCharFormat& format, quint16 level)
+{
+    const QString script = FormulaObject::Script(format);
+    const double points = FormulaObject::PointSize(format);
+    const qint32 size = qint32(std::lround(points * kUnitsPerPoint));
+    // Rough extent for readers that place it before laying it out; the word processor measures it again.
+    const qint32 width = qint32(std::max<qsizetype>(script.size(), 1) * size / 2);
+    HwpRecords::Append(out, HwpRecords::CtrlHeader, level,
+                       objectHeader(kEquationCtrl, kInlineObject | kEquationKind, width, size * 12 / 10));
+    DataWriter equation;
+    equation.u32(0).string(script).u32(quint32(size)).u32(HwpValues::ColourRef(FormulaObject::Colour(format)));
+    equation.i32(85).string(QStringLiteral("Equation Version 60")).string(QStringLiteral("HYhwpEQ"));
+    // Two bytes more than the word processor writes: @ohah/hwpjs refuses an equation record without them,
+    // and every other reader stops after the font name.
+    equation.zeros(2);
+    HwpRecords::Append(out, HwpRecords::EqEdit, level + 1, equation.data());
+}
+
+QImage Controls::pictureOf(const QString& name) const
+{
+    const QImage image = m_document.resource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+    return image.isNull() ? QImage(name) : image;
+}
+
+void Controls::writePicture(QByteArray& out, const QTextImageFormat& format, quint16 level)
+{
+    using namespace HwpRecords;
+    const QString name = format.name();
+    const QImage image = pictureOf(name);
+    quint16 bin = m_pictures.value(name);
+    if (bin == 0) {
+        bin = m_info.binData(QStringLiteral("png"));
+        m_pictures.insert(name, bin);
+        const QString number = QString::number(bin, 16).toUpper().rightJustified(4, u'0');
+        m_streams.insert(QStringLiteral("BinData/BIN%1.png").arg(number), HwpContainer::Deflate(pngOf(image)));
+    }
+    const double pixelWidth = image.width();
+    const double pixelHeight = image.height();
+    double width = format.width() > 0 ? format.width() : pixelWidth;
+    double height = format.height() > 0 ? format.height() : width * pixelHeight / pixelWidth;
+    const qint32 w = qint32(std::lround(LayoutUnits::ToPoints(width) * kUnitsPerPoint));
+    const qint32 h = qint32(std::lround(LayoutUnits::ToPoints(height) * kUnitsPerPoint));
+    Append(out, CtrlHeader, level, objectHeader(kPictureCtrl, kInlineObject | kFigure, w, h));
+
+    DataWriter component;
+    component.u32(kPictureComponent).u32(kPictureComponent); // a top-level object names its kind twice
+    component.i32(0).i32(0).u16(0).u16(1);                   // offset in the group, group level, version
+    component.u32(quint32(w)).u32(quint32(h)).u32(quint32(w)).u32(quint32(h)); // original and current size
+    component.u32(0).i16(0).i32(w / 2).i32(h / 2);                             // no flip or rotation, about the centre
+    // The drawing matrices: no translation, one pair of unit scale and rotation.
+    const auto identity = [&component] {
+        for (double value : {1.0, 0.0, 0.0, 0.0, 1.0, 0.0}) {
+            quint64 bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            component.u32(quint32(bits)).u32(quint32(bits >> 32));
+        }
+    };
+    component.u16(1);
+    identity();
+    identity();
+    identity();
+    Append(out, ShapeComponent, level + 1, component.data());
+
+    const qint32 cropWidth = qint32(std::lround(pixelWidth * kUnitsPerPixel));
+    const qint32 cropHeight = qint32(std::lround(pixelHeight * kUnitsPerPixel));
+    DataWriter picture;
+    picture.u32(0).i32(0).u32(0); // no border line
+    picture.i32(0).i32(0).i32(w).i32(0).i32(w).i32(h).i32(0).i32(h);
+    picture.i32(0).i32(0).i32(cropWidth).i32(cropHeight); // the whole image, uncropped
+    picture.zeros(8);                                     // inner margins
+    picture.u8(0).u8(0).u8(0).u16(bin);                   // brightness, contrast, effect, the image
+    picture.u8(0).u32(m_instance).u32(0).i32(cropWidth).i32(cropHeight).u8(0);
+    Append(out, ShapeComponentPicture, level + 2, picture.data());
+}
+
+QList<qint32> Controls::columnWidths(QTextTable* table, qint32 available) const
+{
+    const int columns = table->columns();
+    const QList<QTextLength> constraints = table->format().columnWidthConstraints();
+    QList<qint32> widths(columns, 0);
+    double used = 0;
+    int open = 0;
+    for (int c = 0; c < columns; ++c) {
+        const QTextLength length = c < constraints.size() ? constraints[c] : QTextLength();
+        if (length.type() == QTextLength::FixedLength)
+            widths[c] = qint32(std::lround(LayoutUnits::ToPoints(length.rawValue()) * kUnitsPerPoint));
+        else if (length.type() == QTextLength::PercentageLength)
+            widths[c] = qint32(std::lround(available * length.rawValue() / 100.0));
+        else
+            ++open;
+        used += widths[c];
+    }
+    const qint32 share = qint32(std::max(available - used, 0.0) / std::max(open, 1));
+    for (qint32& width : widths) {
+        if (width <= 0)
+            width = std::max(share, 1000);
+    }
+    // The layout draws the table's outer border outside its fixed columns, where a cell holds its borders.
+    const qint32 border = qint32(std::lround(LayoutUnits::ToPoints(table->format().border()) * kUnitsPerPoint));
+    if (!constraints.isEmpty() && constraints.first().type() == QTextLength::FixedLength)
+        widths.first() += border;
+    if (constraints.size() == columns && constraints.last().type() == QTextLength::FixedLength)
+        widths.last() += border;
+    return widths;
+}
+
+BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextTableFormat& table)
+{
+    static constexpr int kSides[4][3] = {
+        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle,
+         QTextFormat::TableCellLeftBorderBrush},
+        {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle,
+         QTextFormat::TableCellRightBorderBrush},
+        {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorderBrush},
+        {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle,
+         QTextFormat::TableCellBottomBorderBrush},
+    };
+    BorderFill fill;
+    for (int side = 0; side < 4; ++side) {
+        const auto [widthProperty, styleProperty, brushProperty] = kSides[side];
+        // A cell without borders of its own shows the table's grid.
+        const double width = cell.hasProperty(widthProperty) ? cell.doubleProperty(widthProperty) : table.border();
+        const auto style = QTextFrameFormat::BorderStyle(
+            cell.hasProperty(styleProperty) ? cell.intProperty(styleProperty) : int(table.borderStyle()));
+        const QColor colour =
+            cell.hasProperty(brushProperty) ? BrushColour(cell, brushProperty) : table.borderBrush().color();
+        Border& border = fill.sides[side];
+        if (width > 0 && style != QTextFrameFormat::BorderStyle_None) {
+            border.type = HwpValues::BorderType(style);
+            border.width = HwpValues::BorderIndex(LayoutUnits::ToPoints(width));
+            border.colour = HwpValues::ColourRef(colour.isValid() ? colour : QColor(Qt::black));
+        }
+    }
+    fill.fill = HwpValues::ColourRef(BrushColour(cell, QTextFormat::BackgroundBrush));
+    return fill;
+}
+
+void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qint32 available, CellText& cells)
+{
+    using namespace HwpRecords;
+    const int rows = table->rows();
+    const int columns = table->columns();
+    const QList<qint32> widths = columnWidths(table, available);
+    const QTextTableFormat format = table->format();
+
+    // Cells in reading order, each where it starts; rows as tall as their paragraphs want.
+    struct Cell
+    {
+        QTextTableCell cell;
+        qint32 width;
+    };
+    QList<Cell> placed;
+    QList<int> perRow(rows, 0);
+    QList<qint32> rowHeights(rows, 0);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (!cell.isValid() || cell.row() != r || cell.column() != c)
+                continue;
+            qint32 width = 0;
+            for (int k = c; k < c + cell.columnSpan() && k < columns; ++k)
+                width += widths[k];
+            placed.append({cell, width});
+            ++perRow[r];
+            int paragraphs = 0;
+            for (auto it = cell.begin(); !it.atEnd(); ++it)
+                ++paragraphs;
+            if (cell.rowSpan() == 1)
+                rowHeights[r] = std::max(rowHeights[r], qint32(std::max(paragraphs, 1) * 1600 + 282));
+        }
+    }
+    qint32 tableWidth = 0;
+    for (qint32 width : widths)
+        tableWidth += width;
+    qint32 tableHeight = 0;
+    for (qint32& height : rowHeights) {
+        height = std::max(height, 1882);
+        tableHeight += height;
+    }
+
+    Append(out, CtrlHeader, level, objectHeader(kTableCtrl, kTableObject, tableWidth, tableHeight));
+    DataWriter record;
+    record.u32(0x2); // a table that crosses a page is split between rows
+    record.u16(quint16(rows)).u16(quint16(columns)).u16(0);
+    for (quint16 margin : kCellMargins)
+        record.u16(margin);
+    for (int count : std::as_const(perRow))
+        record.u16(quint16(count));
+    // The table's own border fill is its grid: the very fill of every cell without borders of its own, so
+    // that a reader can tell those cells from ones whose borders only look the same.
+    record.u16(m_info.borderFill(borderFillOf(QTextTableCellFormat(), format))).u16(0);
+    Append(out, Table, level + 1, record.data());
+
+    for (const Cell& entry : std::as_const(placed)) {
+        const QTextTableCell& cell = entry.cell;
+        qint32 height = 0;
+        for (int r = cell.row(); r < cell.row() + cell.rowSpan() && r < rows; ++r)
+            height += rowHeights[r];
+        DataWriter list;
+        list.i16(qint16(cells.paragraphCount(cell))).u32(0).u16(0); // text from the top, left to right
+        list.u16(quint16(cell.column())).u16(quint16(cell.row()));
+        list.u16(quint16(cell.columnSpan())).u16(quint16(cell.rowSpan()));
+        list.u32(quint32(entry.width)).u32(quint32(height));
+        // The cell's own paddings, where it has them (as cells read from a file do).
+        const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
+        std::array<quint16, 4> margins = {kCellMargins[0], kCellMargins[1], kCellMargins[2], kCellMargins[3]};
+        const QTextFormat::Property paddings[4] = {QTextFormat::TableCellLeftPadding,
+                                                   QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
+                                                   QTextFormat::TableCellBottomPadding};
+        for (int side = 0; side < 4; ++side) {
+            if (cellFormat.hasProperty(paddings[side]))
+                margins[side] = quint16(std::clamp<long>(
+                    std::lround(LayoutUnits::ToPoints(cellFormat.doubleProperty(paddings[side])) * kUnitsPerPoint), 0,
+                    0xffff));
+        }
+        for (quint16 margin : margins)
+            list.u16(margin);
+        list.u16(m_info.borderFill(borderFillOf(cell.format().toTableCellFormat(), format)));
+        list.u32(quint32(entry.width)).zeros(9); // the text's width; no field name
+        Append(out, ListHeader, level + 1, list.data());
+        // The cell's text is as wide as the cell less its margins.
+        cells.write(out, cell, level + 1, std::max(entry.width - margins[0] - margins[1], 1000));
+    }
+}
+
+} // namespace HwpWriter

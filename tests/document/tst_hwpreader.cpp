@@ -1,0 +1,526 @@
+#include "document/FormulaObject.h"
+#include "document/LayoutUnits.h"
+#include "document/ListNumbering.h"
+#include "document/hwp/Container.h"
+#include "document/hwp/HwpFile.h"
+#include "document/hwp/Records.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
+#include <QtEndian>
+
+namespace {
+
+QByteArray sample(const QString& name)
+{
+    QFile file(QStringLiteral(VELLORIN_HWP_SAMPLES "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("The sample %s is missing: set VELLORIN_HWP_SAMPLES to the folder of the HWP samples.",
+               qPrintable(file.fileName()));
+    return file.readAll();
+}
+
+// The paragraphs of the body (outside tables), as plain text.
+QStringList bodyParagraphs(const QTextDocument& document)
+{
+    QStringList paragraphs;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!QTextCursor(block).currentTable())
+            paragraphs.append(block.text());
+    }
+    return paragraphs;
+}
+
+// The preview text the word processor keeps of a document: its paragraphs, cut at about a thousand characters.
+QString previewText(const QByteArray& file)
+{
+    const auto streams = HwpContainer::ReadStreams(file);
+    const QByteArray preview = streams ? streams->value(QStringLiteral("PrvText")) : QByteArray();
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(preview.constData()), preview.size() / 2);
+}
+
+struct Opened
+{
+    bool ok = false;
+    QString error;
+    int dropped = -1;
+    PageGeometry page;
+};
+
+Opened open(QTextDocument& document, const QByteArray& bytes)
+{
+    Opened opened;
+    opened.ok = HwpFile::Read(document, opened.page, bytes, &opened.error, &opened.dropped);
+    return opened;
+}
+
+// Little-endian 32-bit and 16-bit values, as records hold them.
+QByteArray words(std::initializer_list<quint32> values)
+{
+    HwpRecords::DataWriter writer;
+    for (quint32 value : values)
+        writer.u32(value);
+    return writer.data();
+}
+
+QByteArray halves(std::initializer_list<quint16> values)
+{
+    HwpRecords::DataWriter writer;
+    for (quint16 value : values)
+        writer.u16(value);
+    return writer.data();
+}
+
+} // namespace
+
+// A small HWP 5.0 file made here, for what the samples do not hold (merged cells, shading) and for damage
+// placed exactly. Records are given as (tag, level, data).
+struct MiniHwp
+{
+    QByteArray docInfo;
+    QByteArray section;
+    quint32 properties = 0x1; // compressed
+    quint32 version = 0x05000300;
+    HwpContainer::Streams more;
+
+    void add(QByteArray& stream, quint16 tag, quint16 level, const QByteArray& data)
+    {
+        HwpRecords::Append(stream, tag, level, data);
+    }
+    // A paragraph of `text` at `level`. A line break takes one unit; another control character ("\t", "\x0b"
+    // for a table or a picture, "\x11" for a note) eight, as in the file.
+    void paragraph(quint16 level, const QString& text, quint8 breaks = 0)
+    {
+        HwpRecords::DataWriter writer;
+        for (QChar c : text) {
+            if (c == u'\n')
+                writer.u16(10);
+            else if (c.unicode() < 32)
+                writer.u16(c.unicode()).u32(0).zeros(8).u16(c.unicode());
+            else
+                writer.u16(c.unicode());
+        }
+        writer.u16(13);
+        add(section, HwpRecords::ParaHeader, level,
+            words({quint32(writer.data().size() / 2), 0}) + halves({0, quint16(breaks << 8), 1, 0, 0}) + words({0}));
+        add(section, HwpRecords::ParaText, level + 1, writer.data());
+    }
+    QByteArray bytes() const
+    {
+        QByteArray header("HWP Document File");
+        header.resize(32, '\0');
+        header += HwpRecords::DataWriter().u32(version).u32(properties).zeros(216).data();
+        const bool compressed = properties & 0x1;
+        HwpContainer::Streams streams = more;
+        streams.insert(QStringLiteral("FileHeader"), header);
+        streams.insert(QStringLiteral("DocInfo"), compressed ? HwpContainer::Deflate(docInfo) : docInfo);
+        streams.insert(QStringLiteral("BodyText/Section0"), compressed ? HwpContainer::Deflate(section) : section);
+        return HwpContainer::WriteStreams(streams);
+    }
+};
+
+// A 2×2 table whose first row is one cell across both columns, shaded by border fill 1.
+MiniHwp mergedTable(quint16 rows = 2, quint16 columns = 2)
+{
+    MiniHwp file;
+    HwpRecords::DataWriter fill;
+    fill.u16(0);
+    for (int side = 0; side < 4; ++side)
+        fill.u8(1).u8(7).u32(0x0000ff);                         // solid, 0.5 mm, red
+    fill.u8(0).u8(0).u32(0).u32(1).u32(0x00ff00).u32(0).u32(0); // no diagonal; a green face
+    file.add(file.docInfo, HwpRecords::BorderFill, 0, fill.data());
+    file.paragraph(0, QStringLiteral("앞\x0b뒤"));
+    file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x74626c20).zeros(40).data());
+    // A caption comes before the table's own record; the editor leaves it out.
+    file.add(file.section, HwpRecords::ListHeader, 2, HwpRecords::DataWriter().u32(1).zeros(24).data());
+    file.paragraph(2, QStringLiteral("캡션"));
+    file.add(file.section, HwpRecords::Table, 2,
+             HwpRecords::DataWriter().u32(0).u16(rows).u16(columns).zeros(10).u16(1).u16(1).u16(0).data());
+    const struct
+    {
+        quint16 column, row, columnSpan, borderFill;
+        const char16_t* text;
+    } cells[] = {{0, 0, 2, 1, u"가"}, {0, 1, 1, 0, u"나"}, {1, 1, 1, 0, u"다"}};
+    for (const auto& cell : cells) {
+        file.add(file.section, HwpRecords::ListHeader, 2,
+                 words({1, 0}) + halves({cell.column, cell.row, cell.columnSpan, 1}) +
+                     words({cell.columnSpan == 1 ? 7200u : 14400u, 1000, 0, 0}) + halves({cell.borderFill}));
+        file.paragraph(2, QString::fromUtf16(cell.text));
+    }
+    return file;
+}
+
+// Makes the first sector of `stream`'s chain point to itself, as a damaged or hostile FAT would.
+QByteArray loopChain(QByteArray file, const QString& stream)
+{
+    const auto u32 = [&file](qsizetype at) { return qFromLittleEndian<quint32>(file.constData() + at); };
+    const qsizetype sectorSize = qsizetype(1) << qFromLittleEndian<quint16>(file.constData() + 30);
+    const auto sector = [&](quint32 n) { return 512 + qsizetype(n) * sectorSize; };
+    const quint32 firstFat = u32(76);
+    for (quint32 dir = u32(48); dir < 0xfffffffa; dir = u32(sector(firstFat) + 4 * dir)) {
+        for (qsizetype entry = sector(dir); entry < sector(dir) + sectorSize; entry += 128) {
+            const int nameBytes = qFromLittleEndian<quint16>(file.constData() + entry + 64);
+            const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(file.constData() + entry),
+                                                    std::max(0, nameBytes / 2 - 1));
+            if (name == stream) {
+                const quint32 start = u32(entry + 116);
+                qToLittleEndian<quint32>(start, file.data() + sector(firstFat) + 4 * start);
+                return file;
+            }
+        }
+    }
+    qFatal("No stream %s in the file", qPrintable(stream));
+}
+
+class TestHwpReader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void textAndCharacterShapes()
+    {
+        QTextDocument document;
+        const QByteArray file = sample(QStringLiteral("example.hwp"));
+        const Opened opened = open(document, file);
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QCOMPARE(opened.dropped, 0);
+        // The word processor's own preview holds the same paragraphs.
+        QCOMPARE(bodyParagraphs(document).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), previewText(file));
+        const QTextCharFormat title = document.begin().begin().fragment().charFormat();
+        QCOMPARE(title.fontFamilies().toStringList(), QStringList{QStringLiteral("궁서체")});
+        QCOMPARE(title.fontPointSize(), 13.0);
+
+        // (text, strike-out, underline, bold), as the runs' own words say.
+        const QStringList expected = {QStringLiteral("strikethrough S"), QStringLiteral("취소선 S"),
+                                      QStringLiteral("밑줄 U"),          QStringLiteral("밑줄 U"),
+                                      QStringLiteral("취소선 SU"),       QStringLiteral("굵게 UB")};
+        QVERIFY(open(document, sample(QStringLiteral("strikethrough.hwp"))).ok);
+        QStringList runs;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                QString marks;
+                if (format.fontStrikeOut())
+                    marks += u'S';
+                if (format.fontUnderline())
+                    marks += u'U';
+                if (format.fontWeight() == QFont::Bold)
+                    marks += u'B';
+                runs.append(it.fragment().text() + u' ' + marks);
+            }
+        }
+        QCOMPARE(runs, expected);
+    }
+
+    void outlineLevels()
+    {
+        QTextDocument document;
+        QVERIFY(open(document, sample(QStringLiteral("outline.hwp"))).ok);
+        QStringList seen;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            if (block.textList())
+                seen.append(QStringLiteral("%1|%2|%3")
+                                .arg(block.text(), ListNumbering::MarkerText(block))
+                                .arg(block.textList()->format().indent()));
+        }
+        // Each level numbers in its own pattern, and a level goes on counting where it left off.
+        const QStringList expected = {
+            QStringLiteral("개요 1|1.|1"),   QStringLiteral("개요2|가.|2"),    QStringLiteral("개요3|1)|3"),
+            QStringLiteral("개요4|가)|4"),   QStringLiteral("개요 5|(1)|5"),   QStringLiteral("개요 5-2|(2)|5"),
+            QStringLiteral("개요2-2|나.|2"), QStringLiteral("개요 6 |(가)|6"), QStringLiteral("개요 6-2|(나)|6"),
+            QStringLiteral("개요7|①|7"),     QStringLiteral("개요7-2|②|7"),
+        };
+        QCOMPARE(seen.mid(0, expected.size()), expected);
+        QCOMPARE(seen.last(), QStringLiteral("개요 1-2|2.|1"));
+        // Each level's shape sets it 10 pt further in, as the word processor shows it, at the same line spacing.
+        const QTextBlockFormat third = document.findBlockByNumber(4).blockFormat();
+        QCOMPARE(document.findBlockByNumber(4).text(), QStringLiteral("개요3"));
+        QCOMPARE(third.leftMargin(), 30.0);
+        QCOMPARE(LayoutUnits::PercentSpacing(document.findBlockByNumber(4)), 160.0);
+    }
+
+    void pageAndParagraphs()
+    {
+        QTextDocument document;
+        const Opened opened = open(document, sample(QStringLiteral("page.hwp")));
+        QVERIFY(opened.ok);
+        // Paper, margins (top, bottom, left, right), header, footer, gutter, columns and their gap.
+        QVERIFY(opened.page == PageGeometry({59528, 84188, 5668, 4252, 8504, 8504, 4252, 4252, 0, 1, 0}));
+        QCOMPARE(opened.dropped, 1); // the page number, which the editor does not show
+        QStringList texts = bodyParagraphs(document);
+        texts.removeAll(QString());
+        QCOMPARE(texts, QStringList({QStringLiteral("페이지1"), QStringLiteral("페이지2")}));
+
+        // A landscape A4 page in two columns 1134 units apart, and a paragraph centred with margins, a hanging
+        // first line and lines 15 points apart.
+        MiniHwp file;
+        file.add(file.docInfo, HwpRecords::ParaShape, 0,
+                 words({3 << 2, 2000, 4000, quint32(-1000), 600, 800, 160}) + QByteArray(2 + 2 + 2 + 8 + 4, '\0') +
+                     words({1, 3000}));
+        file.paragraph(0, QStringLiteral("\x02\x02가"));
+        file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x73656364).zeros(30).data());
+        file.add(file.section, HwpRecords::PageDef, 2, words({59528, 84188, 1000, 2000, 3000, 4000, 500, 600, 700, 1}));
+        file.add(file.section, HwpRecords::CtrlHeader, 1,
+                 HwpRecords::DataWriter().u32(0x636f6c64).u16(2 << 2 | 1 << 12).u16(1134).zeros(10).data());
+        const Opened landscape = open(document, file.bytes());
+        QVERIFY(landscape.ok);
+        QVERIFY(landscape.page == PageGeometry({84188, 59528, 3000, 4000, 1000, 2000, 500, 600, 700, 2, 1134}));
+        QCOMPARE(document.toPlainText(), QStringLiteral("가"));
+        const QTextBlockFormat shape = document.begin().blockFormat();
+        QCOMPARE(shape.alignment(), Qt::AlignHCenter);
+        // A margin of 10 pt with the first line 5 pt out: the first line at 10, the rest at 15. The spaces above
+        // and below in the layout's units; the fixed pitch in points.
+        using LayoutUnits::ToPoints;
+        QCOMPARE(
+            QList<qreal>({shape.leftMargin(), shape.rightMargin(), shape.textIndent(), ToPoints(shape.topMargin()),
+                          ToPoints(shape.bottomMargin()), shape.doubleProperty(LayoutUnits::kFixedSpacingProperty)}),
+            QList<qreal>({15, 20, -5, 3, 4, 15}));
+    }
+
+    void tables()
+    {
+        QTextDocument document;
+        Opened opened = open(document, sample(QStringLiteral("table2.hwp")));
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.dropped, 2); // both tables' captions
+        QList<QTextTable*> tables;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            QTextTable* table = QTextCursor(block).currentTable();
+            if (table && !tables.contains(table))
+                tables.append(table);
+        }
+        QCOMPARE(tables.size(), 2);
+        for (QTextTable* table : tables) {
+            QCOMPARE(table->rows() * table->columns(), 1);
+            // Cells drawn as the table's own fill draws them have the grid's lines as their own: solid, a point
+            // wide.
+            const QTextTableCellFormat cell = table->cellAt(0, 0).format().toTableCellFormat();
+            QCOMPARE(cell.leftBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+            QCOMPARE(LayoutUnits::ToPoints(cell.leftBorder()), 1.0);
+            QCOMPARE(table->format().borderStyle(), QTextFrameFormat::BorderStyle_Solid);
+            QCOMPARE(LayoutUnits::ToPoints(table->format().border()), 1.0);
+        }
+
+        opened = open(document, mergedTable().bytes());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QCOMPARE(opened.dropped, 1);
+        QVERIFY(!document.toPlainText().contains(QStringLiteral("캡션")));
+        QTextTable* table = QTextCursor(document.findBlock(2)).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 2);
+        QCOMPARE(table->columns(), 2);
+        QCOMPARE(table->cellAt(0, 0).columnSpan(), 2);
+        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("가"));
+        QCOMPARE(table->cellAt(1, 0).firstCursorPosition().block().text(), QStringLiteral("나"));
+        QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("다"));
+        const QTextTableCellFormat shaded = table->cellAt(0, 0).format().toTableCellFormat();
+        QCOMPARE(shaded.background().color(), QColor(Qt::green));
+        QCOMPARE(shaded.topBorderBrush().color(), QColor(Qt::red));
+        QCOMPARE(LayoutUnits::ToPoints(shaded.topBorder()), 0.5 * 72 / 25.4);
+        // Each column as wide as its cells, less the table's outer border, which the layout draws outside them.
+        const double column = LayoutUnits::FromPoints(72 - LayoutUnits::ToPoints(table->format().border()));
+        QCOMPARE(table->format().columnWidthConstraints(),
+                 QList<QTextLength>(
+                     {QTextLength(QTextLength::FixedLength, column), QTextLength(QTextLength::FixedLength, column)}));
+        // The text around the table stays on either side of it.
+        QCOMPARE(bodyParagraphs(document), QStringList({QStringLiteral("앞"), QStringLiteral("뒤")}));
+
+        // A table that claims far more cells than any question holds is cut down, not allocated.
+        opened = open(document, mergedTable(65535, 65535).bytes());
+        QVERIFY(opened.ok);
+        table = QTextCursor(document.findBlock(2)).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->columns(), 64);
+        QCOMPARE(table->rows(), 64);
+        // Nor can many small table records together: past 65536 cells in all, tables are left out.
+        MiniHwp many;
+        for (int i = 0; i < 17; ++i) {
+            many.paragraph(0, QStringLiteral("\x0b"));
+            many.add(many.section, HwpRecords::CtrlHeader, 1, words({0x74626c20}) + QByteArray(40, '\0'));
+            many.add(many.section, HwpRecords::Table, 2, words({0}) + halves({64, 64}) + QByteArray(14, '\0'));
+        }
+        opened = open(document, many.bytes());
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.dropped, 1);
+    }
+
+    void formulasAndPictures()
+    {
+        QTextDocument document;
+        const Opened opened = open(document, sample(QStringLiteral("latex.hwp")));
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.dropped, 0);
+        QStringList scripts;
+        for (int position : FormulaObject::Positions(document))
+            scripts.append(FormulaObject::Script(FormulaObject::FormatAt(document, position)));
+        QString listed = QString::fromUtf8(sample(QStringLiteral("latex-equations.txt")));
+        QCOMPARE(scripts, listed.split(u'\n', Qt::SkipEmptyParts));
+        QCOMPARE(
+            FormulaObject::PointSize(FormulaObject::FormatAt(document, FormulaObject::Positions(document).first())),
+            10.0);
+        QCOMPARE(document.begin().text(), QStringLiteral("3."));
+
+        int pictures = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextImageFormat picture = it.fragment().charFormat().toImageFormat();
+                if (!picture.isValid())
+                    continue;
+                ++pictures;
+                const QImage image =
+                    document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+                QVERIFY(!image.isNull());
+                // Its size in the document, at 96 dpi, within the column.
+                QVERIFY(picture.width() > 100 && picture.width() <= opened.page.columnWidth() * 96 / 72 + 0.01);
+                QCOMPARE(picture.name(), QStringLiteral("vellorin-picture:1"));
+            }
+        }
+        QCOMPARE(pictures, 1);
+    }
+
+    void objectsInParagraphs()
+    {
+        MiniHwp file;
+        // A picture centred on a line of its own, stored as it is, in the middle of a paragraph.
+        file.add(file.docInfo, HwpRecords::BinData, 0, HwpRecords::DataWriter().u16(0x21).u16(1).string("png").data());
+        QImage red(20, 10, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, "PNG");
+        file.more.insert(QStringLiteral("BinData/BIN0001.png"), png);
+        // Text in a Korean face at 12 points, italic, raised, red on yellow.
+        file.add(file.docInfo, HwpRecords::IdMappings, 0, HwpRecords::DataWriter().u32(1).u32(1).zeros(64).data());
+        file.add(file.docInfo, HwpRecords::FaceName, 0,
+                 HwpRecords::DataWriter().u8(0).string(QStringLiteral("나눔명조")).data());
+        file.add(file.docInfo, HwpRecords::CharShape, 0,
+                 QByteArray(14 + 28, '\0') + words({1200, 0x1 | 1 << 15}) + halves({0}) +
+                     words({0x0000ff, 0, 0x00ffff, 0}));
+        file.paragraph(0, QStringLiteral("그림\x0b끝"));
+        file.add(
+            file.section, HwpRecords::CtrlHeader, 1,
+            HwpRecords::DataWriter().u32(0x67736f20).u32(1 << 10).u32(0).u32(0).u32(7200).u32(3600).zeros(20).data());
+        file.add(file.section, HwpRecords::ShapeComponent, 2, QByteArray(40, '\0'));
+        file.add(file.section, HwpRecords::ShapeComponentPicture, 3,
+                 HwpRecords::DataWriter().zeros(71).u16(1).zeros(10).data());
+        // A footnote: its own text is not the body's, the body's text around it stays.
+        file.paragraph(0, QStringLiteral("본\t문\x11계\n속"), 0x04);
+        file.add(file.section, HwpRecords::CtrlHeader, 1, HwpRecords::DataWriter().u32(0x666e2020).zeros(8).data());
+        file.add(file.section, HwpRecords::ListHeader, 2, QByteArray(8, '\0'));
+        file.paragraph(2, QStringLiteral("각주"));
+
+        QTextDocument document;
+        const Opened opened = open(document, file.bytes());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QCOMPARE(opened.dropped, 1);
+        QCOMPARE(bodyParagraphs(document),
+                 QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter), QStringLiteral("끝"),
+                              QStringLiteral("본\t문계\u2028속")}));
+        const QTextCharFormat text = document.begin().begin().fragment().charFormat();
+        QCOMPARE(text.fontFamilies().toStringList(), QStringList{QStringLiteral("나눔명조")});
+        QCOMPARE(text.fontPointSize(), 12.0);
+        QVERIFY(text.fontItalic() && text.fontWeight() != QFont::Bold);
+        QCOMPARE(text.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+        QCOMPARE(text.foreground().color(), QColor(Qt::red));
+        QCOMPARE(text.background().color(), QColor(Qt::yellow));
+        const QTextBlock picture = document.findBlockByNumber(1);
+        QCOMPARE(picture.blockFormat().alignment(), Qt::AlignHCenter);
+        QCOMPARE(picture.next().blockFormat().alignment(), Qt::AlignJustify);
+        const QTextImageFormat format = picture.begin().fragment().charFormat().toImageFormat();
+        QCOMPARE(QSizeF(format.width(), format.height()), QSizeF(96, 48)); // an inch by half an inch at 96 dpi
+        QCOMPARE(document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>().pixelColor(0, 0),
+                 QColor(Qt::red));
+        // The second paragraph starts a new page.
+        QVERIFY(!(picture.next().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore));
+        QVERIFY(document.lastBlock().blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("password") << sample(QStringLiteral("password-12345.hwp")) << QStringLiteral("암호가 걸린");
+        QTest::newRow("distribution") << sample(QStringLiteral("distribution.hwp")) << QStringLiteral("배포용 문서");
+        QTest::newRow("hwp 3") << QByteArray("HWP Document File V3.00 \x1a\x01\x02\x03\x04\x05") + QByteArray(300, 'x')
+                               << QStringLiteral("HWP 3.0");
+        QTest::newRow("other compound file")
+            << HwpContainer::WriteStreams({{QStringLiteral("WordDocument"), QByteArray(600, 'w')}})
+            << QStringLiteral("HWP 문서가 아닙니다");
+        QTest::newRow("plain text") << QByteArray("안녕하세요") << QStringLiteral("HWP 문서가 아닙니다");
+        MiniHwp drm = mergedTable();
+        drm.properties |= 0x10;
+        QTest::newRow("drm") << drm.bytes() << QStringLiteral("DRM");
+        drm.properties = 0x1 | 0x100;
+        QTest::newRow("certificate") << drm.bytes() << QStringLiteral("인증서 암호화");
+        MiniHwp old = mergedTable();
+        old.version = 0x03000000;
+        QTest::newRow("version") << old.bytes() << QStringLiteral("버전");
+
+        // Damage made from real files and from made ones.
+        const QByteArray example = sample(QStringLiteral("example.hwp"));
+        for (qsizetype length :
+             {qsizetype(0), qsizetype(7), qsizetype(512), qsizetype(4096), example.size() / 2, example.size() - 512})
+            QTest::newRow(qPrintable(QStringLiteral("cut at %1").arg(length))) << example.left(length) << QString();
+        MiniHwp pastEnd = mergedTable();
+        pastEnd.section.append(QByteArray::fromHex("43000010") + "short"); // says 256 bytes, holds 5
+        QTest::newRow("record past the end") << pastEnd.bytes() << QStringLiteral("스트림 끝");
+        MiniHwp hugeSize = mergedTable();
+        hugeSize.section.append(QByteArray::fromHex("4300f0ffffffffff") + "x"); // a 32-bit size of 4 GiB follows
+        QTest::newRow("huge record size") << hugeSize.bytes() << QStringLiteral("스트림 끝");
+        MiniHwp jump = mergedTable();
+        jump.add(jump.section, HwpRecords::ParaText, 3, "xx");
+        jump.add(jump.section, HwpRecords::ParaHeader, 0, QByteArray(24, '\0'));
+        jump.add(jump.section, HwpRecords::ParaText, 2, "xx");
+        QTest::newRow("level jump") << jump.bytes() << QStringLiteral("수준");
+        MiniHwp tooMany = mergedTable();
+        for (int i = 0; i <= HwpRecords::kMaxRecords; ++i)
+            tooMany.add(tooMany.docInfo, HwpRecords::TabDef, 0, {});
+        QTest::newRow("huge record count") << tooMany.bytes() << QStringLiteral("너무 많습니다");
+        for (const char* stream : {"DocInfo", "BodyText/Section0"}) {
+            auto streams = *HwpContainer::ReadStreams(mergedTable().bytes());
+            streams[QString::fromLatin1(stream)] = QByteArray("\xff\xff not deflate");
+            QTest::newRow(qPrintable(QStringLiteral("%1 not inflating").arg(stream)))
+                << HwpContainer::WriteStreams(streams) << QStringLiteral("압축을 풀 수 없습니다");
+        }
+        auto bomb = *HwpContainer::ReadStreams(mergedTable().bytes());
+        bomb[QStringLiteral("DocInfo")] = HwpContainer::Deflate(QByteArray(65 << 20, '\0'));
+        QTest::newRow("inflates too far")
+            << HwpContainer::WriteStreams(bomb) << QStringLiteral("압축을 풀 수 없습니다");
+        MiniHwp big = mergedTable();
+        big.properties = 0; // stored as it is, so that DocInfo is large enough for a chain of its own
+        for (int i = 0; i < 1000; ++i)
+            big.add(big.docInfo, HwpRecords::TabDef, 0, QByteArray(8, '\0'));
+        QTest::newRow("looping chain") << loopChain(big.bytes(), QStringLiteral("DocInfo")) << QString();
+        auto noSection = *HwpContainer::ReadStreams(mergedTable().bytes());
+        noSection.remove(QStringLiteral("BodyText/Section0"));
+        QTest::newRow("no section") << HwpContainer::WriteStreams(noSection) << QStringLiteral("Section0");
+    }
+
+    void refusals()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, error);
+        QTextDocument document;
+        document.setPlainText(QStringLiteral("그대로"));
+        PageGeometry page;
+        page.columnCount = 3;
+        const PageGeometry before = page;
+        QString why;
+        int dropped = -1;
+        QVERIFY(!HwpFile::Read(document, page, file, &why, &dropped));
+        QVERIFY2(why.contains(error), qPrintable(why));
+        QVERIFY(!why.isEmpty());
+        QCOMPARE(document.toPlainText(), QStringLiteral("그대로"));
+        QCOMPARE(page, before);
+    }
+};
+
+QTEST_MAIN(TestHwpReader)
+#include "tst_hwpreader.moc"

@@ -1,0 +1,623 @@
+#include "document/DocumentFile.h"
+#include "document/FormulaObject.h"
+#include "document/LayoutUnits.h"
+#include "document/ListNumbering.h"
+#include "document/TableEditing.h"
+#include "document/hwp/Container.h"
+#include "document/hwp/HwpFile.h"
+#include "document/hwp/HwpValues.h"
+#include "document/hwp/Records.h"
+#include "tests/support/OutsideHwpReaders.h"
+
+#include <QDir>
+#include <QImage>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
+#include <QtEndian>
+
+#include <functional>
+#include <memory>
+
+using HwpRecords::Record;
+
+namespace {
+
+struct Parsed
+{
+    HwpContainer::Streams streams;
+    QList<Record> docInfo;
+    QList<Record> section;
+};
+
+QList<Record> withTag(const QList<Record>& records, quint16 tag)
+{
+    QList<Record> found;
+    for (const Record& record : records) {
+        if (record.tag == tag)
+            found.append(record);
+    }
+    return found;
+}
+
+// What the editor shows of a character format, in words; the family and size a format leaves to the document
+// are the document's.
+QString describeChars(const QTextCharFormat& format, const QTextDocument& document)
+{
+    if (FormulaObject::IsFormula(format))
+        return QStringLiteral("formula %1 %2pt %3")
+            .arg(FormulaObject::Script(format))
+            .arg(FormulaObject::PointSize(format))
+            .arg(FormulaObject::Colour(format).name());
+    if (format.isImageFormat()) {
+        const QTextImageFormat image = format.toImageFormat();
+        return QStringLiteral("picture %1x%2").arg(qRound(image.width())).arg(qRound(image.height()));
+    }
+    const QStringList families = format.fontFamilies().toStringList();
+    const QBrush foreground = format.foreground();
+    const QBrush background = format.background();
+    return QStringLiteral("%1 %2pt%3%4%5%6 v%7 %8 %9")
+        .arg(families.isEmpty() ? document.defaultFont().family() : families.first())
+        .arg(format.fontPointSize() > 0 ? format.fontPointSize() : document.defaultFont().pointSizeF())
+        .arg(format.fontWeight() >= QFont::DemiBold ? QStringLiteral(" bold") : QString())
+        .arg(format.fontItalic() ? QStringLiteral(" italic") : QString())
+        .arg(format.fontUnderline() ? QStringLiteral(" underline") : QString())
+        .arg(format.fontStrikeOut() ? QStringLiteral(" strike") : QString())
+        .arg(format.verticalAlignment() == QTextCharFormat::AlignSuperScript ? 1
+             : format.verticalAlignment() == QTextCharFormat::AlignSubScript ? 2
+                                                                             : 0)
+        .arg(foreground.style() == Qt::NoBrush ? QStringLiteral("#000000") : foreground.color().name())
+        .arg(background.style() == Qt::NoBrush ? QStringLiteral("none") : background.color().name());
+}
+
+// A cell's borders as the page shows them: its own, else the table's grid.
+QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat& table)
+{
+    QString text;
+    const int sides[4][3] = {
+        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle,
+         QTextFormat::TableCellLeftBorderBrush},
+        {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle,
+         QTextFormat::TableCellRightBorderBrush},
+        {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorderBrush},
+        {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle,
+         QTextFormat::TableCellBottomBorderBrush},
+    };
+    for (const auto& [width, style, brush] : sides) {
+        const double w = cell.hasProperty(width) ? cell.doubleProperty(width) : table.border();
+        const int s = cell.hasProperty(style) ? cell.intProperty(style) : int(table.borderStyle());
+        const QColor c = cell.hasProperty(brush) ? cell.brushProperty(brush).color() : table.borderBrush().color();
+        // Widths come back as the nearest width the file can hold.
+        text +=
+            w > 0 && s != QTextFrameFormat::BorderStyle_None
+                ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
+                : QStringLiteral("none ");
+    }
+    return text + (cell.background().style() == Qt::NoBrush
+                       ? QStringLiteral("fill none")
+                       : QStringLiteral("fill ") + cell.background().color().name());
+}
+
+// Left out of the descriptions, and counted apart: an empty paragraph right after a table, which the reader
+// adds.
+bool addedAfterTable(const QTextBlock& block)
+{
+    QTextTable* before = block.previous().isValid() ? QTextCursor(block.previous()).currentTable() : nullptr;
+    const bool afterTable = before && before != QTextCursor(block).currentTable();
+    return afterTable && block.length() == 1 && block.next().isValid();
+}
+
+// The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
+// format, its list, and its runs with their formats.
+QStringList describe(const QTextDocument& document)
+{
+    QStringList lines;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QString line;
+        if (addedAfterTable(block))
+            continue;
+        if (QTextTable* table = QTextCursor(block).currentTable()) {
+            const QTextTableCell cell = table->cellAt(block.position());
+            line += QStringLiteral("[%1,%2 %3x%4 %5] ")
+                        .arg(cell.row())
+                        .arg(cell.column())
+                        .arg(cell.rowSpan())
+                        .arg(cell.columnSpan())
+                        .arg(describeBorders(cell.format().toTableCellFormat(), table->format()));
+            if (cell.firstPosition() == block.position() && cell.row() == 0 && cell.column() == 0) {
+                // A table the editor made without widths shares its width evenly, and comes back so.
+                QStringList widths;
+                for (const QTextLength& width : table->format().columnWidthConstraints())
+                    widths.append(QString::number(qRound(width.rawValue())));
+                const bool even = widths.count(widths.value(0)) == widths.size();
+                line += QStringLiteral("widths %1 ").arg(even ? QStringLiteral("even") : widths.join(u','));
+            }
+        }
+        const QTextBlockFormat format = block.blockFormat();
+        // The spacing as the word processor keeps it: in percent of the font size, or a kind and points.
+        QString spacing;
+        if (const double percent = LayoutUnits::PercentSpacing(block); percent > 0) {
+            spacing = QStringLiteral("%1 %").arg(qRound(percent));
+        } else if (format.hasProperty(LayoutUnits::kFixedSpacingProperty)) {
+            spacing = QStringLiteral("fixed %1").arg(format.doubleProperty(LayoutUnits::kFixedSpacingProperty));
+        } else if (format.hasProperty(LayoutUnits::kAddedSpacingProperty)) {
+            spacing = QStringLiteral("added %1").arg(format.doubleProperty(LayoutUnits::kAddedSpacingProperty));
+        } else {
+            const QString kinds[] = {{}, {}, QStringLiteral("fixed"), QStringLiteral("least"), QStringLiteral("added")};
+            spacing = QStringLiteral("%1 %2")
+                          .arg(kinds[format.lineHeightType()])
+                          .arg(std::round(LayoutUnits::ToPoints(format.lineHeight()) * 100) / 100);
+        }
+        line += QStringLiteral("align %1%2 line %3 margins %4/%5/%6/%7/%8")
+                    .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
+                    .arg(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore ? " new page" : "")
+                    .arg(spacing)
+                    .arg(format.leftMargin())
+                    .arg(format.rightMargin())
+                    .arg(format.textIndent())
+                    .arg(format.topMargin())
+                    .arg(format.bottomMargin());
+        if (QTextList* list = block.textList()) {
+            const QTextListFormat listFormat = list->format();
+            const auto style = ListNumbering::StyleOf(listFormat);
+            line += QStringLiteral(" list %1 %2 indent %3 marker %4")
+                        .arg(style ? int(*style) : -1)
+                        .arg(int(listFormat.style()))
+                        .arg(listFormat.indent())
+                        .arg(ListNumbering::MarkerText(block));
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            line += QStringLiteral(" «%1» %2")
+                        .arg(it.fragment().text(), describeChars(it.fragment().charFormat(), document));
+        lines.append(line);
+    }
+    return lines;
+}
+
+struct RoundTrip
+{
+    QByteArray bytes;
+    bool read = false;
+    QString error;
+    PageGeometry page;
+    std::unique_ptr<QTextDocument> document = std::make_unique<QTextDocument>();
+};
+
+RoundTrip roundTrip(const QTextDocument& original, const PageGeometry& page = PageGeometry())
+{
+    RoundTrip trip;
+    trip.bytes = HwpFile::Bytes(original, page, &trip.error);
+    trip.document->setDefaultFont(original.defaultFont());
+    if (!trip.bytes.isEmpty())
+        trip.read = HwpFile::Read(*trip.document, trip.page, trip.bytes, &trip.error);
+    return trip;
+}
+
+// Every file the tests write goes through both outside readers; their text must be ours.
+void checkOutside(const QByteArray& bytes, const QTextDocument& document, const QString& name)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(name + QStringLiteral(".hwp"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    const auto olefile = OutsideHwpReaders::CheckWithOlefile(path);
+    QVERIFY2(olefile.ran && olefile.ok, qPrintable(OutsideHwpReaders::Describe(olefile)));
+    const auto hwpjs = OutsideHwpReaders::ReadWithHwpjs(path);
+    QVERIFY2(hwpjs.ran && hwpjs.ok, qPrintable(OutsideHwpReaders::Describe(hwpjs)));
+    // Top-level paragraphs as the readers give them: controls left out, a line break as "\n".
+    QStringList expected;
+    for (QTextFrame::iterator it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (it.currentBlock().isValid())
+            expected.append(it.currentBlock()
+                                .text()
+                                .remove(QChar::ObjectReplacementCharacter)
+                                .replace(QChar::LineSeparator, u'\n')
+                                .replace(QChar::Nbsp, u' '));
+    }
+    QCOMPARE(OutsideHwpReaders::Strings(olefile.report.value(QStringLiteral("paragraphs")).toArray()), expected);
+    QCOMPARE(OutsideHwpReaders::Strings(hwpjs.report.value(QStringLiteral("paragraphs")).toArray()), expected);
+    QStringList scripts;
+    for (int position : FormulaObject::Positions(document))
+        scripts.append(FormulaObject::Script(FormulaObject::FormatAt(document, position)));
+    QCOMPARE(OutsideHwpReaders::Strings(olefile.report.value(QStringLiteral("equations")).toArray()), scripts);
+    QCOMPARE(OutsideHwpReaders::Strings(hwpjs.report.value(QStringLiteral("equations")).toArray()), scripts);
+    // Tables, nested ones included, by their size.
+    QStringList tables;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextTable* table = QTextCursor(block).currentTable();
+        if (table && table->firstPosition() == block.position())
+            tables.append(QStringLiteral("%1x%2").arg(table->rows()).arg(table->columns()));
+    }
+    const auto sizes = [](const QJsonArray& found) {
+        QStringList list;
+        for (const QJsonValue& table : found) {
+            const QString size = QStringLiteral("%1x%2")
+                                     .arg(table[QLatin1String("rows")].toInt())
+                                     .arg(table[QLatin1String("cols")].toInt());
+            list.append(size);
+        }
+        return list;
+    };
+    QCOMPARE(sizes(olefile.report.value(QStringLiteral("tables")).toArray()), tables);
+    // The hwpjs report names a table in a cell twice: hwpjs keeps the cell's paragraphs both in the cell and in
+    // a list beside the table, and the report looks into both.
+    QStringList byHwpjs = sizes(hwpjs.report.value(QStringLiteral("tables")).toArray());
+    byHwpjs.removeDuplicates();
+    tables.removeDuplicates();
+    QCOMPARE(byHwpjs, tables);
+}
+
+// The records of the file written for `document`, which goes through the outside readers first.
+Parsed written(const QTextDocument& document, const PageGeometry& page = PageGeometry())
+{
+    static int files = 0;
+    const QByteArray bytes = HwpFile::Bytes(document, page);
+    checkOutside(bytes, document, QStringLiteral("written-%1").arg(++files));
+    Parsed parsed;
+    const auto streams = HwpContainer::ReadStreams(bytes);
+    if (!streams)
+        return parsed;
+    parsed.streams = *streams;
+    const auto records = [&](const QString& name) {
+        const auto inflated = HwpContainer::Inflate(streams->value(name));
+        const auto list = inflated ? HwpRecords::Parse(*inflated) : std::nullopt;
+        return list ? *list : QList<Record>();
+    };
+    parsed.docInfo = records(QStringLiteral("DocInfo"));
+    parsed.section = records(QStringLiteral("BodyText/Section0"));
+    return parsed;
+}
+
+std::unique_ptr<QTextDocument> formattedDocument()
+{
+    auto document = std::make_unique<QTextDocument>();
+    QTextCursor cursor(document.get());
+    const auto run = [&cursor](const QString& text, const std::function<void(QTextCharFormat&)>& set) {
+        QTextCharFormat format;
+        set(format);
+        cursor.insertText(text, format);
+    };
+    run(QStringLiteral("보통 "), [](QTextCharFormat&) {});
+    run(QStringLiteral("굵게 "), [](QTextCharFormat& f) { f.setFontWeight(QFont::Bold); });
+    run(QStringLiteral("기울임 "), [](QTextCharFormat& f) { f.setFontItalic(true); });
+    run(QStringLiteral("밑줄 "), [](QTextCharFormat& f) { f.setFontUnderline(true); });
+    run(QStringLiteral("취소선 "), [](QTextCharFormat& f) { f.setFontStrikeOut(true); });
+    run(QStringLiteral("2"), [](QTextCharFormat& f) { f.setVerticalAlignment(QTextCharFormat::AlignSuperScript); });
+    run(QStringLiteral("i"), [](QTextCharFormat& f) { f.setVerticalAlignment(QTextCharFormat::AlignSubScript); });
+    run(QStringLiteral(" 빨강"), [](QTextCharFormat& f) { f.setForeground(QColor(200, 0, 0)); });
+    run(QStringLiteral(" 형광"), [](QTextCharFormat& f) { f.setBackground(QColor(255, 255, 0)); });
+    run(QStringLiteral(" 돋움 14"), [](QTextCharFormat& f) {
+        f.setFontFamilies({QStringLiteral("NanumGothic")});
+        f.setFontPointSize(14);
+    });
+    cursor.insertText(QStringLiteral("\t탭") + QChar(QChar::LineSeparator) + QStringLiteral("줄") + QChar(QChar::Nbsp),
+                      QTextCharFormat());
+    const auto paragraph = [&cursor](Qt::Alignment alignment, double left, double indent, double before,
+                                     QTextBlockFormat::LineHeightTypes type, double height, const QString& text) {
+        QTextBlockFormat format;
+        format.setAlignment(alignment);
+        format.setLeftMargin(left);
+        format.setRightMargin(left / 2);
+        format.setTextIndent(indent);
+        format.setTopMargin(before);
+        format.setBottomMargin(before * 2);
+        if (type != QTextBlockFormat::SingleHeight)
+            format.setLineHeight(height, type);
+        cursor.insertBlock(format, QTextCharFormat());
+        cursor.insertText(text);
+    };
+    paragraph(Qt::AlignHCenter, 10, 0, 3, QTextBlockFormat::ProportionalHeight, 160, QStringLiteral("가운데"));
+    paragraph(Qt::AlignRight, 0, 0, 0, QTextBlockFormat::FixedHeight, 20, QStringLiteral("오른쪽"));
+    paragraph(Qt::AlignJustify, 20, -10, 0, QTextBlockFormat::MinimumHeight, 15, QStringLiteral("양쪽"));
+    paragraph(Qt::AlignLeft, 0, 12, 0, QTextBlockFormat::LineDistanceHeight, 4, QStringLiteral("왼쪽"));
+    paragraph(Qt::AlignLeft, 0, 0, 0, QTextBlockFormat::SingleHeight, 0, QString());
+    QTextBlockFormat newPage; // as the editor's page break makes it
+    newPage.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    cursor.insertBlock(newPage, QTextCharFormat());
+    cursor.insertText(QStringLiteral("다음 쪽 ") + QString(2100, u'가')); // a text record past 4095 bytes
+    return document;
+}
+
+std::unique_ptr<QTextDocument> listDocument()
+{
+    using Style = ListNumbering::Style;
+    auto document = std::make_unique<QTextDocument>();
+    QTextCursor cursor(document.get());
+    cursor.insertText(QStringLiteral("문제"));
+    for (Style style : {Style::Decimal, Style::Parenthesized, Style::Circled, Style::HangulSyllable, Style::HangulJamo,
+                        Style::Bullet}) {
+        QTextListFormat format = ListNumbering::Format(style);
+        cursor.insertBlock();
+        QTextList* list = cursor.createList(format);
+        cursor.insertText(QStringLiteral("첫째"));
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("둘째"));
+        list->add(cursor.block());
+    }
+    // A second level under the last list's items.
+    cursor.insertBlock();
+    QTextListFormat deeper = ListNumbering::Format(Style::HangulSyllable);
+    deeper.setIndent(2);
+    deeper.setNumberSuffix(QStringLiteral(")"));
+    cursor.createList(deeper);
+    cursor.insertText(QStringLiteral("안쪽"));
+    return document;
+}
+
+std::unique_ptr<QTextDocument> tableDocument()
+{
+    auto document = std::make_unique<QTextDocument>();
+    QTextCursor cursor(document.get());
+    cursor.insertText(QStringLiteral("표 위"));
+    QTextTable* table = cursor.insertTable(3, 3, TableEditing::GridFormat());
+    QTextCursor cells = table->cellAt(0, 0).firstCursorPosition();
+    TableEditing::SetColumnWidths(cells, {QTextLength(QTextLength::FixedLength, 100),
+                                          QTextLength(QTextLength::FixedLength, 60),
+                                          QTextLength(QTextLength::FixedLength, 140)});
+    table->mergeCells(0, 0, 2, 1);
+    table->mergeCells(2, 1, 1, 2);
+    table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("세로 병합"));
+    QTextCursor bordered = table->cellAt(0, 1).firstCursorPosition();
+    bordered.insertText(QStringLiteral("굵은 테두리"));
+    TableEditing::SetCellBorders(bordered, 3);
+    QTextCursor none = table->cellAt(0, 2).firstCursorPosition();
+    TableEditing::SetCellBorders(none, 0);
+    // Each side its own, as an imported document's cells may have.
+    QTextTableCell sides = table->cellAt(1, 1);
+    QTextTableCellFormat format = sides.format().toTableCellFormat();
+    // Widths in points, as the layout takes them.
+    format.setLeftBorder(LayoutUnits::FromPoints(3));
+    format.setLeftBorderStyle(QTextFrameFormat::BorderStyle_Dashed);
+    format.setLeftBorderBrush(QColor(200, 0, 0));
+    format.setTopBorder(0);
+    format.setTopBorderStyle(QTextFrameFormat::BorderStyle_None);
+    format.setRightBorder(LayoutUnits::FromPoints(1));
+    format.setRightBorderStyle(QTextFrameFormat::BorderStyle_Dotted);
+    format.setRightBorderBrush(Qt::black);
+    format.setBottomBorder(LayoutUnits::FromPoints(2));
+    format.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Double);
+    format.setBottomBorderBrush(QColor(0, 0, 200));
+    sides.setFormat(format);
+    QTextCursor shaded = table->cellAt(2, 1).firstCursorPosition();
+    shaded.insertText(QStringLiteral("가로 병합"));
+    TableEditing::SetCellShading(shaded, QColor(230, 230, 250));
+    shaded.insertBlock();
+    shaded.insertText(QStringLiteral("둘째 문단"));
+    QTextTable* inner = shaded.insertTable(1, 2, TableEditing::GridFormat());
+    inner->cellAt(0, 1).firstCursorPosition().insertText(QStringLiteral("안쪽 표"));
+    QTextCursor after(document.get());
+    after.movePosition(QTextCursor::End);
+    after.insertText(QStringLiteral("표 아래"));
+    return document;
+}
+
+// Formulas among text and alone, and a picture on a centred line of its own, as the editor places them.
+std::unique_ptr<QTextDocument> objectDocument()
+{
+    auto document = std::make_unique<QTextDocument>();
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int x = 0; x < 30; ++x)
+        image.setPixelColor(x, x % 20, QColor(x * 8, 100, 255 - x * 8));
+    document->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("vellorin-picture:1")), image);
+    QTextCursor cursor(document.get());
+    cursor.insertText(QStringLiteral("넓이는 "));
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                      FormulaObject::MakeFormat(QStringLiteral("{1} over {2} ah"), 13, QColor(0, 0, 160)));
+    cursor.insertText(QStringLiteral(" 이다."));
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    cursor.insertBlock(centred);
+    QTextImageFormat picture;
+    picture.setName(QStringLiteral("vellorin-picture:1"));
+    picture.setWidth(60);
+    picture.setHeight(40);
+    cursor.insertImage(picture);
+    cursor.insertBlock(QTextBlockFormat());
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                      FormulaObject::MakeFormat(QStringLiteral("sqrt {x^2 +1}"), 20, Qt::black));
+    return document;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PageGeometry)
+
+class TestHwpWriter : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void streamsBesideTheBody();
+    void paragraphRecords();
+    void storedForms();
+    void unwritable();
+    void roundTrips_data();
+    void roundTrips();
+};
+
+// What the outside readers do not look at: the picture's bytes, the preview and the summary.
+void TestHwpWriter::streamsBesideTheBody()
+{
+    const auto document = objectDocument();
+    const Parsed parsed = written(*document);
+    const auto png = HwpContainer::Inflate(parsed.streams.value(QStringLiteral("BinData/BIN0001.png")));
+    QVERIFY(png);
+    QCOMPARE(QImage::fromData(*png, "PNG").pixelColor(1, 1), QColor(8, 100, 247));
+    const QByteArray preview = parsed.streams.value(QStringLiteral("PrvText"));
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t*>(preview.constData()), preview.size() / 2),
+             QStringLiteral("넓이는   이다.\r\n \r\n "));
+    const QByteArray summary = parsed.streams.value(QStringLiteral("\005HwpSummaryInformation"));
+    QVERIFY(summary.startsWith("\xfe\xff"));
+    QCOMPARE(summary.mid(28, 4), QByteArray::fromHex("60b6a29f")); // the word processor's format id
+    QVERIFY(summary.contains(QByteArray("V\0e\0l\0l\0o\0r\0i\0n\0", 16)));
+}
+
+// Each paragraph's header against its records: the control mask names every control in the text (line breaks
+// too, which the outside readers do not check), and only the last paragraph of a list is marked as such.
+void TestHwpWriter::paragraphRecords()
+{
+    QList<bool> lastMarks;
+    for (const auto& document : {formattedDocument(), tableDocument()}) {
+        const Parsed parsed = written(*document);
+        lastMarks.clear();
+        for (qsizetype i = 0; i < parsed.section.size(); ++i) {
+            const Record& header = parsed.section[i];
+            if (header.tag != HwpRecords::ParaHeader)
+                continue;
+            HwpRecords::DataReader in(header.data);
+            lastMarks.append(in.u32() & 0x80000000u);
+            const quint32 mask = in.u32();
+            const bool hasText = i + 1 < parsed.section.size() && parsed.section[i + 1].tag == HwpRecords::ParaText;
+            const QByteArray text = hasText ? parsed.section[i + 1].data : QByteArray();
+            quint32 seen = 0;
+            for (qsizetype u = 0; u + 1 < text.size();) {
+                const quint16 unit = qFromLittleEndian<quint16>(text.constData() + u);
+                if (unit < 32 && unit != 13)
+                    seen |= 1u << unit;
+                // Controls other than the one-unit ones (line break, paragraph end, blanks) take eight units.
+                u += unit < 24 && unit != 0 && unit != 10 && unit != 13 ? 16 : 2;
+            }
+            QCOMPARE(mask, seen);
+            if (hasText) // every text ends the paragraph
+                QCOMPARE(qFromLittleEndian<quint16>(text.constData() + text.size() - 2), quint16(13));
+        }
+    }
+    // In the order the records come: the paragraph above the table, the table's cells (the seventh holding two
+    // paragraphs, the second with the table in it, whose cells follow), the paragraph below.
+    QCOMPARE(lastMarks, (QList<bool>{false, true, true, true, true, true, true, false, true, true, true, true}));
+}
+
+// Values whose stored form our own reader forgives but the word processor does not.
+void TestHwpWriter::storedForms()
+{
+    const auto document = formattedDocument();
+    PageGeometry page;
+    page.paperWidth = 84188; // A4 on its side
+    page.paperHeight = 59528;
+    const Parsed parsed = written(*document, page);
+    const Record pageDef = withTag(parsed.section, HwpRecords::PageDef).value(0);
+    HwpRecords::DataReader paper(pageDef.data);
+    QCOMPARE(paper.u32(), 59528u); // stored upright …
+    QCOMPARE(paper.u32(), 84188u);
+    paper.skip(7 * 4);
+    QCOMPARE(paper.u32() & 1, 1u); // … and marked as lying on its side
+    // Equal shapes are stored once: ten kinds of run, the paragraphs' own formats all plain.
+    QCOMPARE(withTag(parsed.docInfo, HwpRecords::CharShape).size(), 10);
+    const Parsed lists = written(*listDocument());
+    const Record circled = withTag(lists.docInfo, HwpRecords::Numbering).value(2);
+    HwpRecords::DataReader numbering(circled.data);
+    QCOMPARE((numbering.u32() >> 5) & 0xF, quint32(HwpValues::NumberShape::CircledDigit));
+    numbering.skip(8);
+    QCOMPARE(numbering.string(), QStringLiteral("^1")); // circled digits stand alone, without Qt's dot
+
+    // A picture whose pixels are gone is left out, its paragraph kept.
+    QTextDocument lost;
+    QTextImageFormat missing;
+    missing.setName(QStringLiteral("vellorin-picture:9"));
+    QTextCursor(&lost).insertImage(missing);
+    const Parsed withoutPicture = written(lost);
+    QCOMPARE(withTag(withoutPicture.section, HwpRecords::ParaHeader).size(), 1);
+    QVERIFY(withTag(withoutPicture.section, HwpRecords::ShapeComponentPicture).isEmpty());
+
+    // A table without widths in a cell shares the cell's width, not the page's.
+    const auto tables = tableDocument();
+    const Parsed withCells = written(*tables);
+    quint32 cellWidth = 0;
+    for (const Record& record : withCells.section) {
+        HwpRecords::DataReader in(record.data);
+        if (record.tag == HwpRecords::ListHeader) {
+            in.skip(16); // to the cell's width
+            cellWidth = in.u32();
+        } else if (record.tag == HwpRecords::CtrlHeader && in.u32() == 0x74626c20 /* "tbl " */ && cellWidth > 0) {
+            in.skip(12); // to the table's width
+            QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
+        }
+    }
+    // The outer table's own border fill is the one its cells without borders of their own (the first) use.
+    const Record outer = withTag(withCells.section, HwpRecords::Table).value(0);
+    const Record firstCell = withTag(withCells.section, HwpRecords::ListHeader).value(0);
+    HwpRecords::DataReader table(outer.data, 18 + 2 * 3), cell(firstCell.data, 32);
+    QCOMPARE(table.u16(), cell.u16());
+}
+
+void TestHwpWriter::unwritable()
+{
+    const auto document = formattedDocument();
+    // A folder that cannot hold files, whoever runs the test: its name is taken by a file.
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("blocker"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QString error;
+    QVERIFY(!HwpFile::Save(*document, PageGeometry(), blocker + QStringLiteral("/문제.hwp"), &error));
+    QVERIFY2(error.startsWith(QStringLiteral("파일을 쓸 수 없습니다.")), qPrintable(error));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("blocker")});
+    QCOMPARE(QFileInfo(blocker).size(), 0);
+
+    PageGeometry broken;
+    broken.paperWidth = 0;
+    error.clear();
+    QVERIFY(HwpFile::Bytes(*document, broken, &error).isEmpty());
+    QVERIFY(!error.isEmpty());
+}
+
+void TestHwpWriter::roundTrips_data()
+{
+    QTest::addColumn<std::shared_ptr<QTextDocument>>("document");
+    QTest::addColumn<PageGeometry>("page");
+    PageGeometry b4; // on its side, in two columns, every length its own
+    b4.paperWidth = 72852;
+    b4.paperHeight = 51588;
+    b4.topMargin = 2835;
+    b4.bottomMargin = 2126;
+    b4.leftMargin = 4252;
+    b4.rightMargin = 3969;
+    b4.headerLength = 1417;
+    b4.footerLength = 850;
+    b4.gutter = 567;
+    b4.columnCount = 2;
+    b4.columnGap = 2268;
+    QTest::newRow("text and formats") << std::shared_ptr<QTextDocument>(formattedDocument()) << PageGeometry();
+    QTest::newRow("lists") << std::shared_ptr<QTextDocument>(listDocument()) << PageGeometry();
+    QTest::newRow("tables") << std::shared_ptr<QTextDocument>(tableDocument()) << PageGeometry();
+    QTest::newRow("objects on B4") << std::shared_ptr<QTextDocument>(objectDocument()) << b4;
+}
+
+void TestHwpWriter::roundTrips()
+{
+    QFETCH(std::shared_ptr<QTextDocument>, document);
+    QFETCH(PageGeometry, page);
+    const RoundTrip trip = roundTrip(*document, page);
+    QVERIFY2(trip.read, qPrintable(trip.error));
+    checkOutside(trip.bytes, *document, QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    QCOMPARE(trip.page, page);
+    const QStringList before = describe(*document);
+    const QStringList after = describe(*trip.document);
+    for (qsizetype i = 0; i < std::min(before.size(), after.size()); ++i)
+        QCOMPARE(after[i], before[i]);
+    QCOMPARE(after.size(), before.size());
+    // The pictures' own pixels, whatever names the reader gives them.
+    const QStringList names = DocumentFile::PictureNames(*document);
+    const QStringList namesBack = DocumentFile::PictureNames(*trip.document);
+    QCOMPARE(namesBack.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const auto image = [](const QTextDocument& d, const QString& name) {
+            return d.resource(QTextDocument::ImageResource, QUrl(name))
+                .value<QImage>()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        QCOMPARE(image(*trip.document, namesBack[i]), image(*document, names[i]));
+    }
+    QCOMPARE(trip.document->blockCount(), document->blockCount());
+}
+
+QTEST_MAIN(TestHwpWriter)
+#include "tst_hwpwriter.moc"
