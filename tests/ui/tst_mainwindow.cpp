@@ -745,11 +745,17 @@ private Q_SLOTS:
                 editor->View()->setTextCursor(word);
             }
             nothingToLose();
-            // Back from a dialog the window is active again, as a window manager makes it.
-            window().activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&window()));
-            button->setFocus();
-            QVERIFY(button->hasFocus());
+            // Back from a dialog the window is active again, as a window manager makes it. On a slow machine
+            // what the last button opened may still be closing, and a popup keeps the keyboard until it has.
+            QVERIFY(QTest::qWaitFor(
+                [this, button] {
+                    if (QApplication::activePopupWidget())
+                        return false;
+                    window().activateWindow();
+                    button->setFocus();
+                    return button->hasFocus();
+                },
+                10000));
             const bool boldBefore = bold->isChecked();
             QTest::keyClick(button, Qt::Key_Return);
             if (button == boldButton)
