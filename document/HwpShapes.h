@@ -8,6 +8,8 @@
 #include <QTextLength>
 #include <QTextListFormat>
 
+#include <algorithm>
+
 // How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
 // "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
 // XML names, so that a document looks the same whichever form it came in.
@@ -18,6 +20,21 @@ class QTextTable;
 class QTextTableFormat;
 
 namespace HwpShapes {
+
+// Bounds for what a damaged or hostile file may ask for, the same in either form. A question's table is far
+// smaller; cells past these are left out and counted like any other object the editor cannot show.
+inline constexpr int kMaxTableRows = 500;
+inline constexpr int kMaxTableColumns = 64;
+inline constexpr int kMaxTableCells = 4096;
+// Tables in table cells, as deep as the editor follows them.
+inline constexpr int kMaxTableDepth = 8;
+// Lengths beyond a metre of paper (HWPUNIT) are nonsense; clamping keeps the layout arithmetic far from
+// overflow.
+inline constexpr int kMaxUnits = 1000000;
+inline int ClampedUnits(qint64 value)
+{
+    return int(std::clamp<qint64>(value, -kMaxUnits, kMaxUnits));
+}
 
 // A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour" and gives an invalid colour.
 QColor Colour(qint64 colorRef);

@@ -17,15 +17,10 @@
 
 namespace {
 
-// Bounds for what a damaged or hostile file may ask for. A question's table is far smaller; cells past
-// these are left out and counted like any other object the editor cannot show.
-constexpr int kMaxRows = 500;
-constexpr int kMaxColumns = 64;
-constexpr int kMaxCells = 4096;
-// Tables in table cells, as deep as the editor follows them.
-constexpr int kMaxDepth = 8;
-// Lengths beyond a metre of paper are nonsense; clamping keeps the page arithmetic far from overflow.
-constexpr int kMaxUnits = 1000000;
+using HwpShapes::kMaxTableCells;
+using HwpShapes::kMaxTableColumns;
+using HwpShapes::kMaxTableDepth;
+using HwpShapes::kMaxTableRows;
 
 // Controls that show nothing on the page: leaving them out loses nothing.
 bool showsNothing(QStringView name)
@@ -42,7 +37,7 @@ int units(const QXmlStreamAttributes& attributes, QLatin1String name, int fallba
 {
     bool ok = false;
     const qint64 value = attributes.value(name).toLongLong(&ok);
-    return ok ? int(std::clamp<qint64>(value, -kMaxUnits, kMaxUnits)) : fallback;
+    return ok ? HwpShapes::ClampedUnits(value) : fallback;
 }
 
 int integer(const QXmlStreamAttributes& attributes, QLatin1String name, int fallback)
@@ -329,7 +324,7 @@ void HwpmlReader::readText(QTextCursor& cursor, const QTextCharFormat& format, i
         } else if (name == u"EQUATION") {
             readEquation(cursor, format);
         } else if (name == u"TABLE") {
-            if (depth < kMaxDepth)
+            if (depth < kMaxTableDepth)
                 readTable(cursor, depth);
             else
                 drop();
@@ -437,8 +432,8 @@ void HwpmlReader::readColumnDef()
 void HwpmlReader::readTable(QTextCursor& cursor, int depth)
 {
     const auto attributes = m_xml.attributes();
-    const int columns = std::clamp(integer(attributes, QLatin1String("ColCount"), 1), 1, kMaxColumns);
-    const int rows = std::clamp(integer(attributes, QLatin1String("RowCount"), 1), 1, kMaxCells / columns);
+    const int columns = std::clamp(integer(attributes, QLatin1String("ColCount"), 1), 1, kMaxTableColumns);
+    const int rows = std::clamp(integer(attributes, QLatin1String("RowCount"), 1), 1, kMaxTableCells / columns);
     // As the editor's own tables: cells without borders of their own show the table's thin black grid.
     QTextTableFormat format = TableEditing::GridFormat();
     QTextTable* table = cursor.insertTable(rows, columns, format);
@@ -482,12 +477,12 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
     int column = integer(attributes, QLatin1String("ColAddr"), -1);
     if (column < 0 && !attributes.hasAttribute(QLatin1String("ColAddr"))) {
         column = 0;
-        while (column < kMaxColumns && taken.contains(key(row, column)))
+        while (column < kMaxTableColumns && taken.contains(key(row, column)))
             ++column;
     }
     // A table that said it had fewer rows or columns than its cells use grows to hold them.
-    if (row < 0 || column < 0 || row >= kMaxRows || column >= kMaxColumns ||
-        std::max(row + 1, table->rows()) * std::max(column + 1, table->columns()) > kMaxCells) {
+    if (row < 0 || column < 0 || row >= kMaxTableRows || column >= kMaxTableColumns ||
+        std::max(row + 1, table->rows()) * std::max(column + 1, table->columns()) > kMaxTableCells) {
         drop();
         return;
     }

@@ -25,15 +25,13 @@ namespace {
 using HwpRecords::DataReader;
 using HwpRecords::Record;
 
-// Bounds for what a damaged or hostile file may ask for, as for HWP XML: a question's table is far smaller.
-constexpr int kMaxRows = 500;
-constexpr int kMaxColumns = 64;
-constexpr int kMaxCells = 4096;
+using HwpShapes::kMaxTableCells;
+using HwpShapes::kMaxTableColumns;
+using HwpShapes::kMaxTableDepth;
+using HwpShapes::kMaxTableRows;
 // Cells of all tables together: a table record of a few bytes asks for thousands of cells, so many small
 // records could otherwise ask for millions.
 constexpr int kMaxAllCells = 65536;
-// Tables in table cells, as deep as the editor follows them.
-constexpr int kMaxDepth = 8;
 
 // Controls that show nothing on the page: leaving them out loses nothing. Fields all start with '%'; the text
 // between a field's start and end is ordinary text of the paragraph and stays.
@@ -79,7 +77,7 @@ bool isExtendedControl(ushort code)
 
 int HwpBody::units(qint64 value)
 {
-    return int(std::clamp<qint64>(value, -kMaxUnits, kMaxUnits));
+    return HwpShapes::ClampedUnits(value);
 }
 
 struct HwpBody::Cell
@@ -304,7 +302,7 @@ bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor
     } else if (id == HwpRecords::kColumnDef) {
         readColumnDef(tree.records[index]);
     } else if (id == HwpRecords::kTableCtrl) {
-        if (depth < kMaxDepth)
+        if (depth < kMaxTableDepth)
             readTable(tree, index, cursor, depth);
         else
             ++m_dropped;
@@ -420,8 +418,8 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         cell.paragraphs = paragraphs;
         cells.append(cell);
     }
-    columns = std::clamp(columns, 1, kMaxColumns);
-    rows = std::clamp(rows, 1, std::min(kMaxRows, kMaxCells / columns));
+    columns = std::clamp(columns, 1, kMaxTableColumns);
+    rows = std::clamp(rows, 1, std::min(kMaxTableRows, kMaxTableCells / columns));
     if (!sawTable || rows * columns > kMaxAllCells - m_cells) {
         ++m_dropped;
         return;

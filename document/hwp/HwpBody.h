@@ -46,7 +46,6 @@ private:
     struct Cell;
 
     // Lengths and sizes as far as a damaged file may take them, HWPUNIT.
-    static constexpr qint64 kMaxUnits = 1000000;
     static int units(qint64 value);
 
     void readParagraph(const Tree& tree, qsizetype index, QTextCursor& cursor, bool& fresh, int depth);

@@ -20,8 +20,7 @@ using HwpRecords::DataReader;
 constexpr int kLanguages = 7;
 // A document needs far fewer of each; past this a file is only making us hold memory.
 constexpr qsizetype kMaxItems = 65536;
-// Lengths beyond a metre of paper are nonsense; clamping keeps the layout arithmetic far from overflow.
-constexpr qint32 kMaxUnits = 1000000;
+using HwpShapes::kMaxUnits;
 
 // Paragraph shapes' lengths are in half units.
 double paragraphPoints(qint32 units)
