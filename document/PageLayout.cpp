@@ -2,6 +2,7 @@
 
 #include "document/FormulaObject.h"
 #include "document/ListNumbering.h"
+#include "document/PageDecorations.h"
 
 #include <QImage>
 #include <QPainter>
@@ -71,6 +72,7 @@ void PageLayout::PaintPage(QPainter* painter, QTextDocument* document, const Pag
     const int end = index + 1 < starts.size() ? starts.at(index + 1) : std::max(1, document->pageCount());
     PaintColumns(painter, document, page, starts.at(index), std::min(end - starts.at(index), page.columnCount), context,
                  area);
+    PageDecorations::PaintMargins(painter, *document, page, index + 1);
 }
 
 void PageLayout::PaintColumns(QPainter* painter, QTextDocument* document, const PageGeometry& page, int firstLayoutPage,
@@ -95,6 +97,7 @@ void PageLayout::PaintColumns(QPainter* painter, QTextDocument* document, const 
         columnContext.clip = clip;
         document->documentLayout()->draw(painter, columnContext);
         ListNumbering::PaintMarkers(painter, document, clip);
+        PageDecorations::PaintCaptions(painter, document, clip);
         painter->restore();
     }
 }

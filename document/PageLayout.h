@@ -26,7 +26,7 @@ QList<int> PageStarts(QTextDocument* document, const PageGeometry& page);
 // lie a little above where the page's exact height puts that page's top.
 int LayoutPageAt(double y, double pageHeight);
 
-// Paints the text of physical page `index` in points. Only what falls in `area` (page points) when it is given.
+// Paints the text of physical page `index` in points, with its header, footer and page number. Only what falls in `area` (page points) when it is given.
 void PaintPage(QPainter* painter, QTextDocument* document, const PageGeometry& page, int index,
                const QAbstractTextDocumentLayout::PaintContext& context = {}, const QRectF& area = {});
 // Paints `columns` layout pages from `firstLayoutPage` on, side by side as the columns of one page.

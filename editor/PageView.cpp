@@ -1,6 +1,7 @@
 #include "editor/PageView.h"
 
 #include "document/FormulaObject.h"
+#include "document/PageDecorations.h"
 #include "document/PageLayout.h"
 #include "editor/Clipboard.h"
 
@@ -130,6 +131,7 @@ void PageView::paintEvent(QPaintEvent* event)
         painter.translate(target.topLeft());
         painter.scale(scale(), scale());
         PageLayout::PaintColumns(&painter, m_document, m_page, starts().at(index), columnsOn(index), context, {});
+        PageDecorations::PaintMargins(&painter, *m_document, m_page, index + 1);
         painter.restore();
     }
     // A column border being dragged shows where it would go.

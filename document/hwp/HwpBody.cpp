@@ -191,7 +191,10 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
         cursor.insertBlock(blockFormat, QTextCharFormat());
     fresh = false;
     number(cursor, shape);
-    m_places.append({m_sectionIndex, index, depth, cursor.block()});
+    // A caption's, header's or footer's paragraphs go into a document of their own, which the layout reaches
+    // through the table or the page.
+    if (cursor.document() == &m_document)
+        m_places.append({m_sectionIndex, index, depth, cursor.block()});
     // The blocks this paragraph's text goes into: more than one when a picture or a table splits it.
     QList<QTextBlock> own = {cursor.block()};
 
@@ -310,8 +313,14 @@ bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor
         readEquation(tree, index, cursor, format);
     } else if (id == HwpRecords::kPictureCtrl) {
         return readPicture(tree, index, cursor, paragraph);
+    } else if (id == HwpRecords::kHeaderCtrl || id == HwpRecords::kFooterCtrl) {
+        readMargin(tree, index, id == HwpRecords::kHeaderCtrl, depth);
+    } else if (id == HwpRecords::kPageNumberCtrl) {
+        readPageNumber(tree.records[index]);
+    } else if (id == HwpRecords::kAutoNumberCtrl) {
+        readAutoNumber(tree.records[index], cursor, format);
     } else if (!showsNothing(id)) {
-        ++m_dropped; // headers, footers, notes, drawn shapes, hidden comments, automatic numbers
+        ++m_dropped; // notes, drawn shapes, hidden comments
     }
     return false;
 }
@@ -375,6 +384,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     QList<Cell> cells;
     bool sawTable = false;
     int tableFill = 0;
+    std::optional<PageDecorations::Caption> caption;
     std::array<int, 4> tableMargins{};
     const QList<qsizetype> children = tree.children(index);
     for (qsizetype k = 0; k < children.size(); ++k) {
@@ -399,7 +409,20 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         while (k + 1 < children.size() && tree.records[children[k + 1]].tag == HwpRecords::ParaHeader)
             paragraphs.append(children[++k]);
         if (!sawTable) {
-            ++m_dropped; // a caption, which the editor cannot show yet
+            // The list before the table is its caption.
+            DataReader in(record.data);
+            in.skip(4);
+            const quint32 listProperties = in.u32();
+            const quint32 properties = in.u32();
+            PageDecorations::Caption read;
+            read.width = std::max(0, units(in.u32()));
+            read.gap = std::max(0, units(in.u16()));
+            read.textWidth = std::max(0, units(in.u32()));
+            read.side = PageDecorations::Side(properties & 0x3);
+            read.toMargins = properties & 0x4;
+            read.verticalAlignment = std::min<int>((listProperties >> 5) & 0x3, 2);
+            read.content = readList(tree, paragraphs, depth);
+            caption = read;
             continue;
         }
         DataReader in(record.data);
@@ -528,8 +551,101 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     }
     // Columns whose width no single cell gave share what is left.
     HwpShapes::ApplyColumnWidths(table, format, widths);
+    if (caption) {
+        QTextTableFormat withCaption = table->format();
+        double tableWidth = 0;
+        for (int width : std::as_const(widths))
+            tableWidth += width / PageGeometry::kUnitsPerPoint;
+        PageDecorations::SetCaption(withCaption, *caption, tableWidth);
+        table->setFormat(withCaption);
+    }
     cursor = table->lastCursorPosition();
     cursor.movePosition(QTextCursor::NextBlock);
+}
+
+QByteArray HwpBody::readList(const Tree& tree, const QList<qsizetype>& paragraphs, int depth)
+{
+    QTextDocument content;
+    content.setUndoRedoEnabled(false);
+    content.setDefaultFont(m_document.defaultFont());
+    QTextCursor cursor(&content);
+    bool fresh = true;
+    // A list of its own numbers its paragraphs apart from the body's.
+    const int outer = m_scope;
+    m_scope = ++m_scopes;
+    for (qsizetype paragraph : paragraphs)
+        readParagraph(tree, paragraph, cursor, fresh, depth + 1);
+    m_scope = outer;
+    return PageDecorations::Content(content);
+}
+
+void HwpBody::readMargin(const Tree& tree, qsizetype index, bool header, int depth)
+{
+    using PageDecorations::Margin;
+    DataReader control(tree.records[index].data);
+    control.skip(4);
+    Margin margin;
+    margin.pages = PageDecorations::Pages(std::min<quint32>(control.u32() & 0x3, 2));
+    QList<qsizetype> paragraphs;
+    bool sawList = false;
+    for (qsizetype child : tree.children(index)) {
+        const Record& record = tree.records[child];
+        if (record.tag == HwpRecords::ListHeader && !sawList) {
+            sawList = true;
+            DataReader in(record.data);
+            in.skip(4);
+            margin.verticalAlignment = std::min<int>((in.u32() >> 5) & 0x3, 2);
+        } else if (record.tag == HwpRecords::ParaHeader) {
+            paragraphs.append(child);
+        }
+    }
+    // One page for the whole document, the first section's, and so its headers and footers.
+    QList<Margin>& margins = header ? m_margins.headers : m_margins.footers;
+    if (m_sectionIndex > 0 || std::any_of(margins.cbegin(), margins.cend(), [&margin](const Margin& kept) {
+            return kept.pages == margin.pages;
+        }))
+        return;
+    const bool outer = m_inMargin;
+    m_inMargin = true;
+    margin.content = readList(tree, paragraphs, depth);
+    m_inMargin = outer;
+    margins.append(margin);
+    PageDecorations::SetMargins(m_document, m_margins);
+}
+
+void HwpBody::readPageNumber(const Record& record)
+{
+    if (m_sectionIndex > 0 || m_margins.number.position != 0)
+        return;
+    DataReader in(record.data);
+    in.skip(4);
+    const quint32 properties = in.u32();
+    const auto character = [&in] {
+        const quint16 code = in.u16();
+        return code >= 32 ? QString(QChar(code)) : QString();
+    };
+    PageDecorations::PageNumber& number = m_margins.number;
+    number.shape = int(properties & 0xff);
+    character(); // the user's own symbol, for shapes of symbols, which are drawn as digits here
+    number.prefix = character();
+    number.suffix = character();
+    const QString dash = character();
+    number.dash = dash.isEmpty() ? QChar() : dash.front();
+    number.position = std::min<int>((properties >> 8) & 0xf, 10);
+    PageDecorations::SetMargins(m_document, m_margins);
+}
+
+void HwpBody::readAutoNumber(const Record& record, QTextCursor& cursor, const QTextCharFormat& format)
+{
+    DataReader in(record.data);
+    in.skip(4);
+    const quint32 properties = in.u32();
+    const quint16 number = in.u16();
+    // A page number in a header or footer is each page's own; any other stands as the number it had.
+    if ((properties & 0xf) == 0 && m_inMargin)
+        cursor.insertText(QString(QChar(PageDecorations::kPageNumberMark)), format);
+    else
+        cursor.insertText(QString::number(number), format);
 }
 
 void HwpBody::number(QTextCursor& cursor, const HwpDocInfo::ParaShape& shape)

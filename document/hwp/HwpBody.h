@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/PageDecorations.h"
 #include "document/PageGeometry.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
@@ -56,6 +57,12 @@ private:
     void readSectionDef(const Tree& tree, qsizetype index);
     void readColumnDef(const HwpRecords::Record& record);
     void readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, int depth);
+    // The paragraphs of a caption, header or footer, as a small document of their own in the editor's format.
+    QByteArray readList(const Tree& tree, const QList<qsizetype>& paragraphs, int depth);
+    // A header or footer, and where the page number stands.
+    void readMargin(const Tree& tree, qsizetype index, bool header, int depth);
+    void readPageNumber(const HwpRecords::Record& record);
+    void readAutoNumber(const HwpRecords::Record& record, QTextCursor& cursor, const QTextCharFormat& format);
     // How tall the word processor laid out the text of a cell's paragraphs, and the spacing below its last line,
     // in HWPUNIT; zeros when it did not say.
     std::pair<int, int> contentHeight(const Tree& tree, const QList<qsizetype>& paragraphs) const;
@@ -89,4 +96,8 @@ private:
     QList<HwpFile::ParagraphPlace> m_places;
     int m_sectionIndex = -1;
     bool m_sectionStart = false;
+    // Headers and footers of the first section, and whether a header's or footer's paragraphs are being read,
+    // where an automatic page number stands for each page's own.
+    PageDecorations::Margins m_margins;
+    bool m_inMargin = false;
 };

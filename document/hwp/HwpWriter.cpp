@@ -3,6 +3,7 @@
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
+#include "document/PageDecorations.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpWriterControls.h"
 #include "document/hwp/HwpWriterDocInfo.h"
@@ -24,6 +25,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace HwpFile {
 
@@ -49,6 +52,9 @@ constexpr char16_t kTab = 9;
 constexpr char16_t kLineBreak = 10;
 constexpr char16_t kObjectControl = 11; // tables, pictures, equations
 constexpr char16_t kParagraphEnd = 13;
+constexpr char16_t kHeaderFooterControl = 16;
+constexpr char16_t kAutoNumberControl = 18;
+constexpr char16_t kPageControl = 21; // where the page number stands
 constexpr char16_t kNonBreakingSpace = 30;
 constexpr char16_t kFixedWidthSpace = 31;
 
@@ -102,6 +108,7 @@ struct ParagraphObject
         Table,
         Picture,
         Formula,
+        PageNumber, // a header's or footer's number of its page
     } kind;
     QTextTable* table = nullptr;
     QTextCharFormat format;
@@ -325,10 +332,14 @@ private:
         return m_info.paraShape(shape);
     }
 
-    void appendText(ParagraphText& text, const QString& run)
+    void appendText(ParagraphText& text, const QString& run, QList<ParagraphObject>& objects)
     {
         for (QChar c : run) {
             switch (c.unicode()) {
+            case PageDecorations::kPageNumberMark:
+                text.control(kAutoNumberControl, HwpRecords::kAutoNumberCtrl);
+                objects.append({ParagraphObject::Kind::PageNumber, nullptr, {}});
+                break;
             case u'\t':
                 text.control(kTab);
                 break;
@@ -357,10 +368,18 @@ private:
         QList<ParagraphObject> objects;
         const QTextBlock& block = item.block;
         const quint32 blockShape = charShapeId(block.isValid() ? block.charFormat() : QTextCharFormat(), text);
+        const PageDecorations::Margins margins =
+            sectionStart ? PageDecorations::MarginsOf(m_document) : PageDecorations::Margins();
         if (sectionStart) {
             text.shape(blockShape);
             text.control(kSectionColumnControl, kSectionDef);
             text.control(kSectionColumnControl, kColumnDef);
+            if (margins.number.position != 0)
+                text.control(kPageControl, HwpRecords::kPageNumberCtrl);
+            for (qsizetype i = 0; i < margins.headers.size(); ++i)
+                text.control(kHeaderFooterControl, HwpRecords::kHeaderCtrl);
+            for (qsizetype i = 0; i < margins.footers.size(); ++i)
+                text.control(kHeaderFooterControl, HwpRecords::kFooterCtrl);
         }
         for (auto it = block.isValid() ? block.begin() : QTextBlock::iterator(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -382,7 +401,7 @@ private:
                 }
             } else {
                 text.shape(charShapeId(format, text));
-                appendText(text, fragment.text());
+                appendText(text, fragment.text(), objects);
             }
         }
         for (QTextTable* table : item.tables) {
@@ -424,8 +443,10 @@ private:
             runs.u32(start).u32(id);
         Append(out, ParaCharShape, level + 1, runs.data());
         Append(out, ParaLineSeg, level + 1, lineSegment(text.height > 0 ? text.height : 1000));
-        if (sectionStart)
+        if (sectionStart) {
             writeSectionControls(out, level + 1);
+            writeMargins(out, margins, level + 1);
+        }
         for (const ParagraphObject& object : std::as_const(objects)) {
             switch (object.kind) {
             case ParagraphObject::Kind::Table:
@@ -436,6 +457,11 @@ private:
                 break;
             case ParagraphObject::Kind::Formula:
                 m_controls.writeFormula(out, object.format, level + 1);
+                break;
+            case ParagraphObject::Kind::PageNumber:
+                // A page number in digits, without a symbol, prefix or suffix of its own.
+                Append(out, CtrlHeader, level + 1,
+                       DataWriter().u32(kAutoNumberCtrl).u32(0).u16(1).u16(0).u16(0).u16(0).data());
                 break;
             }
         }
@@ -503,6 +529,54 @@ private:
         Append(out, CtrlHeader, level, columnDef.data());
     }
 
+    // Where the page number stands, then the headers and footers, each a list of paragraphs as wide as the
+    // body and as tall as the page's space for it.
+    void writeMargins(QByteArray& out, const PageDecorations::Margins& margins, quint16 level)
+    {
+        using namespace HwpRecords;
+        if (margins.number.position != 0) {
+            const auto unit = [](const QString& text) { return quint16(text.isEmpty() ? 0 : text.front().unicode()); };
+            DataWriter number;
+            number.u32(kPageNumberCtrl)
+                .u32(quint32(margins.number.shape & 0xff) | quint32(margins.number.position) << 8)
+                .u16(0)
+                .u16(unit(margins.number.prefix))
+                .u16(unit(margins.number.suffix))
+                .u16(margins.number.dash.unicode());
+            Append(out, CtrlHeader, level, number.data());
+        }
+        const qint32 width = m_page.paperWidth - m_page.leftMargin - m_page.rightMargin - m_page.gutter;
+        const auto writeMargin = [&](const PageDecorations::Margin& margin, quint32 id, qint32 height) {
+            Append(out, CtrlHeader, level, DataWriter().u32(id).u32(quint32(margin.pages)).u32(0).data());
+            QByteArray paragraphs;
+            const qsizetype count = writeContent(paragraphs, margin.content, level + 1, width);
+            DataWriter list;
+            list.u32(quint32(count)).u32(quint32(margin.verticalAlignment) << 5);
+            list.u32(quint32(width)).u32(quint32(height)).zeros(18);
+            Append(out, ListHeader, level + 1, list.data());
+            out += paragraphs;
+        };
+        for (const PageDecorations::Margin& margin : margins.headers)
+            writeMargin(margin, kHeaderCtrl, m_page.headerLength);
+        for (const PageDecorations::Margin& margin : margins.footers)
+            writeMargin(margin, kFooterCtrl, m_page.footerLength);
+    }
+
+    qsizetype writeContent(QByteArray& out, const QByteArray& content, quint16 level, qint32 width) override
+    {
+        // Kept until the file is written: shapes and lists are remembered by the address of what made them.
+        m_contents.push_back(PageDecorations::ContentDocument(content, width / kUnitsPerPoint));
+        const QList<Item> items = itemsOf(m_contents.back()->rootFrame()->begin());
+        const qint32 outerPosition = m_verticalPosition;
+        const qint32 outerWidth = m_available;
+        m_verticalPosition = 0;
+        m_available = width;
+        writeItems(out, items, level, false);
+        m_verticalPosition = outerPosition;
+        m_available = outerWidth;
+        return items.size();
+    }
+
     qsizetype paragraphCount(const QTextTableCell& cell) override { return itemsOf(cell.begin()).size(); }
 
     void write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) override
@@ -525,6 +599,7 @@ private:
     double m_defaultSize = 10;
     QHash<QTextList*, quint16> m_heads;
     QHash<QTextList*, bool> m_bullets;
+    std::vector<std::unique_ptr<QTextDocument>> m_contents;
     qint32 m_verticalPosition = 0;
     // How wide the text being written may run: the column, or the cell a table is in.
     qint32 m_available = 0;

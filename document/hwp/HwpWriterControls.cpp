@@ -1,5 +1,7 @@
 #include "document/hwp/HwpWriterControls.h"
 
+#include "document/PageDecorations.h"
+
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/hwp/Records.h"
@@ -261,6 +263,20 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
     }
 
     Append(out, CtrlHeader, level, objectHeader(kTableCtrl, kTableObject, tableWidth, tableHeight));
+    // The caption is the list before the table's own record.
+    if (const auto caption = PageDecorations::CaptionOf(format)) {
+        const bool beside = caption->side == PageDecorations::Side::Left || caption->side == PageDecorations::Side::Right;
+        const qint32 textWidth = caption->textWidth > 0 ? caption->textWidth : tableWidth;
+        QByteArray paragraphs;
+        const qsizetype count =
+            cells.writeContent(paragraphs, caption->content, level + 1, beside ? caption->width : textWidth);
+        DataWriter list;
+        list.u32(quint32(count)).u32(quint32(caption->verticalAlignment) << 5);
+        list.u32(quint32(caption->side) | (caption->toMargins ? 0x4u : 0u));
+        list.u32(quint32(caption->width)).u16(quint16(std::min(caption->gap, 0xffff))).u32(quint32(textWidth));
+        Append(out, ListHeader, level + 1, list.data());
+        out += paragraphs;
+    }
     DataWriter record;
     record.u32(0x2); // a table that crosses a page is split between rows
     record.u16(quint16(rows)).u16(quint16(columns)).u16(0);

@@ -32,6 +32,8 @@ public:
     virtual qsizetype paragraphCount(const QTextTableCell& cell) = 0;
     // The paragraphs of `cell` at `level`, as wide as `width` (HWPUNIT), starting at the cell's top.
     virtual void write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) = 0;
+    // The paragraphs of a caption, header or footer kept in the editor's format; how many it wrote.
+    virtual qsizetype writeContent(QByteArray& out, const QByteArray& content, quint16 level, qint32 width) = 0;
 };
 
 class Controls

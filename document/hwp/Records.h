@@ -87,6 +87,10 @@ inline constexpr quint32 kTableCtrl = ControlId("tbl ");
 inline constexpr quint32 kPictureCtrl = ControlId("gso ");
 inline constexpr quint32 kPictureComponent = ControlId("$pic");
 inline constexpr quint32 kEquationCtrl = ControlId("eqed");
+inline constexpr quint32 kHeaderCtrl = ControlId("head");
+inline constexpr quint32 kFooterCtrl = ControlId("foot");
+inline constexpr quint32 kPageNumberCtrl = ControlId("pgnp");
+inline constexpr quint32 kAutoNumberCtrl = ControlId("atno");
 
 // Appends one record (header and data) to `stream`.
 void Append(QByteArray& stream, quint16 tag, quint16 level, const QByteArray& data);

@@ -1,6 +1,7 @@
 #include "tools/layout-check/LayoutCheck.h"
 
 #include "document/LayoutUnits.h"
+#include "document/PageDecorations.h"
 #include "document/PageLayout.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
@@ -170,6 +171,9 @@ std::optional<QList<int>> ourPositions(const Section& section, qsizetype paragra
             width = 8;
             if (code == 9)
                 taken = 1;
+            // An automatic number stands as its digits.
+            if (code == 18 && control < controls.size() && controls[control] == controlId("atno"))
+                taken = 1;
             if (code == 11 && control < controls.size()) {
                 const quint32 id = controls[control];
                 if (id == controlId("tbl "))
@@ -205,6 +209,97 @@ QList<OurLine> ourLines(QAbstractTextDocumentLayout* layout, const QTextBlock& b
         lines.append({line.textStart(), line.x(), origin.y() + line.y(), origin.y() + line.y() + line.ascent()});
     }
     return lines;
+}
+
+// A table's own rectangle: the layout's frame is as large as the table and its margins, which hold its caption.
+QRectF tableRect(QAbstractTextDocumentLayout* layout, QTextTable* table)
+{
+    const QRectF frame = layout->frameBoundingRect(table);
+    const QTextTableFormat format = table->format();
+    return QRectF(frame.topLeft(),
+                  QSizeF(frame.width() - LayoutUnits::ToPoints(format.leftMargin() + format.rightMargin()),
+                         frame.height() - LayoutUnits::ToPoints(format.topMargin() + format.bottomMargin())));
+}
+
+void collectTables(QTextFrame* frame, QList<QTextTable*>& tables)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child); table && PageDecorations::CaptionOf(table->format()))
+            tables.append(table);
+        collectTables(child, tables);
+    }
+}
+
+// A caption's, header's or footer's paragraphs in the file, with the small document that holds them here, laid
+// out as wide as it is drawn.
+struct List
+{
+    int section = 0;
+    QList<qsizetype> paragraphs;
+    QByteArray content;
+    double width = 0;
+};
+
+QList<List> decorationLists(const QList<Section>& sections, QTextDocument& document, const PageGeometry& page)
+{
+    QList<List> files;
+    QList<List> headers;
+    QList<List> footers;
+    for (int s = 0; s < sections.size(); ++s) {
+        const Section& section = sections[s];
+        for (qsizetype k = 0; k < section.records.size(); ++k) {
+            const Record& record = section.records[k];
+            if (record.tag != HwpRecords::CtrlHeader || record.data.size() < 4)
+                continue;
+            const quint32 id = DataReader(record.data).u32();
+            List list{s, {}, {}, 0};
+            bool beforeTable = true;
+            for (qsizetype child : section.children(k)) {
+                const quint16 tag = section.records[child].tag;
+                beforeTable = beforeTable && tag != HwpRecords::Table;
+                if (tag == HwpRecords::ParaHeader && beforeTable)
+                    list.paragraphs.append(child);
+            }
+            if (id == controlId("tbl ") && !list.paragraphs.isEmpty())
+                files.append(list);
+            else if (id == controlId("head") && s == 0)
+                headers.append(list);
+            else if (id == controlId("foot") && s == 0)
+                footers.append(list);
+        }
+    }
+    // Captions in the order of their tables; headers and footers as the reader keeps them, one for each kind of
+    // page, in the order read.
+    QList<QTextTable*> tables;
+    collectTables(document.rootFrame(), tables);
+    QList<List> lists;
+    if (tables.size() == files.size()) {
+        QAbstractTextDocumentLayout* layout = document.documentLayout();
+        for (qsizetype i = 0; i < tables.size(); ++i) {
+            const auto caption = PageDecorations::CaptionOf(tables[i]->format());
+            List list = files[i];
+            list.content = caption->content;
+            list.width = PageDecorations::CaptionRect(*caption, tables[i]->format(),
+                                                      layout->frameBoundingRect(tables[i]))
+                             .width();
+            lists.append(list);
+        }
+    }
+    const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
+    const double width = (page.paperWidth - page.leftMargin - page.rightMargin - page.gutter) / kUnitsPerPoint;
+    const auto add = [&](const QList<List>& read, const QList<PageDecorations::Margin>& kept) {
+        if (read.size() < kept.size())
+            return;
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            List list = read[i];
+            list.content = kept[i].content;
+            list.width = width;
+            lists.append(list);
+        }
+    };
+    add(headers, margins.headers);
+    add(footers, margins.footers);
+    return lists;
 }
 
 } // namespace
@@ -329,6 +424,32 @@ Figures Measure(const QString& path)
             }
         }
     }
+    // Captions, headers and footers: their paragraphs one by one, as the page draws them.
+    for (const List& list : decorationLists(*sections, document, page)) {
+        const std::unique_ptr<QTextDocument> content = PageDecorations::ContentDocument(list.content, list.width);
+        QAbstractTextDocumentLayout* contentLayout = content->documentLayout();
+        contentLayout->documentSize();
+        QTextBlock block = content->begin();
+        for (qsizetype paragraph : list.paragraphs) {
+            if (!block.isValid())
+                break;
+            const Section& section = (*sections)[list.section];
+            const QList<TheirLine> theirs = theirLines(section, paragraph);
+            const QList<OurLine> ours = ourLines(contentLayout, block);
+            block = block.next();
+            if (theirs.isEmpty() || !ourPositions(section, paragraph))
+                continue;
+            ++figures.paragraphs;
+            ++figures.listParagraphs;
+            if (ours.size() != theirs.size())
+                continue;
+            ++figures.sameLineCount;
+            ++figures.listSameLineCount;
+            if (theirs.size() >= 2 && theirs.last().top > theirs.first().top)
+                pitchRatios.append((ours.last().baseline - ours.first().baseline) /
+                                   ((theirs.last().top - theirs.first().top) / kUnitsPerPoint));
+        }
+    }
     figures.pitch = median(pitchRatios);
     figures.pitchSamples = int(pitchRatios.size());
     Q_UNUSED(pitches);
@@ -365,7 +486,12 @@ Figures Measure(const QString& path)
     // more than the lines. Without lines, the frame's width.
     QHash<int, QImage> painted;
     const auto drawnWidth = [&](QTextTable* table) {
-        const QRectF frame = layout->frameBoundingRect(table);
+        const QRectF frame = tableRect(layout, table);
+        // Not so far beside the table as to reach a caption there.
+        const auto caption = PageDecorations::CaptionOf(table->format());
+        const bool beside = caption && (caption->side == PageDecorations::Side::Left ||
+                                        caption->side == PageDecorations::Side::Right);
+        const double slack = beside ? std::min(12.0, caption->gap / kUnitsPerPoint / 2) : 12.0;
         const QList<OurLine> first = ourLines(layout, table->cellAt(0, 0).firstCursorPosition().block());
         if (first.isEmpty())
             return frame.width();
@@ -388,8 +514,8 @@ Figures Measure(const QString& path)
         int to = -1;
         if (y >= 0 && y < image.height()) {
             const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            const int lo = std::max(0, int((left + frame.left() - 12) * 4));
-            const int hi = std::min(image.width() - 1, int((left + frame.right() + 12) * 4));
+            const int lo = std::max(0, int((left + frame.left() - slack) * 4));
+            const int hi = std::min(image.width() - 1, int((left + frame.right() + slack) * 4));
             for (int x = lo; x <= hi; ++x) {
                 if (qGray(line[x]) < 128) {
                     from = from < 0 ? x : from;
@@ -422,7 +548,7 @@ Figures Measure(const QString& path)
             continue;
         header.skip(4 + 4 + 4); // properties, offsets
         const double theirWidth = header.u32() / kUnitsPerPoint;
-        const QRectF frame = layout->frameBoundingRect(table);
+        const QRectF frame = tableRect(layout, table);
         if (theirWidth > 0) {
             widthRatios.append(drawnWidth(table) / theirWidth);
             ++figures.tables;
@@ -530,7 +656,8 @@ QString Report(const Figures& f)
         return samples > 0 ? QStringLiteral("%1 (%2)").arg(value, 0, 'f', 3).arg(samples) : QStringLiteral("-");
     };
     return QStringLiteral("%1: pages %2/%3, same lines %4/%5 (%6 %), other breaks %7, pitch %8, gap %9, "
-                          "tables %10 worst %11, rows %12, outside %13, vertical %14 pt (%15)")
+                          "tables %10 worst %11, rows %12, outside %13, vertical %14 pt (%15), "
+                          "captions, headers and footers %16/%17")
         .arg(f.file)
         .arg(f.ourPages)
         .arg(f.theirPages)
@@ -543,7 +670,9 @@ QString Report(const Figures& f)
         .arg(ratio(f.rowHeight, f.rows))
         .arg(f.outside)
         .arg(f.verticalOffset, 0, 'f', 2)
-        .arg(f.verticalSamples);
+        .arg(f.verticalSamples)
+        .arg(f.listSameLineCount)
+        .arg(f.listParagraphs);
 }
 
 QStringList Shortfalls(const Figures& f, const QStringList& excused)

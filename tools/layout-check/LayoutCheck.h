@@ -20,6 +20,10 @@ struct Figures
     int paragraphs = 0;
     int sameLineCount = 0;
     int otherBreaks = 0;
+    // Of those, the paragraphs of table captions, headers and footers, each laid out in its own space, and how
+    // many of them have as many lines.
+    int listParagraphs = 0;
+    int listSameLineCount = 0;
     // Medians of ours over theirs: the pitch of paragraphs with two lines or more, the distance from one body
     // paragraph's last line to the next one's first on the same page, table widths and row heights; with how
     // many samples each, and the worst table width.

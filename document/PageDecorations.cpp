@@ -1,0 +1,316 @@
+#include "document/PageDecorations.h"
+
+#include "document/DocumentFile.h"
+#include "document/FormulaObject.h"
+#include "document/LayoutUnits.h"
+#include "document/PageLayout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QDataStream>
+#include <QPainter>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+
+#include <algorithm>
+
+namespace PageDecorations {
+
+namespace {
+
+// The properties hold a small data stream of their own, versioned so that a later field can be added.
+constexpr quint8 kStreamVersion = 1;
+
+void writeMargins(QDataStream& out, const QList<Margin>& margins)
+{
+    out << quint32(margins.size());
+    for (const Margin& margin : margins)
+        out << margin.content << qint32(margin.pages) << qint32(margin.verticalAlignment);
+}
+
+QList<Margin> readMargins(QDataStream& in)
+{
+    quint32 count = 0;
+    in >> count;
+    QList<Margin> margins;
+    // Odd, even and both pages: a few at most.
+    for (quint32 i = 0; i < count && i < 3 && in.status() == QDataStream::Ok; ++i) {
+        Margin margin;
+        qint32 pages = 0;
+        qint32 alignment = 0;
+        in >> margin.content >> pages >> alignment;
+        margin.pages = Pages(std::clamp(pages, 0, 2));
+        margin.verticalAlignment = std::clamp(alignment, 0, 2);
+        margins.append(margin);
+    }
+    return margins;
+}
+
+double points(int units)
+{
+    return units / PageGeometry::kUnitsPerPoint;
+}
+
+// Where content laid out `height` tall stands in `space` of that height, by the word processor's vertical
+// alignment.
+double alignedTop(double top, double space, double height, int alignment)
+{
+    if (alignment == 1)
+        return top + (space - height) / 2;
+    if (alignment == 2)
+        return top + space - height;
+    return top;
+}
+
+void paintContent(QPainter* painter, QTextDocument& content, const QPointF& at)
+{
+    painter->save();
+    painter->translate(at);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = QRectF(QPointF(0, 0), content.size());
+    content.documentLayout()->draw(painter, context);
+    painter->restore();
+}
+
+void paintCaptionsIn(QPainter* painter, QTextDocument* document, QTextFrame* frame, const QRectF& clip)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child)) {
+            const QTextTableFormat format = table->format();
+            if (const std::optional<Caption> caption = CaptionOf(format)) {
+                const QRectF outer = document->documentLayout()->frameBoundingRect(table);
+                const QRectF place = CaptionRect(*caption, format, outer);
+                if (place.intersects(clip)) {
+                    const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
+                    const double height = content->size().height();
+                    paintContent(painter, *content,
+                                 QPointF(place.left(), alignedTop(place.top(), place.height(), height,
+                                                                  caption->verticalAlignment)));
+                }
+            }
+        }
+        paintCaptionsIn(painter, document, child, clip);
+    }
+}
+
+} // namespace
+
+QByteArray Content(const QTextDocument& document)
+{
+    return DocumentFile::NativeBytes(document, PageGeometry());
+}
+
+std::unique_ptr<QTextDocument> ContentDocument(const QByteArray& content, double width)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
+    PageGeometry page;
+    QBuffer buffer;
+    buffer.setData(content);
+    if (!content.isEmpty() && buffer.open(QIODevice::ReadOnly))
+        DocumentFile::ReadNative(*document, page, buffer);
+    document->documentLayout()->setPaintDevice(PageLayout::LayoutDevice());
+    FormulaObject::RegisterHandler(document.get());
+    document->setDocumentMargin(0);
+    document->setTextWidth(std::max(1.0, width));
+    return document;
+}
+
+void SetCaption(QTextTableFormat& format, const Caption& caption, double tableWidth)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << kStreamVersion << caption.content << qint32(caption.side) << qint32(caption.gap) << qint32(caption.width)
+        << qint32(caption.textWidth) << caption.toMargins << qint32(caption.verticalAlignment);
+    format.setProperty(kCaptionProperty, bytes);
+    // The room the caption takes on its side: its width beside the table, its height above or below.
+    double room = points(caption.gap);
+    if (caption.side == Side::Left || caption.side == Side::Right) {
+        room += points(caption.width);
+    } else {
+        const double width = caption.textWidth > 0 ? points(caption.textWidth) : tableWidth;
+        room += ContentDocument(caption.content, width)->size().height();
+    }
+    // Frame margins are among the lengths Qt scales from the screen's pixels.
+    const double margin = LayoutUnits::FromPoints(room);
+    switch (caption.side) {
+    case Side::Left:
+        format.setLeftMargin(margin);
+        break;
+    case Side::Right:
+        format.setRightMargin(margin);
+        break;
+    case Side::Top:
+        format.setTopMargin(margin);
+        break;
+    case Side::Bottom:
+        format.setBottomMargin(margin);
+        break;
+    }
+}
+
+std::optional<Caption> CaptionOf(const QTextFormat& format)
+{
+    const QByteArray bytes = format.property(kCaptionProperty).toByteArray();
+    if (bytes.isEmpty())
+        return std::nullopt;
+    QDataStream in(bytes);
+    quint8 version = 0;
+    Caption caption;
+    qint32 side = 0;
+    qint32 gap = 0;
+    qint32 width = 0;
+    qint32 textWidth = 0;
+    qint32 alignment = 0;
+    in >> version >> caption.content >> side >> gap >> width >> textWidth >> caption.toMargins >> alignment;
+    if (version != kStreamVersion || in.status() != QDataStream::Ok)
+        return std::nullopt;
+    caption.side = Side(std::clamp(side, 0, 3));
+    caption.gap = std::clamp(gap, 0, 100000);
+    caption.width = std::clamp(width, 0, 100000);
+    caption.textWidth = std::clamp(textWidth, 0, 100000);
+    caption.verticalAlignment = std::clamp(alignment, 0, 2);
+    return caption;
+}
+
+QRectF CaptionRect(const Caption& caption, const QTextTableFormat& format, const QRectF& frame)
+{
+    // Qt gives a table's frame where the table itself starts, past its left and top margins, and as large as
+    // the table and all its margins.
+    const double left = LayoutUnits::ToPoints(format.leftMargin());
+    const double right = LayoutUnits::ToPoints(format.rightMargin());
+    const double top = LayoutUnits::ToPoints(format.topMargin());
+    const double bottom = LayoutUnits::ToPoints(format.bottomMargin());
+    const double gap = points(caption.gap);
+    const QRectF table(frame.topLeft(), QSizeF(frame.width() - left - right, frame.height() - top - bottom));
+    if (caption.side == Side::Left)
+        return QRectF(table.left() - left, table.top(), points(caption.width), table.height());
+    if (caption.side == Side::Right)
+        return QRectF(table.right() + gap, table.top(), points(caption.width), table.height());
+    const double width = caption.textWidth > 0 ? points(caption.textWidth) : table.width();
+    if (caption.side == Side::Top)
+        return QRectF(table.left(), table.top() - top, width, top - gap);
+    return QRectF(table.left(), table.bottom() + gap, width, bottom - gap);
+}
+
+void SetMargins(QTextDocument& document, const Margins& margins)
+{
+    QTextFrameFormat root = document.rootFrame()->frameFormat();
+    if (margins.isEmpty()) {
+        root.clearProperty(kMarginsProperty);
+    } else {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << kStreamVersion;
+        writeMargins(out, margins.headers);
+        writeMargins(out, margins.footers);
+        out << qint32(margins.number.position) << qint32(margins.number.shape) << margins.number.prefix << margins.number.suffix << margins.number.dash;
+        root.setProperty(kMarginsProperty, bytes);
+    }
+    document.rootFrame()->setFrameFormat(root);
+}
+
+Margins MarginsOf(const QTextDocument& document)
+{
+    const QByteArray bytes = document.rootFrame()->frameFormat().property(kMarginsProperty).toByteArray();
+    Margins margins;
+    if (bytes.isEmpty())
+        return margins;
+    QDataStream in(bytes);
+    quint8 version = 0;
+    qint32 position = 0;
+    qint32 shape = 0;
+    in >> version;
+    margins.headers = readMargins(in);
+    margins.footers = readMargins(in);
+    in >> position >> shape >> margins.number.prefix >> margins.number.suffix >> margins.number.dash;
+    if (version != kStreamVersion || in.status() != QDataStream::Ok)
+        return Margins();
+    margins.number.position = std::clamp(position, 0, 10);
+    margins.number.shape = shape;
+    return margins;
+}
+
+const Margin* MarginOn(const QList<Margin>& margins, int number)
+{
+    const Pages own = number % 2 == 0 ? Pages::Even : Pages::Odd;
+    const Margin* both = nullptr;
+    for (const Margin& margin : margins) {
+        if (margin.pages == own)
+            return &margin;
+        if (margin.pages == Pages::Both && !both)
+            both = &margin;
+    }
+    return both;
+}
+
+QString PageNumberText(const PageNumber& number, int page)
+{
+    QString text = number.prefix + QString::number(page) + number.suffix;
+    if (!number.dash.isNull() && number.dash != QChar(0))
+        text = number.dash + QLatin1Char(' ') + text + QLatin1Char(' ') + number.dash;
+    return text;
+}
+
+void PaintCaptions(QPainter* painter, QTextDocument* document, const QRectF& clip)
+{
+    paintCaptionsIn(painter, document, document->rootFrame(), clip);
+}
+
+void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGeometry& page, int number)
+{
+    const Margins margins = MarginsOf(document);
+    if (margins.isEmpty())
+        return;
+    const double left = points(page.leftMargin + page.gutter);
+    const double width = points(page.paperWidth - page.leftMargin - page.rightMargin - page.gutter);
+    const QRectF header(left, points(page.topMargin), width, points(page.headerLength));
+    const QRectF footer(left, points(page.paperHeight - page.bottomMargin - page.footerLength), width,
+                        points(page.footerLength));
+    const auto paintMargin = [&](const Margin* margin, const QRectF& space) {
+        if (!margin)
+            return;
+        const std::unique_ptr<QTextDocument> content = ContentDocument(margin->content, space.width());
+        // The number of the page in place of each mark.
+        for (QTextCursor mark = content->find(QString(QChar(kPageNumberMark))); !mark.isNull();
+             mark = content->find(QString(QChar(kPageNumberMark)), mark))
+            mark.insertText(QString::number(number));
+        const double height = content->size().height();
+        paintContent(painter, *content,
+                     QPointF(space.left(), alignedTop(space.top(), space.height(), height, margin->verticalAlignment)));
+    };
+    paintMargin(MarginOn(margins.headers, number), header);
+    paintMargin(MarginOn(margins.footers, number), footer);
+
+    int position = margins.number.position;
+    if (position == 0)
+        return;
+    // Outside and inside: the outer edge is the right on odd pages and the left on even ones.
+    const bool odd = number % 2 == 1;
+    if (position >= 7)
+        position = position == 7 ? (odd ? 3 : 1) : position == 8 ? (odd ? 6 : 4) : position == 9 ? (odd ? 1 : 3)
+                                                                                                  : (odd ? 4 : 6);
+    const bool top = position <= 3;
+    const Qt::Alignment across = (position - 1) % 3 == 0   ? Qt::AlignLeft
+                                 : (position - 1) % 3 == 1 ? Qt::AlignHCenter
+                                                           : Qt::AlignRight;
+    QTextDocument text;
+    text.documentLayout()->setPaintDevice(PageLayout::LayoutDevice());
+    text.setDocumentMargin(0);
+    QFont font = document.defaultFont();
+    font.setPointSizeF(10);
+    text.setDefaultFont(font);
+    text.setPlainText(PageNumberText(margins.number, number));
+    QTextCursor cursor(&text);
+    QTextBlockFormat alignment;
+    alignment.setAlignment(across);
+    cursor.mergeBlockFormat(alignment);
+    text.setTextWidth(width);
+    const QRectF& space = top ? header : footer;
+    paintContent(painter, text,
+                 QPointF(space.left(), alignedTop(space.top(), space.height(), text.size().height(), top ? 0 : 2)));
+}
+
+} // namespace PageDecorations
