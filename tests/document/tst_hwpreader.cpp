@@ -1,6 +1,7 @@
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
+#include "document/PageDecorations.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
 #include <QtEndian>
@@ -58,6 +60,27 @@ Opened open(QTextDocument& document, const QByteArray& bytes)
     Opened opened;
     opened.ok = HwpFile::Read(document, opened.page, bytes, &opened.error, &opened.dropped);
     return opened;
+}
+
+// The tables of a document in order, nested ones after the table they stand in.
+void collectTables(QTextFrame* frame, QList<QTextTable*>& tables)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            tables.append(table);
+        collectTables(child, tables);
+    }
+}
+
+QString captionText(QTextTable* table)
+{
+    const auto caption = PageDecorations::CaptionOf(table->format());
+    return caption ? PageDecorations::ContentDocument(caption->content, 100)->toPlainText() : QString();
+}
+
+QString contentText(const QByteArray& content)
+{
+    return PageDecorations::ContentDocument(content, 100)->toPlainText();
 }
 
 // Little-endian 32-bit and 16-bit values, as records hold them.
@@ -252,7 +275,11 @@ private Q_SLOTS:
         QVERIFY(opened.ok);
         // Paper, margins (top, bottom, left, right), header, footer, gutter, columns and their gap.
         QVERIFY(opened.page == PageGeometry({59528, 84188, 5668, 4252, 8504, 8504, 4252, 4252, 0, 1, 0}));
-        QCOMPARE(opened.dropped, 1); // the page number, which the editor does not show
+        QCOMPARE(opened.dropped, 0);
+        // The page number stands at the foot of the page, in the middle, between dashes.
+        const PageDecorations::PageNumber number = PageDecorations::MarginsOf(document).number;
+        QCOMPARE(number.position, 5);
+        QCOMPARE(PageDecorations::PageNumberText(number, 12), QStringLiteral("- 12 -"));
         QStringList texts = bodyParagraphs(document);
         texts.removeAll(QString());
         QCOMPARE(texts, QStringList({QStringLiteral("페이지1"), QStringLiteral("페이지2")}));
@@ -288,7 +315,7 @@ private Q_SLOTS:
         QTextDocument document;
         Opened opened = open(document, sample(QStringLiteral("table2.hwp")));
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 2); // both tables' captions
+        QCOMPARE(opened.dropped, 0);
         QList<QTextTable*> tables;
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
             QTextTable* table = QTextCursor(block).currentTable();
@@ -309,10 +336,12 @@ private Q_SLOTS:
 
         opened = open(document, mergedTable().bytes());
         QVERIFY2(opened.ok, qPrintable(opened.error));
-        QCOMPARE(opened.dropped, 1);
+        QCOMPARE(opened.dropped, 0);
+        // The caption is the table's, not the body's.
         QVERIFY(!document.toPlainText().contains(QStringLiteral("캡션")));
         QTextTable* table = QTextCursor(document.findBlock(2)).currentTable();
         QVERIFY(table);
+        QCOMPARE(captionText(table), QStringLiteral("캡션"));
         QCOMPARE(table->rows(), 2);
         QCOMPARE(table->columns(), 2);
         QCOMPARE(table->cellAt(0, 0).columnSpan(), 2);
@@ -348,6 +377,69 @@ private Q_SLOTS:
         opened = open(document, many.bytes());
         QVERIFY(opened.ok);
         QCOMPARE(opened.dropped, 1);
+    }
+
+    // What the word processor draws around the text: captions on four sides of their tables, a header on every
+    // page with the page's number in it, a footer on odd pages only.
+    void captionsHeadersAndFooters()
+    {
+        using PageDecorations::Side;
+        QTextDocument document;
+        Opened opened = open(document, sample(QStringLiteral("table-caption.hwp")));
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.dropped, 0);
+        QList<QTextTable*> tables;
+        collectTables(document.rootFrame(), tables);
+        QCOMPARE(tables.size(), 8);
+        const QList<Side> sides = {Side::Top,   Side::Bottom, Side::Left,   Side::Right,
+                                   Side::Left,  Side::Right,  Side::Bottom, Side::Bottom};
+        const QStringList texts = {u"표 1 위 캡션"_qs,  u"표 2 아래 캡션"_qs, u"표 3 왼쪽"_qs,
+                                   u"표 4 오른쪽"_qs,   u"표 5 왼쪽 위"_qs,   u"표 6 오른쪽 아래"_qs,
+                                   u"표 7 여백까지 확대"_qs, u"표 8 한 줄로 입력"_qs};
+        for (int i = 0; i < tables.size(); ++i) {
+            const auto caption = PageDecorations::CaptionOf(tables[i]->format());
+            QVERIFY(caption);
+            QCOMPARE(caption->side, sides[i]);
+            QCOMPARE(contentText(caption->content).section(u'\n', 0, 0), texts[i]);
+            QCOMPARE(caption->gap, 850); // 3 mm
+            QCOMPARE(caption->width, 8504); // 30 mm beside the table
+            QCOMPARE(caption->toMargins, i == 6);
+            // Its room is the table's margin on its side, as much as the caption takes there.
+            const QTextTableFormat format = tables[i]->format();
+            const double margins[] = {format.leftMargin(), format.rightMargin(), format.topMargin(),
+                                      format.bottomMargin()};
+            for (int side = 0; side < 4; ++side)
+                QCOMPARE(margins[side] > 0, side == int(sides[i]));
+        }
+        // Aligned in the table's height: the fifth at the top, the sixth at the bottom, the others centred.
+        QCOMPARE(PageDecorations::CaptionOf(tables[2]->format())->verticalAlignment, 1);
+        QCOMPARE(PageDecorations::CaptionOf(tables[4]->format())->verticalAlignment, 0);
+        QCOMPARE(PageDecorations::CaptionOf(tables[5]->format())->verticalAlignment, 2);
+        // A caption's lines are not the body's.
+        QVERIFY(!document.toPlainText().contains(u"캡션"_qs));
+
+        opened = open(document, sample(QStringLiteral("headerfooter.hwp")));
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(bodyParagraphs(document), QStringList({u"첫 페이지"_qs, QString()})); // the second holds the margins
+        const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
+        QCOMPARE(margins.headers.size(), 1);
+        QCOMPARE(margins.footers.size(), 1);
+        QCOMPARE(margins.headers[0].pages, PageDecorations::Pages::Both);
+        QCOMPARE(margins.footers[0].pages, PageDecorations::Pages::Odd);
+        QCOMPARE(margins.headers[0].verticalAlignment, 0);
+        QCOMPARE(margins.footers[0].verticalAlignment, 2);
+        QCOMPARE(contentText(margins.headers[0].content),
+                 u"Header 이것은 머리말입니다"_qs + QChar(PageDecorations::kPageNumberMark) + u'.');
+        QCOMPARE(contentText(margins.footers[0].content), u"Footer 이것은 꼬리말입니다."_qs);
+        QCOMPARE(PageDecorations::MarginOn(margins.footers, 1), &margins.footers[0]);
+        QCOMPARE(PageDecorations::MarginOn(margins.footers, 2), nullptr);
+        QCOMPARE(PageDecorations::MarginOn(margins.headers, 2), &margins.headers[0]);
+        QCOMPARE(margins.number.position, 0);
+
+        // A document opened after it keeps none of them.
+        QVERIFY(open(document, sample(QStringLiteral("example.hwp"))).ok);
+        QVERIFY(PageDecorations::MarginsOf(document).isEmpty());
     }
 
     void formulasAndPictures()

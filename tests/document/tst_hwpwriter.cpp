@@ -2,6 +2,7 @@
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
+#include "document/PageDecorations.h"
 #include "document/TableEditing.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
@@ -114,9 +115,28 @@ bool addedAfterTable(const QTextBlock& block)
 
 // The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
 // format, its list, and its runs with their formats.
+QString contentText(const QByteArray& content)
+{
+    return PageDecorations::ContentDocument(content, 100)->toPlainText();
+}
+
 QStringList describe(const QTextDocument& document)
 {
     QStringList lines;
+    // Headers, footers and the page number, before the text.
+    const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
+    for (const auto* list : {&margins.headers, &margins.footers}) {
+        for (const PageDecorations::Margin& margin : *list)
+            lines.append(QStringLiteral("%1 pages %2 aligned %3 «%4»")
+                             .arg(list == &margins.headers ? "header" : "footer")
+                             .arg(int(margin.pages))
+                             .arg(margin.verticalAlignment)
+                             .arg(contentText(margin.content)));
+    }
+    if (margins.number.position != 0)
+        lines.append(QStringLiteral("page number at %1: %2")
+                         .arg(margins.number.position)
+                         .arg(PageDecorations::PageNumberText(margins.number, 3)));
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QString line;
         if (addedAfterTable(block))
@@ -136,6 +156,22 @@ QStringList describe(const QTextDocument& document)
                     widths.append(QString::number(qRound(width.rawValue())));
                 const bool even = widths.count(widths.value(0)) == widths.size();
                 line += QStringLiteral("widths %1 ").arg(even ? QStringLiteral("even") : widths.join(u','));
+                if (const auto caption = PageDecorations::CaptionOf(table->format())) {
+                    const QTextTableFormat format = table->format();
+                    line += QStringLiteral("caption side %1 gap %2 width %3 text width %4%5 aligned %6 room "
+                                           "%7/%8/%9/%10 «%11» ")
+                                .arg(int(caption->side))
+                                .arg(caption->gap)
+                                .arg(caption->width)
+                                .arg(caption->textWidth)
+                                .arg(caption->toMargins ? " to the margins" : "")
+                                .arg(caption->verticalAlignment)
+                                .arg(qRound(format.leftMargin()))
+                                .arg(qRound(format.rightMargin()))
+                                .arg(qRound(format.topMargin()))
+                                .arg(qRound(format.bottomMargin()))
+                                .arg(contentText(caption->content));
+                }
             }
         }
         const QTextBlockFormat format = block.blockFormat();
@@ -397,6 +433,46 @@ std::unique_ptr<QTextDocument> tableDocument()
     return document;
 }
 
+// A page number beside a header that holds one, a footer on even pages, and tables with captions beside and
+// above them.
+std::unique_ptr<QTextDocument> decoratedDocument()
+{
+    using namespace PageDecorations;
+    const auto content = [](const QString& text) {
+        QTextDocument paragraphs;
+        QTextCursor(&paragraphs).insertText(text);
+        return Content(paragraphs);
+    };
+    auto document = std::make_unique<QTextDocument>();
+    QTextCursor cursor(document.get());
+    cursor.insertText(QStringLiteral("본문"));
+    Margins margins;
+    margins.headers.append({content(QStringLiteral("머리말 ") + QChar(kPageNumberMark) + QStringLiteral(" 쪽")),
+                            Pages::Both, 0});
+    margins.footers.append({content(QStringLiteral("짝수 쪽 꼬리말")), Pages::Even, 2});
+    margins.number = {6, 0, {}, {}, u'-'};
+    SetMargins(*document, margins);
+    for (const Side side : {Side::Left, Side::Top}) {
+        QTextTable* table = cursor.insertTable(1, 2, TableEditing::GridFormat());
+        table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("칸"));
+        QTextTableFormat format = table->format();
+        Caption caption;
+        caption.content = content(side == Side::Left ? QStringLiteral("표 1 왼쪽") : QStringLiteral("표 2 위"));
+        caption.side = side;
+        caption.gap = 567;
+        caption.width = 5000;
+        caption.textWidth = side == Side::Top ? 30000 : 14000;
+        caption.verticalAlignment = side == Side::Left ? 2 : 0;
+        caption.toMargins = side == Side::Top;
+        SetCaption(format, caption, 200);
+        table->setFormat(format);
+        cursor = table->lastCursorPosition();
+        cursor.movePosition(QTextCursor::NextBlock);
+        cursor.insertText(QStringLiteral("표 뒤"));
+    }
+    return document;
+}
+
 // Formulas among text and alone, and a picture on a centred line of its own, as the editor places them.
 std::unique_ptr<QTextDocument> objectDocument()
 {
@@ -589,6 +665,8 @@ void TestHwpWriter::roundTrips_data()
     QTest::newRow("lists") << std::shared_ptr<QTextDocument>(listDocument()) << PageGeometry();
     QTest::newRow("tables") << std::shared_ptr<QTextDocument>(tableDocument()) << PageGeometry();
     QTest::newRow("objects on B4") << std::shared_ptr<QTextDocument>(objectDocument()) << b4;
+    QTest::newRow("captions, headers and footers")
+        << std::shared_ptr<QTextDocument>(decoratedDocument()) << PageGeometry();
 }
 
 void TestHwpWriter::roundTrips()

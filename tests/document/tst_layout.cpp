@@ -3,6 +3,7 @@
 
 #include "document/DocumentFile.h"
 #include "document/LayoutUnits.h"
+#include "document/PageDecorations.h"
 #include "document/PageLayout.h"
 #include "document/hwp/HwpFile.h"
 #include "tools/layout-check/LayoutCheck.h"
@@ -10,11 +11,14 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
 
@@ -56,6 +60,37 @@ QList<QPointF> lines(const QTextBlock& block)
     return result;
 }
 
+// Physical page `index` of `document` painted at four pixels a point.
+QImage painted(QTextDocument& document, const PageGeometry& page, int index)
+{
+    QImage image((page.paperSize() * 4).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(4, 4);
+    PageLayout::PaintPage(&painter, &document, page, index);
+    return image;
+}
+
+// The dark pixels of `image` in `area` (page points), and their bounding box in points.
+int ink(const QImage& image, const QRectF& area, QRectF* box = nullptr)
+{
+    const QRect pixels = QRectF(area.topLeft() * 4, area.size() * 4).toRect().intersected(image.rect());
+    int count = 0;
+    QRect found;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (qGray(line[x]) < 128) {
+                ++count;
+                found |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    if (box)
+        *box = QRectF(QPointF(found.topLeft()) / 4, QSizeF(found.size()) / 4);
+    return count;
+}
+
 QTextCharFormat font(double points)
 {
     QTextCharFormat format;
@@ -77,6 +112,10 @@ private Q_SLOTS:
     void samplesMeetTheTargets();
     // A table of our own keeps its width through the word processor's format: 425 pt, not 321.
     void tableKeepsItsWidth();
+    // Captions beside their tables, headers and footers on the pages they belong to, page numbers where the
+    // file puts them; and their paragraphs against the word processor's line records.
+    void decorationsAreDrawn();
+    void decorationsAreMeasured();
     // Percent spacing is of the font size; a fixed pitch is the pitch, with the text at the top of the line.
     void spacingAsTheWordProcessorMeasures();
     // A spacing of one kind takes the place of another, and the editor's own format keeps it exactly.
@@ -120,6 +159,97 @@ void LayoutTest::samplesMeetTheTargets()
     const LayoutCheck::Figures figures = LayoutCheck::Measure(samplePath(file));
     const QStringList shortfalls = LayoutCheck::Shortfalls(figures, excused);
     QVERIFY2(shortfalls.isEmpty(), qPrintable(LayoutCheck::Report(figures) + u'\n' + shortfalls.join(u'\n')));
+}
+
+void LayoutTest::decorationsAreDrawn()
+{
+    QTextDocument document;
+    PageGeometry page;
+    QString error;
+    QVERIFY2(HwpFile::Read(document, page, sample(QStringLiteral("headerfooter.hwp")), &error), qPrintable(error));
+    // A second page: the footer is for odd pages only, the header for all.
+    QTextCursor end(&document);
+    end.movePosition(QTextCursor::End);
+    QTextBlockFormat newPage;
+    newPage.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    end.insertBlock(newPage);
+    end.insertText(QStringLiteral("둘째 쪽"));
+    PageLayout::Prepare(&document, page);
+    QCOMPARE(PageLayout::PageStarts(&document, page).size(), 2);
+    const double left = page.leftMargin / 100.0;
+    const double width = (page.paperWidth - page.leftMargin - page.rightMargin) / 100.0;
+    const QRectF header(left, page.topMargin / 100.0, width, page.headerLength / 100.0);
+    const QRectF footer(left, (page.paperHeight - page.bottomMargin - page.footerLength) / 100.0, width,
+                        page.footerLength / 100.0);
+    const QImage first = painted(document, page, 0);
+    const QImage second = painted(document, page, 1);
+    QRectF firstHeader;
+    QRectF secondHeader;
+    QVERIFY(ink(first, header, &firstHeader) > 0);
+    QVERIFY(ink(second, header, &secondHeader) > 0);
+    // The header at the top of its space, the footer at the bottom of its own.
+    QVERIFY2(firstHeader.top() - header.top() < 3, qPrintable(QString::number(firstHeader.top())));
+    QRectF footerInk;
+    QVERIFY(ink(first, footer, &footerInk) > 0);
+    QVERIFY2(footer.bottom() - footerInk.bottom() < 4, qPrintable(QString::number(footerInk.bottom())));
+    QCOMPARE(ink(second, footer), 0);
+    // Each page's header has its own number: "…입니다1." and "…입니다2.".
+    QVERIFY(first.copy(QRectF(header.topLeft() * 4, header.size() * 4).toRect()) !=
+            second.copy(QRectF(header.topLeft() * 4, header.size() * 4).toRect()));
+
+    // "- 1 -" in the middle of the foot of every page.
+    QVERIFY2(HwpFile::Read(document, page, sample(QStringLiteral("page.hwp")), &error), qPrintable(error));
+    PageLayout::Prepare(&document, page);
+    const int pages = int(PageLayout::PageStarts(&document, page).size());
+    QCOMPARE(pages, 3);
+    for (int index = 0; index < pages; ++index) {
+        QRectF number;
+        QVERIFY(ink(painted(document, page, index), footer, &number) > 0);
+        QVERIFY2(std::abs(number.center().x() - page.paperWidth / 200.0) < 3, qPrintable(QString::number(index)));
+        QVERIFY(footer.bottom() - number.bottom() < 4);
+    }
+
+    // Each caption where its side puts it, and its table out of its way.
+    QVERIFY2(HwpFile::Read(document, page, sample(QStringLiteral("table-caption.hwp")), &error), qPrintable(error));
+    PageLayout::Prepare(&document, page);
+    const QImage captions = painted(document, page, 0);
+    const QPointF body = page.bodyRect().topLeft();
+    int tables = 0;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        const auto caption = table ? PageDecorations::CaptionOf(table->format()) : std::nullopt;
+        if (!caption)
+            continue;
+        ++tables;
+        const QRectF frameRect = document.documentLayout()->frameBoundingRect(table);
+        const QRectF place = PageDecorations::CaptionRect(*caption, table->format(), frameRect).translated(body);
+        QVERIFY2(ink(captions, place) > 0, qPrintable(QString::number(tables)));
+        const QTextTableFormat format = table->format();
+        const QRectF own = QRectF(frameRect.topLeft(),
+                                  QSizeF(frameRect.width() - LayoutUnits::ToPoints(format.leftMargin() +
+                                                                                   format.rightMargin()),
+                                         frameRect.height() - LayoutUnits::ToPoints(format.topMargin() +
+                                                                                    format.bottomMargin())))
+                               .translated(body);
+        QVERIFY2(!own.intersects(place), qPrintable(QString::number(tables)));
+    }
+    QCOMPARE(tables, 8);
+}
+
+void LayoutTest::decorationsAreMeasured()
+{
+    // Every caption's, header's and footer's paragraph is compared, and has as many lines as the word processor
+    // gave it.
+    const struct
+    {
+        const char* file;
+        int paragraphs;
+    } files[] = {{"table-caption.hwp", 10}, {"headerfooter.hwp", 2}, {"table2.hwp", 2}};
+    for (const auto& [file, paragraphs] : files) {
+        const LayoutCheck::Figures figures = LayoutCheck::Measure(samplePath(QLatin1String(file)));
+        QVERIFY2(figures.listParagraphs == paragraphs && figures.listSameLineCount == paragraphs,
+                 qPrintable(LayoutCheck::Report(figures)));
+    }
 }
 
 void LayoutTest::tableKeepsItsWidth()
