@@ -4,6 +4,7 @@
 #include "document/LayoutUnits.h"
 #include "document/HwpmlReader.h"
 #include "document/ListNumbering.h"
+#include "document/PageDecorations.h"
 #include "document/TableEditing.h"
 
 #include <QBrush>
@@ -398,6 +399,7 @@ QByteArray DocumentFile::NativeBytes(const QTextDocument& document, const PageGe
         out << quint32(beside.exact.size());
         for (const Beside::Exact& exact : beside.exact)
             out << exact.block << exact.property << exact.value;
+        PageDecorations::Write(out, PageDecorations::StoredOf(document));
         if (out.status() != QDataStream::Ok)
             return {};
     }
@@ -523,6 +525,9 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
             return failWith(error, QString::fromUtf16(kDamaged));
         picturePerPoint = formatPerPoint;
     }
+    PageDecorations::Stored decorations;
+    if (version >= 5 && !PageDecorations::Read(in, decorations))
+        return failWith(error, QString::fromUtf16(kDamaged));
     if (!formulas.isEmpty()) {
         // Checked on a document of its own: the one being opened into stays as it is until all is well.
         QTextDocument parsed;
@@ -541,6 +546,7 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
     placeFormulas(document, formulas);
     LayoutUnits::ScaleLengths(document, LayoutUnits::FormatPerPoint() / formatPerPoint,
                               LayoutUnits::FormatPerPoint() / picturePerPoint);
+    PageDecorations::Apply(document, decorations);
     document.setPageSize(pageSize);
     page = loaded;
     return true;

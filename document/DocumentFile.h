@@ -28,15 +28,16 @@ class QTextDocument;
 // HTML were written in (double; see LayoutUnits), where earlier versions wrote points, and pictures in pixels at
 // 96 dpi; then what the HTML rounds or drops: quint32 count, then per value a block number (qint32), a property
 // (qint32) and its value (double): paragraph margins and indents, paragraph spacings in percent of the font size,
-// added to it or fixed (see LayoutUnits), and the paddings of the cell that starts with the block. Version 1 files,
-// which end after the pictures, and versions 2 and 3 still open. Text, character and paragraph formats, lists, tables,
+// added to it or fixed (see LayoutUnits), and the paddings of the cell that starts with the block. Version 5 goes
+// on with the tables' captions and the page's headers, footers and page number (see PageDecorations::Write).
+// Version 1 files, which end after the pictures, and versions 2 to 4 still open. Text, character and paragraph formats, lists, tables,
 // pictures and formulas all survive a save and an open.
 
 namespace DocumentFile {
 
 inline constexpr char kSignature[] = "VLRDOC\r\n\x1a\n";
 inline constexpr int kSignatureSize = 10;
-inline constexpr quint32 kFormatVersion = 4;
+inline constexpr quint32 kFormatVersion = 5;
 // Resource names of pictures inserted in the editor.
 inline constexpr char kPictureScheme[] = "vellorin-picture";
 

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -86,12 +87,21 @@ void paintCaptionsIn(QPainter* painter, QTextDocument* document, QTextFrame* fra
                     const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
                     const double height = content->size().height();
                     paintContent(painter, *content,
-                                 QPointF(place.left(), alignedTop(place.top(), place.height(), height,
-                                                                  caption->verticalAlignment)));
+                                 QPointF(place.left(),
+                                         alignedTop(place.top(), place.height(), height, caption->verticalAlignment)));
                 }
             }
         }
         paintCaptionsIn(painter, document, child, clip);
+    }
+}
+
+void tablesOf(QTextFrame* frame, QList<QTextTable*>& tables)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            tables.append(table);
+        tablesOf(child, tables);
     }
 }
 
@@ -206,7 +216,8 @@ void SetMargins(QTextDocument& document, const Margins& margins)
         out << kStreamVersion;
         writeMargins(out, margins.headers);
         writeMargins(out, margins.footers);
-        out << qint32(margins.number.position) << qint32(margins.number.shape) << margins.number.prefix << margins.number.suffix << margins.number.dash;
+        out << qint32(margins.number.position) << qint32(margins.number.shape) << margins.number.prefix
+            << margins.number.suffix << margins.number.dash;
         root.setProperty(kMarginsProperty, bytes);
     }
     document.rootFrame()->setFrameFormat(root);
@@ -254,6 +265,90 @@ QString PageNumberText(const PageNumber& number, int page)
     return text;
 }
 
+Stored StoredOf(const QTextDocument& document)
+{
+    Stored stored;
+    QList<QTextTable*> tables;
+    tablesOf(document.rootFrame(), tables);
+    for (QTextTable* table : std::as_const(tables)) {
+        const QTextTableFormat format = table->format();
+        if (!format.hasProperty(kCaptionProperty))
+            continue;
+        Stored::Placed placed;
+        placed.block = table->firstCursorPosition().block().blockNumber();
+        placed.caption = format.property(kCaptionProperty).toByteArray();
+        const double margins[] = {format.leftMargin(), format.rightMargin(), format.topMargin(), format.bottomMargin()};
+        for (int side = 0; side < 4; ++side)
+            placed.margins[side] = LayoutUnits::ToPoints(margins[side]);
+        stored.captions.append(placed);
+    }
+    stored.margins = document.rootFrame()->frameFormat().property(kMarginsProperty).toByteArray();
+    return stored;
+}
+
+void Write(QDataStream& out, const Stored& stored)
+{
+    out << quint32(stored.captions.size());
+    for (const Stored::Placed& placed : stored.captions) {
+        out << placed.block << placed.caption;
+        for (double margin : placed.margins)
+            out << margin;
+    }
+    out << stored.margins;
+}
+
+bool Read(QDataStream& in, Stored& stored)
+{
+    quint32 count = 0;
+    in >> count;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        Stored::Placed placed;
+        in >> placed.block >> placed.caption;
+        for (double& margin : placed.margins) {
+            in >> margin;
+            if (!(margin >= 0 && margin <= 10000))
+                return false;
+        }
+        QTextFormat format;
+        format.setProperty(kCaptionProperty, placed.caption);
+        if (!CaptionOf(format))
+            return false;
+        stored.captions.append(placed);
+    }
+    in >> stored.margins;
+    if (in.status() != QDataStream::Ok)
+        return false;
+    if (stored.margins.isEmpty())
+        return true;
+    QTextDocument check;
+    QTextFrameFormat root;
+    root.setProperty(kMarginsProperty, stored.margins);
+    check.rootFrame()->setFrameFormat(root);
+    return !MarginsOf(check).isEmpty();
+}
+
+void Apply(QTextDocument& document, const Stored& stored)
+{
+    for (const Stored::Placed& placed : stored.captions) {
+        const QTextBlock block = document.findBlockByNumber(placed.block);
+        QTextTable* table = block.isValid() ? QTextCursor(block).currentTable() : nullptr;
+        if (!table || table->firstCursorPosition().block() != block)
+            continue;
+        QTextTableFormat format = table->format();
+        format.setProperty(kCaptionProperty, placed.caption);
+        format.setLeftMargin(LayoutUnits::FromPoints(placed.margins[0]));
+        format.setRightMargin(LayoutUnits::FromPoints(placed.margins[1]));
+        format.setTopMargin(LayoutUnits::FromPoints(placed.margins[2]));
+        format.setBottomMargin(LayoutUnits::FromPoints(placed.margins[3]));
+        table->setFormat(format);
+    }
+    if (!stored.margins.isEmpty()) {
+        QTextFrameFormat root = document.rootFrame()->frameFormat();
+        root.setProperty(kMarginsProperty, stored.margins);
+        document.rootFrame()->setFrameFormat(root);
+    }
+}
+
 void PaintCaptions(QPainter* painter, QTextDocument* document, const QRectF& clip)
 {
     paintCaptionsIn(painter, document, document->rootFrame(), clip);
@@ -290,8 +385,10 @@ void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGe
     // Outside and inside: the outer edge is the right on odd pages and the left on even ones.
     const bool odd = number % 2 == 1;
     if (position >= 7)
-        position = position == 7 ? (odd ? 3 : 1) : position == 8 ? (odd ? 6 : 4) : position == 9 ? (odd ? 1 : 3)
-                                                                                                  : (odd ? 4 : 6);
+        position = position == 7   ? (odd ? 3 : 1)
+                   : position == 8 ? (odd ? 6 : 4)
+                   : position == 9 ? (odd ? 1 : 3)
+                                   : (odd ? 4 : 6);
     const bool top = position <= 3;
     const Qt::Alignment across = (position - 1) % 3 == 0   ? Qt::AlignLeft
                                  : (position - 1) % 3 == 1 ? Qt::AlignHCenter

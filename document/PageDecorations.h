@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QDataStream;
 class QPainter;
 class QTextDocument;
 class QTextTable;
@@ -37,10 +38,10 @@ struct Caption
 {
     QByteArray content; // the caption's paragraphs, in the editor's own format
     Side side = Side::Bottom;
-    int gap = 850;   // between the caption and the table, HWPUNIT
-    int width = 8504; // of a caption beside the table, HWPUNIT
-    int textWidth = 0; // of a caption above or below, HWPUNIT; 0: the table's width
-    bool toMargins = false; // above or below, it reaches past the table to the column's margins
+    int gap = 850;             // between the caption and the table, HWPUNIT
+    int width = 8504;          // of a caption beside the table, HWPUNIT
+    int textWidth = 0;         // of a caption above or below, HWPUNIT; 0: the table's width
+    bool toMargins = false;    // above or below, it reaches past the table to the column's margins
     int verticalAlignment = 0; // beside the table: 0 top, 1 centre, 2 bottom
     bool operator==(const Caption&) const = default;
 };
@@ -104,6 +105,26 @@ Margins MarginsOf(const QTextDocument& document);
 const Margin* MarginOn(const QList<Margin>& margins, int number);
 // The page number's text as the word processor writes it.
 QString PageNumberText(const PageNumber& number, int page);
+
+// What the editor's own format keeps of them beside its HTML, which holds none of it: each caption by the
+// block number of its table's first paragraph, with the table's margins in points, and the document's headers,
+// footers and page number.
+struct Stored
+{
+    struct Placed
+    {
+        qint32 block = 0;
+        QByteArray caption;
+        double margins[4] = {}; // left, right, top, bottom
+    };
+    QList<Placed> captions;
+    QByteArray margins;
+};
+Stored StoredOf(const QTextDocument& document);
+void Write(QDataStream& out, const Stored& stored);
+// False when what is read is no caption or margins.
+bool Read(QDataStream& in, Stored& stored);
+void Apply(QTextDocument& document, const Stored& stored);
 
 // Paints the captions of the tables of `document` that fall in `clip`, in the layout's coordinates.
 void PaintCaptions(QPainter* painter, QTextDocument* document, const QRectF& clip);

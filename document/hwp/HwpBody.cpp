@@ -601,9 +601,8 @@ void HwpBody::readMargin(const Tree& tree, qsizetype index, bool header, int dep
     }
     // One page for the whole document, the first section's, and so its headers and footers.
     QList<Margin>& margins = header ? m_margins.headers : m_margins.footers;
-    if (m_sectionIndex > 0 || std::any_of(margins.cbegin(), margins.cend(), [&margin](const Margin& kept) {
-            return kept.pages == margin.pages;
-        }))
+    if (m_sectionIndex > 0 || std::any_of(margins.cbegin(), margins.cend(),
+                                          [&margin](const Margin& kept) { return kept.pages == margin.pages; }))
         return;
     const bool outer = m_inMargin;
     m_inMargin = true;

@@ -265,7 +265,8 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
     Append(out, CtrlHeader, level, objectHeader(kTableCtrl, kTableObject, tableWidth, tableHeight));
     // The caption is the list before the table's own record.
     if (const auto caption = PageDecorations::CaptionOf(format)) {
-        const bool beside = caption->side == PageDecorations::Side::Left || caption->side == PageDecorations::Side::Right;
+        const bool beside =
+            caption->side == PageDecorations::Side::Left || caption->side == PageDecorations::Side::Right;
         const qint32 textWidth = caption->textWidth > 0 ? caption->textWidth : tableWidth;
         QByteArray paragraphs;
         const qsizetype count =

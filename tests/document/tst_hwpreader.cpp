@@ -391,17 +391,17 @@ private Q_SLOTS:
         QList<QTextTable*> tables;
         collectTables(document.rootFrame(), tables);
         QCOMPARE(tables.size(), 8);
-        const QList<Side> sides = {Side::Top,   Side::Bottom, Side::Left,   Side::Right,
-                                   Side::Left,  Side::Right,  Side::Bottom, Side::Bottom};
-        const QStringList texts = {u"표 1 위 캡션"_qs,  u"표 2 아래 캡션"_qs, u"표 3 왼쪽"_qs,
-                                   u"표 4 오른쪽"_qs,   u"표 5 왼쪽 위"_qs,   u"표 6 오른쪽 아래"_qs,
+        const QList<Side> sides = {Side::Top,  Side::Bottom, Side::Left,   Side::Right,
+                                   Side::Left, Side::Right,  Side::Bottom, Side::Bottom};
+        const QStringList texts = {u"표 1 위 캡션"_qs,       u"표 2 아래 캡션"_qs,   u"표 3 왼쪽"_qs,
+                                   u"표 4 오른쪽"_qs,        u"표 5 왼쪽 위"_qs,     u"표 6 오른쪽 아래"_qs,
                                    u"표 7 여백까지 확대"_qs, u"표 8 한 줄로 입력"_qs};
         for (int i = 0; i < tables.size(); ++i) {
             const auto caption = PageDecorations::CaptionOf(tables[i]->format());
             QVERIFY(caption);
             QCOMPARE(caption->side, sides[i]);
             QCOMPARE(contentText(caption->content).section(u'\n', 0, 0), texts[i]);
-            QCOMPARE(caption->gap, 850); // 3 mm
+            QCOMPARE(caption->gap, 850);    // 3 mm
             QCOMPARE(caption->width, 8504); // 30 mm beside the table
             QCOMPARE(caption->toMargins, i == 6);
             // Its room is the table's margin on its side, as much as the caption takes there.

@@ -10,6 +10,7 @@
 #include "document/hwp/Records.h"
 #include "tests/support/OutsideHwpReaders.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QJsonArray>
@@ -447,8 +448,8 @@ std::unique_ptr<QTextDocument> decoratedDocument()
     QTextCursor cursor(document.get());
     cursor.insertText(QStringLiteral("본문"));
     Margins margins;
-    margins.headers.append({content(QStringLiteral("머리말 ") + QChar(kPageNumberMark) + QStringLiteral(" 쪽")),
-                            Pages::Both, 0});
+    margins.headers.append(
+        {content(QStringLiteral("머리말 ") + QChar(kPageNumberMark) + QStringLiteral(" 쪽")), Pages::Both, 0});
     margins.footers.append({content(QStringLiteral("짝수 쪽 꼬리말")), Pages::Even, 2});
     margins.number = {6, 0, {}, {}, u'-'};
     SetMargins(*document, margins);
@@ -516,6 +517,7 @@ private Q_SLOTS:
     void unwritable();
     void roundTrips_data();
     void roundTrips();
+    void decorationsInTheOwnFormat();
 };
 
 // What the outside readers do not look at: the picture's bytes, the preview and the summary.
@@ -695,6 +697,37 @@ void TestHwpWriter::roundTrips()
         QCOMPARE(image(*trip.document, namesBack[i]), image(*document, names[i]));
     }
     QCOMPARE(trip.document->blockCount(), document->blockCount());
+}
+
+void TestHwpWriter::decorationsInTheOwnFormat()
+{
+    // The editor's own format, which its clipboard and its kept copies use, holds captions, headers, footers and
+    // the page number as HWP does.
+    const std::unique_ptr<QTextDocument> document = decoratedDocument();
+    QBuffer native;
+    native.setData(DocumentFile::NativeBytes(*document, PageGeometry()));
+    QVERIFY(native.open(QIODevice::ReadOnly));
+    QTextDocument reopened;
+    reopened.setDefaultFont(document->defaultFont());
+    PageGeometry page;
+    QVERIFY(DocumentFile::ReadNative(reopened, page, native));
+    QCOMPARE(describe(reopened), describe(*document));
+    // A caption that is no caption is a damaged file, not a table with nonsense beside it.
+    QByteArray damaged = native.data();
+    const QByteArray caption = document->rootFrame()
+                                   ->childFrames()
+                                   .first()
+                                   ->format()
+                                   .property(PageDecorations::kCaptionProperty)
+                                   .toByteArray();
+    const qsizetype at = damaged.lastIndexOf(caption);
+    QVERIFY(at > 0);
+    damaged[at] = char(9); // an unknown version of the caption's own stream
+    QBuffer broken(&damaged);
+    QVERIFY(broken.open(QIODevice::ReadOnly));
+    QString error;
+    QVERIFY(!DocumentFile::ReadNative(reopened, page, broken, &error));
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_MAIN(TestHwpWriter)

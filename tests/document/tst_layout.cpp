@@ -225,12 +225,11 @@ void LayoutTest::decorationsAreDrawn()
         const QRectF place = PageDecorations::CaptionRect(*caption, table->format(), frameRect).translated(body);
         QVERIFY2(ink(captions, place) > 0, qPrintable(QString::number(tables)));
         const QTextTableFormat format = table->format();
-        const QRectF own = QRectF(frameRect.topLeft(),
-                                  QSizeF(frameRect.width() - LayoutUnits::ToPoints(format.leftMargin() +
-                                                                                   format.rightMargin()),
-                                         frameRect.height() - LayoutUnits::ToPoints(format.topMargin() +
-                                                                                    format.bottomMargin())))
-                               .translated(body);
+        const QRectF own =
+            QRectF(frameRect.topLeft(),
+                   QSizeF(frameRect.width() - LayoutUnits::ToPoints(format.leftMargin() + format.rightMargin()),
+                          frameRect.height() - LayoutUnits::ToPoints(format.topMargin() + format.bottomMargin())))
+                .translated(body);
         QVERIFY2(!own.intersects(place), qPrintable(QString::number(tables)));
     }
     QCOMPARE(tables, 8);

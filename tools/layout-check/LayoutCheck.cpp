@@ -279,9 +279,9 @@ QList<List> decorationLists(const QList<Section>& sections, QTextDocument& docum
             const auto caption = PageDecorations::CaptionOf(tables[i]->format());
             List list = files[i];
             list.content = caption->content;
-            list.width = PageDecorations::CaptionRect(*caption, tables[i]->format(),
-                                                      layout->frameBoundingRect(tables[i]))
-                             .width();
+            list.width =
+                PageDecorations::CaptionRect(*caption, tables[i]->format(), layout->frameBoundingRect(tables[i]))
+                    .width();
             lists.append(list);
         }
     }
@@ -489,8 +489,8 @@ Figures Measure(const QString& path)
         const QRectF frame = tableRect(layout, table);
         // Not so far beside the table as to reach a caption there.
         const auto caption = PageDecorations::CaptionOf(table->format());
-        const bool beside = caption && (caption->side == PageDecorations::Side::Left ||
-                                        caption->side == PageDecorations::Side::Right);
+        const bool beside =
+            caption && (caption->side == PageDecorations::Side::Left || caption->side == PageDecorations::Side::Right);
         const double slack = beside ? std::min(12.0, caption->gap / kUnitsPerPoint / 2) : 12.0;
         const QList<OurLine> first = ourLines(layout, table->cellAt(0, 0).firstCursorPosition().block());
         if (first.isEmpty())
