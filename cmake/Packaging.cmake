@@ -22,10 +22,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # The shared libraries the programs link are found by dpkg-shlibdeps. What is only opened at run time it
-# cannot see: the Korean faces documents are drawn in, the math font the formula engine loads by its path and
-# the certificate authorities the server's certificate is checked against. Qt's SVG library (libqt6svg6) draws
-# the icons and is linked, so it is found.
+# cannot see: the Korean faces documents are drawn in, the face fontconfig falls back to for the corner brackets
+# ｢ ｣ those lack, the math font the formula engine loads by its path and the certificate authorities the
+# server's certificate is checked against. Qt's SVG library (libqt6svg6) draws the icons and is linked, so it is
+# found.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, fonts-nanum-extra, fonts-dejavu-extra, qt6-translations-l10n, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, fonts-nanum-extra, fonts-sawarabi-gothic, fonts-dejavu-extra, qt6-translations-l10n, ca-certificates")
 
 include(CPack)

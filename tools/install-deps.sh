@@ -10,6 +10,8 @@ packages=(
     libcpprest-dev libssl-dev openssl
     # user interface and settings
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev fonts-nanum fonts-nanum-extra
+    # the corner brackets ｢ ｣ and the other halfwidth forms, which no Nanum face has, for fontconfig's fallback
+    fonts-sawarabi-gothic
     # images
     cimg-dev libpng-dev zlib1g-dev imagemagick
     # local server (Boost.Beast) and the tests' scripted servers

@@ -22,7 +22,7 @@ grep -qx "Version: $version" <<<"$fields" || fail "wrong version"
 grep -qx "Architecture: amd64" <<<"$fields" || fail "wrong architecture"
 depends=$(sed -n 's/^Depends: //p' <<<"$fields" | tr ',' '\n' | sed 's/^ *//; s/ (.*//')
 # What is only loaded at run time, and what the shared-library computation must have found.
-for needed in fonts-nanum fonts-nanum-extra fonts-dejavu-extra qt6-translations-l10n libqt6svg6 ca-certificates \
+for needed in fonts-nanum fonts-nanum-extra fonts-sawarabi-gothic fonts-dejavu-extra qt6-translations-l10n libqt6svg6 ca-certificates \
     libqt6widgets6 libqt6gui6 libcpprest2.10 libpng16-16 libharfbuzz0b libgsf-1-114 libsqlite3-0 libssl3; do
     grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done

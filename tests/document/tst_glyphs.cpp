@@ -1,0 +1,120 @@
+#include "document/FontSubstitution.h"
+#include "document/PageLayout.h"
+#include "document/hwp/HwpFile.h"
+
+#include <QDir>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+// Every character of the word processor's documents must come out as a glyph in our page images, not as the
+// empty box a font draws for what it lacks. The document's faces go to the Nanum fonts, and what those lack
+// comes from fontconfig's fallback, so this depends on which fonts the package pulls in.
+class TestGlyphs : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { FontSubstitution::Install(); }
+    void everyCharacterHasAGlyph_data();
+    void everyCharacterHasAGlyph();
+};
+
+namespace {
+
+// What is never drawn with a glyph of its own: control characters (tabs and breaks among them), the objects a
+// handler paints (formulas, pictures) and Qt's line and paragraph separators.
+bool drawnAsGlyph(char32_t c)
+{
+    return QChar::category(c) != QChar::Other_Control && c != QChar::ObjectReplacementCharacter &&
+           c != QChar::LineSeparator && c != QChar::ParagraphSeparator;
+}
+
+// Each character of the laid-out `document` that would be drawn as a box: with glyph 0, which Qt's fallback
+// leaves where neither the chosen face nor any fallback font has one, or not drawn at all. Only a space may go
+// undrawn, at the end of a line.
+QStringList boxes(const QTextDocument& document)
+{
+    QStringList boxes;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QString text = it.fragment().text();
+            const int start = it.fragment().position() - block.position();
+            for (int i = 0; i < text.size();) {
+                const char32_t c = text.at(i).isHighSurrogate() && i + 1 < text.size()
+                                       ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                                       : text.at(i).unicode();
+                const int length = QChar::requiresSurrogates(c) ? 2 : 1;
+                const QList<QGlyphRun> runs = block.layout()->glyphRuns(start + i, length);
+                bool drawn = !runs.isEmpty() || QChar::isSpace(c);
+                QStringList fonts;
+                for (const QGlyphRun& run : runs) {
+                    fonts.append(run.rawFont().familyName());
+                    drawn = drawn && !run.glyphIndexes().contains(0);
+                }
+                if (drawnAsGlyph(c) && !drawn) {
+                    boxes.append(QStringLiteral("U+%1 %2 in %3 (face %4)")
+                                     .arg(quint32(c), 4, 16, QChar(u'0'))
+                                     .arg(QString::fromUcs4(&c, 1), fonts.join(u'/'),
+                                          it.fragment().charFormat().font().family()));
+                }
+                i += length;
+            }
+        }
+    }
+    boxes.removeDuplicates();
+    return boxes;
+}
+
+} // namespace
+
+void TestGlyphs::everyCharacterHasAGlyph_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QDir samples(QStringLiteral(VELLORIN_HWP_SAMPLES));
+    const QStringList files = samples.entryList({QStringLiteral("*.hwp")});
+    QVERIFY(files.size() >= 20);
+    for (const QString& file : files) {
+        // Encrypted documents are refused, which their own tests check.
+        if (file == QLatin1String("distribution.hwp") || file == QLatin1String("password-12345.hwp"))
+            continue;
+        QFile sample(samples.filePath(file));
+        QVERIFY2(sample.open(QIODevice::ReadOnly), qPrintable(sample.fileName()));
+        QTest::newRow(qPrintable(file)) << sample.readAll();
+    }
+
+    // The corner brackets our editors put around titles, which none of the samples holds and neither Nanum
+    // face has, in both kinds of face, as the editor saves them.
+    QTextDocument made;
+    QTextCursor cursor(&made);
+    for (const QString& face : {QStringLiteral("함초롬바탕"), QStringLiteral("함초롬돋움")}) {
+        QTextCharFormat format;
+        format.setFontFamilies({face});
+        cursor.insertText(QStringLiteral("｢보기｣에서 Ab ｢가｣ "), format);
+    }
+    QString error;
+    const QByteArray bytes = HwpFile::Bytes(made, PageGeometry(), &error);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(error));
+    QTest::newRow("corner brackets, written here") << bytes;
+}
+
+void TestGlyphs::everyCharacterHasAGlyph()
+{
+    QFETCH(QByteArray, bytes);
+    QTextDocument document;
+    PageGeometry page;
+    QString error;
+    QVERIFY2(HwpFile::Read(document, page, bytes, &error), qPrintable(error));
+    PageLayout::Prepare(&document, page);
+    document.documentLayout()->documentSize(); // lays it all out, table cells included
+    const QStringList boxes = ::boxes(document);
+    QVERIFY2(boxes.isEmpty(), qPrintable(QStringLiteral("%1 draws boxes for: %2")
+                                             .arg(QString::fromUtf8(QTest::currentDataTag()), boxes.join(u", "))));
+}
+
+QTEST_MAIN(TestGlyphs)
+#include "tst_glyphs.moc"
