@@ -1,7 +1,9 @@
 #include "document/FontSubstitution.h"
+#include "document/PageDecorations.h"
 #include "document/PageLayout.h"
 #include "document/hwp/HwpFile.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -9,6 +11,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QTextLayout>
 
 // Every character of the word processor's documents must come out as a glyph in our page images, not as the
@@ -27,11 +31,12 @@ private Q_SLOTS:
 namespace {
 
 // What is never drawn with a glyph of its own: control characters (tabs and breaks among them), the objects a
-// handler paints (formulas, pictures) and Qt's line and paragraph separators.
+// handler paints (formulas, pictures), Qt's line and paragraph separators, and the mark a header's page number
+// takes the place of.
 bool drawnAsGlyph(char32_t c)
 {
     return QChar::category(c) != QChar::Other_Control && c != QChar::ObjectReplacementCharacter &&
-           c != QChar::LineSeparator && c != QChar::ParagraphSeparator;
+           c != QChar::LineSeparator && c != QChar::ParagraphSeparator && c != PageDecorations::kPageNumberMark;
 }
 
 // Each character of the laid-out `document` that would be drawn as a box: with glyph 0, which Qt's fallback
@@ -68,6 +73,20 @@ QStringList boxes(const QTextDocument& document)
     }
     boxes.removeDuplicates();
     return boxes;
+}
+
+// The captions of the document's tables and its headers and footers, each laid out as the page draws it.
+void decorationBoxes(QTextFrame* frame, QStringList& found)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(child);
+        if (const auto caption = table ? PageDecorations::CaptionOf(table->format()) : std::nullopt) {
+            const auto content = PageDecorations::ContentDocument(caption->content, 300);
+            content->documentLayout()->documentSize();
+            found += boxes(*content);
+        }
+        decorationBoxes(child, found);
+    }
 }
 
 } // namespace
@@ -111,7 +130,16 @@ void TestGlyphs::everyCharacterHasAGlyph()
     QVERIFY2(HwpFile::Read(document, page, bytes, &error), qPrintable(error));
     PageLayout::Prepare(&document, page);
     document.documentLayout()->documentSize(); // lays it all out, table cells included
-    const QStringList boxes = ::boxes(document);
+    QStringList boxes = ::boxes(document);
+    decorationBoxes(document.rootFrame(), boxes);
+    const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
+    for (const auto* list : {&margins.headers, &margins.footers}) {
+        for (const PageDecorations::Margin& margin : *list) {
+            const auto content = PageDecorations::ContentDocument(margin.content, 400);
+            content->documentLayout()->documentSize();
+            boxes += ::boxes(*content);
+        }
+    }
     QVERIFY2(boxes.isEmpty(), qPrintable(QStringLiteral("%1 draws boxes for: %2")
                                              .arg(QString::fromUtf8(QTest::currentDataTag()), boxes.join(u", "))));
 }
