@@ -11,11 +11,9 @@
 #include <QTextLayout>
 #include <QTextList>
 
-namespace {
-
 // Counters with a fixed run of signs; past the run the item shows its number, which a question never needs
 // but which is better than a repeated sign.
-QString counter(ListNumbering::Style style, int number)
+QString ListNumbering::Counter(Style style, int number)
 {
     static const QString syllables = QStringLiteral("가나다라마바사아자차카타파하");
     static const QString jamo = QStringLiteral("ㄱㄴㄷㄹㅁㅂㅅㅇㅈㅊㅋㅌㅍㅎ");
@@ -37,8 +35,6 @@ QString counter(ListNumbering::Style style, int number)
         return QString::number(number);
     }
 }
-
-} // namespace
 
 QTextListFormat ListNumbering::Format(Style style)
 {
@@ -105,7 +101,7 @@ QString ListNumbering::MarkerText(const QTextBlock& block)
         return {};
     if (!PaintedHere(format))
         return list->itemText(block);
-    return format.numberPrefix() + counter(Style(format.intProperty(kNumberingProperty)), list->itemNumber(block) + 1) +
+    return format.numberPrefix() + Counter(Style(format.intProperty(kNumberingProperty)), list->itemNumber(block) + 1) +
            format.numberSuffix();
 }
 

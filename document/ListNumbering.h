@@ -33,6 +33,8 @@ QTextListFormat Format(Style style);
 std::optional<Style> StyleOf(const QTextListFormat& format);
 // Whether PaintMarkers, not Qt, draws this list's markers.
 bool PaintedHere(const QTextListFormat& format);
+// The sign of `number` in a counting style ("③", "다"); digits where the style's run of signs ends.
+QString Counter(Style style, int number);
 // The marker of a list item as the page shows it ("③", "다."); empty for bullets and plain paragraphs.
 QString MarkerText(const QTextBlock& block);
 // Draws the markers Qt leaves out, for the blocks that meet `clip` (layout coordinates).

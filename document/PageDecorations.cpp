@@ -3,6 +3,7 @@
 #include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
+#include "document/ListNumbering.h"
 #include "document/PageLayout.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -259,7 +260,43 @@ const Margin* MarginOn(const QList<Margin>& margins, int number)
 
 QString PageNumberText(const PageNumber& number, int page)
 {
-    QString text = number.prefix + QString::number(page) + number.suffix;
+    QString sign = QString::number(page);
+    switch (number.shape) {
+    case 1:
+        sign = ListNumbering::Counter(ListNumbering::Style::Circled, page);
+        break;
+    case 2:
+    case 3: {
+        static const std::pair<int, const char*> numerals[] = {
+            {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+            {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+        if (page < 1 || page > 3999)
+            break;
+        sign.clear();
+        for (int rest = page; const auto& [value, letters] : numerals) {
+            for (; rest >= value; rest -= value)
+                sign += QLatin1String(letters);
+        }
+        if (number.shape == 3)
+            sign = sign.toLower();
+        break;
+    }
+    case 4:
+    case 5:
+        // A…Z, then AA…ZZ, as the word processor counts on.
+        if (page >= 1)
+            sign = QString((page - 1) / 26 + 1, QChar(char16_t((number.shape == 4 ? u'A' : u'a') + (page - 1) % 26)));
+        break;
+    case 8:
+        sign = ListNumbering::Counter(ListNumbering::Style::HangulSyllable, page);
+        break;
+    case 10:
+        sign = ListNumbering::Counter(ListNumbering::Style::HangulJamo, page);
+        break;
+    default:
+        break; // digits, and shapes of symbols this editor draws as digits
+    }
+    QString text = number.prefix + sign + number.suffix;
     if (!number.dash.isNull() && number.dash != QChar(0))
         text = number.dash + QLatin1Char(' ') + text + QLatin1Char(' ') + number.dash;
     return text;

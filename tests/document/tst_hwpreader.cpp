@@ -280,6 +280,13 @@ private Q_SLOTS:
         const PageDecorations::PageNumber number = PageDecorations::MarginsOf(document).number;
         QCOMPARE(number.position, 5);
         QCOMPARE(PageDecorations::PageNumberText(number, 12), QStringLiteral("- 12 -"));
+        // The word processor's other shapes of numbers, with what stands around them.
+        const auto shaped = [](int shape, int page, const QString& prefix = {}, const QString& suffix = {}) {
+            return PageDecorations::PageNumberText({5, shape, prefix, suffix, QChar()}, page);
+        };
+        QCOMPARE(QStringList({shaped(1, 14), shaped(2, 1994), shaped(3, 14), shaped(4, 28), shaped(5, 2), shaped(8, 3),
+                              shaped(10, 2), shaped(0, 3, u"("_qs, u")"_qs)}),
+                 QStringList({u"⑭"_qs, u"MCMXCIV"_qs, u"xiv"_qs, u"BB"_qs, u"b"_qs, u"다"_qs, u"ㄴ"_qs, u"(3)"_qs}));
         QStringList texts = bodyParagraphs(document);
         texts.removeAll(QString());
         QCOMPARE(texts, QStringList({QStringLiteral("페이지1"), QStringLiteral("페이지2")}));
