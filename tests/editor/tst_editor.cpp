@@ -613,8 +613,8 @@ private Q_SLOTS:
         QTest::newRow("garbage as HWP") << QByteArray("not a document at all") << "HWP"
                                         << "HWP 문서가 아닙니다.";
         QByteArray truncated(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QTest::newRow("version 5") << truncated + QByteArray("\x00\x00\x00\x05", 4) << "HWP"
-                                   << "알 수 없는 문서 버전입니다. (5)";
+        QTest::newRow("version 6") << truncated + QByteArray("\x00\x00\x00\x06", 4) << "HWP"
+                                   << "알 수 없는 문서 버전입니다. (6)";
         truncated.append("\x00\x00\x00\x01\x00", 5);
         QTest::newRow("truncated HWP") << truncated << "HWP"
                                        << "문서가 손상되었거나 잘려 있습니다.";
