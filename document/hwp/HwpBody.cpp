@@ -182,9 +182,11 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     if (depth == 0)
         m_sectionStart = false;
     // The empty block that a document always keeps after a table is where the paragraph after the table goes;
-    // a block of its own would add a blank line at every save and reopen.
-    const bool afterTable = !fresh && cursor.block().length() == 1 && !cursor.currentTable() &&
-                            QTextCursor(cursor.block().previous()).currentTable();
+    // a block of its own would add a blank line at every save and reopen. In a cell too: there the block before
+    // is in a table inside the cell, not the cell's own table, which is why the frames are compared.
+    const QTextTable* before = QTextCursor(cursor.block().previous()).currentTable();
+    const bool afterTable =
+        !fresh && cursor.block().length() == 1 && before && before->parentFrame() == cursor.currentFrame();
     if (fresh || afterTable)
         cursor.setBlockFormat(blockFormat);
     else

@@ -437,6 +437,7 @@ private Q_SLOTS:
     void streamsBesideTheBody();
     void paragraphRecords();
     void storedForms();
+    void tableInCellReopened();
     void unwritable();
     void roundTrips_data();
     void roundTrips();
@@ -545,6 +546,44 @@ void TestHwpWriter::storedForms()
     const Record firstCell = withTag(withCells.section, HwpRecords::ListHeader).value(0);
     HwpRecords::DataReader table(outer.data, 18 + 2 * 3), cell(firstCell.data, 32);
     QCOMPARE(table.u16(), cell.u16());
+}
+
+// A table in a cell with the cell's text going on below it, saved and reopened again and again: the cell keeps
+// as many paragraphs as its list in the file says, the table's and the text's, and no empty one between them.
+void TestHwpWriter::tableInCellReopened()
+{
+    auto document = std::make_unique<QTextDocument>();
+    QTextTable* outer = QTextCursor(document.get()).insertTable(1, 1, TableEditing::GridFormat());
+    outer->cellAt(0, 0).firstCursorPosition().insertTable(1, 1, TableEditing::GridFormat());
+    outer->cellAt(0, 0).lastCursorPosition().insertText(QStringLiteral("아래"));
+    QTextCursor below(document.get());
+    below.movePosition(QTextCursor::End);
+    below.insertText(QStringLiteral("표 아래"));
+    // The blocks of the outer table's cell, those of the table inside left out.
+    const auto cellBlocks = [](const QTextDocument& d) {
+        QStringList texts;
+        QTextTable* table = QTextCursor(d.begin().next()).currentTable();
+        for (QTextBlock b = d.findBlock(table->firstPosition()); b.position() < table->lastPosition(); b = b.next()) {
+            if (QTextCursor(b).currentTable() == table)
+                texts.append(b.text());
+        }
+        return texts;
+    };
+    for (int reopened = 0; reopened < 3; ++reopened) {
+        const Parsed parsed = written(*document);
+        const QList<Record> lists = withTag(parsed.section, HwpRecords::ListHeader);
+        QCOMPARE(lists.size(), 2);
+        const qint16 paragraphs = HwpRecords::DataReader(lists[0].data).i16();
+        QCOMPARE(paragraphs, 2);
+        RoundTrip trip = roundTrip(*document);
+        QVERIFY2(trip.read, qPrintable(trip.error));
+        // The table's paragraph holds nothing of its own; the text goes on in the block after the table.
+        const QStringList blocks = cellBlocks(*trip.document);
+        QCOMPARE(blocks.size(), paragraphs);
+        QCOMPARE(blocks, QStringList({QString(), QStringLiteral("아래")}));
+        QCOMPARE(trip.document->blockCount(), document->blockCount());
+        document = std::move(trip.document);
+    }
 }
 
 void TestHwpWriter::unwritable()
