@@ -291,8 +291,9 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     if (own.last() != cursor.block())
         own.append(cursor.block());
     // A spacing in percent of the font size, added to it or fixed depends on the fonts, known only now that the
-    // text is in.
+    // text is in; so does the room its number takes.
     HwpShapes::SetSpacing(own, shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
+    HwpShapes::NumberAtMargin(own.first());
 }
 
 bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format,

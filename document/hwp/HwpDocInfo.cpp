@@ -148,6 +148,9 @@ ParaShape paraShape(const QByteArray& data)
         spacingType = moreProperties & 0x1f;
         spacing = newSpacing;
     }
+    // The level, whole, where the file gives it; else the first attribute's bits, which stop at the seventh.
+    const quint32 level = in.u32();
+    shape.level = in.ok() && level < quint32(HwpValues::kLevels) ? int(level) : int((properties >> 25) & 0x7);
     spacing = std::min(spacing, kMaxUnits);
     if (spacing > 0 && spacingType == 0)
         shape.percentSpacing = std::min(spacing, 1000);
@@ -159,7 +162,6 @@ ParaShape paraShape(const QByteArray& data)
         format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::MinimumHeight);
     static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};
     shape.heading = headings[(properties >> 23) & 0x3];
-    shape.level = std::clamp(int((properties >> 25) & 0x7), 0, 6);
     return shape;
 }
 
@@ -186,11 +188,15 @@ BorderFill borderFill(const QByteArray& data)
     return fill;
 }
 
-std::array<ParaHead, 7> numbering(const QByteArray& data)
+std::array<ParaHead, HwpValues::kLevels> numbering(const QByteArray& data)
 {
     DataReader in(data);
-    std::array<ParaHead, 7> heads;
-    for (ParaHead& head : heads) {
+    std::array<ParaHead, HwpValues::kLevels> heads;
+    for (int level = 0; level < HwpValues::kLevels; ++level) {
+        // The levels past the seventh follow the first seven's start numbers, in the files that have them.
+        if (level == HwpValues::kBasicLevels)
+            in.skip(2 + 4 * HwpValues::kBasicLevels);
+        ParaHead& head = heads[level];
         const quint32 properties = in.u32();
         in.skip(2 + 2 + 4); // width adjustment, distance to the text, character shape
         head.pattern = in.string();

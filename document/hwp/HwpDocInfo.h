@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/hwp/HwpValues.h"
 #include "document/hwp/Records.h"
 
 #include <QColor>
@@ -49,7 +50,7 @@ struct ParaShape
     double fixedSpacing = -1;
     Heading heading = Heading::None;
     int numbering = 0; // the numbering or bullet id, 1-based
-    int level = 0;     // 0-based
+    int level = 0;     // 0-based, up to HwpValues::kLevels - 1
 };
 
 struct ParaHead
@@ -71,8 +72,8 @@ struct DocInfo
 {
     QList<QTextCharFormat> charShapes;
     QList<ParaShape> paraShapes;
-    QList<BorderFill> borderFills;             // id 1 is the first
-    QList<std::array<ParaHead, 7>> numberings; // id 1 is the first
+    QList<BorderFill> borderFills;                              // id 1 is the first
+    QList<std::array<ParaHead, HwpValues::kLevels>> numberings; // id 1 is the first
     QHash<int, BinItem> binItems; // by the id pictures refer to it with                   // id 1 is the first
 };
 

@@ -112,6 +112,16 @@ bool addedAfterTable(const QTextBlock& block)
     return afterTable && block.length() == 1 && block.next().isValid();
 }
 
+// Where the layout starts a paragraph's text, in points to a hundredth: its margin, and its list's indent unless
+// the paragraph's own indent takes that back.
+double textStart(const QTextBlock& block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const int indent = format.indent() + (block.textList() ? block.textList()->format().indent() : 0);
+    const double indentWidth = LayoutUnits::ToPoints(std::max(0, indent) * block.document()->indentWidth());
+    return std::round((format.leftMargin() + indentWidth) * 100) / 100;
+}
+
 // The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
 // format, its list, and its runs with their formats.
 QStringList describe(const QTextDocument& document)
@@ -157,7 +167,7 @@ QStringList describe(const QTextDocument& document)
                     .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
                     .arg(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore ? " new page" : "")
                     .arg(spacing)
-                    .arg(format.leftMargin())
+                    .arg(textStart(block))
                     .arg(format.rightMargin())
                     .arg(format.textIndent())
                     .arg(format.topMargin())
@@ -347,6 +357,12 @@ std::unique_ptr<QTextDocument> listDocument()
     deeper.setNumberSuffix(QStringLiteral(")"));
     cursor.createList(deeper);
     cursor.insertText(QStringLiteral("안쪽"));
+    // And one at the tenth level, past the seven every file knows.
+    cursor.insertBlock();
+    QTextListFormat tenth = ListNumbering::Format(Style::Decimal);
+    tenth.setIndent(10);
+    cursor.createList(tenth);
+    cursor.insertText(QStringLiteral("열째"));
     return document;
 }
 
@@ -517,6 +533,22 @@ void TestHwpWriter::storedForms()
     QCOMPARE((numbering.u32() >> 5) & 0xF, quint32(HwpValues::NumberShape::CircledDigit));
     numbering.skip(8);
     QCOMPARE(numbering.string(), QStringLiteral("^1")); // circled digits stand alone, without Qt's dot
+    // The tenth level: the level bits of its paragraph's shape stop at the seventh, and the whole level follows
+    // the spacing; its numbering's tenth pattern comes after the first seven's start numbers and two more.
+    const Record lastParagraph = withTag(lists.section, HwpRecords::ParaHeader).constLast();
+    const Record deepShape =
+        withTag(lists.docInfo, HwpRecords::ParaShape).value(HwpRecords::DataReader(lastParagraph.data, 8).u16());
+    QCOMPARE(HwpRecords::DataReader(deepShape.data).u32() >> 25 & 0x7, 6u);
+    QCOMPARE(HwpRecords::DataReader(deepShape.data, 54).u32(), 9u);
+    HwpRecords::DataReader deep(withTag(lists.docInfo, HwpRecords::Numbering).constLast().data);
+    QStringList patterns;
+    for (int level = 0; level < 10; ++level) {
+        if (level == 7)
+            deep.skip(2 + 7 * 4);
+        deep.skip(12);
+        patterns.append(deep.string());
+    }
+    QCOMPARE(patterns.mid(6), QStringList({"^7.", "^8.", "^9.", "^10."}));
 
     // A picture whose pixels are gone is left out, its paragraph kept.
     QTextDocument lost;

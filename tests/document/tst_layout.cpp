@@ -4,12 +4,16 @@
 #include "document/DocumentFile.h"
 #include "document/LayoutUnits.h"
 #include "document/PageLayout.h"
+#include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
+#include "document/hwp/Records.h"
 #include "tools/layout-check/LayoutCheck.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -64,6 +68,68 @@ QTextCharFormat font(double points)
     return format;
 }
 
+// Where the word processor starts the first line of each paragraph of the first section, in points from its column
+// or cell: the horizontal start of the paragraph's first line record, by the paragraph header's record.
+QHash<qsizetype, double> theirLineStarts(const QByteArray& file)
+{
+    QHash<qsizetype, double> starts;
+    const auto streams = HwpContainer::ReadStreams(file);
+    const auto section =
+        streams ? HwpContainer::Inflate(streams->value(QStringLiteral("BodyText/Section0"))) : std::nullopt;
+    const auto records = section ? HwpRecords::Parse(*section) : std::nullopt;
+    if (!records)
+        return starts;
+    for (qsizetype i = 0; i < records->size(); ++i) {
+        const HwpRecords::Record& header = records->at(i);
+        if (header.tag != HwpRecords::ParaHeader)
+            continue;
+        for (qsizetype k = i + 1; k < records->size() && records->at(k).level > header.level; ++k) {
+            if (records->at(k).tag == HwpRecords::ParaLineSeg && records->at(k).level == header.level + 1) {
+                starts.insert(i, HwpRecords::DataReader(records->at(k).data, 24).i32() / 100.0);
+                break;
+            }
+        }
+    }
+    return starts;
+}
+
+// The first page of `document`, laid out on `page`, drawn at `scale` pixels to the point.
+QImage firstPage(QTextDocument& document, const PageGeometry& page, double scale)
+{
+    QImage image((page.paperSize() * scale).toSize(), QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    PageLayout::PaintPage(&painter, &document, page, 0);
+    return image;
+}
+
+// Where the ink of a block's first line starts, in points from the column; none when the line shows nothing or
+// is not on the first page.
+std::optional<double> firstInk(const QImage& image, const QTextBlock& block, const PageGeometry& page, double scale)
+{
+    const QRectF body = page.bodyRect();
+    if (block.layout()->lineCount() == 0)
+        return std::nullopt;
+    const QTextLine line = block.layout()->lineAt(0);
+    const double top = block.document()->documentLayout()->blockBoundingRect(block).top() + line.y();
+    if (top + line.height() > body.height())
+        return std::nullopt;
+    std::optional<int> left;
+    for (int y = int((body.top() + top) * scale); y < int((body.top() + top + line.height()) * scale); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (int x = 0; x < (left ? *left : image.width()); ++x) {
+            if (row[x] < 128) {
+                left = x;
+                break;
+            }
+        }
+    }
+    if (!left)
+        return std::nullopt;
+    return *left / scale - page.columnLeft(0);
+}
+
 } // namespace
 
 class LayoutTest : public QObject
@@ -81,6 +147,10 @@ private Q_SLOTS:
     void spacingAsTheWordProcessorMeasures();
     // A spacing of one kind takes the place of another, and the editor's own format keeps it exactly.
     void spacingKindsReplaceEachOther();
+    // A numbered paragraph's number starts where the word processor starts its line, and paragraphs without a
+    // number their text; also after our own writer's format.
+    void numbersStartWhereTheLinesDo_data();
+    void numbersStartWhereTheLinesDo();
     // A hanging paragraph starts at its margin and indents the lines after the first, in the body and in cells.
     void hangingIndentStaysInItsColumn();
     // A row is at least as tall as the file stores it.
@@ -217,6 +287,58 @@ void LayoutTest::spacingKindsReplaceEachOther()
     const QList<QPointF> at = lines(reopened.begin());
     QCOMPARE(at.size(), 2);
     QVERIFY2(std::abs(at[1].y() - at[0].y() - 16) < 0.05, qPrintable(QString::number(at[1].y() - at[0].y())));
+}
+
+void LayoutTest::numbersStartWhereTheLinesDo_data()
+{
+    QTest::addColumn<QString>("file");
+    // Outline levels 1 to 10, each 10 pt further in, the last three without numbers; lists of numbers and bullets
+    // of every kind at the margin.
+    QTest::newRow("outline") << QStringLiteral("outline.hwp");
+    QTest::newRow("lists") << QStringLiteral("lists.hwp");
+}
+
+void LayoutTest::numbersStartWhereTheLinesDo()
+{
+    QFETCH(QString, file);
+    const QByteArray bytes = sample(file);
+    const QHash<qsizetype, double> theirs = theirLineStarts(bytes);
+    QTextDocument document;
+    PageGeometry page;
+    QList<HwpFile::ParagraphPlace> places;
+    QVERIFY(HwpFile::Read(document, page, bytes, nullptr, nullptr, &places));
+    PageLayout::Prepare(&document, page);
+    QTextDocument reopened;
+    PageGeometry reopenedPage;
+    QVERIFY(HwpFile::Read(reopened, reopenedPage, HwpFile::Bytes(document, page)));
+    PageLayout::Prepare(&reopened, reopenedPage);
+    constexpr double scale = 4;
+    const QImage ours = firstPage(document, page, scale);
+    const QImage again = firstPage(reopened, reopenedPage, scale);
+    int numbered = 0;
+    int compared = 0;
+    for (const HwpFile::ParagraphPlace& place : std::as_const(places)) {
+        if (place.section != 0 || place.depth != 0 || !theirs.contains(place.record))
+            continue;
+        const QTextBlock block = place.block;
+        const std::optional<double> ink = firstInk(ours, block, page, scale);
+        if (!ink)
+            continue;
+        ++compared;
+        numbered += block.textList() ? 1 : 0;
+        // Within a glyph's side bearing of the line's start.
+        const double start = theirs.value(place.record);
+        QVERIFY2(
+            *ink >= start - 0.25 && *ink < start + 1.5,
+            qPrintable(QStringLiteral("«%1»: %2 pt, the line starts at %3").arg(block.text()).arg(*ink).arg(start)));
+        const std::optional<double> back =
+            firstInk(again, reopened.findBlockByNumber(block.blockNumber()), reopenedPage, scale);
+        QVERIFY(back);
+        QVERIFY2(std::abs(*back - *ink) < 0.3,
+                 qPrintable(
+                     QStringLiteral("«%1» written and read: %2 pt, first %3").arg(block.text()).arg(*back).arg(*ink)));
+    }
+    QVERIFY2(numbered >= 10 && compared > numbered, qPrintable(QStringLiteral("%1 of %2").arg(numbered).arg(compared)));
 }
 
 void LayoutTest::hangingIndentStaysInItsColumn()
