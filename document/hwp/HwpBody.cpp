@@ -1,5 +1,6 @@
 #include "document/hwp/HwpBody.h"
 
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "document/HwpShapes.h"
@@ -496,6 +497,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                 }
                 if (fill.face.isValid())
                     cellFormat.setBackground(fill.face);
+                CellDiagonals::Set(cellFormat, fill.diagonals);
             }
             // The cell's own margins, or the table's when it has none (as the word processor's cells always do).
             const bool ownMargins =

@@ -169,7 +169,9 @@ BorderFill borderFill(const QByteArray& data)
 {
     DataReader in(data);
     BorderFill fill;
-    in.skip(2); // properties: 3D, shadow, diagonals
+    // Bits 2–4 and 5–7 say whether and how the slash and the backslash run; the editor draws each corner to
+    // corner, whatever the shape.
+    const quint16 properties = in.u16();
     for (Border& border : fill.sides) {
         border.style = HwpShapes::BorderStyle(borderName(in.u8()));
         border.width = HwpShapes::BorderWidth(borderMillimetres(in.u8()));
@@ -179,7 +181,16 @@ BorderFill borderFill(const QByteArray& data)
         if (!border.colour.isValid())
             border.colour = Qt::black;
     }
-    in.skip(6); // the diagonal
+    const int diagonalType = in.u8();
+    const int diagonalWidth = in.u8();
+    const QColor diagonalColour = HwpShapes::Colour(in.u32());
+    fill.diagonals.lines = ((properties >> 2) & 0x7 ? CellDiagonals::kSlash : 0) |
+                           ((properties >> 5) & 0x7 ? CellDiagonals::kBackslash : 0);
+    fill.diagonals.style = HwpShapes::BorderStyle(borderName(diagonalType));
+    fill.diagonals.width = HwpShapes::BorderWidth(borderMillimetres(diagonalWidth));
+    fill.diagonals.colour = diagonalColour.isValid() ? diagonalColour : QColor(Qt::black);
+    if (fill.diagonals.style == QTextFrameFormat::BorderStyle_None)
+        fill.diagonals.lines = 0;
     const quint32 fillType = in.u32();
     if (fillType & 0x1)
         fill.face = HwpShapes::Colour(in.u32());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/CellDiagonals.h"
 #include "document/hwp/HwpValues.h"
 #include "document/hwp/Records.h"
 
@@ -27,6 +28,7 @@ struct BorderFill
 {
     std::array<Border, 4> sides; // left, right, top, bottom
     QColor face;                 // invalid: no shading
+    CellDiagonals::Diagonals diagonals;
 };
 
 enum class Heading

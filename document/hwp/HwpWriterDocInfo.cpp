@@ -33,11 +33,10 @@ void headInfo(DataWriter& out, quint32 attributes)
 QByteArray borderFillRecord(const BorderFill& fill)
 {
     DataWriter out;
-    out.u16(0);
+    out.u16(fill.attributes);
     for (const Border& side : fill.sides)
         out.u8(side.type).u8(side.width).u32(side.colour);
-    // No diagonal: the kind is set, the attribute bits that would draw it are not.
-    out.u8(1).u8(0).u32(0);
+    out.u8(fill.diagonal.type).u8(fill.diagonal.width).u32(fill.diagonal.colour);
     if (fill.fill == HwpValues::kNoColour) {
         out.u32(0).u32(0);
     } else {

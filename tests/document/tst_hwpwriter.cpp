@@ -1,3 +1,4 @@
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
@@ -98,9 +99,17 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
                 ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
                 : QStringLiteral("none ");
     }
-    return text + (cell.background().style() == Qt::NoBrush
-                       ? QStringLiteral("fill none")
-                       : QStringLiteral("fill ") + cell.background().color().name());
+    text += cell.background().style() == Qt::NoBrush ? QStringLiteral("fill none")
+                                                     : QStringLiteral("fill ") + cell.background().color().name();
+    const CellDiagonals::Diagonals diagonals = CellDiagonals::Of(cell);
+    if (diagonals.lines)
+        text += QStringLiteral(" diagonals %1%2 %3/%4/%5")
+                    .arg(diagonals.lines & CellDiagonals::kSlash ? QStringLiteral("/") : QString())
+                    .arg(diagonals.lines & CellDiagonals::kBackslash ? QStringLiteral("\\") : QString())
+                    .arg(HwpValues::BorderIndex(diagonals.width))
+                    .arg(int(diagonals.style))
+                    .arg(diagonals.colour.name());
+    return text;
 }
 
 // Left out of the descriptions, and counted apart: an empty paragraph right after a table, which the reader
@@ -400,6 +409,15 @@ std::unique_ptr<QTextDocument> tableDocument()
     format.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Double);
     format.setBottomBorderBrush(QColor(0, 0, 200));
     sides.setFormat(format);
+    // A backslash dashed in blue, and a plain slash in another cell.
+    const auto diagonal = [table](int row, int column, const CellDiagonals::Diagonals& diagonals) {
+        QTextTableCell cell = table->cellAt(row, column);
+        QTextCharFormat crossed = cell.format();
+        CellDiagonals::Set(crossed, diagonals);
+        cell.setFormat(crossed);
+    };
+    diagonal(1, 2, {CellDiagonals::kBackslash, 2, QTextFrameFormat::BorderStyle_Dashed, QColor(0, 0, 200)});
+    diagonal(2, 0, {CellDiagonals::kSlash, 1, QTextFrameFormat::BorderStyle_Solid, Qt::black});
     QTextCursor shaded = table->cellAt(2, 1).firstCursorPosition();
     shaded.insertText(QStringLiteral("가로 병합"));
     TableEditing::SetCellShading(shaded, QColor(230, 230, 250));
@@ -573,6 +591,23 @@ void TestHwpWriter::storedForms()
             QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
         }
     }
+    // The diagonals: their shapes (2, corner to corner) in the attributes, slash then backslash, and their line.
+    QStringList diagonals;
+    for (const Record& record : withTag(withCells.docInfo, HwpRecords::BorderFill)) {
+        HwpRecords::DataReader fill(record.data);
+        const quint16 attributes = fill.u16();
+        fill.skip(4 * 6);
+        const int type = fill.u8();
+        const int width = fill.u8();
+        if (attributes & 0xfc)
+            diagonals.append(QStringLiteral("%1/%2 %3 %4 %5")
+                                 .arg(attributes >> 2 & 7)
+                                 .arg(attributes >> 5 & 7)
+                                 .arg(type)
+                                 .arg(width)
+                                 .arg(fill.u32(), 6, 16, QChar(u'0')));
+    }
+    QCOMPARE(diagonals, QStringList({QStringLiteral("0/2 2 9 c80000"), QStringLiteral("2/0 1 1 000000")}));
     // The outer table's own border fill is the one its cells without borders of their own (the first) use.
     const Record outer = withTag(withCells.section, HwpRecords::Table).value(0);
     const Record firstCell = withTag(withCells.section, HwpRecords::ListHeader).value(0);

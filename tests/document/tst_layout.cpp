@@ -1,9 +1,11 @@
 // The editor's pages against the word processor's own: the line records it keeps in every paragraph of the
 // shared samples, and documents of our own written as HWP 5.0 and laid out again.
 
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/LayoutUnits.h"
 #include "document/PageLayout.h"
+#include "document/TableEditing.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
@@ -151,6 +153,9 @@ private Q_SLOTS:
     // number their text; also after our own writer's format.
     void numbersStartWhereTheLinesDo_data();
     void numbersStartWhereTheLinesDo();
+    // A cell's diagonal runs from corner to corner of the cell as the grid draws it, the row as tall as its tallest
+    // cell, after our writer's format and the editor's own.
+    void diagonalsFromCornerToCorner();
     // A hanging paragraph starts at its margin and indents the lines after the first, in the body and in cells.
     void hangingIndentStaysInItsColumn();
     // A row is at least as tall as the file stores it.
@@ -339,6 +344,94 @@ void LayoutTest::numbersStartWhereTheLinesDo()
                      QStringLiteral("«%1» written and read: %2 pt, first %3").arg(block.text()).arg(*back).arg(*ink)));
     }
     QVERIFY2(numbered >= 10 && compared > numbered, qPrintable(QStringLiteral("%1 of %2").arg(numbered).arg(compared)));
+}
+
+void LayoutTest::diagonalsFromCornerToCorner()
+{
+    // Two columns; the first cell's three lines make the row, the second has the backslash and one line below
+    // some space.
+    QTextDocument document;
+    PageLayout::Prepare(&document, PageGeometry());
+    QTextCursor cursor(&document);
+    cursor.insertText(QStringLiteral("표"));
+    QTextTable* table = cursor.insertTable(1, 2, TableEditing::GridFormat());
+    TableEditing::GridInEveryCell(table);
+    QTextCursor cells = table->cellAt(0, 0).firstCursorPosition();
+    TableEditing::SetColumnWidths(cells, {QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(100)),
+                                          QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(150))});
+    cells.insertText(QStringLiteral("가\n나\n다"), font(10));
+    QTextTableCell crossed = table->cellAt(0, 1);
+    QTextCursor spaced = crossed.firstCursorPosition();
+    QTextBlockFormat below;
+    below.setTopMargin(LayoutUnits::FromPoints(6));
+    spaced.setBlockFormat(below);
+    spaced.insertText(QStringLiteral("라"), font(10));
+    QTextCharFormat format = crossed.format();
+    const CellDiagonals::Diagonals backslash{CellDiagonals::kBackslash, 1, QTextFrameFormat::BorderStyle_Solid,
+                                             Qt::black};
+    CellDiagonals::Set(format, backslash);
+    crossed.setFormat(format);
+
+    QTextDocument reopened;
+    reopen(document, reopened);
+    QBuffer buffer;
+    buffer.setData(DocumentFile::NativeBytes(reopened, PageGeometry()));
+    buffer.open(QIODevice::ReadOnly);
+    QTextDocument native;
+    PageGeometry page;
+    QVERIFY(DocumentFile::ReadNative(native, page, buffer));
+    PageLayout::Prepare(&native, page);
+    for (QTextDocument* shown : {&document, &reopened, &native}) {
+        QTextTable* read = QTextCursor(shown->begin().next()).currentTable();
+        QVERIFY(read);
+        QCOMPARE(CellDiagonals::Of(read->cellAt(0, 1).format()), backslash);
+        // The grid's lines, where they run (nearly) all along the table: the row's top and bottom, the columns'
+        // edges. Pixels, at four to the point.
+        constexpr double scale = 4;
+        const QImage image = firstPage(*shown, page, scale);
+        const QRectF frame =
+            shown->documentLayout()->frameBoundingRect(read).translated(page.columnLeft(0), page.bodyRect().top());
+        const QRect area = QRectF(frame.topLeft() * scale, frame.size() * scale).toRect().adjusted(-40, -40, 40, 40);
+        const auto dark = [&image](int x, int y) { return qGray(image.pixel(x, y)) < 128; };
+        const auto lines = [&](bool across) {
+            QList<double> centres;
+            int run = 0;
+            const int from = across ? area.top() : area.left();
+            const int to = across ? area.bottom() : area.right();
+            for (int at = from; at <= to + 1; ++at) {
+                int count = 0;
+                const int length = across ? area.width() : area.height();
+                for (int k = 0; at <= to && k < length; ++k)
+                    count += across ? dark(area.left() + k, at) : dark(at, area.top() + k);
+                if (at <= to && count > (across ? frame.width() : frame.height()) * scale * 0.8) {
+                    ++run;
+                } else if (run > 0) {
+                    centres.append(at - run / 2.0 - 0.5);
+                    run = 0;
+                }
+            }
+            return centres;
+        };
+        const QList<double> rows = lines(true);
+        const QList<double> columns = lines(false);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(columns.size(), 3);
+        // Dark all along the backslash from the second cell's top left corner to its bottom right, and light on
+        // the slash that cell has not.
+        const auto inkNear = [&](double t, bool slash) {
+            const double x = columns[1] + t * (columns[2] - columns[1]);
+            const double y = slash ? rows[1] - t * (rows[1] - rows[0]) : rows[0] + t * (rows[1] - rows[0]);
+            for (int dy = -2; dy <= 2; ++dy) {
+                if (dark(qRound(x), qRound(y) + dy))
+                    return true;
+            }
+            return false;
+        };
+        for (double t = 0.05; t < 1; t += 0.1)
+            QVERIFY2(inkNear(t, false), qPrintable(QStringLiteral("no line at %1 of the backslash").arg(t)));
+        for (double t : {0.2, 0.3, 0.7, 0.8})
+            QVERIFY2(!inkNear(t, true), qPrintable(QStringLiteral("a line at %1 of the slash").arg(t)));
+    }
 }
 
 void LayoutTest::hangingIndentStaysInItsColumn()
