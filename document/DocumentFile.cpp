@@ -1,5 +1,6 @@
 #include "document/DocumentFile.h"
 
+#include "document/CellDiagonals.h"
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/HwpmlReader.h"
@@ -68,7 +69,7 @@ QList<QPair<QString, QImage>> pictures(const QTextDocument& document)
     return found;
 }
 
-// What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders.
+// What a document's HTML loses, by block number: numbering styles Qt cannot draw, and cell borders and diagonals.
 constexpr int kExactBlockProperties[] = {
     QTextFormat::BlockTopMargin,        QTextFormat::BlockBottomMargin,    QTextFormat::BlockLeftMargin,
     QTextFormat::BlockRightMargin,      QTextFormat::TextIndent,           LayoutUnits::kPercentSpacingProperty,
@@ -101,6 +102,17 @@ QTextTableCell cellStartingAt(const QTextBlock& block)
     return cell.firstPosition() == block.position() ? cell : QTextTableCell();
 }
 
+// What the native file keeps of a cell's lines beside the HTML: its borders and its diagonals.
+QTextFormat cellLines(const QTextFormat& cellFormat)
+{
+    QTextFormat lines = TableEditing::BorderProperties(cellFormat);
+    for (int property : CellDiagonals::kProperties) {
+        if (cellFormat.hasProperty(property))
+            lines.setProperty(property, cellFormat.property(property));
+    }
+    return lines;
+}
+
 Beside besideOf(const QTextDocument& document)
 {
     Beside beside;
@@ -109,7 +121,7 @@ Beside besideOf(const QTextDocument& document)
             beside.numbering.append(
                 {block.blockNumber(), list->format().intProperty(ListNumbering::kNumberingProperty)});
         if (const QTextTableCell cell = cellStartingAt(block); cell.isValid()) {
-            const QTextFormat borders = TableEditing::BorderProperties(cell.format());
+            const QTextFormat borders = cellLines(cell.format());
             if (!borders.properties().isEmpty())
                 beside.borders.append({block.blockNumber(), borders});
         }
@@ -269,10 +281,12 @@ void placeFormulas(QTextDocument& document, const QList<StoredFormula>& formulas
 // A cell's border properties as SaveNative streams them (a QTextFormat), read by hand. Qt's own reading
 // builds whatever variant the bytes name, lists and pictures included, and reserves room for as many list
 // items as they claim: a damaged file could ask for gigabytes. Borders are finite widths, styles Qt knows
-// (its HTML writer looks an unknown style up out of bounds) and plain brushes; anything else is damage.
+// (its HTML writer looks an unknown style up out of bounds) and plain brushes, and diagonals the same with the
+// lines they draw; anything else is damage.
 bool readBorders(QDataStream& in, QTextFormat& borders)
 {
-    constexpr quint32 kBorderProperties = QTextFormat::TableCellRightBorderBrush - QTextFormat::TableCellTopBorder + 1;
+    constexpr quint32 kBorderProperties = QTextFormat::TableCellRightBorderBrush - QTextFormat::TableCellTopBorder + 1 +
+                                          std::size(CellDiagonals::kProperties);
     qint32 type = 0;
     quint32 count = 0;
     in >> type >> count;
@@ -298,8 +312,28 @@ bool readBorders(QDataStream& in, QTextFormat& borders)
             if (style < QTextFrameFormat::BorderStyle_None || style > QTextFrameFormat::BorderStyle_Outset)
                 return false;
             value = int(style);
-        } else if (property >= QTextFormat::TableCellTopBorderBrush &&
-                   property <= QTextFormat::TableCellRightBorderBrush && valueType == QMetaType::QBrush) {
+        } else if (property == CellDiagonals::kLinesProperty && valueType == QMetaType::Int) {
+            qint32 lines = 0;
+            in >> lines;
+            if (lines & ~(CellDiagonals::kSlash | CellDiagonals::kBackslash))
+                return false;
+            value = int(lines);
+        } else if (property == CellDiagonals::kWidthProperty && valueType == QMetaType::Double) {
+            double width = 0;
+            in >> width;
+            if (!(width >= 0 && width <= 100))
+                return false;
+            value = width;
+        } else if (property == CellDiagonals::kStyleProperty && valueType == QMetaType::Int) {
+            qint32 style = 0;
+            in >> style;
+            if (style < QTextFrameFormat::BorderStyle_None || style > QTextFrameFormat::BorderStyle_Outset)
+                return false;
+            value = int(style);
+        } else if (((property >= QTextFormat::TableCellTopBorderBrush &&
+                     property <= QTextFormat::TableCellRightBorderBrush) ||
+                    property == CellDiagonals::kBrushProperty) &&
+                   valueType == QMetaType::QBrush) {
             // A brush streams its style, colour and transform, then a picture or gradient for those styles.
             quint8 style = 0;
             QColor colour;
@@ -480,7 +514,7 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
             in >> number;
             if (!readBorders(in, borders))
                 in.setStatus(QDataStream::ReadCorruptData);
-            beside.borders.append({number, TableEditing::BorderProperties(borders)});
+            beside.borders.append({number, cellLines(borders)});
         }
         if (in.status() != QDataStream::Ok)
             return failWith(error, QString::fromUtf16(kDamaged));

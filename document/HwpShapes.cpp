@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QTextCursor>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextList>
 #include <QTextTable>
 
@@ -102,6 +103,30 @@ void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QStr
         return;
     }
     lists.insert(key, cursor.createList(format));
+}
+
+void NumberAtMargin(const QTextBlock& block)
+{
+    QTextList* list = block.textList();
+    if (!list)
+        return;
+    QTextBlockFormat format = block.blockFormat();
+    // The block's own indent takes back the list's, and the margin makes room for the marker.
+    format.setIndent(-list->format().indent());
+    format.setLeftMargin(format.leftMargin() + ListNumbering::MarkerRoom(block));
+    QTextCursor(block).setBlockFormat(format);
+}
+
+double MarginBeforeNumber(const QTextBlock& block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    QTextList* list = block.textList();
+    if (!list)
+        return format.leftMargin();
+    // The layout sets a list's text in by the block's and the list's indents together, never out.
+    const int indent = std::max(0, format.indent() + list->format().indent());
+    const double text = format.leftMargin() + LayoutUnits::ToPoints(indent * block.document()->indentWidth());
+    return std::max(0.0, text - ListNumbering::MarkerRoom(block));
 }
 
 QList<QTextLength> ColumnWidths(QList<int> widths, const QTextTableFormat& table)

@@ -52,6 +52,14 @@ QTextListFormat NumberingFormat(QStringView numFormat, const QString& pattern);
 void JoinList(QTextCursor& cursor, QTextListFormat format, int level, const QString& key,
               QHash<QString, QTextList*>& lists);
 
+// Sets the paragraph of `block`, a list item, as the word processor sets a numbered paragraph: the number at the
+// paragraph's margin and the text after it, where Qt sets the text in by the list's indent, level by level, and
+// hangs the marker before it. For a paragraph whose text is in: the marker's width depends on its font.
+void NumberAtMargin(const QTextBlock& block);
+// Where the word processor's number starts for the paragraph of `block`, in points: where its text starts less the
+// marker's room; the left margin of a paragraph in no list. NumberAtMargin's partner, for writing.
+double MarginBeforeNumber(const QTextBlock& block);
+
 // The column widths of a table whose cells, one column wide, gave `widths` in HWPUNIT (0 where none did, and those
 // columns share what is left). A cell's width holds its borders, and the layout draws the table's outer border
 // outside its fixed columns: the outer columns give it that much.

@@ -294,6 +294,7 @@ void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
     // paragraph leaves the rest of its text in the block after the table.
     HwpShapes::SetSpacing(first == cursor.block() ? QList<QTextBlock>{first} : QList<QTextBlock>{first, cursor.block()},
                           shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
+    HwpShapes::NumberAtMargin(first);
 }
 
 void HwpmlReader::number(QTextCursor& cursor, const ParaShape& shape)

@@ -36,6 +36,34 @@ QString ListNumbering::Counter(Style style, int number)
     }
 }
 
+namespace {
+
+// The font a list item's marker is drawn in: its first character's, as laid out on the layout's own device. A
+// font handed to the painter would be sized again for the painter's device, larger on the screen than on the
+// page image.
+QFont markerFont(const QTextBlock& block)
+{
+    return QFont(QTextCursor(block).charFormat().font(), PageLayout::LayoutDevice());
+}
+
+// A marker PaintMarkers draws, laid out on one line.
+struct PaintedMarker
+{
+    QTextLayout layout;
+    QTextLine line;
+    double space = 0; // between the marker and the text
+    explicit PaintedMarker(const QTextBlock& block)
+        : layout(ListNumbering::MarkerText(block), markerFont(block), PageLayout::LayoutDevice())
+    {
+        layout.beginLayout();
+        line = layout.createLine();
+        layout.endLayout();
+        space = QFontMetricsF(layout.font(), PageLayout::LayoutDevice()).horizontalAdvance(u' ');
+    }
+};
+
+} // namespace
+
 QTextListFormat ListNumbering::Format(Style style)
 {
     QTextListFormat format;
@@ -105,6 +133,29 @@ QString ListNumbering::MarkerText(const QTextBlock& block)
            format.numberSuffix();
 }
 
+double ListNumbering::MarkerRoom(const QTextBlock& block)
+{
+    QTextList* list = block.textList();
+    if (!list)
+        return 0;
+    if (PaintedHere(list->format())) {
+        const PaintedMarker marker(block);
+        return marker.line.naturalTextWidth() + marker.space;
+    }
+    // As Qt's layout draws its own markers: in whole units of the device, a bullet a third of a line wide.
+    const QFontMetrics metrics(markerFont(block));
+    switch (list->format().style()) {
+    case QTextListFormat::ListDisc:
+    case QTextListFormat::ListCircle:
+    case QTextListFormat::ListSquare:
+        return metrics.lineSpacing() / 3 + metrics.horizontalAdvance(u' ');
+    case QTextListFormat::ListStyleUndefined:
+        return 0;
+    default:
+        return metrics.horizontalAdvance(list->itemText(block)) + metrics.horizontalAdvance(u' ');
+    }
+}
+
 void ListNumbering::PaintMarkers(QPainter* painter, QTextDocument* document, const QRectF& clip)
 {
     QAbstractTextDocumentLayout* layout = document->documentLayout();
@@ -117,24 +168,17 @@ void ListNumbering::PaintMarkers(QPainter* painter, QTextDocument* document, con
         // than the next cell's first.
         if (!bounds.intersects(clip))
             continue;
-        // Where Qt puts its own markers: a space's width left of the first line, on the line's top. In the
-        // font of the item's first character, laid out on the layout's own device: a font handed to the
-        // painter would be sized again for the painter's device, larger on the screen than on the page image.
+        // Where Qt puts its own markers: a space's width left of the first line, on the line's top, in the font
+        // of the item's first character.
         const QTextLine line = block.layout()->lineAt(0);
         const QPointF lineTop = bounds.topLeft() + line.naturalTextRect().topLeft();
-        const QTextCharFormat charFormat = QTextCursor(block).charFormat();
-        const QFont font(charFormat.font(), PageLayout::LayoutDevice());
-        QTextLayout marker(MarkerText(block), font, PageLayout::LayoutDevice());
-        marker.beginLayout();
-        QTextLine markerLine = marker.createLine();
-        marker.endLayout();
-        const double space = QFontMetricsF(font, PageLayout::LayoutDevice()).horizontalAdvance(u' ');
-        const double x = lineTop.x() - space - markerLine.naturalTextWidth();
+        const PaintedMarker marker(block);
+        const double x = lineTop.x() - marker.space - marker.line.naturalTextWidth();
         painter->save();
-        const QBrush foreground = charFormat.foreground();
+        const QBrush foreground = QTextCursor(block).charFormat().foreground();
         painter->setPen(foreground.style() == Qt::NoBrush ? QColor(Qt::black) : foreground.color());
         // On the item's baseline.
-        marker.draw(painter, QPointF(x, lineTop.y() + line.ascent() - markerLine.ascent()));
+        marker.layout.draw(painter, QPointF(x, lineTop.y() + line.ascent() - marker.line.ascent()));
         painter->restore();
     }
 }

@@ -37,6 +37,9 @@ bool PaintedHere(const QTextListFormat& format);
 QString Counter(Style style, int number);
 // The marker of a list item as the page shows it ("③", "다."); empty for bullets and plain paragraphs.
 QString MarkerText(const QTextBlock& block);
+// How far left of a list item's first line its marker starts, in points: the marker's width and the space after
+// it, as Qt or PaintMarkers draws it on the layout's device; 0 for a block in no list.
+double MarkerRoom(const QTextBlock& block);
 // Draws the markers Qt leaves out, for the blocks that meet `clip` (layout coordinates).
 void PaintMarkers(QPainter* painter, QTextDocument* document, const QRectF& clip);
 

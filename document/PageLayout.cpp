@@ -1,5 +1,6 @@
 #include "document/PageLayout.h"
 
+#include "document/CellDiagonals.h"
 #include "document/FormulaObject.h"
 #include "document/ListNumbering.h"
 #include "document/PageDecorations.h"
@@ -97,6 +98,7 @@ void PageLayout::PaintColumns(QPainter* painter, QTextDocument* document, const 
         columnContext.clip = clip;
         document->documentLayout()->draw(painter, columnContext);
         ListNumbering::PaintMarkers(painter, document, clip);
+        CellDiagonals::Paint(painter, document, clip);
         PageDecorations::PaintCaptions(painter, document, clip);
         painter->restore();
     }

@@ -1,5 +1,6 @@
 #include "document/hwp/HwpBody.h"
 
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "document/HwpShapes.h"
@@ -182,9 +183,11 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     if (depth == 0)
         m_sectionStart = false;
     // The empty block that a document always keeps after a table is where the paragraph after the table goes;
-    // a block of its own would add a blank line at every save and reopen.
-    const bool afterTable = !fresh && cursor.block().length() == 1 && !cursor.currentTable() &&
-                            QTextCursor(cursor.block().previous()).currentTable();
+    // a block of its own would add a blank line at every save and reopen. In a cell too: there the block before
+    // is in a table inside the cell, not the cell's own table, which is why the frames are compared.
+    const QTextTable* before = QTextCursor(cursor.block().previous()).currentTable();
+    const bool afterTable =
+        !fresh && cursor.block().length() == 1 && before && before->parentFrame() == cursor.currentFrame();
     if (fresh || afterTable)
         cursor.setBlockFormat(blockFormat);
     else
@@ -292,8 +295,9 @@ void HwpBody::readParagraph(const Tree& tree, qsizetype index, QTextCursor& curs
     if (own.last() != cursor.block())
         own.append(cursor.block());
     // A spacing in percent of the font size, added to it or fixed depends on the fonts, known only now that the
-    // text is in.
+    // text is in; so does the room its number takes.
     HwpShapes::SetSpacing(own, shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
+    HwpShapes::NumberAtMargin(own.first());
 }
 
 bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextCharFormat& format,
@@ -516,6 +520,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
                 }
                 if (fill.face.isValid())
                     cellFormat.setBackground(fill.face);
+                CellDiagonals::Set(cellFormat, fill.diagonals);
             }
             // The cell's own margins, or the table's when it has none (as the word processor's cells always do).
             const bool ownMargins =

@@ -148,6 +148,9 @@ ParaShape paraShape(const QByteArray& data)
         spacingType = moreProperties & 0x1f;
         spacing = newSpacing;
     }
+    // The level, whole, where the file gives it; else the first attribute's bits, which stop at the seventh.
+    const quint32 level = in.u32();
+    shape.level = in.ok() && level < quint32(HwpValues::kLevels) ? int(level) : int((properties >> 25) & 0x7);
     spacing = std::min(spacing, kMaxUnits);
     if (spacing > 0 && spacingType == 0)
         shape.percentSpacing = std::min(spacing, 1000);
@@ -159,7 +162,6 @@ ParaShape paraShape(const QByteArray& data)
         format.setLineHeight(length(paragraphPoints(spacing)), QTextBlockFormat::MinimumHeight);
     static const Heading headings[] = {Heading::None, Heading::Outline, Heading::Number, Heading::Bullet};
     shape.heading = headings[(properties >> 23) & 0x3];
-    shape.level = std::clamp(int((properties >> 25) & 0x7), 0, 6);
     return shape;
 }
 
@@ -167,7 +169,9 @@ BorderFill borderFill(const QByteArray& data)
 {
     DataReader in(data);
     BorderFill fill;
-    in.skip(2); // properties: 3D, shadow, diagonals
+    // Bits 2–4 and 5–7 say whether and how the slash and the backslash run; the editor draws each corner to
+    // corner, whatever the shape.
+    const quint16 properties = in.u16();
     for (Border& border : fill.sides) {
         border.style = HwpShapes::BorderStyle(borderName(in.u8()));
         border.width = HwpShapes::BorderWidth(borderMillimetres(in.u8()));
@@ -177,7 +181,16 @@ BorderFill borderFill(const QByteArray& data)
         if (!border.colour.isValid())
             border.colour = Qt::black;
     }
-    in.skip(6); // the diagonal
+    const int diagonalType = in.u8();
+    const int diagonalWidth = in.u8();
+    const QColor diagonalColour = HwpShapes::Colour(in.u32());
+    fill.diagonals.lines = ((properties >> 2) & 0x7 ? CellDiagonals::kSlash : 0) |
+                           ((properties >> 5) & 0x7 ? CellDiagonals::kBackslash : 0);
+    fill.diagonals.style = HwpShapes::BorderStyle(borderName(diagonalType));
+    fill.diagonals.width = HwpShapes::BorderWidth(borderMillimetres(diagonalWidth));
+    fill.diagonals.colour = diagonalColour.isValid() ? diagonalColour : QColor(Qt::black);
+    if (fill.diagonals.style == QTextFrameFormat::BorderStyle_None)
+        fill.diagonals.lines = 0;
     const quint32 fillType = in.u32();
     if (fillType & 0x1)
         fill.face = HwpShapes::Colour(in.u32());
@@ -186,11 +199,15 @@ BorderFill borderFill(const QByteArray& data)
     return fill;
 }
 
-std::array<ParaHead, 7> numbering(const QByteArray& data)
+std::array<ParaHead, HwpValues::kLevels> numbering(const QByteArray& data)
 {
     DataReader in(data);
-    std::array<ParaHead, 7> heads;
-    for (ParaHead& head : heads) {
+    std::array<ParaHead, HwpValues::kLevels> heads;
+    for (int level = 0; level < HwpValues::kLevels; ++level) {
+        // The levels past the seventh follow the first seven's start numbers, in the files that have them.
+        if (level == HwpValues::kBasicLevels)
+            in.skip(2 + 4 * HwpValues::kBasicLevels);
+        ParaHead& head = heads[level];
         const quint32 properties = in.u32();
         in.skip(2 + 2 + 4); // width adjustment, distance to the text, character shape
         head.pattern = in.string();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/CellDiagonals.h"
+#include "document/hwp/HwpValues.h"
 #include "document/hwp/Records.h"
 
 #include <QColor>
@@ -26,6 +28,7 @@ struct BorderFill
 {
     std::array<Border, 4> sides; // left, right, top, bottom
     QColor face;                 // invalid: no shading
+    CellDiagonals::Diagonals diagonals;
 };
 
 enum class Heading
@@ -49,7 +52,7 @@ struct ParaShape
     double fixedSpacing = -1;
     Heading heading = Heading::None;
     int numbering = 0; // the numbering or bullet id, 1-based
-    int level = 0;     // 0-based
+    int level = 0;     // 0-based, up to HwpValues::kLevels - 1
 };
 
 struct ParaHead
@@ -71,8 +74,8 @@ struct DocInfo
 {
     QList<QTextCharFormat> charShapes;
     QList<ParaShape> paraShapes;
-    QList<BorderFill> borderFills;             // id 1 is the first
-    QList<std::array<ParaHead, 7>> numberings; // id 1 is the first
+    QList<BorderFill> borderFills;                              // id 1 is the first
+    QList<std::array<ParaHead, HwpValues::kLevels>> numberings; // id 1 is the first
     QHash<int, BinItem> binItems; // by the id pictures refer to it with                   // id 1 is the first
 };
 

@@ -65,6 +65,12 @@ inline Qt::Alignment QtAlignment(quint32 code)
     }
 }
 
+// Outline and numbering levels: seven in every file, and three more that 5.1 files add at the end of a
+// numbering. A paragraph shape's level bits (25–27 of its first attribute) stop at the seventh; 5.1 files give
+// the level again, whole, after the spacing.
+inline constexpr int kLevels = 10;
+inline constexpr int kBasicLevels = 7;
+
 // Line spacing kinds (bits 0–4 of a paragraph shape's third attribute).
 enum class LineSpacing : quint32
 {

@@ -1,6 +1,7 @@
 #include "document/hwp/HwpFile.h"
 
 #include "document/FormulaObject.h"
+#include "document/HwpShapes.h"
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
 #include "document/PageDecorations.h"
@@ -292,8 +293,9 @@ private:
         };
         const auto points = [](double length) { return qint32(std::lround(length * kParagraphUnitsPerPoint)); };
         shape.attributes = quint32(HwpValues::AlignmentOf(format.alignment())) << 2;
-        // A first line further out than the rest hangs: the word processor's margin is where it starts.
-        shape.left = points(format.leftMargin() + std::min(format.textIndent(), 0.0));
+        // A first line further out than the rest hangs: the word processor's margin is where it starts. A list
+        // item's number starts there too.
+        shape.left = points(HwpShapes::MarginBeforeNumber(block) + std::min(format.textIndent(), 0.0));
         shape.right = points(format.rightMargin());
         shape.indent = points(format.textIndent());
         shape.before = units(format.topMargin());
@@ -326,8 +328,8 @@ private:
         if (QTextList* list = block.textList()) {
             shape.head = headOf(list);
             const auto type = m_bullets.value(list) ? HwpValues::HeadingType::Bullet : HwpValues::HeadingType::Number;
-            shape.level = quint32(std::clamp(list->format().indent() - 1, 0, 6));
-            shape.attributes |= quint32(type) << 23 | shape.level << 25;
+            shape.level = quint32(std::clamp(list->format().indent() - 1, 0, HwpValues::kLevels - 1));
+            shape.attributes |= quint32(type) << 23 | std::min<quint32>(shape.level, HwpValues::kBasicLevels - 1) << 25;
         }
         return m_info.paraShape(shape);
     }

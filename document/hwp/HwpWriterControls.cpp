@@ -1,9 +1,9 @@
 #include "document/hwp/HwpWriterControls.h"
 
-#include "document/PageDecorations.h"
-
+#include "document/CellDiagonals.h"
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
+#include "document/PageDecorations.h"
 #include "document/hwp/Records.h"
 
 #include <QBuffer>
@@ -216,6 +216,14 @@ BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextT
         }
     }
     fill.fill = HwpValues::ColourRef(BrushColour(cell, QTextFormat::BackgroundBrush));
+    const CellDiagonals::Diagonals diagonals = CellDiagonals::Of(cell);
+    if (diagonals.lines && diagonals.style != QTextFrameFormat::BorderStyle_None) {
+        constexpr quint16 kCornerToCorner = 2;
+        fill.attributes = quint16((diagonals.lines & CellDiagonals::kSlash ? kCornerToCorner << 2 : 0) |
+                                  (diagonals.lines & CellDiagonals::kBackslash ? kCornerToCorner << 5 : 0));
+        fill.diagonal = {HwpValues::BorderType(diagonals.style), HwpValues::BorderIndex(diagonals.width),
+                         HwpValues::ColourRef(diagonals.colour)};
+    }
     return fill;
 }
 

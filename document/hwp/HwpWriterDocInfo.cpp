@@ -33,11 +33,10 @@ void headInfo(DataWriter& out, quint32 attributes)
 QByteArray borderFillRecord(const BorderFill& fill)
 {
     DataWriter out;
-    out.u16(0);
+    out.u16(fill.attributes);
     for (const Border& side : fill.sides)
         out.u8(side.type).u8(side.width).u32(side.colour);
-    // No diagonal: the kind is set, the attribute bits that would draw it are not.
-    out.u8(1).u8(0).u32(0);
+    out.u8(fill.diagonal.type).u8(fill.diagonal.width).u32(fill.diagonal.colour);
     if (fill.fill == HwpValues::kNoColour) {
         out.u32(0).u32(0);
     } else {
@@ -167,13 +166,20 @@ QByteArray DocInfo::stream() const
     Append(stream, TabDef, 1, DataWriter().u32(0).i32(0).data());
     for (const Numbering& numbering : m_numberings) {
         DataWriter out;
-        // Seven levels, each "prefix^level suffix" in the same shape: a paragraph's level picks its own.
-        for (int level = 1; level <= 7; ++level) {
-            headInfo(out, kHeadAttributes | quint32(numbering.shape) << 5);
-            out.string(numbering.prefix + u'^' + QString::number(level) + numbering.suffix);
-        }
+        // Every level "prefix^level suffix" in the same shape: a paragraph's level picks its own. The seven
+        // levels every reader knows, their start numbers, then the three more of 5.1 and theirs.
+        const auto levels = [&](int first, int last) {
+            for (int level = first; level <= last; ++level) {
+                headInfo(out, kHeadAttributes | quint32(numbering.shape) << 5);
+                out.string(numbering.prefix + u'^' + QString::number(level) + numbering.suffix);
+            }
+        };
+        levels(1, HwpValues::kBasicLevels);
         out.u16(1);
-        for (int level = 1; level <= 7; ++level)
+        for (int level = 1; level <= HwpValues::kBasicLevels; ++level)
+            out.u32(1);
+        levels(HwpValues::kBasicLevels + 1, HwpValues::kLevels);
+        for (int level = HwpValues::kBasicLevels + 1; level <= HwpValues::kLevels; ++level)
             out.u32(1);
         Append(stream, Tag::Numbering, 1, out.data());
     }

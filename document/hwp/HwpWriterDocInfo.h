@@ -25,6 +25,10 @@ struct BorderFill
     // Left, right, top, bottom.
     std::array<Border, 4> sides{};
     quint32 fill = HwpValues::kNoColour;
+    // The slash's shape in bits 2–4 and the backslash's in 5–7 (2: corner to corner), and their line: without
+    // them, a solid thinnest black line that nothing draws.
+    quint16 attributes = 0;
+    Border diagonal{1, 0, 0};
     bool operator==(const BorderFill&) const = default;
 };
 

@@ -1,3 +1,4 @@
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
@@ -100,9 +101,17 @@ QString describeBorders(const QTextTableCellFormat& cell, const QTextTableFormat
                 ? QStringLiteral("%1/%2/%3 ").arg(HwpValues::BorderIndex(LayoutUnits::ToPoints(w))).arg(s).arg(c.name())
                 : QStringLiteral("none ");
     }
-    return text + (cell.background().style() == Qt::NoBrush
-                       ? QStringLiteral("fill none")
-                       : QStringLiteral("fill ") + cell.background().color().name());
+    text += cell.background().style() == Qt::NoBrush ? QStringLiteral("fill none")
+                                                     : QStringLiteral("fill ") + cell.background().color().name();
+    const CellDiagonals::Diagonals diagonals = CellDiagonals::Of(cell);
+    if (diagonals.lines)
+        text += QStringLiteral(" diagonals %1%2 %3/%4/%5")
+                    .arg(diagonals.lines & CellDiagonals::kSlash ? QStringLiteral("/") : QString())
+                    .arg(diagonals.lines & CellDiagonals::kBackslash ? QStringLiteral("\\") : QString())
+                    .arg(HwpValues::BorderIndex(diagonals.width))
+                    .arg(int(diagonals.style))
+                    .arg(diagonals.colour.name());
+    return text;
 }
 
 // Left out of the descriptions, and counted apart: an empty paragraph right after a table, which the reader
@@ -112,6 +121,16 @@ bool addedAfterTable(const QTextBlock& block)
     QTextTable* before = block.previous().isValid() ? QTextCursor(block.previous()).currentTable() : nullptr;
     const bool afterTable = before && before != QTextCursor(block).currentTable();
     return afterTable && block.length() == 1 && block.next().isValid();
+}
+
+// Where the layout starts a paragraph's text, in points to a hundredth: its margin, and its list's indent unless
+// the paragraph's own indent takes that back.
+double textStart(const QTextBlock& block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const int indent = format.indent() + (block.textList() ? block.textList()->format().indent() : 0);
+    const double indentWidth = LayoutUnits::ToPoints(std::max(0, indent) * block.document()->indentWidth());
+    return std::round((format.leftMargin() + indentWidth) * 100) / 100;
 }
 
 // The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
@@ -194,7 +213,7 @@ QStringList describe(const QTextDocument& document)
                     .arg(int(format.alignment() & Qt::AlignHorizontal_Mask))
                     .arg(format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore ? " new page" : "")
                     .arg(spacing)
-                    .arg(format.leftMargin())
+                    .arg(textStart(block))
                     .arg(format.rightMargin())
                     .arg(format.textIndent())
                     .arg(format.topMargin())
@@ -384,6 +403,12 @@ std::unique_ptr<QTextDocument> listDocument()
     deeper.setNumberSuffix(QStringLiteral(")"));
     cursor.createList(deeper);
     cursor.insertText(QStringLiteral("안쪽"));
+    // And one at the tenth level, past the seven every file knows.
+    cursor.insertBlock();
+    QTextListFormat tenth = ListNumbering::Format(Style::Decimal);
+    tenth.setIndent(10);
+    cursor.createList(tenth);
+    cursor.insertText(QStringLiteral("열째"));
     return document;
 }
 
@@ -421,6 +446,15 @@ std::unique_ptr<QTextDocument> tableDocument()
     format.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Double);
     format.setBottomBorderBrush(QColor(0, 0, 200));
     sides.setFormat(format);
+    // A backslash dashed in blue, and a plain slash in another cell.
+    const auto diagonal = [table](int row, int column, const CellDiagonals::Diagonals& diagonals) {
+        QTextTableCell cell = table->cellAt(row, column);
+        QTextCharFormat crossed = cell.format();
+        CellDiagonals::Set(crossed, diagonals);
+        cell.setFormat(crossed);
+    };
+    diagonal(1, 2, {CellDiagonals::kBackslash, 2, QTextFrameFormat::BorderStyle_Dashed, QColor(0, 0, 200)});
+    diagonal(2, 0, {CellDiagonals::kSlash, 1, QTextFrameFormat::BorderStyle_Solid, Qt::black});
     QTextCursor shaded = table->cellAt(2, 1).firstCursorPosition();
     shaded.insertText(QStringLiteral("가로 병합"));
     TableEditing::SetCellShading(shaded, QColor(230, 230, 250));
@@ -514,6 +548,7 @@ private Q_SLOTS:
     void streamsBesideTheBody();
     void paragraphRecords();
     void storedForms();
+    void tableInCellReopened();
     void unwritable();
     void roundTrips_data();
     void roundTrips();
@@ -594,6 +629,22 @@ void TestHwpWriter::storedForms()
     QCOMPARE((numbering.u32() >> 5) & 0xF, quint32(HwpValues::NumberShape::CircledDigit));
     numbering.skip(8);
     QCOMPARE(numbering.string(), QStringLiteral("^1")); // circled digits stand alone, without Qt's dot
+    // The tenth level: the level bits of its paragraph's shape stop at the seventh, and the whole level follows
+    // the spacing; its numbering's tenth pattern comes after the first seven's start numbers and two more.
+    const Record lastParagraph = withTag(lists.section, HwpRecords::ParaHeader).constLast();
+    const Record deepShape =
+        withTag(lists.docInfo, HwpRecords::ParaShape).value(HwpRecords::DataReader(lastParagraph.data, 8).u16());
+    QCOMPARE(HwpRecords::DataReader(deepShape.data).u32() >> 25 & 0x7, 6u);
+    QCOMPARE(HwpRecords::DataReader(deepShape.data, 54).u32(), 9u);
+    HwpRecords::DataReader deep(withTag(lists.docInfo, HwpRecords::Numbering).constLast().data);
+    QStringList patterns;
+    for (int level = 0; level < 10; ++level) {
+        if (level == 7)
+            deep.skip(2 + 7 * 4);
+        deep.skip(12);
+        patterns.append(deep.string());
+    }
+    QCOMPARE(patterns.mid(6), QStringList({"^7.", "^8.", "^9.", "^10."}));
 
     // A picture whose pixels are gone is left out, its paragraph kept.
     QTextDocument lost;
@@ -618,11 +669,66 @@ void TestHwpWriter::storedForms()
             QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
         }
     }
+    // The diagonals: their shapes (2, corner to corner) in the attributes, slash then backslash, and their line.
+    QStringList diagonals;
+    for (const Record& record : withTag(withCells.docInfo, HwpRecords::BorderFill)) {
+        HwpRecords::DataReader fill(record.data);
+        const quint16 attributes = fill.u16();
+        fill.skip(4 * 6);
+        const int type = fill.u8();
+        const int width = fill.u8();
+        if (attributes & 0xfc)
+            diagonals.append(QStringLiteral("%1/%2 %3 %4 %5")
+                                 .arg(attributes >> 2 & 7)
+                                 .arg(attributes >> 5 & 7)
+                                 .arg(type)
+                                 .arg(width)
+                                 .arg(fill.u32(), 6, 16, QChar(u'0')));
+    }
+    QCOMPARE(diagonals, QStringList({QStringLiteral("0/2 2 9 c80000"), QStringLiteral("2/0 1 1 000000")}));
     // The outer table's own border fill is the one its cells without borders of their own (the first) use.
     const Record outer = withTag(withCells.section, HwpRecords::Table).value(0);
     const Record firstCell = withTag(withCells.section, HwpRecords::ListHeader).value(0);
     HwpRecords::DataReader table(outer.data, 18 + 2 * 3), cell(firstCell.data, 32);
     QCOMPARE(table.u16(), cell.u16());
+}
+
+// A table in a cell with the cell's text going on below it, saved and reopened again and again: the cell keeps
+// as many paragraphs as its list in the file says, the table's and the text's, and no empty one between them.
+void TestHwpWriter::tableInCellReopened()
+{
+    auto document = std::make_unique<QTextDocument>();
+    QTextTable* outer = QTextCursor(document.get()).insertTable(1, 1, TableEditing::GridFormat());
+    outer->cellAt(0, 0).firstCursorPosition().insertTable(1, 1, TableEditing::GridFormat());
+    outer->cellAt(0, 0).lastCursorPosition().insertText(QStringLiteral("아래"));
+    QTextCursor below(document.get());
+    below.movePosition(QTextCursor::End);
+    below.insertText(QStringLiteral("표 아래"));
+    // The blocks of the outer table's cell, those of the table inside left out.
+    const auto cellBlocks = [](const QTextDocument& d) {
+        QStringList texts;
+        QTextTable* table = QTextCursor(d.begin().next()).currentTable();
+        for (QTextBlock b = d.findBlock(table->firstPosition()); b.position() < table->lastPosition(); b = b.next()) {
+            if (QTextCursor(b).currentTable() == table)
+                texts.append(b.text());
+        }
+        return texts;
+    };
+    for (int reopened = 0; reopened < 3; ++reopened) {
+        const Parsed parsed = written(*document);
+        const QList<Record> lists = withTag(parsed.section, HwpRecords::ListHeader);
+        QCOMPARE(lists.size(), 2);
+        const qint16 paragraphs = HwpRecords::DataReader(lists[0].data).i16();
+        QCOMPARE(paragraphs, 2);
+        RoundTrip trip = roundTrip(*document);
+        QVERIFY2(trip.read, qPrintable(trip.error));
+        // The table's paragraph holds nothing of its own; the text goes on in the block after the table.
+        const QStringList blocks = cellBlocks(*trip.document);
+        QCOMPARE(blocks.size(), paragraphs);
+        QCOMPARE(blocks, QStringList({QString(), QStringLiteral("아래")}));
+        QCOMPARE(trip.document->blockCount(), document->blockCount());
+        document = std::move(trip.document);
+    }
 }
 
 void TestHwpWriter::unwritable()

@@ -1,11 +1,15 @@
 // The editor's pages against the word processor's own: the line records it keeps in every paragraph of the
 // shared samples, and documents of our own written as HWP 5.0 and laid out again.
 
+#include "document/CellDiagonals.h"
 #include "document/DocumentFile.h"
 #include "document/LayoutUnits.h"
 #include "document/PageDecorations.h"
 #include "document/PageLayout.h"
+#include "document/TableEditing.h"
+#include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
+#include "document/hwp/Records.h"
 #include "tools/layout-check/LayoutCheck.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -99,6 +103,68 @@ QTextCharFormat font(double points)
     return format;
 }
 
+// Where the word processor starts the first line of each paragraph of the first section, in points from its column
+// or cell: the horizontal start of the paragraph's first line record, by the paragraph header's record.
+QHash<qsizetype, double> theirLineStarts(const QByteArray& file)
+{
+    QHash<qsizetype, double> starts;
+    const auto streams = HwpContainer::ReadStreams(file);
+    const auto section =
+        streams ? HwpContainer::Inflate(streams->value(QStringLiteral("BodyText/Section0"))) : std::nullopt;
+    const auto records = section ? HwpRecords::Parse(*section) : std::nullopt;
+    if (!records)
+        return starts;
+    for (qsizetype i = 0; i < records->size(); ++i) {
+        const HwpRecords::Record& header = records->at(i);
+        if (header.tag != HwpRecords::ParaHeader)
+            continue;
+        for (qsizetype k = i + 1; k < records->size() && records->at(k).level > header.level; ++k) {
+            if (records->at(k).tag == HwpRecords::ParaLineSeg && records->at(k).level == header.level + 1) {
+                starts.insert(i, HwpRecords::DataReader(records->at(k).data, 24).i32() / 100.0);
+                break;
+            }
+        }
+    }
+    return starts;
+}
+
+// The first page of `document`, laid out on `page`, drawn at `scale` pixels to the point.
+QImage firstPage(QTextDocument& document, const PageGeometry& page, double scale)
+{
+    QImage image((page.paperSize() * scale).toSize(), QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    PageLayout::PaintPage(&painter, &document, page, 0);
+    return image;
+}
+
+// Where the ink of a block's first line starts, in points from the column; none when the line shows nothing or
+// is not on the first page.
+std::optional<double> firstInk(const QImage& image, const QTextBlock& block, const PageGeometry& page, double scale)
+{
+    const QRectF body = page.bodyRect();
+    if (block.layout()->lineCount() == 0)
+        return std::nullopt;
+    const QTextLine line = block.layout()->lineAt(0);
+    const double top = block.document()->documentLayout()->blockBoundingRect(block).top() + line.y();
+    if (top + line.height() > body.height())
+        return std::nullopt;
+    std::optional<int> left;
+    for (int y = int((body.top() + top) * scale); y < int((body.top() + top + line.height()) * scale); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (int x = 0; x < (left ? *left : image.width()); ++x) {
+            if (row[x] < 128) {
+                left = x;
+                break;
+            }
+        }
+    }
+    if (!left)
+        return std::nullopt;
+    return *left / scale - page.columnLeft(0);
+}
+
 } // namespace
 
 class LayoutTest : public QObject
@@ -120,6 +186,13 @@ private Q_SLOTS:
     void spacingAsTheWordProcessorMeasures();
     // A spacing of one kind takes the place of another, and the editor's own format keeps it exactly.
     void spacingKindsReplaceEachOther();
+    // A numbered paragraph's number starts where the word processor starts its line, and paragraphs without a
+    // number their text; also after our own writer's format.
+    void numbersStartWhereTheLinesDo_data();
+    void numbersStartWhereTheLinesDo();
+    // A cell's diagonal runs from corner to corner of the cell as the grid draws it, the row as tall as its tallest
+    // cell, after our writer's format and the editor's own.
+    void diagonalsFromCornerToCorner();
     // A hanging paragraph starts at its margin and indents the lines after the first, in the body and in cells.
     void hangingIndentStaysInItsColumn();
     // A row is at least as tall as the file stores it.
@@ -346,6 +419,146 @@ void LayoutTest::spacingKindsReplaceEachOther()
     const QList<QPointF> at = lines(reopened.begin());
     QCOMPARE(at.size(), 2);
     QVERIFY2(std::abs(at[1].y() - at[0].y() - 16) < 0.05, qPrintable(QString::number(at[1].y() - at[0].y())));
+}
+
+void LayoutTest::numbersStartWhereTheLinesDo_data()
+{
+    QTest::addColumn<QString>("file");
+    // Outline levels 1 to 10, each 10 pt further in, the last three without numbers; lists of numbers and bullets
+    // of every kind at the margin.
+    QTest::newRow("outline") << QStringLiteral("outline.hwp");
+    QTest::newRow("lists") << QStringLiteral("lists.hwp");
+}
+
+void LayoutTest::numbersStartWhereTheLinesDo()
+{
+    QFETCH(QString, file);
+    const QByteArray bytes = sample(file);
+    const QHash<qsizetype, double> theirs = theirLineStarts(bytes);
+    QTextDocument document;
+    PageGeometry page;
+    QList<HwpFile::ParagraphPlace> places;
+    QVERIFY(HwpFile::Read(document, page, bytes, nullptr, nullptr, &places));
+    PageLayout::Prepare(&document, page);
+    QTextDocument reopened;
+    PageGeometry reopenedPage;
+    QVERIFY(HwpFile::Read(reopened, reopenedPage, HwpFile::Bytes(document, page)));
+    PageLayout::Prepare(&reopened, reopenedPage);
+    constexpr double scale = 4;
+    const QImage ours = firstPage(document, page, scale);
+    const QImage again = firstPage(reopened, reopenedPage, scale);
+    int numbered = 0;
+    int compared = 0;
+    for (const HwpFile::ParagraphPlace& place : std::as_const(places)) {
+        if (place.section != 0 || place.depth != 0 || !theirs.contains(place.record))
+            continue;
+        const QTextBlock block = place.block;
+        const std::optional<double> ink = firstInk(ours, block, page, scale);
+        if (!ink)
+            continue;
+        ++compared;
+        numbered += block.textList() ? 1 : 0;
+        // Within a glyph's side bearing of the line's start.
+        const double start = theirs.value(place.record);
+        QVERIFY2(
+            *ink >= start - 0.25 && *ink < start + 1.5,
+            qPrintable(QStringLiteral("«%1»: %2 pt, the line starts at %3").arg(block.text()).arg(*ink).arg(start)));
+        const std::optional<double> back =
+            firstInk(again, reopened.findBlockByNumber(block.blockNumber()), reopenedPage, scale);
+        QVERIFY(back);
+        QVERIFY2(std::abs(*back - *ink) < 0.3,
+                 qPrintable(
+                     QStringLiteral("«%1» written and read: %2 pt, first %3").arg(block.text()).arg(*back).arg(*ink)));
+    }
+    QVERIFY2(numbered >= 10 && compared > numbered, qPrintable(QStringLiteral("%1 of %2").arg(numbered).arg(compared)));
+}
+
+void LayoutTest::diagonalsFromCornerToCorner()
+{
+    // Two columns; the first cell's three lines make the row, the second has the backslash and one line below
+    // some space.
+    QTextDocument document;
+    PageLayout::Prepare(&document, PageGeometry());
+    QTextCursor cursor(&document);
+    cursor.insertText(QStringLiteral("표"));
+    QTextTable* table = cursor.insertTable(1, 2, TableEditing::GridFormat());
+    TableEditing::GridInEveryCell(table);
+    QTextCursor cells = table->cellAt(0, 0).firstCursorPosition();
+    TableEditing::SetColumnWidths(cells, {QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(100)),
+                                          QTextLength(QTextLength::FixedLength, LayoutUnits::FromPoints(150))});
+    cells.insertText(QStringLiteral("가\n나\n다"), font(10));
+    QTextTableCell crossed = table->cellAt(0, 1);
+    QTextCursor spaced = crossed.firstCursorPosition();
+    QTextBlockFormat below;
+    below.setTopMargin(LayoutUnits::FromPoints(6));
+    spaced.setBlockFormat(below);
+    spaced.insertText(QStringLiteral("라"), font(10));
+    QTextCharFormat format = crossed.format();
+    const CellDiagonals::Diagonals backslash{CellDiagonals::kBackslash, 1, QTextFrameFormat::BorderStyle_Solid,
+                                             Qt::black};
+    CellDiagonals::Set(format, backslash);
+    crossed.setFormat(format);
+
+    QTextDocument reopened;
+    reopen(document, reopened);
+    QBuffer buffer;
+    buffer.setData(DocumentFile::NativeBytes(reopened, PageGeometry()));
+    buffer.open(QIODevice::ReadOnly);
+    QTextDocument native;
+    PageGeometry page;
+    QVERIFY(DocumentFile::ReadNative(native, page, buffer));
+    PageLayout::Prepare(&native, page);
+    for (QTextDocument* shown : {&document, &reopened, &native}) {
+        QTextTable* read = QTextCursor(shown->begin().next()).currentTable();
+        QVERIFY(read);
+        QCOMPARE(CellDiagonals::Of(read->cellAt(0, 1).format()), backslash);
+        // The grid's lines, where they run (nearly) all along the table: the row's top and bottom, the columns'
+        // edges. Pixels, at four to the point.
+        constexpr double scale = 4;
+        const QImage image = firstPage(*shown, page, scale);
+        const QRectF frame =
+            shown->documentLayout()->frameBoundingRect(read).translated(page.columnLeft(0), page.bodyRect().top());
+        const QRect area = QRectF(frame.topLeft() * scale, frame.size() * scale).toRect().adjusted(-40, -40, 40, 40);
+        const auto dark = [&image](int x, int y) { return qGray(image.pixel(x, y)) < 128; };
+        const auto lines = [&](bool across) {
+            QList<double> centres;
+            int run = 0;
+            const int from = across ? area.top() : area.left();
+            const int to = across ? area.bottom() : area.right();
+            for (int at = from; at <= to + 1; ++at) {
+                int count = 0;
+                const int length = across ? area.width() : area.height();
+                for (int k = 0; at <= to && k < length; ++k)
+                    count += across ? dark(area.left() + k, at) : dark(at, area.top() + k);
+                if (at <= to && count > (across ? frame.width() : frame.height()) * scale * 0.8) {
+                    ++run;
+                } else if (run > 0) {
+                    centres.append(at - run / 2.0 - 0.5);
+                    run = 0;
+                }
+            }
+            return centres;
+        };
+        const QList<double> rows = lines(true);
+        const QList<double> columns = lines(false);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(columns.size(), 3);
+        // Dark all along the backslash from the second cell's top left corner to its bottom right, and light on
+        // the slash that cell has not.
+        const auto inkNear = [&](double t, bool slash) {
+            const double x = columns[1] + t * (columns[2] - columns[1]);
+            const double y = slash ? rows[1] - t * (rows[1] - rows[0]) : rows[0] + t * (rows[1] - rows[0]);
+            for (int dy = -2; dy <= 2; ++dy) {
+                if (dark(qRound(x), qRound(y) + dy))
+                    return true;
+            }
+            return false;
+        };
+        for (double t = 0.05; t < 1; t += 0.1)
+            QVERIFY2(inkNear(t, false), qPrintable(QStringLiteral("no line at %1 of the backslash").arg(t)));
+        for (double t : {0.2, 0.3, 0.7, 0.8})
+            QVERIFY2(!inkNear(t, true), qPrintable(QStringLiteral("a line at %1 of the slash").arg(t)));
+    }
 }
 
 void LayoutTest::hangingIndentStaysInItsColumn()
