@@ -22,8 +22,8 @@ class QTextTableFormat;
 // its room as the table's margin on its side, so that the text flows around both as the word processor's does.
 namespace PageDecorations {
 
-inline constexpr int kCaptionProperty = QTextFormat::UserProperty + 0x400;
-inline constexpr int kMarginsProperty = QTextFormat::UserProperty + 0x401;
+inline constexpr int kCaptionProperty = QTextFormat::UserProperty + 0x500;
+inline constexpr int kMarginsProperty = QTextFormat::UserProperty + 0x501;
 
 // Beside which side of its table a caption stands (the word processor's numbering).
 enum class Side
