@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 
 #include <algorithm>
@@ -66,6 +67,18 @@ double alignedTop(double top, double space, double height, int alignment)
     return top;
 }
 
+// How tall content stands when aligned: down to its last line's text, without the spacing the layout leaves
+// below that line, as the word processor aligns a header's or footer's lines.
+double alignedHeight(QTextDocument& content)
+{
+    const QTextBlock last = content.lastBlock();
+    const QTextLayout* layout = last.layout();
+    if (!layout || layout->lineCount() == 0)
+        return content.size().height();
+    const QTextLine line = layout->lineAt(layout->lineCount() - 1);
+    return content.documentLayout()->blockBoundingRect(last).top() + line.y() + line.height();
+}
+
 void paintContent(QPainter* painter, QTextDocument& content, const QPointF& at)
 {
     painter->save();
@@ -86,7 +99,7 @@ void paintCaptionsIn(QPainter* painter, QTextDocument* document, QTextFrame* fra
                 const QRectF place = CaptionRect(*caption, format, outer);
                 if (place.intersects(clip)) {
                     const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
-                    const double height = content->size().height();
+                    const double height = alignedHeight(*content);
                     paintContent(painter, *content,
                                  QPointF(place.left(),
                                          alignedTop(place.top(), place.height(), height, caption->verticalAlignment)));
@@ -409,7 +422,7 @@ void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGe
         for (QTextCursor mark = content->find(QString(QChar(kPageNumberMark))); !mark.isNull();
              mark = content->find(QString(QChar(kPageNumberMark)), mark))
             mark.insertText(QString::number(number));
-        const double height = content->size().height();
+        const double height = alignedHeight(*content);
         paintContent(painter, *content,
                      QPointF(space.left(), alignedTop(space.top(), space.height(), height, margin->verticalAlignment)));
     };
@@ -444,7 +457,7 @@ void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGe
     text.setTextWidth(width);
     const QRectF& space = top ? header : footer;
     paintContent(painter, text,
-                 QPointF(space.left(), alignedTop(space.top(), space.height(), text.size().height(), top ? 0 : 2)));
+                 QPointF(space.left(), alignedTop(space.top(), space.height(), alignedHeight(text), top ? 0 : 2)));
 }
 
 } // namespace PageDecorations
