@@ -52,6 +52,17 @@ void reopen(const QTextDocument& document, QTextDocument& reopened)
     PageLayout::Prepare(&reopened, page);
 }
 
+// `document` in the editor's own format and read back into `reopened`, laid out on the page it keeps.
+void reopenNative(const QTextDocument& document, QTextDocument& reopened)
+{
+    QBuffer buffer;
+    buffer.setData(DocumentFile::NativeBytes(document, PageGeometry()));
+    buffer.open(QIODevice::ReadOnly);
+    PageGeometry page;
+    QVERIFY(DocumentFile::ReadNative(reopened, page, buffer));
+    PageLayout::Prepare(&reopened, page);
+}
+
 // The tops of a block's lines in the whole text, and their left ends in their column or cell.
 QList<QPointF> lines(const QTextBlock& block)
 {
@@ -409,13 +420,8 @@ void LayoutTest::spacingKindsReplaceEachOther()
     cursor.setBlockFormat(format);
     QVERIFY(!cursor.blockFormat().hasProperty(LayoutUnits::kFixedSpacingProperty));
 
-    QBuffer buffer;
-    buffer.setData(DocumentFile::NativeBytes(document, PageGeometry()));
-    buffer.open(QIODevice::ReadOnly);
     QTextDocument reopened;
-    PageGeometry page;
-    QVERIFY(DocumentFile::ReadNative(reopened, page, buffer));
-    PageLayout::Prepare(&reopened, page);
+    reopenNative(document, reopened);
     QCOMPARE(LayoutUnits::PercentSpacing(reopened.begin()), 160.0);
     const QList<QPointF> at = lines(reopened.begin());
     QCOMPARE(at.size(), 2);
@@ -502,13 +508,9 @@ void LayoutTest::diagonalsFromCornerToCorner()
 
     QTextDocument reopened;
     reopen(document, reopened);
-    QBuffer buffer;
-    buffer.setData(DocumentFile::NativeBytes(reopened, PageGeometry()));
-    buffer.open(QIODevice::ReadOnly);
     QTextDocument native;
-    PageGeometry page;
-    QVERIFY(DocumentFile::ReadNative(native, page, buffer));
-    PageLayout::Prepare(&native, page);
+    reopenNative(reopened, native);
+    const PageGeometry page;
     for (QTextDocument* shown : {&document, &reopened, &native}) {
         QTextTable* read = QTextCursor(shown->begin().next()).currentTable();
         QVERIFY(read);
