@@ -1,6 +1,7 @@
 #include "document/CellDiagonals.h"
 
 #include "document/LayoutUnits.h"
+#include "document/TableEditing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBrush>
@@ -9,7 +10,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
 
@@ -124,44 +124,33 @@ void CellDiagonals::Set(QTextFormat& cellFormat, const Diagonals& diagonals)
     cellFormat.setProperty(kBrushProperty, QBrush(diagonals.colour));
 }
 
-namespace {
-
-void paintIn(QPainter* painter, QAbstractTextDocumentLayout* layout, QTextFrame* frame, const QRectF& clip)
-{
-    // Table by table, not block by block: a page is painted at every blink of the cursor, and a long document's
-    // blocks are many where its tables are few.
-    for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child);
-            table && layout->frameBoundingRect(table).adjusted(-20, -20, 20, 20).intersects(clip)) {
-            for (int row = 0; row < table->rows(); ++row) {
-                for (int column = 0; column < table->columns(); ++column) {
-                    const QTextTableCell cell = table->cellAt(row, column);
-                    if (!cell.isValid() || cell.row() != row || cell.column() != column)
-                        continue;
-                    const CellDiagonals::Diagonals diagonals = CellDiagonals::Of(cell.format());
-                    if (!diagonals.lines || diagonals.style == QTextFrameFormat::BorderStyle_None)
-                        continue;
-                    const QRectF rect = cellRect(layout, table, cell);
-                    if (rect.isEmpty() || !rect.intersects(clip))
-                        continue;
-                    QPen pen(diagonals.colour, diagonals.width, penStyle(diagonals.style), Qt::FlatCap);
-                    painter->save();
-                    painter->setPen(pen);
-                    if (diagonals.lines & CellDiagonals::kSlash)
-                        painter->drawLine(rect.bottomLeft(), rect.topRight());
-                    if (diagonals.lines & CellDiagonals::kBackslash)
-                        painter->drawLine(rect.topLeft(), rect.bottomRight());
-                    painter->restore();
-                }
-            }
-        }
-        paintIn(painter, layout, child, clip);
-    }
-}
-
-} // namespace
-
 void CellDiagonals::Paint(QPainter* painter, QTextDocument* document, const QRectF& clip)
 {
-    paintIn(painter, document->documentLayout(), document->rootFrame(), clip);
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    // Table by table, not block by block: a page is painted at every blink of the cursor, and a long document's
+    // blocks are many where its tables are few.
+    for (QTextTable* table : TableEditing::Tables(*document)) {
+        if (!layout->frameBoundingRect(table).adjusted(-20, -20, 20, 20).intersects(clip))
+            continue;
+        for (int row = 0; row < table->rows(); ++row) {
+            for (int column = 0; column < table->columns(); ++column) {
+                const QTextTableCell cell = table->cellAt(row, column);
+                if (!cell.isValid() || cell.row() != row || cell.column() != column)
+                    continue;
+                const Diagonals diagonals = Of(cell.format());
+                if (!diagonals.lines || diagonals.style == QTextFrameFormat::BorderStyle_None)
+                    continue;
+                const QRectF rect = cellRect(layout, table, cell);
+                if (rect.isEmpty() || !rect.intersects(clip))
+                    continue;
+                painter->save();
+                painter->setPen(QPen(diagonals.colour, diagonals.width, penStyle(diagonals.style), Qt::FlatCap));
+                if (diagonals.lines & kSlash)
+                    painter->drawLine(rect.bottomLeft(), rect.topRight());
+                if (diagonals.lines & kBackslash)
+                    painter->drawLine(rect.topLeft(), rect.bottomRight());
+                painter->restore();
+            }
+        }
+    }
 }

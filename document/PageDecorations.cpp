@@ -5,6 +5,7 @@
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
 #include "document/PageLayout.h"
+#include "document/TableEditing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -87,36 +88,6 @@ void paintContent(QPainter* painter, QTextDocument& content, const QPointF& at)
     context.clip = QRectF(QPointF(0, 0), content.size());
     content.documentLayout()->draw(painter, context);
     painter->restore();
-}
-
-void paintCaptionsIn(QPainter* painter, QTextDocument* document, QTextFrame* frame, const QRectF& clip)
-{
-    for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child)) {
-            const QTextTableFormat format = table->format();
-            if (const std::optional<Caption> caption = CaptionOf(format)) {
-                const QRectF outer = document->documentLayout()->frameBoundingRect(table);
-                const QRectF place = CaptionRect(*caption, format, outer);
-                if (place.intersects(clip)) {
-                    const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
-                    const double height = alignedHeight(*content);
-                    paintContent(painter, *content,
-                                 QPointF(place.left(),
-                                         alignedTop(place.top(), place.height(), height, caption->verticalAlignment)));
-                }
-            }
-        }
-        paintCaptionsIn(painter, document, child, clip);
-    }
-}
-
-void tablesOf(QTextFrame* frame, QList<QTextTable*>& tables)
-{
-    for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child))
-            tables.append(table);
-        tablesOf(child, tables);
-    }
 }
 
 } // namespace
@@ -318,9 +289,7 @@ QString PageNumberText(const PageNumber& number, int page)
 Stored StoredOf(const QTextDocument& document)
 {
     Stored stored;
-    QList<QTextTable*> tables;
-    tablesOf(document.rootFrame(), tables);
-    for (QTextTable* table : std::as_const(tables)) {
+    for (QTextTable* table : TableEditing::Tables(document)) {
         const QTextTableFormat format = table->format();
         if (!format.hasProperty(kCaptionProperty))
             continue;
@@ -401,7 +370,19 @@ void Apply(QTextDocument& document, const Stored& stored)
 
 void PaintCaptions(QPainter* painter, QTextDocument* document, const QRectF& clip)
 {
-    paintCaptionsIn(painter, document, document->rootFrame(), clip);
+    for (QTextTable* table : TableEditing::Tables(*document)) {
+        const QTextTableFormat format = table->format();
+        const std::optional<Caption> caption = CaptionOf(format);
+        if (!caption)
+            continue;
+        const QRectF place = CaptionRect(*caption, format, document->documentLayout()->frameBoundingRect(table));
+        if (!place.intersects(clip))
+            continue;
+        const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
+        paintContent(painter, *content,
+                     QPointF(place.left(), alignedTop(place.top(), place.height(), alignedHeight(*content),
+                                                      caption->verticalAlignment)));
+    }
 }
 
 void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGeometry& page, int number)

@@ -3,6 +3,8 @@
 #include "document/LayoutUnits.h"
 
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
 #include <QTextTable>
 
 namespace {
@@ -195,4 +197,24 @@ QTextFormat TableEditing::BorderProperties(const QTextFormat& cellFormat)
             borders.setProperty(property, cellFormat.property(property));
     }
     return borders;
+}
+
+namespace {
+
+void collectTables(QTextFrame* frame, QList<QTextTable*>& tables)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            tables.append(table);
+        collectTables(child, tables);
+    }
+}
+
+} // namespace
+
+QList<QTextTable*> TableEditing::Tables(const QTextDocument& document)
+{
+    QList<QTextTable*> tables;
+    collectTables(document.rootFrame(), tables);
+    return tables;
 }

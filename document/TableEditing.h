@@ -7,6 +7,7 @@
 
 class QColor;
 class QTextCursor;
+class QTextDocument;
 class QTextTable;
 
 // Editing the table at a cursor: the cells a command acts on are the selected ones, or the cell of the
@@ -31,6 +32,9 @@ bool SetColumnWidths(QTextCursor& cursor, const QList<QTextLength>& widths);
 // All four sides of each cell, solid black, `width` points wide; 0 takes the cells' own borders away.
 bool SetCellBorders(QTextCursor& cursor, double width);
 bool SetCellShading(QTextCursor& cursor, const QColor& colour);
+
+// Every table of `document` in document order, a table in a cell after the table it stands in.
+QList<QTextTable*> Tables(const QTextDocument& document);
 
 // The cell border properties (width, style, brush per side) a cell format sets; Qt's HTML loses some of
 // them, so the native file keeps them beside.

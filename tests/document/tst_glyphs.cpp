@@ -1,6 +1,7 @@
 #include "document/FontSubstitution.h"
 #include "document/PageDecorations.h"
 #include "document/PageLayout.h"
+#include "document/TableEditing.h"
 #include "document/hwp/HwpFile.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -11,7 +12,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextFrame>
 #include <QTextTable>
 #include <QTextLayout>
 
@@ -75,20 +75,6 @@ QStringList boxes(const QTextDocument& document)
     return boxes;
 }
 
-// The captions of the document's tables and its headers and footers, each laid out as the page draws it.
-void decorationBoxes(QTextFrame* frame, QStringList& found)
-{
-    for (QTextFrame* child : frame->childFrames()) {
-        auto* table = qobject_cast<QTextTable*>(child);
-        if (const auto caption = table ? PageDecorations::CaptionOf(table->format()) : std::nullopt) {
-            const auto content = PageDecorations::ContentDocument(caption->content, 300);
-            content->documentLayout()->documentSize();
-            found += boxes(*content);
-        }
-        decorationBoxes(child, found);
-    }
-}
-
 } // namespace
 
 void TestGlyphs::everyCharacterHasAGlyph_data()
@@ -131,7 +117,14 @@ void TestGlyphs::everyCharacterHasAGlyph()
     PageLayout::Prepare(&document, page);
     document.documentLayout()->documentSize(); // lays it all out, table cells included
     QStringList boxes = ::boxes(document);
-    decorationBoxes(document.rootFrame(), boxes);
+    // The captions of the document's tables and its headers and footers, each laid out as the page draws it.
+    for (QTextTable* table : TableEditing::Tables(document)) {
+        if (const auto caption = PageDecorations::CaptionOf(table->format())) {
+            const auto content = PageDecorations::ContentDocument(caption->content, 300);
+            content->documentLayout()->documentSize();
+            boxes += ::boxes(*content);
+        }
+    }
     const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
     for (const auto* list : {&margins.headers, &margins.footers}) {
         for (const PageDecorations::Margin& margin : *list) {

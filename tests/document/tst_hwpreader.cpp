@@ -3,6 +3,7 @@
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
 #include "document/PageDecorations.h"
+#include "document/TableEditing.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
@@ -61,16 +62,6 @@ Opened open(QTextDocument& document, const QByteArray& bytes)
     Opened opened;
     opened.ok = HwpFile::Read(document, opened.page, bytes, &opened.error, &opened.dropped);
     return opened;
-}
-
-// The tables of a document in order, nested ones after the table they stand in.
-void collectTables(QTextFrame* frame, QList<QTextTable*>& tables)
-{
-    for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child))
-            tables.append(table);
-        collectTables(child, tables);
-    }
 }
 
 QString captionText(QTextTable* table)
@@ -402,8 +393,7 @@ private Q_SLOTS:
         Opened opened = open(document, sample(QStringLiteral("table-caption.hwp")));
         QVERIFY(opened.ok);
         QCOMPARE(opened.dropped, 0);
-        QList<QTextTable*> tables;
-        collectTables(document.rootFrame(), tables);
+        const QList<QTextTable*> tables = TableEditing::Tables(document);
         QCOMPARE(tables.size(), 8);
         const QList<Side> sides = {Side::Top,  Side::Bottom, Side::Left,   Side::Right,
                                    Side::Left, Side::Right,  Side::Bottom, Side::Bottom};

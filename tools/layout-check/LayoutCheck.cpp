@@ -3,6 +3,7 @@
 #include "document/LayoutUnits.h"
 #include "document/PageDecorations.h"
 #include "document/PageLayout.h"
+#include "document/TableEditing.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
@@ -221,15 +222,6 @@ QRectF tableRect(QAbstractTextDocumentLayout* layout, QTextTable* table)
                          frame.height() - LayoutUnits::ToPoints(format.topMargin() + format.bottomMargin())));
 }
 
-void collectTables(QTextFrame* frame, QList<QTextTable*>& tables)
-{
-    for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child); table && PageDecorations::CaptionOf(table->format()))
-            tables.append(table);
-        collectTables(child, tables);
-    }
-}
-
 // A caption's, header's or footer's paragraphs in the file, with the small document that holds them here, laid
 // out as wide as it is drawn.
 struct List
@@ -270,8 +262,8 @@ QList<List> decorationLists(const QList<Section>& sections, QTextDocument& docum
     }
     // Captions in the order of their tables; headers and footers as the reader keeps them, one for each kind of
     // page, in the order read.
-    QList<QTextTable*> tables;
-    collectTables(document.rootFrame(), tables);
+    QList<QTextTable*> tables = TableEditing::Tables(document);
+    tables.removeIf([](QTextTable* table) { return !PageDecorations::CaptionOf(table->format()); });
     QList<List> lists;
     if (tables.size() == files.size()) {
         QAbstractTextDocumentLayout* layout = document.documentLayout();
