@@ -636,7 +636,9 @@ void TestHwpWriter::storedForms()
         withTag(lists.docInfo, HwpRecords::ParaShape).value(HwpRecords::DataReader(lastParagraph.data, 8).u16());
     QCOMPARE(HwpRecords::DataReader(deepShape.data).u32() >> 25 & 0x7, 6u);
     QCOMPARE(HwpRecords::DataReader(deepShape.data, 54).u32(), 9u);
-    HwpRecords::DataReader deep(withTag(lists.docInfo, HwpRecords::Numbering).constLast().data);
+    // The reader keeps a reference to the bytes: the record is held for as long as it reads.
+    const Record deepNumbering = withTag(lists.docInfo, HwpRecords::Numbering).constLast();
+    HwpRecords::DataReader deep(deepNumbering.data);
     QStringList patterns;
     for (int level = 0; level < 10; ++level) {
         if (level == 7)
