@@ -77,13 +77,21 @@ void SaveController::runOnUiThread(int type, const std::function<void()>& work)
         return;
     }
     m_editorDone.Reset();
-    QCoreApplication::postEvent(this, new WorkerCall(type, work, m_editorDone));
+    WorkerCall* call = nullptr;
+    {
+        const std::lock_guard<std::mutex> made(m_handOff);
+        call = new WorkerCall(type, work, m_editorDone);
+    }
+    QCoreApplication::postEvent(this, call);
     m_editorDone.Wait();
 }
 
 bool SaveController::event(QEvent* event)
 {
     if (isWorkerCall(event->type())) {
+        {
+            const std::lock_guard<std::mutex> arrived(m_handOff);
+        }
         static_cast<WorkerCall*>(event)->Run();
         return true;
     }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class CDHwpCtrl;
 class CLoadingDlg;
@@ -86,6 +87,10 @@ private:
     bool m_active = false;   // as the user-interface thread sees it
     std::atomic<bool> m_stopRequested{false};
     CManualResetEvent m_editorDone;
+    // Held by the worker while it makes a call and by the user-interface thread before it runs one. The call goes
+    // across in Qt's event queue, whose locking ThreadSanitizer cannot see; this lock shows it that the call was
+    // made before it runs.
+    std::mutex m_handOff;
     // Declared last: the worker is joined before anything it used goes away.
     CSaveWorker m_worker;
 };
