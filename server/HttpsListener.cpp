@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -38,6 +39,82 @@ HttpResponse HtmlAnswer(http::status status, const char* title)
     return response;
 }
 
+ByteBudget::Hold::Hold(Hold&& other) noexcept
+    : m_budget(std::exchange(other.m_budget, nullptr)), m_size(std::exchange(other.m_size, 0))
+{
+}
+
+ByteBudget::Hold& ByteBudget::Hold::operator=(Hold&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        m_budget = std::exchange(other.m_budget, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
+}
+
+ByteBudget::Hold::~Hold()
+{
+    Release();
+}
+
+bool ByteBudget::Hold::Grow(std::size_t more)
+{
+    if (!m_budget || !m_budget->take(more, false))
+        return false;
+    m_size += more;
+    return true;
+}
+
+void ByteBudget::Hold::Resize(std::size_t size)
+{
+    if (!m_budget)
+        return;
+    if (size > m_size)
+        m_budget->take(size - m_size, true);
+    else
+        m_budget->give(m_size - size);
+    m_size = size;
+}
+
+void ByteBudget::Hold::Release()
+{
+    if (m_budget)
+        m_budget->give(m_size);
+    m_size = 0;
+}
+
+std::optional<ByteBudget::Hold> ByteBudget::Reserve(std::size_t bytes)
+{
+    Hold hold = Empty();
+    if (!hold.Grow(bytes))
+        return std::nullopt;
+    return hold;
+}
+
+ByteBudget::Hold ByteBudget::Empty()
+{
+    Hold hold;
+    hold.m_budget = this;
+    return hold;
+}
+
+bool ByteBudget::take(std::size_t bytes, bool evenPastCapacity)
+{
+    std::size_t used = m_inUse.load();
+    do {
+        if (!evenPastCapacity && (bytes > m_capacity || used > m_capacity - bytes))
+            return false;
+    } while (!m_inUse.compare_exchange_weak(used, used + bytes));
+    return true;
+}
+
+void ByteBudget::give(std::size_t bytes)
+{
+    m_inUse -= bytes;
+}
+
 class HttpsListener::Connection : public std::enable_shared_from_this<Connection>
 {
 public:
@@ -46,19 +123,15 @@ public:
     {
     }
 
-    ~Connection()
-    {
-        m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle())));
-    }
+    ~Connection() { m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle()))); }
 
     void Start()
     {
         expireAfter(m_owner.m_limits.headDeadline);
-        m_stream.async_handshake(asio::ssl::stream_base::server,
-                                 [self = shared_from_this()](beast::error_code ec) {
-                                     if (!ec)
-                                         self->readHead();
-                                 });
+        m_stream.async_handshake(asio::ssl::stream_base::server, [self = shared_from_this()](beast::error_code ec) {
+            if (!ec)
+                self->readHead();
+        });
     }
 
 private:
@@ -86,10 +159,12 @@ private:
             refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
             return;
         }
-        if (std::optional<HttpResponse> refusal = m_owner.m_screen(head, m_address)) {
+        std::size_t bodyLimit = m_owner.m_limits.bodyBytes;
+        if (std::optional<HttpResponse> refusal = m_owner.m_screen(head, m_address, bodyLimit)) {
             refuse(std::move(*refusal));
             return;
         }
+        m_parser->body_limit(bodyLimit);
         if (m_parser->is_done()) {
             answer();
             return;
@@ -123,15 +198,15 @@ private:
         asio::post(*m_owner.m_workers, [self = shared_from_this(), request = m_parser->release()]() mutable {
             const bool keepAlive = request.keep_alive();
             HttpResponse response;
+            RequestContext context{self->m_address, &self->m_owner.m_budget, self->m_owner.m_budget.Empty()};
             try {
-                response = self->m_owner.m_handler(std::move(request), self->m_address);
+                response = self->m_owner.m_handler(std::move(request), context);
             } catch (...) {
                 response = HtmlAnswer(http::status::internal_server_error, "Internal Server Error");
             }
             response.keep_alive(keepAlive && response.keep_alive());
-            asio::post(self->m_stream.get_executor(), [self, response = std::move(response)]() mutable {
-                self->write(std::move(response), false);
-            });
+            asio::post(self->m_stream.get_executor(),
+                       [self, response = std::move(response)]() mutable { self->write(std::move(response), false); });
         });
     }
 
@@ -148,17 +223,16 @@ private:
         m_response.version(11);
         m_response.prepare_payload();
         expireAfter(m_owner.m_limits.bodyDeadline);
-        http::async_write(m_stream, m_response,
-                          [self = shared_from_this(), unread](beast::error_code ec, std::size_t) {
-                              if (ec)
-                                  return;
-                              if (unread)
-                                  self->linger();
-                              else if (self->m_response.keep_alive())
-                                  self->readHead();
-                              else
-                                  self->shutdown();
-                          });
+        http::async_write(m_stream, m_response, [self = shared_from_this(), unread](beast::error_code ec, std::size_t) {
+            if (ec)
+                return;
+            if (unread)
+                self->linger();
+            else if (self->m_response.keep_alive())
+                self->readHead();
+            else
+                self->shutdown();
+        });
     }
 
     void linger()
@@ -200,7 +274,7 @@ private:
 HttpsListener::HttpsListener(const std::string& certificatePath, const std::string& keyPath,
                              const ConnectionLimits& limits, Screen screen, Handler handler)
     : m_limits(limits), m_screen(std::move(screen)), m_handler(std::move(handler)),
-      m_tls(asio::ssl::context::tls_server)
+      m_tls(asio::ssl::context::tls_server), m_budget(limits.bytesInFlight)
 {
     SSL_CTX* context = m_tls.native_handle();
     // TLS 1.2 and 1.3 only, and under 1.2 only suites with forward secrecy and authenticated encryption

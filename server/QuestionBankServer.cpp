@@ -210,8 +210,10 @@ QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& 
       m_addressThrottle(limits.failuresPerAddress, limits.loginLockout),
       m_listener(
           certificatePath, keyPath, limits,
-          [this](const HttpRequestHead& head, const std::string& address) { return Screen(head, address); },
-          [this](HttpRequest&& request, const std::string& address) { return Answer(std::move(request), address); })
+          [this](const HttpRequestHead& head, const std::string& address, std::size_t& bodyLimit) {
+              return Screen(head, address, bodyLimit);
+          },
+          [this](HttpRequest&& request, RequestContext& context) { return Answer(std::move(request), context); })
 {
 }
 
@@ -240,7 +242,7 @@ void QuestionBankServer::Stop()
     m_listener.Stop();
 }
 
-std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& req, const std::string&)
+std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& req, const std::string&, std::size_t&)
 {
     const bool post = req.method() == http::verb::post;
     const std::string_view target = req.target();
@@ -267,8 +269,9 @@ std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& re
     return std::nullopt;
 }
 
-HttpResponse QuestionBankServer::Answer(HttpRequest&& request, const std::string& address)
+HttpResponse QuestionBankServer::Answer(HttpRequest&& request, RequestContext& context)
 {
+    const std::string& address = context.address;
     const std::string_view target = request.target();
     const std::string path(target.substr(0, target.find('?')));
     switch (request.method()) {

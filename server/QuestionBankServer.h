@@ -45,11 +45,12 @@ public:
     void Stop();
     std::uint64_t BytesReceived() const { return m_listener.BytesReceived(); }
     int OpenConnections() { return m_listener.OpenConnections(); }
+    ByteBudget& Budget() { return m_listener.Budget(); }
 
     // The request handling without the network, as the listener runs it: first the head alone, then, unless
     // that refused it, the whole request.
-    std::optional<HttpResponse> Screen(const HttpRequestHead& head, const std::string& address);
-    HttpResponse Answer(HttpRequest&& request, const std::string& address);
+    std::optional<HttpResponse> Screen(const HttpRequestHead& head, const std::string& address, std::size_t& bodyLimit);
+    HttpResponse Answer(HttpRequest&& request, RequestContext& context);
 
 private:
     struct Session

@@ -63,14 +63,15 @@ struct Bank
         FUZZ_CHECK(store.IsOpen());
         store.AddDemoAccountIfEmpty();
         HttpRequest start(http::verb::get, "/qb", 11);
-        const HttpResponse started = server.Answer(std::move(start), "127.0.0.1");
+        RequestContext context{"127.0.0.1", &server.Budget(), server.Budget().Empty()};
+        const HttpResponse started = server.Answer(std::move(start), context);
         const std::string token = cookiePair(started, "_csrf_token_value");
         FUZZ_CHECK(!token.empty());
         session.token = token.substr(token.find('=') + 1);
         HttpRequest login(http::verb::post, "/qb/js_user/login", 11);
         login.set(http::field::cookie, cookiePair(started, "qb_session") + "; " + token);
         login.body() = "_csrf_token_name=" + session.token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D";
-        const HttpResponse loggedIn = server.Answer(std::move(login), "127.0.0.1");
+        const HttpResponse loggedIn = server.Answer(std::move(login), context);
         session.cookie = cookiePair(loggedIn, "qb_session") + "; " + token;
         FUZZ_CHECK(loggedIn.body().find("\"result_code\":0") != std::string::npos);
     }
@@ -105,9 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ec || !parser.is_header_done())
         return 0;
 
-    std::optional<HttpResponse> answer = bank.server.Screen(parser.get().base(), "127.0.0.1");
+    std::size_t bodyLimit = limits.bodyBytes;
+    std::optional<HttpResponse> answer = bank.server.Screen(parser.get().base(), "127.0.0.1", bodyLimit);
+    if (!answer && parser.get().body().size() > bodyLimit)
+        return 0;
+    RequestContext context{"127.0.0.1", &bank.server.Budget(), bank.server.Budget().Empty()};
     if (!answer)
-        answer = bank.server.Answer(parser.release(), "127.0.0.1");
+        answer = bank.server.Answer(parser.release(), context);
     const unsigned status = answer->result_int();
     FUZZ_CHECK(status >= 200 && status < 600);
     FUZZ_CHECK(!answer->body().empty());
