@@ -1,14 +1,13 @@
 #include "server/QuestionBankServer.h"
 
 #include "core/Base64.h"
-#include "server/JsonString.h"
 #include "server/FormData.h"
+#include "server/JsonReply.h"
 #include "server/QuestionStore.h"
 #include "core/Permission.h"
 #include "core/Vocabulary.h"
 
 #include <boost/beast/http.hpp>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <array>
@@ -35,6 +34,7 @@ constexpr const char* kNothingToDelete = "삭제할 문제가 없습니다.";
 constexpr const char* kInserted = "등록되었습니다.";
 constexpr const char* kBadDocument = "문서 데이터가 올바르지 않습니다.";
 constexpr const char* kStoreFailed = "문제를 저장하지 못했습니다.";
+constexpr const char* kDeleteFailed = "문제를 삭제하지 못했습니다.";
 constexpr const char* kBadIdentity = "문제를 구분하는 항목이 없거나 두 번 이상 있습니다: ";
 } // namespace Text
 
@@ -95,20 +95,6 @@ std::string identityOf(Category category, const FormData& form)
     return identity;
 }
 
-std::string randomHex(int bytes)
-{
-    std::string raw(std::size_t(bytes), '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(raw.data()), bytes) != 1)
-        throw std::runtime_error("no random bytes");
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (const char c : raw) {
-        hex += kHex[static_cast<unsigned char>(c) >> 4];
-        hex += kHex[static_cast<unsigned char>(c) & 0xf];
-    }
-    return hex;
-}
-
 // An HTTP date, independent of the process locale.
 std::string httpDate(std::chrono::system_clock::time_point when)
 {
@@ -158,56 +144,61 @@ HttpResponse jsonAnswer(std::string json)
     return res;
 }
 
-std::string resultJson(int code, const char* message)
+HttpResponse resultAnswer(int code, std::string_view message)
 {
-    std::string json = "{\"result_code\":" + std::to_string(code) + ",\"result_message\":";
-    AppendJsonString(json, message);
-    json += '}';
-    return json;
+    return jsonAnswer(JsonReply::Result(code, message));
 }
 
-std::string questionJson(const QuestionStore::Question& question)
+// The media type of a Content-Type value, in lower case and without its parameters.
+std::string mediaType(std::string_view contentType)
 {
-    std::size_t size = 128;
-    for (const auto& [name, data] : question.documents)
-        size += name.size() + Base64EncodedLength(data.size()) + 8;
-    for (const auto& [name, value] : question.metadata)
-        size += name.size() + value.size() + 8;
-    std::string json;
-    json.reserve(size);
-    json += "{\"result_code\":0,\"result_message\":";
-    AppendJsonString(json, Text::kFound);
-    json += ",\"result\":{";
-    bool first = true;
-    for (const auto& [name, value] : question.metadata) {
-        if (!first)
-            json += ',';
-        first = false;
-        AppendJsonString(json, name);
-        json += ':';
-        AppendJsonString(json, value);
+    std::string type(contentType.substr(0, contentType.find(';')));
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const std::size_t first = type.find_first_not_of(" \t");
+    const std::size_t last = type.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : type.substr(first, last - first + 1);
+}
+
+// The form's fields other than the token, each name once with the value it was given last, as form decoders
+// keep it; documents apart.
+QuestionStore::Question questionOf(const FormData& form, bool* badDocument)
+{
+    QuestionStore::Question question;
+    for (const auto& [name, value] : form.Fields()) {
+        if (name == kTokenField)
+            continue;
+        const bool document = isDocumentField(name);
+        // An empty document is one the client did not have; there is nothing to keep.
+        if (document && value.empty())
+            continue;
+        QuestionStore::Fields& fields = document ? question.documents : question.metadata;
+        std::string stored = value;
+        if (document) {
+            std::optional<std::string> bytes = Base64DecodeStrict(value);
+            if (!bytes) {
+                *badDocument = true;
+                return {};
+            }
+            stored = std::move(*bytes);
+        }
+        const auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        if (same != fields.end())
+            same->second = std::move(stored);
+        else
+            fields.emplace_back(name, std::move(stored));
     }
-    for (const auto& [name, data] : question.documents) {
-        if (!first)
-            json += ',';
-        first = false;
-        AppendJsonString(json, name);
-        json += ":\"";
-        const std::size_t at = json.size();
-        json.resize(at + Base64EncodedLength(data.size()));
-        Base64EncodeInto(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), json.data() + at);
-        json += '"';
-    }
-    json += "}}";
-    return json;
+    return question;
 }
 
 } // namespace
 
 QuestionBankServer::QuestionBankServer(QuestionStore& store, const std::string& certificatePath,
                                        const std::string& keyPath, const ServerLimits& limits)
-    : m_store(store), m_limits(limits), m_accountThrottle(limits.failuresPerAccount, limits.loginLockout),
-      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout),
+    : m_store(store), m_limits(limits),
+      m_sessions({limits.maxSessions, limits.anonymousSessionsPerAddress,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(kSessionLifetime), limits.sessionMaxAge}),
+      m_accountThrottle(limits.failuresPerAccount, limits.loginLockout, LoginThrottle::Attempts::OneAtATime),
+      m_addressThrottle(limits.failuresPerAddress, limits.loginLockout, LoginThrottle::Attempts::CountedAhead),
       m_listener(
           certificatePath, keyPath, limits,
           [this](const HttpRequestHead& head, const std::string& address, std::size_t& bodyLimit) {
@@ -242,9 +233,9 @@ void QuestionBankServer::Stop()
     m_listener.Stop();
 }
 
-std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& req, const std::string&, std::size_t&)
+std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& req, const std::string&,
+                                                       std::size_t& bodyLimit)
 {
-    const bool post = req.method() == http::verb::post;
     const std::string_view target = req.target();
     const std::string_view range = req[http::field::range];
     if (target.size() > kLongestPath)
@@ -252,181 +243,152 @@ std::optional<HttpResponse> QuestionBankServer::Screen(const HttpRequestHead& re
     // Each range would repeat its part of a reply that may hold whole documents; one range is answered in full.
     if (range.find(',') != std::string_view::npos)
         return HtmlAnswer(http::status::range_not_satisfiable, "Range Not Satisfiable");
-    if (!post)
+    if (req.method() == http::verb::get)
         return std::nullopt;
-    const bool chunked = http::token_list(req[http::field::transfer_encoding]).exists("chunked");
-    if (!chunked && req.find(http::field::content_length) == req.end()) {
+    if (req.method() != http::verb::post)
+        return HtmlAnswer(http::status::method_not_allowed, "Method Not Allowed");
+    if (req.find(http::field::transfer_encoding) == req.end() && req.find(http::field::content_length) == req.end()) {
         // Without either the body would run until the peer closes.
         return HtmlAnswer(http::status::length_required, "Length Required");
     }
     // Forms come URL-encoded and plain: nothing here inflates a body or splits it into parts.
+    const std::string type = mediaType(req[http::field::content_type]);
     if (req.find(http::field::content_encoding) != req.end() ||
-        req[http::field::content_type].substr(0, 10) == "multipart/")
+        (!type.empty() && type != "application/x-www-form-urlencoded"))
         return HtmlAnswer(http::status::unsupported_media_type, "Unsupported Media Type");
     // The form token travels in the body, but the cookies alone tell a stranger, whose body is then never read.
-    if (!checkedSession(req, cookieValue(req, kTokenCookie)))
+    // Only the session table is asked here: whether the account changed meanwhile is the worker's question.
+    const std::optional<SessionTable::Session> session =
+        m_sessions.Find(cookieValue(req, kSessionCookie), cookieValue(req, kTokenCookie));
+    if (!session)
         return HtmlAnswer(http::status::forbidden, "Forbidden");
+    if (!session->LoggedIn())
+        bodyLimit = std::min(bodyLimit, m_limits.anonymousBodyBytes);
     return std::nullopt;
 }
 
 HttpResponse QuestionBankServer::Answer(HttpRequest&& request, RequestContext& context)
 {
-    const std::string& address = context.address;
     const std::string_view target = request.target();
     const std::string path(target.substr(0, target.find('?')));
-    switch (request.method()) {
-    case http::verb::get:
-        return handleGet(request, path);
-    case http::verb::post:
-        return handlePost(request, path, address);
-    default:
+    if (request.method() == http::verb::get) {
+        if (path == "/qb")
+            return startSession(context.address);
+        if (path == "/qb/js_bank/tarvix_app_version")
+            return jsonAnswer(JsonReply::Version(kClientVersion));
+        if (path == "/qb/js_user/logout")
+            return logout(request);
+        return HtmlAnswer(http::status::not_found, "Not Found");
+    }
+    if (request.method() != http::verb::post)
         return HtmlAnswer(http::status::method_not_allowed, "Method Not Allowed");
-    }
+
+    const std::optional<FormData> form = FormData::Parse(request.body(), m_limits.formFields);
+    if (!form)
+        return HtmlAnswer(http::status::bad_request, "Bad Request");
+    std::optional<SessionTable::Session> session =
+        checkedSession(request, form->Value(kTokenField).value_or(std::string()));
+    if (!session)
+        return HtmlAnswer(http::status::forbidden, "Forbidden");
+    const Post post{request, *form, *session, context};
+    if (path == "/qb/js_user/login")
+        return login(post);
+    if (path == "/qb/js_user/getpermission")
+        return getPermission(post);
+    if (path == "/qb/js_bank_school/search")
+        return searchSchools(post);
+    return questionRoute(post, path);
 }
 
-std::string QuestionBankServer::newSession()
-{
-    const auto now = std::chrono::steady_clock::now();
-    Session session;
-    session.token = randomHex(16);
-    session.created = now;
-    session.lastUse = now;
-    const std::string id = randomHex(24);
-    std::lock_guard lock(m_sessionMutex);
-    std::erase_if(m_sessions, [&](const auto& entry) { return isOver(entry.second, now); });
-    // Anyone may start sessions: without a cap they would fill the memory.
-    while (!m_sessions.empty() && m_sessions.size() >= m_limits.maxSessions) {
-        m_sessions.erase(std::min_element(m_sessions.begin(), m_sessions.end(), [](const auto& a, const auto& b) {
-            return a.second.lastUse < b.second.lastUse;
-        }));
-    }
-    m_sessions[id] = session;
-    return id;
-}
-
-bool QuestionBankServer::isOver(const Session& session, std::chrono::steady_clock::time_point now) const
-{
-    return now - session.lastUse > kSessionLifetime || now - session.created > m_limits.sessionMaxAge;
-}
-
-std::optional<QuestionBankServer::Session> QuestionBankServer::checkedSession(const HttpRequestHead& req,
-                                                                              const std::string& formToken)
+std::optional<SessionTable::Session> QuestionBankServer::checkedSession(const HttpRequestHead& req,
+                                                                        const std::string& formToken)
 {
     const std::string id = cookieValue(req, kSessionCookie);
     const std::string cookieToken = cookieValue(req, kTokenCookie);
-    if (id.empty() || cookieToken.empty() || formToken != cookieToken)
+    if (formToken != cookieToken)
         return std::nullopt;
-    std::unique_lock lock(m_sessionMutex);
-    const auto it = m_sessions.find(id);
-    if (it == m_sessions.end() || it->second.token != cookieToken)
-        return std::nullopt;
-    const auto now = std::chrono::steady_clock::now();
-    if (isOver(it->second, now)) {
-        m_sessions.erase(it);
-        return std::nullopt;
-    }
-    it->second.lastUse = now;
-    Session session = it->second;
-    lock.unlock();
+    std::optional<SessionTable::Session> session = m_sessions.Find(id, cookieToken);
     // A changed password or permission (by --add-user, even while the server runs) ends the account's
     // sessions: whoever knew the old password is out.
-    if (!session.login.empty() && m_store.CredentialStamp(session.login) != session.credentials) {
-        dropSession(id);
+    if (session && session->LoggedIn() && m_store.CredentialStamp(session->login) != session->credentials) {
+        m_sessions.Drop(id);
         return std::nullopt;
     }
     return session;
 }
 
-void QuestionBankServer::dropSession(const std::string& id)
+HttpResponse QuestionBankServer::startSession(const std::string& address)
 {
-    std::lock_guard lock(m_sessionMutex);
-    m_sessions.erase(id);
+    const std::optional<SessionTable::Started> started = m_sessions.Start(address);
+    // Only when every place is taken by someone logged in.
+    if (!started)
+        return HtmlAnswer(http::status::service_unavailable, "Service Unavailable");
+    HttpResponse res = HtmlAnswer(http::status::ok, "Vellorin question bank");
+    res.insert(http::field::set_cookie, cookie(kSessionCookie, started->id, true));
+    res.insert(http::field::set_cookie, cookie(kTokenCookie, started->token, false));
+    return res;
 }
 
-std::string QuestionBankServer::replaceSession(const std::string& oldId, const Session& session)
+HttpResponse QuestionBankServer::logout(const HttpRequest& request)
 {
-    const std::string id = randomHex(24);
-    std::lock_guard lock(m_sessionMutex);
-    m_sessions.erase(oldId);
-    m_sessions[id] = session;
-    return id;
+    m_sessions.Drop(cookieValue(request, kSessionCookie));
+    return resultAnswer(kOk, "");
 }
 
-HttpResponse QuestionBankServer::handleGet(const HttpRequest& req, const std::string& path)
+HttpResponse QuestionBankServer::login(const Post& post)
 {
-    if (path == "/qb") {
-        const std::string id = newSession();
-        std::string token;
-        {
-            std::lock_guard lock(m_sessionMutex);
-            token = m_sessions[id].token;
-        }
-        HttpResponse res = HtmlAnswer(http::status::ok, "Vellorin question bank");
-        res.insert(http::field::set_cookie, cookie(kSessionCookie, id, true));
-        res.insert(http::field::set_cookie, cookie(kTokenCookie, token, false));
-        return res;
+    const std::string login = post.form.Value("ims_id").value_or(std::string());
+    // No account has such a name: nothing to check, and nothing to remember.
+    if (login.empty() || login.size() > QuestionStore::kMaxLoginBytes)
+        return resultAnswer(kLoginFailed, Text::kWrongPassword);
+    // Each attempt counts before its password is checked, so attempts sent at once are held to the limit too.
+    const std::string& address = post.context.address;
+    if (!m_addressThrottle.Begin(address))
+        return resultAnswer(kLoginLocked, Text::kTooManyAttempts);
+    if (!m_accountThrottle.Begin(login)) {
+        m_addressThrottle.Finished(address, LoginThrottle::Outcome::Passed);
+        return resultAnswer(kLoginLocked, Text::kTooManyAttempts);
     }
-    if (path == "/qb/js_bank/tarvix_app_version")
-        return jsonAnswer("{\"version\":" + std::to_string(kClientVersion) + "}");
-    if (path == "/qb/js_user/logout") {
-        dropSession(cookieValue(req, kSessionCookie));
-        return jsonAnswer(resultJson(kOk, ""));
+    std::optional<int> permission;
+    try {
+        const std::optional<std::string> password =
+            Base64DecodeStrict(post.form.Value("ims_password").value_or(std::string()));
+        if (password)
+            permission = m_store.CheckPassword(login, *password);
+    } catch (...) {
+        // Whatever failed, the attempt was made.
     }
-    return HtmlAnswer(http::status::not_found, "Not Found");
+    m_accountThrottle.Finished(login, permission ? LoginThrottle::Outcome::Succeeded : LoginThrottle::Outcome::Failed);
+    m_addressThrottle.Finished(address, permission ? LoginThrottle::Outcome::Passed : LoginThrottle::Outcome::Failed);
+    if (!permission)
+        return resultAnswer(kLoginFailed, Text::kWrongPassword);
+
+    SessionTable::Session session = post.session;
+    session.login = login;
+    session.permission = *permission;
+    session.credentials = m_store.CredentialStamp(login).value_or(std::string());
+    // A session id known before the login, perhaps planted by someone else, must not become a logged-in
+    // one. The form token stays: the client reads it only when a session starts.
+    HttpResponse res = resultAnswer(kOk, Text::kLoggedIn);
+    res.insert(http::field::set_cookie,
+               cookie(kSessionCookie, m_sessions.LogIn(cookieValue(post.request, kSessionCookie), session), true));
+    return res;
 }
 
-HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::string& path, const std::string& address)
+HttpResponse QuestionBankServer::getPermission(const Post& post)
 {
-    const std::optional<FormData> form = FormData::Parse(req.body(), m_limits.formFields);
-    if (!form)
-        return HtmlAnswer(http::status::bad_request, "Bad Request");
-    std::optional<Session> session = checkedSession(req, form->Value(kTokenField).value_or(std::string()));
-    if (!session)
-        return HtmlAnswer(http::status::forbidden, "Forbidden");
+    if (!post.session.LoggedIn() || post.form.Value("ims_id") != post.session.login)
+        return resultAnswer(kNotLoggedIn, Text::kLoginRequired);
+    return jsonAnswer(JsonReply::Permission(post.session.permission));
+}
 
-    if (path == "/qb/js_user/login") {
-        const std::string login = form->Value("ims_id").value_or(std::string());
-        if (m_accountThrottle.IsLocked(login) || m_addressThrottle.IsLocked(address))
-            return jsonAnswer(resultJson(kLoginLocked, Text::kTooManyAttempts));
-        const std::optional<std::string> password = Base64DecodeStrict(form->Value("ims_password").value_or(""));
-        const std::optional<int> permission = password ? m_store.CheckPassword(login, *password) : std::nullopt;
-        if (login.empty() || !permission) {
-            m_accountThrottle.Failed(login);
-            m_addressThrottle.Failed(address);
-            return jsonAnswer(resultJson(kLoginFailed, Text::kWrongPassword));
-        }
-        m_accountThrottle.Succeeded(login);
-        session->login = login;
-        session->permission = *permission;
-        session->credentials = m_store.CredentialStamp(login).value_or(std::string());
-        // A session id known before the login, perhaps planted by someone else, must not become a logged-in
-        // one. The form token stays: the client reads it only when a session starts.
-        HttpResponse res = jsonAnswer(resultJson(kOk, Text::kLoggedIn));
-        res.insert(http::field::set_cookie,
-                   cookie(kSessionCookie, replaceSession(cookieValue(req, kSessionCookie), *session), true));
-        return res;
-    }
-    if (path == "/qb/js_user/getpermission") {
-        if (session->login.empty() || form->Value("ims_id") != session->login)
-            return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
-        return jsonAnswer("{\"result_code\":0,\"result_message\":\"\",\"permission\":\"" +
-                          std::to_string(session->permission) + "\"}");
-    }
-    if (path == "/qb/js_bank_school/search") {
-        std::string json = "{\"result_code\":0,\"result_message\":\"\",\"dataSearch\":{\"content\":[";
-        bool first = true;
-        for (const auto& [name, region] : m_store.FindSchools(form->Value("searchSchulNm").value_or(""))) {
-            json += first ? "{\"schoolName\":" : ",{\"schoolName\":";
-            first = false;
-            AppendJsonString(json, name);
-            json += ",\"region\":";
-            AppendJsonString(json, region);
-            json += '}';
-        }
-        json += "]}}";
-        return jsonAnswer(std::move(json));
-    }
+HttpResponse QuestionBankServer::searchSchools(const Post& post)
+{
+    return jsonAnswer(JsonReply::Schools(m_store.FindSchools(post.form.Value("searchSchulNm").value_or(""))));
+}
 
+HttpResponse QuestionBankServer::questionRoute(const Post& post, const std::string& path)
+{
     // "/qb/js_bank/<operation>/<category>", split by hand: std::regex would recurse once per character.
     std::string operation;
     std::string suffix;
@@ -443,48 +405,60 @@ HttpResponse QuestionBankServer::handlePost(const HttpRequest& req, const std::s
         known ? CategoryFromEndpointSuffix(QString::fromStdString(suffix)) : std::nullopt;
     if (!category || (operation == "duplication_check" && !CategoryHasDuplicationCheck(*category)))
         return HtmlAnswer(http::status::not_found, "Not Found");
-    if (session->login.empty())
-        return jsonAnswer(resultJson(kNotLoggedIn, Text::kLoginRequired));
-    if (!PermissionAllows(session->permission, *category))
-        return jsonAnswer(resultJson(kRefused, Text::kNoPermission));
+    if (!post.session.LoggedIn())
+        return resultAnswer(kNotLoggedIn, Text::kLoginRequired);
+    if (!PermissionAllows(post.session.permission, *category))
+        return resultAnswer(kRefused, Text::kNoPermission);
 
     // A question filed under one value of a repeated field, or under none, could not be found again.
-    if (const std::string misfiled = misfiledIdentityFields(*category, *form); !misfiled.empty()) {
-        return jsonAnswer(resultJson(kBadIdentity, (Text::kBadIdentity + misfiled).c_str()));
-    }
-    const std::string identity = identityOf(*category, *form);
-    if (operation == "get" || operation == "duplication_check") {
-        const auto question = m_store.GetQuestion(suffix, identity);
-        if (!question) {
-            std::string json = resultJson(kOk, Text::kNotFound);
-            json.insert(json.size() - 1, ",\"result\":null");
-            return jsonAnswer(std::move(json));
-        }
-        return jsonAnswer(questionJson(*question));
-    }
-    if (operation == "delete") {
-        if (!m_store.RemoveQuestion(suffix, identity))
-            return jsonAnswer(resultJson(kMissing, Text::kNothingToDelete));
-        return jsonAnswer(resultJson(kOk, Text::kDeleted));
-    }
+    if (const std::string misfiled = misfiledIdentityFields(*category, post.form); !misfiled.empty())
+        return resultAnswer(kBadIdentity, Text::kBadIdentity + misfiled);
+    const std::string identity = identityOf(*category, post.form);
+    if (operation == "delete")
+        return deleteQuestion(suffix, identity);
+    if (operation == "insert")
+        return insertQuestion(post, suffix, identity);
+    return getQuestion(post, suffix, identity);
+}
 
-    QuestionStore::Question question;
-    for (const auto& [name, value] : form->Fields()) {
-        if (name == kTokenField)
-            continue;
-        if (!isDocumentField(name)) {
-            question.metadata.emplace_back(name, value);
-            continue;
-        }
-        // An empty value is a document the client did not have; there is nothing to keep.
-        if (value.empty())
-            continue;
-        std::optional<std::string> bytes = Base64DecodeStrict(value);
-        if (!bytes)
-            return jsonAnswer(resultJson(kInvalidDocument, Text::kBadDocument));
-        question.documents.emplace_back(name, std::move(*bytes));
+HttpResponse QuestionBankServer::getQuestion(const Post& post, const std::string& category, const std::string& identity)
+{
+    const std::optional<std::size_t> size = m_store.QuestionSize(category, identity);
+    if (!size)
+        return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
+    // While the reply is built, the documents are in memory once as they are stored and, in Base64, twice more:
+    // in the JSON value and in its text. Past the budget the client is asked to come back, rather than the
+    // server holding one more copy of everything.
+    const std::size_t building = *size + 2 * Base64EncodedLength(*size) + 4096;
+    if (!post.context.replyHold.Grow(building))
+        return HtmlAnswer(http::status::service_unavailable, "Service Unavailable");
+    std::optional<QuestionStore::Question> question = m_store.GetQuestion(category, identity);
+    if (!question)
+        return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
+    return jsonAnswer(JsonReply::Question(kOk, Text::kFound, std::move(*question)));
+}
+
+HttpResponse QuestionBankServer::deleteQuestion(const std::string& category, const std::string& identity)
+{
+    switch (m_store.RemoveQuestion(category, identity)) {
+    case QuestionStore::Removal::Removed:
+        return resultAnswer(kOk, Text::kDeleted);
+    case QuestionStore::Removal::Missing:
+        return resultAnswer(kMissing, Text::kNothingToDelete);
+    case QuestionStore::Removal::Failed:
+        break;
     }
-    if (!m_store.PutQuestion(suffix, identity, question))
-        return jsonAnswer(resultJson(kStoreError, Text::kStoreFailed));
-    return jsonAnswer(resultJson(kOk, Text::kInserted));
+    return resultAnswer(kStoreError, Text::kDeleteFailed);
+}
+
+HttpResponse QuestionBankServer::insertQuestion(const Post& post, const std::string& category,
+                                                const std::string& identity)
+{
+    bool badDocument = false;
+    const QuestionStore::Question question = questionOf(post.form, &badDocument);
+    if (badDocument)
+        return resultAnswer(kInvalidDocument, Text::kBadDocument);
+    if (!m_store.PutQuestion(category, identity, question))
+        return resultAnswer(kStoreError, Text::kStoreFailed);
+    return resultAnswer(kOk, Text::kInserted);
 }

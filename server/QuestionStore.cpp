@@ -60,7 +60,6 @@ private:
 };
 
 constexpr const char* kSchema = R"sql(
-PRAGMA journal_mode = WAL;
 PRAGMA foreign_keys = ON;
 CREATE TABLE IF NOT EXISTS users (
     login TEXT PRIMARY KEY,
@@ -92,7 +91,7 @@ CREATE TABLE IF NOT EXISTS documents (
 
 } // namespace
 
-QuestionStore::QuestionStore(const std::string& path)
+QuestionStore::QuestionStore(const std::string& path, std::chrono::milliseconds busyWait)
 {
     // The file holds the password hashes: make it before SQLite does, so that it never exists readable by
     // others. SQLite gives its journal files the same mode.
@@ -107,7 +106,14 @@ QuestionStore::QuestionStore(const std::string& path)
         m_db = nullptr;
         return;
     }
-    sqlite3_busy_timeout(m_db, 10000);
+    sqlite3_busy_timeout(m_db, int(busyWait.count()));
+    // A rollback journal, not a write-ahead log: the log's index is a shared-memory file mapped into every
+    // process that opens the database, and a mapped file that cannot grow or shrinks under us (a full disk,
+    // another process, an administrator) ends the server with SIGBUS instead of an error. The log's gain, readers
+    // beside a writer, is none here: the server uses one connection under one lock. A database made with the log
+    // is converted when nobody else has it open; until then it keeps working as it is.
+    exec("PRAGMA journal_mode = DELETE");
+    exec("PRAGMA mmap_size = 0");
     if (!exec(kSchema)) {
         m_openError = sqlite3_errmsg(m_db);
         sqlite3_close(m_db);
@@ -149,6 +155,8 @@ void QuestionStore::seed()
 
 bool QuestionStore::AddUser(const std::string& login, const std::string& password, int permission)
 {
+    if (login.empty() || login.size() > kMaxLoginBytes)
+        return false;
     const PasswordHash hash = HashPassword(password);
     std::lock_guard lock(m_mutex);
     Statement insert(m_db, "INSERT INTO users (login, salt, hash, iterations, permission) VALUES (?, ?, ?, ?, ?) "
@@ -287,9 +295,28 @@ std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::str
     return question;
 }
 
-bool QuestionStore::RemoveQuestion(const std::string& category, const std::string& identity)
+std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& category, const std::string& identity)
+{
+    std::lock_guard lock(m_mutex);
+    Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
+    if (find.bind(1, category).bind(2, identity).step() != SQLITE_ROW)
+        return std::nullopt;
+    const sqlite3_int64 id = find.integer(0);
+    Statement size(m_db,
+                   "SELECT (SELECT COALESCE(SUM(length(CAST(name AS BLOB)) + length(CAST(value AS BLOB))), 0) FROM "
+                   "question_fields "
+                   "WHERE question_id = ?1) + (SELECT COALESCE(SUM(length(CAST(name AS BLOB)) + length(data)), 0) "
+                   "FROM documents WHERE question_id = ?1)");
+    if (size.bind(1, id).step() != SQLITE_ROW)
+        return std::nullopt;
+    return std::size_t(size.integer(0));
+}
+
+QuestionStore::Removal QuestionStore::RemoveQuestion(const std::string& category, const std::string& identity)
 {
     std::lock_guard lock(m_mutex);
     Statement remove(m_db, "DELETE FROM questions WHERE category = ? AND identity = ?");
-    return remove.bind(1, category).bind(2, identity).run() && sqlite3_changes(m_db) > 0;
+    if (!remove.bind(1, category).bind(2, identity).run())
+        return Removal::Failed;
+    return sqlite3_changes(m_db) > 0 ? Removal::Removed : Removal::Missing;
 }

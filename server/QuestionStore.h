@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,7 +30,8 @@ public:
     };
 
     // Opens or creates the database, readable by its owner only; a new one gets the sample school directory.
-    explicit QuestionStore(const std::string& path);
+    // While another process holds the database (say `--add-user`), a call waits up to `busyWait` for it.
+    explicit QuestionStore(const std::string& path, std::chrono::milliseconds busyWait = std::chrono::seconds(10));
     ~QuestionStore();
     QuestionStore(const QuestionStore&) = delete;
     QuestionStore& operator=(const QuestionStore&) = delete;
@@ -37,7 +40,7 @@ public:
     std::string OpenError() const { return m_openError; }
 
     // Adds the account or replaces its password and permission. `password` is the password's bytes as the
-    // client sends them (code page 949).
+    // client sends them (code page 949). A login has 1 to kMaxLoginBytes bytes.
     bool AddUser(const std::string& login, const std::string& password, int permission);
     // The account's permission when the password is right.
     std::optional<int> CheckPassword(const std::string& login, const std::string& password);
@@ -55,11 +58,20 @@ public:
     // Stores the question under its identity, replacing one stored there before, in one transaction.
     bool PutQuestion(const std::string& category, const std::string& identity, const Question& question);
     std::optional<Question> GetQuestion(const std::string& category, const std::string& identity);
-    // Whether there was such a question.
-    bool RemoveQuestion(const std::string& category, const std::string& identity);
+    // The bytes of the question's fields and documents, without reading them; nothing when there is no such
+    // question.
+    std::optional<std::size_t> QuestionSize(const std::string& category, const std::string& identity);
+    enum class Removal
+    {
+        Removed,
+        Missing,
+        Failed,
+    };
+    Removal RemoveQuestion(const std::string& category, const std::string& identity);
 
     static constexpr const char* kDemoLogin = "demo";
     static constexpr const char* kDemoPassword = "demo1234";
+    static constexpr std::size_t kMaxLoginBytes = 64;
 
 private:
     bool exec(const char* sql);
