@@ -17,6 +17,7 @@
 
 #include <httplib.h>
 #include <openssl/ssl.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <csignal>
@@ -221,17 +222,50 @@ private:
     }
 
     // The same, logged in as demo: the login renews the session cookie.
-    RawSession rawLogin()
+    RawSession rawLogin(int port = 0)
     {
-        RawSession raw = rawSession();
+        RawSession raw = rawSession(port);
         const std::string renewed =
-            rawClient()
+            rawClient(port)
                 ->Post("/qb/js_user/login", raw.cookies,
                        "_csrf_token_name=" + raw.token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
                        "application/x-www-form-urlencoded")
                 ->get_header_value("Set-Cookie");
         raw.cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + raw.token}};
         return raw;
+    }
+
+    // A form posted with the session's cookies and token: the status, and the body when there is one.
+    std::pair<int, std::string> rawPost(int port, const RawSession& session, const std::string& path,
+                                        const std::string& fields)
+    {
+        const auto res = rawClient(port)->Post(path, session.cookies, "_csrf_token_name=" + session.token + fields,
+                                               "application/x-www-form-urlencoded");
+        return res ? std::pair(res->status, res->body) : std::pair(0, std::string());
+    }
+
+    // A second store and server on a database of their own, for tests that lock it from outside.
+    struct OwnBank
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<QuestionStore> store;
+        std::unique_ptr<QuestionBankServer> server;
+        int port = 0;
+
+        QString databasePath() const { return dir.filePath(QStringLiteral("own.sqlite3")); }
+    };
+    std::unique_ptr<OwnBank> ownBank(std::chrono::milliseconds busyWait)
+    {
+        auto bank = std::make_unique<OwnBank>();
+        bank->store = std::make_unique<QuestionStore>(QFile::encodeName(bank->databasePath()).toStdString(), busyWait);
+        bank->store->AddDemoAccountIfEmpty();
+        const TestTls& tls = TestTls::instance();
+        bank->server =
+            std::make_unique<QuestionBankServer>(*bank->store, QFile::encodeName(tls.certificatePath).toStdString(),
+                                                 QFile::encodeName(tls.keyPath).toStdString());
+        bank->port = bank->server->Bind("127.0.0.1", 0);
+        bank->server->Start();
+        return bank;
     }
 
 private Q_SLOTS:
@@ -385,6 +419,60 @@ private Q_SLOTS:
         QVERIFY(refusedWithoutHash("viewer", "viewer-pass"));
         // The lockout ends.
         QTRY_VERIFY_WITH_TIMEOUT(client.Login(QStringLiteral("mid"), QStringLiteral("mid-pass")), 5000);
+    }
+
+    // Guessing at scale: names longer than any account cost nothing and are not remembered, names guessed once
+    // are forgotten after the lockout, and thirty guesses sent at once get no more checks than five in a row.
+    void throttleHoldsUnderPressure()
+    {
+        ServerLimits limits;
+        limits.failuresPerAccount = 5;
+        limits.failuresPerAddress = 1000;
+        limits.loginLockout = std::chrono::milliseconds(500);
+        const auto [server, url, port] = serverWith(limits);
+        const RawSession session = rawSession(port);
+        const auto login = [&, port = port](const std::string& name, const char* base64Password) {
+            const auto [status, body] =
+                rawPost(port, session, "/qb/js_user/login", "&ims_id=" + name + "&ims_password=" + base64Password);
+            return status == 200 ? body.substr(0, body.find(',')) : std::to_string(status);
+        };
+        const std::string failed = "{\"result_code\":1", locked = "{\"result_code\":2";
+
+        std::uint64_t before = PasswordHashCount();
+        QCOMPARE(login(std::string(QuestionStore::kMaxLoginBytes + 1, 'n'), "eA%3D%3D"), failed);
+        QCOMPARE(login(std::string(10000, 'n'), "eA%3D%3D"), failed);
+        QCOMPARE(PasswordHashCount(), before);
+        QCOMPARE(server->AccountThrottle().Size(), std::size_t(0));
+        // A login longer than a name may be is never an account.
+        QVERIFY(!m_store->AddUser(std::string(QuestionStore::kMaxLoginBytes + 1, 'n'), "x", 4096));
+
+        for (const char* name : {"guess1", "guess2", "guess3"})
+            QCOMPARE(login(name, "eA%3D%3D"), failed);
+        QCOMPARE(server->AccountThrottle().Size(), std::size_t(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        QCOMPARE(login("guess4", "eA%3D%3D"), failed);
+        QCOMPARE(server->AccountThrottle().Size(), std::size_t(1));
+
+        limits.loginLockout = std::chrono::minutes(1);
+        const auto [lockingServer, lockingUrl, lockingPort] = serverWith(limits);
+        const RawSession other = rawSession(lockingPort);
+        before = PasswordHashCount();
+        std::vector<std::thread> guesses;
+        std::atomic<int> refused{0};
+        for (int i = 0; i < 30; ++i) {
+            guesses.emplace_back([&, port = lockingPort] {
+                const auto [status, body] =
+                    rawPost(port, other, "/qb/js_user/login", "&ims_id=mid&ims_password=d3Jvbmc%3D");
+                refused += body.rfind(locked, 0) == 0;
+            });
+        }
+        for (auto& thread : guesses)
+            thread.join();
+        QVERIFY2(PasswordHashCount() - before <= 5, qPrintable(QString::number(PasswordHashCount() - before)));
+        QCOMPARE(refused.load(), 25);
+        const auto [status, body] =
+            rawPost(lockingPort, other, "/qb/js_user/login", "&ims_id=mid&ims_password=bWlkLXBhc3M%3D");
+        QVERIFY2(body.rfind(locked, 0) == 0, body.c_str());
     }
 
     void roundTrip_data()
@@ -634,6 +722,110 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(status(first), 403, 10000);
     }
 
+    // Sessions anyone can start: one address holds few that have not logged in, a full table drops only those,
+    // and what they may send is a login's worth.
+    void strangersCannotCrowdOut()
+    {
+        ServerLimits limits;
+        limits.maxSessions = 8;
+        limits.anonymousSessionsPerAddress = 5;
+        limits.anonymousBodyBytes = 2048;
+        const auto [server, url, port] = serverWith(limits);
+        const RawSession user = rawLogin(port);
+        const auto served = [&, port = port](const RawSession& session) {
+            return rawPost(port, session, "/qb/js_user/getpermission", "&ims_id=demo").second.find("32768") !=
+                   std::string::npos;
+        };
+        QVERIFY(served(user));
+        for (int i = 0; i < 40; ++i)
+            rawSession(port);
+        QCOMPARE(server->Sessions().AnonymousFrom("127.0.0.1"), std::size_t(5));
+        std::vector<std::unique_ptr<TlsConnection>> others;
+        for (int i = 0; i < 12; ++i) {
+            TlsConnection other(port, nullptr, "127.0.0.2");
+            other.Send("GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+            QCOMPARE(statusOf(other.ReadAll()), 200);
+        }
+        QCOMPARE(server->Sessions().Size(), std::size_t(8));
+        QVERIFY(served(user));
+
+        // A stranger's body is a login's size; a logged-in session sends questions.
+        const std::string filler = "&searchSchulNm=x&filler=" + std::string(3000, 'a');
+        QCOMPARE(rawPost(port, rawSession(port), "/qb/js_bank_school/search", filler).first, 413);
+        QCOMPARE(rawPost(port, user, "/qb/js_bank_school/search", filler).first, 200);
+    }
+
+    // A database held by another process (say --add-user): a delete that cannot be done says so and keeps the
+    // record, and requests waiting for the store leave the network threads free for everyone else.
+    void heldDatabase()
+    {
+        const auto bank = ownBank(std::chrono::milliseconds(200));
+        const RawSession user = rawLogin(bank->port);
+        const std::string daily = "&volume=v1&prob=p1";
+        QVERIFY(rawPost(bank->port, user, "/qb/js_bank/insert/daily", daily).second.rfind("{\"result_code\":0", 0) ==
+                0);
+        sqlite3* outside = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(bank->databasePath()).constData(), &outside), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(outside, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const std::string refused = rawPost(bank->port, user, "/qb/js_bank/delete/daily", daily).second;
+        QVERIFY2(refused.rfind("{\"result_code\":9", 0) == 0, refused.c_str());
+        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second.find("\"volume\":\"v1\"") !=
+                std::string::npos);
+
+        const auto waiting = ownBank(std::chrono::seconds(30));
+        const RawSession waitingUser = rawLogin(waiting->port);
+        sqlite3* holder = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(waiting->databasePath()).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::vector<std::thread> blocked;
+        for (int i = 0; i < 8; ++i) {
+            blocked.emplace_back(
+                [&, port = waiting->port] { rawPost(port, waitingUser, "/qb/js_user/getpermission", "&ims_id=demo"); });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::atomic<int> answered{0};
+        std::thread stranger([&, port = waiting->port] {
+            answered = statusOf(rawExchange(port, "GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+        });
+        // Answered while the database is still held.
+        QTRY_COMPARE_WITH_TIMEOUT(answered.load(), 200, 10000);
+        QCOMPARE(sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        stranger.join();
+        for (auto& thread : blocked)
+            thread.join();
+        sqlite3_close(holder);
+        sqlite3_close(outside);
+    }
+
+    // A description field sent twice keeps the value sent last, and the stored question's JSON has each key once.
+    void repeatedFieldsComeOnce()
+    {
+        const RawSession user = rawLogin();
+        const std::string daily = "&volume=v2&prob=p2";
+        rawPost(m_port, user, "/qb/js_bank/insert/daily", daily + "&note=one&note=two&note=three");
+        const std::string stored = rawPost(m_port, user, "/qb/js_bank/get/daily", daily).second;
+        QCOMPARE(QByteArray::fromStdString(stored).count("\"note\""), 1);
+        QVERIFY2(stored.find("\"note\":\"three\"") != std::string::npos, stored.c_str());
+        // Identities are stored length-prefixed: volume, then problem.
+        const QuestionStore::Fields fields = m_store->GetQuestion("daily", "2:v2;2:p2;").value().metadata;
+        QCOMPARE(std::count_if(fields.begin(), fields.end(), [](const auto& field) { return field.first == "note"; }),
+                 1);
+    }
+
+    // The database maps no file into the server: a mapped file that shrinks or cannot grow ends a process with
+    // SIGBUS, where a file that is read and written gives an error.
+    void databaseMapsNoFile()
+    {
+        const auto bank = ownBank(std::chrono::seconds(1));
+        const RawSession user = rawLogin(bank->port);
+        rawPost(bank->port, user, "/qb/js_bank/insert/daily", "&volume=v3&prob=p3&q_hwp=" + std::string(40000, 'A'));
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : maps.readAll().split('\n'))
+            QVERIFY2(!line.contains(QFile::encodeName(bank->dir.path())), line.constData());
+    }
+
     void concurrentInsertsAreAllKept()
     {
         constexpr int kClients = 20;
@@ -709,6 +901,15 @@ private Q_SLOTS:
         QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length << 400;
         QTest::newRow("stranger's broken form") << search << QByteArray("Cookie: qb_session=x; _csrf_token_value=y\r\n")
                                                 << QByteArray("%zz") << length << 403;
+        QTest::newRow("multipart in capitals")
+            << search << QByteArray("Content-Type: MULTIPART/form-data; boundary=x\r\n")
+            << QByteArray("--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n") << length << 415;
+        QTest::newRow("JSON") << search << QByteArray("Content-Type: application/json\r\n") << QByteArray("{}")
+                              << length << 415;
+        QTest::newRow("form in capitals")
+            << search << QByteArray("Content-Type: Application/X-WWW-Form-URLencoded\r\n") << form << length << 200;
+        QTest::newRow("identity coding") << search << QByteArray("Content-Encoding: identity\r\n") << form << length
+                                         << 415;
         QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
                                   << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
     }
