@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -60,7 +62,9 @@ public:
     }
 
     int Port() const { return m_port; }
+    QString DatabasePath() const { return m_dir.filePath(QStringLiteral("qb.sqlite3")); }
     bool IsRunning() const { return m_process.state() == QProcess::Running; }
+    pid_t Pid() const { return pid_t(m_process.processId()); }
     double PeakMiB() const { return double(ProcessStatusKiB("VmHWM:", pid_t(m_process.processId()))) / 1024; }
     // The time SIGTERM takes to end the process, in seconds, or -1 when it does not end within 20 s.
     double StopTime()
@@ -135,6 +139,64 @@ std::string loginForm(const RawSession& session, const std::string& login, const
 {
     return "_csrf_token_name=" + session.token + "&ims_id=" + login + "&ims_password=" + base64Password;
 }
+
+// A session logged in as the demo account.
+RawSession demoSession(int port)
+{
+    RawSession session = startSession(port);
+    const std::string loggedIn =
+        ::exchange(port, post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
+    // A login may renew the session cookie.
+    if (const std::string renewed = cookieFrom(loggedIn, "qb_session"); !renewed.empty())
+        session.cookies = renewed + "; _csrf_token_value=" + session.token;
+    return session;
+}
+
+bool servesDemo(int port, const RawSession& session)
+{
+    const std::string answer = ::exchange(
+        port, post(session, "/qb/js_user/getpermission", "_csrf_token_name=" + session.token + "&ims_id=demo"));
+    return answer.find("\"permission\":\"32768\"") != std::string::npos;
+}
+
+std::string resultCode(const std::string& answer)
+{
+    const std::size_t at = answer.find("\"result_code\":");
+    return at == std::string::npos ? statusLine(answer) : "code " + answer.substr(at + 14, 1);
+}
+
+// Counts of each outcome, "3× 200, 1× 503".
+std::string tally(const std::vector<std::string>& outcomes)
+{
+    std::map<std::string, int> counts;
+    for (const std::string& outcome : outcomes)
+        ++counts[outcome];
+    std::string text;
+    for (const auto& [outcome, count] : counts)
+        text += (text.empty() ? "" : ", ") + std::to_string(count) + "x " + outcome;
+    return text;
+}
+
+// Holds the server's database from another connection, as --add-user would, until destroyed.
+class HeldDatabase
+{
+public:
+    HeldDatabase(const QString& path, const char* begin)
+    {
+        sqlite3_open(path.toLocal8Bit().constData(), &m_db);
+        m_held = sqlite3_exec(m_db, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~HeldDatabase()
+    {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+    }
+    bool IsHeld() const { return m_held; }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_held = false;
+};
 
 // Sends `total` bytes made by `piece` after `head`, as long as the server takes them.
 std::string stream(int port, const std::string& head, std::uint64_t total, const std::function<std::string()>& piece)
@@ -236,9 +298,9 @@ std::vector<Attack> attacks()
              QElapsedTimer timer;
              timer.start();
              const bool answered = answers(server.Port());
-             const std::string other = answered ? "another client answered in " + std::to_string(timer.elapsed()) +
-                                                      " ms"
-                                                : "another client not answered within 5 s";
+             const std::string other = answered
+                                           ? "another client answered in " + std::to_string(timer.elapsed()) + " ms"
+                                           : "another client not answered within 5 s";
              const double stop = server.StopTime();
              done = true;
              drip.join();
@@ -247,8 +309,9 @@ std::vector<Attack> attacks()
          }},
         {"GET path of 8,000 characters",
          [](ServerUnderTest& server) {
-             return statusLine(exchange(server.Port(), "GET /qb/js_bank/get/" + std::string(8000, 'a') +
-                                                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+             return statusLine(
+                 exchange(server.Port(), "GET /qb/js_bank/get/" + std::string(8000, 'a') +
+                                             " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
          }},
         {"5 million headers",
          [](ServerUnderTest& server) {
@@ -261,14 +324,14 @@ std::vector<Attack> attacks()
         {"get with 1,000 ranges of a 1 MB record",
          [](ServerUnderTest& server) {
              RawSession session = startSession(server.Port());
-             const std::string loggedIn =
-                 exchange(server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
+             const std::string loggedIn = exchange(
+                 server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
              // A login may renew the session cookie.
              if (const std::string renewed = cookieFrom(loggedIn, "qb_session"); !renewed.empty())
                  session.cookies = renewed + "; _csrf_token_value=" + session.token;
              const std::string form = "_csrf_token_name=" + session.token + "&volume=v&prob=1";
-             exchange(server.Port(), post(session, "/qb/js_bank/insert/daily",
-                                          form + "&q_hwp=" + std::string(1'400'000, 'A')));
+             exchange(server.Port(),
+                      post(session, "/qb/js_bank/insert/daily", form + "&q_hwp=" + std::string(1'400'000, 'A')));
              std::string ranges = "Range: bytes=0-";
              for (int i = 1; i < 1000; ++i)
                  ranges += ",0-";
@@ -307,13 +370,134 @@ std::vector<Attack> attacks()
              int locked = 0;
              for (int i = 0; i < 200; ++i) {
                  const RawSession session = startSession(server.Port());
-                 const std::string answer =
-                     exchange(server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "d3Jvbmc%3D")));
+                 const std::string answer = exchange(
+                     server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "d3Jvbmc%3D")));
                  refused += answer.find("\"result_code\":1") != std::string::npos;
                  locked += answer.find("\"result_code\":2") != std::string::npos;
              }
              return std::to_string(refused) + " checked and refused, " + std::to_string(locked) +
                     " refused unchecked (locked)";
+         }},
+        {"20 failed logins with 30 MiB names",
+         [](ServerUnderTest& server) {
+             std::vector<std::string> outcomes;
+             const std::string name(30 << 20, 'n');
+             for (int i = 0; i < 20; ++i) {
+                 const RawSession session = startSession(server.Port());
+                 outcomes.push_back(resultCode(exchange(
+                     server.Port(), post(session, "/qb/js_user/login", loginForm(session, name, "d3Jvbmc%3D")))));
+             }
+             std::this_thread::sleep_for(std::chrono::seconds(2));
+             return tally(outcomes) + "; resident after 2 s " +
+                    std::to_string(ProcessStatusKiB("VmRSS:", server.Pid()) >> 10) + " MiB";
+         }},
+        {"30 wrong passwords for one account at once",
+         [](ServerUnderTest& server) {
+             std::vector<RawSession> sessions;
+             for (int i = 0; i < 31; ++i)
+                 sessions.push_back(startSession(server.Port()));
+             std::vector<std::string> outcomes(31);
+             std::vector<std::thread> threads;
+             for (int i = 0; i < 30; ++i) {
+                 threads.emplace_back([&, i] {
+                     outcomes[std::size_t(i)] = resultCode(
+                         exchange(server.Port(), post(sessions[std::size_t(i)], "/qb/js_user/login",
+                                                      loginForm(sessions[std::size_t(i)], "demo", "d3Jvbmc%3D"))));
+                 });
+             }
+             // The right password, sent after the wrong ones.
+             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+             const std::string right =
+                 resultCode(exchange(server.Port(), post(sessions[30], "/qb/js_user/login",
+                                                         loginForm(sessions[30], "demo", "ZGVtbzEyMzQ%3D"))));
+             for (auto& thread : threads)
+                 thread.join();
+             outcomes.pop_back();
+             return "wrong: " + tally(outcomes) + "; right one: " + right + " (1 checked and refused, 2 locked)";
+         }},
+        {"10,100 sessions from one address",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             std::string batch;
+             for (int i = 0; i < 100; ++i)
+                 batch += std::string("GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\n") +
+                          (i == 99 ? "Connection: close\r\n" : "") + "\r\n";
+             int started = 0;
+             for (int round = 0; round < 101; ++round) {
+                 TlsConnection connection(server.Port());
+                 connection.SetTimeout(30);
+                 connection.Send(batch);
+                 const std::string answers = connection.ReadAll();
+                 for (std::size_t at = answers.find("HTTP/1.1 200"); at != std::string::npos;
+                      at = answers.find("HTTP/1.1 200", at + 1))
+                     ++started;
+             }
+             return std::to_string(started) + " started; the logged-in session is " +
+                    (servesDemo(server.Port(), user) ? "still served" : "GONE");
+         }},
+        {"MULTIPART/form-data; gzip, chunked",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             const std::string form = "_csrf_token_name=" + user.token + "&searchSchulNm=x";
+             std::string multipart = post(user, "/qb/js_bank_school/search", form);
+             multipart.replace(multipart.find("application/x-www-form-urlencoded"), 33,
+                               "MULTIPART/form-data; boundary=x");
+             std::string gzip = post(user, "/qb/js_bank_school/search", form);
+             gzip.replace(gzip.find("Content-Length:"), gzip.find("\r\n\r\n") - gzip.find("Content-Length:"),
+                          "Transfer-Encoding: gzip, chunked");
+             gzip += [&] {
+                 char size[16];
+                 std::snprintf(size, sizeof size, "%zx", form.size());
+                 return std::string(size) + "\r\n" + form + "\r\n0\r\n\r\n";
+             }();
+             return statusLine(exchange(server.Port(), multipart)) + "; " + statusLine(exchange(server.Port(), gzip));
+         }},
+        {"database held 6 s; a stranger's GET meanwhile",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             std::unique_ptr<HeldDatabase> held =
+                 std::make_unique<HeldDatabase>(server.DatabasePath(), "BEGIN EXCLUSIVE");
+             std::vector<std::thread> waiting;
+             for (int i = 0; i < 8; ++i)
+                 waiting.emplace_back([&] { servesDemo(server.Port(), user); });
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+             QElapsedTimer timer;
+             timer.start();
+             const std::string answer = statusLine(
+                 exchange(server.Port(), "GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 20));
+             const qint64 ms = timer.elapsed();
+             std::this_thread::sleep_for(std::chrono::milliseconds(std::max<qint64>(0, 6000 - ms)));
+             held.reset();
+             for (auto& thread : waiting)
+                 thread.join();
+             return answer + " in " + std::to_string(ms) + " ms";
+         }},
+        {"delete while another process writes",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             const std::string form = "_csrf_token_name=" + user.token + "&volume=v&prob=1";
+             exchange(server.Port(), post(user, "/qb/js_bank/insert/daily", form));
+             std::string deleted;
+             {
+                 HeldDatabase held(server.DatabasePath(), "BEGIN IMMEDIATE");
+                 deleted = resultCode(exchange(server.Port(), post(user, "/qb/js_bank/delete/daily", form), 40));
+             }
+             const bool kept = exchange(server.Port(), post(user, "/qb/js_bank/get/daily", form)).find("\"volume\"") !=
+                               std::string::npos;
+             return "delete: " + deleted + "; the record is " + (kept ? "kept" : "gone");
+         }},
+        {"description key twice",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             const std::string form = "_csrf_token_name=" + user.token + "&volume=v&prob=1";
+             const std::string stored = resultCode(
+                 exchange(server.Port(), post(user, "/qb/js_bank/insert/daily", form + "&note=one&note=two")));
+             const std::string answer = exchange(server.Port(), post(user, "/qb/js_bank/get/daily", form));
+             int keys = 0;
+             for (std::size_t at = answer.find("\"note\""); at != std::string::npos;
+                  at = answer.find("\"note\"", at + 1))
+                 ++keys;
+             return "insert " + stored + "; the get's JSON has \"note\" " + std::to_string(keys) + "x";
          }},
         {"TLS 1.1 client",
          [](ServerUnderTest& server) {
