@@ -196,7 +196,13 @@ public:
         };
     }
 
-    ~Connection() { m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle()))); }
+    ~Connection()
+    {
+        // Given back before the connection stops counting as open, so that a closed connection holds nothing.
+        m_bodyHold.Release();
+        m_replyHold.Release();
+        m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle())));
+    }
 
     void Start()
     {
