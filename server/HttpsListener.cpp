@@ -34,10 +34,10 @@ constexpr const char* kRetryAfter = "5";
 
 bool isToken(std::string_view text)
 {
-    static constexpr std::string_view kSpecials = "!#$%&'*+-.^_`|~";
+    static constexpr std::string_view kTokenPunctuation = "!#$%&'*+-.^_`|~";
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
         return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-               kSpecials.find(c) != std::string_view::npos;
+               kTokenPunctuation.find(c) != std::string_view::npos;
     });
 }
 
