@@ -217,6 +217,37 @@ std::string stream(int port, const std::string& head, std::uint64_t total, const
     return answer + " after " + std::to_string(sent >> 20) + " MiB sent";
 }
 
+// Runs `attack` from `count` connections at once and counts the answers they got by status line, with the most
+// that one of them could send, when the attack says how much that was.
+std::string together(int count, const std::function<std::string()>& attack)
+{
+    std::vector<std::string> outcomes(static_cast<std::size_t>(count));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back([&, i] { outcomes[std::size_t(i)] = attack(); });
+    for (std::thread& thread : threads)
+        thread.join();
+    std::vector<std::string> statuses;
+    int mostSent = -1;
+    for (const std::string& outcome : outcomes) {
+        const std::size_t after = outcome.find(" after ");
+        statuses.push_back(outcome.substr(0, after));
+        if (after != std::string::npos)
+            mostSent = std::max(mostSent, std::atoi(outcome.c_str() + after + 7));
+    }
+    const std::string summary = tally(statuses);
+    return mostSent < 0 ? summary : summary + " (at most " + std::to_string(mostSent) + " MiB sent)";
+}
+
+// Every status line in `answer`, as a connection that carries several replies gets them.
+std::string statusLines(const std::string& answer)
+{
+    std::string lines;
+    for (std::size_t at = answer.find("HTTP/1.1 "); at != std::string::npos; at = answer.find("HTTP/1.1 ", at + 1))
+        lines += (lines.empty() ? "" : ", ") + answer.substr(at + 9, 3);
+    return lines.empty() ? "closed, no answer" : lines;
+}
+
 struct Attack
 {
     const char* name;
@@ -243,6 +274,16 @@ std::string gzipOf(std::uint64_t size)
     }
     deflateEnd(&z);
     return out;
+}
+
+// A chunked GET whose first chunk's size line never ends: `mib` MiB of extension.
+std::string chunkExtensionOnGet(int port, std::uint64_t mib)
+{
+    const std::string block(1 << 20, 'a');
+    return stream(port,
+                  "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                  "5;x=",
+                  mib << 20, [&] { return block; });
 }
 
 std::vector<Attack> attacks()
@@ -323,12 +364,7 @@ std::vector<Attack> attacks()
          }},
         {"get with 1,000 ranges of a 1 MB record",
          [](ServerUnderTest& server) {
-             RawSession session = startSession(server.Port());
-             const std::string loggedIn = exchange(
-                 server.Port(), post(session, "/qb/js_user/login", loginForm(session, "demo", "ZGVtbzEyMzQ%3D")));
-             // A login may renew the session cookie.
-             if (const std::string renewed = cookieFrom(loggedIn, "qb_session"); !renewed.empty())
-                 session.cookies = renewed + "; _csrf_token_value=" + session.token;
+             const RawSession session = demoSession(server.Port());
              const std::string form = "_csrf_token_name=" + session.token + "&volume=v&prob=1";
              exchange(server.Port(),
                       post(session, "/qb/js_bank/insert/daily", form + "&q_hwp=" + std::string(1'400'000, 'A')));
@@ -508,6 +544,86 @@ std::vector<Attack> attacks()
              });
              const char* reason = ERR_reason_error_string(ERR_PACK(ERR_LIB_SSL, 0, connection.HandshakeError()));
              return connection.IsOpen() ? std::string("accepted") : std::string("refused: ") + (reason ? reason : "?");
+         }},
+        {"chunk extension of 300 MiB on a GET",
+         [](ServerUnderTest& server) { return chunkExtensionOnGet(server.Port(), 300); }},
+        {"six such connections at once",
+         [](ServerUnderTest& server) { return together(6, [&] { return chunkExtensionOnGet(server.Port(), 300); }); }},
+        {"trailer of 300 MiB on a session's POST",
+         [](ServerUnderTest& server) {
+             const RawSession session = startSession(server.Port());
+             const std::string block(1 << 20, 'a');
+             return stream(server.Port(),
+                           "POST /qb/js_user/login HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: " + session.cookies +
+                               "\r\nContent-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
+                               "\r\n5\r\nims_i\r\n0\r\nX-Trailer: ",
+                           300ull << 20, [&] { return block; });
+         }},
+        {"Transfer-Encoding: chunked, identity smuggling a second request",
+         [insert](ServerUnderTest& server) {
+             const RawSession session = startSession(server.Port());
+             TlsConnection connection(server.Port());
+             connection.SetTimeout(15);
+             connection.Send(
+                 insert + "Cookie: " + session.cookies +
+                 "\r\nTransfer-Encoding: chunked, identity\r\n\r\n"
+                 "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+             return "statuses on the connection: " + statusLines(connection.ReadAll());
+         }},
+        {"GET with a 60 MiB body",
+         [](ServerUnderTest& server) {
+             const std::string block(1 << 20, 'a');
+             return stream(server.Port(),
+                           "GET /qb/js_bank/tarvix_app_version HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                               std::to_string(60u << 20) + "\r\n\r\n",
+                           60ull << 20, [&] { return block; });
+         }},
+        {"16 anonymous 60 MiB POSTs at once",
+         [](ServerUnderTest& server) {
+             const RawSession session = startSession(server.Port());
+             const std::string form = loginForm(session, "demo", "ZGVtbzEyMzQ%3D") + "&pad=";
+             const std::uint64_t size = 60ull << 20;
+             const std::string head =
+                 "POST /qb/js_user/login HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                 "Cookie: " +
+                 session.cookies +
+                 "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(size) +
+                 "\r\n\r\n" + form;
+             const std::string block(1 << 20, 'a');
+             return together(16,
+                             [&] { return stream(server.Port(), head, size - form.size(), [&] { return block; }); });
+         }},
+        {"12 slow readers of a 45 MiB document",
+         [](ServerUnderTest& server) {
+             const RawSession session = demoSession(server.Port());
+             const std::string form = "_csrf_token_name=" + session.token + "&volume=slow&prob=1";
+             const std::string inserted = exchange(server.Port(), post(session, "/qb/js_bank/insert/daily",
+                                                                       form + "&q_hwp=" + std::string(45u << 20, 'A')));
+             const std::string get = post(session, "/qb/js_bank/get/daily", form);
+             std::vector<std::unique_ptr<TlsConnection>> readers;
+             for (int i = 0; i < 12; ++i) {
+                 readers.push_back(std::make_unique<TlsConnection>(server.Port()));
+                 readers.back()->SetTimeout(60);
+                 readers.back()->Send(get);
+             }
+             std::this_thread::sleep_for(std::chrono::seconds(10));
+             const double peak = server.PeakMiB();
+             const bool served = answers(server.Port());
+             const std::string small =
+                 statusLine(exchange(server.Port(), post(session, "/qb/js_bank/get/daily", form), 10));
+             std::map<std::string, int> tally;
+             std::uint64_t largest = 0;
+             for (auto& reader : readers) {
+                 std::uint64_t total = 0;
+                 ++tally[statusLine(reader->ReadAll(4096, &total))];
+                 largest = std::max(largest, total);
+             }
+             std::string summary = "insert " + statusLine(inserted).substr(9, 3) + "; readers:";
+             for (const auto& [status, n] : tally)
+                 summary += " " + std::to_string(n) + "x " + status;
+             return summary + " (" + std::to_string(largest >> 20) + " MiB each); meanwhile: version " +
+                    (served ? "served" : "NOT served") + ", another get " + small + ", peak " +
+                    std::to_string(int(peak)) + " MiB";
          }},
     };
 }

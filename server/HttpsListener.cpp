@@ -27,6 +27,72 @@ constexpr std::size_t kLingerBytes = 64 * 1024;
 constexpr auto kLingerTime = std::chrono::seconds(1);
 // Requests answered at once; the rest wait in a queue.
 constexpr std::size_t kWorkers = 16;
+// What one read of a body asks of TLS: a record's worth.
+constexpr std::size_t kBodyReadBytes = 16 * 1024;
+// Seconds a client refused for want of memory is asked to wait.
+constexpr const char* kRetryAfter = "5";
+
+bool isToken(std::string_view text)
+{
+    static constexpr std::string_view kTokenPunctuation = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               kTokenPunctuation.find(c) != std::string_view::npos;
+    });
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The refusal of a request whose body we cannot delimit as every other reader on its way would. A body is
+// either of a declared length or chunked, and chunked alone: with any other coding, Beast reads no body or
+// one that another reader splits elsewhere, and the bytes after it become a request nobody meant to send.
+std::optional<HttpResponse> framingRefusal(const HttpRequestHead& head, std::uint64_t declaredLength)
+{
+    const auto [begin, end] = head.equal_range(http::field::transfer_encoding);
+    const bool coded = begin != end;
+    const bool declaresLength = head.count(http::field::content_length) > 0;
+    if (coded && declaresLength)
+        return HtmlAnswer(http::status::bad_request, "Bad Request");
+    int codings = 0;
+    bool unknown = false;
+    for (auto field = begin; field != end; ++field) {
+        std::string_view list = field->value();
+        for (;;) {
+            const std::size_t comma = list.find(',');
+            const std::string_view coding = trimmed(list.substr(0, comma));
+            if (!isToken(coding))
+                return HtmlAnswer(http::status::bad_request, "Bad Request");
+            unknown = unknown || !beast::iequals(coding, "chunked");
+            ++codings;
+            if (comma == std::string_view::npos)
+                break;
+            list.remove_prefix(comma + 1);
+        }
+    }
+    if (unknown)
+        return HtmlAnswer(http::status::not_implemented, "Not Implemented");
+    // Chunked twice, in one field or in two.
+    if (codings > 1)
+        return HtmlAnswer(http::status::bad_request, "Bad Request");
+    // Nothing we serve reads a body on GET or HEAD, and what a reader does with one differs from one to the next.
+    const http::verb method = head.method();
+    if ((method == http::verb::get || method == http::verb::head) && (coded || declaredLength > 0))
+        return HtmlAnswer(http::status::bad_request, "Bad Request");
+    return std::nullopt;
+}
+
+HttpResponse busyAnswer()
+{
+    HttpResponse response = HtmlAnswer(http::status::service_unavailable, "Service Unavailable");
+    response.set(http::field::retry_after, kRetryAfter);
+    return response;
+}
 
 } // namespace
 
@@ -121,9 +187,22 @@ public:
     Connection(HttpsListener& owner, tcp::socket socket, std::string address)
         : m_owner(owner), m_stream(std::move(socket), owner.m_tls), m_address(std::move(address))
     {
+        // A chunk's memory is taken from the budget when its size is known, before its bytes arrive.
+        m_onChunkHeader = [this](std::uint64_t size, beast::string_view, beast::error_code& ec) {
+            if (!m_bodyHold.Grow(std::size_t(size))) {
+                m_overBudget = true;
+                ec = http::error::body_limit;
+            }
+        };
     }
 
-    ~Connection() { m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle()))); }
+    ~Connection()
+    {
+        // Given back before the connection stops counting as open, so that a closed connection holds nothing.
+        m_bodyHold.Release();
+        m_replyHold.Release();
+        m_owner.release(m_address, BIO_number_read(SSL_get_rbio(m_stream.native_handle())));
+    }
 
     void Start()
     {
@@ -143,6 +222,8 @@ private:
         m_parser.emplace();
         m_parser->header_limit(std::uint32_t(std::min<std::size_t>(limits.headBytes, UINT32_MAX)));
         m_parser->body_limit(limits.bodyBytes);
+        m_parser->on_chunk_header(m_onChunkHeader);
+        m_overBudget = false;
         expireAfter(limits.headDeadline);
         http::async_read_header(m_stream, m_buffer, *m_parser,
                                 [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHead(ec); });
@@ -159,9 +240,19 @@ private:
             refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
             return;
         }
+        const std::uint64_t declaredLength = m_parser->content_length().value_or(0);
+        if (std::optional<HttpResponse> refusal = framingRefusal(head, declaredLength)) {
+            refuse(std::move(*refusal));
+            return;
+        }
         std::size_t bodyLimit = m_owner.m_limits.bodyBytes;
         if (std::optional<HttpResponse> refusal = m_owner.m_screen(head, m_address, bodyLimit)) {
             refuse(std::move(*refusal));
+            return;
+        }
+        // Beast weighs a declared length against the limit only as the head ends, before the screen lowered it.
+        if (declaredLength > bodyLimit) {
+            refuse(HtmlAnswer(http::status::payload_too_large, "Payload Too Large"));
             return;
         }
         m_parser->body_limit(bodyLimit);
@@ -169,19 +260,77 @@ private:
             answer();
             return;
         }
+        // A declared length is taken whole now; chunks take their share as their sizes arrive.
+        m_bodyHold = m_owner.m_budget.Empty();
+        if (!m_bodyHold.Grow(std::size_t(declaredLength))) {
+            refuse(busyAnswer());
+            return;
+        }
         expireAfter(m_owner.m_limits.bodyDeadline);
-        http::async_read(m_stream, m_buffer, *m_parser,
-                         [self = shared_from_this()](beast::error_code readError, std::size_t) {
-                             if (readError)
-                                 self->refuseAfterReadError(readError);
-                             else
-                                 self->answer();
-                         });
+        readBody();
+    }
+
+    // Reads the body a record at a time. The string body takes the chunks' data as it comes, so what stays in
+    // the buffer is only a chunk's size line or the trailer fields, waiting for their end: past
+    // chunkHeaderBytes the request is refused, and the buffer never holds more than that and one read.
+    void readBody()
+    {
+        beast::error_code ec;
+        while (m_buffer.size() > 0 && !m_parser->is_done()) {
+            const std::size_t used = m_parser->put(m_buffer.data(), ec);
+            m_buffer.consume(used);
+            if (ec || used == 0)
+                break;
+        }
+        if (ec == http::error::need_more)
+            ec = {};
+        if (ec) {
+            refuseAfterReadError(ec);
+            return;
+        }
+        const ConnectionLimits& limits = m_owner.m_limits;
+        if (m_parser->is_done()) {
+            // Trailer fields join the head's in the message, and count with them.
+            const HttpRequestHead& message = m_parser->get().base();
+            if (std::size_t(std::distance(message.begin(), message.end())) > limits.headers)
+                refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
+            else
+                answer();
+            return;
+        }
+        if (m_buffer.size() > limits.chunkHeaderBytes) {
+            if (waitsForTrailers())
+                refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
+            else
+                refuse(HtmlAnswer(http::status::bad_request, "Bad Request"));
+            return;
+        }
+        m_stream.async_read_some(m_buffer.prepare(kBodyReadBytes),
+                                 [self = shared_from_this()](beast::error_code readError, std::size_t length) {
+                                     // An unfinished body leaves nobody to answer: the client left, or its
+                                     // time ran out.
+                                     if (readError)
+                                         return;
+                                     self->m_buffer.commit(length);
+                                     self->readBody();
+                                 });
+    }
+
+    // Whether the unparsed bytes are the last chunk's complete size line and its trailer fields: a line of any
+    // other chunk would have been parsed once complete.
+    bool waitsForTrailers() const
+    {
+        std::string_view pending(static_cast<const char*>(m_buffer.data().data()), m_buffer.size());
+        if (pending.substr(0, 2) == "\r\n")
+            pending.remove_prefix(2);
+        return pending.find("\r\n") != std::string_view::npos;
     }
 
     void refuseAfterReadError(beast::error_code ec)
     {
-        if (ec == http::error::header_limit)
+        if (m_overBudget)
+            refuse(busyAnswer());
+        else if (ec == http::error::header_limit)
             refuse(HtmlAnswer(http::status::request_header_fields_too_large, "Request Header Fields Too Large"));
         else if (ec == http::error::body_limit)
             refuse(HtmlAnswer(http::status::payload_too_large, "Payload Too Large"));
@@ -195,7 +344,8 @@ private:
     // the other connections.
     void answer()
     {
-        asio::post(*m_owner.m_workers, [self = shared_from_this(), request = m_parser->release()]() mutable {
+        asio::post(*m_owner.m_workers, [self = shared_from_this(), request = m_parser->release(),
+                                        bodyHold = std::move(m_bodyHold)]() mutable {
             const bool keepAlive = request.keep_alive();
             HttpResponse response;
             RequestContext context{self->m_address, &self->m_owner.m_budget, self->m_owner.m_budget.Empty()};
@@ -204,14 +354,23 @@ private:
             } catch (...) {
                 response = HtmlAnswer(http::status::internal_server_error, "Internal Server Error");
             }
+            // The handler may have left the body where it was: it is done with it either way.
+            request = {};
+            bodyHold.Release();
+            // The reply's memory is taken already, so it counts even past the capacity.
+            context.replyHold.Resize(response.body().size());
             response.keep_alive(keepAlive && response.keep_alive());
             asio::post(self->m_stream.get_executor(),
-                       [self, response = std::move(response)]() mutable { self->write(std::move(response), false); });
+                       [self, response = std::move(response), replyHold = std::move(context.replyHold)]() mutable {
+                           self->m_replyHold = std::move(replyHold);
+                           self->write(std::move(response), false);
+                       });
         });
     }
 
     void refuse(HttpResponse response)
     {
+        m_bodyHold.Release();
         // Whatever of the request is left unread, the connection cannot carry another one.
         response.keep_alive(false);
         write(std::move(response), !m_parser->is_done());
@@ -224,6 +383,7 @@ private:
         m_response.prepare_payload();
         expireAfter(m_owner.m_limits.bodyDeadline);
         http::async_write(m_stream, m_response, [self = shared_from_this(), unread](beast::error_code ec, std::size_t) {
+            self->m_replyHold.Release();
             if (ec)
                 return;
             if (unread)
@@ -266,6 +426,12 @@ private:
     const std::string m_address;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
+    std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> m_onChunkHeader;
+    // The request's body, from its head until its handler is done with it.
+    ByteBudget::Hold m_bodyHold;
+    bool m_overBudget = false;
+    // The reply's, until it is written.
+    ByteBudget::Hold m_replyHold;
     HttpResponse m_response;
     std::string m_lingerBuffer;
     std::size_t m_lingered = 0;

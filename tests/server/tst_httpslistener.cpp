@@ -1,0 +1,250 @@
+#include "server/HttpsListener.h"
+
+#include "tests/support/TestTls.h"
+#include "tests/support/TlsConnection.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <atomic>
+#include <csignal>
+#include <memory>
+#include <string>
+
+namespace http = boost::beast::http;
+
+namespace {
+
+// A reply too big for the loopback socket buffers, so that a client that does not read keeps it in the server.
+constexpr std::size_t kBigReply = 24u << 20;
+
+std::string post(const std::string& target, const std::string& framing, const std::string& body)
+{
+    return "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + framing + "\r\n" + body;
+}
+
+std::string withLength(const std::string& target, const std::string& body)
+{
+    return post(target, "Content-Length: " + std::to_string(body.size()) + "\r\n", body);
+}
+
+int statusOf(const std::string& answer)
+{
+    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+int answersIn(const std::string& answer)
+{
+    int count = 0;
+    for (std::size_t at = answer.find("HTTP/1.1 "); at != std::string::npos; at = answer.find("HTTP/1.1 ", at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+class TestHttpsListener : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A listener whose screen lowers the body limit of /small to 1 KiB, and whose handler answers /big with
+    // kBigReply bytes and anything else with the size of the body it got.
+    int start(const ConnectionLimits& limits)
+    {
+        const TestTls& tls = TestTls::instance();
+        m_listener = std::make_unique<HttpsListener>(
+            QFile::encodeName(tls.certificatePath).toStdString(), QFile::encodeName(tls.keyPath).toStdString(), limits,
+            [](const HttpRequestHead& head, const std::string&, std::size_t& bodyLimit) -> std::optional<HttpResponse> {
+                if (head.target() == "/small")
+                    bodyLimit = 1024;
+                return std::nullopt;
+            },
+            [](HttpRequest&& request, RequestContext&) {
+                HttpResponse response(http::status::ok, 11);
+                response.body() = request.target() == "/big" ? std::string(kBigReply, 'x')
+                                                             : "got " + std::to_string(request.body().size());
+                return response;
+            });
+        const int port = m_listener->Bind("127.0.0.1", 0);
+        m_listener->Start();
+        return port;
+    }
+
+    std::string exchange(int port, const std::string& request)
+    {
+        TlsConnection connection(port);
+        connection.SetTimeout(30);
+        connection.Send(request);
+        return connection.ReadAll();
+    }
+
+    std::unique_ptr<HttpsListener> m_listener;
+
+private Q_SLOTS:
+    void initTestCase() { std::signal(SIGPIPE, SIG_IGN); }
+
+    // Whatever a test did to its connections, no request or reply keeps a share of the budget.
+    void cleanup()
+    {
+        if (m_listener) {
+            QTRY_COMPARE(m_listener->OpenConnections(), 0);
+            QCOMPARE(m_listener->Budget().InUse(), std::size_t(0));
+        }
+        m_listener.reset();
+    }
+
+    void framingIsStrict_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        const QByteArray post = "POST /echo HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        const QByteArray get = "GET /echo HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        const QByteArray chunks = "\r\n5;name=value\r\nhello\r\n0\r\n\r\n";
+        QTest::newRow("chunked") << post + "Transfer-Encoding:  Chunked \r\n" + chunks << 200;
+        QTest::newRow("chunked, identity") << post + "Transfer-Encoding: chunked, identity\r\n\r\n" << 501;
+        QTest::newRow("gzip, chunked") << post + "Transfer-Encoding: gzip, chunked\r\n" + chunks << 501;
+        QTest::newRow("identity") << post + "Transfer-Encoding: identity\r\n\r\n" << 501;
+        QTest::newRow("two fields") << post + "Transfer-Encoding: identity\r\nTransfer-Encoding: chunked\r\n" + chunks
+                                    << 501;
+        QTest::newRow("chunked twice") << post + "Transfer-Encoding: chunked, chunked\r\n" + chunks << 400;
+        QTest::newRow("empty coding") << post + "Transfer-Encoding: chunked,\r\n" + chunks << 400;
+        QTest::newRow("coding and length")
+            << post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n" + chunks << 400;
+        QTest::newRow("GET with a length") << get + "Content-Length: 5\r\n\r\nhello" << 400;
+        QTest::newRow("GET with chunks") << get + "Transfer-Encoding: chunked\r\n" + chunks << 400;
+        QTest::newRow("HEAD with a length")
+            << QByteArray("HEAD /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello") << 400;
+        QTest::newRow("GET with length 0") << get + "Content-Length: 0\r\n\r\n" << 200;
+        QTest::newRow("chunks past the lowered limit")
+            << "POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                   QByteArray("200\r\n" + QByteArray(512, 'a') + "\r\n").repeated(3) + "0\r\n\r\n"
+            << 413;
+        QByteArray trailers = "5\r\nhello\r\n0\r\n";
+        for (int i = 0; i < 200; ++i)
+            trailers += "T" + QByteArray::number(i) + ": 1\r\n";
+        QTest::newRow("too many trailer fields") << post + "Transfer-Encoding: chunked\r\n\r\n" + trailers + "\r\n"
+                                                 << 431;
+    }
+
+    // A request whose framing we do not take exactly is refused and ends its connection: what follows it on the
+    // connection, which another reader might take for its body or for a request, is never answered.
+    void framingIsStrict()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        ConnectionLimits limits;
+        limits.headDeadline = std::chrono::seconds(5);
+        limits.bodyDeadline = std::chrono::seconds(5);
+        const int port = start(limits);
+        const std::string answer = exchange(
+            port, request.toStdString() + "GET /next HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        QCOMPARE(statusOf(answer), status);
+        QCOMPARE(answersIn(answer), status == 200 ? 2 : 1);
+    }
+
+    void oversizedRequestsAreNotRead_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<char>("filler");
+        QTest::addColumn<int>("status");
+        const QByteArray chunked = "POST /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("chunk extension") << chunked + "5;x=" << 'a' << 400;
+        QTest::newRow("chunk size of zeros") << chunked + "5\r\nhello\r\n" << '0' << 400;
+        QTest::newRow("trailer") << chunked + "5\r\nhello\r\n0\r\nX-Trailer: " << 'a' << 431;
+        QTest::newRow("GET with a body")
+            << QByteArray("GET /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n") << 'a' << 400;
+        QTest::newRow("length past the lowered limit")
+            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n") << 'a' << 413;
+        QTest::newRow("chunk past the lowered limit")
+            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                          "100000\r\n")
+            << 'a' << 413;
+    }
+
+    // A refusal reads little more than the part of the request it refuses, however much the client sends.
+    void oversizedRequestsAreNotRead()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(char, filler);
+        QFETCH(int, status);
+        ConnectionLimits limits;
+        limits.bodyDeadline = std::chrono::seconds(5);
+        const int port = start(limits);
+        const std::size_t size = 4u << 20;
+        QCOMPARE(statusOf(exchange(port, head.toStdString() + std::string(size, filler))), status);
+        QTRY_COMPARE(m_listener->OpenConnections(), 0);
+        QVERIFY2(m_listener->BytesReceived() < size / 8, qPrintable(QString::number(m_listener->BytesReceived())));
+    }
+
+    void bodiesShareTheBudget_data()
+    {
+        QTest::addColumn<QByteArray>("framing");
+        QTest::newRow("length") << QByteArray("Content-Length: 524288\r\n\r\n");
+        QTest::newRow("chunked") << QByteArray("Transfer-Encoding: chunked\r\n\r\n80000\r\n");
+    }
+
+    // A body takes its share of the budget while it is read; another that does not fit besides it is refused
+    // unread until the first is done with.
+    void bodiesShareTheBudget()
+    {
+        QFETCH(QByteArray, framing);
+        ConnectionLimits limits;
+        limits.bytesInFlight = 1u << 20;
+        const int port = start(limits);
+        const std::string firstBody(768u << 10, 'a');
+        const std::string first = withLength("/echo", firstBody);
+        TlsConnection inFlight(port);
+        inFlight.SetTimeout(30);
+        const std::size_t half = first.size() / 2;
+        QCOMPARE(inFlight.Send(first.substr(0, half)), half);
+        QTRY_COMPARE(m_listener->Budget().InUse(), firstBody.size());
+
+        const std::string second = post("/echo", framing.toStdString(), std::string(512u << 10, 'b'));
+        const std::string refused = exchange(port, second);
+        QCOMPARE(statusOf(refused), 503);
+        QVERIFY(refused.find("Retry-After:") != std::string::npos);
+
+        QCOMPARE(inFlight.Send(first.substr(half)), first.size() - half);
+        QCOMPARE(statusOf(inFlight.ReadAll()), 200);
+        QTRY_COMPARE(m_listener->Budget().InUse(), std::size_t(0));
+        QCOMPARE(statusOf(exchange(port, withLength("/echo", std::string(512u << 10, 'b')))), 200);
+
+        // A body the client gives up halfway gives its share back.
+        TlsConnection dropped(port);
+        dropped.Send(first.substr(0, half));
+        QTRY_COMPARE(m_listener->Budget().InUse(), firstBody.size());
+    }
+
+    // A reply counts until it is written: one that its client does not read keeps its share, and a body that
+    // does not fit besides it is refused.
+    void repliesHoldTheBudgetUntilWritten()
+    {
+        ConnectionLimits limits;
+        limits.bytesInFlight = 32u << 20;
+        const int port = start(limits);
+        const std::string get = "GET /big HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        const std::string body(10u << 20, 'b');
+        {
+            TlsConnection reader(port);
+            reader.SetTimeout(30);
+            reader.Send(get);
+            QTRY_VERIFY(m_listener->Budget().InUse() >= kBigReply);
+            QCOMPARE(statusOf(exchange(port, withLength("/echo", body))), 503);
+
+            std::uint64_t total = 0;
+            QCOMPARE(statusOf(reader.ReadAll(64, &total)), 200);
+            QVERIFY(total > kBigReply);
+        }
+        QTRY_COMPARE(m_listener->Budget().InUse(), std::size_t(0));
+        QCOMPARE(statusOf(exchange(port, withLength("/echo", body))), 200);
+
+        // A client that leaves without reading gives the reply's share back.
+        TlsConnection leaving(port);
+        leaving.Send(get);
+        QTRY_VERIFY(m_listener->Budget().InUse() >= kBigReply);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpsListener)
+#include "tst_httpslistener.moc"
