@@ -491,9 +491,15 @@ std::vector<Attack> attacks()
         {"database held 6 s; a stranger's GET meanwhile",
          [](ServerUnderTest& server) {
              const RawSession user = demoSession(server.Port());
-             std::unique_ptr<HeldDatabase> held =
-                 std::make_unique<HeldDatabase>(server.DatabasePath(), "BEGIN EXCLUSIVE");
+             // Another process writes: the server's insert waits for it with the store's lock, and so does
+             // everything else that asks the store.
+             auto held = std::make_unique<HeldDatabase>(server.DatabasePath(), "BEGIN IMMEDIATE");
              std::vector<std::thread> waiting;
+             waiting.emplace_back([&] {
+                 exchange(server.Port(), post(user, "/qb/js_bank/insert/daily",
+                                              "_csrf_token_name=" + user.token + "&volume=v&prob=1"));
+             });
+             std::this_thread::sleep_for(std::chrono::milliseconds(200));
              for (int i = 0; i < 8; ++i)
                  waiting.emplace_back([&] { servesDemo(server.Port(), user); });
              std::this_thread::sleep_for(std::chrono::milliseconds(300));
