@@ -9,7 +9,9 @@
 #include "tests/support/TlsConnection.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -527,6 +529,25 @@ std::vector<Attack> attacks()
              const bool kept = exchange(server.Port(), post(user, "/qb/js_bank/get/daily", form)).find("\"volume\"") !=
                                std::string::npos;
              return "delete: " + deleted + "; the record is " + (kept ? "kept" : "gone");
+         }},
+        {"database files made immutable (root)",
+         [](ServerUnderTest& server) {
+             const RawSession user = demoSession(server.Port());
+             const std::string form = "_csrf_token_name=" + user.token + "&volume=v&prob=1";
+             exchange(server.Port(), post(user, "/qb/js_bank/insert/daily", form));
+             const QDir folder = QFileInfo(server.DatabasePath()).dir();
+             QStringList files;
+             for (const QString& name : folder.entryList(QDir::Files))
+                 files << folder.filePath(name);
+             if (QProcess::execute(QStringLiteral("chattr"), QStringList{QStringLiteral("+i")} + files) != 0)
+                 return std::string("chattr refused (not root?)");
+             std::string outcome =
+                 "insert " +
+                 resultCode(exchange(server.Port(), post(user, "/qb/js_bank/insert/daily", form + "&note=x")));
+             outcome += ", get " + resultCode(exchange(server.Port(), post(user, "/qb/js_bank/get/daily", form)));
+             outcome += ", delete " + resultCode(exchange(server.Port(), post(user, "/qb/js_bank/delete/daily", form)));
+             QProcess::execute(QStringLiteral("chattr"), QStringList{QStringLiteral("-i")} + files);
+             return outcome + (server.IsRunning() ? "; running" : "; the server DIED");
          }},
         {"description key twice",
          [](ServerUnderTest& server) {

@@ -35,6 +35,7 @@ constexpr const char* kInserted = "등록되었습니다.";
 constexpr const char* kBadDocument = "문서 데이터가 올바르지 않습니다.";
 constexpr const char* kStoreFailed = "문제를 저장하지 못했습니다.";
 constexpr const char* kDeleteFailed = "문제를 삭제하지 못했습니다.";
+constexpr const char* kReadFailed = "문제를 읽지 못했습니다.";
 constexpr const char* kBadIdentity = "문제를 구분하는 항목이 없거나 두 번 이상 있습니다: ";
 } // namespace Text
 
@@ -309,8 +310,11 @@ std::optional<SessionTable::Session> QuestionBankServer::checkedSession(const Ht
         return std::nullopt;
     std::optional<SessionTable::Session> session = m_sessions.Find(id, cookieToken);
     // A changed password or permission (by --add-user, even while the server runs) ends the account's
-    // sessions: whoever knew the old password is out.
-    if (session && session->LoggedIn() && m_store.CredentialStamp(session->login) != session->credentials) {
+    // sessions: whoever knew the old password is out. A database that cannot be read tells nothing about the
+    // account: the session stays, and what it asks of the store fails on its own.
+    bool unreadable = false;
+    if (session && session->LoggedIn() &&
+        m_store.CredentialStamp(session->login, &unreadable) != session->credentials && !unreadable) {
         m_sessions.Drop(id);
         return std::nullopt;
     }
@@ -423,7 +427,11 @@ HttpResponse QuestionBankServer::questionRoute(const Post& post, const std::stri
 
 HttpResponse QuestionBankServer::getQuestion(const Post& post, const std::string& category, const std::string& identity)
 {
-    const std::optional<std::size_t> size = m_store.QuestionSize(category, identity);
+    // A database that cannot be read is no answer: "nothing stored" would let a duplicate check pass.
+    bool failed = false;
+    const std::optional<std::size_t> size = m_store.QuestionSize(category, identity, &failed);
+    if (failed)
+        return resultAnswer(kStoreError, Text::kReadFailed);
     if (!size)
         return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
     // While the reply is built, the documents are in memory once as they are stored and, in Base64, twice more:
@@ -432,7 +440,9 @@ HttpResponse QuestionBankServer::getQuestion(const Post& post, const std::string
     const std::size_t building = *size + 2 * Base64EncodedLength(*size) + 4096;
     if (!post.context.replyHold.Grow(building))
         return HtmlAnswer(http::status::service_unavailable, "Service Unavailable");
-    std::optional<QuestionStore::Question> question = m_store.GetQuestion(category, identity);
+    std::optional<QuestionStore::Question> question = m_store.GetQuestion(category, identity, &failed);
+    if (failed)
+        return resultAnswer(kStoreError, Text::kReadFailed);
     if (!question)
         return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
     return jsonAnswer(JsonReply::Question(kOk, Text::kFound, std::move(*question)));

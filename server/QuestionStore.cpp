@@ -59,6 +59,15 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// Whether a step ended in an error rather than with a row or the end; sets `*failed` when it did.
+bool stepFailed(int rc, bool* failed)
+{
+    const bool error = rc != SQLITE_ROW && rc != SQLITE_DONE;
+    if (error && failed)
+        *failed = true;
+    return error;
+}
+
 constexpr const char* kSchema = R"sql(
 PRAGMA foreign_keys = ON;
 CREATE TABLE IF NOT EXISTS users (
@@ -207,11 +216,12 @@ std::optional<int> QuestionStore::CheckPassword(const std::string& login, const 
     return permission;
 }
 
-std::optional<std::string> QuestionStore::CredentialStamp(const std::string& login)
+std::optional<std::string> QuestionStore::CredentialStamp(const std::string& login, bool* failed)
 {
     std::lock_guard lock(m_mutex);
     Statement select(m_db, "SELECT salt, permission FROM users WHERE login = ?");
-    if (select.bind(1, login).step() != SQLITE_ROW)
+    const int rc = select.bind(1, login).step();
+    if (stepFailed(rc, failed) || rc != SQLITE_ROW)
         return std::nullopt;
     return select.text(0) + ':' + std::to_string(select.integer(1));
 }
@@ -275,31 +285,39 @@ bool QuestionStore::PutQuestion(const std::string& category, const std::string& 
 }
 
 std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::string& category,
-                                                                  const std::string& identity)
+                                                                  const std::string& identity, bool* failed)
 {
     std::lock_guard lock(m_mutex);
     Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
-    if (find.bind(1, category).bind(2, identity).step() != SQLITE_ROW)
+    const int rc = find.bind(1, category).bind(2, identity).step();
+    if (stepFailed(rc, failed) || rc != SQLITE_ROW)
         return std::nullopt;
     const sqlite3_int64 id = find.integer(0);
 
     Question question;
     Statement fields(m_db, "SELECT name, value FROM question_fields WHERE question_id = ? ORDER BY position");
     fields.bind(1, id);
-    while (fields.step() == SQLITE_ROW)
+    int step = SQLITE_ROW;
+    while ((step = fields.step()) == SQLITE_ROW)
         question.metadata.emplace_back(fields.text(0), fields.text(1));
+    if (stepFailed(step, failed))
+        return std::nullopt;
     Statement documents(m_db, "SELECT name, data FROM documents WHERE question_id = ? ORDER BY name");
     documents.bind(1, id);
-    while (documents.step() == SQLITE_ROW)
+    while ((step = documents.step()) == SQLITE_ROW)
         question.documents.emplace_back(documents.text(0), documents.text(1));
+    if (stepFailed(step, failed))
+        return std::nullopt;
     return question;
 }
 
-std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& category, const std::string& identity)
+std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& category, const std::string& identity,
+                                                       bool* failed)
 {
     std::lock_guard lock(m_mutex);
     Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
-    if (find.bind(1, category).bind(2, identity).step() != SQLITE_ROW)
+    const int rc = find.bind(1, category).bind(2, identity).step();
+    if (stepFailed(rc, failed) || rc != SQLITE_ROW)
         return std::nullopt;
     const sqlite3_int64 id = find.integer(0);
     Statement size(m_db,
@@ -307,7 +325,8 @@ std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& catego
                    "question_fields "
                    "WHERE question_id = ?1) + (SELECT COALESCE(SUM(length(CAST(name AS BLOB)) + length(data)), 0) "
                    "FROM documents WHERE question_id = ?1)");
-    if (size.bind(1, id).step() != SQLITE_ROW)
+    const int sized = size.bind(1, id).step();
+    if (stepFailed(sized, failed) || sized != SQLITE_ROW)
         return std::nullopt;
     return std::size_t(size.integer(0));
 }

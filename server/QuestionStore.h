@@ -46,8 +46,8 @@ public:
     std::optional<int> CheckPassword(const std::string& login, const std::string& password);
     std::vector<User> Users();
     // Changes whenever the account's password or permission does (each change draws a new salt); nothing
-    // when there is no such account.
-    std::optional<std::string> CredentialStamp(const std::string& login);
+    // when there is no such account, or when the database cannot be read (then `*failed` is set).
+    std::optional<std::string> CredentialStamp(const std::string& login, bool* failed = nullptr);
     // Adds the well-known demo account to a database without accounts; whether it did. Only for a server
     // that nobody else can reach.
     bool AddDemoAccountIfEmpty();
@@ -57,10 +57,12 @@ public:
 
     // Stores the question under its identity, replacing one stored there before, in one transaction.
     bool PutQuestion(const std::string& category, const std::string& identity, const Question& question);
-    std::optional<Question> GetQuestion(const std::string& category, const std::string& identity);
-    // The bytes of the question's fields and documents, without reading them; nothing when there is no such
-    // question.
-    std::optional<std::size_t> QuestionSize(const std::string& category, const std::string& identity);
+    // Nothing when there is no such question, or when the database cannot be read (then `*failed` is set).
+    std::optional<Question> GetQuestion(const std::string& category, const std::string& identity,
+                                        bool* failed = nullptr);
+    // The bytes of the question's fields and documents, without reading them; nothing as GetQuestion.
+    std::optional<std::size_t> QuestionSize(const std::string& category, const std::string& identity,
+                                            bool* failed = nullptr);
     enum class Removal
     {
         Removed,

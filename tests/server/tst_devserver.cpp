@@ -770,6 +770,11 @@ private Q_SLOTS:
         const std::string refused = rawPost(bank->port, user, "/qb/js_bank/delete/daily", daily).second;
         QVERIFY2(refused.rfind("{\"result_code\":9", 0) == 0, refused.c_str());
         QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        // Held for reading too: a get cannot say "nothing stored", and the session is not ended for it.
+        QCOMPARE(sqlite3_exec(outside, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const std::string unread = rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second;
+        QVERIFY2(unread.rfind("{\"result_code\":9", 0) == 0, unread.c_str());
+        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
         QVERIFY(rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second.find("\"volume\":\"v1\"") !=
                 std::string::npos);
 
