@@ -284,15 +284,24 @@ bool QuestionStore::PutQuestion(const std::string& category, const std::string& 
     return true;
 }
 
-std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::string& category,
-                                                                  const std::string& identity, bool* failed)
+std::optional<std::int64_t> QuestionStore::questionId(const std::string& category, const std::string& identity,
+                                                      bool* failed)
 {
-    std::lock_guard lock(m_mutex);
     Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
     const int rc = find.bind(1, category).bind(2, identity).step();
     if (stepFailed(rc, failed) || rc != SQLITE_ROW)
         return std::nullopt;
-    const sqlite3_int64 id = find.integer(0);
+    return find.integer(0);
+}
+
+std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::string& category,
+                                                                  const std::string& identity, bool* failed)
+{
+    std::lock_guard lock(m_mutex);
+    const std::optional<std::int64_t> found = questionId(category, identity, failed);
+    if (!found)
+        return std::nullopt;
+    const sqlite3_int64 id = *found;
 
     Question question;
     Statement fields(m_db, "SELECT name, value FROM question_fields WHERE question_id = ? ORDER BY position");
@@ -315,11 +324,10 @@ std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& catego
                                                        bool* failed)
 {
     std::lock_guard lock(m_mutex);
-    Statement find(m_db, "SELECT id FROM questions WHERE category = ? AND identity = ?");
-    const int rc = find.bind(1, category).bind(2, identity).step();
-    if (stepFailed(rc, failed) || rc != SQLITE_ROW)
+    const std::optional<std::int64_t> found = questionId(category, identity, failed);
+    if (!found)
         return std::nullopt;
-    const sqlite3_int64 id = find.integer(0);
+    const sqlite3_int64 id = *found;
     Statement size(m_db,
                    "SELECT (SELECT COALESCE(SUM(length(CAST(name AS BLOB)) + length(CAST(value AS BLOB))), 0) FROM "
                    "question_fields "

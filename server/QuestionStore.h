@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -77,6 +78,8 @@ public:
 
 private:
     bool exec(const char* sql);
+    // The question's row, with the lock held.
+    std::optional<std::int64_t> questionId(const std::string& category, const std::string& identity, bool* failed);
     void seed();
 
     std::mutex m_mutex;
