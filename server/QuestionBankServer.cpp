@@ -10,8 +10,7 @@
 #include <boost/beast/http.hpp>
 
 #include <algorithm>
-#include <array>
-#include <cstdlib>
+#include <cstdio>
 #include <ctime>
 #include <regex>
 #include <string_view>

@@ -5,8 +5,6 @@
 #include "server/SessionTable.h"
 
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
