@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <png.h>
 
 using cimg_library::CImg;
 
@@ -34,6 +37,10 @@ constexpr char kCannotRead[] = "Cannot read the page image %1.";
 
 // Renderers write 24-bit BMPs of 72 MB at 500 dpi. Anything far beyond that is not a page.
 constexpr qint64 kMaxSide = 60000;
+
+// Chosen by measuring the save's own pages (bench_save_pipeline prints the whole table): see DefaultPngSettings.
+constexpr int kPngLevel = 3;
+constexpr int kPngFilters = PNG_FILTER_NONE;
 
 } // namespace
 
@@ -247,29 +254,136 @@ int scanBottom(const PageRaster& page)
     return result;
 }
 
-QString describe(const std::exception& e)
-{
-    return QString::fromLocal8Bit(e.what());
-}
-
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The library's PNG writer goes through a stream that we open and close: when it opens the file itself, it
-// ignores an error from closing it, and closing is where the last buffered bytes meet a full disk (for a
-// small PNG, all of them). Throws the library's exception when the writer fails.
-QString writePngFile(const CImg<unsigned char>& image, const QString& path)
+// A rectangle of a page: what a trim keeps, or the whole page.
+struct Area
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+Area wholePage(const PageRaster& page)
+{
+    return {0, 0, page.width(), page.height()};
+}
+
+// The content and its one-pixel white frame, from the four margins scanned at once; nothing when the page has
+// no content, has content on an outermost line, or a scan could not start.
+std::optional<Area> findContent(const PageRaster& page, const ThreadStarter& starter)
+{
+    std::array<int, 4> results{0, 0, 0, 0};
+    std::array<ScanRecord, 4> records;
+    std::array<std::optional<std::thread>, 4> threads;
+    bool allStarted = true;
+    for (int side = MarginLeft; side <= MarginBottom; ++side) {
+        records[side] = ScanRecord{&page, &results[side], side};
+        threads[side] = starter([record = &records[side]] { ScanWhiteMargin(record); });
+        if (!threads[side]) {
+            allStarted = false;
+            break;
+        }
+    }
+    // Every scan that did start must end before its record and the page go away.
+    for (auto& thread : threads) {
+        if (thread && thread->joinable())
+            thread->join();
+    }
+    if (!allStarted)
+        return std::nullopt;
+
+    const int left = results[MarginLeft];
+    const int top = results[MarginTop];
+    const int right = results[MarginRight];
+    const int bottom = results[MarginBottom];
+    if (left < 1 || top < 1 || right < 1 || bottom < 1)
+        return std::nullopt;
+    return Area{left, top, right - left + 1, bottom - top + 1};
+}
+
+bool writeTrimmed(const PageRaster& page, const Area& area, const QString& path)
+{
+    BmpLayout layout;
+    layout.width = area.width;
+    layout.height = area.height;
+    layout.dotsPerMeter = page.dotsPerMeter();
+    return WriteBmp(path, layout, [&page, &area](int y, unsigned char* out) {
+        std::memcpy(out, page.row(area.top + y) + qint64(area.left) * 3, std::size_t(area.width) * 3);
+    });
+}
+
+bool renameFile(const QString& from, const QString& to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// libpng reports a fatal error through this handler, which must not return: the message is kept and control
+// goes back to the setjmp in encodePng.
+struct PngFailure
+{
+    std::jmp_buf jump;
+    char message[256] = "";
+};
+
+[[noreturn]] void pngError(png_structp png, png_const_charp message)
+{
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "%s", message ? message : "unknown error");
+    std::longjmp(failure->jump, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// Hands the rows of `area` to libpng as they lie in the bitmap: no copy of the page, and libpng swaps blue and
+// red itself. Only plain data lives between setjmp and longjmp, so nothing is skipped that needs destroying.
+bool encodePng(const PageRaster& page, const Area& area, std::FILE* file, const PngSettings& settings,
+               PngFailure& failure)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, pngError, pngWarning);
+    if (!png) {
+        std::snprintf(failure.message, sizeof failure.message, "out of memory");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::snprintf(failure.message, sizeof failure.message, "out of memory");
+        return false;
+    }
+    if (setjmp(failure.jump)) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, settings.zlibLevel);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, settings.rowFilters);
+    png_set_IHDR(png, info, png_uint_32(area.width), png_uint_32(area.height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    for (int y = 0; y < area.height; ++y)
+        png_write_row(png, page.row(area.top + y) + qint64(area.left) * 3);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// The writer goes through a stream that we open and close, so that an error from closing it is seen too:
+// closing is where the last buffered bytes meet a full disk (for a small PNG, all of them).
+QString writePngFile(const PageRaster& page, const Area& area, const QString& path, const PngSettings& settings)
 {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wbe");
     if (!file)
         return QStringLiteral("Cannot create the page image %1: %2").arg(path, systemError());
-    try {
-        image.save_png(file);
-    } catch (...) {
+    PngFailure failure;
+    if (!encodePng(page, area, file, settings, failure)) {
         std::fclose(file);
-        throw;
+        return QStringLiteral("Cannot write the page image %1: %2").arg(path, QString::fromLocal8Bit(failure.message));
     }
     QString error;
     if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0)
@@ -309,47 +423,16 @@ bool TrimPageImage(const QString& strBitmapPath, const ThreadStarter& starter)
     std::unique_ptr<PageRaster> page = PageRaster::Load(strBitmapPath);
     if (!page)
         return false;
-
-    std::array<int, 4> results{0, 0, 0, 0};
-    std::array<ScanRecord, 4> records;
-    std::array<std::optional<std::thread>, 4> threads;
-    bool allStarted = true;
-    for (int side = MarginLeft; side <= MarginBottom; ++side) {
-        records[side] = ScanRecord{page.get(), &results[side], side};
-        threads[side] = starter([record = &records[side]] { ScanWhiteMargin(record); });
-        if (!threads[side]) {
-            allStarted = false;
-            break;
-        }
-    }
-    // Every scan that did start must end before its record and the page go away.
-    for (auto& thread : threads) {
-        if (thread && thread->joinable())
-            thread->join();
-    }
-    if (!allStarted)
+    const std::optional<Area> content = findContent(*page, starter);
+    if (!content)
         return false;
-
-    const int left = results[MarginLeft];
-    const int top = results[MarginTop];
-    const int right = results[MarginRight];
-    const int bottom = results[MarginBottom];
-    if (left < 1 || top < 1 || right < 1 || bottom < 1)
-        return false;
-
-    const QString temporary = strBitmapPath + QStringLiteral(".trim");
-    BmpLayout layout;
-    layout.width = right - left + 1;
-    layout.height = bottom - top + 1;
-    layout.dotsPerMeter = page->dotsPerMeter();
     // Written beside and renamed over, so that a failed write never leaves half a page behind.
-    const bool written = WriteBmp(temporary, layout, [&page, left, top, &layout](int y, unsigned char* out) {
-        std::memcpy(out, page->row(top + y) + qint64(left) * 3, std::size_t(layout.width) * 3);
-    });
+    const QString temporary = strBitmapPath + QStringLiteral(".trim");
+    const bool written = writeTrimmed(*page, *content, temporary);
     page.reset();
     if (!written)
         return false;
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(strBitmapPath).constData()) != 0) {
+    if (!renameFile(temporary, strBitmapPath)) {
         QFile::remove(temporary);
         return false;
     }
@@ -362,6 +445,22 @@ QString PngPathFor(const QString& strBitmapPath)
     const QString folder = info.path();
     const QString name = info.completeBaseName() + QStringLiteral(".png");
     return folder == QLatin1String(".") && !strBitmapPath.startsWith(QLatin1String("./")) ? name : folder + u'/' + name;
+}
+
+PngSettings DefaultPngSettings()
+{
+    return {kPngLevel, kPngFilters};
+}
+
+bool WritePageImagePng(const QString& bitmapPath, const QString& pngPath, const PngSettings& settings, QString* error)
+{
+    const std::unique_ptr<PageRaster> page = PageRaster::Load(bitmapPath);
+    if (!page) {
+        *error = QString::fromLatin1(kCannotRead).arg(bitmapPath);
+        return false;
+    }
+    *error = writePngFile(*page, wholePage(*page), pngPath, settings);
+    return error->isEmpty();
 }
 
 bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QString* pstrError)
@@ -383,28 +482,8 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
     // Written under a working name beside the target and renamed into place only once it is whole on the
     // disk: the target never holds half a page, not even when the program dies in the middle of the write.
     const QString partial = pngPath + QStringLiteral(".part");
-    QString error;
-    try {
-        CImg<unsigned char> image(unsigned(page->width()), unsigned(page->height()), 1, 3);
-        const qint64 plane = qint64(page->width()) * page->height();
-        unsigned char* red = image.data();
-        unsigned char* green = red + plane;
-        unsigned char* blue = green + plane;
-        for (int y = 0; y < page->height(); ++y) {
-            const unsigned char* in = page->row(y);
-            const qint64 at = qint64(y) * page->width();
-            for (int x = 0; x < page->width(); ++x) {
-                red[at + x] = in[3 * x + 2];
-                green[at + x] = in[3 * x + 1];
-                blue[at + x] = in[3 * x + 0];
-            }
-        }
-        error = writePngFile(image, partial);
-    } catch (const std::exception& e) {
-        error = describe(e);
-    }
-    if (error.isEmpty() &&
-        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(pngPath).constData()) != 0)
+    QString error = writePngFile(*page, wholePage(*page), partial, DefaultPngSettings());
+    if (error.isEmpty() && !renameFile(partial, pngPath))
         error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
     if (!error.isEmpty()) {
         QFile::remove(partial);
@@ -414,5 +493,86 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
     }
     strPngPath = pngPath;
     QFile::remove(strBitmapPath);
+    return true;
+}
+
+PreparedPageImage::PreparedPageImage(QString strBitmapPath)
+    : m_bitmap(std::move(strBitmapPath)), m_trimmed(m_bitmap + QStringLiteral(".trim")),
+      m_partialPng(PngPathFor(m_bitmap) + QStringLiteral(".part"))
+{
+}
+
+PreparedPageImage::~PreparedPageImage()
+{
+    discard();
+}
+
+void PreparedPageImage::discard()
+{
+    if (m_trimReady)
+        QFile::remove(m_trimmed);
+    if (m_pngReady)
+        QFile::remove(m_partialPng);
+    m_trimReady = false;
+    m_pngReady = false;
+}
+
+void PreparedPageImage::Prepare(const ThreadStarter& starter)
+{
+    const std::unique_ptr<PageRaster> page = PageRaster::Load(m_bitmap);
+    // An unreadable page is left to the commits, which then fail as the plain calls do.
+    if (!page)
+        return;
+    Area area = wholePage(*page);
+    if (const std::optional<Area> content = findContent(*page, starter)) {
+        if (writeTrimmed(*page, *content, m_trimmed)) {
+            m_trimReady = true;
+            m_pngOfTrim = true;
+            area = *content;
+        } else {
+            QFile::remove(m_trimmed);
+        }
+    }
+    m_pngReady = writePngFile(*page, area, m_partialPng, DefaultPngSettings()).isEmpty();
+    if (!m_pngReady)
+        QFile::remove(m_partialPng);
+}
+
+bool PreparedPageImage::CommitTrim()
+{
+    if (!m_trimReady)
+        return false;
+    m_trimReady = false;
+    if (!renameFile(m_trimmed, m_bitmap)) {
+        QFile::remove(m_trimmed);
+        return false;
+    }
+    m_trimCommitted = true;
+    return true;
+}
+
+bool PreparedPageImage::CommitPng(QString& strPngPath, QString* pstrError)
+{
+    // The PNG made ahead shows the page as it would now be read only when the trim went as expected; in any
+    // other case, a failure included, the plain conversion does the work again and says what went wrong.
+    if (!m_pngReady || m_pngOfTrim != m_trimCommitted) {
+        discard();
+        return ConvertPageImageToPng(m_bitmap, strPngPath, pstrError);
+    }
+    m_pngReady = false;
+    const QString pngPath = PngPathFor(m_bitmap);
+    QString error;
+    if (QFileInfo::exists(pngPath) && !QFile::remove(pngPath))
+        error = QStringLiteral("Cannot replace the old page image %1.").arg(pngPath);
+    else if (!renameFile(m_partialPng, pngPath))
+        error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
+    if (!error.isEmpty()) {
+        QFile::remove(m_partialPng);
+        if (pstrError)
+            *pstrError = error;
+        return false;
+    }
+    strPngPath = pngPath;
+    QFile::remove(m_bitmap);
     return true;
 }

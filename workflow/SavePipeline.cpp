@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -32,6 +35,46 @@ Outcome failed(QString message)
 {
     return {Ending::Failed, std::move(message)};
 }
+
+// The page images of the three documents, prepared at once. Whatever is not committed is removed when this
+// goes, and no preparation outlives it.
+class PreparedPages
+{
+public:
+    explicit PreparedPages(const QString& folder)
+    {
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            const int index = SlotIndex(slot);
+            m_pages[index] = std::make_unique<PreparedPageImage>(PageImagePath(folder, slot));
+            m_threads[index] = DefaultThreadStarter()([page = m_pages[index].get()] { page->Prepare(); });
+            // Without a thread of its own the page is prepared here: slower, the same result.
+            if (!m_threads[index])
+                m_pages[index]->Prepare();
+        }
+    }
+    ~PreparedPages()
+    {
+        for (std::optional<std::thread>& thread : m_threads) {
+            if (thread && thread->joinable())
+                thread->join();
+        }
+    }
+    PreparedPages(const PreparedPages&) = delete;
+    PreparedPages& operator=(const PreparedPages&) = delete;
+
+    // The slot's page once its preparation has ended.
+    PreparedPageImage& Ready(DocumentSlot slot)
+    {
+        std::optional<std::thread>& thread = m_threads[SlotIndex(slot)];
+        if (thread && thread->joinable())
+            thread->join();
+        return *m_pages[SlotIndex(slot)];
+    }
+
+private:
+    std::array<std::unique_ptr<PreparedPageImage>, 3> m_pages;
+    std::array<std::optional<std::thread>, 3> m_threads;
+};
 
 class SaveRun
 {
@@ -102,13 +145,16 @@ private:
         m_host.RunEditorStep(EditorStep::SaveDocuments);
 
         stage(30, Msg::kStageTrim);
-        if (!TrimPageImage(PageImagePath(m_folder, DocumentSlot::Question)))
+        // The three pages are trimmed and converted at once, each on a thread of its own; the steps below
+        // commit the results in their order and with their reports.
+        PreparedPages pages(m_folder);
+        if (!pages.Ready(DocumentSlot::Question).CommitTrim())
             return failed(QString::fromUtf16(Msg::kQuestionEmpty));
         bool present[3] = {true, true, true};
         stage(40);
-        present[1] = TrimPageImage(PageImagePath(m_folder, DocumentSlot::Answer));
+        present[1] = pages.Ready(DocumentSlot::Answer).CommitTrim();
         stage(50);
-        present[2] = TrimPageImage(PageImagePath(m_folder, DocumentSlot::Explanation));
+        present[2] = pages.Ready(DocumentSlot::Explanation).CommitTrim();
 
         int position = 60;
         for (DocumentSlot slot : kAllDocumentSlots) {
@@ -121,7 +167,7 @@ private:
             QString error;
             // An empty answer or explanation is converted too, but it is not uploaded, so its failure is
             // no reason to stop.
-            if (!ConvertPageImageToPng(PageImagePath(m_folder, slot), pngPath, &error) && present[SlotIndex(slot)])
+            if (!pages.Ready(slot).CommitPng(pngPath, &error) && present[SlotIndex(slot)])
                 return failed(error);
         }
 

@@ -3,11 +3,17 @@
 #include "tests/support/TestFiles.h"
 #include "tests/workflow/BmpFile.h"
 
+#include <QDir>
 #include <QImage>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,6 +35,38 @@ void LimitFileSize(rlim_t bytes)
     getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = bytes;
     setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// A save's trims and conversions of three pages, in its order and with its stops: the question's trim must
+// find content, and a conversion that fails stops the run unless its page was found empty.
+struct PageSteps
+{
+    std::function<bool(int)> trim;
+    std::function<bool(int, QString*)> convert;
+};
+
+void RunSaveSteps(const PageSteps& steps)
+{
+    bool present[3] = {true, true, true};
+    if (!steps.trim(0))
+        return;
+    present[1] = steps.trim(1);
+    present[2] = steps.trim(2);
+    for (int page = 0; page < 3; ++page) {
+        QString error;
+        if (!steps.convert(page, &error) && present[page])
+            return;
+    }
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> FolderContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(all))
+        contents.insert(entry.fileName(), entry.isDir() ? QByteArray("folder") : ReadTestFile(entry.filePath()));
+    return contents;
 }
 
 } // namespace
@@ -317,6 +355,76 @@ private Q_SLOTS:
 
         QVERIFY(ConvertPageImageToPng(file, png));
         QCOMPARE(QDir(dir.path()).entryList(all), QStringList{QStringLiteral("_q.png")});
+    }
+
+    // Pages prepared at once and committed in the save's order leave every file as the plain calls one after
+    // the other do, byte for byte, whichever step stops the run.
+    void preparedPagesEndAsThePlainSteps_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::newRow("three pages") << "three pages";
+        QTest::newRow("empty answer") << "empty answer";
+        QTest::newRow("empty question") << "empty question";
+        QTest::newRow("question's PNG blocked") << "question's PNG blocked";
+        QTest::newRow("answer's PNG blocked") << "answer's PNG blocked";
+        QTest::newRow("empty answer's PNG blocked") << "empty answer's PNG blocked";
+        QTest::newRow("unreadable explanation") << "unreadable explanation";
+    }
+
+    void preparedPagesEndAsThePlainSteps()
+    {
+        QFETCH(QString, scenario);
+        const auto setUp = [&scenario](const QString& folder, QStringList* pages) {
+            const QStringList names = {QStringLiteral("_q"), QStringLiteral("_a"), QStringLiteral("_d")};
+            for (int page = 0; page < 3; ++page) {
+                const QString bitmap = folder + u'/' + names[page] + QStringLiteral(".BMP");
+                pages->append(bitmap);
+                const bool empty =
+                    (page == 0 && scenario == "empty question") || (page == 1 && scenario.startsWith("empty answer"));
+                // Content and size differ from page to page, so that a page taken for another shows.
+                BmpFile bmp = PageWithBlock(300 + 7 * page, 200, 20 + page, 30, 250, 150 - page,
+                                            QColor(40 * page, 90, 200 - page));
+                if (empty)
+                    bmp.pixel = [](int, int) { return QColor(255, 255, 255); };
+                QVERIFY(bmp.write(bitmap));
+            }
+            if (scenario == "unreadable explanation")
+                WriteTestFile(pages->at(2), "BM not a bitmap");
+            const int blocked = scenario.startsWith("question") ? 0 : scenario.contains("answer's PNG") ? 1 : -1;
+            if (blocked >= 0)
+                QVERIFY(QDir().mkpath(PngPathFor(pages->at(blocked))));
+        };
+
+        QTemporaryDir plainDir;
+        QStringList plain;
+        setUp(plainDir.path(), &plain);
+        RunSaveSteps({[&](int page) { return TrimPageImage(plain[page]); },
+                      [&](int page, QString* error) {
+                          QString png;
+                          return ConvertPageImageToPng(plain[page], png, error);
+                      }});
+
+        QTemporaryDir preparedDir;
+        QStringList prepared;
+        setUp(preparedDir.path(), &prepared);
+        {
+            std::vector<std::unique_ptr<PreparedPageImage>> pages;
+            std::vector<std::thread> threads;
+            for (const QString& bitmap : prepared) {
+                pages.push_back(std::make_unique<PreparedPageImage>(bitmap));
+                threads.emplace_back([page = pages.back().get()] { page->Prepare(); });
+            }
+            for (std::thread& thread : threads)
+                thread.join();
+            RunSaveSteps({[&](int page) { return pages[std::size_t(page)]->CommitTrim(); },
+                          [&](int page, QString* error) {
+                              QString png;
+                              return pages[std::size_t(page)]->CommitPng(png, error);
+                          }});
+        }
+        const QMap<QString, QByteArray> expected = FolderContents(plainDir.path());
+        QCOMPARE(FolderContents(preparedDir.path()).keys(), expected.keys());
+        QVERIFY(FolderContents(preparedDir.path()) == expected);
     }
 
     void convertFailsWhenTheTargetCannotBeReplaced()
