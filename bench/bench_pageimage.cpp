@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
     std::printf("page: %lld bytes, 4134 x 5846\n", static_cast<long long>(QFileInfo(master).size()));
 
     const QString work = dir.filePath(QStringLiteral("_q.BMP"));
-    std::vector<double> ours;
+    std::vector<double> ours, trims, conversions;
     QSize trimmed;
     for (int round = 0; round < 7; ++round) {
         QFile::remove(work);
@@ -57,10 +57,12 @@ int main(int argc, char* argv[])
         QElapsedTimer timer;
         timer.start();
         const bool content = TrimPageImage(work);
+        trims.push_back(double(timer.nsecsElapsed()) / 1e6);
         QString png;
         QString error;
         const bool converted = content && ConvertPageImageToPng(work, png, &error);
         ours.push_back(double(timer.nsecsElapsed()) / 1e6);
+        conversions.push_back(ours.back() - trims.back());
         if (!converted) {
             std::fprintf(stderr, "trim or conversion failed: %s\n", qPrintable(error));
             return 1;
@@ -70,6 +72,7 @@ int main(int argc, char* argv[])
     std::printf("TrimPageImage + ConvertPageImageToPng: median %.1f ms, best %.1f ms over %zu rounds (PNG %d x %d)\n",
                 Median(ours), *std::min_element(ours.begin(), ours.end()), ours.size(), trimmed.width(),
                 trimmed.height());
+    std::printf("  of which the trim %.1f ms, the conversion %.1f ms (medians)\n", Median(trims), Median(conversions));
 
     QString convert = QStringLiteral("/usr/bin/convert");
     if (!QFileInfo(convert).isExecutable())
@@ -91,6 +94,6 @@ int main(int argc, char* argv[])
     std::printf("ImageMagick convert -trim +repage -bordercolor white -border 1: median %.1f ms (PNG %d x %d)\n",
                 Median(theirs), QImage(dir.filePath(QStringLiteral("magick.png"))).width(),
                 QImage(dir.filePath(QStringLiteral("magick.png"))).height());
-    std::printf("ratio: %.1f times faster (target at least 4)\n", Median(theirs) / Median(ours));
+    std::printf("ratio: %.1f times faster (target at least 20)\n", Median(theirs) / Median(ours));
     return 0;
 }
