@@ -147,9 +147,9 @@ int main(int argc, char* argv[])
         stage = -1;
         clock.start();
         window.OnSave();
-        if (!QTest::qWaitFor([&] { return !window.IsSaveRunning(); }, 120000))
+        qint64 end = 0;
+        if (!RunUntilSaveEnds(window, [&] { end = clock.nsecsElapsed(); }))
             return 1;
-        const qint64 end = clock.nsecsElapsed();
         if (stage < 0)
             return 1;
         stageTimes[stage].push_back(double(end - stageStart) / 1e6);
