@@ -21,13 +21,11 @@ const char* const kHiddenProperty = "vellorinTextHidden";
 // Positions within a pixel are kept to a quarter pixel, as the formula glyphs are: finer does not show.
 constexpr int kSteps = 4;
 
-bool drawnHere(const QTextBlock::iterator& fragment)
+// Text in a colour: a pattern, a gradient or an outlined letter stays the layout's.
+bool drawnHere(const QTextCharFormat& format)
 {
-    const QTextCharFormat format = fragment.fragment().charFormat();
     const Qt::BrushStyle style = format.foreground().style();
-    return !format.isImageFormat() && format.objectType() == QTextFormat::NoObject &&
-           !fragment.fragment().text().contains(QChar::ObjectReplacementCharacter) &&
-           (style == Qt::NoBrush || style == Qt::SolidPattern) && format.textOutline().style() == Qt::NoPen;
+    return (style == Qt::NoBrush || style == Qt::SolidPattern) && format.textOutline().style() == Qt::NoPen;
 }
 
 // Where glyphs land pixel for pixel: a raster device, scaled alike both ways, neither rotated nor sheared.
@@ -80,13 +78,11 @@ void TextGlyphs::HideText(QTextDocument* copy)
     for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
         QList<QTextLayout::FormatRange> ranges;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            if (!drawnHere(it))
-                continue;
             const QTextCharFormat own = it.fragment().charFormat();
+            if (!drawnHere(own))
+                continue;
             const QColor ink = own.foreground().style() == Qt::NoBrush ? plain : own.foreground().color();
             QTextLayout::FormatRange range;
-            range.start = it.fragment().position() - block.position();
-            range.length = it.fragment().length();
             range.format.setForeground(Qt::transparent);
             // Qt draws underlines, strike-outs and overlines in the underline colour when there is one, else
             // in the pen's.
@@ -94,7 +90,20 @@ void TextGlyphs::HideText(QTextDocument* copy)
                 range.format.setUnderlineColor(ink);
             if (own.foreground().style() != Qt::NoBrush)
                 range.format.setProperty(kInkProperty, ink);
-            ranges.append(range);
+            // Objects (formulas, pictures) are painted by their handlers, in the colour of their own format.
+            const QString text = it.fragment().text();
+            const int start = it.fragment().position() - block.position();
+            for (qsizetype from = 0; from < text.size();) {
+                qsizetype to = text.indexOf(QChar::ObjectReplacementCharacter, from);
+                if (to < 0)
+                    to = text.size();
+                if (to > from) {
+                    range.start = start + int(from);
+                    range.length = int(to - from);
+                    ranges.append(range);
+                }
+                from = to + 1;
+            }
         }
         if (!ranges.isEmpty())
             block.layout()->setFormats(ranges);

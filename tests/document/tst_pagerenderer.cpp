@@ -96,7 +96,7 @@ void PageRendererTest::renderedGlyphsMatchOutlines()
     cursor.insertText(
         QString(QChar::ObjectReplacementCharacter),
         FormulaObject::MakeFormat(QStringLiteral("{1} over {2} + sqrt {x}"), 10, Qt::black, cursor.charFormat()));
-    QTextCharFormat marked = cursor.charFormat();
+    QTextCharFormat marked = FormulaObject::TextFormat(cursor.charFormat());
     marked.setForeground(QColor(200, 0, 0));
     marked.setFontUnderline(true);
     cursor.insertText(QStringLiteral(" 중요 Important"), marked);
