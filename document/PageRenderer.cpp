@@ -128,9 +128,10 @@ bool PageRenderer::RenderPageImage(QTextDocument* document, const PageGeometry& 
         layout.dotsPerMeter = dotsPerMeter;
         return WriteBmp(
             path, layout,
-            [&image](int y, unsigned char* out) {
+            // The width outside the loop: QImage::width() is not inlined, and the loop runs for every pixel.
+            [&image, width = image.width()](int y, unsigned char* out) {
                 const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-                for (int x = 0; x < image.width(); ++x) {
+                for (int x = 0; x < width; ++x) {
                     out[3 * x] = uchar(qBlue(in[x]));
                     out[3 * x + 1] = uchar(qGreen(in[x]));
                     out[3 * x + 2] = uchar(qRed(in[x]));
