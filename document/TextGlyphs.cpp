@@ -50,6 +50,7 @@ void drawRun(QPainter* painter, QGlyphRun run, const QPointF& origin, const QCol
     const QTransform toDevice = painter->combinedTransform();
     const double scale = toDevice.m11();
     const QRawFont font = run.rawFont();
+    const int face = formula::GlyphCache::FaceOf(font);
     const QList<quint32> glyphs = run.glyphIndexes();
     const QList<QPointF> positions = run.positions();
     painter->save();
@@ -62,7 +63,7 @@ void drawRun(QPainter* painter, QGlyphRun run, const QPointF& origin, const QCol
         const qint64 wholeY = y >= 0 ? y / kSteps : -((-y + kSteps - 1) / kSteps);
         const QPointF fraction(double(x - wholeX * kSteps) / kSteps, double(y - wholeY * kSteps) / kSteps);
         const formula::GlyphCache::Rendered rendered =
-            formula::GlyphCache::Get(font, glyphs.at(i), scale, fraction, colour.rgba());
+            formula::GlyphCache::Get(font, face, glyphs.at(i), scale, fraction, colour.rgba());
         if (!rendered.image.isNull())
             painter->drawImage(QPoint(int(wholeX) + rendered.offset.x(), int(wholeY) + rendered.offset.y()),
                                rendered.image);

@@ -77,25 +77,6 @@ Cache& cache()
     return *glyphs;
 }
 
-// A number for a face at one size. Raw fonts of the same face are distinct objects on each thread, so they are
-// told apart by what makes their outlines differ: the face (family and style), the weight and slant asked for
-// (a bold or italic the face lacks is made up from its outlines) and the size.
-int faceNumber(const QRawFont& font)
-{
-    static std::mutex lock;
-    static QHash<QString, int>* const numbers = new QHash<QString, int>;
-    const QString name = QStringLiteral("%1|%2|%3|%4|%5")
-                             .arg(font.familyName(), font.styleName())
-                             .arg(font.weight())
-                             .arg(int(font.style()))
-                             .arg(font.pixelSize(), 0, 'g', 17);
-    std::lock_guard guard(lock);
-    auto found = numbers->constFind(name);
-    if (found == numbers->constEnd())
-        found = numbers->insert(name, int(numbers->size()) + 2);
-    return found.value();
-}
-
 Rendered render(const QPainterPath& outline, const Key& key, double pixelsPerUnit)
 {
     Rendered rendered;
@@ -146,9 +127,28 @@ Rendered Get(int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb 
     return rendered;
 }
 
-Rendered Get(const QRawFont& font, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour)
+// Raw fonts of the same face are distinct objects on each thread, so they are told apart by what makes their
+// outlines differ: the face (family and style), the weight and slant asked for (a bold or italic the face lacks
+// is made up from its outlines) and the size.
+int FaceOf(const QRawFont& font)
 {
-    const Key key = keyOf(faceNumber(font), id, pixelsPerUnit, fraction, colour);
+    static std::mutex lock;
+    static QHash<QString, int>* const numbers = new QHash<QString, int>;
+    const QString name = QStringLiteral("%1|%2|%3|%4|%5")
+                             .arg(font.familyName(), font.styleName())
+                             .arg(font.weight())
+                             .arg(int(font.style()))
+                             .arg(font.pixelSize(), 0, 'g', 17);
+    std::lock_guard guard(lock);
+    auto found = numbers->constFind(name);
+    if (found == numbers->constEnd())
+        found = numbers->insert(name, int(numbers->size()) + 2);
+    return found.value();
+}
+
+Rendered Get(const QRawFont& font, int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour)
+{
+    const Key key = keyOf(face, id, pixelsPerUnit, fraction, colour);
     Rendered rendered;
     if (cache().find(key, &rendered))
         return rendered;

@@ -21,8 +21,11 @@ struct Rendered
 // The glyph `id` of `face` at `pixelsPerUnit` device pixels per font unit, its origin `fraction` (each in
 // 0 … 1) into its pixel.
 Rendered Get(int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour);
-// The same for glyph `id` of `font`, its outline (in the font's own pixels) scaled by `pixelsPerUnit`. Filled
-// as the raster engine fills a glyph it has no cached image for: antialiased, winding, unhinted.
-Rendered Get(const QRawFont& font, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour);
+// The number that `font` goes by here, the same on every thread for the same face at the same size.
+int FaceOf(const QRawFont& font);
+// The same for glyph `id` of `font`, numbered `face` by FaceOf, its outline (in the font's own pixels) scaled by
+// `pixelsPerUnit`. Filled as the raster engine fills a glyph it has no cached image for: antialiased, winding,
+// unhinted.
+Rendered Get(const QRawFont& font, int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour);
 
 } // namespace formula::GlyphCache
