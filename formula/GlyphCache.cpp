@@ -98,7 +98,8 @@ Rendered render(const QPainterPath& outline, const Key& key, double pixelsPerUni
     painter.setTransform(place, true);
     painter.drawPath(outline);
     painter.end();
-    rendered.image = image;
+    // An image keeps the paint engine it was painted with until it goes, some 25 kB: the cache keeps a copy.
+    rendered.image = image.copy();
     rendered.offset = box.topLeft();
     return rendered;
 }
