@@ -21,7 +21,7 @@ const char* const kHiddenProperty = "vellorinTextHidden";
 // Positions within a pixel are kept to a quarter pixel, as the formula glyphs are: finer does not show.
 constexpr int kSteps = 4;
 
-// Text in a colour: a pattern, a gradient or an outlined letter stays the layout's.
+// Text in a plain colour or in the layout's pen; a pattern, a gradient or an outlined letter is left to the layout.
 bool drawnHere(const QTextCharFormat& format)
 {
     const Qt::BrushStyle style = format.foreground().style();
@@ -36,9 +36,21 @@ bool blits(QPainter* painter, const QTransform& toDevice)
            std::abs(toDevice.m22() - toDevice.m11()) <= 1e-9 * toDevice.m11();
 }
 
+// The largest glyph, in device pixels, that Qt's raster engine draws from its own glyph cache rather than as an
+// outline (QT_MAX_CACHED_GLYPH_SIZE, which the environment may change).
+int largestCachedGlyph()
+{
+    static const int largest = [] {
+        const int set = qEnvironmentVariableIntValue("QT_MAX_CACHED_GLYPH_SIZE");
+        return set > 0 ? set : 64;
+    }();
+    return largest;
+}
+
 void drawRun(QPainter* painter, QGlyphRun run, const QPointF& origin, const QColor& colour, bool blit)
 {
-    if (!blit) {
+    // Glyphs that Qt caches itself are drawn as Qt would have drawn them.
+    if (!blit || run.rawFont().pixelSize() * painter->combinedTransform().m11() <= largestCachedGlyph()) {
         // The decorations are the layout's: drawGlyphRun would draw them a second time.
         run.setUnderline(false);
         run.setOverline(false);
@@ -117,6 +129,7 @@ void TextGlyphs::Paint(QPainter* painter, QTextDocument* document, const QRectF&
     if (!document->property(kHiddenProperty).toBool())
         return;
     const bool blit = blits(painter, painter->combinedTransform());
+    painter->save();
     QAbstractTextDocumentLayout* layout = document->documentLayout();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         const QTextLayout* lines = block.layout();
@@ -147,4 +160,5 @@ void TextGlyphs::Paint(QPainter* painter, QTextDocument* document, const QRectF&
             }
         }
     }
+    painter->restore();
 }
