@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 
 #include <cmath>
 
@@ -116,6 +117,10 @@ void PageRendererTest::renderedGlyphsMatchOutlines()
     small.setFontPointSize(7);
     cursor.insertBlock();
     cursor.insertText(QStringLiteral("작은 글씨 small text, 함수의 최솟값과 최댓값의 합을 구하시오."), small);
+    // Lines in table cells are placed from their cell.
+    QTextTable* table = cursor.insertTable(1, 2);
+    table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("① 표 안의 글 12"));
+    table->cellAt(0, 1).firstCursorPosition().insertText(QStringLiteral("② Cell text 34"));
     PageGeometry page;
     PageLayout::Prepare(&document, page);
 
