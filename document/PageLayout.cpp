@@ -4,6 +4,7 @@
 #include "document/FormulaObject.h"
 #include "document/ListNumbering.h"
 #include "document/PageDecorations.h"
+#include "document/TextGlyphs.h"
 
 #include <QImage>
 #include <QPainter>
@@ -97,6 +98,7 @@ void PageLayout::PaintColumns(QPainter* painter, QTextDocument* document, const 
         QAbstractTextDocumentLayout::PaintContext columnContext = context;
         columnContext.clip = clip;
         document->documentLayout()->draw(painter, columnContext);
+        TextGlyphs::Paint(painter, document, clip, columnContext.palette.color(QPalette::Text));
         ListNumbering::PaintMarkers(painter, document, clip);
         CellDiagonals::Paint(painter, document, clip);
         PageDecorations::PaintCaptions(painter, document, clip);

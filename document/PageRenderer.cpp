@@ -2,6 +2,7 @@
 
 #include "core/BmpFile.h"
 #include "document/PageLayout.h"
+#include "document/TextGlyphs.h"
 
 #include <QFile>
 #include <QImage>
@@ -36,14 +37,16 @@ QImage pageCanvas(int width, int height)
     return image;
 }
 
-void paintBands(QImage& image, QTextDocument* document, const PageGeometry& page, int dpi, int index)
+void paintBands(QImage& image, QTextDocument* document, const PageGeometry& page, int dpi, int index,
+                PageRenderer::Glyphs glyphs)
 {
-    // Text at 500 dpi is larger than the glyph cache takes, so every glyph is filled as an outline: painting
-    // is most of the render. Horizontal bands are painted in parallel, each from its own copy of the
-    // document, since a document and its layout belong to one thread at a time.
+    // Horizontal bands are painted in parallel, each from its own copy of the document, since a document and its
+    // layout belong to one thread at a time. With rendered glyphs every band paints a copy whose text the layout
+    // does not draw (TextGlyphs), the first band included; with outlines the first band paints the document.
+    const bool rendered = glyphs == PageRenderer::Glyphs::Rendered;
     const int bands = std::clamp(QThread::idealThreadCount(), 1, 4);
     const int bandHeight = (image.height() + bands - 1) / bands;
-    auto paintBand = [&image, &page, dpi, index, bandHeight](QTextDocument* painted, int band) {
+    auto paintBand = [&image, &page, dpi, index, bandHeight, rendered](QTextDocument* painted, int band) {
         const int top = band * bandHeight;
         const int height = std::min(bandHeight, image.height() - top);
         if (height <= 0)
@@ -61,13 +64,17 @@ void paintBands(QImage& image, QTextDocument* document, const PageGeometry& page
     };
     std::vector<std::unique_ptr<QTextDocument>> copies;
     std::vector<std::thread> threads;
-    for (int band = 1; band < bands; ++band) {
+    for (int band = rendered ? 0 : 1; band < bands; ++band) {
         copies.emplace_back(document->clone());
         QTextDocument* copy = copies.back().get();
+        // Before the layout is made: hidden afterwards, every line would be laid out again.
+        if (rendered)
+            TextGlyphs::HideText(copy);
         PageLayout::Prepare(copy, page);
-        threads.emplace_back([&paintBand, copy, band] { paintBand(copy, band); });
+        if (band > 0)
+            threads.emplace_back([&paintBand, copy, band] { paintBand(copy, band); });
     }
-    paintBand(document, 0);
+    paintBand(rendered ? copies.front().get() : document, 0);
     for (std::thread& thread : threads)
         thread.join();
 }
@@ -75,7 +82,7 @@ void paintBands(QImage& image, QTextDocument* document, const PageGeometry& page
 } // namespace
 
 bool PageRenderer::RenderPageImage(QTextDocument* document, const PageGeometry& page, int index, int dpi, int depth,
-                                   const QString& format, const QString& path, QString* error)
+                                   const QString& format, const QString& path, QString* error, Glyphs glyphs)
 {
     const QString upper = format.toUpper();
     if ((upper != QLatin1String("BMP") && upper != QLatin1String("PNG")) || dpi < 1 || dpi > 2400 || index < 0 ||
@@ -112,7 +119,7 @@ bool PageRenderer::RenderPageImage(QTextDocument* document, const PageGeometry& 
     const int dotsPerMeter = qRound(dpi / 0.0254);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
-    paintBands(image, document, page, dpi, index);
+    paintBands(image, document, page, dpi, index, glyphs);
     if (upper == QLatin1String("BMP") && depth == 24) {
         // Straight from the 32-bit pixels: Qt's writer converts the whole page twice first.
         BmpLayout layout;
@@ -121,9 +128,10 @@ bool PageRenderer::RenderPageImage(QTextDocument* document, const PageGeometry& 
         layout.dotsPerMeter = dotsPerMeter;
         return WriteBmp(
             path, layout,
-            [&image](int y, unsigned char* out) {
+            // The width outside the loop: QImage::width() is not inlined, and the loop runs for every pixel.
+            [&image, width = image.width()](int y, unsigned char* out) {
                 const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-                for (int x = 0; x < image.width(); ++x) {
+                for (int x = 0; x < width; ++x) {
                     out[3 * x] = uchar(qBlue(in[x]));
                     out[3 * x + 1] = uchar(qGreen(in[x]));
                     out[3 * x + 2] = uchar(qRed(in[x]));

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 
 #include <cmath>
 #include <list>
@@ -19,7 +20,7 @@ constexpr qsizetype kBudgetBytes = 64 * 1024 * 1024;
 
 struct Key
 {
-    int face;
+    int face; // 0 and 1 for the formula faces, then the raw fonts in the order first seen
     quint32 id;
     qint64 size; // pixels per font unit × 2^20
     int dx, dy;
@@ -76,15 +77,14 @@ Cache& cache()
     return *glyphs;
 }
 
-Rendered render(const Key& key, double pixelsPerUnit)
+Rendered render(const QPainterPath& outline, const Key& key, double pixelsPerUnit)
 {
-    const QPainterPath& outline =
-        MathFont::instance().outline(key.face == 0 ? MathFont::Math : MathFont::Text, key.id);
     Rendered rendered;
     if (outline.isEmpty())
         return rendered;
     const QPointF shift(double(key.dx) / kSteps, double(key.dy) / kSteps);
-    const QTransform place = QTransform::fromScale(pixelsPerUnit, pixelsPerUnit) * QTransform::fromTranslate(shift.x(), shift.y());
+    const QTransform place =
+        QTransform::fromScale(pixelsPerUnit, pixelsPerUnit) * QTransform::fromTranslate(shift.x(), shift.y());
     const QRect box = place.mapRect(outline.boundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1);
     if (box.isEmpty() || box.width() > 4096 || box.height() > 4096)
         return rendered;
@@ -98,22 +98,64 @@ Rendered render(const Key& key, double pixelsPerUnit)
     painter.setTransform(place, true);
     painter.drawPath(outline);
     painter.end();
-    rendered.image = image;
+    // An image keeps the paint engine it was painted with until it goes, some 25 kB: the cache keeps a copy.
+    rendered.image = image.copy();
     rendered.offset = box.topLeft();
     return rendered;
+}
+
+Key keyOf(int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour)
+{
+    return {face,
+            id,
+            qint64(std::llround(pixelsPerUnit * 1048576.0)),
+            std::clamp(int(fraction.x() * kSteps), 0, kSteps - 1),
+            std::clamp(int(fraction.y() * kSteps), 0, kSteps - 1),
+            colour};
 }
 
 } // namespace
 
 Rendered Get(int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour)
 {
-    const Key key {face, id, qint64(std::llround(pixelsPerUnit * 1048576.0)),
-                   std::clamp(int(fraction.x() * kSteps), 0, kSteps - 1),
-                   std::clamp(int(fraction.y() * kSteps), 0, kSteps - 1), colour};
+    const Key key = keyOf(face, id, pixelsPerUnit, fraction, colour);
     Rendered rendered;
     if (cache().find(key, &rendered))
         return rendered;
-    rendered = render(key, pixelsPerUnit);
+    rendered =
+        render(MathFont::instance().outline(face == 0 ? MathFont::Math : MathFont::Text, id), key, pixelsPerUnit);
+    cache().add(key, rendered);
+    return rendered;
+}
+
+// Raw fonts of the same face are distinct objects on each thread, so they are told apart by what makes their
+// outlines differ: the face (family and style), the weight and slant asked for (a bold or italic the face lacks
+// is made up from its outlines) and the size.
+int FaceOf(const QRawFont& font)
+{
+    static std::mutex lock;
+    static QHash<QString, int>* const numbers = new QHash<QString, int>;
+    const QString name = QStringLiteral("%1|%2|%3|%4|%5")
+                             .arg(font.familyName(), font.styleName())
+                             .arg(font.weight())
+                             .arg(int(font.style()))
+                             .arg(font.pixelSize(), 0, 'g', 17);
+    std::lock_guard guard(lock);
+    auto found = numbers->constFind(name);
+    if (found == numbers->constEnd())
+        found = numbers->insert(name, int(numbers->size()) + 2);
+    return found.value();
+}
+
+Rendered Get(const QRawFont& font, int face, quint32 id, double pixelsPerUnit, QPointF fraction, QRgb colour)
+{
+    const Key key = keyOf(face, id, pixelsPerUnit, fraction, colour);
+    Rendered rendered;
+    if (cache().find(key, &rendered))
+        return rendered;
+    QPainterPath outline = font.pathForGlyph(id);
+    outline.setFillRule(Qt::WindingFill);
+    rendered = render(outline, key, pixelsPerUnit);
     cache().add(key, rendered);
     return rendered;
 }
