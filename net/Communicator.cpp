@@ -5,6 +5,7 @@
 #include "net/CommunicatorTexts.h"
 #include "net/CookieJar.h"
 #include "net/FormBody.h"
+#include "net/ReplyBody.h"
 #include "net/ReplyReaders.h"
 
 #include <cpprest/http_client.h>
@@ -217,7 +218,7 @@ ServerReply CCommunicator::send(http_request request, std::optional<std::chrono:
         reply.status = response.status_code();
         reply.reason = response.reason_phrase();
         if (reply.status == web::http::status_codes::OK)
-            reply.body = response.extract_utf8string(true).get();
+            reply.body = ReadReplyBody(response);
     } catch (...) {
         reply.failure = std::current_exception();
     }
