@@ -154,6 +154,7 @@ std::unique_ptr<http_client> CCommunicator::newClient(std::optional<std::chrono:
     if (!m_pBaseUri)
         throw std::runtime_error(std::string(CommunicatorText::kNoClient) + " " + m_strClientProblem.toStdString());
     web::http::client::http_client_config config;
+    config.set_chunksize(kReplyReadBytes);
     if (timeout)
         config.set_timeout(*timeout);
     auto client = std::make_unique<http_client>(*m_pBaseUri, config);
