@@ -10,6 +10,7 @@
 #include "bench/Median.h"
 #include "bench/ServerProcess.h"
 #include "core/Base64.h"
+#include "core/HugePages.h"
 #include "editor/CDHwpCtrl.h"
 #include "net/Communicator.h"
 #include "net/CommunicatorTexts.h"
@@ -99,7 +100,7 @@ template <class Run> bool timed(Stage& stage, Run run)
 class SessionOfItsOwn
 {
 public:
-    explicit SessionOfItsOwn(const QString& baseUrl) : m_client(web::uri(baseUrl.toStdString())) {}
+    explicit SessionOfItsOwn(const QString& baseUrl) : m_client(web::uri(baseUrl.toStdString()), config()) {}
 
     bool LogIn()
     {
@@ -125,6 +126,13 @@ public:
     }
 
 private:
+    static web::http::client::http_client_config config()
+    {
+        web::http::client::http_client_config config;
+        config.set_chunksize(kReplyReadBytes);
+        return config;
+    }
+
     web::http::http_response send(const web::http::method& method, const std::string& path, std::string body)
     {
         web::http::http_request request(method);
@@ -207,8 +215,8 @@ int main(int argc, char* argv[])
         return 1;
     QuestionStore store(QFile::encodeName(server.DatabasePath()).toStdString());
 
-    Stage storeRead("server: reading the question from the store");
-    Stage encoding("server: JSON encoding of the reply");
+    Stage storeRead("server: reading the documents from the store");
+    Stage encoding("server: the reply read and JSON-encoded");
     Stage head("request until the reply's head (server included)");
     Stage transfer("transfer of the reply's body over TLS");
     Stage parsing("client: JSON parsing into the field map");
@@ -232,11 +240,35 @@ int main(int argc, char* argv[])
                 return 1;
         }
 
-        std::optional<QuestionStore::Question> question;
+        // The server's code on the server's database: the documents read alone, in the pieces in which the reply
+        // reads them, and the reply made as the server makes it.
+        timed(storeRead, [&] {
+            std::vector<char> piece(3 * 16 * 1024);
+            return store
+                .MakeReply(storedCategory, identity,
+                           [&](QuestionStore::Fields&&, const std::vector<QuestionStore::StoredDocument>& documents,
+                               const QuestionStore::DocumentReader& read) -> std::optional<std::string> {
+                               for (std::size_t i = 0; i < documents.size(); ++i) {
+                                   for (std::size_t at = 0; at < documents[i].size; at += piece.size()) {
+                                       if (!read(i, at, piece.data(), std::min(piece.size(), documents[i].size - at)))
+                                           return std::nullopt;
+                                   }
+                               }
+                               return std::string();
+                           })
+                .has_value();
+        });
         std::string encoded;
-        timed(storeRead, [&] { return (question = store.GetQuestion(storedCategory, identity)).has_value(); });
         timed(encoding, [&] {
-            encoded = JsonReply::Question(0, "문제를 찾았습니다.", std::move(*question));
+            encoded = store
+                          .MakeReply(storedCategory, identity,
+                                     [](QuestionStore::Fields&& metadata,
+                                        const std::vector<QuestionStore::StoredDocument>& documents,
+                                        const QuestionStore::DocumentReader& read) {
+                                         return JsonReply::Question(0, "문제를 찾았습니다.", std::move(metadata),
+                                                                    documents, read);
+                                     })
+                          .value_or(std::string());
             return true;
         });
 
@@ -271,10 +303,12 @@ int main(int argc, char* argv[])
             return 1;
 
         timed(decode, [&] {
+            // As the window decodes them.
             for (DocumentSlot slot : kAllDocumentSlots) {
-                const QByteArray text = reply.Value(SlotFileLetter(slot) + QStringLiteral("_hwp")).toUtf8();
-                std::vector<std::uint8_t> bytes(std::size_t(text.size()) + 1);
-                Base64DecodeInto(text.constData(), std::size_t(text.size()), bytes.data(), bytes.size());
+                const QString text = reply.Value(SlotFileLetter(slot) + QStringLiteral("_hwp"));
+                std::string bytes = LargeString((3 * std::size_t(text.size()) + 3) / 4);
+                Base64DecodeInto(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()),
+                                 reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
             }
             return true;
         });
