@@ -4,7 +4,7 @@
 // in it. On a virtual machine the first write to each 4 KiB page of new memory traps to the hypervisor, and for
 // such a buffer the traps cost more than the writing: about 4 ms a megabyte, against 0.2 ms with 2 MiB pages
 // (measured on the 2-core build machine). Asking for huge pages before the first write avoids most of the traps;
-// where the kernel has none to give, or gives them only on request and was told not to, nothing changes.
+// where the kernel has none to give, or has them turned off, nothing changes.
 
 #include <cstddef>
 #include <string>
