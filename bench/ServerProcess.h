@@ -73,7 +73,7 @@ inline pid_t StartQuestionBankProcess(const QString& dbPath, int* port)
 class QuestionBankProcess
 {
 public:
-    QuestionBankProcess() : m_pid(StartQuestionBankProcess(m_dir.filePath(QStringLiteral("bench.sqlite3")), &m_port))
+    QuestionBankProcess() : m_pid(StartQuestionBankProcess(DatabasePath(), &m_port))
     {
         if (m_pid < 0)
             std::fprintf(stderr, "cannot start the server process\n");
@@ -91,6 +91,7 @@ public:
     bool IsRunning() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
     QString BaseUrl() const { return QStringLiteral("https://127.0.0.1:%1/").arg(m_port); }
+    QString DatabasePath() const { return m_dir.filePath(QStringLiteral("bench.sqlite3")); }
 
 private:
     QTemporaryDir m_dir;

@@ -79,16 +79,28 @@ void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* p
         Base64EncodeInto(pData, nLength, pOut->data());
 }
 
-std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity)
+namespace {
+
+std::uint8_t valueOf(unsigned char c)
 {
-    const auto* in = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* const end = in + length;
+    return kValues[c];
+}
+
+std::uint8_t valueOf(char16_t c)
+{
+    return c < kValues.size() ? kValues[c] : 0xff;
+}
+
+template <class Char>
+std::size_t decodeInto(const Char* in, std::size_t length, std::uint8_t* out, std::size_t capacity)
+{
+    const Char* const end = in + length;
     std::size_t written = 0;
 
     // The common case, a clean run of whole groups: four look-ups and one test per three bytes. Stops at the
     // first group with anything else in it, which the careful loop below takes from there.
     while (end - in >= 4 && capacity - written >= 3) {
-        const std::uint32_t a = kValues[in[0]], b = kValues[in[1]], c = kValues[in[2]], d = kValues[in[3]];
+        const std::uint32_t a = valueOf(in[0]), b = valueOf(in[1]), c = valueOf(in[2]), d = valueOf(in[3]);
         if ((a | b | c | d) & 0x80)
             break;
         const std::uint32_t group = (a << 18) | (b << 12) | (c << 6) | d;
@@ -102,7 +114,7 @@ std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t*
     std::uint32_t group = 0;
     int count = 0;
     for (; in < end; ++in) {
-        const std::uint8_t value = kValues[*in];
+        const std::uint8_t value = valueOf(*in);
         if (value & 0x80)
             continue;
         group = (group << 6) | value;
@@ -119,6 +131,18 @@ std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t*
     if (count == 3 && written < capacity)
         out[written++] = std::uint8_t(group >> 2);
     return written;
+}
+
+} // namespace
+
+std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity)
+{
+    return decodeInto(reinterpret_cast<const unsigned char*>(text), length, out, capacity);
+}
+
+std::size_t Base64DecodeInto(const char16_t* text, std::size_t length, std::uint8_t* out, std::size_t capacity)
+{
+    return decodeInto(text, length, out, capacity);
 }
 
 std::optional<std::string> Base64DecodeStrict(std::string_view text)

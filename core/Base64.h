@@ -27,6 +27,9 @@ void Base64Encode(const std::uint8_t* pData, std::size_t nLength, std::string* p
 // dropped). Writes at most `capacity` bytes to `out`, whatever the input, and returns how many it wrote.
 // ceil(3 * length / 4) bytes of room always hold the whole result.
 std::size_t Base64DecodeInto(const char* text, std::size_t length, std::uint8_t* out, std::size_t capacity);
+// The same for UTF-16 text, as a QString holds it, so that it need not be converted first: a unit outside the
+// alphabet is skipped as the bytes of its UTF-8 form would be.
+std::size_t Base64DecodeInto(const char16_t* text, std::size_t length, std::uint8_t* out, std::size_t capacity);
 
 // Decodes standard Base64 as the client sends it: the alphabet, "=" padding, nothing else. Returns nothing for
 // any other text, so that a damaged document is refused instead of stored.

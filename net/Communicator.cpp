@@ -5,6 +5,7 @@
 #include "net/CommunicatorTexts.h"
 #include "net/CookieJar.h"
 #include "net/FormBody.h"
+#include "net/ReplyBody.h"
 #include "net/ReplyReaders.h"
 
 #include <cpprest/http_client.h>
@@ -153,6 +154,7 @@ std::unique_ptr<http_client> CCommunicator::newClient(std::optional<std::chrono:
     if (!m_pBaseUri)
         throw std::runtime_error(std::string(CommunicatorText::kNoClient) + " " + m_strClientProblem.toStdString());
     web::http::client::http_client_config config;
+    config.set_chunksize(kReplyReadBytes);
     if (timeout)
         config.set_timeout(*timeout);
     auto client = std::make_unique<http_client>(*m_pBaseUri, config);
@@ -217,7 +219,7 @@ ServerReply CCommunicator::send(http_request request, std::optional<std::chrono:
         reply.status = response.status_code();
         reply.reason = response.reason_phrase();
         if (reply.status == web::http::status_codes::OK)
-            reply.body = response.extract_utf8string(true).get();
+            reply.body = ReadReplyBody(response);
     } catch (...) {
         reply.failure = std::current_exception();
     }

@@ -1,6 +1,7 @@
 #include "net/ReplyReaders.h"
 
 #include "net/CommunicatorTexts.h"
+#include "net/ParsedReply.h"
 
 #include <cpprest/json.h>
 
@@ -24,11 +25,11 @@ struct ReplyCheckFailure
 };
 
 // The body as JSON, whatever the Content-Type says; first the failure of the request itself, if any.
-json::value parseBody(const ServerReply& reply)
+ParsedReply parseBody(const ServerReply& reply)
 {
     if (reply.failure)
         std::rethrow_exception(reply.failure);
-    return json::value::parse(reply.body);
+    return ParsedReply(reply.body);
 }
 
 // Raises the library's json_exception for a missing member or a value that is not an object.
@@ -54,15 +55,15 @@ int readInt32(const json::value& value)
     throw json::json_exception("Number is not a 32-bit integer");
 }
 
-QString readString(const json::value& value)
+QString readString(const ParsedReply& body, const json::value& value)
 {
-    return fromUtf8(value.as_string());
+    return body.Text(value);
 }
 
-void copyObject(const json::value& object, CMapStringToString& map)
+void copyObject(const ParsedReply& body, const json::value& object, CMapStringToString& map)
 {
     for (const auto& [key, value] : object.as_object())
-        map.SetAt(fromUtf8(key), value.is_string() ? fromUtf8(value.as_string()) : QString());
+        map.SetAt(fromUtf8(key), value.is_string() ? body.Text(value) : QString());
 }
 
 QString format(const char* fmt, const QString& text, int line)
@@ -76,10 +77,11 @@ ReplyOutcome failed(QString error)
 }
 
 // The result code and message of a question or login reply; a code other than 0 is a failure.
-ReplyOutcome readResult(const json::value& body, const char* resultFormat, int resultLine)
+ReplyOutcome readResult(const ParsedReply& parsed, const char* resultFormat, int resultLine)
 {
+    const json::value& body = parsed.Value();
     const int code = readInt32(member(body, "result_code"));
-    const QString message = readString(member(body, "result_message"));
+    const QString message = readString(parsed, member(body, "result_message"));
     if (code != 0)
         return failed(QString::asprintf(resultFormat, code, resultLine, qUtf8Printable(message)));
     return {true, std::nullopt};
@@ -105,7 +107,8 @@ ReplyOutcome ReadVersionReply(const ServerReply& reply, QString& strVersion)
     try {
         if (!reply.failure && reply.status != kOk)
             return failed(QString::asprintf(kVersionInvalidStatus, reply.status));
-        const json::value body = parseBody(reply);
+        const ParsedReply parsed = parseBody(reply);
+        const json::value& body = parsed.Value();
         if (body.has_field("version"))
             strVersion = QString::number(readInt32(body.at("version")));
         return {true, std::nullopt};
@@ -129,9 +132,10 @@ ReplyOutcome ReadPermissionReply(const ServerReply& reply, QString& strPermissio
     try {
         if (!reply.failure && reply.status != kOk)
             return {};
-        const json::value body = parseBody(reply);
+        const ParsedReply parsed = parseBody(reply);
+        const json::value& body = parsed.Value();
         if (body.has_field("permission"))
-            strPermission = readString(body.at("permission"));
+            strPermission = readString(parsed, body.at("permission"));
         return {true, std::nullopt};
     } catch (...) {
         return failed(QString::asprintf(kPermissionDataError, kPermissionLine));
@@ -144,7 +148,8 @@ ReplyOutcome ReadSchoolsReply(const ServerReply& reply, CFieldMapList* pList)
     try {
         if (!reply.failure && reply.status != kOk)
             return {};
-        const json::value body = parseBody(reply);
+        const ParsedReply parsed = parseBody(reply);
+        const json::value& body = parsed.Value();
         if (!body.has_field("dataSearch"))
             throw ReplyCheckFailure{kNoDataSearch};
         const json::value& dataSearch = body.at("dataSearch");
@@ -157,7 +162,7 @@ ReplyOutcome ReadSchoolsReply(const ServerReply& reply, CFieldMapList* pList)
             throw ReplyCheckFailure{kContentNotArray};
         for (const json::value& school : content.as_array()) {
             CMapStringToString map;
-            copyObject(school, map);
+            copyObject(parsed, school, map);
             if (pList)
                 pList->append(std::move(map));
         }
@@ -176,13 +181,14 @@ ReplyOutcome ReadRecordReply(const ServerReply& reply, const QuestionReplyLines&
     if (!reply.failure && reply.status != kOk)
         return {};
     return describingFailures(lines.receiveFormat, lines.receiveLine, [&] {
-        const json::value body = parseBody(reply);
-        ReplyOutcome outcome = readResult(body, CommunicatorText::kQuestionInvalidResultCode, lines.resultLine);
+        const ParsedReply parsed = parseBody(reply);
+        const json::value& body = parsed.Value();
+        ReplyOutcome outcome = readResult(parsed, CommunicatorText::kQuestionInvalidResultCode, lines.resultLine);
         // The record is kept even beside a failing result code, as it always was.
         if (pReply && body.has_field("result")) {
             const json::value& record = body.at("result");
             if (record.is_object())
-                copyObject(record, *pReply);
+                copyObject(parsed, record, *pReply);
         }
         return outcome;
     });

@@ -2,6 +2,7 @@
 
 #include "server/QuestionStore.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,8 +18,10 @@ std::string EmptyResult(int code, std::string_view message);
 std::string Version(int version);
 std::string Permission(int permission);
 std::string Schools(const std::vector<std::pair<std::string, std::string>>& schools);
-// The question's fields as texts and its documents in Base64, under "result". The documents' bytes are
-// released as they are encoded.
-std::string Question(int code, std::string_view message, QuestionStore::Question&& question);
+// The question's fields as texts and its documents in Base64, under "result", the documents read a piece at a
+// time as they are encoded; nothing when a read fails.
+std::optional<std::string> Question(int code, std::string_view message, QuestionStore::Fields&& metadata,
+                                    const std::vector<QuestionStore::StoredDocument>& documents,
+                                    const QuestionStore::DocumentReader& read);
 
 } // namespace JsonReply

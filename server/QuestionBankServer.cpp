@@ -433,18 +433,24 @@ HttpResponse QuestionBankServer::getQuestion(const Post& post, const std::string
         return resultAnswer(kStoreError, Text::kReadFailed);
     if (!size)
         return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
-    // While the reply is built, the documents are in memory once as they are stored and, in Base64, twice more:
-    // in the JSON value and in its text. Past the budget the client is asked to come back, rather than the
-    // server holding one more copy of everything.
-    const std::size_t building = *size + 2 * Base64EncodedLength(*size) + 4096;
+    // While the reply is built, the documents are in memory once, in Base64 in the reply's text, besides a piece
+    // of one as it is read. Past the budget the client is asked to come back, rather than the server holding one
+    // more copy of everything.
+    const std::size_t building = Base64EncodedLength(*size) + 64 * 1024;
     if (!post.context.replyHold.Grow(building))
         return HtmlAnswer(http::status::service_unavailable, "Service Unavailable");
-    std::optional<QuestionStore::Question> question = m_store.GetQuestion(category, identity, &failed);
+    std::optional<std::string> reply = m_store.MakeReply(
+        category, identity,
+        [](QuestionStore::Fields&& metadata, const std::vector<QuestionStore::StoredDocument>& documents,
+           const QuestionStore::DocumentReader& read) {
+            return JsonReply::Question(kOk, Text::kFound, std::move(metadata), documents, read);
+        },
+        &failed);
     if (failed)
         return resultAnswer(kStoreError, Text::kReadFailed);
-    if (!question)
+    if (!reply)
         return jsonAnswer(JsonReply::EmptyResult(kOk, Text::kNotFound));
-    return jsonAnswer(JsonReply::Question(kOk, Text::kFound, std::move(*question)));
+    return jsonAnswer(std::move(*reply));
 }
 
 HttpResponse QuestionBankServer::deleteQuestion(const std::string& category, const std::string& identity)

@@ -1,5 +1,6 @@
 #include "server/QuestionStore.h"
 
+#include "core/HugePages.h"
 #include "core/Permission.h"
 #include "server/Passwords.h"
 
@@ -67,6 +68,49 @@ bool stepFailed(int rc, bool* failed)
         *failed = true;
     return error;
 }
+
+// The documents of one question, open for reading while this lives. Read straight from the database into where
+// they go: a column's value would first be copied into a buffer of SQLite's own, of the document's size.
+class DocumentBlobs
+{
+public:
+    DocumentBlobs() = default;
+    ~DocumentBlobs()
+    {
+        for (sqlite3_blob* blob : m_blobs)
+            sqlite3_blob_close(blob);
+    }
+    DocumentBlobs(const DocumentBlobs&) = delete;
+    DocumentBlobs& operator=(const DocumentBlobs&) = delete;
+
+    // Opens every document of the question, in the order of their names; false when the database cannot be read.
+    bool open(sqlite3* db, sqlite3_int64 questionId)
+    {
+        Statement documents(db, "SELECT rowid, name FROM documents WHERE question_id = ? ORDER BY name");
+        documents.bind(1, questionId);
+        int step = SQLITE_ROW;
+        while ((step = documents.step()) == SQLITE_ROW) {
+            sqlite3_blob* blob = nullptr;
+            if (sqlite3_blob_open(db, "main", "documents", "data", documents.integer(0), 0, &blob) != SQLITE_OK) {
+                sqlite3_blob_close(blob);
+                return false;
+            }
+            m_blobs.push_back(blob);
+            m_documents.push_back({documents.text(1), std::size_t(sqlite3_blob_bytes(blob))});
+        }
+        return step == SQLITE_DONE;
+    }
+    const std::vector<QuestionStore::StoredDocument>& documents() const { return m_documents; }
+    bool read(std::size_t index, std::size_t offset, char* out, std::size_t size) const
+    {
+        return offset + size <= m_documents[index].size &&
+               sqlite3_blob_read(m_blobs[index], out, int(size), int(offset)) == SQLITE_OK;
+    }
+
+private:
+    std::vector<sqlite3_blob*> m_blobs;
+    std::vector<QuestionStore::StoredDocument> m_documents;
+};
 
 constexpr const char* kSchema = R"sql(
 PRAGMA foreign_keys = ON;
@@ -294,30 +338,69 @@ std::optional<std::int64_t> QuestionStore::questionId(const std::string& categor
     return find.integer(0);
 }
 
+std::optional<QuestionStore::Fields> QuestionStore::fieldsOf(std::int64_t questionId, bool* failed)
+{
+    Fields metadata;
+    Statement fields(m_db, "SELECT name, value FROM question_fields WHERE question_id = ? ORDER BY position");
+    fields.bind(1, sqlite3_int64(questionId));
+    int step = SQLITE_ROW;
+    while ((step = fields.step()) == SQLITE_ROW)
+        metadata.emplace_back(fields.text(0), fields.text(1));
+    if (stepFailed(step, failed))
+        return std::nullopt;
+    return metadata;
+}
+
 std::optional<QuestionStore::Question> QuestionStore::GetQuestion(const std::string& category,
                                                                   const std::string& identity, bool* failed)
 {
     std::lock_guard lock(m_mutex);
-    const std::optional<std::int64_t> found = questionId(category, identity, failed);
-    if (!found)
+    const std::optional<std::int64_t> id = questionId(category, identity, failed);
+    std::optional<Fields> metadata = id ? fieldsOf(*id, failed) : std::nullopt;
+    if (!metadata)
         return std::nullopt;
-    const sqlite3_int64 id = *found;
-
     Question question;
-    Statement fields(m_db, "SELECT name, value FROM question_fields WHERE question_id = ? ORDER BY position");
-    fields.bind(1, id);
-    int step = SQLITE_ROW;
-    while ((step = fields.step()) == SQLITE_ROW)
-        question.metadata.emplace_back(fields.text(0), fields.text(1));
-    if (stepFailed(step, failed))
+    question.metadata = std::move(*metadata);
+    DocumentBlobs blobs;
+    bool read = blobs.open(m_db, *id);
+    for (std::size_t i = 0; read && i < blobs.documents().size(); ++i) {
+        const StoredDocument& document = blobs.documents()[i];
+        std::string data = LargeString(document.size);
+        read = blobs.read(i, 0, data.data(), data.size());
+        question.documents.emplace_back(document.name, std::move(data));
+    }
+    if (!read) {
+        if (failed)
+            *failed = true;
         return std::nullopt;
-    Statement documents(m_db, "SELECT name, data FROM documents WHERE question_id = ? ORDER BY name");
-    documents.bind(1, id);
-    while ((step = documents.step()) == SQLITE_ROW)
-        question.documents.emplace_back(documents.text(0), documents.text(1));
-    if (stepFailed(step, failed))
-        return std::nullopt;
+    }
     return question;
+}
+
+std::optional<std::string> QuestionStore::MakeReply(const std::string& category, const std::string& identity,
+                                                    const ReplyMaker& make, bool* failed)
+{
+    std::lock_guard lock(m_mutex);
+    const std::optional<std::int64_t> id = questionId(category, identity, failed);
+    std::optional<Fields> metadata = id ? fieldsOf(*id, failed) : std::nullopt;
+    if (!metadata)
+        return std::nullopt;
+    DocumentBlobs blobs;
+    bool readable = blobs.open(m_db, *id);
+    std::optional<std::string> reply;
+    if (readable) {
+        reply = make(std::move(*metadata), blobs.documents(),
+                     [&](std::size_t index, std::size_t offset, char* out, std::size_t size) {
+                         readable = readable && blobs.read(index, offset, out, size);
+                         return readable;
+                     });
+    }
+    if (!readable) {
+        if (failed)
+            *failed = true;
+        return std::nullopt;
+    }
+    return reply;
 }
 
 std::optional<std::size_t> QuestionStore::QuestionSize(const std::string& category, const std::string& identity,

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -61,6 +62,24 @@ public:
     // Nothing when there is no such question, or when the database cannot be read (then `*failed` is set).
     std::optional<Question> GetQuestion(const std::string& category, const std::string& identity,
                                         bool* failed = nullptr);
+
+    // A document as a reply is made of it: its name and size, and its bytes read only when they are needed.
+    struct StoredDocument
+    {
+        std::string name;
+        std::size_t size = 0;
+    };
+    // Copies `size` bytes of the document at `index` from `offset` on to `out`; false when the database cannot
+    // be read.
+    using DocumentReader = std::function<bool(std::size_t index, std::size_t offset, char* out, std::size_t size)>;
+    using ReplyMaker = std::function<std::optional<std::string>(
+        Fields&& metadata, const std::vector<StoredDocument>& documents, const DocumentReader& read)>;
+    // Makes a reply of the question: `make` gets its fields and, in the order of their names, its documents with
+    // a reader of their bytes, so that no document need be held whole in memory. It runs under the store's lock,
+    // so the question cannot change meanwhile. Returns what `make` returns; nothing when there is no such
+    // question, or when the database cannot be read, also while `make` reads (then `*failed` is set).
+    std::optional<std::string> MakeReply(const std::string& category, const std::string& identity,
+                                         const ReplyMaker& make, bool* failed = nullptr);
     // The bytes of the question's fields and documents, without reading them; nothing as GetQuestion.
     std::optional<std::size_t> QuestionSize(const std::string& category, const std::string& identity,
                                             bool* failed = nullptr);
@@ -80,6 +99,7 @@ private:
     bool exec(const char* sql);
     // The question's row, with the lock held.
     std::optional<std::int64_t> questionId(const std::string& category, const std::string& identity, bool* failed);
+    std::optional<Fields> fieldsOf(std::int64_t questionId, bool* failed);
     void seed();
 
     std::mutex m_mutex;

@@ -46,10 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every field of a record may be a document: it is decoded as the load decodes it.
     for (auto it = record.begin(); it != record.end(); ++it) {
-        const QByteArray base64 = it.value().toUtf8();
+        const QString& base64 = it.value();
         const std::size_t capacity = (3 * std::size_t(base64.size()) + 3) / 4;
         const auto bytes = std::make_unique<std::uint8_t[]>(capacity);
-        FUZZ_CHECK(Base64DecodeInto(base64.constData(), std::size_t(base64.size()), bytes.get(), capacity) <= capacity);
+        FUZZ_CHECK(Base64DecodeInto(reinterpret_cast<const char16_t*>(base64.utf16()), std::size_t(base64.size()),
+                                    bytes.get(), capacity) <= capacity);
     }
     return 0;
 }

@@ -38,6 +38,16 @@ QByteArray decode(const QByteArray& text)
     return decode(text, std::size_t(text.size()) + 1);
 }
 
+QByteArray decode(const QString& text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    const std::size_t written =
+        Base64DecodeInto(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()),
+                         reinterpret_cast<std::uint8_t*>(bytes.data()), std::size_t(bytes.size()));
+    bytes.truncate(qsizetype(written));
+    return bytes;
+}
+
 } // namespace
 
 class TestBase64 : public QObject
@@ -146,6 +156,23 @@ private Q_SLOTS:
         for (qsizetype at = 0; at < text.size(); at += 76)
             wrapped += text.mid(at, 76) + "\r\n";
         QCOMPARE(decode(wrapped), bytes);
+    }
+
+    // The load decodes the text as the field map holds it, in UTF-16: a character outside the alphabet is skipped
+    // as its UTF-8 bytes are, also one whose low byte is a letter of the alphabet.
+    void decodingUtf16()
+    {
+        const QString text = QStringLiteral("Zm9v\u0141YmFy\u012b\u6f41\r\nIQ\u00e9==\U0001F600");
+        QCOMPARE(decode(text), QByteArray("foobar!"));
+        QRandomGenerator generator(77);
+        const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=");
+        for (int round = 0; round < 500; ++round) {
+            QString mixed(generator.bounded(0, 64), QChar());
+            for (QChar& c : mixed)
+                c = generator.bounded(4) == 0 ? QChar(char16_t(generator.bounded(0x20, 0xd800)))
+                                              : alphabet[generator.bounded(alphabet.size())];
+            QCOMPARE(decode(mixed), decode(mixed.toUtf8()));
+        }
     }
 
     // Whatever the text and however small the buffer, the decoder stays inside it and gives a prefix of the

@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -682,6 +684,57 @@ private Q_SLOTS:
         got.sort();
         expected.sort();
         QCOMPARE(got, expected);
+    }
+
+    void getReadsLongTexts_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("readable");
+
+        // Megabytes of Base64 with every character of its alphabet, as it is and with "/" escaped as "\/" (as
+        // PHP's encoder writes it), a long text with other escapes and one in Korean, beside short ones.
+        const QByteArray base64 = RandomBytes(3'000'000, 5).toBase64();
+        QByteArray slashed = base64;
+        slashed.replace("/", "\\/");
+        QByteArray korean = QStringLiteral("함수의 극댓값/").toUtf8().repeated(400);
+        korean.replace("/", "\\/");
+        const QByteArray escaped = "\\u00e9\\\"\\\\\\n\\t" + base64.left(8000) + "\\/";
+        const auto body = [&](const QByteArray& more) {
+            return "{\"result_code\":0,\"result_message\":\"\\ucc3e\\uc74c\",\"result\":{\"year\":\"2024\\/06\","
+                   "\"title\":\"\\uc218\\ud559 \\\"1\\\"\",\"level\":3," +
+                   more + "\"q_hwp\":\"" + base64 + "\",\"a_hwp\":\"" + slashed + "\",\"d_hwp\":\"" + escaped +
+                   "\",\"q_png\":\"" + korean + "\"}}";
+        };
+        QTest::newRow("long texts") << body({}) << true;
+        // Only a text that starts with U+0000 is taken for one that was cut out: such a reply is read whole.
+        QTest::newRow("escaped U+0000 beside them") << body("\"nul\":\"\\u00000\",") << true;
+        // What the library refuses in a long text is refused too: a control character, and the byte 0xff.
+        QTest::newRow("control character")
+            << body("\"bad\":\"" + base64.left(5000) + '\x01' + base64.left(5000) + "\",") << false;
+        QTest::newRow("byte 0xff") << body("\"bad\":\"" + base64.left(5000) + '\xff' + "\",") << false;
+    }
+
+    // The record of a reply with documents of megabytes holds what another JSON reader reads in it.
+    void getReadsLongTexts()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, readable);
+
+        startSession();
+        m_server->setJson("/qb/js_bank/get/education2015", body.toStdString());
+        CMapStringToString request{{"year", "2024"}};
+        CMapStringToString reply;
+        QCOMPARE(m_client->GetEducation2015(&request, &reply), readable);
+        if (!readable) {
+            QVERIFY2(
+                matchesError(m_client->GetLastErrorText(), QStringLiteral("Error: Search failed. (*) (Line: 457)")),
+                qPrintable(m_client->GetLastErrorText()));
+            return;
+        }
+        const QJsonObject record = QJsonDocument::fromJson(body).object().value(QLatin1String("result")).toObject();
+        QCOMPARE(reply.GetCount(), record.size());
+        for (auto it = record.begin(); it != record.end(); ++it)
+            QVERIFY2(reply.Value(it.key()) == (it->isString() ? it->toString() : QString()), qPrintable(it.key()));
     }
 
     void insertSendsDocuments()

@@ -14,7 +14,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
+#include <cpprest/json.h>
 #include <httplib.h>
 #include <openssl/ssl.h>
 #include <sqlite3.h>
@@ -816,6 +818,57 @@ private Q_SLOTS:
         const QuestionStore::Fields fields = m_store->GetQuestion("daily", "2:v2;2:p2;").value().metadata;
         QCOMPARE(std::count_if(fields.begin(), fields.end(), [](const auto& field) { return field.first == "note"; }),
                  1);
+    }
+
+    // The reply to a get is the library's own JSON of the record, byte for byte: the documents' Base64 goes into
+    // the text the library wrote around it, and holds nothing the library would escape.
+    void replyIsTheLibrarysJson()
+    {
+        const RawSession user = rawLogin();
+        const std::string identity = "&volume=v9&prob=p9";
+        const std::string memo = "\"인용\" \\ 경로/이름 \x01\t\n끝";
+        // Around the pieces of 48 KiB in which the server reads a document: one byte past two of them, exactly
+        // one, and two bytes.
+        const std::vector<std::pair<std::string, QByteArray>> documents = {{"a_hwp", RandomBytes(2, 41)},
+                                                                           {"q_hwp", RandomBytes(2 * 49152 + 1, 42)},
+                                                                           {"q_png", RandomBytes(49152, 43)}};
+        std::string fields = identity + "&memo=" + QUrl::toPercentEncoding(QString::fromStdString(memo)).toStdString();
+        for (const auto& [name, bytes] : documents)
+            fields += "&" + name + "=" + QUrl::toPercentEncoding(QString::fromLatin1(bytes.toBase64())).toStdString();
+        QCOMPARE(rawPost(m_port, user, "/qb/js_bank/insert/daily", fields).first, 200);
+        const auto [status, body] = rawPost(m_port, user, "/qb/js_bank/get/daily", identity);
+        QCOMPARE(status, 200);
+
+        namespace json = web::json;
+        // The fields in the order they were sent, then the documents by name.
+        json::value record = json::value::object(true);
+        record["volume"] = json::value::string("v9");
+        record["prob"] = json::value::string("p9");
+        record["memo"] = json::value::string(memo);
+        for (const auto& [name, bytes] : documents)
+            record[name] = json::value::string(bytes.toBase64().toStdString());
+        json::value reply = json::value::object(true);
+        reply["result_code"] = json::value::number(0);
+        reply["result_message"] = json::value::string("문제를 찾았습니다.");
+        reply["result"] = record;
+        QCOMPARE(body, reply.serialize());
+    }
+
+    // A reply is built only when the budget of bytes in flight has room for its documents in Base64; otherwise
+    // the client is asked to come back.
+    void replyOverBudgetIsRefused()
+    {
+        const std::string identity = "&volume=v10&prob=p10";
+        const QByteArray document = QUrl::toPercentEncoding(QString::fromLatin1(RandomBytes(2'000'000, 44).toBase64()));
+        QCOMPARE(rawPost(m_port, rawLogin(), "/qb/js_bank/insert/daily", identity + "&q_hwp=" + document.toStdString())
+                     .first,
+                 200);
+        for (const auto& [capacity, status] : {std::pair<std::size_t, int>(2u << 20, 503), {4u << 20, 200}}) {
+            ServerLimits limits;
+            limits.bytesInFlight = capacity;
+            const auto [server, url, port] = serverWith(limits);
+            QCOMPARE(rawPost(port, rawLogin(port), "/qb/js_bank/get/daily", identity).first, status);
+        }
     }
 
     // The database maps no file into the server: a mapped file that shrinks or cannot grow ends a process with

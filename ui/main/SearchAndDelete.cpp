@@ -5,6 +5,7 @@
 
 #include "editor/CDHwpCtrl.h"
 #include "core/Base64.h"
+#include "core/HugePages.h"
 #include "net/Communicator.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/MessageBox.h"
@@ -15,7 +16,8 @@
 #include <QDir>
 #include <QSaveFile>
 
-#include <memory>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -66,15 +68,18 @@ std::optional<DownloadedDocument> chooseDocument(const CMapStringToString& reply
 // it is complete, so a failed write leaves no half document under the name the editor opens.
 bool writeDownloadedDocument(const QString& path, const QString& base64, QString* error)
 {
-    const QByteArray text = base64.toUtf8();
-    // Room for every character, as if each were a byte: more than any decoding needs.
-    const std::size_t capacity = std::size_t(text.size()) + 1;
-    const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[capacity]());
-    if (!buffer) {
+    // Decoded straight from the text the field map holds, into room for three bytes for every four characters:
+    // as much as any decoding needs.
+    const auto length = std::size_t(base64.size());
+    std::string bytes;
+    try {
+        bytes = LargeString((3 * length + 3) / 4);
+    } catch (const std::bad_alloc&) {
         *error = QStringLiteral("Out of memory");
         return false;
     }
-    const std::size_t size = Base64DecodeInto(text.constData(), std::size_t(text.size()), buffer.get(), capacity);
+    const std::size_t size = Base64DecodeInto(reinterpret_cast<const char16_t*>(base64.utf16()), length,
+                                              reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
 
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
@@ -85,7 +90,7 @@ bool writeDownloadedDocument(const QString& path, const QString& base64, QString
     // A full disk first shows as a short write without a reason; the write of the rest then fails with it.
     qint64 written = 0;
     while (written < qint64(size)) {
-        const qint64 n = file.write(reinterpret_cast<const char*>(buffer.get()) + written, qint64(size) - written);
+        const qint64 n = file.write(bytes.data() + written, qint64(size) - written);
         if (n <= 0)
             break;
         written += n;
