@@ -352,8 +352,42 @@ bool writeTrimmed(const PageRaster& page, const Area& area, const QString& path)
     });
 }
 
+// A page bitmap that is replaced or deleted has just been written, and its 72 MB at 500 dpi are in the page
+// cache: giving them back takes some 17 ms, in the call that drops the file's last name. Held open here, the
+// file loses its name at once, and its pages go when this is closed, on a thread of its own.
+class ReleasedLater
+{
+public:
+    explicit ReleasedLater(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC))
+    {
+    }
+    ~ReleasedLater()
+    {
+        if (m_fd < 0)
+            return;
+        try {
+            std::thread([fd = m_fd] { ::close(fd); }).detach();
+        } catch (...) {
+            ::close(m_fd);
+        }
+    }
+    ReleasedLater(const ReleasedLater&) = delete;
+    ReleasedLater& operator=(const ReleasedLater&) = delete;
+
+private:
+    const int m_fd;
+};
+
+void removePage(const QString& path)
+{
+    const ReleasedLater pages(path);
+    QFile::remove(path);
+}
+
 bool renameFile(const QString& from, const QString& to)
 {
+    const ReleasedLater replaced(to);
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
@@ -409,7 +443,11 @@ bool encodePng(const PageRaster& page, const Area& area, std::FILE* file, const 
 }
 
 // The writer goes through a stream that we open and close, so that an error from closing it is seen too:
-// closing is where the last buffered bytes meet a full disk (for a small PNG, all of them).
+// closing is where the last buffered bytes meet a full disk (for a small PNG, all of them). The file systems
+// we run on reserve the space of every write as it is made, so a full disk shows here. The PNG is not forced
+// to the disk: it is a working file, read back for the upload a moment later and made anew at every save,
+// and waiting for the disk (some 20 ms, behind whatever else the file system was committing) kept nothing
+// safe that the save needs.
 QString writePngFile(const PageRaster& page, const Area& area, const QString& path, const PngSettings& settings)
 {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wbe");
@@ -421,7 +459,7 @@ QString writePngFile(const PageRaster& page, const Area& area, const QString& pa
         return QStringLiteral("Cannot write the page image %1: %2").arg(path, QString::fromLocal8Bit(failure.message));
     }
     QString error;
-    if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0)
+    if (std::fflush(file) != 0 || std::ferror(file))
         error = QStringLiteral("Cannot write the page image %1: %2").arg(path, systemError());
     if (std::fclose(file) != 0 && error.isEmpty())
         error = QStringLiteral("Cannot write the page image %1: %2").arg(path, systemError());
@@ -527,7 +565,7 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
         return false;
     }
     strPngPath = pngPath;
-    QFile::remove(strBitmapPath);
+    removePage(strBitmapPath);
     return true;
 }
 
@@ -608,6 +646,6 @@ bool PreparedPageImage::CommitPng(QString& strPngPath, QString* pstrError)
         return false;
     }
     strPngPath = pngPath;
-    QFile::remove(m_bitmap);
+    removePage(m_bitmap);
     return true;
 }

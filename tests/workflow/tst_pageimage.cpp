@@ -427,6 +427,24 @@ private Q_SLOTS:
         QVERIFY(FolderContents(preparedDir.path()) == expected);
     }
 
+    // The replaced and deleted bitmaps are let go of off the caller's way, but let go of: a save a minute
+    // for a working day must not run out of files.
+    void bitmapsLeaveNoFilesOpen()
+    {
+        const auto openFiles = [] {
+            return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+        };
+        const qsizetype before = openFiles();
+        for (int round = 0; round < 20; ++round) {
+            const QString file = path(QStringLiteral("_r.BMP"));
+            QVERIFY(PageWithBlock(60, 40, 5, 5, 30, 20).write(file));
+            QVERIFY(TrimPageImage(file));
+            QString png;
+            QVERIFY(ConvertPageImageToPng(file, png));
+        }
+        QTRY_COMPARE(openFiles(), before);
+    }
+
     void convertFailsWhenTheTargetCannotBeReplaced()
     {
         const QString file = path(QStringLiteral("_x.BMP"));
