@@ -466,6 +466,24 @@ QString writePngFile(const PageRaster& page, const Area& area, const QString& pa
     return error;
 }
 
+// The PNG written at `partial` (when `error` is empty) is moved to its place beside the bitmap, and the bitmap
+// goes. Otherwise the PNG goes, the bitmap stays, and *pstrError says why.
+bool placePng(const QString& partial, const QString& bitmap, QString error, QString& strPngPath, QString* pstrError)
+{
+    const QString pngPath = PngPathFor(bitmap);
+    if (error.isEmpty() && !renameFile(partial, pngPath))
+        error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
+    if (!error.isEmpty()) {
+        QFile::remove(partial);
+        if (pstrError)
+            *pstrError = error;
+        return false;
+    }
+    strPngPath = pngPath;
+    removePage(bitmap);
+    return true;
+}
+
 } // namespace
 
 void ScanWhiteMargin(ScanRecord* pRecord)
@@ -555,18 +573,8 @@ bool ConvertPageImageToPng(const QString& strBitmapPath, QString& strPngPath, QS
     // Written under a working name beside the target and renamed into place only once it is whole on the
     // disk: the target never holds half a page, not even when the program dies in the middle of the write.
     const QString partial = pngPath + QStringLiteral(".part");
-    QString error = writePngFile(*page, wholePage(*page), partial, DefaultPngSettings());
-    if (error.isEmpty() && !renameFile(partial, pngPath))
-        error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
-    if (!error.isEmpty()) {
-        QFile::remove(partial);
-        if (pstrError)
-            *pstrError = error;
-        return false;
-    }
-    strPngPath = pngPath;
-    removePage(strBitmapPath);
-    return true;
+    return placePng(partial, strBitmapPath, writePngFile(*page, wholePage(*page), partial, DefaultPngSettings()),
+                    strPngPath, pstrError);
 }
 
 PreparedPageImage::PreparedPageImage(QString strBitmapPath)
@@ -637,15 +645,5 @@ bool PreparedPageImage::CommitPng(QString& strPngPath, QString* pstrError)
     QString error;
     if (QFileInfo::exists(pngPath) && !QFile::remove(pngPath))
         error = QStringLiteral("Cannot replace the old page image %1.").arg(pngPath);
-    else if (!renameFile(m_partialPng, pngPath))
-        error = QStringLiteral("Cannot move the page image to %1: %2").arg(pngPath, systemError());
-    if (!error.isEmpty()) {
-        QFile::remove(m_partialPng);
-        if (pstrError)
-            *pstrError = error;
-        return false;
-    }
-    strPngPath = pngPath;
-    removePage(m_bitmap);
-    return true;
+    return placePng(m_partialPng, m_bitmap, error, strPngPath, pstrError);
 }
