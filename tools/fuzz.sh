@@ -9,6 +9,10 @@
 # input lands in build-fuzz/fuzz-work/<harness>/artifacts/; once the fault is fixed, copy the input into
 # tests/fuzz/corpus/<harness>/ so that the replay tests keep checking it.
 set -euo pipefail
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+    sed -n '2,/^set -euo/{/^#/s/^# \{0,1\}//p}' "$0"
+    exit 0
+fi
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Runs Vellorin against a local question-bank server on this machine.
 #
+#   tools/run-local.sh    log in as demo / demo1234 (every category)
+#
 # Installs what is missing, builds, makes (once) a private certificate authority and a certificate for
-# 127.0.0.1 in a per-user folder, starts vellorin-devserver in the background, waits until it answers, runs
-# the program against it and stops the server when the program ends. Certificate validation stays on: the program trusts the private authority through
-# SSL_CERT_FILE.
+# 127.0.0.1 in ~/.local/share/Vellorin/devserver/ with the server's database, starts vellorin-devserver there
+# in the background on port 8443 (or VELLORIN_DEVSERVER_PORT), waits until it answers, runs the program
+# against it and stops the server when the program ends. Certificate validation stays on: the program trusts
+# the private authority through SSL_CERT_FILE.
 set -euo pipefail
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+    sed -n '2,/^set -euo/{/^#/s/^# \{0,1\}//p}' "$0"
+    exit 0
+fi
 cd "$(dirname "$0")/.."
 root=$PWD
 

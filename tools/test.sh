@@ -52,6 +52,11 @@ trap report EXIT
 
 case "${1:-}" in
     --quick | --sanitize=* | "") ;;
+    --help | -h)
+        trap - EXIT
+        sed -n '2,/^set -euo/{/^#/s/^# \{0,1\}//p}' "$0"
+        exit 0
+        ;;
     *)
         echo "usage: $0 [--quick | --sanitize=address,undefined | --sanitize=thread]" >&2
         trap - EXIT
