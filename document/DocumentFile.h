@@ -13,25 +13,24 @@ class QTextDocument;
 
 // The editor's files.
 //
-// Native format (what SaveDocument writes for "HWP"): the signature "VLRDOC" 0D 0A 1A 0A, then a Qt data
-// stream (version Qt 6.4, big-endian) holding: quint32 format version (3); the page as eleven qint32 in the
-// order paper width, paper height, top, bottom, left, right, header, footer, gutter, column count, column
-// gap (1/7200 inch); the document as HTML (QString); quint32 picture count; per picture its resource name
-// (QString) and PNG bytes (QByteArray). Version 2 goes on with what the HTML loses: quint32 count, then per
-// paragraph of a list with a numbering Qt cannot draw its block number and numbering style (two qint32);
-// quint32 count, then per table cell with borders of its own the block number of its first paragraph
-// (qint32) and the border properties (QTextFormat). Version 3 goes on with the formulas, which the HTML
-// holds as pictures named "vellorin-formula:" and a number to keep their places: quint32 count, then per
-// formula its document position in the document the HTML makes (qint32), script (QString), size in points
-// (double) and colour (QRgb as quint32). A file whose formulas do not each stand on an object character of
-// that document of their own is refused. Version 4 goes on with the format units per point the lengths in the
-// HTML were written in (double; see LayoutUnits), where earlier versions wrote points, and pictures in pixels at
-// 96 dpi; then what the HTML rounds or drops: quint32 count, then per value a block number (qint32), a property
-// (qint32) and its value (double): paragraph margins and indents, paragraph spacings in percent of the font size,
-// added to it or fixed (see LayoutUnits), and the paddings of the cell that starts with the block. Version 5 goes
-// on with the tables' captions and the page's headers, footers and page number (see PageDecorations::Write).
-// Version 1 files, which end after the pictures, and versions 2 to 4 still open. Text, character and paragraph formats, lists, tables,
-// pictures and formulas all survive a save and an open.
+// Native format (the editor's own, which OpenDocument also opens under "HWP" and the clipboard carries): the signature
+// "VLRDOC" 0D 0A 1A 0A, then a Qt data stream (version Qt 6.4, big-endian) holding: quint32 format version
+// (kFormatVersion); the page as eleven qint32 in the order paper width, paper height, top, bottom, left, right, header,
+// footer, gutter, column count, column gap (1/7200 inch); the document as HTML (QString); quint32 picture count; per
+// picture its resource name (QString) and PNG bytes (QByteArray). Version 2 goes on with what the HTML loses: quint32
+// count, then per paragraph of a list with a numbering Qt cannot draw its block number and numbering style (two
+// qint32); quint32 count, then per table cell with borders of its own the block number of its first paragraph (qint32)
+// and the border properties (QTextFormat). Version 3 goes on with the formulas, which the HTML holds as pictures named
+// "vellorin-formula:" and a number to keep their places: quint32 count, then per formula its document position in the
+// document the HTML makes (qint32), script (QString), size in points (double) and colour (QRgb as quint32). A file
+// whose formulas do not each stand on an object character of that document of their own is refused. Version 4 goes on
+// with the format units per point the lengths in the HTML were written in (double; see LayoutUnits), where earlier
+// versions wrote points, and pictures in pixels at 96 dpi; then what the HTML rounds or drops: quint32 count, then per
+// value a block number (qint32), a property (qint32) and its value (double): paragraph margins and indents, paragraph
+// spacings in percent of the font size, added to it or fixed (see LayoutUnits), and the paddings of the cell that
+// starts with the block. Version 5 goes on with the tables' captions and the page's headers, footers and page number
+// (see PageDecorations::Write). Version 1 files, which end after the pictures, and versions 2 to 4 still open. Text,
+// character and paragraph formats, lists, tables, pictures and formulas all survive a save and an open.
 
 namespace DocumentFile {
 

@@ -67,7 +67,7 @@ struct Margin
 struct PageNumber
 {
     int position = 0;
-    int shape = 0; // 0 digits; others are drawn as digits too
+    int shape = 0; // the word processor's numbering shapes; see PageNumberText for those drawn other than as digits
     QString prefix;
     QString suffix;
     QChar dash; // drawn on both sides when set ("- 1 -")

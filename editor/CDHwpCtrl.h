@@ -61,8 +61,9 @@ public:
     // leaves the document as it was and LastOpenError says why.
     bool OpenDocument(const QString& path, const QString& format, const QString& argument);
     QString LastOpenError() const { return m_openError; }
-    // The objects the last successful open left out because the editor cannot show them yet (pictures and
-    // drawn shapes of an HWP XML file; its equations come in as formulas), so that the program can say so.
+    // The objects the last successful open left out because the editor cannot show them yet (an HWP XML file's
+    // pictures and drawn shapes, an HWP file's notes and drawn shapes; equations come in as formulas), so that
+    // the program can say so.
     int LastOpenDroppedObjects() const { return m_openDropped; }
     // "HWP" writes an HWP 5.0 document. False when it cannot be written; then LastSaveError says why and an
     // existing file at `path` is left as it was.

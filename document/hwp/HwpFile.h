@@ -34,7 +34,7 @@ struct ParagraphPlace
 // Reads an HWP 5.0 document into `document` and `page` (the first section's paper, margins and columns).
 // *paragraphs (when given) gets where each paragraph read went, in the order read, for comparing the layout
 // with the word processor's own.
-// What the editor cannot show (headers, footers, notes, drawn shapes, fields) is left out with the text kept,
+// What the editor cannot show (notes, drawn shapes, fields, hidden comments) is left out with the text kept,
 // and *droppedObjects (when given) says how many objects went. Encrypted, distribution-only and HWP 3 files,
 // and broken ones, are refused: the document and page are then left untouched and *error (when given) says why,
 // in words for the user.
