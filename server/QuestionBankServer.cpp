@@ -25,6 +25,7 @@ constexpr const char* kLoggedIn = "로그인되었습니다.";
 constexpr const char* kWrongPassword = "아이디 또는 비밀번호가 올바르지 않습니다.";
 constexpr const char* kTooManyAttempts = "로그인 실패가 너무 많습니다. 잠시 후 다시 시도하세요.";
 constexpr const char* kLoginRequired = "로그인이 필요합니다.";
+constexpr const char* kLoginUnavailable = "지금은 로그인을 확인할 수 없습니다. 잠시 후 다시 시도하세요.";
 constexpr const char* kNoPermission = "이 분류의 문제를 다룰 권한이 없습니다.";
 constexpr const char* kNotFound = "등록된 문제가 없습니다.";
 constexpr const char* kFound = "문제를 찾았습니다.";
@@ -353,13 +354,21 @@ HttpResponse QuestionBankServer::login(const Post& post)
         return resultAnswer(kLoginLocked, Text::kTooManyAttempts);
     }
     std::optional<int> permission;
+    bool unreadable = false;
     try {
         const std::optional<std::string> password =
             Base64DecodeStrict(post.form.Value("ims_password").value_or(std::string()));
         if (password)
-            permission = m_store.CheckPassword(login, *password);
+            permission = m_store.CheckPassword(login, *password, &unreadable);
     } catch (...) {
         // Whatever failed, the attempt was made.
+    }
+    // No password was checked, so none was wrong: a database held by another process (--add-user, a backup)
+    // must not lock the account out, nor be told to the user as a wrong password.
+    if (unreadable) {
+        m_accountThrottle.Finished(login, LoginThrottle::Outcome::Passed);
+        m_addressThrottle.Finished(address, LoginThrottle::Outcome::Passed);
+        return resultAnswer(kStoreError, Text::kLoginUnavailable);
     }
     m_accountThrottle.Finished(login, permission ? LoginThrottle::Outcome::Succeeded : LoginThrottle::Outcome::Failed);
     m_addressThrottle.Finished(address, permission ? LoginThrottle::Outcome::Passed : LoginThrottle::Outcome::Failed);

@@ -234,7 +234,7 @@ bool QuestionStore::AddDemoAccountIfEmpty()
     return AddUser(kDemoLogin, kDemoPassword, Permission::kAll);
 }
 
-std::optional<int> QuestionStore::CheckPassword(const std::string& login, const std::string& password)
+std::optional<int> QuestionStore::CheckPassword(const std::string& login, const std::string& password, bool* failed)
 {
     PasswordHash stored;
     int permission = 0;
@@ -242,7 +242,10 @@ std::optional<int> QuestionStore::CheckPassword(const std::string& login, const 
     {
         std::lock_guard lock(m_mutex);
         Statement select(m_db, "SELECT salt, hash, iterations, permission FROM users WHERE login = ?");
-        found = select.bind(1, login).step() == SQLITE_ROW;
+        const int rc = select.bind(1, login).step();
+        if (stepFailed(rc, failed))
+            return std::nullopt;
+        found = rc == SQLITE_ROW;
         if (found) {
             stored.salt = select.text(0);
             stored.hash = select.text(1);

@@ -44,8 +44,9 @@ public:
     // Adds the account or replaces its password and permission. `password` is the password's bytes as the
     // client sends them (code page 949). A login has 1 to kMaxLoginBytes bytes.
     bool AddUser(const std::string& login, const std::string& password, int permission);
-    // The account's permission when the password is right.
-    std::optional<int> CheckPassword(const std::string& login, const std::string& password);
+    // The account's permission when the password is right; nothing when it is not, or when the database cannot
+    // be read (then `*failed` is set, and no password was checked).
+    std::optional<int> CheckPassword(const std::string& login, const std::string& password, bool* failed = nullptr);
     std::vector<User> Users();
     // Changes whenever the account's password or permission does (each change draws a new salt); nothing
     // when there is no such account, or when the database cannot be read (then `*failed` is set).

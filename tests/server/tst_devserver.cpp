@@ -779,6 +779,18 @@ private Q_SLOTS:
         QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
         QVERIFY(rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second.find("\"volume\":\"v1\"") !=
                 std::string::npos);
+        // A login whose account cannot be read checks no password: it is neither told as a wrong password nor
+        // counted towards the lock, which five wrong ones would set.
+        const RawSession newcomer = rawSession(bank->port);
+        const std::string rightLogin = "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D";
+        QCOMPARE(sqlite3_exec(outside, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            const std::string held = rawPost(bank->port, newcomer, "/qb/js_user/login", rightLogin).second;
+            QVERIFY2(held.rfind("{\"result_code\":9", 0) == 0, held.c_str());
+        }
+        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        const std::string admitted = rawPost(bank->port, newcomer, "/qb/js_user/login", rightLogin).second;
+        QVERIFY2(admitted.rfind("{\"result_code\":0", 0) == 0, admitted.c_str());
 
         const auto waiting = ownBank(std::chrono::seconds(30));
         const RawSession waitingUser = rawLogin(waiting->port);
