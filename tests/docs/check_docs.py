@@ -14,6 +14,7 @@
 Usage: check_docs.py SOURCE_DIR BUILD_DIR
 """
 
+import functools
 import os
 import re
 import shlex
@@ -35,24 +36,22 @@ class Page:
     def __init__(self, path: Path):
         self.path = path
         self.lines = path.read_text(encoding="utf-8").splitlines()
-        self.blocks = []  # (info, first line number, lines, heading above)
+        self.blocks = []  # (info, first line number, lines)
         self.prose = []  # (line number, text) outside fenced blocks
         self.headings = []
         fence = None
-        heading = ""
         for number, line in enumerate(self.lines, 1):
             if fence is None:
                 opened = FENCE.match(line)
                 if opened:
-                    fence = (opened.group(2), opened.group(3), number, [], heading)
+                    fence = (opened.group(2), opened.group(3), number, [])
                     continue
                 found = HEADING.match(line)
                 if found:
-                    heading = found.group(2)
-                    self.headings.append(heading)
+                    self.headings.append(found.group(2))
                 self.prose.append((number, line))
             elif line.strip().startswith(fence[0][0] * len(fence[0])) and line.strip().strip(fence[0][0]) == "":
-                self.blocks.append((fence[1], fence[2], fence[3], fence[4]))
+                self.blocks.append((fence[1], fence[2], fence[3]))
                 fence = None
             else:
                 fence[3].append(line)
@@ -153,11 +152,10 @@ def programs_and_options(command: str):
             current.append(word)
 
 
-def script_help(program: Path, cache={}):
-    if program not in cache:
-        done = subprocess.run([str(program), "--help"], capture_output=True, text=True, timeout=60)
-        cache[program] = done.stdout + done.stderr if done.returncode == 0 else None
-    return cache[program]
+@functools.cache
+def script_help(program: Path):
+    done = subprocess.run([str(program), "--help"], capture_output=True, text=True, timeout=60)
+    return done.stdout + done.stderr if done.returncode == 0 else None
 
 
 def check_read_only_block(page, number, lines, source: Path, build: Path, errors):
@@ -167,8 +165,10 @@ def check_read_only_block(page, number, lines, source: Path, build: Path, errors
         for program, options in programs_and_options(line):
             if program == "cmake" and "--target" in options[:-1]:
                 built.update(options[options.index("--target") + 1 :])
-            if "/" not in program or PLACEHOLDER.search(program):
-                if "/" not in program and not PLACEHOLDER.search(program) and shutil.which(program) is None:
+            if PLACEHOLDER.search(program):
+                continue
+            if "/" not in program:
+                if shutil.which(program) is None:
                     errors.append(f"{where}: `{program}` is no program on this machine")
                 continue
             relative = program.removeprefix("./")
@@ -247,7 +247,7 @@ def main():
     check_docs_are_linked(readme, docs, source, errors)
     ran = read = 0
     for page in pages:
-        for info, number, lines, _ in page.blocks:
+        for info, number, lines in page.blocks:
             if info == "console":
                 run_console_block(page, number, lines, source, build, errors)
                 ran += 1
