@@ -1,6 +1,7 @@
 #include "document/PageRenderer.h"
 
 #include "core/BmpFile.h"
+#include "core/WorkerThread.h"
 #include "document/PageLayout.h"
 #include "document/TextGlyphs.h"
 
@@ -14,9 +15,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <thread>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -37,46 +40,88 @@ QImage pageCanvas(int width, int height)
     return image;
 }
 
+// Paints `strip`, the rows of the page image from `top` on, from `painted`.
+void paintBand(QImage& strip, int top, QTextDocument* painted, const PageGeometry& page, int dpi, int index)
+{
+    QPainter painter(&strip);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.translate(0, -top);
+    const double scale = dpi / 72.0;
+    painter.scale(scale, scale);
+    // A line that straddles two bands is drawn by both, each keeping its own half.
+    const QRectF area(0, top / scale - 1, page.paperSize().width(), strip.height() / scale + 2);
+    PageLayout::PaintPage(&painter, painted, page, index, {}, area);
+}
+
 void paintBands(QImage& image, QTextDocument* document, const PageGeometry& page, int dpi, int index,
                 PageRenderer::Glyphs glyphs)
 {
     // Horizontal bands are painted in parallel, each from its own copy of the document, since a document and its
-    // layout belong to one thread at a time. With rendered glyphs every band paints a copy whose text the layout
-    // does not draw (TextGlyphs), the first band included; with outlines the first band paints the document.
+    // layout belong to one thread. A helper makes its copy on its own thread and lays it out, paints and deletes
+    // it there: the layout of a long document starts and stops timers of the thread that owns it. The copies are
+    // taken one at a time, and before this thread touches the document again, because taking one writes to the
+    // document's list of cursors. With rendered glyphs every band paints a copy whose text the layout does not
+    // draw (TextGlyphs), this thread's included; with outlines this thread paints the document.
     const bool rendered = glyphs == PageRenderer::Glyphs::Rendered;
     const int bands = std::clamp(QThread::idealThreadCount(), 1, 4);
     const int bandHeight = (image.height() + bands - 1) / bands;
-    auto paintBand = [&image, &page, dpi, index, bandHeight, rendered](QTextDocument* painted, int band) {
-        const int top = band * bandHeight;
-        const int height = std::min(bandHeight, image.height() - top);
-        if (height <= 0)
-            return;
-        QImage strip(image.scanLine(top), image.width(), height, image.bytesPerLine(), image.format());
-        QPainter painter(&strip);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.translate(0, -top);
-        const double scale = dpi / 72.0;
-        painter.scale(scale, scale);
-        // A line that straddles two bands is drawn by both, each keeping its own half.
-        const QRectF area(0, top / scale - 1, page.paperSize().width(), height / scale + 2);
-        PageLayout::PaintPage(&painter, painted, page, index, {}, area);
+    // The rows of each band, set apart before any helper starts: asking the image for its rows may detach it.
+    uchar* const bits = image.bits();
+    std::vector<QImage> strips;
+    for (int top = 0; top < image.height(); top += bandHeight)
+        strips.emplace_back(bits + qsizetype(top) * image.bytesPerLine(), image.width(),
+                            std::min(bandHeight, image.height() - top), image.bytesPerLine(), image.format());
+
+    std::mutex mutex;
+    std::condition_variable copied;
+    int copies = 0;
+    const auto copyOfDocument = [&] {
+        std::unique_ptr<QTextDocument> copy;
+        {
+            const std::lock_guard lock(mutex);
+            copy.reset(document->clone());
+            ++copies;
+        }
+        copied.notify_all();
+        return copy;
     };
-    std::vector<std::unique_ptr<QTextDocument>> copies;
-    std::vector<std::thread> threads;
-    for (int band = rendered ? 0 : 1; band < bands; ++band) {
-        copies.emplace_back(document->clone());
-        QTextDocument* copy = copies.back().get();
-        // Before the layout is made: hidden afterwards, every line would be laid out again.
+    // Before the layout is made: hidden afterwards, every line would be laid out again.
+    const auto paintCopy = [&](std::unique_ptr<QTextDocument> copy, int band) {
         if (rendered)
-            TextGlyphs::HideText(copy);
-        PageLayout::Prepare(copy, page);
-        if (band > 0)
-            threads.emplace_back([&paintBand, copy, band] { paintBand(copy, band); });
+            TextGlyphs::HideText(copy.get());
+        PageLayout::Prepare(copy.get(), page);
+        paintBand(strips[std::size_t(band)], band * bandHeight, copy.get(), page, dpi, index);
+    };
+
+    std::vector<WorkerThread> helpers;
+    std::vector<int> here; // bands that got no thread of their own
+    for (int band = 1; band < int(strips.size()); ++band) {
+        std::optional<WorkerThread> helper =
+            WorkerThread::Start([&copyOfDocument, &paintCopy, band] { paintCopy(copyOfDocument(), band); });
+        if (helper)
+            helpers.push_back(std::move(*helper));
+        else
+            here.push_back(band);
     }
-    paintBand(rendered ? copies.front().get() : document, 0);
-    for (std::thread& thread : threads)
-        thread.join();
+    std::unique_ptr<QTextDocument> own = rendered ? copyOfDocument() : nullptr;
+    {
+        std::unique_lock lock(mutex);
+        const int expected = int(helpers.size()) + (rendered ? 1 : 0);
+        copied.wait(lock, [&] { return copies == expected; });
+    }
+    if (rendered)
+        paintCopy(std::move(own), 0);
+    else
+        paintBand(strips.front(), 0, document, page, dpi, index);
+    for (int band : here) {
+        if (rendered)
+            paintCopy(copyOfDocument(), band);
+        else
+            paintBand(strips[std::size_t(band)], band * bandHeight, document, page, dpi, index);
+    }
+    // Each helper is joined as it goes.
+    helpers.clear();
 }
 
 } // namespace

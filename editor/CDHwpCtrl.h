@@ -119,7 +119,8 @@ public:
     // How the editors tell and ask the writer something: the program puts its own boxes here.
     using Asker =
         std::function<QMessageBox::StandardButton(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                                  const QString& text, QMessageBox::StandardButtons buttons)>;
+                                                  const QString& text, QMessageBox::StandardButtons buttons,
+                                                  QMessageBox::StandardButton defaultButton)>;
     static void SetAsker(Asker asker);
     // Ctrl+F: the find and replace dialog of this editor.
     void ShowFindDialog();

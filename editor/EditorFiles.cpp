@@ -16,8 +16,10 @@ namespace {
 CDHwpCtrl::Asker& askerSlot()
 {
     static CDHwpCtrl::Asker asker = [](QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                       const QString& text, QMessageBox::StandardButtons buttons) {
+                                       const QString& text, QMessageBox::StandardButtons buttons,
+                                       QMessageBox::StandardButton defaultButton) {
         QMessageBox box(icon, caption, text, buttons, parent);
+        box.setDefaultButton(defaultButton);
         return QMessageBox::StandardButton(box.exec());
     };
     return asker;
@@ -41,7 +43,7 @@ void CDHwpCtrl::SetAsker(Asker asker)
 
 void CDHwpCtrl::tellFailure(const QString& caption, const QString& text)
 {
-    askerSlot()(this, QMessageBox::Warning, caption, text, QMessageBox::Ok);
+    askerSlot()(this, QMessageBox::Warning, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool CDHwpCtrl::OpenFile(const QString& path)
@@ -110,7 +112,7 @@ void CDHwpCtrl::ShowOpenDialog()
     // What the writer changed here would go with the old document.
     if (IsModified() && askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
                                     QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
-                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         m_view->setFocus();
         return;
     }

@@ -182,7 +182,9 @@ QuestionStore::Question questionOf(const FormData& form, bool* badDocument)
             }
             stored = std::move(*bytes);
         }
-        const auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        // A structured binding is captured through a name of its own: clang 14 captures none.
+        const auto same =
+            std::find_if(fields.begin(), fields.end(), [&field = name](const auto& f) { return f.first == field; });
         if (same != fields.end())
             same->second = std::move(stored);
         else

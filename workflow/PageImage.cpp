@@ -314,7 +314,7 @@ std::optional<Area> findContent(const PageRaster& page, const ThreadStarter& sta
 {
     std::array<int, 4> results{0, 0, 0, 0};
     std::array<ScanRecord, 4> records;
-    std::array<std::optional<std::thread>, 4> threads;
+    std::array<std::optional<WorkerThread>, 4> threads;
     bool allStarted = true;
     for (int side = MarginLeft; side <= MarginBottom; ++side) {
         records[side] = ScanRecord{&page, &results[side], side};

@@ -74,7 +74,7 @@ std::optional<UnsavedWork> CRecoveryFile::Decode(const QByteArray& bytes, QStrin
 }
 
 CRecoveryFile::CRecoveryFile(QString path, std::function<void(bool, const QString&)> written)
-    : m_path(std::move(path)), m_written(std::move(written)), m_thread([this] { run(); })
+    : m_path(std::move(path)), m_written(std::move(written)), m_thread(WorkerThread::Start([this] { run(false); }))
 {
 }
 
@@ -86,7 +86,7 @@ CRecoveryFile::~CRecoveryFile()
         m_stop = true;
     }
     m_wake.notify_one();
-    m_thread.join();
+    m_thread.reset();
 }
 
 bool CRecoveryFile::Exists() const
@@ -126,6 +126,8 @@ void CRecoveryFile::WriteLater(const UnsavedWork& work)
         m_pending.emplace(std::move(bytes));
     }
     m_wake.notify_one();
+    if (!m_thread)
+        run(true);
 }
 
 void CRecoveryFile::RemoveLater()
@@ -135,6 +137,8 @@ void CRecoveryFile::RemoveLater()
         m_pending.emplace(std::nullopt);
     }
     m_wake.notify_one();
+    if (!m_thread)
+        run(true);
 }
 
 void CRecoveryFile::Flush()
@@ -143,10 +147,12 @@ void CRecoveryFile::Flush()
     m_idle.wait(lock, [this] { return !m_pending && !m_busy; });
 }
 
-void CRecoveryFile::run()
+void CRecoveryFile::run(bool untilIdle)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
+        if (untilIdle && !m_pending)
+            return;
         m_wake.wait(lock, [this] { return m_stop || m_pending; });
         if (!m_pending && m_stop)
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/WorkerThread.h"
+
 // The writer's work since the last save, kept in one file of the per-user data folder while they write, so
 // that a crash, a kill or a power cut costs no more than the last few seconds. The program offers it back
 // at its next start.
@@ -20,7 +22,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 struct UnsavedWork
 {
@@ -61,7 +62,8 @@ public:
     void Flush();
 
 private:
-    void run();
+    // Writes what is asked for; on the file's own thread until it stops, on the caller's until nothing is pending.
+    void run(bool untilIdle);
 
     const QString m_path;
     const std::function<void(bool, const QString&)> m_written;
@@ -72,5 +74,6 @@ private:
     std::optional<std::optional<QByteArray>> m_pending;
     bool m_busy = false;
     bool m_stop = false;
-    std::thread m_thread;
+    // Nothing when the system gave no thread: the file is then written by the caller.
+    std::optional<WorkerThread> m_thread;
 };

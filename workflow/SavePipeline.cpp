@@ -54,7 +54,7 @@ public:
     }
     ~PreparedPages()
     {
-        for (std::optional<std::thread>& thread : m_threads) {
+        for (std::optional<WorkerThread>& thread : m_threads) {
             if (thread && thread->joinable())
                 thread->join();
         }
@@ -65,7 +65,7 @@ public:
     // The slot's page once its preparation has ended.
     PreparedPageImage& Ready(DocumentSlot slot)
     {
-        std::optional<std::thread>& thread = m_threads[SlotIndex(slot)];
+        std::optional<WorkerThread>& thread = m_threads[SlotIndex(slot)];
         if (thread && thread->joinable())
             thread->join();
         return *m_pages[SlotIndex(slot)];
@@ -73,7 +73,7 @@ public:
 
 private:
     std::array<std::unique_ptr<PreparedPageImage>, 3> m_pages;
-    std::array<std::optional<std::thread>, 3> m_threads;
+    std::array<std::optional<WorkerThread>, 3> m_threads;
 };
 
 class SaveRun

@@ -28,6 +28,13 @@ struct SaveStage
 };
 
 // Something the save has to tell or ask the user, and must wait for.
+enum class SaveAnswer
+{
+    Ok,
+    Yes,
+    No,
+};
+
 struct SaveQuestion
 {
     enum class Kind
@@ -38,13 +45,8 @@ struct SaveQuestion
     Kind kind = Kind::Error;
     QString caption;
     QString text;
-};
-
-enum class SaveAnswer
-{
-    Ok,
-    Yes,
-    No,
+    // What Enter answers to a question.
+    SaveAnswer defaultAnswer = SaveAnswer::Yes;
 };
 
 // What a save needs of the program that hosts it. The save runs on a thread of its own and calls the host

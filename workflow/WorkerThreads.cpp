@@ -1,16 +1,8 @@
 #include "workflow/WorkerThreads.h"
 
-#include <system_error>
-
 ThreadStarter DefaultThreadStarter()
 {
-    return [](std::function<void()> work) -> std::optional<std::thread> {
-        try {
-            return std::thread(std::move(work));
-        } catch (const std::system_error&) {
-            return std::nullopt;
-        }
-    };
+    return [](std::function<void()> work) { return WorkerThread::Start(std::move(work)); };
 }
 
 void CManualResetEvent::Reset()
@@ -49,8 +41,7 @@ CSaveWorker::~CSaveWorker()
 
 void CSaveWorker::JoinEnded()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread.reset();
 }
 
 bool CSaveWorker::Start(Routine routine, void* pMainWindow)
@@ -61,9 +52,8 @@ bool CSaveWorker::Start(Routine routine, void* pMainWindow)
     if (!m_hSaveWorker->compare_exchange_strong(expected, handle))
         return false;
     // The previous worker has already given the slot back; all that is left of it is its return.
-    if (m_thread.joinable())
-        m_thread.join();
-    std::optional<std::thread> thread = m_starter([slot = m_hSaveWorker, routine = std::move(routine), pMainWindow] {
+    m_thread.reset();
+    std::optional<WorkerThread> thread = m_starter([slot = m_hSaveWorker, routine = std::move(routine), pMainWindow] {
         if (pMainWindow)
             routine(pMainWindow);
         slot->store(kNoWorker);
@@ -72,6 +62,6 @@ bool CSaveWorker::Start(Routine routine, void* pMainWindow)
         m_hSaveWorker->store(kNoWorker);
         return false;
     }
-    m_thread = std::move(*thread);
+    m_thread = std::move(thread);
     return true;
 }

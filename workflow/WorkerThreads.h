@@ -3,16 +3,17 @@
 // The threads of a save: the save worker, the event by which it waits for the user-interface thread, and a
 // starter that tests can replace to see what happens when the system cannot start a thread.
 
+#include "core/WorkerThread.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 // Starts `work` on a new thread; nothing when the system cannot start one.
-using ThreadStarter = std::function<std::optional<std::thread>(std::function<void()> work)>;
+using ThreadStarter = std::function<std::optional<WorkerThread>(std::function<void()> work)>;
 ThreadStarter DefaultThreadStarter();
 
 // A manual-reset event: once set it stays set, releasing every waiter, until it is reset. The save worker
@@ -61,5 +62,5 @@ private:
     // Shared with the running worker, which may outlive this object: shutdown does not wait for it.
     std::shared_ptr<std::atomic<long long>> m_hSaveWorker = std::make_shared<std::atomic<long long>>(kNoWorker);
     long long m_nextHandle = 1;
-    std::thread m_thread;
+    std::optional<WorkerThread> m_thread;
 };

@@ -126,6 +126,7 @@ private:
         QMessageBox::Icon icon;
         QString caption;
         QString text;
+        QMessageBox::StandardButton defaultButton;
     };
     QList<Asked> m_asked;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
@@ -204,8 +205,8 @@ private Q_SLOTS:
         m_window = ShowEditorWindow(m_editors);
         QVERIFY(m_window);
         CDHwpCtrl::SetAsker([this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
-                                   QMessageBox::StandardButtons) {
-            m_asked.append({icon, caption, text});
+                                   QMessageBox::StandardButtons, QMessageBox::StandardButton defaultButton) {
+            m_asked.append({icon, caption, text, defaultButton});
             return m_answer;
         });
     }
@@ -335,6 +336,8 @@ private Q_SLOTS:
             pressInTheWindow(Qt::Key_O, Qt::ControlModifier);
             QCOMPARE(m_asked.size(), 1);
             QCOMPARE(m_asked.first().icon, QMessageBox::Question);
+            // Enter keeps what the writer changed.
+            QCOMPARE(m_asked.first().defaultButton, QMessageBox::No);
             QCOMPARE(plainText(editor().Document()) == QStringLiteral("고친 글"), answer == QMessageBox::No);
         }
         QCOMPARE(plainText(editor().Document()), textOfFile(sample));

@@ -784,14 +784,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("state");
         for (const char* action : {"resetButton", "Ctrl+R", "searchButton", "close"}) {
-            for (const char* state : {"unchanged", "No", "Yes", "unattended"})
+            for (const char* state : {"unchanged", "No", "Yes", "Enter", "unattended"})
                 QTest::addRow("%s, %s", action, state) << QString::fromLatin1(action) << QString::fromLatin1(state);
         }
     }
 
     // A reset, a load or a close after the writer changed something asks before the work goes; No leaves
-    // everything as it was. Nothing is asked when nothing changed, or when the program runs unattended. The
-    // copy kept for a crash goes with the work, and stays while the work does.
+    // everything as it was, and so does Enter in the real box. Nothing is asked when nothing changed, or when the
+    // program runs unattended. The copy kept for a crash goes with the work, and stays while the work does.
     void unsavedWorkAsksFirst()
     {
         QFETCH(QString, action);
@@ -816,6 +816,16 @@ private Q_SLOTS:
             qunsetenv("VELLORIN_UNATTENDED");
         if (state == QLatin1String("Yes") || state == QLatin1String("No"))
             MessageBox::SetNextAnswer(state == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No);
+        QString enterText;
+        QTimer enter;
+        connect(&enter, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                enterText = box->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        if (state == QLatin1String("Enter"))
+            enter.start(20);
 
         if (action == QLatin1String("Ctrl+R"))
             QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_R, Qt::ControlModifier);
@@ -824,13 +834,14 @@ private Q_SLOTS:
         else
             QTest::mouseClick(find<QPushButton>(action), Qt::LeftButton);
         qputenv("VELLORIN_UNATTENDED", "1");
+        enter.stop();
 
         const bool asked = state == QLatin1String("Yes") || state == QLatin1String("No");
-        QCOMPARE(answeredWithIcons(),
-                 asked ? QStringList{"4|Confirm|저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. "
-                                     "계속하시겠습니까?"}
-                       : QStringList());
-        const bool goesOn = state != QLatin1String("No");
+        const QString question = QStringLiteral("저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. "
+                                                "계속하시겠습니까?");
+        QCOMPARE(answeredWithIcons(), asked ? QStringList{"4|Confirm|" + question} : QStringList());
+        QCOMPARE(enterText, state == QLatin1String("Enter") ? question : QString());
+        const bool goesOn = state != QLatin1String("No") && state != QLatin1String("Enter");
         if (action == QLatin1String("close")) {
             QCOMPARE(finished.size(), goesOn ? 1 : 0);
             QCOMPARE(window().isVisible(), !goesOn);

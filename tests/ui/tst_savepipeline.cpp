@@ -1,4 +1,5 @@
 #include "document/FormulaObject.h"
+#include "document/PageLayout.h"
 #include "document/hwp/HwpFile.h"
 #include "core/Base64.h"
 #include "ui/dialogs/MessageBox.h"
@@ -340,6 +341,48 @@ private Q_SLOTS:
         QVERIFY(!storedDocument(stored(Category::Education2022), "q_png").isEmpty());
     }
 
+    // An explanation as long as writers make them: pages of formulas and tables. Its page image is painted in
+    // bands on several threads, and the layout of a long document is still running when the bands begin.
+    void longExplanationSavedThreeTimes()
+    {
+        // Qt's word for a timer used on a thread that has no event dispatcher, which crashed such saves later.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QBasicTimer|Timers cannot")));
+        QVERIFY(choose(Category::Education2022));
+        window()
+            .Panel(Category::Education2022)
+            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
+            ->setCurrentIndex(8);
+        fillAllThree(QStringLiteral("long"));
+        CDHwpCtrl* explanation = window().Editor(DocumentSlot::Explanation);
+        const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
+        for (int copy = 0; copy < 3; ++copy) {
+            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/latex.hwp")));
+            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/table.hwp")));
+            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/table-caption.hwp")));
+        }
+        QTextDocument* document = explanation->Document();
+        QVERIFY(FormulaObject::Positions(*document).size() >= 60);
+        QVERIFY(PageLayout::PageStarts(document, explanation->Page()).size() >= 3);
+        const QString folder = m_harness->workingFolder();
+        QByteArray lastPng;
+        for (int save = 1; save <= 3; ++save) {
+            if (save > 1)
+                MessageBox::SetNextAnswer(QMessageBox::Yes);
+            QVERIFY(this->save());
+            QStringList asked = AnsweredTexts();
+            asked.removeAll("Confirm|" + MessageText(Msg::kOverwriteQuestion));
+            QCOMPARE(asked, QStringList());
+            const QByteArray png = ReadTestFile(PngPath(folder, DocumentSlot::Explanation));
+            QCOMPARE(storedDocument(stored(Category::Education2022), "d_png"), png);
+            // Painted alike each time, whichever thread painted which band.
+            if (save > 1)
+                QVERIFY(png == lastPng);
+            lastPng = png;
+            for (DocumentSlot slot : kAllDocumentSlots)
+                QVERIFY(!QFile::exists(PageImagePath(folder, slot)));
+        }
+    }
+
     void unreadableFilesUploadNothing()
     {
         QVERIFY(choose(Category::Education2015));
@@ -402,7 +445,7 @@ private Q_SLOTS:
         ScriptStartAndLogin(server, "16384");
         MainWindowHarness harness(server.baseUrl());
         int refused = 0;
-        harness.startSaveThread = [&refused](std::function<void()>) -> std::optional<std::thread> {
+        harness.startSaveThread = [&refused](std::function<void()>) -> std::optional<WorkerThread> {
             ++refused;
             return std::nullopt;
         };

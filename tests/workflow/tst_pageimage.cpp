@@ -238,10 +238,10 @@ private Q_SLOTS:
         std::atomic<int> started{0};
         std::atomic<int> finished{0};
         // The third thread cannot be started: the two running scans must end before the trim gives up.
-        const ThreadStarter failThird = [&](std::function<void()> work) -> std::optional<std::thread> {
+        const ThreadStarter failThird = [&](std::function<void()> work) -> std::optional<WorkerThread> {
             if (started++ == 2)
                 return std::nullopt;
-            return std::thread([&finished, work = std::move(work)] {
+            return WorkerThread::Start([&finished, work = std::move(work)] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 work();
                 ++finished;

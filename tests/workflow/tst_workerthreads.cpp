@@ -89,7 +89,7 @@ private Q_SLOTS:
 
     void threadThatCannotStartLeavesNoWorker()
     {
-        CSaveWorker worker([](std::function<void()>) -> std::optional<std::thread> { return std::nullopt; });
+        CSaveWorker worker([](std::function<void()>) -> std::optional<WorkerThread> { return std::nullopt; });
         int window = 0;
         QVERIFY(!worker.Start([](void*) {}, &window));
         QCOMPARE(worker.Handle(), CSaveWorker::kNoWorker);

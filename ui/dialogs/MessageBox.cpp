@@ -38,10 +38,11 @@ void MessageBox::Report(const QString& line)
 }
 
 QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                             const QString& text, QMessageBox::StandardButtons buttons)
+                                             const QString& text, QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton)
 {
     if (!g_answers.isEmpty()) {
-        g_answered.append({icon, caption, text});
+        g_answered.append({icon, caption, text, defaultButton});
         return g_answers.takeFirst();
     }
     if (g_answerUnseen)
@@ -57,6 +58,8 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, QMessageBox::Icon 
     }
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setObjectName(QStringLiteral("messageBox"));
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     g_open.append(&box);
     // A box waits for the user: it has the normal pointer even when the program is busy behind it.
     const bool busy = QGuiApplication::overrideCursor() != nullptr;

@@ -22,11 +22,14 @@ public:
         QMessageBox::Icon icon;
         QString caption;
         QString text;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     };
 
+    // `defaultButton` is the one Enter presses. A question whose Yes gives up work names No: left to itself,
+    // Qt makes Yes the default.
     static QMessageBox::StandardButton Show(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                            const QString& text,
-                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                            const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     static void Error(QWidget* parent, const QString& text)
     {
         Show(parent, QMessageBox::Critical, QStringLiteral("Error"), text);

@@ -304,7 +304,8 @@ void CTarvixDlg::offerRecovery()
     }
     const QMessageBox::StandardButton answer =
         MessageBox::Show(this, QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
-                         QString::fromUtf16(Msg::kRecoverQuestion), QMessageBox::Yes | QMessageBox::No);
+                         QString::fromUtf16(Msg::kRecoverQuestion), QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::Yes);
     // Told to end while the question waited: it was not answered, and the next start asks again.
     if (m_endDeferred || m_quitRequested || m_shutDown)
         return;
@@ -367,7 +368,8 @@ bool CTarvixDlg::ConfirmDiscard()
         return true;
     const QMessageBox::StandardButton answer =
         MessageBox::Show(this, QMessageBox::Question, QString::fromUtf16(Msg::kCaptionConfirm),
-                         QString::fromUtf16(Msg::kDiscardUnsaved), QMessageBox::Yes | QMessageBox::No);
+                         QString::fromUtf16(Msg::kDiscardUnsaved), QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::No);
     return answer == QMessageBox::Yes && !m_endDeferred && !m_quitRequested && !m_shutDown;
 }
 

@@ -128,7 +128,10 @@ SaveAnswer SaveController::Ask(const SaveQuestion& question)
             return;
         const QMessageBox::StandardButton button =
             MessageBox::Show(m_progress, yesOrNo ? QMessageBox::Question : QMessageBox::Critical, question.caption,
-                             question.text, yesOrNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+                             question.text, yesOrNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                             !yesOrNo                                   ? QMessageBox::Ok
+                             : question.defaultAnswer == SaveAnswer::No ? QMessageBox::No
+                                                                        : QMessageBox::Yes);
         if (yesOrNo)
             answer = button == QMessageBox::Yes ? SaveAnswer::Yes : SaveAnswer::No;
     });
