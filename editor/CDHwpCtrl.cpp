@@ -350,7 +350,7 @@ void CDHwpCtrl::showFormatAtCursor()
     m_highlightAction->setChecked(format.background().style() != Qt::NoBrush);
 }
 
-void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
+void CDHwpCtrl::mergeFormat(const QTextCharFormat& format, bool toPage)
 {
     QTextCursor cursor = m_view->textCursor();
     cursor.beginEditBlock();
@@ -367,7 +367,8 @@ void CDHwpCtrl::mergeFormat(const QTextCharFormat& format)
     }
     cursor.endEditBlock();
     m_view->setTextCursor(cursor);
-    m_view->setFocus();
+    if (toPage)
+        m_view->setFocus();
 }
 
 void CDHwpCtrl::ShowSymbolDialog()

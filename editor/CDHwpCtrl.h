@@ -158,7 +158,9 @@ private:
     // The zoom box, and Ctrl+plus and Ctrl+minus.
     void addZoomBox(QToolBar* format);
     QToolBar* toolbar(const QString& name) const { return m_toolbars.value(name); }
-    void mergeFormat(const QTextCharFormat& format);
+    // Applies `format` to the selection, or to what is typed next; then the page has the focus, unless a box
+    // that keeps its keys made the change.
+    void mergeFormat(const QTextCharFormat& format, bool toPage = true);
     void showFormatAtCursor();
     // The page's context menu: the clipboard, the formula at the cursor, the table commands in a table.
     void fillPageMenu(QMenu& menu);

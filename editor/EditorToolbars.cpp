@@ -7,6 +7,7 @@
 #include "editor/PageView.h"
 #include "editor/ParagraphDlg.h"
 #include "editor/TableMenu.h"
+#include "editor/ToolbarBox.h"
 #include "editor/ToolbarIcons.h"
 
 #include <QAbstractButton>
@@ -275,27 +276,63 @@ void CDHwpCtrl::buildToolbars()
     }
 
     QToolBar* format = makeToolbar(QStringLiteral("TOOLBAR_FORMAT"));
-    auto* fontBox = m_fontBox = new QFontComboBox(format);
+    // The font and the size boxes keep every key while they have the focus: a typed name or size goes into the
+    // box, never over text the page has selected. Enter or a pick from the list gives the focus back to the page.
+    auto* fontBox = new ToolbarBox<QFontComboBox>(format);
+    m_fontBox = fontBox;
     fontBox->setObjectName(QStringLiteral("fontCombo"));
     fontBox->setAccessibleName(QStringLiteral("글꼴"));
+    fontBox->setInsertPolicy(QComboBox::NoInsert);
     fontBox->setCurrentFont(defaultFont());
-    connect(fontBox, &QFontComboBox::currentFontChanged, this, [this](const QFont& font) {
+    connect(fontBox, &QComboBox::activated, this, [this, fontBox] {
         QTextCharFormat f;
-        f.setFontFamilies({font.family()});
-        mergeFormat(f);
+        f.setFontFamilies({fontBox->currentFont().family()});
+        mergeFormat(f, fontBox->TakePicked());
     });
     format->addWidget(fontBox);
-    auto* sizeBox = m_sizeBox = new QComboBox(format);
+    auto* sizeBox = new ToolbarBox<QComboBox>(format);
+    m_sizeBox = sizeBox;
     sizeBox->setObjectName(QStringLiteral("sizeCombo"));
     sizeBox->setAccessibleName(QStringLiteral("글자 크기"));
+    sizeBox->setEditable(true);
+    sizeBox->setInsertPolicy(QComboBox::NoInsert);
+    // A typed "1" is the start of a size, not the "10" that completion would make of it.
+    sizeBox->setCompleter(nullptr);
+    sizeBox->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral(R"(\s*\d{1,3}([.,]\d{0,2})?\s*)")), sizeBox));
     for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40, 48, 72})
         sizeBox->addItem(QString::number(size), size);
     sizeBox->setCurrentIndex(sizeBox->findData(10));
     connect(sizeBox, &QComboBox::activated, this, [this, sizeBox](int index) {
         QTextCharFormat f;
         f.setFontPointSize(sizeBox->itemData(index).toDouble());
-        mergeFormat(f);
+        mergeFormat(f, sizeBox->TakePicked());
     });
+    // Enter takes what was typed, a size the list lacks (10.5, 13) included. The item it names becomes the
+    // current one first, so that the box has nothing left to activate on its own.
+    connect(sizeBox->lineEdit(), &QLineEdit::returnPressed, this, [this, sizeBox] {
+        const QString typed = sizeBox->currentText().trimmed().replace(u',', u'.');
+        const double points = typed.toDouble();
+        if (points < 1 || points > 999)
+            return;
+        if (const int listed = sizeBox->findData(points); listed >= 0)
+            sizeBox->setCurrentIndex(listed);
+        QTextCharFormat f;
+        f.setFontPointSize(points);
+        mergeFormat(f, true);
+    });
+    connect(fontBox->lineEdit(), &QLineEdit::returnPressed, this, [this, fontBox] {
+        const int listed = fontBox->findText(fontBox->currentText().trimmed(), Qt::MatchFixedString);
+        if (listed < 0)
+            return;
+        fontBox->setCurrentIndex(listed);
+        QTextCharFormat f;
+        f.setFontFamilies({fontBox->currentFont().family()});
+        mergeFormat(f, true);
+    });
+    // Left without Enter, or with a size out of range: the boxes show the format at the cursor again.
+    for (QComboBox* box : {static_cast<QComboBox*>(fontBox), static_cast<QComboBox*>(sizeBox)})
+        connect(box->lineEdit(), &QLineEdit::editingFinished, this, &CDHwpCtrl::showFormatAtCursor);
     format->addWidget(sizeBox);
     const auto toggle = [this, format](const QString& text, const QString& name, auto&& apply) {
         return addFormatToggle(format, text, name, apply);

@@ -20,6 +20,7 @@
 #include <QDataStream>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QFontComboBox>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -34,6 +35,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -1163,13 +1165,14 @@ private Q_SLOTS:
         m_editors[1]->View()->setFocus();
         QTest::keyClick(m_editors[1]->View(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(question().Document()->toPlainText(), typed);
-        auto* sizeBox = question().findChild<QWidget*>(QStringLiteral("sizeCombo"));
-        sizeBox->setFocus();
-        QTest::keyClick(sizeBox, Qt::Key_Z, Qt::ControlModifier);
+        auto* italic = question().findChild<QAction*>(QStringLiteral("italicAction"));
+        QWidget* italicButton = qobject_cast<QToolBar*>(italic->parent())->widgetForAction(italic);
+        italicButton->setFocus();
+        QTest::keyClick(italicButton, Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!question().Document()->toPlainText().contains(QStringLiteral("more")));
-        QTest::keyClick(sizeBox, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(italicButton, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(question().Document()->toPlainText(), typed);
-        QTest::keyClick(sizeBox, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(italicButton, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view->textCursor().selectedText().size(), typed.size());
     }
 
@@ -1195,9 +1198,9 @@ private Q_SLOTS:
         QCOMPARE(question().NativeData(), fresh());
     }
 
-    // Inside a toolbar control its own keys win; an editor key that a control has no use for goes to the page,
-    // and the focus with it, so that the keys after it act where the writer sees them and not on the whole
-    // document from a box.
+    // Inside a toolbar control its own keys win; an editor key that a control has no use for is done on the
+    // page, and the keys after it are still the control's: a box with the focus keeps every key until it gives
+    // the focus back, so that nothing typed into it lands on text the page has selected.
     void keysOfTheToolbarControls()
     {
         SetupToolbars(m_editors);
@@ -1213,19 +1216,61 @@ private Q_SLOTS:
         QVERIFY(!view->textCursor().hasSelection());
         QCOMPARE(QApplication::focusWidget(), zoom);
 
-        auto* size = question().findChild<QComboBox*>(QStringLiteral("sizeCombo"));
-        const int sizeIndex = size->currentIndex();
-        // Leaving the zoom box leaves the focus where it goes.
-        size->setFocus();
-        QCOMPARE(QApplication::focusWidget(), size);
-        QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+        // A button has no use for Ctrl+A: the page selects all, and the focus stays on the button.
+        QAction* boldAction = question().findChild<QAction*>(QStringLiteral("boldAction"));
+        QWidget* boldButton = qobject_cast<QToolBar*>(boldAction->parent())->widgetForAction(boldAction);
+        boldButton->setFocus();
+        QTest::keyClick(boldButton, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view->textCursor().selectedText(), QStringLiteral("abc"));
-        QCOMPARE(size->currentIndex(), sizeIndex);
-        // The keys after it are still the box's: they size the selected text, they do not type over it.
-        QCOMPARE(QApplication::focusWidget(), size);
-        QTest::keyClick(size, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), boldButton);
+
+        const auto sizeAt = [this](int position) {
+            QTextCursor at(question().Document());
+            at.setPosition(position);
+            return at.charFormat().fontPointSize();
+        };
+        auto* size = question().findChild<QComboBox*>(QStringLiteral("sizeCombo"));
+        auto* font = question().findChild<QFontComboBox*>(QStringLiteral("fontCombo"));
+        // The writer's steps: the page all selected, then Escape, a size and Enter in the size box; the arrows
+        // there size the selection without leaving the box; a size the list lacks is typed as well.
+        for (const auto& [keys, points, toPage] : {std::tuple{QStringLiteral("14"), 14.0, true},
+                                                   std::tuple{QStringLiteral("10.5"), 10.5, true},
+                                                   std::tuple{QStringLiteral("Down"), 16.0, false}}) {
+            QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+            size->setFocus();
+            QTest::keyClick(size, Qt::Key_Escape);
+            if (keys == QLatin1String("Down")) {
+                size->setCurrentIndex(size->findText(QStringLiteral("14")));
+                QTest::keyClick(size, Qt::Key_Down);
+            } else {
+                QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(size, keys);
+                QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
+                QTest::keyClick(size, Qt::Key_Return);
+            }
+            QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
+            QCOMPARE(question().Document()->blockCount(), 1);
+            QCOMPARE(sizeAt(1), points);
+            QCOMPARE(sizeAt(3), points);
+            QCOMPARE(QApplication::focusWidget() == view, toPage);
+        }
+        // The box shows the size of the text; the typed size joined the list in its place, as a document's do.
+        QCOMPARE(size->currentText(), QStringLiteral("16"));
+        QCOMPARE(size->itemText(size->findData(10.5) + 1), QStringLiteral("11"));
+
+        // A font's name typed over the box's own text, selected with Ctrl+A there.
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        font->setFocus();
+        QTest::keyClick(font, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(font, QStringLiteral("NanumMyeongjo"));
         QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
-        QCOMPARE(QTextCursor(question().Document()).charFormat().fontPointSize(), 11.0);
+        QVERIFY(font->hasFocus());
+        QTest::keyClick(font, Qt::Key_Return);
+        QCOMPARE(question().Document()->toPlainText(), QStringLiteral("abc"));
+        QTextCursor second(question().Document());
+        second.setPosition(2);
+        QCOMPARE(second.charFormat().fontFamilies().toStringList(), QStringList{QStringLiteral("NanumMyeongjo")});
+        QCOMPARE(QApplication::focusWidget(), view);
     }
 
     // A writer looks for a word from the cursor on, narrows the search, and replaces one match or all of them.
