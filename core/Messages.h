@@ -99,6 +99,9 @@ inline constexpr char16_t kStageDone[] = u"문제 등록 완료.";
 // The save: questions and failures. The category failures start with the category's message label and end
 // with a blank and a line break, after which the server client's last error text follows.
 inline constexpr char16_t kOverwriteQuestion[] = u"이미 등록된 문제 입니다. 덮어쓰시겠습니까?";
+// The page images show a document's first page only. %1: the documents' tab labels, joined by ", ".
+inline constexpr char16_t kPastFirstPage[] = u"%1 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다.";
+inline constexpr char16_t kPastFirstPageQuestion[] = u" 저장하시겠습니까?";
 inline constexpr char16_t kQuestionEmpty[] = u"문제 내용이 없습니다.";
 inline constexpr char16_t kDuplicateCheckFailed[] = u"%1 중복문제 검색에 실패했습니다. \r\n";
 inline constexpr char16_t kInsertFailed[] = u"%1 문제 등록에 실패했습니다. \r\n";

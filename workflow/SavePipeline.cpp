@@ -88,7 +88,9 @@ public:
         const Outcome outcome = runSteps();
 
         if (outcome.ending == Ending::Failed) {
-            m_host.Ask({SaveQuestion::Kind::Error, QString::fromUtf16(Msg::kCaptionError), outcome.message});
+            m_host.Ask({.kind = SaveQuestion::Kind::Error,
+                        .caption = QString::fromUtf16(Msg::kCaptionError),
+                        .text = outcome.message});
         } else if (outcome.ending == Ending::Uploaded) {
             stage(100, Msg::kStageDone);
             // Long enough to read the confirmation.
@@ -118,9 +120,23 @@ private:
             if (!reply.Value(QLatin1String(key)).isEmpty())
                 ++stored;
         }
-        if (stored != 0 && m_host.Ask({SaveQuestion::Kind::YesOrNo, QString::fromUtf16(Msg::kCaptionConfirm),
-                                       QString::fromUtf16(Msg::kOverwriteQuestion)}) != SaveAnswer::Yes)
+        if (stored != 0 && m_host.Ask({.kind = SaveQuestion::Kind::YesOrNo,
+                                       .caption = QString::fromUtf16(Msg::kCaptionConfirm),
+                                       .text = QString::fromUtf16(Msg::kOverwriteQuestion)}) != SaveAnswer::Yes)
             return {Ending::Quiet, {}};
+        // The bank's readers see the first page of each document only: a writer whose text runs on must know.
+        if (const QList<DocumentSlot> past = m_host.DocumentsPastFirstPage(); !past.isEmpty()) {
+            QStringList labels;
+            for (DocumentSlot slot : past)
+                labels.append(SlotTabLabel(slot));
+            const QString note = QString::fromUtf16(Msg::kPastFirstPage).arg(labels.join(QStringLiteral(", ")));
+            if (m_host.Ask({.kind = SaveQuestion::Kind::YesOrNo,
+                            .caption = QString::fromUtf16(Msg::kCaptionConfirm),
+                            .text = note + QString::fromUtf16(Msg::kPastFirstPageQuestion),
+                            .defaultAnswer = SaveAnswer::No,
+                            .unattendedNote = note}) != SaveAnswer::Yes)
+                return {Ending::Quiet, {}};
+        }
 
         // Without the folder every file below fails, and the first failure would look like an empty question.
         QString folderError;

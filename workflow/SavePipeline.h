@@ -47,6 +47,8 @@ struct SaveQuestion
     QString text;
     // What Enter answers to a question.
     SaveAnswer defaultAnswer = SaveAnswer::Yes;
+    // Where set, a run without a user is not asked: this is printed instead, and the save goes on.
+    QString unattendedNote = {};
 };
 
 // What a save needs of the program that hosts it. The save runs on a thread of its own and calls the host
@@ -71,6 +73,8 @@ public:
     // Has the editors take the step and returns what went wrong, one line per editor that could not do its
     // part, or nothing. A document that was not written is also found later, when the save reads it.
     virtual QString RunEditorStep(EditorStep step) = 0;
+    // The documents whose content runs past their first page, which the page images do not show.
+    virtual QList<DocumentSlot> DocumentsPastFirstPage() = 0;
 
     // Used only by the save while it runs; the host makes no server call meanwhile.
     virtual CCommunicator* Communicator() = 0;

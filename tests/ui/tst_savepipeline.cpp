@@ -381,6 +381,25 @@ private Q_SLOTS:
             for (DocumentSlot slot : kAllDocumentSlots)
                 QVERIFY(!QFile::exists(PageImagePath(folder, slot)));
         }
+
+        // Only the first page reaches the bank: asked, with No as the default, No uploads nothing. (Unattended,
+        // as above, the save went on without a question.)
+        explanation->View()->setTextCursor(QTextCursor(document));
+        m_harness->type(DocumentSlot::Explanation, QStringLiteral("고친 해설"));
+        ProgressLog progress(window().ProgressDialog());
+        MessageBox::SetNextAnswer(QMessageBox::Yes);
+        MessageBox::SetNextAnswer(QMessageBox::No);
+        QVERIFY(this->save());
+        const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].caption, QStringLiteral("Confirm"));
+        QCOMPARE(shown[1].text, QStringLiteral("해설 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다. 저장하시겠습니까?"));
+        QCOMPARE(shown[1].icon, QMessageBox::Question);
+        QCOMPARE(shown[1].defaultButton, QMessageBox::No);
+        QVERIFY(!progress.entries.contains(MessageText(Msg::kStageRender)));
+        QVERIFY(!progress.entries.contains(MessageText(Msg::kStageDone)));
+        QCOMPARE(storedDocument(stored(Category::Education2022), "d_png"), lastPng);
+        QVERIFY(window().HasUnsavedWork());
     }
 
     void unreadableFilesUploadNothing()

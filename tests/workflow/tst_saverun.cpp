@@ -45,6 +45,7 @@ public:
     {
         const bool yesOrNo = question.kind == SaveQuestion::Kind::YesOrNo;
         calls.append(QStringLiteral("ask %1 %2: %3").arg(yesOrNo ? "yes/no" : "ok", question.caption, question.text));
+        questions.append(question);
         return yesOrNo ? overwriteAnswer : SaveAnswer::Ok;
     }
     void SaveEnded(bool uploaded) override { calls.append(uploaded ? "ended: uploaded" : "ended: nothing uploaded"); }
@@ -77,8 +78,12 @@ public:
             WriteTestFile(HwpPath(m_folder, slot), documentTag + SlotFileLetter(slot).toLatin1());
         return {};
     }
+    QList<DocumentSlot> DocumentsPastFirstPage() override { return pastFirstPage; }
     CCommunicator* Communicator() override { return m_communicator; }
     QString WorkingFolder() const override { return m_folder; }
+
+    QList<DocumentSlot> pastFirstPage;
+    QList<SaveQuestion> questions;
 
 private:
     static QString stageLine(const QString& what, const SaveStage& stage)
@@ -211,6 +216,32 @@ private Q_SLOTS:
             QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
             QCOMPARE(QByteArray::fromBase64(stored(QStringLiteral("덮어쓰기")).Value("q_hwp").toLatin1()),
                      QByteArray("thirdq"));
+        }
+    }
+
+    // A document that runs past its first page reaches the bank as that page only: the writer is asked first,
+    // with No as the default, and No uploads nothing and claims nothing.
+    void asksWhenADocumentRunsPastItsFirstPage()
+    {
+        const QString note = QStringLiteral("문제, 해설 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다.");
+        for (const SaveAnswer answer : {SaveAnswer::No, SaveAnswer::Yes}) {
+            ScriptedHost host(m_client.get(), folder());
+            host.fields = dailyFields(QStringLiteral("첫 쪽"));
+            host.pastFirstPage = {DocumentSlot::Question, DocumentSlot::Explanation};
+            host.overwriteAnswer = answer;
+            RunSavePipeline(host);
+            const QString asked = QStringLiteral("ask yes/no Confirm: ") + note + QStringLiteral(" 저장하시겠습니까?");
+            if (answer == SaveAnswer::No) {
+                QCOMPARE(host.calls, (QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
+                                                  QStringLiteral("category"), QStringLiteral("fields"), asked,
+                                                  QStringLiteral("ended: nothing uploaded")}));
+                QVERIFY(stored(QStringLiteral("첫 쪽")).Value("q_hwp").isEmpty());
+            } else {
+                QCOMPARE(host.calls.mid(0, 4).last(), asked);
+                QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
+            }
+            QCOMPARE(host.questions.first().defaultAnswer, SaveAnswer::No);
+            QCOMPARE(host.questions.first().unattendedNote, note);
         }
     }
 

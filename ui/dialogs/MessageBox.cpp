@@ -77,6 +77,11 @@ void MessageBox::SetNextAnswer(QMessageBox::StandardButton answer)
     g_answers.append(answer);
 }
 
+bool MessageBox::HasNextAnswer()
+{
+    return !g_answers.isEmpty();
+}
+
 QList<MessageBox::Shown> MessageBox::TakeAnswered()
 {
     QList<Shown> answered;

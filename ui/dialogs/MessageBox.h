@@ -37,6 +37,7 @@ public:
 
     // The next box is not shown: it is recorded and answered with `answer`.
     static void SetNextAnswer(QMessageBox::StandardButton answer);
+    static bool HasNextAnswer();
     // The boxes answered in advance so far, and forget them.
     static QList<Shown> TakeAnswered();
 

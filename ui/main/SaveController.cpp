@@ -2,6 +2,7 @@
 
 #include "core/Messages.h"
 #include "editor/CDHwpCtrl.h"
+#include "editor/PageView.h"
 #include "options/OptPanel.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/CLoadingDlg.h"
@@ -126,6 +127,12 @@ SaveAnswer SaveController::Ask(const SaveQuestion& question)
     runOnUiThread(UM_SAVE_CALL, [&] {
         if (m_stopRequested)
             return;
+        // A script that runs the program unattended gets the note on its output, and the save goes on.
+        if (!question.unattendedNote.isEmpty() && MessageBox::Unattended() && !MessageBox::HasNextAnswer()) {
+            MessageBox::Report(QStringLiteral("save: ") + question.unattendedNote);
+            answer = SaveAnswer::Yes;
+            return;
+        }
         const QMessageBox::StandardButton button =
             MessageBox::Show(m_progress, yesOrNo ? QMessageBox::Question : QMessageBox::Critical, question.caption,
                              question.text, yesOrNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
@@ -183,6 +190,18 @@ QString SaveController::RunEditorStep(EditorStep step)
     else
         runOnUiThread(UM_SAVE_HWP, [&] { OnSaveHwp(); });
     return error;
+}
+
+QList<DocumentSlot> SaveController::DocumentsPastFirstPage()
+{
+    QList<DocumentSlot> past;
+    runOnUiThread(UM_SAVE_CALL, [&] {
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            if (m_window.editor(slot)->View()->physicalPageCount() > 1)
+                past.append(slot);
+        }
+    });
+    return past;
 }
 
 QString SaveController::OnRenderPageImages()

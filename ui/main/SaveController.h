@@ -70,6 +70,7 @@ public:
     std::optional<Category> CurrentCategory() override;
     std::optional<CMapStringToString> FieldMap(Category category) override;
     QString RunEditorStep(EditorStep step) override;
+    QList<DocumentSlot> DocumentsPastFirstPage() override;
     CCommunicator* Communicator() override;
     QString WorkingFolder() const override { return m_window.workingFolder; }
 
