@@ -2,12 +2,15 @@
 
 #include "editor/PageView.h"
 
+#include "document/FormulaObject.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
@@ -32,6 +35,10 @@ FindReplaceDlg::FindReplaceDlg(PageView* view, QWidget* parent) : QDialog(parent
     m_caseCheck->setObjectName(QStringLiteral("caseCheck"));
     m_wholeWordCheck = new QCheckBox(QStringLiteral("온전한 낱말"), this);
     m_wholeWordCheck->setObjectName(QStringLiteral("wholeWordCheck"));
+    // Formulas are found like text, but their scripts are changed only when the writer asks for it: a word of
+    // the text ("sin", "over") is often a word of the script too.
+    m_formulaCheck = new QCheckBox(QStringLiteral("수식 안에서도 바꾸기"), this);
+    m_formulaCheck->setObjectName(QStringLiteral("formulaCheck"));
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
 
@@ -42,7 +49,8 @@ FindReplaceDlg::FindReplaceDlg(PageView* view, QWidget* parent) : QDialog(parent
     fields->addWidget(m_replaceEdit, 1, 1);
     fields->addWidget(m_caseCheck, 2, 1);
     fields->addWidget(m_wholeWordCheck, 3, 1);
-    fields->addWidget(m_statusLabel, 4, 0, 1, 2);
+    fields->addWidget(m_formulaCheck, 4, 1);
+    fields->addWidget(m_statusLabel, 5, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;
     const auto button = [this, buttons](const QString& text, const QString& name, auto&& slot) {
@@ -82,17 +90,51 @@ QTextDocument::FindFlags FindReplaceDlg::flags() const
     return flags;
 }
 
+QRegularExpression FindReplaceDlg::scriptPattern() const
+{
+    QString pattern = QRegularExpression::escape(m_findEdit->text());
+    if (m_wholeWordCheck->isChecked())
+        pattern = QStringLiteral("\\b%1\\b").arg(pattern);
+    return QRegularExpression(pattern, m_caseCheck->isChecked() ? QRegularExpression::NoPatternOption
+                                                                : QRegularExpression::CaseInsensitiveOption);
+}
+
+QTextCursor FindReplaceDlg::formulaFrom(int from) const
+{
+    const QRegularExpression pattern = scriptPattern();
+    QTextDocument* document = m_view->document();
+    for (int position : FormulaObject::Positions(*document)) {
+        if (position < from)
+            continue;
+        if (FormulaObject::Script(FormulaObject::FormatAt(*document, position)).contains(pattern)) {
+            QTextCursor found(document);
+            found.setPosition(position);
+            found.setPosition(position + 1, QTextCursor::KeepAnchor);
+            return found;
+        }
+    }
+    return {};
+}
+
+QTextCursor FindReplaceDlg::matchFrom(int from) const
+{
+    QTextCursor text = m_view->document()->find(m_findEdit->text(), from, flags());
+    QTextCursor formula = formulaFrom(from);
+    if (formula.isNull() || (!text.isNull() && text.selectionStart() < formula.selectionStart()))
+        return text;
+    return formula;
+}
+
 bool FindReplaceDlg::findNext()
 {
-    const QString text = m_findEdit->text();
-    if (text.isEmpty())
+    if (m_findEdit->text().isEmpty())
         return false;
-    QTextDocument* document = m_view->document();
     // After the selection when there is one: the match found last is not found again.
-    QTextCursor found = document->find(text, m_view->textCursor(), flags());
+    const QTextCursor cursor = m_view->textCursor();
+    QTextCursor found = matchFrom(cursor.hasSelection() ? cursor.selectionEnd() : cursor.position());
     bool wrapped = false;
     if (found.isNull()) {
-        found = document->find(text, 0, flags());
+        found = matchFrom(0);
         wrapped = true;
     }
     if (found.isNull()) {
@@ -109,9 +151,29 @@ bool FindReplaceDlg::selectionIsMatch() const
     const QTextCursor cursor = m_view->textCursor();
     if (!cursor.hasSelection())
         return false;
-    const QTextCursor match = m_view->document()->find(m_findEdit->text(), cursor.selectionStart(), flags());
+    const QTextCursor match = matchFrom(cursor.selectionStart());
     return !match.isNull() && match.selectionStart() == cursor.selectionStart() &&
            match.selectionEnd() == cursor.selectionEnd();
+}
+
+bool FindReplaceDlg::replaceInFormula(int position)
+{
+    QTextDocument* document = m_view->document();
+    const QTextCharFormat format = FormulaObject::FormatAt(*document, position);
+    QString script = FormulaObject::Script(format);
+    QString replacement = m_replaceEdit->text();
+    // The replacement is taken as it is written: a backslash in it is no reference to a group.
+    replacement.replace(u'\\', QStringLiteral("\\\\"));
+    script.replace(scriptPattern(), replacement);
+    if (script == FormulaObject::Script(format) || script.trimmed().isEmpty())
+        return false;
+    // One step to undo for each formula.
+    QTextCursor cursor(document);
+    cursor.setPosition(position);
+    cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(
+        FormulaObject::MakeFormat(script, FormulaObject::PointSize(format), FormulaObject::Colour(format), format));
+    return true;
 }
 
 void FindReplaceDlg::replace()
@@ -120,8 +182,15 @@ void FindReplaceDlg::replace()
         return;
     if (selectionIsMatch()) {
         QTextCursor cursor = m_view->textCursor();
-        cursor.insertText(m_replaceEdit->text());
-        m_view->setTextCursor(cursor);
+        const int start = cursor.selectionStart();
+        const bool formula = cursor.selectionEnd() == start + 1 &&
+                             FormulaObject::IsFormula(FormulaObject::FormatAt(*m_view->document(), start));
+        if (!formula) {
+            cursor.insertText(m_replaceEdit->text());
+            m_view->setTextCursor(cursor);
+        } else if (m_formulaCheck->isChecked()) {
+            replaceInFormula(start);
+        }
     }
     findNext();
 }
@@ -132,9 +201,14 @@ int FindReplaceDlg::replaceAll()
     if (text.isEmpty())
         return 0;
     QTextDocument* document = m_view->document();
+    int count = 0;
+    // A formula's change keeps the document's length, so the positions stay good for the text after them.
+    if (m_formulaCheck->isChecked()) {
+        for (int position : FormulaObject::Positions(*document))
+            count += replaceInFormula(position) ? 1 : 0;
+    }
     QTextCursor edit(document);
     edit.beginEditBlock();
-    int count = 0;
     // Each search starts after the text just put in, so a replacement that contains what is searched for is
     // not replaced again.
     for (QTextCursor found = document->find(text, 0, flags()); !found.isNull();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QRegularExpression>
+#include <QTextCursor>
 #include <QTextDocument>
 
 class PageView;
@@ -30,12 +32,22 @@ public:
 
 private:
     QTextDocument::FindFlags flags() const;
+    // What is searched for inside a formula's script, with the same flags as the text.
+    QRegularExpression scriptPattern() const;
+    // The first formula at or after `from` whose script holds the text, selected; a null cursor when none.
+    QTextCursor formulaFrom(int from) const;
+    // The first match at or after `from`, in the text or a formula.
+    QTextCursor matchFrom(int from) const;
     bool selectionIsMatch() const;
+    // Replaces every match in the script of the formula at `position`, as one step to undo; false when
+    // nothing changed (a replacement that would leave no script changes nothing).
+    bool replaceInFormula(int position);
 
     PageView* m_view;
     QLineEdit* m_findEdit;
     QLineEdit* m_replaceEdit;
     QCheckBox* m_caseCheck;
     QCheckBox* m_wholeWordCheck;
+    QCheckBox* m_formulaCheck;
     QLabel* m_statusLabel;
 };

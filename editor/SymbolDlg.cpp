@@ -24,8 +24,10 @@ const QList<SymbolDlg::Group>& SymbolDlg::Groups()
     // ς is left out of the small Greek letters: a final sigma has no use in a formula.
     static const QList<Group> groups = {
         {QStringLiteral("원문자"), range(u'①', u'⑳') + range(u'㉠', u'㉭')},
-        {QStringLiteral("수학"), QStringLiteral("≤≥≠±×÷∴∵∠△°′″√π∞")},
-        {QStringLiteral("화살표"), QStringLiteral("←→↑↓↔⇒⇔")},
+        // With what sign charts and questions on sets are written in: ↗ ↘ in the chart's rows, ⋯ for a sign that
+        // goes on, ≒ for "nearly equal".
+        {QStringLiteral("수학"), QStringLiteral("≤≥≠±×÷∴∵∠△°′″√π∞⋯≒∈∉⊂⊄∪∩∅")},
+        {QStringLiteral("화살표"), QStringLiteral("←→↑↓↔⇒⇔↗↘")},
         {QStringLiteral("그리스 문자"), range(u'α', u'ρ') + range(u'σ', u'ω') + QStringLiteral("ΓΔΘΛΞΠΣΦΨΩ")},
     };
     return groups;

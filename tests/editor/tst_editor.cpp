@@ -6,6 +6,7 @@
 #include "document/hwp/HwpFile.h"
 #include "editor/EditorPreparation.h"
 #include "editor/PageView.h"
+#include "editor/SymbolDlg.h"
 #include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
 
@@ -1340,6 +1341,49 @@ private Q_SLOTS:
         press("findButton");
         QCOMPARE(status->text(), QStringLiteral("찾는 내용이 없습니다."));
         QVERIFY(!QApplication::activeModalWidget());
+
+        // Formulas are found by their scripts, in the order of the text, and changed only when asked to: then
+        // each changed formula is one step to undo.
+        QTextCursor end(question().Document());
+        end.movePosition(QTextCursor::End);
+        view->setTextCursor(end);
+        question().InsertFormula(QStringLiteral("sum from {k=1} to n k"));
+        TypeText(question(), QStringLiteral(" 의 값, sum 과 "));
+        question().InsertFormula(QStringLiteral("SUM a_k"));
+        const QList<int> formulas = FormulaObject::Positions(*question().Document());
+        const auto scripts = [this] {
+            QStringList all;
+            for (int position : FormulaObject::Positions(*question().Document()))
+                all.append(FormulaObject::Script(FormulaObject::FormatAt(*question().Document(), position)));
+            return all;
+        };
+        findEdit->setText(QStringLiteral("sum"));
+        view->setTextCursor(end);
+        press("findButton");
+        QCOMPARE(selected(), formulas[0]);
+        QCOMPARE(view->textCursor().selectionEnd(), formulas[0] + 1);
+        press("findButton");
+        QCOMPARE(view->textCursor().selectedText(), QStringLiteral("sum"));
+        press("findButton");
+        QCOMPARE(selected(), formulas[1]);
+        static_cast<QLineEdit*>(child("replaceEdit"))->setText(QStringLiteral("prod"));
+        const QString beforeFormulas = question().Document()->toPlainText();
+        press("replaceAllButton");
+        QCOMPARE(scripts(), (QStringList{"sum from {k=1} to n k", "SUM a_k"}));
+        QVERIFY(question().Document()->toPlainText().contains(QStringLiteral("prod 과")));
+        trigger(question(), "undoAction");
+        QCOMPARE(question().Document()->toPlainText(), beforeFormulas);
+        static_cast<QCheckBox*>(child("formulaCheck"))->setChecked(true);
+        static_cast<QCheckBox*>(child("caseCheck"))->setChecked(true);
+        view->setTextCursor(end);
+        press("findButton");
+        press("replaceButton");
+        QCOMPARE(scripts(), (QStringList{"prod from {k=1} to n k", "SUM a_k"}));
+        press("replaceAllButton");
+        QCOMPARE(status->text(), QStringLiteral("1개를 바꾸었습니다."));
+        trigger(question(), "undoAction");
+        trigger(question(), "undoAction");
+        QCOMPARE(scripts(), (QStringList{"sum from {k=1} to n k", "SUM a_k"}));
         dialog->close();
     }
 
@@ -1448,6 +1492,18 @@ private Q_SLOTS:
         QCOMPARE(question().Document()->toPlainText(), QStringLiteral("x ≤√"));
         QVERIFY(dialog->isVisible());
         dialog->close();
+
+        // Every mark is drawn in the page's face or one the system falls back to, never as an empty box.
+        for (const SymbolDlg::Group& group : SymbolDlg::Groups()) {
+            for (const QChar mark : group.symbols) {
+                QTextLayout layout(QString(mark), question().Document()->defaultFont());
+                layout.beginLayout();
+                layout.createLine();
+                layout.endLayout();
+                const QList<QGlyphRun> runs = layout.glyphRuns();
+                QVERIFY2(runs.size() == 1 && !runs[0].glyphIndexes().contains(0), qPrintable(QString(mark)));
+            }
+        }
     }
 };
 
