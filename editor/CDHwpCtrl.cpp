@@ -90,6 +90,7 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
                                    });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
     connect(&m_document, &QTextDocument::contentsChanged, this, &CDHwpCtrl::documentChanged);
+    connect(&m_document, &QTextDocument::contentsChanged, this, [this] { m_keptNowhere = true; });
     // The toolbar controls' keys pass here first: the editor decides where the keys they have no use for go.
     for (QToolBar* bar : std::as_const(m_toolbars)) {
         bar->installEventFilter(this);
@@ -120,7 +121,7 @@ void CDHwpCtrl::ClearDocument(int option)
     m_pictureCount = 0;
     m_document.setDefaultFont(defaultFont());
     m_document.clearUndoRedoStacks();
-    m_document.setModified(false);
+    SetModified(false);
     // The page belongs to the document: a loaded file's paper, margins and columns go with it, and the
     // page setup that follows starts from a blank document's page.
     m_page = PageGeometry();

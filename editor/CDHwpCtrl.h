@@ -75,8 +75,14 @@ public:
     bool OpenNativeData(const QByteArray& bytes);
     // Whether the document changed since it was last marked unchanged (by an open, a clear, or the program
     // once it has saved it). Undoing back to that point makes it unchanged again.
+    // A file the writer saved the document to is not the bank: only the program changes this, never
+    // SaveDocument.
     bool IsModified() const { return m_document.isModified(); }
-    void SetModified(bool modified) { m_document.setModified(modified); }
+    void SetModified(bool modified)
+    {
+        m_document.setModified(modified);
+        m_keptNowhere = modified;
+    }
     void SetToolbarItems(int toolbarId, const QString& name);
     void ShowToolbars(int flag);
     void RegisterExtensionModule(const QString& moduleType, const QString& moduleData);
@@ -116,6 +122,8 @@ public:
     void ShowOpenDialog();
     void ShowInsertDialog();
     void ShowSaveAsDialog();
+    // The name "다른 이름으로 저장" offers for a document without words of its own (the question's identity).
+    void SetFileNameHint(const QString& name) { m_fileName = name; }
     // How the editors tell and ask the writer something: the program puts its own boxes here.
     using Asker =
         std::function<QMessageBox::StandardButton(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
@@ -164,6 +172,7 @@ private:
     void showFormatAtCursor();
     // The page's context menu: the clipboard, the formula at the cursor, the table commands in a table.
     void fillPageMenu(QMenu& menu);
+    QString suggestedFileName() const;
     // A file the writer chose or dropped, read into `into`; false, with LastOpenError, when it cannot be.
     bool readFile(const QString& path, QTextDocument& into);
     // Tells the writer why a file command failed.
@@ -206,6 +215,10 @@ private:
     QString m_saveError;
     QString m_renderError;
     int m_openDropped = 0;
+    // What the editor holds changed since it was last written to or read from a file, saved by the program
+    // or cleared: opening another document over it would lose it.
+    bool m_keptNowhere = false;
+    QString m_fileName;
     mutable DocumentFile::PngCache m_pngCache;
     bool m_probingKey = false; // a toolbar control is asked whether it has a use for a key
     // An editor key pressed in a toolbar control that has no use for it, done on the page when it arrives.

@@ -7,9 +7,12 @@
 #include "editor/PageView.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
+#include <QTextBlock>
 
 namespace {
 
@@ -110,7 +113,7 @@ void CDHwpCtrl::ShowOpenDialog()
         return;
     lastFolder() = QFileInfo(path).absolutePath();
     // What the writer changed here would go with the old document.
-    if (IsModified() && askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
+    if (m_keptNowhere && askerSlot()(this, QMessageBox::Question, QStringLiteral("문서 열기"),
                                     QStringLiteral("지금 문서에서 고친 내용이 없어집니다. 다른 문서를 열까요?"),
                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         m_view->setFocus();
@@ -138,7 +141,8 @@ void CDHwpCtrl::ShowInsertDialog()
 
 void CDHwpCtrl::ShowSaveAsDialog()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("다른 이름으로 저장"), lastFolder(),
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("다른 이름으로 저장"),
+                                                QDir(lastFolder()).filePath(suggestedFileName()),
                                                 QStringLiteral("한글 문서 (*.hwp)"));
     if (path.isEmpty())
         return;
@@ -148,7 +152,23 @@ void CDHwpCtrl::ShowSaveAsDialog()
     if (!SaveDocument(path, QStringLiteral("HWP"), QString()))
         tellFailure(QStringLiteral("다른 이름으로 저장"),
                     QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_saveError));
+    else
+        m_keptNowhere = false;
     m_view->setFocus();
+}
+
+QString CDHwpCtrl::suggestedFileName() const
+{
+    // The first words of the document, as the word processor offers them, without what a file name cannot
+    // hold; else the name the program gave.
+    QString words;
+    for (QTextBlock block = m_document.begin(); block.isValid() && words.isEmpty(); block = block.next())
+        words = block.text().remove(QChar::ObjectReplacementCharacter).simplified();
+    static const QRegularExpression unfit(QStringLiteral(R"([\\/:*?"<>|\x00-\x1f]+)"));
+    words = words.replace(unfit, QStringLiteral(" ")).simplified().left(30).trimmed();
+    if (words.isEmpty())
+        words = m_fileName.isEmpty() ? QStringLiteral("새 문서") : m_fileName;
+    return words + QStringLiteral(".hwp");
 }
 
 bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const QString& argument)
@@ -181,7 +201,7 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
         return false;
     m_openDropped = dropped;
     m_document.clearUndoRedoStacks();
-    m_document.setModified(false);
+    SetModified(false);
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());
     return true;
@@ -205,7 +225,7 @@ bool CDHwpCtrl::OpenNativeData(const QByteArray& bytes)
     m_page = page;
     m_openDropped = 0;
     m_document.clearUndoRedoStacks();
-    m_document.setModified(false);
+    SetModified(false);
     m_view->setTextCursor(QTextCursor(&m_document));
     m_view->setPage(m_page, Zoom());
     return true;

@@ -162,14 +162,17 @@ private:
 
     // Answers the next file dialog, which must have `title`, as a writer does: the whole path typed into its
     // name field, and Enter.
-    static void chooseInNextFileDialog(const QString& title, const QString& path)
+    // `offered`, when given, gets the name the dialog offered.
+    static void chooseInNextFileDialog(const QString& title, const QString& path, QString* offered = nullptr)
     {
-        AnswerNextDialog<QDialog>([title, path](QDialog* box) {
+        AnswerNextDialog<QDialog>([title, path, offered](QDialog* box) {
             auto* dialog = qobject_cast<QFileDialog*>(box);
             QVERIFY(dialog);
             QCOMPARE(dialog->windowTitle(), title);
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             QVERIFY(name);
+            if (offered)
+                *offered = name->text();
             name->setText(path);
             QTest::keyClick(name, Qt::Key_Return);
         });
@@ -342,11 +345,25 @@ private Q_SLOTS:
         }
         QCOMPARE(plainText(editor().Document()), textOfFile(sample));
 
+        // Saved as a file, the changed document is kept: opening another asks nothing. The file is not the
+        // bank: the document is still unsaved for the program.
+        type(QStringLiteral("더 고친 글: 함수/그래프?"));
         const QString saved = m_dir.filePath(QStringLiteral("saved"));
-        chooseInNextFileDialog(QStringLiteral("다른 이름으로 저장"), saved);
+        QString offered;
+        chooseInNextFileDialog(QStringLiteral("다른 이름으로 저장"), saved, &offered);
         pressInTheWindow(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(textOfFile(saved + QStringLiteral(".hwp")), textOfFile(sample));
+        const QString first = editor().Document()->begin().text().simplified();
+        QVERIFY2(offered.endsWith(QStringLiteral(".hwp")) && !offered.contains(u'/') && !offered.contains(u'?') &&
+                     first.startsWith(offered.chopped(4).section(u' ', 0, 0)),
+                 qPrintable(offered + u'|' + first));
+        QCOMPARE(textOfFile(saved + QStringLiteral(".hwp")), plainText(editor().Document()));
         QVERIFY(!QFile::exists(saved));
+        QVERIFY(editor().IsModified());
+        m_asked.clear();
+        chooseInNextFileDialog(QStringLiteral("문서 열기"), sample);
+        pressInTheWindow(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(m_asked.size(), 0);
+        QCOMPARE(plainText(editor().Document()), textOfFile(sample));
 
         // Insert by its keys, and a file that cannot be read named in what the writer is told.
         m_asked.clear();

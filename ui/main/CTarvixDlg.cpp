@@ -405,6 +405,8 @@ void CTarvixDlg::showLastAction(const char16_t* format, Category category)
                                                   CategoryMessageLabel(category), identity.join(u' '));
     m_lblLastAction->setText(m_lastAction);
     m_lblLastAction->setToolTip(m_lastAction);
+    for (DocumentSlot slot : kAllDocumentSlots)
+        Editor(slot)->SetFileNameHint(identity.join(u' ') + u' ' + SlotTabLabel(slot));
 }
 
 QString CTarvixDlg::LastActionText() const
