@@ -2,7 +2,8 @@
 # Installs what is missing, configures, builds and runs every test, then prints how long each phase took.
 #
 #   tools/test.sh                      the normal build, then the address/undefined-behaviour and the
-#                                      thread sanitizer builds
+#                                      thread sanitizer builds, then the fuzz harnesses built with clang
+#                                      and run for a few seconds each
 #   tools/test.sh --quick              the normal build only
 #   tools/test.sh --sanitize=thread    one sanitizer build only (address,undefined | thread)
 #
@@ -78,5 +79,7 @@ case "${1:-}" in
         run_suite build ""
         run_suite build-address-undefined "address,undefined"
         run_suite build-thread "thread"
+        # Built and run briefly, so that the clang build of the harnesses cannot rot unseen.
+        phase "fuzz harnesses (clang)" tools/fuzz.sh 5
         ;;
 esac
