@@ -122,9 +122,9 @@ inline constexpr char16_t kDownloadNotWritten[] = u"%1 파일을 쓸 수 없어 
 // %1: the slot's tab label, %2: the editor's reason.
 inline constexpr char16_t kDocumentNotOpened[] =
     u"%1 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 %1 문서가 지워집니다.\r\n%2";
-// %1: the slot's tab label, %2: how many objects the editor left out.
+// %1: the slot's tab label, %2: the objects the editor left out by kind, "그리기 개체 3개, 그림 1개".
 inline constexpr char16_t kDocumentObjectsDropped[] =
-    u"%1 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 도형 등) %2개가 있어 빼고 열었습니다. 이 화면을 저장하면 "
+    u"%1 문서에 이 편집기가 보여 줄 수 없는 개체(%2)가 있어 빼고 열었습니다. 이 화면을 저장하면 "
     u"저장된 %1 문서에서도 빠집니다.";
 inline constexpr char16_t kDeleteQuestion[] = u"정말로 삭제하시겠습니까?";
 inline constexpr char16_t kDeleted[] = u"정상적으로 삭제되었습니다.";

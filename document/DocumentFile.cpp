@@ -587,7 +587,7 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
 }
 
 bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QString* error, PageGeometry* page,
-                               int* droppedObjects)
+                               DroppedObjects* droppedObjects)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -596,7 +596,7 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, const QString& path, QSt
 }
 
 bool DocumentFile::ImportHwpml(QTextDocument& document, QIODevice& device, QString* error, PageGeometry* page,
-                               int* droppedObjects)
+                               DroppedObjects* droppedObjects)
 {
     HwpmlReader reader(&device);
     QTextDocument imported;
@@ -620,6 +620,6 @@ bool DocumentFile::ImportHwpml(QTextDocument& document, QIODevice& device, QStri
     if (page && reader.Page())
         *page = *reader.Page();
     if (droppedObjects)
-        *droppedObjects = reader.DroppedObjects();
+        *droppedObjects = reader.Dropped();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DroppedObjects.h"
 #include "document/PageGeometry.h"
 
 #include <QByteArray>
@@ -69,12 +70,12 @@ bool ReadNative(QTextDocument& document, PageGeometry& page, QIODevice& device, 
 // borders and shading; equations as formulas with their script, base size and colour. *page (when given)
 // gets the first section's paper, margins and columns, and is left alone when the file has no usable page.
 // Objects the editor cannot show yet (pictures, drawn shapes, form controls, headers, footers and notes) are
-// left out, and *droppedObjects (when given) says how many. On failure the document is left untouched, and
+// left out, and *droppedObjects (when given) says which. On failure the document is left untouched, and
 // *error (when given) says why.
 bool ImportHwpml(QTextDocument& document, const QString& path, QString* error = nullptr, PageGeometry* page = nullptr,
-                 int* droppedObjects = nullptr);
+                 DroppedObjects* droppedObjects = nullptr);
 // ImportHwpml from an open device.
 bool ImportHwpml(QTextDocument& document, QIODevice& device, QString* error = nullptr, PageGeometry* page = nullptr,
-                 int* droppedObjects = nullptr);
+                 DroppedObjects* droppedObjects = nullptr);
 
 } // namespace DocumentFile

@@ -23,6 +23,31 @@ using HwpShapes::kMaxTableDepth;
 using HwpShapes::kMaxTableRows;
 
 // Controls that show nothing on the page: leaving them out loses nothing.
+// What an element the editor cannot show is, for the writer.
+DroppedObjects::Kind droppedKind(QStringView name)
+{
+    static const QStringList drawn = {QStringLiteral("RECTANGLE"), QStringLiteral("ELLIPSE"),
+                                      QStringLiteral("ARC"),       QStringLiteral("POLYGON"),
+                                      QStringLiteral("CURVE"),     QStringLiteral("LINE"),
+                                      QStringLiteral("CONNECTLINE"), QStringLiteral("CONTAINER"),
+                                      QStringLiteral("TEXTART"),   QStringLiteral("OLE")};
+    static const QStringList form = {QStringLiteral("BUTTON"),   QStringLiteral("RADIOBUTTON"),
+                                     QStringLiteral("CHECKBUTTON"), QStringLiteral("COMBOBOX"),
+                                     QStringLiteral("EDIT"),     QStringLiteral("LISTBOX"),
+                                     QStringLiteral("SCROLLBAR")};
+    if (drawn.contains(name))
+        return DroppedObjects::Kind::DrawnObject;
+    if (name == u"PICTURE")
+        return DroppedObjects::Kind::Picture;
+    if (name == u"FOOTNOTE" || name == u"ENDNOTE")
+        return DroppedObjects::Kind::Note;
+    if (name == u"HIDDENCOMMENT")
+        return DroppedObjects::Kind::HiddenComment;
+    if (form.contains(name))
+        return DroppedObjects::Kind::FormObject;
+    return DroppedObjects::Kind::Other;
+}
+
 bool showsNothing(QStringView name)
 {
     static const QStringList names = {
@@ -328,7 +353,7 @@ void HwpmlReader::readText(QTextCursor& cursor, const QTextCharFormat& format, i
             if (depth < kMaxTableDepth)
                 readTable(cursor, depth);
             else
-                drop();
+                drop(DroppedObjects::Kind::Table);
         } else if (name == u"SECDEF") {
             readSectionDef();
         } else if (name == u"COLDEF") {
@@ -336,7 +361,7 @@ void HwpmlReader::readText(QTextCursor& cursor, const QTextCharFormat& format, i
         } else if (showsNothing(name)) {
             m_xml.skipCurrentElement();
         } else {
-            drop();
+            drop(droppedKind(name));
         }
     }
 }
@@ -446,7 +471,7 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
             // The table's placement, and a caption the editor cannot show yet.
             while (m_xml.readNextStartElement()) {
                 if (m_xml.name() == u"CAPTION")
-                    drop();
+                    drop(DroppedObjects::Kind::Caption);
                 else
                     m_xml.skipCurrentElement();
             }
@@ -484,7 +509,7 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
     // A table that said it had fewer rows or columns than its cells use grows to hold them.
     if (row < 0 || column < 0 || row >= kMaxTableRows || column >= kMaxTableColumns ||
         std::max(row + 1, table->rows()) * std::max(column + 1, table->columns()) > kMaxTableCells) {
-        drop();
+        drop(DroppedObjects::Kind::TableCell);
         return;
     }
     if (row >= table->rows())
@@ -511,7 +536,7 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
     }
     QTextTableCell cell = table->cellAt(row, column);
     if (!cell.isValid()) {
-        drop();
+        drop(DroppedObjects::Kind::TableCell);
         return;
     }
     if (!again) {
@@ -552,8 +577,8 @@ void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& 
     m_scope = outer;
 }
 
-void HwpmlReader::drop()
+void HwpmlReader::drop(DroppedObjects::Kind kind)
 {
-    ++m_dropped;
+    m_dropped.Add(kind);
     m_xml.skipCurrentElement();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/DroppedObjects.h"
+
 #include "document/PageGeometry.h"
 
 #include <QHash>
@@ -43,7 +45,7 @@ public:
     QString ErrorText() const { return m_xml.errorString(); }
     // The page of the first section, when the file gives a usable one.
     std::optional<PageGeometry> Page() const { return m_page; }
-    int DroppedObjects() const { return m_dropped; }
+    const DroppedObjects& Dropped() const { return m_dropped; }
 
 private:
     struct Border
@@ -93,14 +95,14 @@ private:
     void readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& widths, int row, int depth);
     void number(QTextCursor& cursor, const ParaShape& shape);
     // Leaves out the current element and everything in it.
-    void drop();
+    void drop(DroppedObjects::Kind kind);
 
     QXmlStreamReader m_xml;
     std::optional<PageGeometry> m_page;
     bool m_sawSection = false;
     bool m_sawColumns = false;
     PageGeometry m_section;
-    int m_dropped = 0;
+    DroppedObjects m_dropped;
 
     QHash<QString, QString> m_hangulFonts; // font id → face name
     QHash<QString, QTextCharFormat> m_charShapes;

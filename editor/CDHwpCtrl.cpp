@@ -81,12 +81,9 @@ CDHwpCtrl::CDHwpCtrl(QWidget* parent) : QWidget(parent)
                                [this](const QImage& image) { InsertPicture(image); });
     m_view->setMenuAndDropHandlers([this](QMenu& menu) { fillPageMenu(menu); },
                                    [this](const QString& path) {
-                                       if (InsertFile(path))
-                                           return true;
-                                       tellFailure(
-                                           QStringLiteral("문서 끼워 넣기"),
-                                           QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
-                                       return false;
+                                       const bool ok = InsertFile(path);
+                                       tellOpened(ok, QStringLiteral("문서 끼워 넣기"), path);
+                                       return ok;
                                    });
     connect(m_view, &PageView::formulaActivated, this, &CDHwpCtrl::editFormula);
     connect(&m_document, &QTextDocument::contentsChanged, this, &CDHwpCtrl::documentChanged);

@@ -64,7 +64,7 @@ public:
     // The objects the last successful open left out because the editor cannot show them yet (an HWP XML file's
     // pictures and drawn shapes, an HWP file's notes and drawn shapes; equations come in as formulas), so that
     // the program can say so.
-    int LastOpenDroppedObjects() const { return m_openDropped; }
+    const DroppedObjects& LastOpenDroppedObjects() const { return m_openDropped; }
     // "HWP" writes an HWP 5.0 document. False when it cannot be written; then LastSaveError says why and an
     // existing file at `path` is left as it was.
     virtual bool SaveDocument(const QString& path, const QString& format, const QString& argument);
@@ -177,6 +177,8 @@ private:
     bool readFile(const QString& path, QTextDocument& into);
     // Tells the writer why a file command failed.
     void tellFailure(const QString& caption, const QString& text);
+    // After an open or an insert of `path`: why it failed, or which objects it left out.
+    void tellOpened(bool ok, const QString& caption, const QString& path);
     // The tab stops in reading order: the command row, the format row, then the page.
     void orderTabStops();
     // Shows each command's keys in its tooltip.
@@ -214,7 +216,7 @@ private:
     QString m_openError;
     QString m_saveError;
     QString m_renderError;
-    int m_openDropped = 0;
+    DroppedObjects m_openDropped;
     // What the editor holds changed since it was last written to or read from a file, saved by the program
     // or cleared: opening another document over it would lose it.
     bool m_keptNowhere = false;

@@ -75,7 +75,7 @@ bool CDHwpCtrl::readFile(const QString& path, QTextDocument& into)
         return false;
     into.setDefaultFont(defaultFont());
     PageGeometry page = m_page;
-    int dropped = 0;
+    DroppedObjects dropped;
     bool ok = false;
     if (format == QLatin1String("HWPML2X"))
         ok = DocumentFile::ImportHwpml(into, path, &m_openError, &page, &dropped);
@@ -83,12 +83,25 @@ bool CDHwpCtrl::readFile(const QString& path, QTextDocument& into)
         ok = DocumentFile::LoadNative(into, page, path, &m_openError);
     else
         ok = HwpFile::Load(into, page, path, &m_openError, &dropped);
+    m_openDropped = ok ? dropped : DroppedObjects();
     return ok;
+}
+
+void CDHwpCtrl::tellOpened(bool ok, const QString& caption, const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!ok)
+        tellFailure(caption, QStringLiteral("%1\n\n%2").arg(name, m_openError));
+    // A document that came in without some of its objects would otherwise look whole.
+    else if (m_openDropped.Total() > 0)
+        tellFailure(caption, QStringLiteral("%1\n\n이 편집기가 아직 보여 줄 수 없는 개체를 빼고 열었습니다: %2.")
+                                 .arg(name, m_openDropped.Describe()));
 }
 
 bool CDHwpCtrl::InsertFile(const QString& path)
 {
     m_openError.clear();
+    m_openDropped = {};
     if (PageView::IsPictureFile(path)) {
         const QImage image = QImageReader(path).read();
         if (image.isNull()) {
@@ -119,9 +132,7 @@ void CDHwpCtrl::ShowOpenDialog()
         m_view->setFocus();
         return;
     }
-    if (!OpenFile(path))
-        tellFailure(QStringLiteral("문서 열기"),
-                    QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
+    tellOpened(OpenFile(path), QStringLiteral("문서 열기"), path);
     m_view->setFocus();
 }
 
@@ -133,9 +144,7 @@ void CDHwpCtrl::ShowInsertDialog()
     if (path.isEmpty())
         return;
     lastFolder() = QFileInfo(path).absolutePath();
-    if (!InsertFile(path))
-        tellFailure(QStringLiteral("문서 끼워 넣기"),
-                    QStringLiteral("%1\n\n%2").arg(QFileInfo(path).fileName(), m_openError));
+    tellOpened(InsertFile(path), QStringLiteral("문서 끼워 넣기"), path);
     m_view->setFocus();
 }
 
@@ -176,7 +185,7 @@ bool CDHwpCtrl::OpenDocument(const QString& path, const QString& format, const Q
     Q_UNUSED(argument);
     bool ok = false;
     m_openError.clear();
-    int dropped = 0;
+    DroppedObjects dropped;
     if (format.compare(QLatin1String("HWP"), Qt::CaseInsensitive) == 0) {
         // "HWP" files are the word processor's HWP 5.0 documents, or this editor's own format in files that
         // earlier versions wrote under the same name; the first bytes tell them apart.
@@ -223,7 +232,7 @@ bool CDHwpCtrl::OpenNativeData(const QByteArray& bytes)
     if (!DocumentFile::ReadNative(m_document, page, buffer, &m_openError))
         return false;
     m_page = page;
-    m_openDropped = 0;
+    m_openDropped = {};
     m_document.clearUndoRedoStacks();
     SetModified(false);
     m_view->setTextCursor(QTextCursor(&m_document));

@@ -36,6 +36,18 @@ constexpr int kMaxAllCells = 65536;
 
 // Controls that show nothing on the page: leaving them out loses nothing. Fields all start with '%'; the text
 // between a field's start and end is ordinary text of the paragraph and stays.
+// What a control the editor cannot show is, for the writer.
+DroppedObjects::Kind droppedKind(quint32 id)
+{
+    if (id == HwpRecords::ControlId("fn  ") || id == HwpRecords::ControlId("en  "))
+        return DroppedObjects::Kind::Note;
+    if (id == HwpRecords::ControlId("tcmt"))
+        return DroppedObjects::Kind::HiddenComment;
+    if (id == HwpRecords::ControlId("form"))
+        return DroppedObjects::Kind::FormObject;
+    return DroppedObjects::Kind::Other;
+}
+
 bool showsNothing(quint32 id)
 {
     static const QSet<quint32> ids = {HwpRecords::ControlId("bokm"), HwpRecords::ControlId("idxm"),
@@ -312,7 +324,7 @@ bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor
         if (depth < kMaxTableDepth)
             readTable(tree, index, cursor, depth);
         else
-            ++m_dropped;
+            m_dropped.Add(DroppedObjects::Kind::Table);
     } else if (id == HwpRecords::kEquationCtrl) {
         readEquation(tree, index, cursor, format);
     } else if (id == HwpRecords::kPictureCtrl) {
@@ -324,7 +336,7 @@ bool HwpBody::readControl(const Tree& tree, qsizetype index, QTextCursor& cursor
     } else if (id == HwpRecords::kAutoNumberCtrl) {
         readAutoNumber(tree.records[index], cursor, format);
     } else if (!showsNothing(id)) {
-        ++m_dropped; // notes, drawn shapes, hidden comments
+        m_dropped.Add(droppedKind(id));
     }
     return false;
 }
@@ -448,7 +460,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     columns = std::clamp(columns, 1, kMaxTableColumns);
     rows = std::clamp(rows, 1, std::min(kMaxTableRows, kMaxTableCells / columns));
     if (!sawTable || rows * columns > kMaxAllCells - m_cells) {
-        ++m_dropped;
+        m_dropped.Add(DroppedObjects::Kind::Table);
         return;
     }
     m_cells += rows * columns;
@@ -472,7 +484,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
     QList<int> widths(columns, 0);
     for (const Cell& cell : std::as_const(cells)) {
         if (cell.row >= rows || cell.column >= columns) {
-            ++m_dropped;
+            m_dropped.Add(DroppedObjects::Kind::TableCell);
             continue;
         }
         // Spans end at the table's edge, and never reach into a cell already placed.
@@ -495,7 +507,7 @@ void HwpBody::readTable(const Tree& tree, qsizetype index, QTextCursor& cursor, 
         }
         QTextTableCell tableCell = table->cellAt(cell.row, cell.column);
         if (!tableCell.isValid()) {
-            ++m_dropped;
+            m_dropped.Add(DroppedObjects::Kind::TableCell);
             continue;
         }
         if (!again) {

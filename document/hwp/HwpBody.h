@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/DroppedObjects.h"
+
 #include "document/PageDecorations.h"
 #include "document/PageGeometry.h"
 #include "document/hwp/Container.h"
@@ -32,7 +34,7 @@ public:
     void ReadSection(const QList<HwpRecords::Record>& records);
     // The first section's page, when the file gives a usable one.
     std::optional<PageGeometry> Page() const;
-    int DroppedObjects() const { return m_dropped; }
+    const DroppedObjects& Dropped() const { return m_dropped; }
     // The block each paragraph read starts in, by section and record.
     const QList<HwpFile::ParagraphPlace>& ParagraphPlaces() const { return m_places; }
 
@@ -77,7 +79,7 @@ private:
     const HwpDocInfo::DocInfo& m_info;
     const HwpContainer::Streams& m_streams;
     bool m_compressed;
-    int m_dropped = 0;
+    DroppedObjects m_dropped;
     QHash<int, QString> m_pictureNames; // bin item → the document's resource, empty when it did not decode
     int m_pictures = 0;
     qsizetype m_pictureBytes = 0;

@@ -46,7 +46,7 @@ void HwpBody::readEquation(const Tree& tree, qsizetype index, QTextCursor& curso
                           FormulaObject::MakeFormat(script, size, colour, format));
         return;
     }
-    ++m_dropped;
+    m_dropped.Add(DroppedObjects::Kind::Formula);
 }
 
 bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor, const QTextBlockFormat& paragraph)
@@ -79,7 +79,8 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     }
     const QString resource = m_pictureNames.value(binId);
     if (resource.isEmpty()) {
-        ++m_dropped; // a drawn shape, or a picture whose data is missing or unreadable
+        // A shape without a picture record is a drawn one: a line, a rectangle, a text box.
+        m_dropped.Add(binId < 0 ? DroppedObjects::Kind::DrawnObject : DroppedObjects::Kind::Picture);
         return false;
     }
     const QSize imageSize = m_document.resource(QTextDocument::ImageResource, QUrl(resource)).value<QImage>().size();

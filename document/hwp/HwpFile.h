@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DroppedObjects.h"
 #include "document/PageGeometry.h"
 
 #include <QByteArray>
@@ -35,13 +36,13 @@ struct ParagraphPlace
 // *paragraphs (when given) gets where each paragraph read went, in the order read, for comparing the layout
 // with the word processor's own.
 // What the editor cannot show (notes, drawn shapes, fields, hidden comments) is left out with the text kept,
-// and *droppedObjects (when given) says how many objects went. Encrypted, distribution-only and HWP 3 files,
+// and *droppedObjects (when given) says which objects went. Encrypted, distribution-only and HWP 3 files,
 // and broken ones, are refused: the document and page are then left untouched and *error (when given) says why,
 // in words for the user.
 bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error = nullptr,
-          int* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
+          DroppedObjects* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
 bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr,
-          int* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
+          DroppedObjects* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
 
 // The HWP 5.0 file of `document` on `page`: compressed streams, every property the editor shows. Empty, with
 // *error set, when it cannot be written.

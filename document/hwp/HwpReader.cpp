@@ -54,7 +54,7 @@ bool HasSignature(const QByteArray& head)
     return head.startsWith(signature);
 }
 
-bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, int* droppedObjects,
+bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, DroppedObjects* droppedObjects,
           QList<ParagraphPlace>* paragraphs)
 {
     if (bytes.startsWith(QByteArray(kSignature) + " V"))
@@ -144,11 +144,11 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     if (const auto sectionPage = body.Page())
         page = *sectionPage;
     if (droppedObjects)
-        *droppedObjects = body.DroppedObjects();
+        *droppedObjects = body.Dropped();
     return true;
 }
 
-bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, int* droppedObjects,
+bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, DroppedObjects* droppedObjects,
           QList<ParagraphPlace>* paragraphs)
 {
     QFile file(path);

@@ -53,7 +53,7 @@ struct Opened
 {
     bool ok = false;
     QString error;
-    int dropped = -1;
+    DroppedObjects dropped;
     PageGeometry page;
 };
 
@@ -204,7 +204,7 @@ private Q_SLOTS:
         const QByteArray file = sample(QStringLiteral("example.hwp"));
         const Opened opened = open(document, file);
         QVERIFY2(opened.ok, qPrintable(opened.error));
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         // The word processor's own preview holds the same paragraphs.
         QCOMPARE(bodyParagraphs(document).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), previewText(file));
         const QTextCharFormat title = document.begin().begin().fragment().charFormat();
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(opened.ok);
         // Paper, margins (top, bottom, left, right), header, footer, gutter, columns and their gap.
         QVERIFY(opened.page == PageGeometry({59528, 84188, 5668, 4252, 8504, 8504, 4252, 4252, 0, 1, 0}));
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         // The page number stands at the foot of the page, in the middle, between dashes.
         const PageDecorations::PageNumber number = PageDecorations::MarginsOf(document).number;
         QCOMPARE(number.position, 5);
@@ -320,7 +320,7 @@ private Q_SLOTS:
         QTextDocument document;
         Opened opened = open(document, sample(QStringLiteral("table2.hwp")));
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         QList<QTextTable*> tables;
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
             QTextTable* table = QTextCursor(block).currentTable();
@@ -341,7 +341,7 @@ private Q_SLOTS:
 
         opened = open(document, mergedTable().bytes());
         QVERIFY2(opened.ok, qPrintable(opened.error));
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         // The caption is the table's, not the body's.
         QVERIFY(!document.toPlainText().contains(QStringLiteral("캡션")));
         QTextTable* table = QTextCursor(document.findBlock(2)).currentTable();
@@ -381,7 +381,7 @@ private Q_SLOTS:
         }
         opened = open(document, many.bytes());
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 1);
+        QCOMPARE(opened.dropped.Describe(), QStringLiteral("표 1개"));
     }
 
     // What the word processor draws around the text: captions on four sides of their tables, a header on every
@@ -392,7 +392,7 @@ private Q_SLOTS:
         QTextDocument document;
         Opened opened = open(document, sample(QStringLiteral("table-caption.hwp")));
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         const QList<QTextTable*> tables = TableEditing::Tables(document);
         QCOMPARE(tables.size(), 8);
         const QList<Side> sides = {Side::Top,  Side::Bottom, Side::Left,   Side::Right,
@@ -424,7 +424,7 @@ private Q_SLOTS:
 
         opened = open(document, sample(QStringLiteral("headerfooter.hwp")));
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         QCOMPARE(bodyParagraphs(document), QStringList({u"첫 페이지"_qs, QString()})); // the second holds the margins
         const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
         QCOMPARE(margins.headers.size(), 1);
@@ -451,7 +451,7 @@ private Q_SLOTS:
         QTextDocument document;
         const Opened opened = open(document, sample(QStringLiteral("latex.hwp")));
         QVERIFY(opened.ok);
-        QCOMPARE(opened.dropped, 0);
+        QCOMPARE(opened.dropped.Total(), 0);
         QStringList scripts;
         for (int position : FormulaObject::Positions(document))
             scripts.append(FormulaObject::Script(FormulaObject::FormatAt(document, position)));
@@ -515,7 +515,7 @@ private Q_SLOTS:
         QTextDocument document;
         const Opened opened = open(document, file.bytes());
         QVERIFY2(opened.ok, qPrintable(opened.error));
-        QCOMPARE(opened.dropped, 1);
+        QCOMPARE(opened.dropped.Describe(), QStringLiteral("각주·미주 1개"));
         QCOMPARE(bodyParagraphs(document),
                  QStringList({QStringLiteral("그림"), QString(QChar::ObjectReplacementCharacter), QStringLiteral("끝"),
                               QStringLiteral("본\t문계\u2028속")}));
@@ -609,7 +609,7 @@ private Q_SLOTS:
         page.columnCount = 3;
         const PageGeometry before = page;
         QString why;
-        int dropped = -1;
+        DroppedObjects dropped;
         QVERIFY(!HwpFile::Read(document, page, file, &why, &dropped));
         QVERIFY2(why.contains(error), qPrintable(why));
         QVERIFY(!why.isEmpty());

@@ -374,6 +374,22 @@ private Q_SLOTS:
         QCOMPARE(m_asked.first().icon, QMessageBox::Warning);
         QVERIFY(m_asked.first().text.startsWith(QStringLiteral("broken.hwp\n\n")));
         QCOMPARE(plainText(editor().Document()), textOfFile(sample));
+
+        // A document whose objects the editor cannot show yet comes in without them, and the writer is told
+        // how many went and of what kind: matrix.hwp is three drawn objects and nothing else.
+        for (const auto& [title, keys] :
+             {std::pair{QStringLiteral("문서 열기"), Qt::KeyboardModifiers(Qt::ControlModifier)},
+              {QStringLiteral("문서 끼워 넣기"), Qt::ControlModifier | Qt::ShiftModifier}}) {
+            m_asked.clear();
+            m_answer = QMessageBox::Yes;
+            chooseInNextFileDialog(title, kSamples + QStringLiteral("/matrix.hwp"));
+            pressInTheWindow(Qt::Key_O, keys);
+            QVERIFY(!m_asked.isEmpty());
+            QCOMPARE(m_asked.last().caption, title);
+            QCOMPARE(m_asked.last().icon, QMessageBox::Warning);
+            QVERIFY2(m_asked.last().text.endsWith(QStringLiteral("빼고 열었습니다: 그리기 개체 3개.")),
+                     qPrintable(m_asked.last().text));
+        }
     }
 
     // Every command of the toolbars is a tab stop in reading order or has keys its tooltip shows; Enter on a

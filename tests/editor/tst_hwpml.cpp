@@ -141,7 +141,7 @@ private Q_SLOTS:
         CDHwpCtrl& editor = question();
         QVERIFY2(editor.OpenDocument(path, QStringLiteral("HWPML2X"), QString()), qPrintable(editor.LastOpenError()));
         // The picture is left out, its caption with it, and counted; the equation comes in as a formula.
-        QCOMPARE(editor.LastOpenDroppedObjects(), 1);
+        QCOMPARE(editor.LastOpenDroppedObjects().Describe(), QStringLiteral("그림 1개"));
         QTextDocument* document = editor.Document();
         QVERIFY(!document->toPlainText().contains(QStringLiteral("over")));
         QVERIFY(!document->toPlainText().contains(QStringLiteral("그림 설명")));
@@ -313,7 +313,7 @@ private Q_SLOTS:
             QCOMPARE(editor.Document()->toPlainText(), QStringLiteral("이전 내용"));
             return;
         }
-        QCOMPARE(editor.LastOpenDroppedObjects(), dropped);
+        QCOMPARE(editor.LastOpenDroppedObjects().Total(), dropped);
         // The first table's size and its cells' text and spans, or the text of a document without one.
         QString shown = editor.Document()->toPlainText().simplified();
         for (QTextFrame* frame : editor.Document()->rootFrame()->childFrames()) {
@@ -355,7 +355,7 @@ private Q_SLOTS:
         CDHwpCtrl& reader = question();
         QVERIFY2(reader.OpenDocument(writeFile(QStringLiteral("equations.hml"), file), QStringLiteral("HWPML2X"), {}),
                  qPrintable(reader.LastOpenError()));
-        QCOMPARE(reader.LastOpenDroppedObjects(), 0);
+        QCOMPARE(reader.LastOpenDroppedObjects().Total(), 0);
         QCOMPARE(FormulasOf(*reader.Document()), (QStringList{QStringLiteral("2 a < {b over c} 12 #ff0000"),
                                                               QStringLiteral("5 root 3 of 8 14 #000000")}));
     }

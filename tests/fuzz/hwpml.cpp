@@ -14,12 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QTextDocument& document = input.document;
     PageGeometry page;
     QString error;
-    int dropped = -1;
+    // Left as it is by a read that fails: a count no read gives.
+    DroppedObjects dropped;
+    dropped.Add(DroppedObjects::Kind::Other, -1);
     if (!DocumentFile::ImportHwpml(document, input.device, &error, &page, &dropped)) {
-        FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && dropped == -1);
+        FUZZ_CHECK(!error.isEmpty() && document.toPlainText() == QLatin1String("kept") && dropped.Total() == -1);
         return 0;
     }
-    FUZZ_CHECK(page.isUsable() && dropped >= 0);
+    FUZZ_CHECK(page.isUsable() && dropped.Total() >= 0);
     QByteArray saved = DocumentFile::NativeBytes(document, page);
     QBuffer again(&saved);
     again.open(QIODevice::ReadOnly);

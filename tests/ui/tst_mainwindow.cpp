@@ -557,7 +557,7 @@ private Q_SLOTS:
                                      "</PICTURE></TEXT></P></SECTION></BODY><TAIL/></HWPML>")
                               .toBase64()}})
             << false << QStringList{"식", "", ""} << QStringList{"d_q.hml"}
-            << QStringList{"2|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림, 도형 등) 1개가 있어 빼고 "
+            << QStringList{"2|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림 1개)가 있어 빼고 "
                            "열었습니다. 이 화면을 저장하면 저장된 문제 문서에서도 빠집니다."};
         QTest::newRow("no question") << getReply({{"a_hwp", nativeDocument("정답만").toBase64()}}) << false
                                      << QStringList{"", "", ""} << QStringList{}

@@ -162,10 +162,9 @@ bool CTarvixDlg::LoadQuestionDocuments(const CMapStringToString& reply)
         if (!editor->OpenDocument(path, document->format, QString()))
             unopened.append(
                 QString::fromUtf16(Msg::kDocumentNotOpened).arg(SlotTabLabel(slot), editor->LastOpenError()));
-        else if (const int dropped = editor->LastOpenDroppedObjects(); dropped > 0)
+        else if (const DroppedObjects& dropped = editor->LastOpenDroppedObjects(); dropped.Total() > 0)
             // What the editor cannot show yet would be lost by saving this screen: the writer must know.
-            partial.append(
-                QString::fromUtf16(Msg::kDocumentObjectsDropped).arg(SlotTabLabel(slot), QString::number(dropped)));
+            partial.append(QString::fromUtf16(Msg::kDocumentObjectsDropped).arg(SlotTabLabel(slot), dropped.Describe()));
     }
     if (!unopened.isEmpty())
         MessageBox::Error(this, unopened.join(QStringLiteral("\r\n\r\n")));
