@@ -271,10 +271,12 @@ void placeFormulas(QTextDocument& document, const QList<StoredFormula>& formulas
 {
     QTextCursor cursor(&document);
     for (const StoredFormula& formula : formulas) {
+        // Qt's HTML gives a stand-in, a picture, no font of its own: the formula takes the text's before it
+        // (after it at the start of a paragraph), which it was written in, and whose line it shares.
         cursor.setPosition(formula.position);
+        const QTextCharFormat around = FormulaObject::TextFormat(cursor.charFormat());
         cursor.setPosition(formula.position + 1, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(
-            FormulaObject::MakeFormat(formula.script, formula.pointSize, formula.colour, cursor.charFormat()));
+        cursor.setCharFormat(FormulaObject::MakeFormat(formula.script, formula.pointSize, formula.colour, around));
     }
 }
 

@@ -59,6 +59,10 @@ QMimeData* Clipboard::MimeData(const QTextCursor& cursor)
     // pictures travel inside it as data.
     QString html = fragment.toHtml();
     QTextDocument copied;
+    // Text without a font of its own is in the document's font: the copy's HTML says so for the text that
+    // comes back from it, which a new document's font (the system's) would otherwise make smaller, and its
+    // lines with it.
+    copied.setDefaultFont(document->defaultFont());
     QTextCursor(&copied).insertFragment(fragment);
     QList<QImage> pictures;
     QSet<QString> done;

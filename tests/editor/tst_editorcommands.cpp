@@ -8,6 +8,7 @@
 #include "document/TableEditing.h"
 #include "document/hwp/HwpFile.h"
 #include "editor/CDHwpCtrl.h"
+#include "document/PageLayout.h"
 #include "editor/PageView.h"
 #include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
@@ -541,6 +542,79 @@ private Q_SLOTS:
 
     // HTML from a web page brings its tables with grey double borders and spacing; pasted, they have the
     // editor's one-point grid.
+    // Paragraphs copied and pasted inside the editor keep their line spacing, as the writer's steps do it:
+    // Ctrl+A, Ctrl+C, Ctrl+End, Enter, Ctrl+V; the word processor's documents of every spacing kind.
+    void pasteKeepsTheSpacing_data()
+    {
+        QTest::addColumn<QString>("sample");
+        for (const char* sample : {"linespacing.hwp", "latex.hwp", "parashape.hwp"})
+            QTest::newRow(sample) << QString::fromLatin1(sample);
+        QTest::newRow("typed") << QString();
+    }
+
+    void pasteKeepsTheSpacing()
+    {
+        QFETCH(QString, sample);
+        if (!sample.isEmpty()) {
+            QVERIFY(editor().OpenFile(kSamples + u'/' + sample));
+        } else {
+            // Typed as a writer types an explanation: words, then a formula with limits in the middle of a line.
+            for (int paragraph = 0; paragraph < 3; ++paragraph) {
+                type(QStringLiteral("함수 f(x)의 넓이는 정적분으로 구한다. 넓이는 "));
+                editor().InsertFormula(QStringLiteral("int from {0} to {1} x^2 dx = 1 over 3"));
+                type(QStringLiteral(" 이다. 그러므로 구하는 넓이는 위의 식과 같이 구할 수 있으며, 다음 문단으로 넘어간다.\n"));
+            }
+        }
+        QTextDocument* document = editor().Document();
+        // Each paragraph's lines: their heights, and the pitch from one to the next where both are on one page
+        // of the layout (a line the layout moved to the next page is not spaced by its paragraph).
+        const double pageHeight = editor().Page().bodyRect().height();
+        const auto measure = [document, pageHeight](int first, int count) {
+            QList<QMap<QString, double>> measured;
+            QTextBlock block = document->findBlockByNumber(first);
+            for (int i = 0; i < count && block.isValid(); ++i, block = block.next()) {
+                const QTextLayout* layout = block.layout();
+                const double top = layout->position().y();
+                QMap<QString, double> lines;
+                for (int l = 0; l < layout->lineCount(); ++l) {
+                    lines.insert(QStringLiteral("height %1").arg(l), layout->lineAt(l).height());
+                    if (l > 0 && PageLayout::LayoutPageAt(top + layout->lineAt(l).y(), pageHeight) ==
+                                     PageLayout::LayoutPageAt(top + layout->lineAt(l - 1).y(), pageHeight))
+                        lines.insert(QStringLiteral("pitch %1").arg(l),
+                                     layout->lineAt(l).y() - layout->lineAt(l - 1).y());
+                }
+                measured.append(lines);
+            }
+            return measured;
+        };
+        const int blocks = document->blockCount();
+        document->documentLayout()->documentSize();
+        const QList<QMap<QString, double>> before = measure(0, blocks);
+        PageView* view = editor().View();
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+        document->documentLayout()->documentSize();
+        QCOMPARE(document->blockCount(), 2 * blocks);
+        // The copy's paragraphs measure as the first's, the first one (which the paste joins) included.
+        const QList<QMap<QString, double>> after = measure(blocks, blocks);
+        QCOMPARE(after.size(), before.size());
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            for (auto it = before[i].begin(); it != before[i].end(); ++it) {
+                if (after[i].contains(it.key()))
+                    QVERIFY2(std::abs(after[i].value(it.key()) - it.value()) < 0.01,
+                             qPrintable(QStringLiteral("paragraph %1, %2: %3 pasted, %4 before")
+                                            .arg(i)
+                                            .arg(it.key())
+                                            .arg(after[i].value(it.key()))
+                                            .arg(it.value())));
+            }
+        }
+    }
+
     void pastedTablesTakeTheGrid()
     {
         auto* mime = new QMimeData;
