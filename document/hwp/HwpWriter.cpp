@@ -478,6 +478,7 @@ private:
         out.u32(0).i32(m_verticalPosition).i32(textHeight).i32(textHeight).i32(qint32(textHeight * 0.85));
         out.i32(height - textHeight).i32(0).i32(m_available);
         out.u32(0x00060000); // the first and the last segment of its line
+        m_lastLine = {m_verticalPosition + textHeight, height - textHeight};
         m_verticalPosition += height;
         return out.data();
     }
@@ -571,25 +572,32 @@ private:
         const QList<Item> items = itemsOf(m_contents.back()->rootFrame()->begin());
         const qint32 outerPosition = m_verticalPosition;
         const qint32 outerWidth = m_available;
+        const Extent outerLast = m_lastLine;
         m_verticalPosition = 0;
         m_available = width;
         writeItems(out, items, level, false);
         m_verticalPosition = outerPosition;
         m_available = outerWidth;
+        m_lastLine = outerLast;
         return items.size();
     }
 
     qsizetype paragraphCount(const QTextTableCell& cell) override { return itemsOf(cell.begin()).size(); }
 
-    void write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) override
+    Extent write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) override
     {
         const qint32 outerPosition = m_verticalPosition;
         const qint32 outerWidth = m_available;
+        const Extent outerLast = m_lastLine;
         m_verticalPosition = 0;
         m_available = width;
+        m_lastLine = {};
         writeItems(out, itemsOf(cell.begin()), level, false);
+        const Extent extent = m_lastLine;
         m_verticalPosition = outerPosition;
         m_available = outerWidth;
+        m_lastLine = outerLast;
+        return extent;
     }
 
     const QTextDocument& m_document;
@@ -603,6 +611,8 @@ private:
     QHash<QTextList*, bool> m_bullets;
     std::vector<std::unique_ptr<QTextDocument>> m_contents;
     qint32 m_verticalPosition = 0;
+    // The line record written last, in the list of paragraphs being written.
+    Extent m_lastLine;
     // How wide the text being written may run: the column, or the cell a table is in.
     qint32 m_available = 0;
 };

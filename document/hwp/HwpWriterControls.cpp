@@ -7,6 +7,7 @@
 #include "document/hwp/Records.h"
 
 #include <QBuffer>
+#include <QtEndian>
 #include <QTextDocument>
 #include <QTextTable>
 #include <QUrl>
@@ -47,8 +48,11 @@ constexpr quint32 kTableObject =
 
 // A picture's pixels are 1/96 inch, as the editor sizes pictures.
 constexpr double kUnitsPerPixel = 7200.0 / 96.0;
-// Cell margins, left, right, top, bottom: the word processor's defaults of 1.8 mm and 0.5 mm.
-constexpr quint16 kCellMargins[4] = {510, 510, 141, 141};
+// A padding of the editor's (a format length) as a cell margin, HWPUNIT.
+quint16 margin(double padding)
+{
+    return quint16(std::clamp<long>(std::lround(LayoutUnits::ToPoints(padding) * kUnitsPerPoint), 0, 0xffff));
+}
 
 QByteArray pngOf(const QImage& image)
 {
@@ -270,6 +274,8 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
         tableHeight += height;
     }
 
+    // The rows' heights are known once the cells are written (below), and put in then.
+    const qsizetype tableHeader = out.size() + 4;
     Append(out, CtrlHeader, level, objectHeader(kTableCtrl, kTableObject, tableWidth, tableHeight));
     // The caption is the list before the table's own record.
     if (const auto caption = PageDecorations::CaptionOf(format)) {
@@ -289,8 +295,10 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
     DataWriter record;
     record.u32(0x2); // a table that crosses a page is split between rows
     record.u16(quint16(rows)).u16(quint16(columns)).u16(0);
-    for (quint16 margin : kCellMargins)
-        record.u16(margin);
+    // The paddings the editor gives a cell without its own: the table's.
+    const quint16 tablePadding = margin(format.cellPadding());
+    for (int side = 0; side < 4; ++side)
+        record.u16(tablePadding);
     for (int count : std::as_const(perRow))
         record.u16(quint16(count));
     // The table's own border fill is its grid: the very fill of every cell without borders of its own, so
@@ -298,35 +306,63 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
     record.u16(m_info.borderFill(borderFillOf(QTextTableCellFormat(), format))).u16(0);
     Append(out, Table, level + 1, record.data());
 
+    // A reader takes a cell's bottom margin as the room below its text less the spacing of the text's last line
+    // and the grid's line between rows, as the word processor's own files need; the margin written is the
+    // cell's padding plus those, and a row is no taller than its shortest cell needs, so that the cells come
+    // back with the paddings they have here. The word processor makes a row as tall as its text wants.
+    const qint32 rule = qint32(std::lround(LayoutUnits::ToPoints(format.border()) * kUnitsPerPoint));
+    struct Written
+    {
+        qsizetype list;      // where the cell's list header's data starts in `out`
+        qint32 need;         // the row height that leaves its bottom margin as written
+    };
+    QList<Written> written;
+    QList<qint32> needs(rows, 0);
     for (const Cell& entry : std::as_const(placed)) {
         const QTextTableCell& cell = entry.cell;
-        qint32 height = 0;
-        for (int r = cell.row(); r < cell.row() + cell.rowSpan() && r < rows; ++r)
-            height += rowHeights[r];
         DataWriter list;
         list.i16(qint16(cells.paragraphCount(cell))).u32(0).u16(0); // text from the top, left to right
         list.u16(quint16(cell.column())).u16(quint16(cell.row()));
         list.u16(quint16(cell.columnSpan())).u16(quint16(cell.rowSpan()));
-        list.u32(quint32(entry.width)).u32(quint32(height));
-        // The cell's own paddings, where it has them (as cells read from a file do).
+        list.u32(quint32(entry.width)).u32(0); // the height, put in below
         const QTextTableCellFormat cellFormat = cell.format().toTableCellFormat();
-        std::array<quint16, 4> margins = {kCellMargins[0], kCellMargins[1], kCellMargins[2], kCellMargins[3]};
+        std::array<quint16, 4> margins{};
         const QTextFormat::Property paddings[4] = {QTextFormat::TableCellLeftPadding,
                                                    QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
                                                    QTextFormat::TableCellBottomPadding};
-        for (int side = 0; side < 4; ++side) {
-            if (cellFormat.hasProperty(paddings[side]))
-                margins[side] = quint16(std::clamp<long>(
-                    std::lround(LayoutUnits::ToPoints(cellFormat.doubleProperty(paddings[side])) * kUnitsPerPoint), 0,
-                    0xffff));
-        }
-        for (quint16 margin : margins)
-            list.u16(margin);
+        for (int side = 0; side < 4; ++side)
+            margins[side] =
+                cellFormat.hasProperty(paddings[side]) ? margin(cellFormat.doubleProperty(paddings[side])) : tablePadding;
+        for (quint16 side : margins)
+            list.u16(side);
         list.u16(m_info.borderFill(borderFillOf(cell.format().toTableCellFormat(), format)));
         list.u32(quint32(entry.width)).zeros(9); // the text's width; no field name
+        const qsizetype header = out.size() + 4;
         Append(out, ListHeader, level + 1, list.data());
         // The cell's text is as wide as the cell less its margins.
-        cells.write(out, cell, level + 1, std::max(entry.width - margins[0] - margins[1], 1000));
+        const CellText::Extent extent =
+            cells.write(out, cell, level + 1, std::max(entry.width - margins[0] - margins[1], 1000));
+        const qint32 bottom = std::clamp(margins[3] + extent.spacing + rule, 0, 0xffff);
+        qToLittleEndian<quint16>(quint16(bottom), out.data() + header + 30);
+        const qint32 need = margins[2] + extent.bottom + bottom;
+        written.append({header, need});
+        if (cell.rowSpan() == 1)
+            needs[cell.row()] = needs[cell.row()] > 0 ? std::min(needs[cell.row()], need) : need;
+    }
+    // Rows without a cell of their own keep the height their paragraphs gave them.
+    tableHeight = 0;
+    for (int r = 0; r < rows; ++r) {
+        if (needs[r] > 0)
+            rowHeights[r] = needs[r];
+        tableHeight += rowHeights[r];
+    }
+    qToLittleEndian<quint32>(quint32(std::max(tableHeight, 1)), out.data() + tableHeader + 20);
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        const QTextTableCell& cell = placed[i].cell;
+        qint32 height = 0;
+        for (int r = cell.row(); r < cell.row() + cell.rowSpan() && r < rows; ++r)
+            height += rowHeights[r];
+        qToLittleEndian<quint32>(quint32(height), out.data() + written[i].list + 20);
     }
 }
 

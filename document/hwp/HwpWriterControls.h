@@ -30,8 +30,15 @@ class CellText
 public:
     virtual ~CellText() = default;
     virtual qsizetype paragraphCount(const QTextTableCell& cell) = 0;
+    // Where the last line written for a cell stands, as its line record says (HWPUNIT): the bottom of its text
+    // from the cell's top, and the spacing below it.
+    struct Extent
+    {
+        qint32 bottom = 0;
+        qint32 spacing = 0;
+    };
     // The paragraphs of `cell` at `level`, as wide as `width` (HWPUNIT), starting at the cell's top.
-    virtual void write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) = 0;
+    virtual Extent write(QByteArray& out, const QTextTableCell& cell, quint16 level, qint32 width) = 0;
     // The paragraphs of a caption, header or footer kept in the editor's format; how many it wrote.
     virtual qsizetype writeContent(QByteArray& out, const QByteArray& content, quint16 level, qint32 width) = 0;
 };

@@ -615,6 +615,61 @@ private Q_SLOTS:
         }
     }
 
+    // A question with a 〈보기〉 box and a sign chart, saved as HWP 5.0, opened again and saved once more
+    // without an edit: each time the page is the same, to the pixel.
+    void tablesLaidOutAsSavedAfterALoad()
+    {
+        type(QStringLiteral("다음 〈보기〉에서 옳은 것만을 있는 대로 고른 것은?\n"));
+        editor().InsertTable(1, 1);
+        type(QStringLiteral("ㄱ. f(x)는 x=1에서 극댓값을 갖는다."));
+        QTextCursor end(editor().Document());
+        end.movePosition(QTextCursor::End);
+        editor().View()->setTextCursor(end);
+        type(QStringLiteral("\n함수의 증감표는 다음과 같다.\n"));
+        editor().InsertTable(2, 5);
+        QTextTable* chart = QTextCursor(editor().Document()->lastBlock()).currentTable();
+        if (!chart) {
+            for (QTextBlock block = editor().Document()->begin(); block.isValid(); block = block.next())
+                if (QTextTable* t = QTextCursor(block).currentTable(); t && t->columns() == 5)
+                    chart = t;
+        }
+        QVERIFY(chart);
+        const QStringList cells = {"x", "⋯", "1", "⋯", "3", "f'(x)", "+", "0", "−", "0"};
+        for (int i = 0; i < cells.size(); ++i)
+            chart->cellAt(i / 5, i % 5).firstCursorPosition().insertText(cells[i]);
+
+        const auto image = [this](CDHwpCtrl& from, const QString& name) {
+            const QString base = m_dir.filePath(name);
+            return from.RenderPageImage(base, 0, 150, 24, QStringLiteral("BMP"))
+                       ? QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32)
+                       : QImage();
+        };
+        QImage previous = image(editor(), QStringLiteral("typed"));
+        QVERIFY(!previous.isNull());
+        for (int round = 1; round <= 2; ++round) {
+            CDHwpCtrl& from = *m_editors[round - 1];
+            CDHwpCtrl& into = *m_editors[round];
+            const QString path = m_dir.filePath(QStringLiteral("round%1.hwp").arg(round));
+            QVERIFY2(from.SaveDocument(path, QStringLiteral("HWP"), {}), qPrintable(from.LastSaveError()));
+            QVERIFY2(into.OpenDocument(path, QStringLiteral("HWP"), {}), qPrintable(into.LastOpenError()));
+            const QImage loaded = image(into, QStringLiteral("loaded%1").arg(round));
+            QCOMPARE(loaded.size(), previous.size());
+            const QRect before = darkIn(previous, previous.rect());
+            const QRect after = darkIn(loaded, loaded.rect());
+            // The rows as tall as they were, each cell with its paddings (they grew to the word processor's
+            // defaults and shrank at the bottom).
+            QCOMPARE(after.top(), before.top());
+            QCOMPARE(after.bottom(), before.bottom());
+            QCOMPARE(after.left(), before.left());
+            // A table as wide as its column comes back with fixed columns, which the layout widens by the
+            // cells' paddings: 1.4 pt wider once; stable after that.
+            if (round == 1)
+                QEXPECT_FAIL("", "a table of the column's width comes back 1.4 pt wider", Continue);
+            QVERIFY2(loaded == previous, qPrintable(QStringLiteral("round %1").arg(round)));
+            previous = loaded;
+        }
+    }
+
     void pastedTablesTakeTheGrid()
     {
         auto* mime = new QMimeData;
