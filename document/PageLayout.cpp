@@ -85,7 +85,11 @@ void PageLayout::PaintColumns(QPainter* painter, QTextDocument* document, const 
     for (int column = 0; column < columns; ++column) {
         const int layoutPage = firstLayoutPage + column;
         const double top = layoutPage * layoutPageHeight;
-        QRectF onPage(page.columnLeft(column), body.top(), page.columnWidth(), layoutPageHeight);
+        // The column's height, and the paper's width: a picture or a table wider than its column runs into the
+        // gap and the margin beside it, as the word processor draws it. A column holds only its own layout page,
+        // so nothing of another column is drawn twice. A point is kept white at the paper's edges: the page
+        // images are trimmed to their content, which a white line around it tells.
+        QRectF onPage(1, body.top(), page.paperSize().width() - 2, layoutPageHeight);
         if (area.isValid())
             onPage = onPage.intersected(area);
         if (onPage.isEmpty())

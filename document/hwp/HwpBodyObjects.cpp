@@ -92,17 +92,11 @@ bool HwpBody::readPicture(const Tree& tree, qsizetype index, QTextCursor& cursor
     const qint64 height = units(in.u32());
     QTextImageFormat picture;
     picture.setName(resource);
-    // Picture sizes are in the layout's units, as for pictures inserted in the editor; never wider than the column.
+    // Picture sizes are in the layout's units, as for pictures inserted in the editor, and the size the file gives:
+    // one wider than the column runs into the margin, as the word processor draws it.
     const auto length = [](qint64 units) { return LayoutUnits::FromPoints(units / PageGeometry::kUnitsPerPoint); };
-    double pixelWidth = width > 0 && height > 0 ? length(width) : imageSize.width();
-    double pixelHeight = width > 0 && height > 0 ? length(height) : imageSize.height();
-    const double column = LayoutUnits::FromPoints(m_section.columnWidth());
-    if (column > 0 && pixelWidth > column) {
-        pixelHeight *= column / pixelWidth;
-        pixelWidth = column;
-    }
-    picture.setWidth(pixelWidth);
-    picture.setHeight(pixelHeight);
+    picture.setWidth(width > 0 && height > 0 ? length(width) : imageSize.width());
+    picture.setHeight(width > 0 && height > 0 ? length(height) : imageSize.height());
     if (properties & 0x1) { // set as a character
         cursor.insertImage(picture);
         return false;

@@ -670,6 +670,61 @@ private Q_SLOTS:
         }
     }
 
+    // A picture wider than its column keeps its size through a save and a reopen, and is drawn whole, into the
+    // margin beside the column, as the word processor draws it: latex.hwp's on the bank's two-column page.
+    void widePictureKeepsItsSize()
+    {
+        QVERIFY(editor().OpenFile(kSamples + QStringLiteral("/latex.hwp")));
+        const auto pictures = [](QTextDocument* document) {
+            QList<QSizeF> sizes;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+                for (auto it = block.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().isImageFormat()) {
+                        const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+                        sizes.append(QSizeF(image.width(), image.height()));
+                    }
+            return sizes;
+        };
+        const QList<QSizeF> before = pictures(editor().Document());
+        QVERIFY(!before.isEmpty());
+        const PageGeometry page = editor().Page();
+        QVERIFY2(LayoutUnits::ToPoints(before.first().width()) > page.columnWidth(),
+                 "the sample's picture is no wider than the column");
+        const QString path = m_dir.filePath(QStringLiteral("wide.hwp"));
+        QVERIFY(editor().SaveDocument(path, QStringLiteral("HWP"), {}));
+        CDHwpCtrl& reopened = *m_editors[1];
+        QVERIFY(reopened.OpenDocument(path, QStringLiteral("HWP"), {}));
+        QCOMPARE(pictures(reopened.Document()), before);
+
+        // Drawn beyond the column's right edge, in the gap to the next column.
+        QTextDocument* document = reopened.Document();
+        int position = -1;
+        for (QTextBlock block = document->begin(); block.isValid() && position < 0; block = block.next())
+            for (auto it = block.begin(); !it.atEnd() && position < 0; ++it)
+                if (it.fragment().charFormat().isImageFormat())
+                    position = it.fragment().position();
+        // At 72 dpi a pixel is a point of the page.
+        const QString base = m_dir.filePath(QStringLiteral("wide"));
+        const double pageHeight = page.bodyRect().height();
+        const double top = document->documentLayout()->blockBoundingRect(document->findBlock(position)).top();
+        const int layoutPage = PageLayout::LayoutPageAt(top, pageHeight);
+        const QList<int> starts = PageLayout::PageStarts(document, page);
+        int index = 0;
+        while (index + 1 < starts.size() && starts[index + 1] <= layoutPage)
+            ++index;
+        QVERIFY(reopened.RenderPageImage(base, index, 72, 24, QStringLiteral("BMP")));
+        const QImage image = QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32);
+        const int column = layoutPage - starts[index];
+        const double edge = page.columnLeft(column) + page.columnWidth();
+        const double next = column + 1 < page.columnCount ? page.columnLeft(column + 1) : page.paperSize().width();
+        const double y = page.bodyRect().top() + top - layoutPage * pageHeight;
+        const QRect beyond = QRectF(edge + 1, y, next - edge - 2, LayoutUnits::ToPoints(before.first().height()))
+                                 .toAlignedRect()
+                                 .intersected(image.rect());
+        QVERIFY(beyond.width() > 0 && beyond.height() > 0);
+        QVERIFY2(!darkIn(image, beyond).isEmpty(), "the picture is cut at the column's edge");
+    }
+
     void pastedTablesTakeTheGrid()
     {
         auto* mime = new QMimeData;

@@ -409,12 +409,12 @@ private Q_SLOTS:
         setUp(preparedDir.path(), &prepared);
         {
             std::vector<std::unique_ptr<PreparedPageImage>> pages;
-            std::vector<std::thread> threads;
+            std::vector<WorkerThread> threads;
             for (const QString& bitmap : prepared) {
                 pages.push_back(std::make_unique<PreparedPageImage>(bitmap));
-                threads.emplace_back([page = pages.back().get()] { page->Prepare(); });
+                threads.push_back(*WorkerThread::Start([page = pages.back().get()] { page->Prepare(); }));
             }
-            for (std::thread& thread : threads)
+            for (WorkerThread& thread : threads)
                 thread.join();
             RunSaveSteps({[&](int page) { return pages[std::size_t(page)]->CommitTrim(); },
                           [&](int page, QString* error) {
@@ -442,7 +442,8 @@ private Q_SLOTS:
             QString png;
             QVERIFY(ConvertPageImageToPng(file, png));
         }
-        QTRY_COMPARE(openFiles(), before);
+        // Files that earlier tests let go of may close meanwhile: none may be left open by these rounds.
+        QTRY_VERIFY2(openFiles() <= before, qPrintable(QString::number(openFiles()) + u'/' + QString::number(before)));
     }
 
     void convertFailsWhenTheTargetCannotBeReplaced()
