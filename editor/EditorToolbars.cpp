@@ -284,11 +284,12 @@ void CDHwpCtrl::buildToolbars()
     fontBox->setAccessibleName(QStringLiteral("글꼴"));
     fontBox->setInsertPolicy(QComboBox::NoInsert);
     fontBox->setCurrentFont(defaultFont());
-    connect(fontBox, &QComboBox::activated, this, [this, fontBox] {
+    const auto applyFont = [this, fontBox](bool toPage) {
         QTextCharFormat f;
         f.setFontFamilies({fontBox->currentFont().family()});
-        mergeFormat(f, fontBox->TakePicked());
-    });
+        mergeFormat(f, toPage);
+    };
+    connect(fontBox, &QComboBox::activated, this, [fontBox, applyFont] { applyFont(fontBox->TakePicked()); });
     format->addWidget(fontBox);
     auto* sizeBox = new ToolbarBox<QComboBox>(format);
     m_sizeBox = sizeBox;
@@ -303,32 +304,30 @@ void CDHwpCtrl::buildToolbars()
     for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32, 40, 48, 72})
         sizeBox->addItem(QString::number(size), size);
     sizeBox->setCurrentIndex(sizeBox->findData(10));
-    connect(sizeBox, &QComboBox::activated, this, [this, sizeBox](int index) {
+    const auto applySize = [this](double points, bool toPage) {
         QTextCharFormat f;
-        f.setFontPointSize(sizeBox->itemData(index).toDouble());
-        mergeFormat(f, sizeBox->TakePicked());
+        f.setFontPointSize(points);
+        mergeFormat(f, toPage);
+    };
+    connect(sizeBox, &QComboBox::activated, this, [sizeBox, applySize](int index) {
+        applySize(sizeBox->itemData(index).toDouble(), sizeBox->TakePicked());
     });
     // Enter takes what was typed, a size the list lacks (10.5, 13) included. The item it names becomes the
     // current one first, so that the box has nothing left to activate on its own.
-    connect(sizeBox->lineEdit(), &QLineEdit::returnPressed, this, [this, sizeBox] {
-        const QString typed = sizeBox->currentText().trimmed().replace(u',', u'.');
-        const double points = typed.toDouble();
+    connect(sizeBox->lineEdit(), &QLineEdit::returnPressed, this, [sizeBox, applySize] {
+        const double points = sizeBox->currentText().trimmed().replace(u',', u'.').toDouble();
         if (points < 1 || points > 999)
             return;
         if (const int listed = sizeBox->findData(points); listed >= 0)
             sizeBox->setCurrentIndex(listed);
-        QTextCharFormat f;
-        f.setFontPointSize(points);
-        mergeFormat(f, true);
+        applySize(points, true);
     });
-    connect(fontBox->lineEdit(), &QLineEdit::returnPressed, this, [this, fontBox] {
+    connect(fontBox->lineEdit(), &QLineEdit::returnPressed, this, [fontBox, applyFont] {
         const int listed = fontBox->findText(fontBox->currentText().trimmed(), Qt::MatchFixedString);
         if (listed < 0)
             return;
         fontBox->setCurrentIndex(listed);
-        QTextCharFormat f;
-        f.setFontFamilies({fontBox->currentFont().family()});
-        mergeFormat(f, true);
+        applyFont(true);
     });
     // Left without Enter, or with a size out of range: the boxes show the format at the cursor again.
     for (QComboBox* box : {static_cast<QComboBox*>(fontBox), static_cast<QComboBox*>(sizeBox)})

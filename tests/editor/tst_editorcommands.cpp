@@ -562,7 +562,8 @@ private Q_SLOTS:
             for (int paragraph = 0; paragraph < 3; ++paragraph) {
                 type(QStringLiteral("함수 f(x)의 넓이는 정적분으로 구한다. 넓이는 "));
                 editor().InsertFormula(QStringLiteral("int from {0} to {1} x^2 dx = 1 over 3"));
-                type(QStringLiteral(" 이다. 그러므로 구하는 넓이는 위의 식과 같이 구할 수 있으며, 다음 문단으로 넘어간다.\n"));
+                type(QStringLiteral(
+                    " 이다. 그러므로 구하는 넓이는 위의 식과 같이 구할 수 있으며, 다음 문단으로 넘어간다.\n"));
             }
         }
         QTextDocument* document = editor().Document();
@@ -570,26 +571,26 @@ private Q_SLOTS:
         // of the layout (a line the layout moved to the next page is not spaced by its paragraph).
         const double pageHeight = editor().Page().bodyRect().height();
         const auto measure = [document, pageHeight](int first, int count) {
-            QList<QMap<QString, double>> measured;
+            QMap<QString, double> measured;
             QTextBlock block = document->findBlockByNumber(first);
             for (int i = 0; i < count && block.isValid(); ++i, block = block.next()) {
                 const QTextLayout* layout = block.layout();
-                const double top = layout->position().y();
-                QMap<QString, double> lines;
+                const auto page = [&](int l) {
+                    return PageLayout::LayoutPageAt(layout->position().y() + layout->lineAt(l).y(), pageHeight);
+                };
                 for (int l = 0; l < layout->lineCount(); ++l) {
-                    lines.insert(QStringLiteral("height %1").arg(l), layout->lineAt(l).height());
-                    if (l > 0 && PageLayout::LayoutPageAt(top + layout->lineAt(l).y(), pageHeight) ==
-                                     PageLayout::LayoutPageAt(top + layout->lineAt(l - 1).y(), pageHeight))
-                        lines.insert(QStringLiteral("pitch %1").arg(l),
-                                     layout->lineAt(l).y() - layout->lineAt(l - 1).y());
+                    measured.insert(QStringLiteral("paragraph %1, line %2's height").arg(i).arg(l),
+                                    layout->lineAt(l).height());
+                    if (l > 0 && page(l) == page(l - 1))
+                        measured.insert(QStringLiteral("paragraph %1, line %2's pitch").arg(i).arg(l),
+                                        layout->lineAt(l).y() - layout->lineAt(l - 1).y());
                 }
-                measured.append(lines);
             }
             return measured;
         };
         const int blocks = document->blockCount();
         document->documentLayout()->documentSize();
-        const QList<QMap<QString, double>> before = measure(0, blocks);
+        const QMap<QString, double> before = measure(0, blocks);
         PageView* view = editor().View();
         view->setFocus();
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
@@ -600,18 +601,14 @@ private Q_SLOTS:
         document->documentLayout()->documentSize();
         QCOMPARE(document->blockCount(), 2 * blocks);
         // The copy's paragraphs measure as the first's, the first one (which the paste joins) included.
-        const QList<QMap<QString, double>> after = measure(blocks, blocks);
-        QCOMPARE(after.size(), before.size());
-        for (qsizetype i = 0; i < before.size(); ++i) {
-            for (auto it = before[i].begin(); it != before[i].end(); ++it) {
-                if (after[i].contains(it.key()))
-                    QVERIFY2(std::abs(after[i].value(it.key()) - it.value()) < 0.01,
-                             qPrintable(QStringLiteral("paragraph %1, %2: %3 pasted, %4 before")
-                                            .arg(i)
-                                            .arg(it.key())
-                                            .arg(after[i].value(it.key()))
-                                            .arg(it.value())));
-            }
+        const QMap<QString, double> after = measure(blocks, blocks);
+        for (auto it = before.begin(); it != before.end(); ++it) {
+            if (after.contains(it.key()))
+                QVERIFY2(std::abs(after.value(it.key()) - it.value()) < 0.01,
+                         qPrintable(QStringLiteral("%1: %2 pasted, %3 before")
+                                        .arg(it.key())
+                                        .arg(after.value(it.key()))
+                                        .arg(it.value())));
         }
     }
 
@@ -675,53 +672,42 @@ private Q_SLOTS:
     void widePictureKeepsItsSize()
     {
         QVERIFY(editor().OpenFile(kSamples + QStringLiteral("/latex.hwp")));
-        const auto pictures = [](QTextDocument* document) {
-            QList<QSizeF> sizes;
+        // The first picture's place and its format.
+        const auto picture = [](QTextDocument* document) -> std::pair<int, QTextImageFormat> {
             for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
                 for (auto it = block.begin(); !it.atEnd(); ++it)
-                    if (it.fragment().charFormat().isImageFormat()) {
-                        const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
-                        sizes.append(QSizeF(image.width(), image.height()));
-                    }
-            return sizes;
+                    if (it.fragment().charFormat().isImageFormat())
+                        return {it.fragment().position(), it.fragment().charFormat().toImageFormat()};
+            return {-1, {}};
         };
-        const QList<QSizeF> before = pictures(editor().Document());
-        QVERIFY(!before.isEmpty());
+        const QTextImageFormat before = picture(editor().Document()).second;
         const PageGeometry page = editor().Page();
-        QVERIFY2(LayoutUnits::ToPoints(before.first().width()) > page.columnWidth(),
-                 "the sample's picture is no wider than the column");
+        QVERIFY2(LayoutUnits::ToPoints(before.width()) > page.columnWidth(), "the picture is no wider than a column");
         const QString path = m_dir.filePath(QStringLiteral("wide.hwp"));
         QVERIFY(editor().SaveDocument(path, QStringLiteral("HWP"), {}));
         CDHwpCtrl& reopened = *m_editors[1];
         QVERIFY(reopened.OpenDocument(path, QStringLiteral("HWP"), {}));
-        QCOMPARE(pictures(reopened.Document()), before);
-
-        // Drawn beyond the column's right edge, in the gap to the next column.
         QTextDocument* document = reopened.Document();
-        int position = -1;
-        for (QTextBlock block = document->begin(); block.isValid() && position < 0; block = block.next())
-            for (auto it = block.begin(); !it.atEnd() && position < 0; ++it)
-                if (it.fragment().charFormat().isImageFormat())
-                    position = it.fragment().position();
-        // At 72 dpi a pixel is a point of the page.
-        const QString base = m_dir.filePath(QStringLiteral("wide"));
+        const auto [position, after] = picture(document);
+        QCOMPARE(QSizeF(after.width(), after.height()), QSizeF(before.width(), before.height()));
+
+        // Drawn beyond the column's right edge, in the gap to the next column. At 72 dpi a pixel is a point.
         const double pageHeight = page.bodyRect().height();
         const double top = document->documentLayout()->blockBoundingRect(document->findBlock(position)).top();
         const int layoutPage = PageLayout::LayoutPageAt(top, pageHeight);
         const QList<int> starts = PageLayout::PageStarts(document, page);
-        int index = 0;
-        while (index + 1 < starts.size() && starts[index + 1] <= layoutPage)
-            ++index;
+        const int index = int(std::upper_bound(starts.begin(), starts.end(), layoutPage) - starts.begin()) - 1;
+        const QString base = m_dir.filePath(QStringLiteral("wide"));
         QVERIFY(reopened.RenderPageImage(base, index, 72, 24, QStringLiteral("BMP")));
         const QImage image = QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32);
         const int column = layoutPage - starts[index];
         const double edge = page.columnLeft(column) + page.columnWidth();
         const double next = column + 1 < page.columnCount ? page.columnLeft(column + 1) : page.paperSize().width();
-        const double y = page.bodyRect().top() + top - layoutPage * pageHeight;
-        const QRect beyond = QRectF(edge + 1, y, next - edge - 2, LayoutUnits::ToPoints(before.first().height()))
+        const QRect beyond = QRectF(edge + 1, page.bodyRect().top() + top - layoutPage * pageHeight, next - edge - 2,
+                                    LayoutUnits::ToPoints(before.height()))
                                  .toAlignedRect()
                                  .intersected(image.rect());
-        QVERIFY(beyond.width() > 0 && beyond.height() > 0);
+        QVERIFY(!beyond.isEmpty());
         QVERIFY2(!darkIn(image, beyond).isEmpty(), "the picture is cut at the column's edge");
     }
 

@@ -62,6 +62,16 @@ private:
         return radio->isChecked() && window().CurrentCategory() == category;
     }
 
+    // The category chosen, and the question of `number` (the index in its list) in its panel.
+    bool choose(Category category, int number)
+    {
+        auto* numbers = window().Panel(category)->findChild<QComboBox*>(QStringLiteral("numberCombo"));
+        if (!numbers)
+            return false;
+        numbers->setCurrentIndex(number);
+        return choose(category);
+    }
+
     // The stored question as the search reads it, found by what the panel shows now.
     CMapStringToString stored(Category category)
     {
@@ -259,9 +269,8 @@ private Q_SLOTS:
 
     void overwriteQuestion()
     {
-        QVERIFY(choose(Category::Timestone));
         // Another question than the one of the first test.
-        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(2);
+        QVERIFY(choose(Category::Timestone, 2));
         fillAllThree(QStringLiteral("first"));
         QVERIFY(save());
         QCOMPARE(AnsweredTexts(), QStringList());
@@ -288,8 +297,7 @@ private Q_SLOTS:
     // A question that another program registered holds the word processor's own files: the search shows them.
     void questionRegisteredElsewhere()
     {
-        QVERIFY(choose(Category::Timestone));
-        window().Panel(Category::Timestone)->findChild<QComboBox*>(QStringLiteral("numberCombo"))->setCurrentIndex(7);
+        QVERIFY(choose(Category::Timestone, 7));
         CMapStringToString metadata;
         window().Panel(Category::Timestone)->GetFieldMap(metadata);
         QTemporaryDir dir;
@@ -317,11 +325,7 @@ private Q_SLOTS:
 
     void whileASaveRuns()
     {
-        QVERIFY(choose(Category::Education2022));
-        window()
-            .Panel(Category::Education2022)
-            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
-            ->setCurrentIndex(5);
+        QVERIFY(choose(Category::Education2022, 5));
         fillAllThree(QStringLiteral("busy"));
         CLoadingDlg* progress = window().ProgressDialog();
         QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
@@ -347,11 +351,7 @@ private Q_SLOTS:
     {
         // Qt's word for a timer used on a thread that has no event dispatcher, which crashed such saves later.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QBasicTimer|Timers cannot")));
-        QVERIFY(choose(Category::Education2022));
-        window()
-            .Panel(Category::Education2022)
-            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
-            ->setCurrentIndex(8);
+        QVERIFY(choose(Category::Education2022, 8));
         fillAllThree(QStringLiteral("long"));
         CDHwpCtrl* explanation = window().Editor(DocumentSlot::Explanation);
         const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
@@ -404,11 +404,7 @@ private Q_SLOTS:
 
     void unreadableFilesUploadNothing()
     {
-        QVERIFY(choose(Category::Education2015));
-        window()
-            .Panel(Category::Education2015)
-            ->findChild<QComboBox*>(QStringLiteral("numberCombo"))
-            ->setCurrentIndex(6);
+        QVERIFY(choose(Category::Education2015, 6));
         const QString folder = m_harness->workingFolder();
         // Something that is no file stands where a page image or a document must go.
         for (const QString& path :
