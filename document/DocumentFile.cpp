@@ -23,6 +23,7 @@
 #include <QTextTable>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -74,6 +75,15 @@ constexpr int kExactBlockProperties[] = {
     QTextFormat::BlockTopMargin,        QTextFormat::BlockBottomMargin,    QTextFormat::BlockLeftMargin,
     QTextFormat::BlockRightMargin,      QTextFormat::TextIndent,           LayoutUnits::kPercentSpacingProperty,
     LayoutUnits::kAddedSpacingProperty, LayoutUnits::kFixedSpacingProperty};
+// What an exact length may be (format units): a reader refuses more as damage, so a writer keeps within it what
+// a damaged file gave the document (a cell's bottom padding from a row millions of points tall).
+constexpr double kExactLimit = 10000;
+
+double keptExact(double value)
+{
+    return std::isnan(value) ? 0.0 : std::clamp(value, -kExactLimit, kExactLimit);
+}
+
 constexpr int kExactCellProperties[] = {QTextFormat::TableCellTopPadding, QTextFormat::TableCellBottomPadding,
                                         QTextFormat::TableCellLeftPadding, QTextFormat::TableCellRightPadding};
 
@@ -127,12 +137,14 @@ Beside besideOf(const QTextDocument& document)
         }
         for (const int property : kExactBlockProperties) {
             if (block.blockFormat().hasProperty(property))
-                beside.exact.append({block.blockNumber(), property, block.blockFormat().doubleProperty(property)});
+                beside.exact.append(
+                    {block.blockNumber(), property, keptExact(block.blockFormat().doubleProperty(property))});
         }
         if (const QTextTableCell cell = cellStartingAt(block); cell.isValid()) {
             for (const int property : kExactCellProperties) {
                 if (cell.format().hasProperty(property))
-                    beside.exact.append({block.blockNumber(), property, cell.format().doubleProperty(property)});
+                    beside.exact.append(
+                        {block.blockNumber(), property, keptExact(cell.format().doubleProperty(property))});
             }
         }
     }
@@ -553,7 +565,7 @@ bool DocumentFile::ReadNative(QTextDocument& document, PageGeometry& page, QIODe
                 return std::find(std::begin(properties), std::end(properties), exact.property) != std::end(properties);
             };
             if (!(known(kExactBlockProperties) || known(kExactCellProperties)) ||
-                !(exact.value >= -10000 && exact.value <= 10000))
+                !(exact.value >= -kExactLimit && exact.value <= kExactLimit))
                 in.setStatus(QDataStream::ReadCorruptData);
             beside.exact.append(exact);
         }
