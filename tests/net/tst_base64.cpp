@@ -75,20 +75,15 @@ private Q_SLOTS:
             << QByteArray("Hello, world!") << QByteArray("SGVsbG8sIHdvcmxkIQ==");
     }
 
+    // Both ways, and as the strict decoder takes it.
     void knownVectors()
     {
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, output);
         QCOMPARE(encode(input), output);
-    }
-
-    void encodedLength()
-    {
-        QCOMPARE(Base64EncodedLength(0), std::size_t(0));
-        QCOMPARE(Base64EncodedLength(1), std::size_t(4));
-        QCOMPARE(Base64EncodedLength(3), std::size_t(4));
-        QCOMPARE(Base64EncodedLength(4), std::size_t(8));
-        QCOMPARE(Base64EncodedLength(30'000'000), std::size_t(40'000'000));
+        QCOMPARE(Base64EncodedLength(std::size_t(input.size())), std::size_t(output.size()));
+        QCOMPARE(decode(output), input);
+        QCOMPARE(Base64DecodeStrict(output.toStdString()), std::optional<std::string>(input.toStdString()));
     }
 
     void randomRoundTrip_data()
@@ -105,7 +100,8 @@ private Q_SLOTS:
         const QByteArray text = encode(bytes);
         // Qt's own codec is the independent reference.
         QCOMPARE(text, bytes.toBase64());
-        QCOMPARE(QByteArray::fromBase64(text, QByteArray::AbortOnBase64DecodingErrors), bytes);
+        QCOMPARE(decode(text), bytes);
+        QCOMPARE(Base64DecodeStrict(text.toStdString()), std::optional<std::string>(bytes.toStdString()));
     }
 
     void intoBufferWritesExactly()
@@ -114,28 +110,21 @@ private Q_SLOTS:
         std::string buffer(12, '#');
         Base64EncodeInto(reinterpret_cast<const std::uint8_t*>(bytes.constData()), 5, buffer.data() + 2);
         QCOMPARE(buffer, std::string("##YWJjZGU=##"));
+        QCOMPARE(Base64EncodedLength(30'000'000), std::size_t(40'000'000));
     }
 
     void decoding_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty") << QByteArray() << QByteArray();
-        QTest::newRow("padded one byte") << QByteArray("Zg==") << QByteArray("f");
-        QTest::newRow("padded two bytes") << QByteArray("Zm8=") << QByteArray("fo");
-        QTest::newRow("whole groups") << QByteArray("Zm9vYmFy") << QByteArray("foobar");
         QTest::newRow("unpadded tails") << QByteArray("Zm9vYg") << QByteArray("foob");
         QTest::newRow("tail of three") << QByteArray("Zm9vYmE") << QByteArray("fooba");
         QTest::newRow("lone last character") << QByteArray("Zm9vY") << QByteArray("foo");
-        QTest::newRow("last two letters") << QByteArray("+/8=") << QByteArray("\xfb\xff", 2);
         QTest::newRow("line breaks and blanks")
             << QByteArray("SGVs\r\nbG8s IHdv\tcmxk\nIQ==\r\n") << QByteArray("Hello, world!");
         QTest::newRow("break inside a group after clean groups")
             << QByteArray("SGVsbG8sIHdvc\nmxkIQ==") << QByteArray("Hello, world!");
-        QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff")
-                                                        << QByteArray("f\x06"
-                                                                      "f",
-                                                                      3);
+        QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff") << QByteArray("f\006f");
         QTest::newRow("nothing of the alphabet") << QByteArray("==\r\n -_") << QByteArray();
     }
 
@@ -146,11 +135,10 @@ private Q_SLOTS:
         QCOMPARE(decode(text), bytes);
     }
 
-    void decodingRoundTrip()
+    // As mail and many servers wrap it: 76 characters a line.
+    void decodingWrappedText()
     {
         const QByteArray bytes = RandomBytes(100'003, 20261207);
-        QCOMPARE(decode(bytes.toBase64()), bytes);
-        // As mail and many servers wrap it: 76 characters a line.
         QByteArray wrapped;
         const QByteArray text = bytes.toBase64();
         for (qsizetype at = 0; at < text.size(); at += 76)
@@ -196,37 +184,23 @@ private Q_SLOTS:
 
     // What the local server takes for a document or a password: exactly what an encoder writes, so that a damaged
     // document is refused rather than stored, and no two texts stand for the same bytes.
-    void strictDecoding_data()
+    void strictDecodingRefuses_data()
     {
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<std::optional<QByteArray>>("bytes");
-        const auto bytes = [](const char* b, qsizetype n = -1) { return std::optional<QByteArray>(QByteArray(b, n)); };
-        const std::optional<QByteArray> refused;
-        QTest::newRow("empty") << QByteArray() << bytes("");
-        QTest::newRow("whole groups") << QByteArray("Zm9vYmFy") << bytes("foobar");
-        QTest::newRow("one padding") << QByteArray("Zm8=") << bytes("fo");
-        QTest::newRow("two paddings") << QByteArray("Zg==") << bytes("f");
-        QTest::newRow("last two letters") << QByteArray("+/8=") << bytes("\xfb\xff", 2);
-        QTest::newRow("no padding") << QByteArray("Zm9vYg") << refused;
-        QTest::newRow("line break") << QByteArray("Zm9v\r\nYm") << refused;
-        QTest::newRow("padding inside") << QByteArray("Zg==Zg==") << refused;
-        QTest::newRow("padding not last") << QByteArray("Zg=a") << refused;
-        QTest::newRow("only padding") << QByteArray("====") << refused;
-        QTest::newRow("bits after one byte") << QByteArray("Zh==") << refused;
-        QTest::newRow("bits after two bytes") << QByteArray("Zm9=") << refused;
-        QTest::newRow("URL alphabet") << QByteArray("Zm-_") << refused;
+        QTest::newRow("no padding") << QByteArray("Zm9vYg");
+        QTest::newRow("line break") << QByteArray("Zm9v\r\nYm");
+        QTest::newRow("padding inside") << QByteArray("Zg==Zg==");
+        QTest::newRow("padding not last") << QByteArray("Zg=a");
+        QTest::newRow("only padding") << QByteArray("====");
+        QTest::newRow("bits after one byte") << QByteArray("Zh==");
+        QTest::newRow("bits after two bytes") << QByteArray("Zm9=");
+        QTest::newRow("URL alphabet") << QByteArray("Zm-_");
     }
 
-    void strictDecoding()
+    void strictDecodingRefuses()
     {
         QFETCH(QByteArray, text);
-        QFETCH(std::optional<QByteArray>, bytes);
-        const std::optional<std::string> decoded = Base64DecodeStrict(text.toStdString());
-        QCOMPARE(decoded.has_value(), bytes.has_value());
-        if (decoded)
-            QCOMPARE(QByteArray::fromStdString(*decoded), *bytes);
-        const QByteArray random = RandomBytes(30'001, 20261208);
-        QCOMPARE(Base64DecodeStrict(encode(random).toStdString()), std::optional<std::string>(random.toStdString()));
+        QVERIFY(!Base64DecodeStrict(text.toStdString()));
     }
 };
 

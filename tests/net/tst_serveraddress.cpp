@@ -15,21 +15,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("url");
 
-        QTest::newRow("built-in") << ""
-                                  << ""
-                                  << "https://127.0.0.1:8443/";
-        QTest::newRow("setting") << ""
-                                 << "https://qb.example.kr/"
-                                 << "https://qb.example.kr/";
-        QTest::newRow("environment wins") << "https://10.0.0.5:9443/"
-                                          << "https://qb.example.kr/"
-                                          << "https://10.0.0.5:9443/";
-        QTest::newRow("slash added") << ""
-                                     << "https://qb.example.kr/bank"
-                                     << "https://qb.example.kr/bank/";
-        QTest::newRow("blank environment is unset") << "  "
-                                                    << "https://qb.example.kr/"
-                                                    << "https://qb.example.kr/";
+        const auto row = [](const char* name, const char* environment, const char* setting, const char* url) {
+            QTest::newRow(name) << QString::fromLatin1(environment) << QString::fromLatin1(setting)
+                                << QString::fromLatin1(url);
+        };
+        row("built-in", "", "", "https://127.0.0.1:8443/");
+        row("setting", "", "https://qb.example.kr/", "https://qb.example.kr/");
+        row("environment wins", "https://10.0.0.5:9443/", "https://qb.example.kr/", "https://10.0.0.5:9443/");
+        row("slash added", "", "https://qb.example.kr/bank", "https://qb.example.kr/bank/");
+        row("blank environment is unset", "  ", "https://qb.example.kr/", "https://qb.example.kr/");
     }
 
     void precedence()

@@ -34,64 +34,41 @@ struct Fixture
     CMapStringToString metadata;
 };
 
+// "key=value;key=value" as a field map.
+CMapStringToString fieldsOf(const char* text)
+{
+    CMapStringToString fields;
+    for (const QString& pair : QString::fromUtf8(text).split(u';'))
+        fields.SetAt(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    return fields;
+}
+
 // One question per category, with its identity fields and some description.
 QList<Fixture> questions()
 {
     return {
-        {Category::Education2015,
-         {{"id", "E15-001"},
-          {"type", "기출"},
-          {"prob", "선택형"},
-          {"year", "2025년"},
-          {"month", "6월"},
-          {"level", "3학년"},
-          {"department", "공통"},
-          {"number", "21번"},
-          {"score", "4점"},
-          {"unit", "수열의 극한"},
-          {"sort", "57"}}},
-        {Category::Education2022,
-         {{"id", ""},
-          {"type", "변형1"},
-          {"prob", "단답형"},
-          {"year", "2026년"},
-          {"month", "9월"},
-          {"level", "2학년"},
-          {"department", "이과"},
-          {"number", "30번"},
-          {"score", "4점"},
-          {"unit", "공간벡터"},
-          {"sort", "131"}}},
+        {Category::Education2015, fieldsOf("id=E15-001;type=기출;prob=선택형;year=2025년;month=6월;level=3학년;"
+                                           "department=공통;number=21번;score=4점;unit=수열의 극한;sort=57")},
+        {Category::Education2022, fieldsOf("id=;type=변형1;prob=단답형;year=2026년;month=9월;level=2학년;"
+                                           "department=이과;number=30번;score=4점;unit=공간벡터;sort=131")},
         {Category::School2015,
-         {{"school", "서울한빛고등학교"},
-          {"year", "2024년"},
-          {"term", "1학기 기말"},
-          {"level", "2학년"},
-          {"department", "문과"},
-          {"problem_type", "서술형"},
-          {"number", "3번"},
-          {"problem_subtype", "변별력 문제"},
-          {"subject", "수학Ⅱ"},
-          {"unit", "함수의 극한"}}},
+         fieldsOf("school=서울한빛고등학교;year=2024년;term=1학기 기말;level=2학년;department=문과;"
+                  "problem_type=서술형;number=3번;problem_subtype=변별력 문제;subject=수학Ⅱ;"
+                  "unit=함수의 극한")},
         {Category::SchoolMid,
-         {{"school", "성남한국중학교"},
-          {"year", "2023년"},
-          {"term", "2학기 중간"},
-          {"level", "1학년"},
-          {"problem_type", "선택형"},
-          {"number", "12번"},
-          {"problem_subtype", "기본 문제"},
-          {"class", "1학년"},
-          {"subclass", "수와 연산"},
-          {"finalclass", "소인수분해"}}},
-        {Category::Timestone, {{"topic", "등차수열 & 등비수열"}, {"type", "Level2"}, {"number", "4번"}}},
-        {Category::DailyProject, {{"volume", "volume3"}, {"prob", "금요일 Mission"}}},
+         fieldsOf("school=성남한국중학교;year=2023년;term=2학기 중간;level=1학년;problem_type=선택형;"
+                  "number=12번;problem_subtype=기본 문제;class=1학년;subclass=수와 연산;"
+                  "finalclass=소인수분해")},
+        {Category::Timestone, fieldsOf("topic=등차수열 & 등비수열;type=Level2;number=4번")},
+        {Category::DailyProject, fieldsOf("volume=volume3;prob=금요일 Mission")},
     };
 }
 
 constexpr int kTestBodyLimit = 4 * 1024 * 1024;
-
 constexpr char kAdminPassword[] = "관리자+암호/1";
+constexpr char kForm[] = "application/x-www-form-urlencoded";
+// The demo account's login fields, its password in Base64 as the client sends it.
+constexpr char kDemoLogin[] = "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D";
 
 std::string rawExchange(int port, const std::string& request)
 {
@@ -106,9 +83,22 @@ int statusOf(const std::string& answer)
     return answer.size() > 12 ? std::atoi(answer.substr(9, 3).c_str()) : 0;
 }
 
-std::string chunked(const std::string& body, std::size_t piece)
+// The result code a JSON reply begins with, or -1.
+int resultCode(const std::string& body)
 {
-    std::string out;
+    const std::string head = "{\"result_code\":";
+    return body.rfind(head, 0) == 0 ? std::atoi(body.c_str() + head.size()) : -1;
+}
+
+// The end of a request head and its body: with a Content-Length ("length"), in chunks of `piece` bytes
+// ("chunked"), or with neither.
+std::string framed(const std::string& body, const QByteArray& framing, std::size_t piece = 1000)
+{
+    if (framing == "length")
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    if (framing != "chunked")
+        return "\r\n" + body;
+    std::string out = "Transfer-Encoding: chunked\r\n\r\n";
     for (std::size_t at = 0; at < body.size(); at += piece) {
         const std::string part = body.substr(at, piece);
         out += QByteArray::number(qulonglong(part.size()), 16).toStdString() + "\r\n" + part + "\r\n";
@@ -134,19 +124,34 @@ qint64 processCounter(qint64 pid, const char* field)
     return -1;
 }
 
-// The program vellorin-devserver on a free port with the database `db`; its address once it listens, or
-// nothing.
-QString startDevServer(QProcess& process, const QString& db)
+// The program vellorin-devserver on a free port of `address` with the database `db`; its address once it
+// listens, or nothing.
+QString startDevServer(QProcess& process, const QString& db, const QString& address = QStringLiteral("127.0.0.1"))
 {
     const TestTls& tls = TestTls::instance();
     process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
-                  {QStringLiteral("--db"), db, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"),
-                   tls.certificatePath, QStringLiteral("--key"), tls.keyPath});
+                  {QStringLiteral("--db"), db, QStringLiteral("--address"), address, QStringLiteral("--port"),
+                   QStringLiteral("0"), QStringLiteral("--cert"), tls.certificatePath, QStringLiteral("--key"),
+                   tls.keyPath});
     QByteArray said;
     while (!said.contains('\n') && process.waitForReadyRead(20000))
         said += process.readAllStandardOutput();
     const qsizetype at = said.indexOf("https://");
     return at < 0 ? QString() : QString::fromLatin1(said.mid(at, said.indexOf('/', at + 8) + 1 - at));
+}
+
+// The stored record holds exactly the metadata and the documents, these in Base64.
+void verifyStored(const CMapStringToString& stored, const CMapStringToString& metadata,
+                  const QMap<QString, QByteArray>& documents)
+{
+    for (auto it = metadata.begin(); it != metadata.end(); ++it)
+        QCOMPARE(stored.Value(it.key()), it.value());
+    for (auto it = documents.cbegin(); it != documents.cend(); ++it) {
+        const QByteArray text = stored.Value(it.key()).toLatin1();
+        QVERIFY2(QByteArray::fromBase64(text, QByteArray::AbortOnBase64DecodingErrors) == it.value(),
+                 qPrintable(it.key()));
+    }
+    QCOMPARE(stored.GetCount(), metadata.GetCount() + documents.size());
 }
 
 } // namespace
@@ -165,13 +170,14 @@ private:
 
     QString baseUrl() const { return m_bank->baseUrl(); }
 
-    // A second server on the same database, for limits that the shared one must not have.
-    std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits)
+    // A second server, on the shared store or on `store`, for limits that the shared one must not have.
+    std::tuple<std::unique_ptr<QuestionBankServer>, QString, int> serverWith(const ServerLimits& limits,
+                                                                             QuestionStore* store = nullptr)
     {
         const TestTls& tls = TestTls::instance();
-        auto server =
-            std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                 QFile::encodeName(tls.keyPath).toStdString(), limits);
+        auto server = std::make_unique<QuestionBankServer>(store ? *store : *m_store,
+                                                           QFile::encodeName(tls.certificatePath).toStdString(),
+                                                           QFile::encodeName(tls.keyPath).toStdString(), limits);
         const int port = server->Bind("127.0.0.1", 0);
         server->Start();
         return {std::move(server), QStringLiteral("https://127.0.0.1:%1/").arg(port), port};
@@ -229,21 +235,25 @@ private:
         RawSession raw = rawSession(port);
         const std::string renewed =
             rawClient(port)
-                ->Post("/qb/js_user/login", raw.cookies,
-                       "_csrf_token_name=" + raw.token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D",
-                       "application/x-www-form-urlencoded")
+                ->Post("/qb/js_user/login", raw.cookies, "_csrf_token_name=" + raw.token + kDemoLogin, kForm)
                 ->get_header_value("Set-Cookie");
         raw.cookies = {{"Cookie", renewed.substr(0, renewed.find(';')) + "; _csrf_token_value=" + raw.token}};
         return raw;
     }
 
-    // A form posted with the session's cookies and token: the status, and the body when there is one.
-    std::pair<int, std::string> rawPost(int port, const RawSession& session, const std::string& path,
-                                        const std::string& fields)
+    // A form posted with these cookies: the status, and the body when there is one.
+    std::pair<int, std::string> rawPost(int port, const httplib::Headers& cookies, const std::string& path,
+                                        const std::string& form) const
     {
-        const auto res = rawClient(port)->Post(path, session.cookies, "_csrf_token_name=" + session.token + fields,
-                                               "application/x-www-form-urlencoded");
+        const auto res = rawClient(port)->Post(path, cookies, form, kForm);
         return res ? std::pair(res->status, res->body) : std::pair(0, std::string());
+    }
+
+    // The same with the session's cookies, and its token before the fields.
+    std::pair<int, std::string> rawPost(int port, const RawSession& session, const std::string& path,
+                                        const std::string& fields) const
+    {
+        return rawPost(port, session.cookies, path, "_csrf_token_name=" + session.token + fields);
     }
 
     // A second store and server on a database of their own, for tests that lock it from outside.
@@ -261,12 +271,7 @@ private:
         auto bank = std::make_unique<OwnBank>();
         bank->store = std::make_unique<QuestionStore>(QFile::encodeName(bank->databasePath()).toStdString(), busyWait);
         bank->store->AddDemoAccountIfEmpty();
-        const TestTls& tls = TestTls::instance();
-        bank->server =
-            std::make_unique<QuestionBankServer>(*bank->store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                 QFile::encodeName(tls.keyPath).toStdString());
-        bank->port = bank->server->Bind("127.0.0.1", 0);
-        bank->server->Start();
+        std::tie(bank->server, std::ignore, bank->port) = serverWith(ServerLimits(), bank->store.get());
         return bank;
     }
 
@@ -302,9 +307,11 @@ private Q_SLOTS:
     void administration()
     {
         QString db = m_dir.filePath(QStringLiteral("admin.sqlite3"));
-        auto run = [&](const QStringList& arguments, const QByteArray& input = {}) {
+        // The exit code and all that the program said; the arguments are separated by blanks.
+        const auto run = [&](const QString& arguments, const QByteArray& input = {}) {
             QProcess process;
-            process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH), QStringList{QStringLiteral("--db"), db} + arguments);
+            process.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
+                          QStringList{QStringLiteral("--db"), db} + arguments.split(u' '));
             process.write(input);
             process.closeWriteChannel();
             process.waitForFinished(30000);
@@ -312,69 +319,58 @@ private Q_SLOTS:
                              QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
         };
 
-        auto [code, output] = run({QStringLiteral("--add-user"), QStringLiteral("편집자"),
-                                   QStringLiteral("--permission"), QStringLiteral("16384")},
-                                  QStringLiteral("비밀번호 1\n").toUtf8());
-        QCOMPARE(code, 0);
-        std::tie(code, output) = run({QStringLiteral("--list-users")});
-        QCOMPARE(code, 0);
-        QCOMPARE(output, QStringLiteral("편집자\t16384\n"));
-
+        QCOMPARE(
+            run(QStringLiteral("--add-user 편집자 --permission 16384"), QStringLiteral("비밀번호 1\n").toUtf8()).first,
+            0);
+        QCOMPARE(run(QStringLiteral("--list-users")), std::pair(0, QStringLiteral("편집자\t16384\n")));
         // The password is kept as the hash of its code page 949 bytes, as the program sends them.
         QuestionStore store(QFile::encodeName(db).toStdString());
-        QCOMPARE(store.CheckPassword(QStringLiteral("편집자").toStdString(),
-                                     ToKoreanCodepage(QStringLiteral("비밀번호 1")).value().toStdString()),
+        const std::string editor = QStringLiteral("편집자").toStdString();
+        QCOMPARE(store.CheckPassword(editor, ToKoreanCodepage(QStringLiteral("비밀번호 1")).value().toStdString()),
                  std::optional<int>(16384));
-        QVERIFY(!store.CheckPassword(QStringLiteral("편집자").toStdString(), "비밀번호 1"));
+        QVERIFY(!store.CheckPassword(editor, "비밀번호 1"));
 
-        std::tie(code, output) = run(
-            {QStringLiteral("--add-user"), QStringLiteral("x"), QStringLiteral("--permission"), QStringLiteral("7")},
-            "pw\n");
-        QCOMPARE(code, 1);
+        QCOMPARE(run(QStringLiteral("--add-user x --permission 7"), "pw\n").first, 1);
         // A character that code page 949 lacks would be stored as "?".
-        std::tie(code, output) =
-            run({QStringLiteral("--add-user"), QStringLiteral("x")}, QStringLiteral("암호😀€ñ\n").toUtf8());
+        auto [code, output] = run(QStringLiteral("--add-user x"), QStringLiteral("암호😀€ñ\n").toUtf8());
         QCOMPARE(code, 1);
         QVERIFY2(output.contains(QStringLiteral("code page 949 lacks (😀")), qPrintable(output));
         const auto users = store.Users();
         QVERIFY(std::none_of(users.begin(), users.end(), [](const auto& u) { return u.login == "x"; }));
-        std::tie(code, output) = run({QStringLiteral("--port"), QStringLiteral("0")});
+        std::tie(code, output) = run(QStringLiteral("--port 0"));
         QCOMPARE(code, 1);
         QVERIFY(output.contains(QStringLiteral("--cert and --key are required")));
         // The demo account comes only with a server that listens on loopback.
-        const TestTls& tls = TestTls::instance();
         for (const char* where : {"0.0.0.0", "127.0.0.1"}) {
             db = m_dir.filePath(QStringLiteral("served-%1.sqlite3").arg(QLatin1String(where)));
             QProcess server;
-            server.start(QStringLiteral(VELLORIN_DEVSERVER_PATH),
-                         {QStringLiteral("--db"), db, QStringLiteral("--address"), QLatin1String(where),
-                          QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--cert"), tls.certificatePath,
-                          QStringLiteral("--key"), tls.keyPath});
-            QVERIFY(server.waitForReadyRead(20000));
-            QVERIFY(server.readAllStandardOutput().contains("listening"));
+            QVERIFY(!startDevServer(server, db, QLatin1String(where)).isEmpty());
             server.terminate();
             QVERIFY(server.waitForFinished(20000));
             const bool loopback = where[0] == '1';
             const QByteArray said = server.readAllStandardError();
             QVERIFY2(said.contains(loopback ? "created the demo account" : "no demo account"), said.constData());
-            std::tie(code, output) = run({QStringLiteral("--list-users")});
-            QCOMPARE(output, loopback ? QStringLiteral("demo\t32768\n") : QString());
+            QCOMPARE(run(QStringLiteral("--list-users")).second,
+                     loopback ? QStringLiteral("demo\t32768\n") : QString());
         }
-        std::tie(code, output) = run({QStringLiteral("--help")});
+        std::tie(code, output) = run(QStringLiteral("--help"));
         QCOMPARE(code, 0);
         for (const char* option : {"--address", "--port", "--cert", "--key", "--db", "--add-user", "--list-users"})
             QVERIFY2(output.contains(QLatin1String(option)), option);
     }
 
+    // An unknown account costs the same one hash as a wrong password, so timing does not tell accounts apart.
     void wrongPasswordIsRefused()
     {
         CCommunicator client(baseUrl());
         QVERIFY(client.StartSession());
-        QVERIFY(!client.Login(QStringLiteral("admin"), QStringLiteral("관리자+암호/2")));
-        QCOMPARE(
-            client.GetLastErrorText(),
-            QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n아이디 또는 비밀번호가 올바르지 않습니다."));
-        QVERIFY(!client.Login(QStringLiteral("nobody"), QStringLiteral("x")));
+        for (const char* login : {"admin", "nobody", "viewer"}) {
+            const std::uint64_t before = PasswordHashCount();
+            QVERIFY(!client.Login(QString::fromLatin1(login), QStringLiteral("관리자+암호/2")));
+            QCOMPARE(PasswordHashCount() - before, std::uint64_t(1));
+            QCOMPARE(client.GetLastErrorText(), QStringLiteral("Invalid result code. (Code: 1, Line: 183) \r\n"
+                                                               "아이디 또는 비밀번호가 올바르지 않습니다."));
+        }
         // Not logged in: no permission, and no question operation.
         QString permission;
         QVERIFY(client.GetPermission(QStringLiteral("admin"), permission));
@@ -383,18 +379,6 @@ private Q_SLOTS:
         QVERIFY(!client.GetTimestone(&request, &reply));
         QVERIFY(
             client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, Line: 2073)")));
-    }
-
-    // An unknown account costs the same one hash as a wrong password, so timing does not tell accounts apart.
-    void unknownLoginStillHashes()
-    {
-        CCommunicator client(baseUrl());
-        QVERIFY(client.StartSession());
-        for (const char* login : {"nobody", "viewer"}) {
-            const std::uint64_t before = PasswordHashCount();
-            QVERIFY(!client.Login(QString::fromLatin1(login), QStringLiteral("wrong")));
-            QCOMPARE(PasswordHashCount() - before, std::uint64_t(1));
-        }
     }
 
     void repeatedFailuresAreRefused()
@@ -434,48 +418,44 @@ private Q_SLOTS:
         limits.loginLockout = std::chrono::milliseconds(500);
         const auto [server, url, port] = serverWith(limits);
         const RawSession session = rawSession(port);
-        const auto login = [&, port = port](const std::string& name, const char* base64Password) {
-            const auto [status, body] =
-                rawPost(port, session, "/qb/js_user/login", "&ims_id=" + name + "&ims_password=" + base64Password);
-            return status == 200 ? body.substr(0, body.find(',')) : std::to_string(status);
+        const auto login = [&, port = port](const std::string& name) {
+            return resultCode(
+                rawPost(port, session, "/qb/js_user/login", "&ims_id=" + name + "&ims_password=eA%3D%3D").second);
         };
-        const std::string failed = "{\"result_code\":1", locked = "{\"result_code\":2";
 
         std::uint64_t before = PasswordHashCount();
-        QCOMPARE(login(std::string(QuestionStore::kMaxLoginBytes + 1, 'n'), "eA%3D%3D"), failed);
-        QCOMPARE(login(std::string(10000, 'n'), "eA%3D%3D"), failed);
+        QCOMPARE(login(std::string(QuestionStore::kMaxLoginBytes + 1, 'n')), 1);
+        QCOMPARE(login(std::string(10000, 'n')), 1);
         QCOMPARE(PasswordHashCount(), before);
         QCOMPARE(server->AccountThrottle().Size(), std::size_t(0));
         // A login longer than a name may be is never an account.
         QVERIFY(!m_store->AddUser(std::string(QuestionStore::kMaxLoginBytes + 1, 'n'), "x", 4096));
 
         for (const char* name : {"guess1", "guess2", "guess3"})
-            QCOMPARE(login(name, "eA%3D%3D"), failed);
+            QCOMPARE(login(name), 1);
         QCOMPARE(server->AccountThrottle().Size(), std::size_t(3));
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        QCOMPARE(login("guess4", "eA%3D%3D"), failed);
+        QCOMPARE(login("guess4"), 1);
         QCOMPARE(server->AccountThrottle().Size(), std::size_t(1));
 
         limits.loginLockout = std::chrono::minutes(1);
         const auto [lockingServer, lockingUrl, lockingPort] = serverWith(limits);
         const RawSession other = rawSession(lockingPort);
+        const auto guess = [&, port = lockingPort](const char* base64Password) {
+            return resultCode(
+                rawPost(port, other, "/qb/js_user/login", std::string("&ims_id=mid&ims_password=") + base64Password)
+                    .second);
+        };
         before = PasswordHashCount();
         std::vector<std::thread> guesses;
         std::atomic<int> refused{0};
-        for (int i = 0; i < 30; ++i) {
-            guesses.emplace_back([&, port = lockingPort] {
-                const auto [status, body] =
-                    rawPost(port, other, "/qb/js_user/login", "&ims_id=mid&ims_password=d3Jvbmc%3D");
-                refused += body.rfind(locked, 0) == 0;
-            });
-        }
+        for (int i = 0; i < 30; ++i)
+            guesses.emplace_back([&] { refused += guess("d3Jvbmc%3D") == 2; });
         for (auto& thread : guesses)
             thread.join();
         QVERIFY2(PasswordHashCount() - before <= 5, qPrintable(QString::number(PasswordHashCount() - before)));
         QCOMPARE(refused.load(), 25);
-        const auto [status, body] =
-            rawPost(lockingPort, other, "/qb/js_user/login", "&ims_id=mid&ims_password=bWlkLXBhc3M%3D");
-        QVERIFY2(body.rfind(locked, 0) == 0, body.c_str());
+        QCOMPARE(guess("bWlkLXBhc3M%3D"), 2);
     }
 
     void roundTrip_data()
@@ -511,23 +491,13 @@ private Q_SLOTS:
         CMapStringToString before;
         QVERIFY(client->CheckDuplicate(fixture.category, &fixture.metadata, &before));
         QVERIFY(before.IsEmpty());
-
         QVERIFY2(client->InsertQuestion(fixture.category, &fixture.metadata, &hwp, &png),
                  qPrintable(client->GetLastErrorText()));
-
         for (bool duplicationCheck : {true, false}) {
             CMapStringToString stored;
             QVERIFY(duplicationCheck ? client->CheckDuplicate(fixture.category, &fixture.metadata, &stored)
                                      : client->GetQuestion(fixture.category, &fixture.metadata, &stored));
-            for (auto it = fixture.metadata.begin(); it != fixture.metadata.end(); ++it)
-                QCOMPARE(stored.Value(it.key()), it.value());
-            for (auto it = documents.cbegin(); it != documents.cend(); ++it) {
-                QString text;
-                QVERIFY2(stored.Lookup(it.key(), text), qPrintable(it.key()));
-                QCOMPARE(QByteArray::fromBase64(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors), it.value());
-            }
-            QVERIFY(!stored.Contains(QStringLiteral("a_png")));
-            QCOMPARE(stored.GetCount(), fixture.metadata.GetCount() + documents.size());
+            verifyStored(stored, fixture.metadata, documents);
         }
 
         QVERIFY(client->DeleteQuestion(fixture.category, &fixture.metadata));
@@ -538,46 +508,35 @@ private Q_SLOTS:
         QVERIFY(client->GetLastErrorText().endsWith(QStringLiteral(" \r\n삭제할 문제가 없습니다.")));
     }
 
+    // The identity decides which question an insert replaces. Each identity field comes once: a repeated or
+    // missing one would file the question where nobody finds it. A description field sent twice keeps the value
+    // sent last, and the stored question has each key once.
     void insertOverwritesAndIdentityDecides()
     {
-        auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
-        QVERIFY(client);
-        QTemporaryDir files;
-        const QString first = WriteTestFile(files.filePath("first"), "first version");
-        const QString second = WriteTestFile(files.filePath("second"), "second version");
+        const RawSession user = rawLogin();
+        const auto post = [&](const char* operation, const std::string& fields) {
+            return rawPost(m_port, user, std::string("/qb/js_bank/") + operation + "/daily", fields).second;
+        };
+        const std::string question = "&volume=volume1&prob=1", other = "&volume=volume1&prob=2";
+        QCOMPARE(resultCode(post("insert", question + "&note=first&q_hwp=Zmlyc3Q%3D")), 0);
+        QCOMPARE(resultCode(post("insert", other + "&q_hwp=Zmlyc3Q%3D")), 0);
+        QCOMPARE(resultCode(post("insert", question + "&note=one&note=two&note=three&q_hwp=c2Vjb25k")), 0);
+        const std::string stored = post("get", question);
+        QCOMPARE(QByteArray::fromStdString(stored).count("\"note\""), 1);
+        QVERIFY2(stored.find("\"note\":\"three\"") != std::string::npos, stored.c_str());
+        QVERIFY2(stored.find("\"q_hwp\":\"c2Vjb25k\"") != std::string::npos, stored.c_str());
+        QVERIFY(post("get", other).find("\"q_hwp\":\"Zmlyc3Q=\"") != std::string::npos);
+        // Identities are stored length-prefixed: volume, then problem.
+        const QuestionStore::Fields fields = m_store->GetQuestion("daily", "7:volume1;1:1;").value().metadata;
+        QCOMPARE(std::count_if(fields.begin(), fields.end(), [](const auto& field) { return field.first == "note"; }),
+                 1);
 
-        CMapStringToString question{{"volume", "volume1"}, {"prob", "월요일 1번"}, {"note", "처음"}};
-        CMapStringToString other{{"volume", "volume1"}, {"prob", "월요일 2번"}};
-        const CMapStringToString noPng;
-        CMapStringToString hwp{{"q_hwp", first}};
-        QVERIFY(client->InsertDailyProject(&question, &hwp, &noPng));
-        QVERIFY(client->InsertDailyProject(&other, &hwp, &noPng));
-        question.SetAt(QStringLiteral("note"), QStringLiteral("고침"));
-        hwp.SetAt(QStringLiteral("q_hwp"), second);
-        QVERIFY(client->InsertDailyProject(&question, &hwp, &noPng));
-
-        CMapStringToString stored, otherStored;
-        QVERIFY(client->GetDailyProject(&question, &stored));
-        QCOMPARE(stored.Value("note"), QStringLiteral("고침"));
-        QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()), QByteArray("second version"));
-        QVERIFY(client->GetDailyProject(&other, &otherStored));
-        QCOMPARE(QByteArray::fromBase64(otherStored.Value("q_hwp").toLatin1()), QByteArray("first version"));
-    }
-
-    // Each identity field once: a repeated or missing one would file the question where nobody finds it.
-    void identityFieldsComeOnce()
-    {
-        const auto [cookies, token, setCookies] = rawLogin();
-        auto client = rawClient();
-        const char* form = "application/x-www-form-urlencoded";
-        for (const auto& [fields, answer] :
+        for (const auto& [query, answer] :
              {std::pair{"&volume=A&volume=B&prob=1", "volume"}, std::pair{"&note=x", "volume, prob"}}) {
             for (const char* operation : {"insert", "get"}) {
-                const auto res = client->Post(std::string("/qb/js_bank/") + operation + "/daily", cookies,
-                                              "_csrf_token_name=" + token + fields, form);
-                QCOMPARE(res->status, 200);
-                QVERIFY2(res->body.find("\"result_code\":7") != std::string::npos, res->body.c_str());
-                QVERIFY(res->body.find(std::string(": ") + answer + "\"") != std::string::npos);
+                const std::string body = post(operation, query);
+                QCOMPARE(resultCode(body), 7);
+                QVERIFY2(body.find(std::string(": ") + answer + "\"") != std::string::npos, body.c_str());
             }
         }
     }
@@ -624,66 +583,49 @@ private Q_SLOTS:
         }
     }
 
+    // The form token must be the cookie's; the login issues a new session id that keeps the token, and drops
+    // the one from before; a logout ends the session and its token with it.
     void tokenAndSessionAreChecked()
     {
-        auto client = rawClient();
-        const char* form = "application/x-www-form-urlencoded; charset=utf-8";
-        // No cookies at all.
-        auto res = client->Post("/qb/js_user/login", "_csrf_token_name=x&ims_id=demo&ims_password=ZGVtbzEyMzQ=", form);
-        QVERIFY(res);
-        QCOMPARE(res->status, 403);
-
+        QCOMPARE(
+            rawPost(m_port, httplib::Headers(), "/qb/js_user/login", "_csrf_token_name=x" + std::string(kDemoLogin))
+                .first,
+            403);
         // The session start sets the session cookie, then the token's; both for the whole site, with an end.
-        const auto [cookies, token, setCookies] = rawSession();
-        QCOMPARE(setCookies.size(), std::size_t(2));
-        QVERIFY(setCookies[0].rfind("qb_session=", 0) == 0);
-        QVERIFY(setCookies[1].rfind("_csrf_token_value=", 0) == 0);
-        for (const std::string& cookie : setCookies) {
+        RawSession session = rawSession();
+        QCOMPARE(session.setCookies.size(), std::size_t(2));
+        QVERIFY(session.setCookies[0].rfind("qb_session=", 0) == 0);
+        QVERIFY(session.setCookies[1].rfind("_csrf_token_value=", 0) == 0);
+        for (const std::string& cookie : session.setCookies) {
             QVERIFY(cookie.find("; path=/") != std::string::npos);
             QVERIFY(cookie.find("; expires=") != std::string::npos);
         }
-        // Cookies, but a form token that is not the cookie's.
-        res = client->Post("/qb/js_user/login", cookies,
-                           "_csrf_token_name=wrong&ims_id=demo&ims_password=ZGVtbzEyMzQ=", form);
-        QCOMPARE(res->status, 403);
-        // Both right.
-        res = client->Post("/qb/js_user/login", cookies,
-                           "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D", form);
+        QCOMPARE(
+            rawPost(m_port, session.cookies, "/qb/js_user/login", "_csrf_token_name=wrong" + std::string(kDemoLogin))
+                .first,
+            403);
+        const auto res = rawClient()->Post("/qb/js_user/login", session.cookies,
+                                           "_csrf_token_name=" + session.token + kDemoLogin, kForm);
         QCOMPARE(res->status, 200);
-        QVERIFY(res->body.find("\"result_code\":0") != std::string::npos);
+        QCOMPARE(resultCode(res->body), 0);
+        const std::string renewed = res->get_header_value("Set-Cookie");
+        QVERIFY(renewed.rfind("qb_session=", 0) == 0);
+        QVERIFY(renewed.find("HttpOnly") != std::string::npos);
+        const std::string newSession = renewed.substr(0, renewed.find(';'));
+        QVERIFY(session.cookies.begin()->second.rfind(newSession, 0) != 0);
+        QCOMPARE(rawPost(m_port, session, "/qb/js_user/getpermission", "&ims_id=demo").first, 403);
+        session.cookies = {{"Cookie", newSession + "; _csrf_token_value=" + session.token}};
+        const auto [status, body] = rawPost(m_port, session, "/qb/js_user/getpermission", "&ims_id=demo");
+        QCOMPARE(status, 200);
+        QVERIFY(body.find("\"permission\":\"32768\"") != std::string::npos);
 
-        // After logout the session is gone and its token with it.
-        res = client->Get("/qb/js_user/logout", cookies);
-        QCOMPARE(res->status, 200);
-        res = client->Post("/qb/js_user/getpermission", cookies, "_csrf_token_name=" + token + "&ims_id=demo", form);
-        QCOMPARE(res->status, 403);
+        QCOMPARE(rawClient()->Get("/qb/js_user/logout", session.cookies)->status, 200);
+        QCOMPARE(rawPost(m_port, session, "/qb/js_user/getpermission", "&ims_id=demo").first, 403);
 
         // The client's own flow: without a session start it has neither cookie nor token.
         CCommunicator fresh(baseUrl());
         QVERIFY(!fresh.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
         QCOMPARE(fresh.GetLastErrorText(), QString());
-    }
-
-    // The session id from before the login is dropped; the new one keeps the form token.
-    void loginIssuesANewSession()
-    {
-        const auto [cookies, token, setCookies] = rawSession();
-        auto client = rawClient();
-        const char* form = "application/x-www-form-urlencoded";
-        auto res = client->Post("/qb/js_user/login", cookies,
-                                "_csrf_token_name=" + token + "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D", form);
-        QCOMPARE(res->status, 200);
-        const std::string renewed = res->get_header_value("Set-Cookie");
-        QVERIFY(renewed.rfind("qb_session=", 0) == 0);
-        QVERIFY(renewed.find("HttpOnly") != std::string::npos);
-        const std::string newSession = renewed.substr(0, renewed.find(';'));
-        QVERIFY(cookies.begin()->second.rfind(newSession, 0) != 0);
-        const std::string ask = "_csrf_token_name=" + token + "&ims_id=demo";
-        QCOMPARE(client->Post("/qb/js_user/getpermission", cookies, ask, form)->status, 403);
-        res = client->Post("/qb/js_user/getpermission", {{"Cookie", newSession + "; _csrf_token_value=" + token}}, ask,
-                           form);
-        QCOMPARE(res->status, 200);
-        QVERIFY(res->body.find("\"permission\":\"32768\"") != std::string::npos);
     }
 
     // A new password or permission logs the account out everywhere.
@@ -709,10 +651,7 @@ private Q_SLOTS:
         limits.sessionMaxAge = std::chrono::seconds(2);
         const auto [server, url, port] = serverWith(limits);
         const auto status = [&, port = port](const RawSession& session) {
-            return rawClient(port)
-                ->Post("/qb/js_user/getpermission", session.cookies, "_csrf_token_name=" + session.token,
-                       "application/x-www-form-urlencoded")
-                ->status;
+            return rawPost(port, session, "/qb/js_user/getpermission", "").first;
         };
         const RawSession first = rawSession(port), second = rawSession(port);
         QCOMPARE(status(first), 200);
@@ -743,7 +682,6 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             rawSession(port);
         QCOMPARE(server->Sessions().AnonymousFrom("127.0.0.1"), std::size_t(5));
-        std::vector<std::unique_ptr<TlsConnection>> others;
         for (int i = 0; i < 12; ++i) {
             TlsConnection other(port, nullptr, "127.0.0.2");
             other.Send("GET /qb HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
@@ -764,40 +702,46 @@ private Q_SLOTS:
     {
         const auto bank = ownBank(std::chrono::milliseconds(200));
         const RawSession user = rawLogin(bank->port);
-        const std::string daily = "&volume=v1&prob=p1";
-        QVERIFY(rawPost(bank->port, user, "/qb/js_bank/insert/daily", daily).second.rfind("{\"result_code\":0", 0) ==
-                0);
+        const auto result = [&](const RawSession& session, const char* path, const std::string& fields) {
+            return resultCode(rawPost(bank->port, session, path, fields).second);
+        };
         sqlite3* outside = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(bank->databasePath()).constData(), &outside), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(outside, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        const std::string refused = rawPost(bank->port, user, "/qb/js_bank/delete/daily", daily).second;
-        QVERIFY2(refused.rfind("{\"result_code\":9", 0) == 0, refused.c_str());
-        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto sql = [](sqlite3* db, const char* statement) {
+            return sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK;
+        };
+        const std::string daily = "&volume=v1&prob=p1";
+        QCOMPARE(result(user, "/qb/js_bank/insert/daily", daily + "&q_hwp=" + std::string(40000, 'A')), 0);
+        QVERIFY(sql(outside, "BEGIN IMMEDIATE"));
+        QCOMPARE(result(user, "/qb/js_bank/delete/daily", daily), 9);
+        QVERIFY(sql(outside, "ROLLBACK"));
         // Held for reading too: a get cannot say "nothing stored", and the session is not ended for it.
-        QCOMPARE(sqlite3_exec(outside, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-        const std::string unread = rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second;
-        QVERIFY2(unread.rfind("{\"result_code\":9", 0) == 0, unread.c_str());
-        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(sql(outside, "BEGIN EXCLUSIVE"));
+        QCOMPARE(result(user, "/qb/js_bank/get/daily", daily), 9);
+        QVERIFY(sql(outside, "ROLLBACK"));
         QVERIFY(rawPost(bank->port, user, "/qb/js_bank/get/daily", daily).second.find("\"volume\":\"v1\"") !=
                 std::string::npos);
         // A login whose account cannot be read checks no password: it is neither told as a wrong password nor
         // counted towards the lock, which five wrong ones would set.
         const RawSession newcomer = rawSession(bank->port);
-        const std::string rightLogin = "&ims_id=demo&ims_password=ZGVtbzEyMzQ%3D";
-        QCOMPARE(sqlite3_exec(outside, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-        for (int attempt = 0; attempt < 6; ++attempt) {
-            const std::string held = rawPost(bank->port, newcomer, "/qb/js_user/login", rightLogin).second;
-            QVERIFY2(held.rfind("{\"result_code\":9", 0) == 0, held.c_str());
-        }
-        QCOMPARE(sqlite3_exec(outside, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
-        const std::string admitted = rawPost(bank->port, newcomer, "/qb/js_user/login", rightLogin).second;
-        QVERIFY2(admitted.rfind("{\"result_code\":0", 0) == 0, admitted.c_str());
+        QVERIFY(sql(outside, "BEGIN EXCLUSIVE"));
+        for (int attempt = 0; attempt < 6; ++attempt)
+            QCOMPARE(result(newcomer, "/qb/js_user/login", kDemoLogin), 9);
+        QVERIFY(sql(outside, "ROLLBACK"));
+        QCOMPARE(result(newcomer, "/qb/js_user/login", kDemoLogin), 0);
+        sqlite3_close(outside);
+        // The database maps no file into the server: a mapped file that shrinks or cannot grow ends a process
+        // with SIGBUS, where a file that is read and written gives an error.
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : maps.readAll().split('\n'))
+            QVERIFY2(!line.contains(QFile::encodeName(bank->dir.path())), line.constData());
 
         const auto waiting = ownBank(std::chrono::seconds(30));
         const RawSession waitingUser = rawLogin(waiting->port);
         sqlite3* holder = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(waiting->databasePath()).constData(), &holder), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(sql(holder, "BEGIN EXCLUSIVE"));
         std::vector<std::thread> blocked;
         for (int i = 0; i < 8; ++i) {
             blocked.emplace_back(
@@ -810,27 +754,11 @@ private Q_SLOTS:
         });
         // Answered while the database is still held.
         QTRY_COMPARE_WITH_TIMEOUT(answered.load(), 200, 10000);
-        QCOMPARE(sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(sql(holder, "ROLLBACK"));
         stranger.join();
         for (auto& thread : blocked)
             thread.join();
         sqlite3_close(holder);
-        sqlite3_close(outside);
-    }
-
-    // A description field sent twice keeps the value sent last, and the stored question's JSON has each key once.
-    void repeatedFieldsComeOnce()
-    {
-        const RawSession user = rawLogin();
-        const std::string daily = "&volume=v2&prob=p2";
-        rawPost(m_port, user, "/qb/js_bank/insert/daily", daily + "&note=one&note=two&note=three");
-        const std::string stored = rawPost(m_port, user, "/qb/js_bank/get/daily", daily).second;
-        QCOMPARE(QByteArray::fromStdString(stored).count("\"note\""), 1);
-        QVERIFY2(stored.find("\"note\":\"three\"") != std::string::npos, stored.c_str());
-        // Identities are stored length-prefixed: volume, then problem.
-        const QuestionStore::Fields fields = m_store->GetQuestion("daily", "2:v2;2:p2;").value().metadata;
-        QCOMPARE(std::count_if(fields.begin(), fields.end(), [](const auto& field) { return field.first == "note"; }),
-                 1);
     }
 
     // The reply to a get is the library's own JSON of the record, byte for byte: the documents' Base64 goes into
@@ -884,19 +812,6 @@ private Q_SLOTS:
         }
     }
 
-    // The database maps no file into the server: a mapped file that shrinks or cannot grow ends a process with
-    // SIGBUS, where a file that is read and written gives an error.
-    void databaseMapsNoFile()
-    {
-        const auto bank = ownBank(std::chrono::seconds(1));
-        const RawSession user = rawLogin(bank->port);
-        rawPost(bank->port, user, "/qb/js_bank/insert/daily", "&volume=v3&prob=p3&q_hwp=" + std::string(40000, 'A'));
-        QFile maps(QStringLiteral("/proc/self/maps"));
-        QVERIFY(maps.open(QIODevice::ReadOnly));
-        for (const QByteArray& line : maps.readAll().split('\n'))
-            QVERIFY2(!line.contains(QFile::encodeName(bank->dir.path())), line.constData());
-    }
-
     void concurrentInsertsAreAllKept()
     {
         constexpr int kClients = 20;
@@ -904,21 +819,16 @@ private Q_SLOTS:
             return CMapStringToString{
                 {"topic", "동시 입력"}, {"type", "Level1"}, {"number", QStringLiteral("%1번").arg(i)}};
         };
+        const auto document = [](int i) { return RandomBytes(50000 + i, 100 + quint32(i)); };
+        QTemporaryDir files;
         std::atomic<int> inserted{0};
         std::vector<std::thread> threads;
-        QTemporaryDir files;
-        for (int i = 0; i < kClients; ++i)
-            WriteTestFile(files.filePath(QString::number(i)), RandomBytes(50000 + i, 100 + quint32(i)));
         for (int i = 0; i < kClients; ++i) {
-            threads.emplace_back([&, i] {
-                auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
-                if (!client)
-                    return;
-                const CMapStringToString asked = question(i);
-                const CMapStringToString hwp{{"q_hwp", files.filePath(QString::number(i))}};
-                const CMapStringToString png;
-                if (client->InsertTimestone(&asked, &hwp, &png))
-                    ++inserted;
+            const CMapStringToString hwp{{"q_hwp", WriteTestFile(files.filePath(QString::number(i)), document(i))}};
+            threads.emplace_back([&, i, hwp] {
+                const auto client = loggedIn(QStringLiteral("admin"), QString::fromUtf8(kAdminPassword));
+                const CMapStringToString asked = question(i), png;
+                inserted += client && client->InsertTimestone(&asked, &hwp, &png);
             });
         }
         for (auto& thread : threads)
@@ -930,8 +840,7 @@ private Q_SLOTS:
             const CMapStringToString asked = question(i);
             CMapStringToString stored;
             QVERIFY(client->GetTimestone(&asked, &stored));
-            QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()),
-                     RandomBytes(50000 + i, 100 + quint32(i)));
+            QCOMPARE(QByteArray::fromBase64(stored.Value("q_hwp").toLatin1()), document(i));
         }
     }
 
@@ -940,49 +849,38 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("target");
         QTest::addColumn<QByteArray>("headers");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("framing");
+        QTest::addColumn<QByteArray>("framing");
         QTest::addColumn<int>("status");
-        const QByteArray search = "POST /qb/js_bank_school/search";
+        const auto row = [](const char* name, const QByteArray& target, const QByteArray& headers,
+                            const QByteArray& body, const char* framing, int status) {
+            QTest::newRow(name) << target << headers << body << QByteArray(framing) << status;
+        };
+        const QByteArray search = "POST /qb/js_bank_school/search", version = "GET /qb/js_bank/tarvix_app_version";
         const QByteArray form = "_csrf_token_name={token}&searchSchulNm=x";
-        const QByteArray large(3000, 'a');
-        const QString length = QStringLiteral("length");
-        const QString inChunks = QStringLiteral("chunked");
-        QTest::newRow("form") << search << QByteArray() << form << length << 200;
-        QTest::newRow("chunked form") << search << QByteArray() << form << inChunks << 200;
-        QTest::newRow("length past the limit") << search << QByteArray() << large << length << 413;
-        QTest::newRow("chunks past the limit") << search << QByteArray() << large << inChunks << 413;
-        QTest::newRow("no length") << search << QByteArray() << form << QStringLiteral("none") << 411;
-        QTest::newRow("long path") << "GET /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << QByteArray()
-                                   << QStringLiteral("none") << 414;
-        QTest::newRow("long post path") << "POST /qb/js_bank/get/" + QByteArray(8000, 'a') << QByteArray() << form
-                                        << length << 414;
-        QTest::newRow("ranges") << QByteArray("GET /qb/js_bank/tarvix_app_version")
-                                << QByteArray("Range: bytes=0-,0-,0-\r\n") << QByteArray() << QStringLiteral("none")
-                                << 416;
-        QTest::newRow("multipart") << search << QByteArray("Content-Type: multipart/form-data; boundary=x\r\n")
-                                   << QByteArray(
-                                          "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n")
-                                   << length << 415;
+        const QByteArray multipart = "--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n";
         QByteArray many;
         for (int i = 0; i < 120; ++i)
             many += "X-Filler-" + QByteArray::number(i) + ": 1\r\n";
-        QTest::newRow("many headers") << QByteArray("GET /qb/js_bank/tarvix_app_version") << many << QByteArray()
-                                      << QStringLiteral("none") << 431;
-        QTest::newRow("64 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(62) << length << 200;
-        QTest::newRow("65 fields") << search << QByteArray() << form + QByteArray("&a=1").repeated(63) << length << 400;
-        QTest::newRow("stranger's broken form") << search << QByteArray("Cookie: qb_session=x; _csrf_token_value=y\r\n")
-                                                << QByteArray("%zz") << length << 403;
-        QTest::newRow("multipart in capitals")
-            << search << QByteArray("Content-Type: MULTIPART/form-data; boundary=x\r\n")
-            << QByteArray("--x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--x--\r\n") << length << 415;
-        QTest::newRow("JSON") << search << QByteArray("Content-Type: application/json\r\n") << QByteArray("{}")
-                              << length << 415;
-        QTest::newRow("form in capitals")
-            << search << QByteArray("Content-Type: Application/X-WWW-Form-URLencoded\r\n") << form << length << 200;
-        QTest::newRow("identity coding") << search << QByteArray("Content-Encoding: identity\r\n") << form << length
-                                         << 415;
-        QTest::newRow("deflated") << search << QByteArray("Content-Encoding: deflate\r\n")
-                                  << qCompress(QByteArray(100000, 'a')).mid(4) << length << 415;
+        row("form", search, {}, form, "length", 200);
+        row("chunked form", search, {}, form, "chunked", 200);
+        row("length past the limit", search, {}, QByteArray(3000, 'a'), "length", 413);
+        row("chunks past the limit", search, {}, QByteArray(3000, 'a'), "chunked", 413);
+        row("no length", search, {}, form, "", 411);
+        row("long path", "GET /qb/js_bank/get/" + QByteArray(8000, 'a'), {}, {}, "", 414);
+        row("long post path", "POST /qb/js_bank/get/" + QByteArray(8000, 'a'), {}, form, "length", 414);
+        row("ranges", version, "Range: bytes=0-,0-,0-\r\n", {}, "", 416);
+        row("many headers", version, many, {}, "", 431);
+        row("64 fields", search, {}, form + QByteArray("&a=1").repeated(62), "length", 200);
+        row("65 fields", search, {}, form + QByteArray("&a=1").repeated(63), "length", 400);
+        row("stranger's broken form", search, "Cookie: qb_session=x; _csrf_token_value=y\r\n", "%zz", "length", 403);
+        row("multipart", search, "Content-Type: multipart/form-data; boundary=x\r\n", multipart, "length", 415);
+        row("multipart in capitals", search, "Content-Type: MULTIPART/form-data; boundary=x\r\n", multipart, "length",
+            415);
+        row("JSON", search, "Content-Type: application/json\r\n", "{}", "length", 415);
+        row("form in capitals", search, "Content-Type: Application/X-WWW-Form-URLencoded\r\n", form, "length", 200);
+        row("identity coding", search, "Content-Encoding: identity\r\n", form, "length", 415);
+        row("deflated", search, "Content-Encoding: deflate\r\n", qCompress(QByteArray(100000, 'a')).mid(4), "length",
+            415);
     }
 
     // One server with small limits; each row is one request on a connection of its own.
@@ -991,59 +889,45 @@ private Q_SLOTS:
         QFETCH(QByteArray, target);
         QFETCH(QByteArray, headers);
         QFETCH(QByteArray, body);
-        QFETCH(QString, framing);
+        QFETCH(QByteArray, framing);
         QFETCH(int, status);
         ServerLimits limits;
         limits.bodyBytes = 1024;
-        const TestTls& tls = TestTls::instance();
-        QuestionBankServer server(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                  QFile::encodeName(tls.keyPath).toStdString(), limits);
-        const int port = server.Bind("127.0.0.1", 0);
-        QVERIFY(port > 0);
-        server.Start();
+        const auto [server, url, port] = serverWith(limits);
         const RawSession session = rawSession(port);
-
-        const std::string content = body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString();
         std::string request =
             target.toStdString() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers.toStdString();
         if (!headers.contains("Content-Type"))
             request += "Content-Type: application/x-www-form-urlencoded\r\n";
-        for (const auto& [name, value] : session.cookies) {
-            if (!headers.contains("Cookie"))
-                request += name + ": " + value + "\r\n";
-        }
-        if (framing == QLatin1String("length"))
-            request += "Content-Length: " + std::to_string(content.size()) + "\r\n";
-        else if (framing == QLatin1String("chunked"))
-            request += "Transfer-Encoding: chunked\r\n";
-        request += "\r\n" + (framing == QLatin1String("chunked") ? chunked(content, 1000) : content);
-        const std::string answer = rawExchange(port, request);
-        QCOMPARE(statusOf(answer), status);
+        if (!headers.contains("Cookie"))
+            request += "Cookie: " + session.cookies.begin()->second + "\r\n";
+        request += framed(body.replace("{token}", QByteArray::fromStdString(session.token)).toStdString(), framing);
+        QCOMPARE(statusOf(rawExchange(port, request)), status);
     }
 
     void refusedBodiesAreNotRead_data()
     {
         QTest::addColumn<bool>("stranger");
-        QTest::addColumn<QString>("framing");
+        QTest::addColumn<QByteArray>("framing");
         QTest::addColumn<QByteArray>("extraHeaders");
         QTest::addColumn<int>("readAtMost");
         const int head = 512 * 1024;
-        QTest::newRow("length past the limit") << false << QStringLiteral("length") << QByteArray() << head;
+        QTest::newRow("length past the limit") << false << QByteArray("length") << QByteArray() << head;
         // Chunks are only counted as they come.
         QTest::newRow("chunks past the limit")
-            << false << QStringLiteral("chunked") << QByteArray() << kTestBodyLimit + head;
-        QTest::newRow("stranger within the limit") << true << QStringLiteral("length") << QByteArray() << head;
+            << false << QByteArray("chunked") << QByteArray() << kTestBodyLimit + head;
+        QTest::newRow("stranger within the limit") << true << QByteArray("length") << QByteArray() << head;
         QByteArray many;
         for (int i = 0; i < 20000; ++i)
             many += "X-" + QByteArray::number(i) + ": 1\r\n";
-        QTest::newRow("head past the limit") << false << QStringLiteral("none") << many << head;
+        QTest::newRow("head past the limit") << false << QByteArray() << many << head;
     }
 
     // A refusal reads at most a little more than the request head, however much the client goes on sending.
     void refusedBodiesAreNotRead()
     {
         QFETCH(bool, stranger);
-        QFETCH(QString, framing);
+        QFETCH(QByteArray, framing);
         QFETCH(QByteArray, extraHeaders);
         QFETCH(int, readAtMost);
         ServerLimits limits;
@@ -1054,18 +938,13 @@ private Q_SLOTS:
         const std::uint64_t before = server->BytesReceived();
 
         const std::size_t size = stranger ? kTestBodyLimit - 1024 : 4 * kTestBodyLimit;
-        std::string request = "POST /qb/js_bank/insert/daily HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                              "Content-Type: application/x-www-form-urlencoded\r\n" +
-                              extraHeaders.toStdString();
-        request += stranger ? "Cookie: qb_session=forged; _csrf_token_value=forged\r\n"
-                            : session.cookies.begin()->first + ": " + session.cookies.begin()->second + "\r\n";
-        std::string body = "_csrf_token_name=" + session.token + "&volume=" + std::string(size, 'a');
-        if (framing == QLatin1String("length"))
-            request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        else if (framing == QLatin1String("chunked"))
-            request += "Transfer-Encoding: chunked\r\n\r\n" + chunked(body, 1 << 20);
-        else
-            request += "\r\n";
+        const std::string cookies =
+            stranger ? "qb_session=forged; _csrf_token_value=forged" : session.cookies.begin()->second;
+        const std::string request =
+            "POST /qb/js_bank/insert/daily HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+            "Content-Type: application/x-www-form-urlencoded\r\n" +
+            extraHeaders.toStdString() + "Cookie: " + cookies + "\r\n" +
+            framed("_csrf_token_name=" + session.token + "&volume=" + std::string(size, 'a'), framing, 1 << 20);
         TlsConnection connection(port);
         QVERIFY(connection.IsOpen());
         connection.Send(request);
@@ -1195,33 +1074,38 @@ private Q_SLOTS:
         const QString db = dir.filePath(QStringLiteral("killed.sqlite3"));
         struct Version
         {
-            QString note;
             QMap<QString, QByteArray> documents;
             CMapStringToString hwp, png, metadata;
         };
-        auto version = [&](const char* name, int size, quint32 seed) {
-            Version v{QString::fromLatin1(name), {}, {}, {}, fixture.metadata};
-            v.documents = {{"q_hwp", RandomBytes(size, seed)},
-                           {"a_hwp", RandomBytes(size / 3, seed + 1)},
-                           {"q_png", RandomBytes(size / 5, seed + 2)}};
+        auto version = [&](const char* note, int size, quint32 seed) {
+            Version v{{{"q_hwp", RandomBytes(size, seed)},
+                       {"a_hwp", RandomBytes(size / 3, seed + 1)},
+                       {"q_png", RandomBytes(size / 5, seed + 2)}},
+                      {},
+                      {},
+                      fixture.metadata};
             for (auto it = v.documents.cbegin(); it != v.documents.cend(); ++it) {
-                const QString path = WriteTestFile(dir.filePath(v.note + it.key()), it.value());
+                const QString path = WriteTestFile(dir.filePath(QLatin1String(note) + it.key()), it.value());
                 (it.key().endsWith(QLatin1String("_png")) ? v.png : v.hwp).SetAt(it.key(), path);
             }
-            v.metadata.SetAt(QStringLiteral("note"), v.note);
+            v.metadata.SetAt(QStringLiteral("note"), QLatin1String(note));
             return v;
         };
         const Version old = version("old", 300000, 7);
         const Version sent = version("new", 24 << 20, 8);
+        // A client logged in as demo to a server on the database.
+        const auto connect = [&](QProcess& server) {
+            auto client = std::make_unique<CCommunicator>(startDevServer(server, db));
+            return client->StartSession() && client->Login(QStringLiteral("demo"), QStringLiteral("demo1234"))
+                       ? std::move(client)
+                       : nullptr;
+        };
 
         QProcess server;
-        QString url = startDevServer(server, db);
-        QVERIFY(!url.isEmpty());
-        CCommunicator client(url);
-        QVERIFY(client.StartSession() && client.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
-        QVERIFY2(client.InsertQuestion(fixture.category, &old.metadata, &old.hwp, &old.png),
-                 qPrintable(client.GetLastErrorText()));
-
+        const auto client = connect(server);
+        QVERIFY(client);
+        QVERIFY2(client->InsertQuestion(fixture.category, &old.metadata, &old.hwp, &old.png),
+                 qPrintable(client->GetLastErrorText()));
         const qint64 pid = server.processId();
         qint64 documentBytes = 0;
         for (const QByteArray& bytes : sent.documents)
@@ -1230,7 +1114,7 @@ private Q_SLOTS:
         std::atomic<bool> done{false};
         bool inserted = true;
         std::thread insert([&] {
-            inserted = client.InsertQuestion(fixture.category, &sent.metadata, &sent.hwp, &sent.png);
+            inserted = client->InsertQuestion(fixture.category, &sent.metadata, &sent.hwp, &sent.png);
             done = true;
         });
         while (!done && processCounter(pid, counter) - start < documentBytes / 2)
@@ -1240,26 +1124,20 @@ private Q_SLOTS:
         QVERIFY(server.waitForFinished(20000));
         QVERIFY(!inserted);
         // The insert's receive failure, with the library's description of what went wrong.
-        const QString error = client.GetLastErrorText();
+        const QString error = client->GetLastErrorText();
         QVERIFY2(error.startsWith(QLatin1String("Error: Receive failed. (")) &&
                      error.endsWith(QStringLiteral(") (Line: %1)").arg(receiveLine)) &&
                      !error.contains(QLatin1String("Unknown exception")),
                  qPrintable(error));
 
         QProcess restarted;
-        url = startDevServer(restarted, db);
-        QVERIFY(!url.isEmpty());
-        CCommunicator reader(url);
-        QVERIFY(reader.StartSession() && reader.Login(QStringLiteral("demo"), QStringLiteral("demo1234")));
+        const auto reader = connect(restarted);
+        QVERIFY(reader);
         CMapStringToString stored;
-        QVERIFY2(reader.GetQuestion(fixture.category, &fixture.metadata, &stored),
-                 qPrintable(reader.GetLastErrorText()));
-        const Version& kept = stored.Value(QStringLiteral("note")) == sent.note ? sent : old;
-        for (auto it = kept.metadata.begin(); it != kept.metadata.end(); ++it)
-            QCOMPARE(stored.Value(it.key()), it.value());
-        for (auto it = kept.documents.cbegin(); it != kept.documents.cend(); ++it)
-            QVERIFY2(QByteArray::fromBase64(stored.Value(it.key()).toLatin1()) == it.value(), qPrintable(it.key()));
-        QCOMPARE(stored.GetCount(), kept.metadata.GetCount() + kept.documents.size());
+        QVERIFY2(reader->GetQuestion(fixture.category, &fixture.metadata, &stored),
+                 qPrintable(reader->GetLastErrorText()));
+        const Version& kept = stored.Value(QStringLiteral("note")) == QLatin1String("new") ? sent : old;
+        verifyStored(stored, kept.metadata, kept.documents);
         restarted.terminate();
         QVERIFY(restarted.waitForFinished(20000));
     }
