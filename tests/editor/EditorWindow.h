@@ -6,6 +6,7 @@
 #include "editor/PageView.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -28,6 +29,50 @@ inline std::unique_ptr<QWidget> ShowEditorWindow(EditorSet& editors)
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
+}
+
+// Page `page` of the editor drawn at `dpi` as `name` in `dir`, in RGB32; none when it cannot be drawn.
+inline QImage RenderedPage(CDHwpCtrl& editor, const QTemporaryDir& dir, const QString& name, int dpi, int page = 0)
+{
+    const QString base = dir.filePath(name);
+    if (!editor.RenderPageImage(base, page, dpi, 24, QStringLiteral("BMP")))
+        return {};
+    return QImage(base + QStringLiteral(".BMP")).convertToFormat(QImage::Format_RGB32);
+}
+
+// The bounds of the pixels of `image` within `area` (all of it when none) whose grey is below `below`: by default
+// whatever is not white.
+inline QRect InkIn(const QImage& image, QRect area = {}, int below = 255)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    area = area.isNull() ? rgb.rect() : area.intersected(rgb.rect());
+    QRect bounds;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(row[x]) < below)
+                bounds |= QRect(x, y, 1, 1);
+        }
+    }
+    return bounds;
+}
+
+// The runs of dark pixels along a row (or a column) of `image` from `from` to `to` (exclusive): where each line
+// it crosses lies.
+inline QList<std::pair<int, int>> DarkRuns(const QImage& image, bool alongRow, int at, int from, int to)
+{
+    QList<std::pair<int, int>> runs;
+    int start = -1;
+    for (int i = from; i <= to; ++i) {
+        const bool dark = i < to && qGray(alongRow ? image.pixel(i, at) : image.pixel(at, i)) < 128;
+        if (dark && start < 0)
+            start = i;
+        if (!dark && start >= 0) {
+            runs.append({start, i - 1});
+            start = -1;
+        }
+    }
+    return runs;
 }
 
 // Writes `content` to `name` in `dir`; the file's path, or none when it cannot be written.

@@ -6,6 +6,7 @@
 #include "core/Shortcuts.h"
 
 #include "tests/support/FocusChain.h"
+#include "tests/support/TestFiles.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -90,22 +91,23 @@ CMapStringToString collect(COptPanel& panel)
     return fields;
 }
 
-QStringList numbered(const char* format, int first, int last)
+// The values of `keys` as "key=value", to compare several fields at once.
+QStringList valuesOf(const CMapStringToString& fields, std::initializer_list<const char*> keys)
 {
     QStringList texts;
-    for (int i = first; i <= last; ++i)
-        texts.append(QString::asprintf(format, i));
+    for (const char* key : keys)
+        texts.append(QLatin1String(key) + u'=' + fields.Value(QLatin1String(key)));
     return texts;
 }
 
 // One list of a panel: the settings value it is kept under and the request key it fills (either may be
-// absent), and its items; no items for a list read from a file.
+// absent). The items themselves are the panels' own tables; what the tests check is what the panel does
+// with them.
 struct ExpectedList
 {
     const char* combo;
     const char* value;
     const char* key;
-    QStringList items;
 };
 
 struct ExpectedPanel
@@ -119,29 +121,11 @@ struct ExpectedPanel
 
 const std::vector<ExpectedPanel>& expectedPanels()
 {
-    const QStringList grades = {QStringLiteral("1학년"), QStringLiteral("2학년"), QStringLiteral("3학년")};
-    const QStringList tracks = {QStringLiteral("공통"), QStringLiteral("문과"), QStringLiteral("이과")};
-    const QStringList terms = {QStringLiteral("1학기 중간"), QStringLiteral("1학기 기말"), QStringLiteral("2학기 중간"),
-                               QStringLiteral("2학기 기말")};
-    const QStringList formats = {QStringLiteral("선택형"), QStringLiteral("서술형")};
-    const QStringList subtypes = {QStringLiteral("기본 문제"), QStringLiteral("변별력 문제")};
-    const int nextYear = QDate::currentDate().year() + 1;
     const std::vector<ExpectedList> education = {
-        {"typeCombo",
-         "Type",
-         "type",
-         {QStringLiteral("기출"), QStringLiteral("변형1"), QStringLiteral("변형2"), QStringLiteral("변형3")}},
-        {"probCombo", "Prob", "prob", {QStringLiteral("선택형"), QStringLiteral("단답형")}},
-        {"yearCombo", "Year", "year", numbered("%04d년", 2005, nextYear)},
-        {"monthCombo",
-         "Month",
-         "month",
-         {QStringLiteral("3월"), QStringLiteral("4월"), QStringLiteral("5월"), QStringLiteral("6월"),
-          QStringLiteral("7월"), QStringLiteral("9월"), QStringLiteral("10월"), QStringLiteral("11월")}},
-        {"levelCombo", "Level", "level", grades},
-        {"departmentCombo", "Department", "department", tracks},
-        {"numberCombo", "Number", "number", numbered("%d번", 1, 30)},
-        {"scoreCombo", "Score", "score", numbered("%d점", 2, 4)},
+        {"typeCombo", "Type", "type"},       {"probCombo", "Prob", "prob"},
+        {"yearCombo", "Year", "year"},       {"monthCombo", "Month", "month"},
+        {"levelCombo", "Level", "level"},    {"departmentCombo", "Department", "department"},
+        {"numberCombo", "Number", "number"}, {"scoreCombo", "Score", "score"},
     };
     static const std::vector<ExpectedPanel> panels = {
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2015Dlg>(s, p); },
@@ -154,52 +138,35 @@ const std::vector<ExpectedPanel>& expectedPanels()
          {{"id", ""}, {"unit", ""}, {"sort", "131"}}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptSchool2015Dlg>(s, nullptr, p); },
          "School2015Opt",
-         {{"yearCombo", "Year", "year", numbered("%04d년", 2015, nextYear)},
-          {"termCombo", "Term", "term", terms},
-          {"levelCombo", "Level", "level", grades},
-          {"departmentCombo", "Department", "department", tracks},
-          {"problemTypeCombo", "Type", "problem_type", formats},
-          {"numberCombo", "Number", "number", numbered("%d번", 1, 25)},
-          {"problemSubtypeCombo", "SubType", "problem_subtype", subtypes}},
+         {{"yearCombo", "Year", "year"},
+          {"termCombo", "Term", "term"},
+          {"levelCombo", "Level", "level"},
+          {"departmentCombo", "Department", "department"},
+          {"problemTypeCombo", "Type", "problem_type"},
+          {"numberCombo", "Number", "number"},
+          {"problemSubtypeCombo", "SubType", "problem_subtype"}},
          {{"school", ""}, {"subject", ""}, {"unit", ""}}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptSchoolMidDlg>(s, nullptr, p); },
          "SchoolOptMid",
-         {{"yearCombo", "Year", "year", numbered("%04d년", 2014, nextYear)},
-          {"termCombo", "Term", "term", terms},
-          {"levelCombo", "Level", "level", grades},
-          {"problemTypeCombo", "Type", "problem_type", formats},
-          {"numberCombo", "Number", "number", numbered("%d번", 1, 25)},
-          {"problemSubtypeCombo", "SubType", "problem_subtype", subtypes}},
+         {{"yearCombo", "Year", "year"},
+          {"termCombo", "Term", "term"},
+          {"levelCombo", "Level", "level"},
+          {"problemTypeCombo", "Type", "problem_type"},
+          {"numberCombo", "Number", "number"},
+          {"problemSubtypeCombo", "SubType", "problem_subtype"}},
          {{"school", ""}, {"class", ""}, {"subclass", ""}, {"finalclass", ""}}},
         {[](QSettings* s, QWidget* p) {
              return std::make_unique<COptTimestoneDlg>(s, p, QStringList{QStringLiteral(VELLORIN_TOPICS_DIR)});
          },
          "Timestone",
-         {{"subjectCombo",
-           nullptr,
-           nullptr,
-           {QStringLiteral("수학(상)"), QStringLiteral("수학(하)"), QStringLiteral("수학1"), QStringLiteral("수학2"),
-            QStringLiteral("확률과 통계"), QStringLiteral("미적분"), QStringLiteral("기하")}},
-          {"topicCombo", "Topic", "topic", {}},
-          {"typeCombo",
-           "Type",
-           "type",
-           {QStringLiteral("Tip"), QStringLiteral("Level1"), QStringLiteral("Level2"), QStringLiteral("Level3")}},
-          {"numberCombo", "Number", "number", {QStringLiteral("개념")}}},
+         {{"subjectCombo", nullptr, nullptr},
+          {"topicCombo", "Topic", "topic"},
+          {"typeCombo", "Type", "type"},
+          {"numberCombo", "Number", "number"}},
          {}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptDailyProjectDlg>(s, p); },
          "DailyProject",
-         {{"volumeCombo", "Volume", "volume", numbered("volume%d", 1, 15)},
-          {"dayCombo",
-           "Day",
-           nullptr,
-           {QStringLiteral("월요일"), QStringLiteral("화요일"), QStringLiteral("수요일"), QStringLiteral("목요일"),
-            QStringLiteral("금요일")}},
-          {"slotCombo",
-           "Number",
-           nullptr,
-           {QStringLiteral("1번"), QStringLiteral("2번"), QStringLiteral("3번"), QStringLiteral("4번"),
-            QStringLiteral("5번"), QStringLiteral("Mission")}}},
+         {{"volumeCombo", "Volume", "volume"}, {"dayCombo", "Day", nullptr}, {"slotCombo", "Number", nullptr}},
          {{"prob", "월요일 1번"}}},
     };
     return panels;
@@ -230,9 +197,9 @@ private Q_SLOTS:
         m_settings.reset();
     }
 
-    // Every panel's lists, item by item, the keys it sends, and the settings values it keeps, by name: a
-    // new panel sends each list's first item (this year for years), and a second panel restores what the
-    // first one kept.
+    // Every panel's lists, the keys it sends, and the settings values it keeps, by name: a new panel sends
+    // each list's first item (this year for years), and a second panel restores what the first one kept. Tab
+    // goes through the panel in reading order, and every control says what it is for.
     void listsKeysAndSettings_data()
     {
         QTest::addColumn<int>("panel");
@@ -244,22 +211,37 @@ private Q_SLOTS:
     {
         QFETCH(int, panel);
         const ExpectedPanel& want = expectedPanels()[std::size_t(panel)];
-        QStringList values;
-        std::vector<int> chosen;
+        QMap<QString, int> chosen; // the index picked, by the settings value it is kept under
         {
             auto made = want.make(m_settings.get(), m_parent.get());
             CMapStringToString expected = want.otherFields;
+            QStringList order;
+            for (const char* field : {"school", "id"}) {
+                if (want.otherFields.Contains(QLatin1String(field)))
+                    order.append(QLatin1String(field) + QLatin1String("Edit"));
+            }
             for (const ExpectedList& list : want.lists) {
                 QComboBox* box = combo(made.get(), list.combo);
-                QVERIFY2(box, list.combo);
-                if (!list.items.isEmpty())
-                    QCOMPARE(items(box), list.items);
+                QVERIFY2(box && box->count() > 0, list.combo);
+                order.append(QLatin1String(list.combo));
+                // The years run to next year, and a new panel shows this one.
                 const bool years = list.key && QLatin1String(list.key) == QLatin1String("year");
+                if (years)
+                    QCOMPARE(box->itemText(box->count() - 1), thisYear(1));
                 QCOMPARE(box->currentText(), years ? thisYear() : box->itemText(0));
                 if (list.key)
                     expected.SetAt(QLatin1String(list.key), box->currentText());
             }
             QCOMPARE(collect(*made), expected);
+
+            if (made->findChild<QTreeWidget*>(QStringLiteral("unitTree")))
+                order.append(QStringLiteral("unitTree"));
+            m_parent->show();
+            QVERIFY(QTest::qWaitForWindowExposed(m_parent.get()));
+            const QList<QWidget*> walked = TabWalk(m_parent.get(), made->findChild<QWidget*>(order.first()));
+            QCOMPARE(ObjectNames(walked), order);
+            QCOMPARE(walked.size(), TabStops(m_parent.get()).size());
+            QCOMPARE(Unnamed(walked), QStringList());
 
             // The user picks the second item of every list, as the lists that depend on others see it.
             for (const ExpectedList& list : want.lists) {
@@ -267,32 +249,28 @@ private Q_SLOTS:
                 const int index = std::min(1, box->count() - 1);
                 box->setCurrentIndex(index);
                 Q_EMIT box->activated(index);
-                if (list.value) {
-                    values.append(QLatin1String(list.value));
-                    chosen.push_back(index);
-                }
+                if (list.value)
+                    chosen.insert(QLatin1String(list.value), index);
             }
         }
         m_settings->sync();
-        const bool school = want.otherFields.Contains(QStringLiteral("school"));
-        if (school)
+        QStringList values = chosen.keys();
+        if (want.otherFields.Contains(QStringLiteral("school")))
             values.append(QStringLiteral("School"));
+        values.sort();
         QCOMPARE(m_settings->childGroups(), QStringList{QLatin1String(want.section)});
         m_settings->beginGroup(QLatin1String(want.section));
         QStringList stored = m_settings->childKeys();
         stored.sort();
-        QStringList expectedValues = values;
-        expectedValues.sort();
-        QCOMPARE(stored, expectedValues);
-        for (std::size_t i = 0; i < chosen.size(); ++i)
-            QCOMPARE(m_settings->value(values[qsizetype(i)]).toInt(), chosen[i]);
+        QCOMPARE(stored, values);
+        for (auto it = chosen.cbegin(); it != chosen.cend(); ++it)
+            QCOMPARE(m_settings->value(it.key()).toInt(), it.value());
         m_settings->endGroup();
 
         auto restored = want.make(m_settings.get(), m_parent.get());
-        std::size_t i = 0;
         for (const ExpectedList& list : want.lists) {
             if (list.value)
-                QCOMPARE(combo(restored.get(), list.combo)->currentIndex(), chosen[i++]);
+                QCOMPARE(combo(restored.get(), list.combo)->currentIndex(), chosen.value(QLatin1String(list.value)));
         }
     }
 
@@ -304,22 +282,17 @@ private Q_SLOTS:
                                  {"unit", "공간벡터"}, {"q_hwp", "ignored"}};
         panel.SetFieldMap(reply);
         CMapStringToString fields = collect(panel);
-        QCOMPARE(fields.Value("id"), QStringLiteral("Q-77"));
-        QCOMPARE(fields.Value("type"), QStringLiteral("변형2"));
-        QCOMPARE(fields.Value("year"), QStringLiteral("2021년"));
-        // "8월" is no item: the month stays as it was; a missing key changes nothing either.
-        QCOMPARE(fields.Value("month"), QStringLiteral("3월"));
-        QCOMPARE(fields.Value("department"), QStringLiteral("공통"));
-        QCOMPARE(fields.Value("unit"), QStringLiteral("공간벡터"));
-        QCOMPARE(fields.Value("sort"), QStringLiteral("131"));
+        // "8월" is no item: the month stays as it was; a missing key (department) changes nothing either.
+        QCOMPARE(valuesOf(fields, {"id", "type", "year", "month", "department", "unit", "sort"}),
+                 (QStringList{"id=Q-77", "type=변형2", "year=2021년", "month=3월", "department=공통", "unit=공간벡터",
+                              "sort=131"}));
         QVERIFY(!fields.Contains(QStringLiteral("q_hwp")));
 
         // A reply without an ID empties the field; a subject name selects nothing in the tree.
         CMapStringToString second{{"unit", "기하"}};
         panel.SetFieldMap(second);
         fields = collect(panel);
-        QCOMPARE(fields.Value("id"), QString());
-        QCOMPARE(fields.Value("unit"), QString());
+        QCOMPARE(valuesOf(fields, {"id", "unit"}), (QStringList{"id=", "unit="}));
 
         // Collecting twice into one map keeps one entry per key, with the second values.
         select(panel.UnitTree(), {QStringLiteral("공통수학1"), QStringLiteral("곱셈 공식")});
@@ -336,42 +309,15 @@ private Q_SLOTS:
         m_settings->setValue(QStringLiteral("Education2015Opt/Score"), -1);
         {
             COptEducation2015Dlg panel(m_settings.get(), m_parent.get());
-            const CMapStringToString fields = collect(panel);
-            QCOMPARE(fields.Value("month"), QStringLiteral("11월"));
-            QCOMPARE(fields.Value("number"), QString());
-            QCOMPARE(fields.Value("score"), QStringLiteral("2점"));
+            QCOMPARE(valuesOf(collect(panel), {"month", "number", "score"}),
+                     (QStringList{"month=11월", "number=", "score=2점"}));
         }
         QCOMPARE(m_settings->value(QStringLiteral("Education2015Opt/Number")).toInt(), -1);
         QCOMPARE(m_settings->value(QStringLiteral("Education2015Opt/Year")).toInt(),
                  QDate::currentDate().year() - 2005);
     }
 
-    // --- keyboard and threads, the same for every panel ---
-
-    // Tab goes through a panel in reading order, and every control says what it is for.
-    void keyboardOrderAndNames_data() { listsKeysAndSettings_data(); }
-
-    void keyboardOrderAndNames()
-    {
-        QFETCH(int, panel);
-        const ExpectedPanel& want = expectedPanels()[std::size_t(panel)];
-        auto made = want.make(m_settings.get(), m_parent.get());
-        m_parent->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_parent.get()));
-        QStringList expected;
-        for (const char* field : {"school", "id"}) {
-            if (want.otherFields.Contains(QLatin1String(field)))
-                expected.append(QLatin1String(field) + QLatin1String("Edit"));
-        }
-        for (const ExpectedList& list : want.lists)
-            expected.append(QLatin1String(list.combo));
-        if (made->findChild<QTreeWidget*>(QStringLiteral("unitTree")))
-            expected.append(QStringLiteral("unitTree"));
-        const QList<QWidget*> walked = TabWalk(m_parent.get(), made->findChild<QWidget*>(expected.first()));
-        QCOMPARE(ObjectNames(walked), expected);
-        QCOMPARE(walked.size(), TabStops(m_parent.get()).size());
-        QCOMPARE(Unnamed(walked), QStringList());
-    }
+    // --- keyboard, the same for every panel ---
 
     void keyboard()
     {
@@ -384,11 +330,15 @@ private Q_SLOTS:
         QTest::keyClick(type, Qt::Key_Return);
         QVERIFY(m_parent->isVisible());
         QCOMPARE(m_parent->result(), 0);
-        for (const ShortcutEntry& entry : kShortcutTable)
+        // Every shortcut reaches the main window as its command, from a list and from the ID field.
+        QList<int> expected;
+        for (const ShortcutEntry& entry : kShortcutTable) {
             QTest::keyClick(type, Qt::Key(entry.key & ~int(Qt::KeyboardModifierMask)), Qt::ControlModifier);
-        QCOMPARE(m_parent->commands, (QList<int>{32771, 32773, 32774, 32775, 32776}));
+            expected.append(entry.command);
+        }
+        QCOMPARE(m_parent->commands, expected);
         QTest::keyClick(panel.findChild<QLineEdit*>(QStringLiteral("idEdit")), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(m_parent->commands.last(), 32776);
+        QCOMPARE(m_parent->commands.last(), int(ID_RESET));
     }
 
     // --- the high-school panel ---
@@ -417,16 +367,14 @@ private Q_SLOTS:
         panel.SetFieldMap(reply);
         CMapStringToString fields = collect(panel);
         QCOMPARE(number->count(), 25);
-        QCOMPARE(fields.Value("number"), QStringLiteral("20번"));
-        QCOMPARE(fields.Value("subject"), QStringLiteral("수학2"));
-        QCOMPARE(fields.Value("unit"), QStringLiteral("부정적분"));
-        QCOMPARE(fields.Value("school"), QString()); // not changed by a loaded question
+        // The school is not changed by a loaded question.
+        QCOMPARE(valuesOf(fields, {"number", "subject", "unit", "school"}),
+                 (QStringList{"number=20번", "subject=수학2", "unit=부정적분", "school="}));
 
         auto* tree = panel.findChild<QTreeWidget*>(QStringLiteral("unitTree"));
         select(tree, {QStringLiteral("기하")});
         fields = collect(panel);
-        QCOMPARE(fields.Value("subject"), QStringLiteral("기하"));
-        QCOMPARE(fields.Value("unit"), QString());
+        QCOMPARE(valuesOf(fields, {"subject", "unit"}), (QStringList{"subject=기하", "unit="}));
         // Such a question, loaded back, selects nothing.
         panel.SetFieldMap(fields);
         QVERIFY(tree->selectedItems().isEmpty());
@@ -439,11 +387,9 @@ private Q_SLOTS:
         m_settings->setValue(QStringLiteral("School2015Opt/Number"), 19); // 20번 no longer fits ten numbers
         {
             COptSchool2015Dlg panel(m_settings.get(), nullptr, m_parent.get());
-            const CMapStringToString fields = collect(panel);
-            QCOMPARE(fields.Value("school"), QStringLiteral("서울한빛고등학교"));
-            QCOMPARE(fields.Value("problem_type"), QStringLiteral("서술형"));
+            QCOMPARE(valuesOf(collect(panel), {"school", "problem_type", "number"}),
+                     (QStringList{"school=서울한빛고등학교", "problem_type=서술형", "number="}));
             QCOMPARE(combo(&panel, "numberCombo")->count(), 10);
-            QCOMPARE(fields.Value("number"), QString());
         }
         QCOMPARE(m_settings->value(QStringLiteral("School2015Opt/Number")).toInt(), -1);
         QCOMPARE(m_settings->value(QStringLiteral("School2015Opt/School")).toString(),
@@ -459,22 +405,18 @@ private Q_SLOTS:
 
         select(tree, {QStringLiteral("중1(상)"), QStringLiteral("소인수분해"), QStringLiteral("소인수분해")});
         CMapStringToString fields = collect(panel);
-        QCOMPARE(fields.Value("class"), QStringLiteral("중1(상)"));
-        QCOMPARE(fields.Value("subclass"), QStringLiteral("소인수분해"));
-        QCOMPARE(fields.Value("finalclass"), QStringLiteral("소인수분해"));
+        QCOMPARE(valuesOf(fields, {"class", "subclass", "finalclass"}),
+                 (QStringList{"class=중1(상)", "subclass=소인수분해", "finalclass=소인수분해"}));
 
         select(tree, {QStringLiteral("중1(상)"), QStringLiteral("소인수분해")});
         fields = collect(panel);
-        QCOMPARE(fields.Value("subclass"), QString());
-        QCOMPARE(fields.Value("finalclass"), QStringLiteral("소인수분해"));
+        QCOMPARE(valuesOf(fields, {"subclass", "finalclass"}), (QStringList{"subclass=", "finalclass=소인수분해"}));
         // Saved with a chapter selected, the question selects nothing when loaded.
         panel.SetFieldMap(fields);
         QVERIFY(tree->selectedItems().isEmpty());
 
         select(tree, {QStringLiteral("중3(하)")});
-        fields = collect(panel);
-        QCOMPARE(fields.Value("class"), QStringLiteral("중3(하)"));
-        QCOMPARE(fields.Value("finalclass"), QString());
+        QCOMPARE(valuesOf(collect(panel), {"class", "finalclass"}), (QStringList{"class=중3(하)", "finalclass="}));
 
         CMapStringToString reply{{"class", "중3(하)"},
                                  {"subclass", "통계 (중3)"},
@@ -483,8 +425,7 @@ private Q_SLOTS:
                                  {"number", "25번"}};
         panel.SetFieldMap(reply);
         fields = collect(panel);
-        QCOMPARE(fields.Value("finalclass"), QStringLiteral("상관관계"));
-        QCOMPARE(fields.Value("number"), QStringLiteral("25번"));
+        QCOMPARE(valuesOf(fields, {"finalclass", "number"}), (QStringList{"finalclass=상관관계", "number=25번"}));
         QCOMPARE(fields.GetCount(), 10);
     }
 
@@ -510,8 +451,7 @@ private Q_SLOTS:
         CMapStringToString reply{{"topic", "원의 방정식"}, {"type", "Level2"}, {"number", "4번"}};
         panel.SetFieldMap(reply);
         CMapStringToString fields = collect(panel);
-        QCOMPARE(fields.Value("topic"), QStringLiteral("원의 방정식"));
-        QCOMPARE(fields.Value("number"), QStringLiteral("4번"));
+        QCOMPARE(valuesOf(fields, {"topic", "number"}), (QStringList{"topic=원의 방정식", "number=4번"}));
 
         // Another subject reads its own file; a topic of another subject leaves the list alone.
         QComboBox* subject = combo(&panel, "subjectCombo");
@@ -530,10 +470,7 @@ private Q_SLOTS:
         QCOMPARE(collect(panel).Value("topic"), QString());
 
         // Lines in code page 949 with CR LF, an empty line, and no line end at the very end.
-        QFile file(empty.filePath(QStringLiteral("ts_math1.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\xb0\xa1\r\n\r\n\xc7\xd1\xb1\xdb");
-        file.close();
+        WriteTestFile(empty.filePath(QStringLiteral("ts_math1.txt")), "\xb0\xa1\r\n\r\n\xc7\xd1\xb1\xdb");
         m_settings->setValue(QStringLiteral("Timestone/Topic"), 2);
         COptTimestoneDlg reading(m_settings.get(), m_parent.get(), {empty.path()});
         QCOMPARE(items(combo(&reading, "topicCombo")),
@@ -560,12 +497,8 @@ private Q_SLOTS:
             COptTimestoneDlg panel(m_settings.get(), m_parent.get());
             return combo(&panel, "topicCombo")->itemText(0);
         };
-        auto write = [](const QString& folder, const QByteArray& line) {
-            QFile file(QDir(folder).filePath(QStringLiteral("ts_math1.txt")));
-            return file.open(QIODevice::WriteOnly) && file.write(line) == line.size();
-        };
-        QVERIFY(write(installed, "\xbc\xb3\xc4\xa1"));      // "설치" in code page 949
-        QVERIFY(write(current.path(), "\xc7\xf6\xc0\xe7")); // "현재"
+        WriteTestFile(installed + QStringLiteral("/ts_math1.txt"), "\xbc\xb3\xc4\xa1"); // "설치" in code page 949
+        WriteTestFile(current.filePath(QStringLiteral("ts_math1.txt")), "\xc7\xf6\xc0\xe7"); // "현재"
         QCOMPARE(firstTopic(), QStringLiteral("현재"));
         QVERIFY(QFile::remove(current.filePath(QStringLiteral("ts_math1.txt"))));
         QCOMPARE(firstTopic(), QStringLiteral("설치"));
@@ -579,14 +512,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("prob");
         QTest::addColumn<QString>("collected");
-        QTest::newRow("as this panel writes it") << "금요일 Mission"
-                                                 << "금요일 Mission";
-        QTest::newRow("slot from the sixth character") << "수요일  3번"
-                                                       << "수요일 3번";
-        QTest::newRow("day only matches") << "화요일 9번"
-                                          << "화요일 1번";
-        QTest::newRow("short") << "월"
-                               << "월요일 1번";
+        QTest::newRow("as this panel writes it")
+            << QStringLiteral("금요일 Mission") << QStringLiteral("금요일 Mission");
+        QTest::newRow("slot from the sixth character") << QStringLiteral("수요일  3번") << QStringLiteral("수요일 3번");
+        QTest::newRow("day only matches") << QStringLiteral("화요일 9번") << QStringLiteral("화요일 1번");
+        QTest::newRow("short") << QStringLiteral("월") << QStringLiteral("월요일 1번");
     }
 
     void dailyProject()
@@ -596,9 +526,7 @@ private Q_SLOTS:
         COptDailyProjectDlg panel(m_settings.get(), m_parent.get());
         CMapStringToString reply{{"volume", "volume15"}, {"prob", prob}};
         panel.SetFieldMap(reply);
-        const CMapStringToString fields = collect(panel);
-        QCOMPARE(fields.Value("volume"), QStringLiteral("volume15"));
-        QCOMPARE(fields.Value("prob"), collected);
+        QCOMPARE(valuesOf(collect(panel), {"volume", "prob"}), (QStringList{"volume=volume15", "prob=" + collected}));
 
         // Without prob, day and slot stay; nothing selected still gives the joining space.
         CMapStringToString none;

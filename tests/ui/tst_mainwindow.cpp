@@ -148,10 +148,20 @@ private:
     ScriptedServer m_server;
     std::unique_ptr<MainWindowHarness> m_harness;
 
-    void script(const std::string& permission)
+    const std::string m_get = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
+
+    // A window not yet started, against a server that logs in with the given permission.
+    void prepare(const std::string& permission = "32768")
     {
         m_server.reset();
         ScriptStartAndLogin(m_server, permission);
+        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+    }
+
+    // The search at `get` finds a question of the given document.
+    void offer(const QByteArray& question, const std::string& get)
+    {
+        m_server.setJson(get, getReply({{"q_hwp", question.toBase64()}}).toStdString());
     }
 
     CTarvixDlg& window() { return *m_harness->window; }
@@ -174,9 +184,17 @@ private:
     // Up and logged in with the given permission.
     bool startLoggedIn(const std::string& permission = "32768")
     {
-        script(permission);
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare(permission);
         return m_harness->start() && m_harness->logIn();
+    }
+
+    // What the three editors hold, in tab order.
+    QStringList texts()
+    {
+        QStringList all;
+        for (DocumentSlot slot : kAllDocumentSlots)
+            all.append(m_harness->text(slot));
+        return all;
     }
 
     QWidget* focusedEditor()
@@ -232,8 +250,7 @@ private Q_SLOTS:
         QFETCH(int, checkedRadio);
         QFETCH(bool, commands);
 
-        script(permission.toStdString());
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare(permission.toStdString());
         QVERIFY(m_harness->start());
         QCOMPARE(window().windowTitle(), MessageText(Msg::kMainWindowTitle));
         QCOMPARE(window().CurrentCategory(), Category::Education2015);
@@ -271,14 +288,13 @@ private Q_SLOTS:
             QVERIFY(m_harness->waitForSaveEnd());
             QVERIFY(find<QWidget>("mainBody")->isEnabled());
             QVERIFY(!window().ProgressDialog()->isVisible());
-            QCOMPARE(requestsTo("/qb/js_bank/get/education2015"), 0);
+            QCOMPARE(requestsTo(m_get), 0);
         }
     }
 
     void cancelledLogin()
     {
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare();
         QVERIFY(m_harness->start());
         // Until the login has been answered, the window behind takes no keys, not even in its editors.
         QVERIFY(m_harness->loginDialog());
@@ -308,8 +324,7 @@ private Q_SLOTS:
         ScriptStartAndLogin(server, "32768");
         server.setUnanswered("/qb/js_user/logout");
         m_harness = std::make_unique<MainWindowHarness>(server.baseUrl());
-        QVERIFY(m_harness->start());
-        QVERIFY(m_harness->logIn());
+        QVERIFY(m_harness->start() && m_harness->logIn());
         QSignalSpy finished(&window(), &QDialog::finished);
         QElapsedTimer timer;
         // Meanwhile the window is already off the screen.
@@ -327,24 +342,40 @@ private Q_SLOTS:
         QCOMPARE(server.lastRequest().path, std::string("/qb/js_user/logout"));
     }
 
-    void startFailures_data()
+    void start_data()
     {
         QTest::addColumn<int>("failure");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no answer editor") << 0 << QStringLiteral("HWP Init failed. #Memory 정답");
-        QTest::newRow("old editor") << 1 << MessageText(Msg::kEditorMissing);
-        QTest::newRow("no server client") << 2 << MessageText(Msg::kCommunicatorInstanceFailed);
-        QTest::newRow("version refused") << 3 << MessageText(Msg::kCommunicatorVersionFailed);
-        QTest::newRow("version as text") << 4 << MessageText(Msg::kCommunicatorVersionFailed);
+        QTest::addColumn<QByteArray>("version");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("starts");
+        const QString update = QStringLiteral("Warning|새로운 업데이트가 있습니다. https://example.org/vellorin.tar.gz "
+                                              "에서 다운로드 받으세요.");
+        const QString versionFailed = "Error|" + MessageText(Msg::kCommunicatorVersionFailed);
+        QTest::newRow("version 45") << -1 << QByteArray(R"({"version":45})") << 200 << QString() << true;
+        QTest::newRow("version 46") << -1 << QByteArray(R"({"version":46})") << 200 << update << true;
+        QTest::newRow("no version") << -1 << QByteArray("{}") << 200 << update << true;
+        QTest::newRow("no answer editor")
+            << 0 << QByteArray() << 200 << QStringLiteral("Error|HWP Init failed. #Memory 정답") << false;
+        QTest::newRow("old editor") << 1 << QByteArray() << 200 << "Error|" + MessageText(Msg::kEditorMissing) << false;
+        QTest::newRow("no server client")
+            << 2 << QByteArray() << 200 << "Error|" + MessageText(Msg::kCommunicatorInstanceFailed) << false;
+        QTest::newRow("version refused") << -1 << QByteArray("{}") << 503 << versionFailed << false;
+        QTest::newRow("version as text") << -1 << QByteArray(R"({"version":"45 "})") << 200 << versionFailed << false;
     }
 
-    void startFailures()
+    // Before the login the start checks the editors, the server client and the program's version; a newer
+    // version on the server is only a warning, and the start goes on to the login.
+    void start()
     {
         QFETCH(int, failure);
-        QFETCH(QString, message);
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        QFETCH(QByteArray, version);
+        QFETCH(int, status);
+        QFETCH(QString, box);
+        QFETCH(bool, starts);
+        prepare();
         m_harness->settings->setValue("CommonOpt/HotKeyOff", 5);
+        m_harness->settings->setValue("Server/DownloadUrl", "https://example.org/vellorin.tar.gz");
         if (failure == 0)
             m_harness->makeEditor = [](DocumentSlot slot) {
                 return slot == DocumentSlot::Answer ? nullptr : new CDHwpCtrl;
@@ -353,51 +384,23 @@ private Q_SLOTS:
             m_harness->makeEditor = [](DocumentSlot) -> CDHwpCtrl* { return new OldEditor; };
         if (failure == 2)
             m_harness->makeCommunicator = [] { return std::unique_ptr<CCommunicator>(); };
-        if (failure == 3)
-            m_server.setJson("/qb/js_bank/tarvix_app_version", "{}", 503);
-        if (failure == 4)
-            m_server.setJson("/qb/js_bank/tarvix_app_version", R"({"version":"45 "})");
+        if (!version.isEmpty())
+            m_server.setJson("/qb/js_bank/tarvix_app_version", version.toStdString(), status);
 
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QVERIFY(!m_harness->start());
-        QCOMPARE(AnsweredTexts(), QStringList{"Error|" + message});
+        if (!box.isEmpty())
+            MessageBox::SetNextAnswer(QMessageBox::Ok);
+        QCOMPARE(m_harness->start(), starts);
+        QCOMPARE(AnsweredTexts(), box.isEmpty() ? QStringList() : QStringList{box});
+        if (starts) {
+            QVERIFY(m_harness->loginDialog());
+            return;
+        }
         QVERIFY(!window().LoginDialog());
         QCoreApplication::processEvents();
         QVERIFY(!window().LoginDialog());
         m_harness->window.reset();
         // A start that failed does not overwrite the stored shortcut choice.
         QCOMPARE(m_harness->settings->value("CommonOpt/HotKeyOff").toInt(), 5);
-    }
-
-    void versionWarning_data()
-    {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("warns");
-        QTest::newRow("45") << QByteArray(R"({"version":45})") << false;
-        QTest::newRow("46") << QByteArray(R"({"version":46})") << true;
-        QTest::newRow("none") << QByteArray(R"({})") << true;
-    }
-
-    void versionWarning()
-    {
-        QFETCH(QByteArray, reply);
-        QFETCH(bool, warns);
-        script("32768");
-        m_server.setJson("/qb/js_bank/tarvix_app_version", reply.toStdString());
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
-        m_harness->settings->setValue("Server/DownloadUrl", "https://example.org/vellorin.tar.gz");
-        if (warns)
-            MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QVERIFY(m_harness->start());
-        const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
-        QCOMPARE(shown.size(), warns ? 1 : 0);
-        if (warns) {
-            QCOMPARE(shown[0].caption, QStringLiteral("Warning"));
-            QCOMPARE(shown[0].text, QStringLiteral("새로운 업데이트가 있습니다. https://example.org/vellorin.tar.gz "
-                                                   "에서 다운로드 받으세요."));
-        }
-        // The start goes on to the login either way.
-        QVERIFY(m_harness->loginDialog());
     }
 
     void categoriesAndTabs()
@@ -420,8 +423,7 @@ private Q_SLOTS:
         QVERIFY(window().Panel(Category::Timestone)->isVisible());
         QVERIFY(!window().Panel(Category::Education2015)->isVisible());
         QCOMPARE(tabs->currentIndex(), 1);
-        QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("문제 본문"));
-        QCOMPARE(m_harness->text(DocumentSlot::Answer), QStringLiteral("정답 본문"));
+        QCOMPARE(texts(), (QStringList{"문제 본문", "정답 본문", ""}));
 
         // The tab shortcuts work from wherever the focus is: an editor, a panel list.
         QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_3, Qt::ControlModifier);
@@ -433,13 +435,11 @@ private Q_SLOTS:
         QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_1, Qt::ControlModifier);
         QVERIFY(onlyEditorShown(DocumentSlot::Question));
 
-        // Reset empties all three editors and returns to the first tab; the panels keep their values.
+        // A reset empties the editors; the panels keep their values.
         QTest::keyClick(tabs, Qt::Key_2, Qt::ControlModifier);
         QVERIFY(onlyEditorShown(DocumentSlot::Answer));
         QTest::keyClick(window().Editor(DocumentSlot::Answer)->View(), Qt::Key_R, Qt::ControlModifier);
-        for (DocumentSlot slot : kAllDocumentSlots)
-            QVERIFY(m_harness->text(slot).isEmpty());
-        QVERIFY(onlyEditorShown(DocumentSlot::Question));
+        QCOMPARE(texts(), QStringList(3, QString()));
         QCOMPARE(level->currentIndex(), 1);
         QCOMPARE(window().CurrentCategory(), Category::Timestone);
     }
@@ -454,20 +454,22 @@ private Q_SLOTS:
         // Of the category radio buttons only the checked one is a stop; the arrow keys go along them. Every
         // command of the editor's rows is a stop; at this width the last of the format row (the colour, the
         // symbols and the zoom box) are behind the row's extension button, which is one too.
-        QStringList expected{"categoryRadio1201", "documentTabs", "fileMenuButton", "editMenuButton"};
-        for (const char* name : {"undo", "redo", "cut", "copy", "paste"})
-            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
-        expected.append(QStringLiteral("tableMenuButton"));
-        for (const char* name : {"insertPicture", "insertFormula", "numbering", "bullet", "paragraph"})
-            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
-        expected += {"fontCombo", "sizeCombo"};
-        for (const char* name : {"bold", "italic", "underline", "superscript", "subscript", "alignLeft", "alignCenter",
-                                 "alignRight", "alignJustify", "colour"})
-            expected.append(QLatin1String(name) + QLatin1String("ActionButton"));
-        expected += {"qt_toolbar_ext_button", "pageView", "idEdit"};
-        for (const char* name : {"type", "prob", "year", "month", "level", "department", "number", "score"})
-            expected.append(QLatin1String(name) + QLatin1String("Combo"));
-        expected += {"unitTree", "hotKeyOffCheck", "searchButton", "saveButton", "deleteButton", "resetButton"};
+        const auto suffixed = [](const QString& suffix, std::initializer_list<const char*> names) {
+            QStringList list;
+            for (const char* name : names)
+                list.append(QLatin1String(name) + suffix);
+            return list;
+        };
+        const QStringList expected =
+            QStringList{"categoryRadio1201", "documentTabs", "fileMenuButton", "editMenuButton"} +
+            suffixed("ActionButton", {"undo", "redo", "cut", "copy", "paste"}) + QStringList{"tableMenuButton"} +
+            suffixed("ActionButton", {"insertPicture", "insertFormula", "numbering", "bullet", "paragraph"}) +
+            QStringList{"fontCombo", "sizeCombo"} +
+            suffixed("ActionButton", {"bold", "italic", "underline", "superscript", "subscript", "alignLeft",
+                                      "alignCenter", "alignRight", "alignJustify", "colour"}) +
+            QStringList{"qt_toolbar_ext_button", "pageView", "idEdit"} +
+            suffixed("Combo", {"type", "prob", "year", "month", "level", "department", "number", "score"}) +
+            QStringList{"unitTree", "hotKeyOffCheck", "searchButton", "saveButton", "deleteButton", "resetButton"};
         QCOMPARE(ObjectNames(walked), expected);
         QCOMPARE(walked.size(), TabStops(&window()).size());
         QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("\t"));
@@ -483,11 +485,9 @@ private Q_SLOTS:
 
     void shortcutsOff()
     {
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare();
         m_harness->settings->setValue("CommonOpt/HotKeyOff", 5);
-        QVERIFY(m_harness->start());
-        QVERIFY(m_harness->logIn());
+        QVERIFY(m_harness->start() && m_harness->logIn());
         auto* check = find<QCheckBox>("hotKeyOffCheck");
         QVERIFY(check->isChecked());
         QVERIFY(window().HotKeyOff());
@@ -532,7 +532,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("questionFileBlocked");
-        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("editorTexts");
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("boxes");
 
@@ -583,12 +583,11 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, reply);
         QFETCH(bool, questionFileBlocked);
-        QFETCH(QStringList, texts);
+        QFETCH(QStringList, editorTexts);
         QFETCH(QStringList, files);
         QFETCH(QStringList, boxes);
         QVERIFY(startLoggedIn());
-        const std::string path = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
-        m_server.setJson(path, reply.toStdString());
+        m_server.setJson(m_get, reply.toStdString());
         const QDir folder(m_harness->workingFolder());
         if (questionFileBlocked)
             QVERIFY(folder.mkpath(QStringLiteral("d_q.hwp/inside")));
@@ -604,91 +603,81 @@ private Q_SLOTS:
 
         const QStringList shown = answeredWithIcons();
         QVERIFY2(startsEach(shown, boxes), qPrintable(shown.join(u'/')));
-        QCOMPARE(requestsTo(path), 1);
-        QStringList actual;
-        for (DocumentSlot slot : kAllDocumentSlots)
-            actual.append(m_harness->text(slot));
-        QCOMPARE(actual, texts);
+        QCOMPARE(requestsTo(m_get), 1);
+        QCOMPARE(texts(), editorTexts);
         QCOMPARE(folder.entryList({"d_*"}, QDir::Files, QDir::Name), files);
         QVERIFY(onlyEditorShown(DocumentSlot::Question));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         if (files.contains("d_q.hwp"))
-            QCOMPARE(ReadTestFile(folder.filePath("d_q.hwp")), nativeDocument(texts[0]));
+            QCOMPARE(ReadTestFile(folder.filePath("d_q.hwp")), nativeDocument(editorTexts[0]));
         // The panel shows the reply's metadata whenever the server answered.
         if (!QTest::currentDataTag() || QByteArray(QTest::currentDataTag()) != "the search fails")
             QCOMPARE(window().Panel(Category::Education2015)->findChild<QComboBox*>("levelCombo")->currentText(),
                      QStringLiteral("2학년"));
     }
 
-    // A regular file stands where the working folder goes, which stops root as well: the save and the load
-    // say so, and nothing is uploaded.
-    void unusableWorkingFolder()
+    void filesThatCannotBeWritten_data()
     {
-        script("16384");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
-        const QString folder = m_harness->workingFolder();
-        WriteTestFile(folder.chopped(1), "not a folder");
-        QVERIFY(m_harness->start() && m_harness->logIn());
-        const std::string get = "/qb/js_bank/get/chapter_mid";
-        m_server.setJson(get, R"({"result_code":0,"result_message":"none","result":null})");
-        m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
-
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(m_harness->waitForSaveEnd());
-        QCOMPARE(AnsweredTexts(),
-                 QStringList{"Error|" + MessageText(Msg::kWorkingFolderUnusable).arg(folder, "Not a directory")});
-        QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
-
-        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("문제").toBase64()}}).toStdString());
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
-        const QString path = DownloadedDocumentPath(folder, DocumentSlot::Question, QStringLiteral("hwp"));
-        QCOMPARE(AnsweredTexts(),
-                 QStringList{"Error|" + MessageText(Msg::kDownloadNotWritten).arg(path, "Not a directory")});
-        QVERIFY(m_harness->text(DocumentSlot::Question).isEmpty());
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("a file where the working folder goes") << false;
+        QTest::newRow("a full disk") << true;
     }
 
-    // A full disk, made with a file size limit in a second run of this test (the limit holds for a whole
-    // process): the load and the save stop with the system's reason, leave no part of a file under its name,
-    // and the program lives on.
-    void fullDisk()
+    // A regular file where the working folder goes, which stops root as well, or a full disk, made with a file
+    // size limit in a second run of this test (the limit holds for a whole process): the load and the save
+    // stop with the system's reason, leave no part of a file under its name, upload nothing, and the program
+    // lives on.
+    void filesThatCannotBeWritten()
     {
+        QFETCH(bool, fullDisk);
         constexpr char kLimit[] = "VELLORIN_TEST_FILE_LIMIT";
-        if (!qEnvironmentVariableIsSet(kLimit)) {
+        if (fullDisk && !qEnvironmentVariableIsSet(kLimit)) {
             QProcess child;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QLatin1String(kLimit), QStringLiteral("65536"));
             child.setProcessEnvironment(environment);
             child.setProcessChannelMode(QProcess::MergedChannels);
-            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("fullDisk")});
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("filesThatCannotBeWritten:a full disk")});
             QVERIFY(child.waitForFinished(240000));
             const QByteArray output = child.readAll();
             QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
-            QVERIFY2(output.contains("PASS   : TestMainWindow::fullDisk()"), output.constData());
+            QVERIFY2(output.contains("PASS   : TestMainWindow::filesThatCannotBeWritten(a full disk)"),
+                     output.constData());
             return;
         }
 
-        QVERIFY(startLoggedIn("16384"));
+        prepare("16384");
         const QString folder = m_harness->workingFolder();
         const QString downloaded = DownloadedDocumentPath(folder, DocumentSlot::Question, QStringLiteral("hwp"));
         const QByteArray earlier = nativeDocument(QStringLiteral("이전 문서"));
-        WriteTestFile(downloaded, earlier);
+        if (!fullDisk)
+            WriteTestFile(folder.chopped(1), "not a folder");
+        QVERIFY(m_harness->start() && m_harness->logIn());
         const std::string get = "/qb/js_bank/get/chapter_mid";
-        m_server.setJson(get, getReply({{"q_hwp", RandomBytes(200000, 5).toBase64()}}).toStdString());
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = rlim_t(qEnvironmentVariableIntValue(kLimit));
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
-        std::signal(SIGXFSZ, SIG_IGN);
+        const QString reason = fullDisk ? QStringLiteral("File too large") : QStringLiteral("Not a directory");
         const auto all = QDir::Files | QDir::Hidden | QDir::System;
+        if (fullDisk) {
+            WriteTestFile(downloaded, earlier);
+            offer(RandomBytes(200000, 5), get);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = rlim_t(qEnvironmentVariableIntValue(kLimit));
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            std::signal(SIGXFSZ, SIG_IGN);
+        } else {
+            offer(earlier, get);
+        }
 
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
         QCOMPARE(AnsweredTexts(),
-                 QStringList{"Error|" + MessageText(Msg::kDownloadNotWritten).arg(downloaded, "File too large")});
-        QCOMPARE(ReadTestFile(downloaded), earlier);
-        QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
+                 QStringList{"Error|" + MessageText(Msg::kDownloadNotWritten).arg(downloaded, reason)});
+        QVERIFY(m_harness->text(DocumentSlot::Question).isEmpty());
+        if (fullDisk) {
+            QCOMPARE(ReadTestFile(downloaded), earlier);
+            QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
+        }
 
         m_server.setJson(get, R"({"result_code":0,"result_message":"none","result":null})");
         m_harness->type(DocumentSlot::Question, QStringLiteral("문제"));
@@ -696,13 +685,16 @@ private Q_SLOTS:
         QTest::keyClick(m_harness->window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(m_harness->waitForSaveEnd());
         const QStringList shown = AnsweredTexts();
-        const QString expected = "Error|" + MessageText(Msg::kPageImageNotWritten)
-                                                .arg(MessageText(Msg::kPageImageLine)
-                                                         .arg(SlotTabLabel(DocumentSlot::Question),
-                                                              PageImagePath(folder, DocumentSlot::Question),
-                                                              QStringLiteral("File too large")));
-        QVERIFY2(shown.size() == 1 && shown[0].startsWith(expected), qPrintable(shown.join(u'/')));
-        QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
+        const QString expected =
+            "Error|" + (fullDisk ? MessageText(Msg::kPageImageNotWritten)
+                                       .arg(MessageText(Msg::kPageImageLine)
+                                                .arg(SlotTabLabel(DocumentSlot::Question),
+                                                     PageImagePath(folder, DocumentSlot::Question), reason))
+                                 : MessageText(Msg::kWorkingFolderUnusable).arg(folder, reason));
+        QVERIFY2(shown.size() == 1 && (fullDisk ? shown[0].startsWith(expected) : shown[0] == expected),
+                 qPrintable(shown.join(u'/')));
+        if (fullDisk)
+            QCOMPARE(QDir(folder).entryList(all), QStringList{QStringLiteral("d_q.hwp")});
         QCOMPARE(requestsTo("/qb/js_bank/insert/chapter_mid"), 0);
     }
 
@@ -712,8 +704,7 @@ private Q_SLOTS:
     void enterStaysInTheEditor()
     {
         QVERIFY(startLoggedIn());
-        const std::string get = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
-        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("서버의 문제").toBase64()}}).toStdString());
+        offer(nativeDocument("서버의 문제"), m_get);
         CDHwpCtrl* editor = window().Editor(DocumentSlot::Question);
         QVERIFY(find<QPushButton>("searchButton")->isDefault());
         // A screen with nothing to lose: a load that Enter set off would not even ask first.
@@ -762,20 +753,19 @@ private Q_SLOTS:
                 QCOMPARE(bold->isChecked(), !boldBefore);
             closer.closeToolWindows();
             pressed.append(button->text());
-            QVERIFY2(requestsTo(get) == 0, qPrintable(pressed.join(u',')));
+            QVERIFY2(requestsTo(m_get) == 0, qPrintable(pressed.join(u',')));
         }
         QVERIFY2(pressed.size() >= 20, qPrintable(pressed.join(u',')));
         QVERIFY(pressed.contains(QStringLiteral("표")) && pressed.contains(bold->text()));
         // Escape does not end anything either.
         QTest::keyClick(editor->View(), Qt::Key_Escape);
         QVERIFY(window().isVisible());
-        QCOMPARE(requestsTo(get), 0);
-        QCOMPARE(AnsweredTexts(), QStringList());
+        QCOMPARE(requestsTo(m_get), 0);
         // Outside the editor Enter still reaches the default button.
         nothingToLose();
         find<QWidget>("documentTabs")->setFocus();
         QTest::keyClick(find<QWidget>("documentTabs"), Qt::Key_Return);
-        QCOMPARE(requestsTo(get), 1);
+        QCOMPARE(requestsTo(m_get), 1);
         QCOMPARE(m_harness->text(DocumentSlot::Question), QStringLiteral("서버의 문제"));
     }
 
@@ -796,12 +786,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, action);
         QFETCH(QString, state);
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare();
         m_harness->autosaveDelayMs = 20;
         QVERIFY(m_harness->start() && m_harness->logIn());
-        const std::string get = "/qb/js_bank/get/" + CategoryEndpointSuffix(Category::Education2015).toStdString();
-        m_server.setJson(get, getReply({{"q_hwp", nativeDocument("서버의 문제").toBase64()}}).toStdString());
+        offer(nativeDocument("서버의 문제"), m_get);
         QSignalSpy finished(&window(), &QDialog::finished);
         const QString copy = m_harness->recoveryFile();
         const bool changed = state != QLatin1String("unchanged");
@@ -846,14 +834,12 @@ private Q_SLOTS:
             QCOMPARE(finished.size(), goesOn ? 1 : 0);
             QCOMPARE(window().isVisible(), !goesOn);
         } else {
-            QCOMPARE(requestsTo(get), action == QLatin1String("searchButton") && goesOn ? 1 : 0);
+            QCOMPARE(requestsTo(m_get), action == QLatin1String("searchButton") && goesOn ? 1 : 0);
         }
         if (!goesOn) {
             QCOMPARE(m_harness->text(DocumentSlot::Answer), QStringLiteral("answer 3"));
         } else if (action != QLatin1String("close")) {
-            QCOMPARE(m_harness->text(DocumentSlot::Answer), QString());
-            QCOMPARE(m_harness->text(DocumentSlot::Question),
-                     action == QLatin1String("searchButton") ? QStringLiteral("서버의 문제") : QString());
+            QCOMPARE(texts(), (QStringList{action == QLatin1String("searchButton") ? "서버의 문제" : "", "", ""}));
             QVERIFY(onlyEditorShown(DocumentSlot::Question));
             QVERIFY(!window().HasUnsavedWork());
         }
@@ -870,8 +856,7 @@ private Q_SLOTS:
     // the work goes on.
     void copyThatCannotBeWritten()
     {
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare();
         m_harness->autosaveDelayMs = 20;
         WriteTestFile(QFileInfo(m_harness->recoveryFile()).absolutePath(), "in the way");
         QVERIFY(m_harness->start() && m_harness->logIn());
@@ -894,8 +879,7 @@ private Q_SLOTS:
     void unsavedWorkOfferedBack()
     {
         QFETCH(QString, answer);
-        script("32768");
-        m_harness = std::make_unique<MainWindowHarness>(m_server.baseUrl());
+        prepare();
         UnsavedWork work;
         work.categoryRadioId = CategoryRadioId(Category::Timestone);
         work.fields.SetAt(QStringLiteral("type"), QStringLiteral("Level2"));
@@ -928,9 +912,7 @@ private Q_SLOTS:
         }
         QCOMPARE(shown, QStringList{"4|Confirm|저장하지 않은 작업을 복구하시겠습니까?"});
         const bool yes = answer == QLatin1String("Yes");
-        QCOMPARE(m_harness->text(DocumentSlot::Question), yes ? QStringLiteral("복구된 문제") : QString());
-        QCOMPARE(m_harness->text(DocumentSlot::Answer), yes ? QStringLiteral("복구된 정답") : QString());
-        QCOMPARE(m_harness->text(DocumentSlot::Explanation), QString());
+        QCOMPARE(texts(), (yes ? QStringList{"복구된 문제", "복구된 정답", ""} : QStringList(3, QString())));
         QCOMPARE(window().CurrentCategory(), yes ? Category::Timestone : Category::Education2015);
         if (yes) {
             QVERIFY(window().Panel(Category::Timestone)->isVisible());
@@ -992,8 +974,7 @@ private Q_SLOTS:
                          body.endsWith('&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value())),
                      body.constData());
         // What was deleted stays on screen, where it was.
-        for (DocumentSlot slot : kAllDocumentSlots)
-            QCOMPARE(m_harness->text(slot), QStringLiteral("남는 문서"));
+        QCOMPARE(texts(), QStringList(3, QStringLiteral("남는 문서")));
         QCOMPARE(find<QTabBar>("documentTabs")->currentIndex(), 2);
 
         m_server.setJson(path, R"({"result_code":3,"result_message":"locked"})");

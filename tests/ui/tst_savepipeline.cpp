@@ -100,7 +100,7 @@ private:
 
     bool save()
     {
-        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        click("saveButton");
         return window().IsSaveRunning() && m_harness->waitForSaveEnd();
     }
 
@@ -119,8 +119,7 @@ private Q_SLOTS:
     {
         m_bank = std::make_unique<LocalQuestionBank>();
         m_harness = std::make_unique<MainWindowHarness>(m_bank->baseUrl());
-        QVERIFY(m_harness->start());
-        QVERIFY(m_harness->logIn());
+        QVERIFY(m_harness->start() && m_harness->logIn());
         // A box nobody expected is printed and refused instead of waiting for a click that never comes.
         qputenv("VELLORIN_UNATTENDED", "1");
         m_reader = std::make_unique<CCommunicator>(m_bank->baseUrl());
@@ -328,7 +327,7 @@ private Q_SLOTS:
         QVERIFY(choose(Category::Education2022, 5));
         fillAllThree(QStringLiteral("busy"));
         CLoadingDlg* progress = window().ProgressDialog();
-        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        click("saveButton");
         QVERIFY(QTest::qWaitFor([progress] { return progress->isVisible(); }, 10000));
         // The worker needs this thread for its next step, so the save cannot end while the test pokes at it.
         QVERIFY(!m_harness->find<QWidget>(QStringLiteral("mainBody"))->isEnabled());
@@ -356,9 +355,8 @@ private Q_SLOTS:
         CDHwpCtrl* explanation = window().Editor(DocumentSlot::Explanation);
         const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
         for (int copy = 0; copy < 3; ++copy) {
-            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/latex.hwp")));
-            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/table.hwp")));
-            QVERIFY(explanation->InsertFile(samples + QStringLiteral("/table-caption.hwp")));
+            for (const char* sample : {"/latex.hwp", "/table.hwp", "/table-caption.hwp"})
+                QVERIFY(explanation->InsertFile(samples + QLatin1String(sample)));
         }
         QTextDocument* document = explanation->Document();
         QVERIFY(FormulaObject::Positions(*document).size() >= 60);
@@ -437,8 +435,7 @@ private Q_SLOTS:
         harness.makeEditor = [](DocumentSlot slot) {
             return slot == DocumentSlot::Question ? new SilentEditor : new CDHwpCtrl;
         };
-        QVERIFY(harness.start());
-        QVERIFY(harness.logIn());
+        QVERIFY(harness.start() && harness.logIn());
         harness.window->Panel(Category::Education2015)->findChild<QComboBox*>("numberCombo")->setCurrentIndex(9);
         const QString stale = WriteTestFile(HwpPath(harness.workingFolder(), DocumentSlot::Question), "earlier run");
         harness.type(DocumentSlot::Question, QStringLiteral("문제"));
@@ -452,69 +449,69 @@ private Q_SLOTS:
         QVERIFY(stored(Category::Education2015, request).Value("q_hwp").isEmpty());
     }
 
-    // The system refuses the save its thread: the writer is told, the window stays open to the user, and
-    // the next save is not refused as if one were running.
-    void noThreadForTheSave()
+    void failedSaves_data()
     {
+        QTest::addColumn<QString>("failure");
+        for (const char* failure : {"no thread", "duplicate check", "insert"})
+            QTest::newRow(failure) << QString::fromLatin1(failure);
+    }
+
+    // The system refuses the save its thread, or the server fails a step: the writer is told, the window stays
+    // open to the user (its close button does nothing while the save runs), and the next save is not refused
+    // as if one were running.
+    void failedSaves()
+    {
+        QFETCH(QString, failure);
+        const bool noThread = failure == QLatin1String("no thread");
+        const bool duplicateCheck = failure == QLatin1String("duplicate check");
         ScriptedServer server;
         ScriptStartAndLogin(server, "16384");
+        if (duplicateCheck)
+            server.setJson("/qb/js_bank/get/chapter_mid", "{}", 500);
+        else
+            server.setJson("/qb/js_bank/get/chapter_mid", R"({"result_code":0,"result_message":"none","result":null})");
+        server.setJson("/qb/js_bank/insert/chapter_mid", R"({"result_code":3,"result_message":"DB error"})");
         MainWindowHarness harness(server.baseUrl());
         int refused = 0;
-        harness.startSaveThread = [&refused](std::function<void()>) -> std::optional<WorkerThread> {
-            ++refused;
-            return std::nullopt;
-        };
-        QVERIFY(harness.start());
-        QVERIFY(harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
+        if (noThread) {
+            harness.startSaveThread = [&refused](std::function<void()>) -> std::optional<WorkerThread> {
+                ++refused;
+                return std::nullopt;
+            };
+        }
+        QVERIFY(harness.start() && harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
+        QCOMPARE(harness.window->CurrentCategory(), Category::SchoolMid);
+        harness.type(DocumentSlot::Question, QStringLiteral("문제"));
+        CCommunicator* client = harness.window->Communicator();
+        QSignalSpy finished(harness.window.get(), &QDialog::finished);
         for (int attempt = 1; attempt <= 2; ++attempt) {
             MessageBox::SetNextAnswer(QMessageBox::Ok);
             QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
-            QCOMPARE(refused, attempt);
-            QCOMPARE(AnsweredTexts(), QStringList{"Error|" + MessageText(Msg::kSaveNotStarted)});
+            QCOMPARE(refused, noThread ? attempt : 0);
+            if (!noThread) {
+                QVERIFY(harness.window->IsSaveRunning());
+                QVERIFY(!harness.window->close());
+                QVERIFY(harness.waitForSaveEnd());
+            }
+            const QString expected = noThread
+                                         ? MessageText(Msg::kSaveNotStarted)
+                                         : MessageText(duplicateCheck ? Msg::kDuplicateCheckFailed : Msg::kInsertFailed)
+                                                   .arg(QStringLiteral("중등 내신기출")) +
+                                               client->GetLastErrorText();
+            const QStringList texts = AnsweredTexts();
+            QCOMPARE(texts, QStringList{"Error|" + expected});
+            if (failure == QLatin1String("insert")) {
+                QVERIFY(texts[0].startsWith(QStringLiteral(
+                    "Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));
+                QVERIFY(texts[0].endsWith(QStringLiteral("DB error")));
+            }
             QVERIFY(!harness.window->IsSaveRunning());
             QVERIFY(harness.find<QWidget>(QStringLiteral("mainBody"))->isEnabled());
             QVERIFY(!harness.window->ProgressDialog()->isVisible());
         }
-    }
-
-    void failuresOfTheServer()
-    {
-        ScriptedServer server;
-        ScriptStartAndLogin(server, "16384");
-        MainWindowHarness harness(server.baseUrl());
-        QVERIFY(harness.start());
-        QVERIFY(harness.logIn(QStringLiteral("mid"), QStringLiteral("pw")));
-        QCOMPARE(harness.window->CurrentCategory(), Category::SchoolMid);
-        harness.type(DocumentSlot::Question, QStringLiteral("문제"));
-        CCommunicator* client = harness.window->Communicator();
-
-        // The window's close button does nothing while the save runs: its failure is told, and the program
-        // goes on.
-        server.setJson("/qb/js_bank/get/chapter_mid", "{}", 500);
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QSignalSpy finished(harness.window.get(), &QDialog::finished);
-        QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(harness.window->IsSaveRunning());
-        QVERIFY(!harness.window->close());
-        QVERIFY(harness.waitForSaveEnd());
         QTest::qWait(50);
         QVERIFY(finished.isEmpty());
         QVERIFY(harness.window->isVisible());
-        QCOMPARE(AnsweredTexts(),
-                 QStringList{"Error|" + MessageText(Msg::kDuplicateCheckFailed).arg(QStringLiteral("중등 내신기출")) +
-                             client->GetLastErrorText()});
-
-        server.setJson("/qb/js_bank/get/chapter_mid", R"({"result_code":0,"result_message":"none","result":null})");
-        server.setJson("/qb/js_bank/insert/chapter_mid", R"({"result_code":3,"result_message":"DB error"})");
-        MessageBox::SetNextAnswer(QMessageBox::Ok);
-        QTest::keyClick(harness.window.get(), Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(harness.waitForSaveEnd());
-        const QStringList texts = AnsweredTexts();
-        QCOMPARE(texts, QStringList{"Error|" + MessageText(Msg::kInsertFailed).arg(QStringLiteral("중등 내신기출")) +
-                                    client->GetLastErrorText()});
-        QVERIFY(texts[0].startsWith(
-            QStringLiteral("Error|중등 내신기출 문제 등록에 실패했습니다. \r\nError: Invalid result code. (Code: 3")));
-        QVERIFY(texts[0].endsWith(QStringLiteral("DB error")));
     }
 
     // Last: it ends the window.
@@ -538,7 +535,7 @@ private Q_SLOTS:
         });
         poll.start(20);
         QSignalSpy finished(&window(), &QDialog::finished);
-        QTest::mouseClick(m_harness->find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
+        click("saveButton");
         QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty(); }, 60000));
         QVERIFY(asked);
         QVERIFY(!window().IsSaveRunning());
@@ -549,8 +546,7 @@ private Q_SLOTS:
 
         // Asked to end before the save has anything to say: its error box is never shown.
         MainWindowHarness harness(m_bank->baseUrl());
-        QVERIFY(harness.start());
-        QVERIFY(harness.logIn());
+        QVERIFY(harness.start() && harness.logIn());
         QSignalSpy ended(harness.window.get(), &QDialog::finished);
         QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("saveButton")), Qt::LeftButton);
         harness.window->RequestQuit();
