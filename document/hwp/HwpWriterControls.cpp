@@ -6,6 +6,7 @@
 #include "document/PageDecorations.h"
 #include "document/hwp/Records.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QtEndian>
 #include <QTextDocument>
@@ -16,10 +17,52 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace HwpWriter {
 
 namespace {
+
+// A table whose columns the layout sizes (from their content, or in percent of the table) is written with the
+// columns where the writer saw them, which the reader gives back as fixed columns: equal shares would move them.
+// In HWPUNIT, the outer columns with the room `border` the reader takes from them for the outer border; nothing
+// when the table is not laid out `available` wide, or a column has no cell that starts in it.
+std::optional<QList<qint32>> laidOutWidths(QTextTable* table, qint32 available, qint32 border)
+{
+    QAbstractTextDocumentLayout* layout = table->document()->documentLayout();
+    const QRectF frame = layout->frameBoundingRect(table);
+    // Around fixed columns, the layout of collapsed borders lays out three of the table's borders, in the
+    // device's units (points), as many as the reader's columns will have around them; the drawn table is as
+    // wide as the cells the reader reads.
+    const auto total =
+        qint32(std::lround((frame.width() - 3 * table->format().border()) * HwpValues::kUnitsPerPoint)) + 2 * border;
+    if (frame.isEmpty() || std::abs(total - available) > available / 50)
+        return std::nullopt;
+    const int columns = table->columns();
+    // Where each column's text starts; the cells of a table share their paddings and borders.
+    QList<double> starts(columns, -1);
+    for (int r = 0; r < table->rows(); ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (cell.row() == r && cell.column() == c && starts[c] < 0)
+                starts[c] = layout->blockBoundingRect(cell.firstCursorPosition().block()).left();
+        }
+    }
+    QList<qint32> widths(columns, 0);
+    qint32 used = 0;
+    for (int c = 0; c + 1 < columns; ++c) {
+        if (starts[c] < 0 || starts[c + 1] <= starts[c])
+            return std::nullopt;
+        widths[c] =
+            qint32(std::lround((starts[c + 1] - starts[c]) * HwpValues::kUnitsPerPoint)) + (c == 0 ? border : 0);
+        used += widths[c];
+    }
+    // The last column takes what is left, its room for the border with it.
+    widths.last() = total - used;
+    if (widths.last() <= 2 * border)
+        return std::nullopt;
+    return widths;
+}
 
 using HwpRecords::DataWriter;
 using HwpRecords::kEquationCtrl;
@@ -165,6 +208,13 @@ QList<qint32> Controls::columnWidths(QTextTable* table, qint32 available) const
 {
     const int columns = table->columns();
     const QList<QTextLength> constraints = table->format().columnWidthConstraints();
+    // The layout draws the table's outer border outside its fixed columns, where a cell holds its borders.
+    const qint32 border = qint32(std::lround(LayoutUnits::ToPoints(table->format().border()) * kUnitsPerPoint));
+    if (std::none_of(constraints.cbegin(), constraints.cend(),
+                     [](const QTextLength& length) { return length.type() == QTextLength::FixedLength; })) {
+        if (std::optional<QList<qint32>> laidOut = laidOutWidths(table, available, border))
+            return *laidOut;
+    }
     QList<qint32> widths(columns, 0);
     double used = 0;
     int open = 0;
@@ -183,8 +233,6 @@ QList<qint32> Controls::columnWidths(QTextTable* table, qint32 available) const
         if (width <= 0)
             width = std::max(share, 1000);
     }
-    // The layout draws the table's outer border outside its fixed columns, where a cell holds its borders.
-    const qint32 border = qint32(std::lround(LayoutUnits::ToPoints(table->format().border()) * kUnitsPerPoint));
     if (!constraints.isEmpty() && constraints.first().type() == QTextLength::FixedLength)
         widths.first() += border;
     if (constraints.size() == columns && constraints.last().type() == QTextLength::FixedLength)
@@ -313,8 +361,8 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
     const qint32 rule = qint32(std::lround(LayoutUnits::ToPoints(format.border()) * kUnitsPerPoint));
     struct Written
     {
-        qsizetype list;      // where the cell's list header's data starts in `out`
-        qint32 need;         // the row height that leaves its bottom margin as written
+        qsizetype list; // where the cell's list header's data starts in `out`
+        qint32 need;    // the row height that leaves its bottom margin as written
     };
     QList<Written> written;
     QList<qint32> needs(rows, 0);
@@ -331,8 +379,8 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
                                                    QTextFormat::TableCellRightPadding, QTextFormat::TableCellTopPadding,
                                                    QTextFormat::TableCellBottomPadding};
         for (int side = 0; side < 4; ++side)
-            margins[side] =
-                cellFormat.hasProperty(paddings[side]) ? margin(cellFormat.doubleProperty(paddings[side])) : tablePadding;
+            margins[side] = cellFormat.hasProperty(paddings[side]) ? margin(cellFormat.doubleProperty(paddings[side]))
+                                                                   : tablePadding;
         for (quint16 side : margins)
             list.u16(side);
         list.u16(m_info.borderFill(borderFillOf(cell.format().toTableCellFormat(), format)));
