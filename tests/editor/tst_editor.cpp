@@ -632,8 +632,21 @@ private Q_SLOTS:
         QCOMPARE(withText, (QStringList{QStringLiteral("editMenuButton"), QStringLiteral("fileMenuButton")}));
     }
 
+    void viewFollowsTheCursor_data()
+    {
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("100 %") << 100 << 120;
+        // Pages at a quarter of their size, more than the window holds: three nearly fit it, and the cursor
+        // stays in view on them without a scroll.
+        QTest::newRow("25 %") << 25 << 500;
+    }
+
     void viewFollowsTheCursor()
     {
+        QFETCH(int, zoom);
+        QFETCH(int, lines);
+        question().SetZoom(zoom);
         PageView* view = question().View();
         auto* scroll = question().findChild<QScrollArea*>(QStringLiteral("pageScroll"));
         const auto cursorShown = [&] {
@@ -642,14 +655,14 @@ private Q_SLOTS:
             return shown.contains(cursor);
         };
         view->setFocus();
-        for (int line = 0; line < 120; ++line) {
+        for (int line = 0; line < lines; ++line) {
             QTest::keyClicks(view, QStringLiteral("line %1").arg(line));
             QTest::keyClick(view, Qt::Key_Return);
         }
         QTRY_VERIFY(cursorShown());
         QVERIFY(scroll->verticalScrollBar()->value() > 0);
         // The view has grown with the pages the text flowed onto.
-        QVERIFY(view->height() > 2 * question().Page().paperHeight * 96.0 / 7200.0);
+        QVERIFY(view->height() > 2 * question().Page().paperHeight * zoom / 100.0 * 96.0 / 7200.0);
         QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
         QTRY_VERIFY(cursorShown());
         QVERIFY(scroll->verticalScrollBar()->value() < scroll->verticalScrollBar()->maximum() / 4);
