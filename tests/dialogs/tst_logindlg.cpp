@@ -183,56 +183,52 @@ private Q_SLOTS:
         QCOMPARE(permission, QStringLiteral("16384"));
     }
 
-    void noSessionNoLogin()
+    // No server, or a page without the form token, fails the session; a login reply that is an error or not
+    // JSON fails the login. Either way the dialog stays open with what was typed, and nothing is stored.
+    void failedExchangesKeepTheDialogOpen()
     {
         CCommunicator unreachable(QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
-        ScriptedServer server;
+        ScriptedServer tokenless;
         // A page, even with a session cookie, but without the form token.
-        server.setSessionStart("JSESSIONID=4F2A; Path=/; HttpOnly");
-        server.setJson("/qb/js_user/login", kLoginAccepted);
-        CCommunicator tokenless(server.baseUrl());
+        tokenless.setSessionStart("JSESSIONID=4F2A; Path=/; HttpOnly");
+        tokenless.setJson("/qb/js_user/login", kLoginAccepted);
+        CCommunicator tokenlessClient(tokenless.baseUrl());
+        ScriptedServer server;
+        server.setSessionStart("_csrf_token_value=9c1e; Path=/");
+        CCommunicator client(server.baseUrl());
+        const ScriptedServer::Reply notJson{200, "{\"result_code\":0,\"result_mes", "application/json", {}};
+        const ScriptedServer::Reply serverError{500, kLoginAccepted, "application/json", {}};
 
-        for (CCommunicator* client : {&unreachable, &tokenless}) {
+        const ScriptedServer::Reply* sessionFails = nullptr;
+        for (const auto& [failing, loginReply, box] :
+             {std::tuple{&unreachable, sessionFails, kSessionFailed},
+              std::tuple{&tokenlessClient, sessionFails, kSessionFailed},
+              std::tuple{&client, &serverError, kLoginFailed}, std::tuple{&client, &notJson, kLoginFailed}}) {
+            if (loginReply)
+                server.setReply("/qb/js_user/login", *loginReply);
             CLoginDlg dialog(*m_settings);
-            dialog.SetCommunicator(client);
+            dialog.SetCommunicator(failing);
             dialog.open();
             QTest::keyClicks(idEdit(dialog), "demo");
             QTest::keyClicks(passwordEdit(dialog), "demo1234");
             clickLoginExpectingBox(dialog);
-            QVERIFY(shownOneError(kSessionFailed));
+            QVERIFY(shownOneError(box));
             QVERIFY(dialog.isVisible());
             QCOMPARE(idEdit(dialog)->text(), QStringLiteral("demo"));
             QCOMPARE(storedName(), QVariant());
         }
         // Without the token there is no point in asking to log in.
-        const auto requests = server.requests();
+        const auto requests = tokenless.requests();
         QCOMPARE(requests.size(), std::size_t(1));
         QCOMPARE(requests[0].path, std::string("/qb"));
-    }
 
-    void brokenLoginReplyIsAFailedLogin()
-    {
-        ScriptedServer server;
-        server.setSessionStart("_csrf_token_value=9c1e; Path=/");
-        ScriptedServer::Reply notJson;
-        notJson.body = "{\"result_code\":0,\"result_mes";
-        const ScriptedServer::Reply serverError{500, kLoginAccepted, "application/json", {}};
-
-        CCommunicator client(server.baseUrl());
+        // The same exchange with a good reply logs in: the replies above were the only fault.
+        server.setJson("/qb/js_user/login", kLoginAccepted);
         CLoginDlg dialog(*m_settings);
         dialog.SetCommunicator(&client);
         dialog.open();
         QTest::keyClicks(idEdit(dialog), "demo");
         QTest::keyClicks(passwordEdit(dialog), "demo1234");
-        for (const ScriptedServer::Reply& reply : {serverError, notJson}) {
-            server.setReply("/qb/js_user/login", reply);
-            clickLoginExpectingBox(dialog);
-            QVERIFY(shownOneError(kLoginFailed));
-            QVERIFY(dialog.isVisible());
-            QCOMPARE(storedName(), QVariant());
-        }
-        // The same exchange with a good reply logs in: the replies above were the only fault.
-        server.setJson("/qb/js_user/login", kLoginAccepted);
         QTest::mouseClick(button(dialog, "loginButton"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(storedName(), QVariant(QStringLiteral("demo")));

@@ -60,15 +60,15 @@ QLineEdit* edit(QWidget& dialog)
     return dialog.findChild<QLineEdit*>(QStringLiteral("schoolEdit"));
 }
 
-void search(QWidget& dialog, const QString& text)
-{
-    edit(dialog)->setText(text);
-    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("findButton")), Qt::LeftButton);
-}
-
 void clickButton(QWidget& dialog, const char* name)
 {
     QTest::mouseClick(dialog.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+}
+
+void search(QWidget& dialog, const QString& text)
+{
+    edit(dialog)->setText(text);
+    clickButton(dialog, "findButton");
 }
 
 QStringList texts(QListWidget* widget)
@@ -114,26 +114,43 @@ private Q_SLOTS:
         m_store.reset();
     }
 
+    // Picked from the list, the name alone without the region; changed after the search, the current text; a
+    // double click is "확인".
     void chooseASchool()
     {
-        CSearchSchoolDlg dialog(m_client.get());
-        dialog.m_strSchool = QStringLiteral("이전 학교");
-        const int result = runWith(dialog, [](QDialog& d) {
-            QCOMPARE(edit(d)->text(), QStringLiteral("이전 학교"));
-            // Nothing found still offers the typed text.
-            search(d, QStringLiteral("없는 이름"));
-            QCOMPARE(texts(list(d)), QStringList{QStringLiteral("사용자 입력 사용")});
-            search(d, QStringLiteral("한국"));
-            QCOMPARE(texts(list(d)),
-                     (QStringList{QStringLiteral("사용자 입력 사용"), QStringLiteral("성남한국중학교 (경기)"),
-                                  QStringLiteral("수원한국고등학교 (경기)"), QStringLiteral("원주한국고등학교 (강원)"),
-                                  QStringLiteral("창원한국중학교 (경남)")}));
-            list(d)->setCurrentRow(2);
-            clickButton(d, "okButton");
-        });
-        QCOMPARE(result, int(QDialog::Accepted));
-        // The name alone, without the region.
-        QCOMPARE(dialog.m_strSchool, QStringLiteral("수원한국고등학교"));
+        for (const auto& [query, row, retyped, doubleClick, chosen] :
+             {std::tuple{"한국", 2, "", false, "수원한국고등학교"},
+              std::tuple{"바다", 0, "바다중학교 분교", false, "바다중학교 분교"},
+              std::tuple{"제주", 1, "", true, "제주한라고등학교"}}) {
+            CSearchSchoolDlg dialog(m_client.get());
+            dialog.m_strSchool = QStringLiteral("이전 학교");
+            const int result = runWith(dialog, [&](QDialog& d) {
+                QCOMPARE(edit(d)->text(), QStringLiteral("이전 학교"));
+                // Nothing found still offers the typed text.
+                search(d, QStringLiteral("없는 이름"));
+                QCOMPARE(texts(list(d)), QStringList{QStringLiteral("사용자 입력 사용")});
+                search(d, QStringLiteral("한국"));
+                QCOMPARE(
+                    texts(list(d)),
+                    (QStringList{QStringLiteral("사용자 입력 사용"), QStringLiteral("성남한국중학교 (경기)"),
+                                 QStringLiteral("수원한국고등학교 (경기)"), QStringLiteral("원주한국고등학교 (강원)"),
+                                 QStringLiteral("창원한국중학교 (경남)")}));
+                search(d, QString::fromUtf8(query));
+                QListWidget* schools = list(d);
+                if (*retyped)
+                    edit(d)->setText(QString::fromUtf8(retyped));
+                if (doubleClick) {
+                    const QRect rect = schools->visualItemRect(schools->item(row));
+                    QTest::mouseClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
+                    QTest::mouseDClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
+                } else {
+                    schools->setCurrentRow(row);
+                    clickButton(d, "okButton");
+                }
+            });
+            QCOMPARE(result, int(QDialog::Accepted));
+            QCOMPARE(dialog.m_strSchool, QString::fromUtf8(chosen));
+        }
     }
 
     // A pop-up without a caption: a thin line all round sets it off from the window behind.
@@ -153,35 +170,6 @@ private Q_SLOTS:
             QCOMPARE(image.pixelColor(0, y), line);
             QCOMPARE(image.pixelColor(image.width() - 1, y), line);
         }
-    }
-
-    void keepTheTypedText()
-    {
-        CSearchSchoolDlg dialog(m_client.get());
-        const int result = runWith(dialog, [](QDialog& d) {
-            search(d, QStringLiteral("바다"));
-            QCOMPARE(list(d)->count(), 3);
-            // Changed after the search: the current text counts.
-            edit(d)->setText(QStringLiteral("바다중학교 분교"));
-            list(d)->setCurrentRow(0);
-            clickButton(d, "okButton");
-        });
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(dialog.m_strSchool, QStringLiteral("바다중학교 분교"));
-    }
-
-    void doubleClickMeansOk()
-    {
-        CSearchSchoolDlg dialog(m_client.get());
-        const int result = runWith(dialog, [](QDialog& d) {
-            search(d, QStringLiteral("제주"));
-            QListWidget* schools = list(d);
-            const QRect rect = schools->visualItemRect(schools->item(1));
-            QTest::mouseClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
-            QTest::mouseDClick(schools->viewport(), Qt::LeftButton, {}, rect.center());
-        });
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(dialog.m_strSchool, QStringLiteral("제주한라고등학교"));
     }
 
     // Enter in the search field searches once; the keyboard goes from the field to "찾기", the list, "취소"
@@ -253,6 +241,7 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
         QVERIFY(
             boxes[0].text.startsWith(QStringLiteral("Error: Communicator search school failed. \r\nSearch failed. (")));
+        // The line the bank's staff look up in their reports.
         QVERIFY(boxes[0].text.endsWith(QStringLiteral("(Line: 347) \r\nError: ")));
     }
 

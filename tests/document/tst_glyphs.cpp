@@ -118,20 +118,19 @@ void TestGlyphs::everyCharacterHasAGlyph()
     document.documentLayout()->documentSize(); // lays it all out, table cells included
     QStringList boxes = ::boxes(document);
     // The captions of the document's tables and its headers and footers, each laid out as the page draws it.
+    const auto laidOut = [&boxes](const auto& content, int width) {
+        const auto part = PageDecorations::ContentDocument(content, width);
+        part->documentLayout()->documentSize();
+        boxes += ::boxes(*part);
+    };
     for (QTextTable* table : TableEditing::Tables(document)) {
-        if (const auto caption = PageDecorations::CaptionOf(table->format())) {
-            const auto content = PageDecorations::ContentDocument(caption->content, 300);
-            content->documentLayout()->documentSize();
-            boxes += ::boxes(*content);
-        }
+        if (const auto caption = PageDecorations::CaptionOf(table->format()))
+            laidOut(caption->content, 300);
     }
     const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
     for (const auto* list : {&margins.headers, &margins.footers}) {
-        for (const PageDecorations::Margin& margin : *list) {
-            const auto content = PageDecorations::ContentDocument(margin.content, 400);
-            content->documentLayout()->documentSize();
-            boxes += ::boxes(*content);
-        }
+        for (const PageDecorations::Margin& margin : *list)
+            laidOut(margin.content, 400);
     }
     QVERIFY2(boxes.isEmpty(), qPrintable(QStringLiteral("%1 draws boxes for: %2")
                                              .arg(QString::fromUtf8(QTest::currentDataTag()), boxes.join(u", "))));

@@ -37,6 +37,7 @@ void putFormula(CDHwpCtrl& editor, const QString& script, double size, const QCo
     editor.View()->setTextCursor(cursor);
 }
 
+// Types `text` in `format` alone, not in the format at the cursor.
 void type(CDHwpCtrl& editor, const QString& text, const QTextCharFormat& format = {})
 {
     QTextCursor cursor = editor.View()->textCursor();
@@ -100,8 +101,6 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
-
     // The formula at `position` of the question editor against where the text's line puts the baseline:
     // the rows its `colour` inks in `image` (`scale` pixels to the point, `baseline` in pixels) must be the
     // rows its outline covers, within half a point and the pixel that anti-aliasing blurs.
@@ -112,11 +111,8 @@ private:
             formula::Lay(FormulaObject::Script(format), FormulaObject::PointSize(format))->outline.boundingRect();
         const auto [top, bottom] = inkRows(image, colour);
         const double tolerance = 0.5 * scale + 1;
-        const QString seen = QStringLiteral("ink %1…%2, outline %3…%4")
-                                 .arg(top)
-                                 .arg(bottom + 1)
-                                 .arg(baseline + outline.top() * scale)
-                                 .arg(baseline + outline.bottom() * scale);
+        const QString seen = QString::asprintf("ink %d…%d, outline %g…%g", top, bottom + 1,
+                                               baseline + outline.top() * scale, baseline + outline.bottom() * scale);
         QVERIFY2(top >= 0, qPrintable(seen));
         QVERIFY2(std::abs(top - (baseline + outline.top() * scale)) <= tolerance, qPrintable(seen));
         QVERIFY2(std::abs(bottom + 1 - (baseline + outline.bottom() * scale)) <= tolerance, qPrintable(seen));
@@ -157,41 +153,18 @@ private Q_SLOTS:
             auto* script = dialog->findChild<QPlainTextEdit*>(QStringLiteral("scriptEdit"));
             auto* preview = dialog->findChild<QWidget*>(QStringLiteral("formulaPreview"));
             QVERIFY(script && preview);
-            const auto inked = [preview] {
-                const QImage shown = preview->grab().toImage();
-                for (int y = 0; y < shown.height(); ++y)
-                    for (int x = 0; x < shown.width(); ++x)
-                        if (qGray(shown.pixel(x, y)) < 128)
-                            return true;
-                return false;
-            };
+            const auto inked = [preview] { return !InkIn(preview->grab().toImage(), {}, 128).isEmpty(); };
             QVERIFY(!inked());
             // Every structure goes in at the cursor and leaves the cursor in its first bracket, past a space.
-            const QList<std::pair<const char*, QString>> structures = {
-                {"fractionButton", QStringLiteral("{} over {}")},
-                {"sqrtButton", QStringLiteral("sqrt {}")},
-                {"rootButton", QStringLiteral("root {} of {}")},
-                {"powerButton", QStringLiteral("^{}")},
-                {"indexButton", QStringLiteral("_{}")},
-                {"sumButton", QStringLiteral("sum from {} to {}")},
-                {"integralButton", QStringLiteral("int from {} to {}")},
-                {"limitButton", QStringLiteral("lim from {}")},
-                {"bracketsButton", QStringLiteral("left ( right )")},
-                {"matrixButton", QStringLiteral("pmatrix {  &  #  &  }")},
-                {"casesButton", QStringLiteral("cases { & # & }")},
-                {"vectorButton", QStringLiteral("vec {}")},
-                {"barButton", QStringLiteral("bar {}")},
-            };
-            QCOMPARE(FormulaDlg::Structures().size(), structures.size());
-            for (const auto& [name, text] : structures) {
-                auto* button = dialog->findChild<QPushButton*>(QLatin1String(name));
-                QVERIFY2(button && !button->toolTip().isEmpty(), name);
+            for (const FormulaDlg::Structure& structure : FormulaDlg::Structures()) {
+                auto* button = dialog->findChild<QPushButton*>(QLatin1String(structure.name));
+                QVERIFY2(button && !button->toolTip().isEmpty(), structure.name);
                 script->setPlainText(QStringLiteral("a"));
                 script->moveCursor(QTextCursor::End);
                 QTest::mouseClick(button, Qt::LeftButton);
-                QCOMPARE(script->toPlainText(), QStringLiteral("a") + text);
-                qsizetype inside = text.indexOf(QRegularExpression(QStringLiteral("[{(]"))) + 1;
-                inside += text.at(inside) == u' ';
+                QCOMPARE(script->toPlainText(), QStringLiteral("a") + structure.text);
+                qsizetype inside = structure.text.indexOf(QRegularExpression(QStringLiteral("[{(]"))) + 1;
+                inside += structure.text.at(inside) == u' ';
                 QCOMPARE(script->textCursor().position(), 1 + inside);
             }
             script->clear();
@@ -298,9 +271,8 @@ private Q_SLOTS:
             }
         }
 
-        const QString base = m_dir.filePath(QStringLiteral("page"));
-        QVERIFY(question.RenderPageImage(base, 0, 500, 24, QStringLiteral("BMP")));
-        const QImage page(base + QStringLiteral(".BMP"));
+        const QImage page = RenderedPage(question, m_dir, QStringLiteral("page"), 500);
+        QVERIFY(!page.isNull());
         const double scale = 500 / 72.0;
         const PageGeometry geometry = question.Page();
         for (const auto& [position, colour] : formulas) {
@@ -367,9 +339,7 @@ private Q_SLOTS:
         writer.InsertTable(1, 2);
         type(writer, QStringLiteral("칸 "));
         putFormula(writer, QStringLiteral("sum from {k=1} to n k"), 16, QColor(0, 128, 0));
-        QTextCursor end(writer.Document());
-        end.movePosition(QTextCursor::End);
-        writer.View()->setTextCursor(end);
+        MoveCursor(writer);
         putFormula(writer, QStringLiteral("lim from {x -> 0} {sin x} over x"), 11.5, QColor(0, 0, 255));
         const QStringList written = FormulasOf(*writer.Document());
         QCOMPARE(written.size(), 4);
@@ -413,7 +383,7 @@ private Q_SLOTS:
         out << QStringLiteral("<html><body><p>x<img src=\"vellorin-formula:0\" />y</p></body></html>");
         out << quint32(0) << quint32(0) << quint32(0);
         out << quint32(1) << position << QStringLiteral("x^2") << size << quint32(qRgb(0, 0, 255));
-        const QString path = writeFile(QStringLiteral("handmade.hwp"), bytes);
+        const QString path = WriteTestFile(m_dir, QStringLiteral("handmade.hwp"), bytes);
 
         CDHwpCtrl& reader = editor();
         type(reader, QStringLiteral("이전 내용"));

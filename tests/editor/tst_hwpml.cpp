@@ -23,15 +23,15 @@ private:
 
     CDHwpCtrl& question() { return *m_editors[0]; }
 
-    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
-
-    // An HWP XML file of the given mapping table and body.
+    // An HWP XML file of the given mapping table and body, with the prolog the word processor writes.
     QString writeHwpml(const QString& name, const QByteArray& head, const QByteArray& body)
     {
-        return writeFile(name, R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">)"
-                               "<MAPPINGTABLE>" +
-                                   head + "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body +
-                                   "</SECTION></BODY><TAIL></TAIL></HWPML>");
+        return WriteTestFile(m_dir, name,
+                             R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
+<HWPML Version="2.8" SubVersion="8.0.0.0" Style2="embed">
+<HEAD SecCnt="1"><MAPPINGTABLE>)" +
+                                 head + "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body +
+                                 "</SECTION></BODY><TAIL></TAIL></HWPML>");
     }
 
 private Q_SLOTS:
@@ -43,45 +43,6 @@ private Q_SLOTS:
 
     void init() { PrepareEditors(m_editors); }
 
-    void importsHwpml()
-    {
-        const QString path =
-            writeFile(QStringLiteral("_q.hml"), R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
-<HWPML Version="2.8" SubVersion="8.0.0.0" Style2="embed">
-<HEAD SecCnt="1"><MAPPINGTABLE>
-<FACENAMELIST><FONTFACE Count="1" Lang="Hangul"><FONT Id="0" Name="NanumGothic" Type="ttf"/></FONTFACE></FACENAMELIST>
-<CHARSHAPELIST Count="3">
-<CHARSHAPE BorderFillId="0" Height="1000" Id="0" TextColor="0"><FONTID Hangul="0"/></CHARSHAPE>
-<CHARSHAPE BorderFillId="0" Height="1200" Id="1" TextColor="255"><FONTID Hangul="0"/><BOLD/></CHARSHAPE>
-<CHARSHAPE BorderFillId="0" Height="1000" Id="2" TextColor="0"><ITALIC/><SUPERSCRIPT/></CHARSHAPE>
-</CHARSHAPELIST>
-<PARASHAPELIST Count="2"><PARASHAPE Align="Justify" Id="0"/><PARASHAPE Align="Center" Id="1"/></PARASHAPELIST>
-</MAPPINGTABLE></HEAD>
-<BODY><SECTION Id="0">
-<P ParaShape="1" Style="0"><TEXT CharShape="1"><CHAR>1. 다음 물음에 답하시오.</CHAR></TEXT></P>
-<P ParaShape="0" Style="0"><TEXT CharShape="0"><CHAR>x</CHAR></TEXT><TEXT CharShape="2"><CHAR>2</CHAR></TEXT><TEXT CharShape="0"><CHAR> 의 값은<TAB/>얼마인가?</CHAR></TEXT></P>
-</SECTION></BODY>
-<TAIL></TAIL>
-</HWPML>)");
-
-        QVERIFY(question().OpenDocument(path, QStringLiteral("HWPML2X"), QString()));
-        QTextDocument* document = question().Document();
-        QCOMPARE(document->toPlainText(), QStringLiteral("1. 다음 물음에 답하시오.\nx2 의 값은\t얼마인가?"));
-        const QTextBlock first = document->begin();
-        QCOMPARE(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-        const QTextCharFormat title = first.begin().fragment().charFormat();
-        QCOMPARE(title.fontWeight(), int(QFont::Bold));
-        QCOMPARE(title.fontPointSize(), 12.0);
-        QCOMPARE(title.foreground().color(), QColor(255, 0, 0));
-        bool sawSuperscript = false;
-        for (auto it = first.next().begin(); !it.atEnd(); ++it) {
-            if (it.fragment().text() == QStringLiteral("2"))
-                sawSuperscript = it.fragment().charFormat().verticalAlignment() == QTextCharFormat::AlignSuperScript &&
-                                 it.fragment().charFormat().fontItalic();
-        }
-        QVERIFY(sawSuperscript);
-    }
-
     void importsHwpmlAsThePageShowsIt()
     {
         const QByteArray head = R"(
@@ -92,31 +53,31 @@ private Q_SLOTS:
 <TOPBORDER Type="Solid" Width="0.12mm" Color="0"/><BOTTOMBORDER Type="None" Width="0.1mm" Color="0"/>
 <FILLBRUSH><WINDOWBRUSH FaceColor="8421631" HatchColor="0" Alpha="0"/></FILLBRUSH></BORDERFILL>
 </BORDERFILLLIST>
-<CHARSHAPELIST Count="1"><CHARSHAPE Id="0" Height="1000" TextColor="0"/></CHARSHAPELIST>
+<FACENAMELIST><FONTFACE Count="1" Lang="Hangul"><FONT Id="0" Name="NanumGothic" Type="ttf"/></FONTFACE></FACENAMELIST>
+<CHARSHAPELIST Count="3">
+<CHARSHAPE BorderFillId="0" Height="1000" Id="0" TextColor="0"><FONTID Hangul="0"/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1200" Id="1" TextColor="255"><FONTID Hangul="0"/><BOLD/></CHARSHAPE>
+<CHARSHAPE BorderFillId="0" Height="1000" Id="2" TextColor="0"><ITALIC/><SUPERSCRIPT/></CHARSHAPE>
+</CHARSHAPELIST>
 <NUMBERINGLIST Count="4">
 <NUMBERING Id="1" Start="1"><PARAHEAD Level="1" NumFormat="CircledDigit">^1</PARAHEAD></NUMBERING>
 <NUMBERING Id="2" Start="1"><PARAHEAD Level="1" NumFormat="HangulSyllable" Text="^1."/></NUMBERING>
 <NUMBERING Id="3" Start="1"><PARAHEAD Level="1" NumFormat="HangulJamo">^1)</PARAHEAD></NUMBERING>
 <NUMBERING Id="4" Start="1"><PARAHEAD Level="1" NumFormat="Digit">(^1)</PARAHEAD></NUMBERING>
 </NUMBERINGLIST>
-<PARASHAPELIST Count="5">
+<PARASHAPELIST Count="6">
 <PARASHAPE Id="0" Align="Left"><PARAMARGIN Left="2000" Right="0" Indent="1000" Prev="500" Next="300" LineSpacingType="Percent" LineSpacing="160"/></PARASHAPE>
 <PARASHAPE Id="1" HeadingType="Number" Heading="1" Level="0"/>
 <PARASHAPE Id="2" HeadingType="Number" Heading="2" Level="0"/>
 <PARASHAPE Id="3" HeadingType="Number" Heading="3" Level="0"/>
 <PARASHAPE Id="4" HeadingType="Number" Heading="4" Level="0"/>
+<PARASHAPE Id="5" Align="Center"/>
 </PARASHAPELIST>)";
-        const QByteArray cell = R"(<CELL ColAddr="%1" RowAddr="%2" ColSpan="%3" RowSpan="%4" Width="%5" BorderFill="%6">
-<PARALIST><P ParaShape="0"><TEXT CharShape="0"><CHAR>%7</CHAR></TEXT></P></PARALIST></CELL>)";
-        const auto cellAt = [&cell](int column, int row, int columns, int rows, int width, int fill, const char* text) {
-            return QString::fromLatin1(cell)
-                .arg(column)
-                .arg(row)
-                .arg(columns)
-                .arg(rows)
-                .arg(width)
-                .arg(fill)
-                .arg(QLatin1String(text))
+        const auto cellAt = [](int column, int row, int columns, int rows, int width, int fill, const char* text) {
+            return QString::asprintf(
+                       R"(<CELL ColAddr="%d" RowAddr="%d" ColSpan="%d" RowSpan="%d" Width="%d" BorderFill="%d">
+<PARALIST><P ParaShape="0"><TEXT CharShape="0"><CHAR>%s</CHAR></TEXT></P></PARALIST></CELL>)",
+                       column, row, columns, rows, width, fill, text)
                 .toUtf8();
         };
         const QByteArray body = R"(
@@ -135,7 +96,9 @@ private Q_SLOTS:
                                 cellAt(0, 0, 2, 1, 10000, 1, "AB") + cellAt(2, 0, 1, 1, 5000, 2, "C") + "</ROW><ROW>" +
                                 cellAt(0, 1, 1, 1, 4000, 1, "D") + cellAt(1, 1, 1, 1, 6000, 1, "E") +
                                 cellAt(2, 1, 1, 2, 5000, 1, "F") + "</ROW><ROW>" + cellAt(0, 2, 1, 1, 4000, 1, "G") +
-                                cellAt(1, 2, 1, 1, 6000, 1, "H") + R"(</ROW></TABLE></TEXT></P>)";
+                                cellAt(1, 2, 1, 1, 6000, 1, "H") + R"(</ROW></TABLE></TEXT></P>
+<P ParaShape="5" Style="0"><TEXT CharShape="1"><CHAR>1. 다음 물음에 답하시오.</CHAR></TEXT></P>
+<P ParaShape="0" Style="0"><TEXT CharShape="0"><CHAR>x</CHAR></TEXT><TEXT CharShape="2"><CHAR>2</CHAR></TEXT><TEXT CharShape="0"><CHAR> 의 값은<TAB/>얼마인가?</CHAR></TEXT></P>)";
         const QString path = writeHwpml(QStringLiteral("page.hml"), head, body);
 
         CDHwpCtrl& editor = question();
@@ -219,6 +182,24 @@ private Q_SLOTS:
             // Thinner than a point Qt would not draw.
             QVERIFY((shaded.hasProperty(QTextFormat::TableCellTopBorder) ? shaded.topBorder()
                                                                          : table->format().border()) >= 1);
+
+            // The character shapes and the alignment, and text in several runs as one paragraph.
+            const QTextBlock title = shown->find(QStringLiteral("1. 다음")).block();
+            QCOMPARE(title.text(), QStringLiteral("1. 다음 물음에 답하시오."));
+            QCOMPARE(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+            const QTextCharFormat bold = title.begin().fragment().charFormat();
+            QCOMPARE(bold.fontWeight(), int(QFont::Bold));
+            QCOMPARE(bold.fontPointSize(), 12.0);
+            QCOMPARE(bold.foreground().color(), QColor(255, 0, 0));
+            QCOMPARE(title.next().text(), QStringLiteral("x2 의 값은\t얼마인가?"));
+            bool sawSuperscript = false;
+            for (auto it = title.next().begin(); !it.atEnd(); ++it) {
+                if (it.fragment().text() == QStringLiteral("2"))
+                    sawSuperscript =
+                        it.fragment().charFormat().verticalAlignment() == QTextCharFormat::AlignSuperScript &&
+                        it.fragment().charFormat().fontItalic();
+            }
+            QVERIFY(sawSuperscript);
         };
         check(document);
         if (QTest::currentTestFailed())
@@ -341,9 +322,9 @@ private Q_SLOTS:
     // (else black), the script as written; none of them counts as left out.
     void equationsImportedFromHwpml()
     {
-        const QByteArray file = R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1">
-<MAPPINGTABLE><CHARSHAPELIST Count="1"><CHARSHAPE Height="1400" Id="0" TextColor="0"/></CHARSHAPELIST></MAPPINGTABLE>
-</HEAD><BODY><SECTION Id="0"><P ParaShape="0"><TEXT CharShape="0"><CHAR>식 </CHAR>
+        const QByteArray head =
+            R"(<CHARSHAPELIST Count="1"><CHARSHAPE Height="1400" Id="0" TextColor="0"/></CHARSHAPELIST>)";
+        const QByteArray body = R"(<P ParaShape="0"><TEXT CharShape="0"><CHAR>식 </CHAR>
 <EQUATION BaseLine="86" BaseUnit="1200" LineMode="false" TextColor="255" Version="Equation Version 60">
 <SHAPEOBJECT InstId="1" Lock="false" NumberingType="Equation" TextFlow="BothSides" ZOrder="1">
 <SIZE Height="1125" HeightRelTo="Absolute" Protect="false" Width="2000" WidthRelTo="Absolute"/>
@@ -351,10 +332,11 @@ private Q_SLOTS:
 <OUTSIDEMARGIN Bottom="0" Left="56" Right="56" Top="0"/></SHAPEOBJECT>
 <SCRIPT>a &lt; {b over c}</SCRIPT></EQUATION><CHAR>와 </CHAR>
 <EQUATION Version="Equation Version 60"><SCRIPT>root 3 of 8</SCRIPT></EQUATION>
-<EQUATION BaseUnit="1000"><SCRIPT>  </SCRIPT></EQUATION></TEXT></P></SECTION></BODY><TAIL></TAIL></HWPML>)";
+<EQUATION BaseUnit="1000"><SCRIPT>  </SCRIPT></EQUATION></TEXT></P>)";
         CDHwpCtrl& reader = question();
-        QVERIFY2(reader.OpenDocument(writeFile(QStringLiteral("equations.hml"), file), QStringLiteral("HWPML2X"), {}),
-                 qPrintable(reader.LastOpenError()));
+        QVERIFY2(
+            reader.OpenDocument(writeHwpml(QStringLiteral("equations.hml"), head, body), QStringLiteral("HWPML2X"), {}),
+            qPrintable(reader.LastOpenError()));
         QCOMPARE(reader.LastOpenDroppedObjects().Total(), 0);
         QCOMPARE(FormulasOf(*reader.Document()), (QStringList{QStringLiteral("2 a < {b over c} 12 #ff0000"),
                                                               QStringLiteral("5 root 3 of 8 14 #000000")}));

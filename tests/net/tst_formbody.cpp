@@ -3,8 +3,6 @@
 #include "server/FormData.h"
 #include "tests/support/TestFiles.h"
 
-#include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
@@ -23,15 +21,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
 
-        QTest::newRow("plain") << "year" << "2024";
-        QTest::newRow("form characters") << "memo" << "a&b+c%d";
+        using namespace Qt::StringLiterals;
+        QTest::newRow("plain") << "year" << u"2024"_s;
+        QTest::newRow("form characters") << "memo" << u"a&b+c%d"_s;
         QTest::newRow("a field inside a value") << "topic" << QStringLiteral("수열&number=99");
-        QTest::newRow("equals and punctuation") << "memo" << "x=y==/?#;~";
+        QTest::newRow("equals and punctuation") << "memo" << u"x=y==/?#;~"_s;
         QTest::newRow("blanks and controls") << "memo" << QStringLiteral(" a  b\t\r\n\x7f\x01");
         QTest::newRow("korean and beyond") << QStringLiteral("단원") << QStringLiteral("수학Ⅰ 미적분 😀");
-        QTest::newRow("already escaped stays distinct") << "memo" << "%26%2B%20+";
-        QTest::newRow("equals in a key") << "a=b" << "c";
-        QTest::newRow("empty") << "k" << "";
+        QTest::newRow("already escaped stays distinct") << "memo" << u"%26%2B%20+"_s;
+        QTest::newRow("equals in a key") << "a=b" << u"c"_s;
+        QTest::newRow("empty") << "k" << QString();
     }
 
     void roundTrip()
@@ -58,9 +57,6 @@ private Q_SLOTS:
         QCOMPARE(items.size(), 1);
         QCOMPARE(items[0].first, key);
         QCOMPARE(items[0].second, value);
-
-        QCOMPARE(text.substr(text.find('&') + 1), EscapeFormText(key, FormPart::Key) + '=' +
-                                                      EscapeFormText(value, FormPart::Value));
     }
 
     // Only what would change the form is escaped, so that a value looks on the wire as it reads.
@@ -106,7 +102,8 @@ private Q_SLOTS:
         CMapStringToString files{{"q_hwp", path}};
         body.ReserveForDocuments({&files});
         const std::size_t reserved = body.Text().capacity();
-        body.AddDocumentFile(QStringLiteral("q_hwp"), path);
+        // Every size is read whole, none at all too: an empty file is an empty document, not a failure.
+        QVERIFY(body.AddDocumentFile(QStringLiteral("q_hwp"), path));
 
         QByteArray expected = "_csrf_token_name=t&q_hwp=" + bytes.toBase64();
         expected.replace("+", "%2B");
@@ -121,10 +118,7 @@ private Q_SLOTS:
         FormBody body(QStringLiteral("t"));
         QVERIFY(!body.AddDocumentFile(QStringLiteral("a_hwp"), dir.filePath(QStringLiteral("missing.hwp"))));
         QVERIFY(!body.AddDocumentFile(QStringLiteral("d_hwp"), dir.path())); // a folder cannot be read as a file
-        // An empty file is read whole: it is an empty document, not a failure.
-        QVERIFY(body.AddDocumentFile(QStringLiteral("a_png"),
-                                     WriteTestFile(dir.filePath(QStringLiteral("empty.png")), QByteArray())));
-        QCOMPARE(body.Text(), std::string("_csrf_token_name=t&a_hwp=&d_hwp=&a_png="));
+        QCOMPARE(body.Text(), std::string("_csrf_token_name=t&a_hwp=&d_hwp="));
     }
 };
 

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <atomic>
 #include <csignal>
 #include <memory>
 #include <string>
@@ -94,155 +93,129 @@ private Q_SLOTS:
         m_listener.reset();
     }
 
-    void framingIsStrict_data()
+    void refused_data()
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<int>("status");
+        // What follows the request: 4 MiB of this byte, or with '\0' another request.
+        QTest::addColumn<char>("filler");
         const QByteArray post = "POST /echo HTTP/1.1\r\nHost: 127.0.0.1\r\n";
         const QByteArray get = "GET /echo HTTP/1.1\r\nHost: 127.0.0.1\r\n";
         const QByteArray chunks = "\r\n5;name=value\r\nhello\r\n0\r\n\r\n";
-        QTest::newRow("chunked") << post + "Transfer-Encoding:  Chunked \r\n" + chunks << 200;
-        QTest::newRow("chunked, identity") << post + "Transfer-Encoding: chunked, identity\r\n\r\n" << 501;
-        QTest::newRow("gzip, chunked") << post + "Transfer-Encoding: gzip, chunked\r\n" + chunks << 501;
-        QTest::newRow("identity") << post + "Transfer-Encoding: identity\r\n\r\n" << 501;
+        QTest::newRow("chunked") << post + "Transfer-Encoding:  Chunked \r\n" + chunks << 200 << '\0';
+        QTest::newRow("chunked, identity") << post + "Transfer-Encoding: chunked, identity\r\n\r\n" << 501 << '\0';
+        QTest::newRow("gzip, chunked") << post + "Transfer-Encoding: gzip, chunked\r\n" + chunks << 501 << '\0';
+        QTest::newRow("identity") << post + "Transfer-Encoding: identity\r\n\r\n" << 501 << '\0';
         QTest::newRow("two fields") << post + "Transfer-Encoding: identity\r\nTransfer-Encoding: chunked\r\n" + chunks
-                                    << 501;
-        QTest::newRow("chunked twice") << post + "Transfer-Encoding: chunked, chunked\r\n" + chunks << 400;
-        QTest::newRow("empty coding") << post + "Transfer-Encoding: chunked,\r\n" + chunks << 400;
+                                    << 501 << '\0';
+        QTest::newRow("chunked twice") << post + "Transfer-Encoding: chunked, chunked\r\n" + chunks << 400 << '\0';
+        QTest::newRow("empty coding") << post + "Transfer-Encoding: chunked,\r\n" + chunks << 400 << '\0';
         QTest::newRow("coding and length")
-            << post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n" + chunks << 400;
-        QTest::newRow("GET with a length") << get + "Content-Length: 5\r\n\r\nhello" << 400;
-        QTest::newRow("GET with chunks") << get + "Transfer-Encoding: chunked\r\n" + chunks << 400;
+            << post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n" + chunks << 400 << '\0';
+        QTest::newRow("GET with a length") << get + "Content-Length: 5\r\n\r\nhello" << 400 << '\0';
+        QTest::newRow("GET with chunks") << get + "Transfer-Encoding: chunked\r\n" + chunks << 400 << '\0';
         QTest::newRow("HEAD with a length")
-            << QByteArray("HEAD /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello") << 400;
-        QTest::newRow("GET with length 0") << get + "Content-Length: 0\r\n\r\n" << 200;
+            << QByteArray("HEAD /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nhello") << 400 << '\0';
+        QTest::newRow("GET with length 0") << get + "Content-Length: 0\r\n\r\n" << 200 << '\0';
         QTest::newRow("chunks past the lowered limit")
             << "POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
                    QByteArray("200\r\n" + QByteArray(512, 'a') + "\r\n").repeated(3) + "0\r\n\r\n"
-            << 413;
+            << 413 << '\0';
         QByteArray trailers = "5\r\nhello\r\n0\r\n";
         for (int i = 0; i < 200; ++i)
             trailers += "T" + QByteArray::number(i) + ": 1\r\n";
         QTest::newRow("too many trailer fields") << post + "Transfer-Encoding: chunked\r\n\r\n" + trailers + "\r\n"
-                                                 << 431;
+                                                 << 431 << '\0';
+
+        const QByteArray chunked = post + "Transfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("long chunk extension") << chunked + "5;x=" << 400 << 'a';
+        QTest::newRow("chunk size of zeros") << chunked + "5\r\nhello\r\n" << 400 << '0';
+        QTest::newRow("long trailer") << chunked + "5\r\nhello\r\n0\r\nX-Trailer: " << 431 << 'a';
+        QTest::newRow("GET with a long body") << get + "Content-Length: 1048576\r\n\r\n" << 400 << 'a';
+        QTest::newRow("length past the lowered limit")
+            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n") << 413 << 'a';
+        QTest::newRow("chunk past the lowered limit")
+            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                          "100000\r\n")
+            << 413 << 'a';
     }
 
     // A request whose framing we do not take exactly is refused and ends its connection: what follows it on the
-    // connection, which another reader might take for its body or for a request, is never answered.
-    void framingIsStrict()
+    // connection, which another reader might take for its body or for a request, is never answered. A refusal
+    // reads little more than the part of the request it refuses, however much the client sends.
+    void refused()
     {
         QFETCH(QByteArray, request);
         QFETCH(int, status);
+        QFETCH(char, filler);
         ConnectionLimits limits;
         limits.headDeadline = std::chrono::seconds(5);
         limits.bodyDeadline = std::chrono::seconds(5);
         const int port = start(limits);
-        const std::string answer = exchange(
-            port, request.toStdString() + "GET /next HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        const std::size_t size = 4u << 20;
+        const std::string answer =
+            exchange(port, request.toStdString() +
+                               (filler ? std::string(size, filler)
+                                       : "GET /next HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
         QCOMPARE(statusOf(answer), status);
         QCOMPARE(answersIn(answer), status == 200 ? 2 : 1);
-    }
-
-    void oversizedRequestsAreNotRead_data()
-    {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<char>("filler");
-        QTest::addColumn<int>("status");
-        const QByteArray chunked = "POST /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n";
-        QTest::newRow("chunk extension") << chunked + "5;x=" << 'a' << 400;
-        QTest::newRow("chunk size of zeros") << chunked + "5\r\nhello\r\n" << '0' << 400;
-        QTest::newRow("trailer") << chunked + "5\r\nhello\r\n0\r\nX-Trailer: " << 'a' << 431;
-        QTest::newRow("GET with a body")
-            << QByteArray("GET /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n") << 'a' << 400;
-        QTest::newRow("length past the lowered limit")
-            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1048576\r\n\r\n") << 'a' << 413;
-        QTest::newRow("chunk past the lowered limit")
-            << QByteArray("POST /small HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"
-                          "100000\r\n")
-            << 'a' << 413;
-    }
-
-    // A refusal reads little more than the part of the request it refuses, however much the client sends.
-    void oversizedRequestsAreNotRead()
-    {
-        QFETCH(QByteArray, head);
-        QFETCH(char, filler);
-        QFETCH(int, status);
-        ConnectionLimits limits;
-        limits.bodyDeadline = std::chrono::seconds(5);
-        const int port = start(limits);
-        const std::size_t size = 4u << 20;
-        QCOMPARE(statusOf(exchange(port, head.toStdString() + std::string(size, filler))), status);
         QTRY_COMPARE(m_listener->OpenConnections(), 0);
         QVERIFY2(m_listener->BytesReceived() < size / 8, qPrintable(QString::number(m_listener->BytesReceived())));
     }
 
-    void bodiesShareTheBudget_data()
+    void budget_data()
     {
+        // Whether a reply its client does not read holds the budget, or a body half sent.
+        QTest::addColumn<bool>("reply");
         QTest::addColumn<QByteArray>("framing");
-        QTest::newRow("length") << QByteArray("Content-Length: 524288\r\n\r\n");
-        QTest::newRow("chunked") << QByteArray("Transfer-Encoding: chunked\r\n\r\n80000\r\n");
+        QTest::addColumn<int>("size");
+        QTest::newRow("body, then a length") << false << QByteArray("Content-Length: 524288\r\n\r\n") << (512 << 10);
+        QTest::newRow("body, then chunks")
+            << false << QByteArray("Transfer-Encoding: chunked\r\n\r\n80000\r\n") << (512 << 10);
+        QTest::newRow("reply, then a length") << true << QByteArray("Content-Length: 10485760\r\n\r\n") << (10 << 20);
     }
 
-    // A body takes its share of the budget while it is read; another that does not fit besides it is refused
-    // unread until the first is done with.
-    void bodiesShareTheBudget()
+    // A body takes its share of the budget while it is read, and a reply until it is written; another body that
+    // does not fit besides it is refused unread until the first is done with. A body the client gives up halfway,
+    // or a reply it leaves without reading, gives its share back.
+    void budget()
     {
+        QFETCH(bool, reply);
         QFETCH(QByteArray, framing);
+        QFETCH(int, size);
         ConnectionLimits limits;
-        limits.bytesInFlight = 1u << 20;
+        limits.bytesInFlight = reply ? 32u << 20 : 1u << 20;
         const int port = start(limits);
         const std::string firstBody(768u << 10, 'a');
         const std::string first = withLength("/echo", firstBody);
-        TlsConnection inFlight(port);
-        inFlight.SetTimeout(30);
         const std::size_t half = first.size() / 2;
-        QCOMPARE(inFlight.Send(first.substr(0, half)), half);
-        QTRY_COMPARE(m_listener->Budget().InUse(), firstBody.size());
+        const std::string holding =
+            reply ? "GET /big HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n" : first.substr(0, half);
+        const auto held = [&] {
+            const std::size_t inUse = m_listener->Budget().InUse();
+            return reply ? inUse >= kBigReply : inUse == firstBody.size();
+        };
+        const std::string body(std::size_t(size), 'b');
 
-        const std::string second = post("/echo", framing.toStdString(), std::string(512u << 10, 'b'));
-        const std::string refused = exchange(port, second);
+        TlsConnection holder(port);
+        holder.SetTimeout(30);
+        QCOMPARE(holder.Send(holding), holding.size());
+        QTRY_VERIFY(held());
+        const std::string refused = exchange(port, post("/echo", framing.toStdString(), body));
         QCOMPARE(statusOf(refused), 503);
         QVERIFY(refused.find("Retry-After:") != std::string::npos);
 
-        QCOMPARE(inFlight.Send(first.substr(half)), first.size() - half);
-        QCOMPARE(statusOf(inFlight.ReadAll()), 200);
-        QTRY_COMPARE(m_listener->Budget().InUse(), std::size_t(0));
-        QCOMPARE(statusOf(exchange(port, withLength("/echo", std::string(512u << 10, 'b')))), 200);
-
-        // A body the client gives up halfway gives its share back.
-        TlsConnection dropped(port);
-        dropped.Send(first.substr(0, half));
-        QTRY_COMPARE(m_listener->Budget().InUse(), firstBody.size());
-    }
-
-    // A reply counts until it is written: one that its client does not read keeps its share, and a body that
-    // does not fit besides it is refused.
-    void repliesHoldTheBudgetUntilWritten()
-    {
-        ConnectionLimits limits;
-        limits.bytesInFlight = 32u << 20;
-        const int port = start(limits);
-        const std::string get = "GET /big HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        const std::string body(10u << 20, 'b');
-        {
-            TlsConnection reader(port);
-            reader.SetTimeout(30);
-            reader.Send(get);
-            QTRY_VERIFY(m_listener->Budget().InUse() >= kBigReply);
-            QCOMPARE(statusOf(exchange(port, withLength("/echo", body))), 503);
-
-            std::uint64_t total = 0;
-            QCOMPARE(statusOf(reader.ReadAll(64, &total)), 200);
-            QVERIFY(total > kBigReply);
-        }
+        if (!reply)
+            QCOMPARE(holder.Send(first.substr(half)), first.size() - half);
+        std::uint64_t total = 0;
+        QCOMPARE(statusOf(holder.ReadAll(64, &total)), 200);
+        QVERIFY(!reply || total > kBigReply);
         QTRY_COMPARE(m_listener->Budget().InUse(), std::size_t(0));
         QCOMPARE(statusOf(exchange(port, withLength("/echo", body))), 200);
 
-        // A client that leaves without reading gives the reply's share back.
         TlsConnection leaving(port);
-        leaving.Send(get);
-        QTRY_VERIFY(m_listener->Budget().InUse() >= kBigReply);
+        leaving.Send(holding);
+        QTRY_VERIFY(held());
     }
 };
 

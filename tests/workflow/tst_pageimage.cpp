@@ -103,9 +103,8 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(int, height);
         QFETCH(QRect, block);
-        BmpFile bmp = block.isNull()
-                          ? PageWithBlock(width, height, -1, -1, -1, -1)
-                          : PageWithBlock(width, height, block.left(), block.top(), block.right(), block.bottom());
+        // An empty block is no pixel at all: the page is all white.
+        const BmpFile bmp = PageWithBlock(width, height, block.left(), block.top(), block.right(), block.bottom());
         const QString file = path(QStringLiteral("page.BMP"));
         QVERIFY(bmp.write(file));
         const QByteArray before = ReadTestFile(file);
@@ -113,19 +112,28 @@ private Q_SLOTS:
         QCOMPARE(ReadTestFile(file), before);
     }
 
+    // Every row's content is the block: in its own colour, or with a colour for each pixel (so that a shifted or
+    // swapped channel shows) when none is given.
     void trimsToContentWithFrame_data()
     {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<QRect>("block");
         QTest::addColumn<bool>("topDown");
+        QTest::addColumn<int>("bitsPerPixel");
+        QTest::addColumn<QColor>("colour");
 
-        QTest::newRow("2 x 2 in the middle") << 10 << 10 << QRect(4, 4, 2, 2) << false;
-        QTest::newRow("content from x = 2") << 37 << 21 << QRect(2, 5, 3, 3) << false;
+        QTest::newRow("2 x 2 in the middle") << 10 << 10 << QRect(4, 4, 2, 2) << false << 24 << QColor();
+        QTest::newRow("content from x = 2") << 37 << 21 << QRect(2, 5, 3, 3) << false << 24 << QColor();
         // On the right and at the bottom one white line is enough: the result is that line's index.
-        QTest::newRow("content to W - 2 and H - 2") << 37 << 21 << QRect(30, 10, 6, 10) << false;
-        QTest::newRow("odd width, row padding") << 1023 << 31 << QRect(100, 10, 801, 7) << false;
-        QTest::newRow("top-down rows") << 55 << 40 << QRect(10, 3, 20, 30) << true;
+        QTest::newRow("content to W - 2 and H - 2") << 37 << 21 << QRect(30, 10, 6, 10) << false << 24 << QColor();
+        QTest::newRow("odd width, row padding") << 1023 << 31 << QRect(100, 10, 801, 7) << false << 24 << QColor();
+        QTest::newRow("top-down rows") << 55 << 40 << QRect(10, 3, 20, 30) << true << 24 << QColor();
+        // Near white is content, in every channel.
+        QTest::newRow("near-white grey") << 20 << 20 << QRect(9, 9, 1, 1) << false << 24 << QColor(254, 254, 254);
+        QTest::newRow("near-white blue") << 20 << 20 << QRect(9, 9, 1, 1) << false << 24 << QColor(255, 255, 254);
+        // A layout the renderer does not write goes through the library.
+        QTest::newRow("32 bits") << 33 << 17 << QRect(5, 6, 8, 4) << false << 32 << QColor(200, 30, 90);
     }
 
     void trimsToContentWithFrame()
@@ -134,16 +142,20 @@ private Q_SLOTS:
         QFETCH(int, height);
         QFETCH(QRect, block);
         QFETCH(bool, topDown);
+        QFETCH(int, bitsPerPixel);
+        QFETCH(QColor, colour);
 
-        // Every content pixel has its own colour, so that a shifted or swapped channel shows.
         BmpFile bmp;
         bmp.width = width;
         bmp.height = height;
         bmp.topDown = topDown;
-        bmp.pixel = [block](int x, int y) {
-            return block.contains(x, y) ? QColor(x % 200, y % 200, (x * 7 + y) % 250) : QColor(255, 255, 255);
+        bmp.bitsPerPixel = bitsPerPixel;
+        bmp.pixel = [block, colour](int x, int y) {
+            if (!block.contains(x, y))
+                return QColor(255, 255, 255);
+            return colour.isValid() ? colour : QColor(x % 200, y % 200, (x * 7 + y) % 250);
         };
-        const QString file = path(QStringLiteral("trim.bmp"));
+        const QString file = path(QStringLiteral("_q.BMP"));
         QVERIFY(bmp.write(file));
         QVERIFY(TrimPageImage(file));
 
@@ -157,77 +169,54 @@ private Q_SLOTS:
         }
         // The result is a 24-bit BMP again.
         QCOMPARE(ReadTestFile(file).mid(28, 2), QByteArray("\x18\x00", 2));
-    }
 
-    void nearWhiteIsContent()
-    {
-        const QString file = path(QStringLiteral("grey.bmp"));
-        QVERIFY(PageWithBlock(20, 20, 9, 9, 9, 9, QColor(254, 254, 254)).write(file));
-        QVERIFY(TrimPageImage(file));
-        QCOMPARE(decoded(file).size(), QSize(3, 3));
-
-        QVERIFY(PageWithBlock(20, 20, 9, 9, 9, 9, QColor(255, 255, 254)).write(file));
-        QVERIFY(TrimPageImage(file));
-        QCOMPARE(decoded(file).pixelColor(1, 1), QColor(255, 255, 254));
-    }
-
-    void otherBmpLayoutsGoThroughTheLibrary()
-    {
-        BmpFile bmp = PageWithBlock(33, 17, 5, 6, 12, 9, QColor(200, 30, 90));
-        bmp.bitsPerPixel = 32;
-        const QString file = path(QStringLiteral("deep.bmp"));
-        QVERIFY(bmp.write(file));
-        QVERIFY(TrimPageImage(file));
-        const QImage trimmed = decoded(file);
-        QCOMPARE(trimmed.size(), QSize(10, 6));
-        QCOMPARE(trimmed.pixelColor(1, 1), QColor(200, 30, 90));
-        QCOMPARE(trimmed.pixelColor(0, 0), QColor(255, 255, 255));
+        // Converted, the trimmed page is the PNG, the bitmap is gone, and a PNG from an earlier run that sat at
+        // the target does not survive as this run's page.
+        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(PngPathFor(file)));
+        QString png;
+        QString error;
+        QVERIFY2(ConvertPageImageToPng(file, png, &error), qPrintable(error));
+        QCOMPARE(png, PngPathFor(file));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(ReadTestFile(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(decoded(png), trimmed);
     }
 
     void unreadableFiles_data()
     {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("content"); // null: no file at all
         const QByteArray good = PageWithBlock(64, 64, 10, 10, 20, 20).bytes();
+        QTest::newRow("missing") << QByteArray();
         QTest::newRow("truncated pixels") << good.left(good.size() - 100);
         QTest::newRow("header only") << good.left(54);
         QTest::newRow("cut header") << good.left(20);
-        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("empty") << QByteArray("");
         QTest::newRow("not a bitmap") << QByteArray("%PDF-1.7 this is no image at all, just text of some length.");
         QByteArray huge = good;
-        huge[18] = char(0xff);
-        huge[19] = char(0xff);
-        huge[20] = char(0xff);
-        huge[21] = char(0x7f); // width 2^31 - 1
+        huge.replace(18, 4, QByteArray("\xff\xff\xff\x7f", 4)); // width 2^31 - 1
         QTest::newRow("absurd width") << huge;
     }
 
     void unreadableFiles()
     {
         QFETCH(QByteArray, content);
-        const QString file = WriteTestFile(path(QStringLiteral("broken.bmp")), content);
+        const QString file = path(QStringLiteral("broken.bmp"));
+        QFile::remove(file);
+        if (!content.isNull())
+            WriteTestFile(file, content);
         QVERIFY(!TrimPageImage(file));
         QCOMPARE(ReadTestFile(file), content);
 
+        // A PNG of an earlier save must not outlive a conversion that failed: it would be uploaded as this
+        // save's page.
+        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(PngPathFor(file)));
         QString png = QStringLiteral("unchanged");
         QString error;
         QVERIFY(!ConvertPageImageToPng(file, png, &error));
         QCOMPARE(png, QStringLiteral("unchanged"));
         QVERIFY(!error.isEmpty());
-        QVERIFY(QFile::exists(file));
+        QCOMPARE(QFile::exists(file), !content.isNull());
         QVERIFY(!QFile::exists(PngPathFor(file)));
-    }
-
-    void missingFile()
-    {
-        QVERIFY(!TrimPageImage(path(QStringLiteral("nothing.bmp"))));
-        // A PNG of an earlier save must not outlive a conversion that failed: it would be uploaded as this
-        // save's page.
-        const QString stale = PngPathFor(path(QStringLiteral("nothing.bmp")));
-        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(stale));
-        QString png;
-        QVERIFY(!ConvertPageImageToPng(path(QStringLiteral("nothing.bmp")), png));
-        QVERIFY(png.isEmpty());
-        QVERIFY(!QFile::exists(stale));
     }
 
     void scanThreadThatCannotStart()
@@ -253,7 +242,8 @@ private Q_SLOTS:
     }
 
     // The trimmed page is written beside the bitmap and renamed over it: a write that fails leaves the page
-    // as it was, never half of it. A folder where the new file would go makes the write fail.
+    // as it was, never half of it. A folder where the new file would go makes the write fail; one where the
+    // PNG would go makes the conversion fail and keeps the bitmap.
     void failedWriteKeepsThePage()
     {
         const QString file = path(QStringLiteral("blocked.bmp"));
@@ -265,18 +255,23 @@ private Q_SLOTS:
         QVERIFY(QDir().rmdir(file + QStringLiteral(".trim")));
         QVERIFY(TrimPageImage(file));
         QVERIFY(!QFile::exists(file + QStringLiteral(".trim")));
+
+        QVERIFY(QDir().mkpath(PngPathFor(file)));
+        QString png;
+        QString error;
+        QVERIFY(!ConvertPageImageToPng(file, png, &error));
+        QVERIFY(png.isEmpty());
+        QVERIFY(!error.isEmpty());
+        QVERIFY(QFile::exists(file));
     }
 
     void pngPath_data()
     {
         QTest::addColumn<QString>("bitmap");
         QTest::addColumn<QString>("png");
-        QTest::newRow("absolute") << "/w/_q.BMP"
-                                  << "/w/_q.png";
-        QTest::newRow("dots in folder and name") << "/a.b/c.d.BMP"
-                                                 << "/a.b/c.d.png";
-        QTest::newRow("relative") << "_d.BMP"
-                                  << "_d.png";
+        QTest::newRow("absolute") << QStringLiteral("/w/_q.BMP") << QStringLiteral("/w/_q.png");
+        QTest::newRow("dots in folder and name") << QStringLiteral("/a.b/c.d.BMP") << QStringLiteral("/a.b/c.d.png");
+        QTest::newRow("relative") << QStringLiteral("_d.BMP") << QStringLiteral("_d.png");
         QTest::newRow("korean folder") << QStringLiteral("/문제/_a.BMP") << QStringLiteral("/문제/_a.png");
     }
 
@@ -285,30 +280,6 @@ private Q_SLOTS:
         QFETCH(QString, bitmap);
         QFETCH(QString, png);
         QCOMPARE(PngPathFor(bitmap), png);
-    }
-
-    void convertsTrimmedPageToPng()
-    {
-        BmpFile bmp;
-        bmp.width = 61;
-        bmp.height = 45;
-        bmp.pixel = [](int x, int y) {
-            return x > 5 && x < 50 && y > 3 && y < 40 ? QColor(x * 4, y * 5, 255 - x) : QColor(255, 255, 255);
-        };
-        const QString file = path(QStringLiteral("_q.BMP"));
-        QVERIFY(bmp.write(file));
-        QVERIFY(TrimPageImage(file));
-        const QImage trimmed = decoded(file);
-
-        // A PNG from an earlier run sits at the target: it must not survive as this run's page.
-        QVERIFY(QImage(5, 5, QImage::Format_RGB888).save(PngPathFor(file)));
-        QString png;
-        QString error;
-        QVERIFY2(ConvertPageImageToPng(file, png, &error), qPrintable(error));
-        QCOMPARE(png, path(QStringLiteral("_q.png")));
-        QVERIFY(!QFile::exists(file));
-        QCOMPARE(ReadTestFile(png).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
-        QCOMPARE(decoded(png), trimmed);
     }
 
     // A PNG cut short by a full disk leaves nothing under the PNG's name, whether the program dies in the
@@ -350,11 +321,10 @@ private Q_SLOTS:
         QCOMPARE(png, QStringLiteral("unchanged"));
         QVERIFY(!error.isEmpty());
         QCOMPARE(ReadTestFile(file), before);
-        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-        QCOMPARE(QDir(dir.path()).entryList(all), QStringList{QStringLiteral("_q.BMP")});
+        QCOMPARE(FolderContents(dir.path()).keys(), QStringList{QStringLiteral("_q.BMP")});
 
         QVERIFY(ConvertPageImageToPng(file, png));
-        QCOMPARE(QDir(dir.path()).entryList(all), QStringList{QStringLiteral("_q.png")});
+        QCOMPARE(FolderContents(dir.path()).keys(), QStringList{QStringLiteral("_q.png")});
     }
 
     // Pages prepared at once and committed in the save's order leave every file as the plain calls one after
@@ -362,13 +332,9 @@ private Q_SLOTS:
     void preparedPagesEndAsThePlainSteps_data()
     {
         QTest::addColumn<QString>("scenario");
-        QTest::newRow("three pages") << "three pages";
-        QTest::newRow("empty answer") << "empty answer";
-        QTest::newRow("empty question") << "empty question";
-        QTest::newRow("question's PNG blocked") << "question's PNG blocked";
-        QTest::newRow("answer's PNG blocked") << "answer's PNG blocked";
-        QTest::newRow("empty answer's PNG blocked") << "empty answer's PNG blocked";
-        QTest::newRow("unreadable explanation") << "unreadable explanation";
+        for (const char* scenario : {"three pages", "empty answer", "empty question", "question's PNG blocked",
+                                     "answer's PNG blocked", "empty answer's PNG blocked", "unreadable explanation"})
+            QTest::newRow(scenario) << QString::fromLatin1(scenario);
     }
 
     void preparedPagesEndAsThePlainSteps()
@@ -444,19 +410,6 @@ private Q_SLOTS:
         }
         // Files that earlier tests let go of may close meanwhile: none may be left open by these rounds.
         QTRY_VERIFY2(openFiles() <= before, qPrintable(QString::number(openFiles()) + u'/' + QString::number(before)));
-    }
-
-    void convertFailsWhenTheTargetCannotBeReplaced()
-    {
-        const QString file = path(QStringLiteral("_x.BMP"));
-        QVERIFY(PageWithBlock(20, 20, 5, 5, 9, 9).write(file));
-        QVERIFY(QDir().mkpath(PngPathFor(file))); // a folder where the PNG should go
-        QString png;
-        QString error;
-        QVERIFY(!ConvertPageImageToPng(file, png, &error));
-        QVERIFY(png.isEmpty());
-        QVERIFY(!error.isEmpty());
-        QVERIFY(QFile::exists(file));
     }
 };
 

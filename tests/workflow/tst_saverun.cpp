@@ -104,15 +104,19 @@ CMapStringToString dailyFields(const QString& prob)
     return fields;
 }
 
-// Every call up to the documents written by the editors, for a category with metadata.
+// The calls of a save that starts with the duplicate check, asks for the category, makes the calls `then` and
+// stops with nothing uploaded.
+QStringList stoppedAfter(const QStringList& then)
+{
+    return QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck), QStringLiteral("category")} +
+           then + QStringList{QStringLiteral("ended: nothing uploaded")};
+}
+
+// The calls after the category up to the documents written by the editors, for a category with metadata.
 QStringList callsUpToTheDocuments()
 {
-    return {QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
-            QStringLiteral("category"),
-            QStringLiteral("fields"),
-            QStringLiteral("stage 10 ") + text(Msg::kStageRender),
-            QStringLiteral("editors: page images"),
-            QStringLiteral("stage 20 ") + text(Msg::kStageSaveDocuments),
+    return {QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
+            QStringLiteral("editors: page images"), QStringLiteral("stage 20 ") + text(Msg::kStageSaveDocuments),
             QStringLiteral("editors: documents")};
 }
 
@@ -138,6 +142,25 @@ private:
         return record;
     }
 
+    QByteArray storedQuestionDocument(const QString& prob)
+    {
+        return QByteArray::fromBase64(stored(prob).Value("q_hwp").toLatin1());
+    }
+
+    // A save of the question `prob` whose documents say `tag`, answering `answer` to the yes/no question.
+    std::unique_ptr<ScriptedHost> save(const QString& prob, const QByteArray& tag = "first",
+                                       SaveAnswer answer = SaveAnswer::Yes,
+                                       const QList<DocumentSlot>& pastFirstPage = {})
+    {
+        auto host = std::make_unique<ScriptedHost>(m_client.get(), folder());
+        host->fields = dailyFields(prob);
+        host->documentTag = tag;
+        host->overwriteAnswer = answer;
+        host->pastFirstPage = pastFirstPage;
+        RunSavePipeline(*host);
+        return host;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -152,22 +175,20 @@ private Q_SLOTS:
     // the empty explanation left out of the upload but still converted.
     void uploadsInTheOrderOfItsStages()
     {
-        ScriptedHost host(m_client.get(), folder());
-        host.fields = dailyFields(QStringLiteral("순서"));
-        RunSavePipeline(host);
-
         const QStringList expected =
-            callsUpToTheDocuments() + QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
-                                                  QStringLiteral("stage 40"),
-                                                  QStringLiteral("stage 50"),
-                                                  QStringLiteral("stage 60 ") + text(Msg::kStageConvert),
-                                                  QStringLiteral("stage 70"),
-                                                  QStringLiteral("stage 80"),
-                                                  QStringLiteral("stage 90 ") + text(Msg::kStageUpload),
-                                                  QStringLiteral("fields"),
-                                                  QStringLiteral("stage 100 ") + text(Msg::kStageDone),
-                                                  QStringLiteral("ended: uploaded")};
-        QCOMPARE(host.calls, expected);
+            QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck), QStringLiteral("category")} +
+            callsUpToTheDocuments() +
+            QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
+                        QStringLiteral("stage 40"),
+                        QStringLiteral("stage 50"),
+                        QStringLiteral("stage 60 ") + text(Msg::kStageConvert),
+                        QStringLiteral("stage 70"),
+                        QStringLiteral("stage 80"),
+                        QStringLiteral("stage 90 ") + text(Msg::kStageUpload),
+                        QStringLiteral("fields"),
+                        QStringLiteral("stage 100 ") + text(Msg::kStageDone),
+                        QStringLiteral("ended: uploaded")};
+        QCOMPARE(save(QStringLiteral("순서"))->calls, expected);
 
         const CMapStringToString record = stored(QStringLiteral("순서"));
         QCOMPARE(QByteArray::fromBase64(record.Value("q_hwp").toLatin1()), QByteArray("firstq"));
@@ -188,35 +209,18 @@ private Q_SLOTS:
     {
         const QString overwriteLine =
             QStringLiteral("ask yes/no %1: %2").arg(text(Msg::kCaptionConfirm), text(Msg::kOverwriteQuestion));
-        {
-            ScriptedHost host(m_client.get(), folder());
-            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
-            RunSavePipeline(host);
-            QVERIFY(!host.calls.contains(overwriteLine));
-            QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
-        }
-        {
-            ScriptedHost host(m_client.get(), folder());
-            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
-            host.documentTag = "second";
-            host.overwriteAnswer = SaveAnswer::No;
-            RunSavePipeline(host);
-            QCOMPARE(host.calls, (QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
-                                              QStringLiteral("category"), QStringLiteral("fields"), overwriteLine,
-                                              QStringLiteral("ended: nothing uploaded")}));
-            QCOMPARE(QByteArray::fromBase64(stored(QStringLiteral("덮어쓰기")).Value("q_hwp").toLatin1()),
-                     QByteArray("firstq"));
-        }
-        {
-            ScriptedHost host(m_client.get(), folder());
-            host.fields = dailyFields(QStringLiteral("덮어쓰기"));
-            host.documentTag = "third";
-            RunSavePipeline(host);
-            QCOMPARE(host.calls.mid(0, 4).last(), overwriteLine);
-            QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
-            QCOMPARE(QByteArray::fromBase64(stored(QStringLiteral("덮어쓰기")).Value("q_hwp").toLatin1()),
-                     QByteArray("thirdq"));
-        }
+        const QString prob = QStringLiteral("덮어쓰기");
+        const QStringList first = save(prob)->calls;
+        QVERIFY(!first.contains(overwriteLine));
+        QCOMPARE(first.last(), QStringLiteral("ended: uploaded"));
+
+        QCOMPARE(save(prob, "second", SaveAnswer::No)->calls, stoppedAfter({QStringLiteral("fields"), overwriteLine}));
+        QCOMPARE(storedQuestionDocument(prob), QByteArray("firstq"));
+
+        const QStringList third = save(prob, "third")->calls;
+        QCOMPARE(third.value(3), overwriteLine);
+        QCOMPARE(third.last(), QStringLiteral("ended: uploaded"));
+        QCOMPARE(storedQuestionDocument(prob), QByteArray("thirdq"));
     }
 
     // A document that runs past its first page reaches the bank as that page only: the writer is asked first,
@@ -224,24 +228,19 @@ private Q_SLOTS:
     void asksWhenADocumentRunsPastItsFirstPage()
     {
         const QString note = QStringLiteral("문제, 해설 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다.");
+        const QString asked = QStringLiteral("ask yes/no Confirm: ") + note + QStringLiteral(" 저장하시겠습니까?");
         for (const SaveAnswer answer : {SaveAnswer::No, SaveAnswer::Yes}) {
-            ScriptedHost host(m_client.get(), folder());
-            host.fields = dailyFields(QStringLiteral("첫 쪽"));
-            host.pastFirstPage = {DocumentSlot::Question, DocumentSlot::Explanation};
-            host.overwriteAnswer = answer;
-            RunSavePipeline(host);
-            const QString asked = QStringLiteral("ask yes/no Confirm: ") + note + QStringLiteral(" 저장하시겠습니까?");
+            const auto host =
+                save(QStringLiteral("첫 쪽"), "first", answer, {DocumentSlot::Question, DocumentSlot::Explanation});
             if (answer == SaveAnswer::No) {
-                QCOMPARE(host.calls, (QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
-                                                  QStringLiteral("category"), QStringLiteral("fields"), asked,
-                                                  QStringLiteral("ended: nothing uploaded")}));
+                QCOMPARE(host->calls, stoppedAfter({QStringLiteral("fields"), asked}));
                 QVERIFY(stored(QStringLiteral("첫 쪽")).Value("q_hwp").isEmpty());
             } else {
-                QCOMPARE(host.calls.mid(0, 4).last(), asked);
-                QCOMPARE(host.calls.last(), QStringLiteral("ended: uploaded"));
+                QCOMPARE(host->calls.value(3), asked);
+                QCOMPARE(host->calls.last(), QStringLiteral("ended: uploaded"));
             }
-            QCOMPARE(host.questions.first().defaultAnswer, SaveAnswer::No);
-            QCOMPARE(host.questions.first().unattendedNote, note);
+            QCOMPARE(host->questions.first().defaultAnswer, SaveAnswer::No);
+            QCOMPARE(host->questions.first().unattendedNote, note);
         }
     }
 
@@ -251,29 +250,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QStringList>("calls");
-        const QStringList begin = {QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck),
-                                   QStringLiteral("category")};
-        const QString nothing = QStringLiteral("ended: nothing uploaded");
         const QString error = QStringLiteral("ask ok %1: ").arg(text(Msg::kCaptionError));
-        QTest::newRow("no category") << "no category" << begin + QStringList{nothing};
-        QTest::newRow("no metadata") << "no metadata" << begin + QStringList{QStringLiteral("fields"), nothing};
+        QTest::newRow("no category") << "no category" << stoppedAfter({});
+        QTest::newRow("no metadata") << "no metadata" << stoppedAfter({QStringLiteral("fields")});
         QTest::newRow("unreachable server")
             << "unreachable server"
-            << begin + QStringList{
-                           QStringLiteral("fields"),
-                           error + text(Msg::kDuplicateCheckFailed).arg(CategoryMessageLabel(Category::DailyProject)) +
-                               QStringLiteral("<last error>"),
-                           nothing};
+            << stoppedAfter({QStringLiteral("fields"),
+                             error +
+                                 text(Msg::kDuplicateCheckFailed).arg(CategoryMessageLabel(Category::DailyProject)) +
+                                 QStringLiteral("<last error>")});
         QTest::newRow("page image not written")
             << "page image not written"
-            << begin + QStringList{QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
-                                   QStringLiteral("editors: page images"),
-                                   error + text(Msg::kPageImageNotWritten).arg(QStringLiteral("답안: disk full")),
-                                   nothing};
+            << stoppedAfter({QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
+                             QStringLiteral("editors: page images"),
+                             error + text(Msg::kPageImageNotWritten).arg(QStringLiteral("답안: disk full"))});
         QTest::newRow("empty question") << "empty question"
-                                        << callsUpToTheDocuments() +
-                                               QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
-                                                           error + text(Msg::kQuestionEmpty), nothing};
+                                        << stoppedAfter(callsUpToTheDocuments() +
+                                                        QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
+                                                                    error + text(Msg::kQuestionEmpty)});
     }
 
     void stopsWithoutUploading()
