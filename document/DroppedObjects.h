@@ -29,6 +29,7 @@ public:
     int Total() const;
     // The kinds and their counts, "그리기 개체 3개, 각주·미주 1개"; empty when nothing was left out.
     QString Describe() const;
+    bool operator==(const DroppedObjects&) const = default;
 
 private:
     std::array<int, std::size_t(Kind::Other) + 1> m_counts{};

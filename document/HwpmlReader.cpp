@@ -1,26 +1,23 @@
 #include "document/HwpmlReader.h"
 
-#include "document/LayoutUnits.h"
-
-#include "document/FormulaObject.h"
 #include "document/HwpShapes.h"
-#include "document/ListNumbering.h"
-#include "document/TableEditing.h"
+#include "document/hwp/HwpValues.h"
+#include "document/model/ModelToTextDocument.h"
 
-#include <QTextBlock>
-#include <QTextCursor>
+#include <QStringList>
 #include <QTextDocument>
-#include <QTextList>
-#include <QTextTable>
+
+#include <algorithm>
+#include <iterator>
 
 #include <algorithm>
 
 namespace {
 
-using HwpShapes::kMaxTableCells;
-using HwpShapes::kMaxTableColumns;
 using HwpShapes::kMaxTableDepth;
-using HwpShapes::kMaxTableRows;
+using HwpModel::Control;
+// A document needs far fewer of each; past this a file is only making us hold memory.
+constexpr int kMaxItems = 65536;
 
 // Controls that show nothing on the page: leaving them out loses nothing.
 // What an element the editor cannot show is, for the writer.
@@ -72,49 +69,81 @@ int integer(const QXmlStreamAttributes& attributes, QLatin1String name, int fall
     return ok ? int(std::clamp<qint64>(value, -1000000000, 1000000000)) : fallback;
 }
 
-QColor colour(QStringView text)
+quint32 colour(QStringView text)
 {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
-    return ok ? HwpShapes::Colour(value) : QColor();
+    return ok && value >= 0 && value <= 0xFFFFFF ? quint32(value) : HwpModel::kNoColour;
 }
 
-// "0.12mm" and the like, in points.
-double borderWidthOf(QStringView width)
+// "0.12mm" and the like; negative when it is no number.
+double millimetresOf(QStringView width)
 {
     QStringView number = width;
     if (number.endsWith(u"mm"))
         number.chop(2);
     bool ok = false;
     const double millimetres = number.toDouble(&ok);
-    return HwpShapes::BorderWidth(ok ? millimetres : -1);
+    return ok ? millimetres : -1;
 }
 
-// The character a space-like element of a run stands for.
-QString characterOf(QStringView name)
+// The binary format's code of a name, as its list gives it; `fallback` for names not in it.
+int codeOf(QStringView name, std::initializer_list<const char16_t*> names, int fallback)
+{
+    int code = 0;
+    for (const char16_t* known : names) {
+        if (name == QStringView(known))
+            return code;
+        ++code;
+    }
+    return fallback;
+}
+
+int borderType(QStringView name)
+{
+    return codeOf(name,
+                  {u"None", u"Solid", u"Dash", u"Dot", u"DashDot", u"DashDotDot", u"LongDash", u"Circle",
+                   u"DoubleSlim", u"SlimThick", u"ThickSlim", u"SlimThickSlim"},
+                  1);
+}
+
+// The character a space-like element of a run stands for, as the binary format's control code.
+QChar characterOf(QStringView name)
 {
     if (name == u"TAB")
-        return QStringLiteral("\t");
+        return QChar(9);
     if (name == u"LINEBREAK")
-        return QString(QChar::LineSeparator);
+        return QChar(10);
     if (name == u"NBSPACE")
-        return QString(QChar::Nbsp);
+        return QChar(30);
     if (name == u"FWSPACE")
-        return QString(QChar(0x2007)); // figure space: a digit's width, never stretched or broken
+        return QChar(31);
     if (name == u"HYPEN")
-        return QStringLiteral("-");
+        return QChar(24);
     return {};
 }
+
+// The control codes the model gives the objects of a run.
+constexpr char16_t kSectionCode = 2;
+constexpr char16_t kObjectCode = 11;
 
 } // namespace
 
 HwpmlReader::HwpmlReader(QIODevice* device) : m_xml(device) {}
 
+template <typename T> T* HwpmlReader::item(QList<T>& list, int index, const T& gap)
+{
+    if (index < 0 || index >= kMaxItems)
+        return nullptr;
+    while (list.size() <= index)
+        list.append(gap);
+    return &list[index];
+}
+
 HwpmlReader::Outcome HwpmlReader::Read(QTextDocument& document)
 {
-    QTextCursor cursor(&document);
-    bool fresh = true;
     bool sawRoot = false;
+    Outcome outcome = Outcome::Read;
     while (!m_xml.atEnd()) {
         m_xml.readNext();
         if (!m_xml.isStartElement())
@@ -135,18 +164,20 @@ HwpmlReader::Outcome HwpmlReader::Read(QTextDocument& document)
         } else if (name == u"NUMBERING") {
             readNumbering();
         } else if (name == u"SECTION") {
-            readParagraphs(cursor, fresh, 0);
+            HwpModel::Section section;
+            section.paragraphs = readParagraphs(0);
+            m_model.sections.push_back(std::move(section));
         } else if (name == u"TAIL") {
             m_xml.skipCurrentElement(); // the pictures' data, which the editor does not show yet
         }
     }
     if (m_xml.hasError())
-        return Outcome::XmlError;
-    if (!sawRoot)
+        outcome = Outcome::XmlError;
+    else if (!sawRoot)
         return Outcome::NotHwpml;
-    if (m_sawSection && m_section.isUsable())
-        m_page = m_section;
-    return Outcome::Read;
+    m_model.dropped = m_dropped;
+    ModelToTextDocument::Fill(document, m_model, &m_page, &m_dropped);
+    return outcome;
 }
 
 void HwpmlReader::readFontFace()
@@ -154,9 +185,10 @@ void HwpmlReader::readFontFace()
     const bool hangul = m_xml.attributes().value(QLatin1String("Lang")) == u"Hangul";
     while (m_xml.readNextStartElement()) {
         const auto attributes = m_xml.attributes();
-        if (hangul && m_xml.name() == u"FONT")
-            m_hangulFonts.insert(attributes.value(QLatin1String("Id")).toString(),
-                                 attributes.value(QLatin1String("Name")).toString());
+        if (hangul && m_xml.name() == u"FONT") {
+            if (QString* face = item(m_model.info.fonts[0], integer(attributes, QLatin1String("Id"), -1)))
+                *face = attributes.value(QLatin1String("Name")).toString();
+        }
         m_xml.skipCurrentElement();
     }
 }
@@ -164,53 +196,49 @@ void HwpmlReader::readFontFace()
 void HwpmlReader::readCharShape()
 {
     const auto attributes = m_xml.attributes();
-    QTextCharFormat format;
-    const int height = integer(attributes, QLatin1String("Height"), 0);
-    if (height > 0)
-        format.setFontPointSize(std::min(height / 100.0, 4096.0));
-    if (const QColor text = colour(attributes.value(QLatin1String("TextColor"))); text.isValid())
-        format.setForeground(text);
+    HwpModel::CharShape shape;
+    shape.faces.fill(-1);
+    shape.height = std::max(0, integer(attributes, QLatin1String("Height"), 0));
+    shape.textColour = colour(attributes.value(QLatin1String("TextColor")));
     while (m_xml.readNextStartElement()) {
         const QStringView name = m_xml.name();
-        if (name == u"FONTID") {
-            const QString face = m_hangulFonts.value(m_xml.attributes().value(QLatin1String("Hangul")).toString());
-            if (!face.isEmpty())
-                format.setFontFamilies({face});
-        } else if (name == u"BOLD") {
-            format.setFontWeight(QFont::Bold);
-        } else if (name == u"ITALIC") {
-            format.setFontItalic(true);
-        } else if (name == u"UNDERLINE") {
-            format.setFontUnderline(true);
-        } else if (name == u"STRIKEOUT") {
-            format.setFontStrikeOut(true);
-        } else if (name == u"SUPERSCRIPT") {
-            format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-        } else if (name == u"SUBSCRIPT") {
-            format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-        }
+        if (name == u"FONTID")
+            shape.faces[0] = integer(m_xml.attributes(), QLatin1String("Hangul"), -1);
+        else if (name == u"BOLD")
+            shape.properties |= HwpValues::kBold;
+        else if (name == u"ITALIC")
+            shape.properties |= HwpValues::kItalic;
+        else if (name == u"UNDERLINE")
+            shape.properties |= HwpValues::kUnderlineBelow;
+        else if (name == u"STRIKEOUT")
+            shape.properties |= HwpValues::kStrikeOut;
+        else if (name == u"SUPERSCRIPT")
+            shape.properties |= HwpValues::kSuperscript;
+        else if (name == u"SUBSCRIPT")
+            shape.properties |= HwpValues::kSubscript;
         m_xml.skipCurrentElement();
     }
-    m_charShapes.insert(attributes.value(QLatin1String("Id")).toString(), format);
+    // Ids the file skips are plain text, as any id it never defines.
+    HwpModel::CharShape gap;
+    gap.known = false;
+    if (HwpModel::CharShape* to = item(m_model.info.charShapes, integer(attributes, QLatin1String("Id"), -1), gap))
+        *to = shape;
 }
 
 void HwpmlReader::readBorderFill()
 {
-    const QString id = m_xml.attributes().value(QLatin1String("Id")).toString();
-    BorderFill fill;
+    HwpModel::BorderFill fill;
+    const int id = integer(m_xml.attributes(), QLatin1String("Id"), -1);
     while (m_xml.readNextStartElement()) {
         const QStringView name = m_xml.name();
         const auto attributes = m_xml.attributes();
         static const QStringList sides = {QStringLiteral("LEFTBORDER"), QStringLiteral("RIGHTBORDER"),
                                           QStringLiteral("TOPBORDER"), QStringLiteral("BOTTOMBORDER")};
         if (const qsizetype side = sides.indexOf(name); side >= 0) {
-            Border& border = fill.sides[side];
-            border.style = HwpShapes::BorderStyle(attributes.value(QLatin1String("Type")));
-            border.visible = border.style != QTextFrameFormat::BorderStyle_None;
-            border.width = border.visible ? borderWidthOf(attributes.value(QLatin1String("Width"))) : 0;
+            HwpModel::Border& border = fill.sides[side];
+            border.type = borderType(attributes.value(QLatin1String("Type")));
+            border.millimetres = millimetresOf(attributes.value(QLatin1String("Width")));
             border.colour = colour(attributes.value(QLatin1String("Color")));
-            if (!border.colour.isValid())
-                border.colour = Qt::black;
             m_xml.skipCurrentElement();
         } else if (name == u"FILLBRUSH") {
             while (m_xml.readNextStartElement()) {
@@ -222,151 +250,171 @@ void HwpmlReader::readBorderFill()
             m_xml.skipCurrentElement();
         }
     }
-    m_borderFills.insert(id, fill);
+    // Border fills count from 1.
+    HwpModel::BorderFill gap;
+    gap.known = false;
+    if (HwpModel::BorderFill* to = item(m_model.info.borderFills, id - 1, gap))
+        *to = fill;
 }
 
 void HwpmlReader::readParaShape()
 {
     const auto attributes = m_xml.attributes();
-    ParaShape shape;
-    shape.format.setAlignment(HwpShapes::Alignment(attributes.value(QLatin1String("Align"))));
-    shape.headingType = attributes.value(QLatin1String("HeadingType")).toString();
-    shape.heading = attributes.value(QLatin1String("Heading")).toString();
-    shape.level = std::clamp(integer(attributes, QLatin1String("Level"), 0), 0, 6);
+    HwpModel::ParaShape shape;
+    shape.alignment =
+        codeOf(attributes.value(QLatin1String("Align")),
+               {u"Justify", u"Left", u"Right", u"Center", u"Distribute", u"Divide"}, 0);
+    shape.heading = HwpModel::Heading(
+        codeOf(attributes.value(QLatin1String("HeadingType")), {u"None", u"Outline", u"Number", u"Bullet"}, 0));
+    shape.numbering = integer(attributes, QLatin1String("Heading"), 0);
+    shape.level = std::clamp(integer(attributes, QLatin1String("Level"), 0), 0, HwpModel::kLevels - 1);
+    shape.lineSpacing = -1;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"PARAMARGIN") {
+            // HWPUNIT here, half units in the model.
             const auto margin = m_xml.attributes();
-            QTextBlockFormat& format = shape.format;
-            // Lengths go into the format in the layout's units; the side margins and the indent are points.
-            const auto length = [](int units) { return LayoutUnits::FromPoints(units / PageGeometry::kUnitsPerPoint); };
-            const auto points = [](int units) { return units / PageGeometry::kUnitsPerPoint; };
-            const int left = std::max(0, units(margin, QLatin1String("Left")));
-            const int indent = units(margin, QLatin1String("Indent"));
-            // A negative indent hangs: the lines after the first start that much further in.
-            format.setLeftMargin(points(indent < 0 ? left - indent : left));
-            format.setRightMargin(points(std::max(0, units(margin, QLatin1String("Right")))));
-            format.setTextIndent(points(indent));
-            format.setTopMargin(length(std::max(0, units(margin, QLatin1String("Prev")))));
-            format.setBottomMargin(length(std::max(0, units(margin, QLatin1String("Next")))));
+            const auto half = [&margin](QLatin1String name, int fallback) {
+                return HwpShapes::ClampedUnits(qint64(units(margin, name, fallback)) * 2);
+            };
+            shape.left = half(QLatin1String("Left"), 0);
+            shape.right = half(QLatin1String("Right"), 0);
+            shape.indent = half(QLatin1String("Indent"), 0);
+            shape.above = half(QLatin1String("Prev"), 0);
+            shape.below = half(QLatin1String("Next"), 0);
             const QStringView type = margin.value(QLatin1String("LineSpacingType"));
+            shape.lineSpacingType = type.isEmpty() ? HwpModel::LineSpacing::Percent
+                                                   : HwpModel::LineSpacing(codeOf(
+                                                         type, {u"Percent", u"Fixed", u"BetweenLines", u"AtLeast"},
+                                                         int(HwpModel::LineSpacing::Unknown)));
             const int spacing = units(margin, QLatin1String("LineSpacing"), -1);
-            if (spacing > 0 && (type.isEmpty() || type == u"Percent"))
-                shape.percentSpacing = std::min(spacing, 1000);
-            else if (spacing > 0 && type == u"Fixed")
-                shape.fixedSpacing = spacing / PageGeometry::kUnitsPerPoint;
-            else if (spacing > 0 && type == u"AtLeast")
-                format.setLineHeight(length(spacing), QTextBlockFormat::MinimumHeight);
-            else if (spacing >= 0 && type == u"BetweenLines")
-                shape.addedSpacing = spacing / PageGeometry::kUnitsPerPoint;
+            // A percentage is no length.
+            shape.lineSpacing = shape.lineSpacingType == HwpModel::LineSpacing::Percent || spacing < 0
+                                    ? spacing
+                                    : HwpShapes::ClampedUnits(qint64(spacing) * 2);
         }
         m_xml.skipCurrentElement();
     }
-    m_paraShapes.insert(attributes.value(QLatin1String("Id")).toString(), shape);
+    // Ids the file skips are plain justified paragraphs, as any id it never defines.
+    HwpModel::ParaShape gap;
+    gap.lineSpacing = -1;
+    if (HwpModel::ParaShape* to = item(m_model.info.paraShapes, integer(attributes, QLatin1String("Id"), -1), gap))
+        *to = shape;
 }
 
 void HwpmlReader::readNumbering()
 {
-    QHash<int, ParaHead>& heads = m_numberings[m_xml.attributes().value(QLatin1String("Id")).toString()];
+    HwpModel::Numbering heads;
+    const int id = integer(m_xml.attributes(), QLatin1String("Id"), -1);
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() != u"PARAHEAD") {
             m_xml.skipCurrentElement();
             continue;
         }
         const auto attributes = m_xml.attributes();
-        ParaHead head;
-        head.numFormat = attributes.value(QLatin1String("NumFormat")).toString();
+        HwpModel::ParaHead head;
+        head.numberShape = codeOf(attributes.value(QLatin1String("NumFormat")),
+                                  {u"Digit", u"CircledDigit", u"RomanCapital", u"RomanSmall", u"LatinCapital",
+                                   u"LatinSmall", u"CircledLatinCapital", u"CircledLatinSmall", u"HangulSyllable",
+                                   u"CircledHangulSyllable", u"HangulJamo", u"CircledHangulJamo",
+                                   u"HangulPhonetic", u"Ideograph", u"CircledIdeograph"},
+                                  0);
         const int level = integer(attributes, QLatin1String("Level"), 0);
         // The pattern is the element's text; some writers give it as an attribute instead.
-        head.text = attributes.value(QLatin1String("Text")).toString();
+        head.pattern = attributes.value(QLatin1String("Text")).toString();
         const QString content = m_xml.readElementText(QXmlStreamReader::SkipChildElements);
-        if (head.text.isEmpty())
-            head.text = content;
-        if (level >= 1 && level <= 7)
-            heads.insert(level, head);
+        if (head.pattern.isEmpty())
+            head.pattern = content;
+        if (level >= 1 && level <= HwpModel::kLevels)
+            heads[level - 1] = head;
     }
+    // Numberings count from 1.
+    if (HwpModel::Numbering* to = item(m_model.info.numberings, id - 1))
+        *to = heads;
 }
 
-void HwpmlReader::readParagraphs(QTextCursor& cursor, bool& fresh, int depth)
+HwpModel::Paragraphs HwpmlReader::readParagraphs(int depth)
 {
+    HwpModel::Paragraphs paragraphs;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"P")
-            readParagraph(cursor, fresh, depth);
+            paragraphs.push_back(readParagraph(depth));
         else
             m_xml.skipCurrentElement();
     }
+    return paragraphs;
 }
 
-void HwpmlReader::readParagraph(QTextCursor& cursor, bool& fresh, int depth)
+HwpModel::Paragraph HwpmlReader::readParagraph(int depth)
 {
-    ParaShape shape;
-    shape.format.setAlignment(Qt::AlignJustify);
-    shape = m_paraShapes.value(m_xml.attributes().value(QLatin1String("ParaShape")).toString(), shape);
-    if (fresh)
-        cursor.setBlockFormat(shape.format);
-    else
-        cursor.insertBlock(shape.format, QTextCharFormat());
-    fresh = false;
-    number(cursor, shape);
-    const QTextBlock first = cursor.block();
+    HwpModel::Paragraph paragraph;
+    const auto attributes = m_xml.attributes();
+    paragraph.paraShape = integer(attributes, QLatin1String("ParaShape"), -1);
+    paragraph.style = integer(attributes, QLatin1String("Style"), 0);
+    paragraph.pageBreak = attributes.value(QLatin1String("PageBreak")) == u"true";
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"TEXT")
-            readText(cursor, m_charShapes.value(m_xml.attributes().value(QLatin1String("CharShape")).toString()),
-                     depth);
-        else
+        if (m_xml.name() == u"TEXT") {
+            const int shape = integer(m_xml.attributes(), QLatin1String("CharShape"), -1);
+            // A run's shape holds from where it starts; one with the shape of the run before adds nothing.
+            if (paragraph.runs.isEmpty() || paragraph.runs.last().shape != shape) {
+                if (!paragraph.runs.isEmpty() && paragraph.runs.last().position == paragraph.text.size())
+                    paragraph.runs.last().shape = shape;
+                else
+                    paragraph.runs.append({int(paragraph.text.size()), shape});
+            }
+            readText(paragraph, depth);
+        } else {
             m_xml.skipCurrentElement();
+        }
     }
-    // A spacing in percent of the font size, or added to it, is known only now that the text is in; a table in the
-    // paragraph leaves the rest of its text in the block after the table.
-    HwpShapes::SetSpacing(first == cursor.block() ? QList<QTextBlock>{first} : QList<QTextBlock>{first, cursor.block()},
-                          shape.percentSpacing, shape.addedSpacing, shape.fixedSpacing);
-    HwpShapes::NumberAtMargin(first);
+    return paragraph;
 }
 
-void HwpmlReader::number(QTextCursor& cursor, const ParaShape& shape)
+void HwpmlReader::readText(HwpModel::Paragraph& paragraph, int depth)
 {
-    QTextListFormat format;
-    if (shape.headingType == u"Number") {
-        const auto heads = m_numberings.constFind(shape.heading);
-        if (heads == m_numberings.cend() || !heads->contains(shape.level + 1))
-            return;
-        const ParaHead head = heads->value(shape.level + 1);
-        format = HwpShapes::NumberingFormat(head.numFormat, head.text);
-    } else if (shape.headingType == u"Bullet") {
-        format = ListNumbering::Format(ListNumbering::Style::Bullet);
-    } else {
-        return;
-    }
-    const QString key =
-        QStringLiteral("%1/%2/%3/%4").arg(shape.headingType, shape.heading).arg(shape.level).arg(m_scope);
-    HwpShapes::JoinList(cursor, format, shape.level, key, m_lists);
-}
-
-void HwpmlReader::readText(QTextCursor& cursor, const QTextCharFormat& format, int depth)
-{
+    const auto object = [&paragraph](Control control, char16_t code) {
+        paragraph.text.append(QChar(code));
+        paragraph.controls.push_back(std::move(control));
+    };
     while (m_xml.readNextStartElement()) {
         const QStringView name = m_xml.name();
+        Control control;
         if (name == u"CHAR") {
-            readChar(cursor, format);
+            readChar(paragraph);
         } else if (name == u"EQUATION") {
-            readEquation(cursor, format);
+            control.kind = Control::Kind::Equation;
+            control.equation = readEquation();
+            object(std::move(control), kObjectCode);
         } else if (name == u"TABLE") {
+            control.kind = Control::Kind::Table;
+            // Tables deeper than the editor follows are left out whole.
             if (depth < kMaxTableDepth)
-                readTable(cursor, depth);
+                control.table = readTable(depth);
             else
-                drop(DroppedObjects::Kind::Table);
+                m_xml.skipCurrentElement();
+            object(std::move(control), kObjectCode);
         } else if (name == u"SECDEF") {
-            readSectionDef();
+            control.kind = Control::Kind::SectionDef;
+            control.page = readSectionDef();
+            object(std::move(control), kSectionCode);
         } else if (name == u"COLDEF") {
-            readColumnDef();
+            const auto columns = m_xml.attributes();
+            control.kind = Control::Kind::ColumnDef;
+            control.columnCount = integer(columns, QLatin1String("Count"), 1);
+            control.columnGap = units(columns, QLatin1String("SameGap"), 0);
+            m_xml.skipCurrentElement();
+            object(std::move(control), kSectionCode);
         } else if (showsNothing(name)) {
             m_xml.skipCurrentElement();
         } else {
-            drop(droppedKind(name));
+            control.kind = Control::Kind::Other;
+            control.dropped = droppedKind(name);
+            m_xml.skipCurrentElement();
+            object(std::move(control), kObjectCode);
         }
     }
 }
 
-void HwpmlReader::readChar(QTextCursor& cursor, const QTextCharFormat& format)
+void HwpmlReader::readChar(HwpModel::Paragraph& paragraph)
 {
     while (!m_xml.atEnd()) {
         m_xml.readNext();
@@ -374,11 +422,10 @@ void HwpmlReader::readChar(QTextCursor& cursor, const QTextCharFormat& format)
             // A line feed in the XML is layout of the file, not a new paragraph.
             QString text = m_xml.text().toString();
             text.replace(u'\n', u' ').replace(u'\r', u' ').replace(QChar::ParagraphSeparator, u' ');
-            cursor.insertText(text, format);
+            paragraph.text.append(text);
         } else if (m_xml.isStartElement()) {
-            const QString character = characterOf(m_xml.name());
-            if (!character.isEmpty())
-                cursor.insertText(character, format);
+            if (const QChar character = characterOf(m_xml.name()); !character.isNull())
+                paragraph.text.append(character);
             m_xml.skipCurrentElement();
         } else if (m_xml.isEndElement()) {
             return;
@@ -386,85 +433,62 @@ void HwpmlReader::readChar(QTextCursor& cursor, const QTextCharFormat& format)
     }
 }
 
-void HwpmlReader::readEquation(QTextCursor& cursor, const QTextCharFormat& format)
+HwpModel::Equation HwpmlReader::readEquation()
 {
     const auto attributes = m_xml.attributes();
-    // The base size in HWPUNIT, 100 to the point; without one the equation takes the size of its text.
-    const int baseUnit = integer(attributes, QLatin1String("BaseUnit"), 0);
-    const double size = baseUnit > 0 ? baseUnit / PageGeometry::kUnitsPerPoint : FormulaObject::PointSizeAround(format);
-    QColor textColour = colour(attributes.value(QLatin1String("TextColor")));
-    if (!textColour.isValid())
-        textColour = Qt::black;
-    QString script;
+    HwpModel::Equation equation;
+    equation.baseUnit = quint32(std::max(0, integer(attributes, QLatin1String("BaseUnit"), 0)));
+    equation.colour = colour(attributes.value(QLatin1String("TextColor")));
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"SCRIPT")
-            script = m_xml.readElementText(QXmlStreamReader::SkipChildElements);
+            equation.script = m_xml.readElementText(QXmlStreamReader::SkipChildElements);
         else
             m_xml.skipCurrentElement(); // the placement, which is that of a character in the line
     }
-    // An equation without a script shows nothing: leaving it out loses nothing.
-    if (script.trimmed().isEmpty())
-        return;
-    cursor.insertText(QString(QChar::ObjectReplacementCharacter),
-                      FormulaObject::MakeFormat(script, size, textColour, format));
+    return equation;
 }
 
-void HwpmlReader::readSectionDef()
+std::optional<HwpModel::PageDef> HwpmlReader::readSectionDef()
 {
-    // One page for the whole document: the first section's.
-    const bool first = !m_sawSection;
-    m_sawSection = true;
+    std::optional<HwpModel::PageDef> found;
     while (m_xml.readNextStartElement()) {
-        if (!first || m_xml.name() != u"PAGEDEF") {
+        if (found || m_xml.name() != u"PAGEDEF") {
             m_xml.skipCurrentElement();
             continue;
         }
         const auto page = m_xml.attributes();
-        int width = units(page, QLatin1String("Width"), m_section.paperWidth);
-        int height = units(page, QLatin1String("Height"), m_section.paperHeight);
-        // The paper is given upright; a landscape page turns it.
+        HwpModel::PageDef def;
+        def.paperWidth = units(page, QLatin1String("Width"), def.paperWidth);
+        def.paperHeight = units(page, QLatin1String("Height"), def.paperHeight);
         const QStringView landscape = page.value(QLatin1String("Landscape"));
-        if ((landscape == u"1" || landscape.compare(u"true", Qt::CaseInsensitive) == 0) && width < height)
-            std::swap(width, height);
-        m_section.paperWidth = width;
-        m_section.paperHeight = height;
+        def.landscape = landscape == u"1" || landscape.compare(u"true", Qt::CaseInsensitive) == 0;
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == u"PAGEMARGIN") {
                 const auto margin = m_xml.attributes();
-                m_section.leftMargin = units(margin, QLatin1String("Left"), m_section.leftMargin);
-                m_section.rightMargin = units(margin, QLatin1String("Right"), m_section.rightMargin);
-                m_section.topMargin = units(margin, QLatin1String("Top"), m_section.topMargin);
-                m_section.bottomMargin = units(margin, QLatin1String("Bottom"), m_section.bottomMargin);
-                m_section.headerLength = units(margin, QLatin1String("Header"), m_section.headerLength);
-                m_section.footerLength = units(margin, QLatin1String("Footer"), m_section.footerLength);
-                m_section.gutter = units(margin, QLatin1String("Gutter"), m_section.gutter);
+                def.left = units(margin, QLatin1String("Left"), def.left);
+                def.right = units(margin, QLatin1String("Right"), def.right);
+                def.top = units(margin, QLatin1String("Top"), def.top);
+                def.bottom = units(margin, QLatin1String("Bottom"), def.bottom);
+                def.header = units(margin, QLatin1String("Header"), def.header);
+                def.footer = units(margin, QLatin1String("Footer"), def.footer);
+                def.gutter = units(margin, QLatin1String("Gutter"), def.gutter);
             }
             m_xml.skipCurrentElement();
         }
+        found = def;
     }
+    return found;
 }
 
-void HwpmlReader::readColumnDef()
-{
-    if (!m_sawColumns) {
-        m_sawColumns = true;
-        const auto columns = m_xml.attributes();
-        m_section.columnCount = std::clamp(integer(columns, QLatin1String("Count"), 1), 1, 16);
-        m_section.columnGap = m_section.columnCount > 1 ? units(columns, QLatin1String("SameGap"), 0) : 0;
-    }
-    m_xml.skipCurrentElement();
-}
-
-void HwpmlReader::readTable(QTextCursor& cursor, int depth)
+HwpModel::Table HwpmlReader::readTable(int depth)
 {
     const auto attributes = m_xml.attributes();
-    const int columns = std::clamp(integer(attributes, QLatin1String("ColCount"), 1), 1, kMaxTableColumns);
-    const int rows = std::clamp(integer(attributes, QLatin1String("RowCount"), 1), 1, kMaxTableCells / columns);
-    // As the editor's own tables: cells without borders of their own show the table's thin black grid.
-    QTextTableFormat format = TableEditing::GridFormat();
-    QTextTable* table = cursor.insertTable(rows, columns, format);
-    QSet<quint32> taken;
-    QList<int> widths(columns, 0);
+    HwpModel::Table table;
+    table.columns = integer(attributes, QLatin1String("ColCount"), 1);
+    table.rows = integer(attributes, QLatin1String("RowCount"), 1);
+    // The cells keep the editor's own inner margins, and a table grows to hold the cells it places.
+    table.hasMargins = false;
+    table.grows = true;
     int row = -1;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"SHAPEOBJECT") {
@@ -484,97 +508,38 @@ void HwpmlReader::readTable(QTextCursor& cursor, int depth)
         ++row;
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == u"CELL")
-                readCell(table, taken, widths, row, depth);
+                table.cells.push_back(readCell(row, depth));
             else
                 m_xml.skipCurrentElement();
         }
     }
-    // Columns whose width no single cell gave share what is left.
-    HwpShapes::ApplyColumnWidths(table, format, widths);
-    cursor = table->lastCursorPosition();
-    cursor.movePosition(QTextCursor::NextBlock);
+    return table;
 }
 
-void HwpmlReader::readCell(QTextTable* table, QSet<quint32>& taken, QList<int>& widths, int row, int depth)
+HwpModel::Cell HwpmlReader::readCell(int row, int depth)
 {
     const auto attributes = m_xml.attributes();
-    const auto key = [](int r, int c) { return quint32(r) << 16 | quint32(c); };
-    row = integer(attributes, QLatin1String("RowAddr"), row);
-    int column = integer(attributes, QLatin1String("ColAddr"), -1);
-    if (column < 0 && !attributes.hasAttribute(QLatin1String("ColAddr"))) {
-        column = 0;
-        while (column < kMaxTableColumns && taken.contains(key(row, column)))
-            ++column;
-    }
-    // A table that said it had fewer rows or columns than its cells use grows to hold them.
-    if (row < 0 || column < 0 || row >= kMaxTableRows || column >= kMaxTableColumns ||
-        std::max(row + 1, table->rows()) * std::max(column + 1, table->columns()) > kMaxTableCells) {
-        drop(DroppedObjects::Kind::TableCell);
-        return;
-    }
-    if (row >= table->rows())
-        table->appendRows(row + 1 - table->rows());
-    if (column >= table->columns())
-        table->appendColumns(column + 1 - table->columns());
-    // Spans end at the table's edge, and never reach into a cell already placed.
-    int rowSpan = std::clamp(integer(attributes, QLatin1String("RowSpan"), 1), 1, table->rows() - row);
-    int columnSpan = std::clamp(integer(attributes, QLatin1String("ColSpan"), 1), 1, table->columns() - column);
-    bool free = true;
-    for (int r = row; r < row + rowSpan && free; ++r)
-        for (int c = column; c < column + columnSpan && free; ++c)
-            free = !taken.contains(key(r, c));
-    if (!free)
-        rowSpan = columnSpan = 1;
-    // A cell placed twice adds its paragraphs to the first.
-    const bool again = taken.contains(key(row, column));
-    if (!again) {
-        if (rowSpan > 1 || columnSpan > 1)
-            table->mergeCells(row, column, rowSpan, columnSpan);
-        for (int r = row; r < row + rowSpan; ++r)
-            for (int c = column; c < column + columnSpan; ++c)
-                taken.insert(key(r, c));
-    }
-    QTextTableCell cell = table->cellAt(row, column);
-    if (!cell.isValid()) {
-        drop(DroppedObjects::Kind::TableCell);
-        return;
-    }
-    if (!again) {
-        QTextTableCellFormat format = cell.format().toTableCellFormat();
-        const QString fillId = attributes.value(QLatin1String("BorderFill")).toString();
-        if (const auto fill = m_borderFills.constFind(fillId); fill != m_borderFills.cend()) {
-            const auto& [left, right, top, bottom] = fill->sides;
-            format.setLeftBorder(LayoutUnits::FromPoints(left.width));
-            format.setLeftBorderStyle(left.style);
-            format.setLeftBorderBrush(left.colour);
-            format.setRightBorder(LayoutUnits::FromPoints(right.width));
-            format.setRightBorderStyle(right.style);
-            format.setRightBorderBrush(right.colour);
-            format.setTopBorder(LayoutUnits::FromPoints(top.width));
-            format.setTopBorderStyle(top.style);
-            format.setTopBorderBrush(top.colour);
-            format.setBottomBorder(LayoutUnits::FromPoints(bottom.width));
-            format.setBottomBorderStyle(bottom.style);
-            format.setBottomBorderBrush(bottom.colour);
-            if (fill->face.isValid())
-                format.setBackground(fill->face);
-        }
-        cell.setFormat(format);
-        const int width = units(attributes, QLatin1String("Width"));
-        if (columnSpan == 1 && width > 0 && column < widths.size() && widths[column] == 0)
-            widths[column] = width;
-    }
-    QTextCursor cursor = again ? cell.lastCursorPosition() : cell.firstCursorPosition();
-    bool fresh = !again;
-    const int outer = m_scope;
-    m_scope = ++m_scopes;
+    HwpModel::Cell cell;
+    cell.row = integer(attributes, QLatin1String("RowAddr"), row);
+    // A column not given is the next free one of the row; a negative one given is damage.
+    cell.column = attributes.hasAttribute(QLatin1String("ColAddr"))
+                      ? std::min(integer(attributes, QLatin1String("ColAddr"), -2), kMaxItems)
+                      : -1;
+    if (cell.column == -1 && attributes.hasAttribute(QLatin1String("ColAddr")))
+        cell.column = -2;
+    cell.rowSpan = integer(attributes, QLatin1String("RowSpan"), 1);
+    cell.columnSpan = integer(attributes, QLatin1String("ColSpan"), 1);
+    cell.width = units(attributes, QLatin1String("Width"));
+    cell.borderFill = integer(attributes, QLatin1String("BorderFill"), 0);
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"PARALIST")
-            readParagraphs(cursor, fresh, depth + 1);
-        else
+        if (m_xml.name() == u"PARALIST") {
+            HwpModel::Paragraphs more = readParagraphs(depth + 1);
+            std::move(more.begin(), more.end(), std::back_inserter(cell.paragraphs));
+        } else {
             m_xml.skipCurrentElement();
+        }
     }
-    m_scope = outer;
+    return cell;
 }
 
 void HwpmlReader::drop(DroppedObjects::Kind kind)

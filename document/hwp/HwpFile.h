@@ -2,6 +2,7 @@
 
 #include "document/DroppedObjects.h"
 #include "document/PageGeometry.h"
+#include "document/model/ModelToTextDocument.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,13 +25,7 @@ bool HasSignature(const QByteArray& head);
 
 // Where a paragraph of the file went: its section, the index of its header among the section's records, how
 // deep in tables it stands (0: the body), and the block it starts in.
-struct ParagraphPlace
-{
-    int section = 0;
-    qsizetype record = 0;
-    int depth = 0;
-    QTextBlock block;
-};
+using ParagraphPlace = ModelToTextDocument::Place;
 
 // Reads an HWP 5.0 document into `document` and `page` (the first section's paper, margins and columns).
 // *paragraphs (when given) gets where each paragraph read went, in the order read, for comparing the layout

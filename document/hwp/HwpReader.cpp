@@ -5,6 +5,9 @@
 #include "document/hwp/HwpBody.h"
 #include "document/hwp/HwpDocInfo.h"
 #include "document/hwp/Records.h"
+#include "document/model/ModelToTextDocument.h"
+
+#include <QSet>
 
 #include <QFile>
 #include <QTextDocument>
@@ -38,6 +41,55 @@ constexpr quint32 kDrmProtected = 0x10 | 0x100 | 0x400; // DRM, encryption by a 
 constexpr int kMaxSections = 256;
 // DocInfo and the sections together, inflated; a question's document is a small fraction of it.
 constexpr qsizetype kMaxStreamBytes = qsizetype(64) << 20;
+
+// A picture stream inflated past this is not a question's picture; past the second bound for all pictures
+// together, the rest are left out.
+constexpr qsizetype kMaxPictureBytes = qsizetype(64) << 20;
+constexpr qsizetype kMaxAllPictureBytes = qsizetype(256) << 20;
+
+void pictureIds(const HwpModel::Paragraphs& paragraphs, QSet<int>& ids)
+{
+    for (const HwpModel::Paragraph& paragraph : paragraphs) {
+        for (const HwpModel::Control& control : paragraph.controls) {
+            if (control.kind == HwpModel::Control::Kind::Picture && control.picture.binId >= 0)
+                ids.insert(control.picture.binId);
+            for (const HwpModel::Cell& cell : control.table.cells)
+                pictureIds(cell.paragraphs, ids);
+            if (control.table.caption)
+                pictureIds(control.table.caption->paragraphs, ids);
+            pictureIds(control.margin.paragraphs, ids);
+        }
+    }
+}
+
+// The bytes of the pictures the body shows, inflated where they are stored so.
+void readPictures(HwpModel::Document& model, const HwpContainer::Streams& streams, bool compressed)
+{
+    QSet<int> ids;
+    for (const HwpModel::Section& section : model.sections)
+        pictureIds(section.paragraphs, ids);
+    qsizetype used = 0;
+    for (int id : std::as_const(ids)) {
+        const auto found = model.info.binItems.constFind(id);
+        if (found == model.info.binItems.cend() || !found->embedded)
+            continue;
+        // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
+        const QString name = QStringLiteral("BinData/BIN%1.%2")
+                                 .arg(QString::number(found->id, 16).toUpper().rightJustified(4, u'0'),
+                                      found->extension);
+        const auto stream = streams.constFind(name);
+        if (stream == streams.cend())
+            continue;
+        const bool inflate = found->compression == 1 || (found->compression == 0 && compressed);
+        std::optional<QByteArray> data = *stream;
+        if (inflate)
+            data = HwpContainer::Inflate(*stream, std::min(kMaxPictureBytes, kMaxAllPictureBytes - used));
+        if (data && data->size() <= kMaxAllPictureBytes - used) {
+            used += data->size();
+            model.binData.insert(id, *data);
+        }
+    }
+}
 
 bool failWith(QString* error, const QString& why)
 {
@@ -128,23 +180,25 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
         sections.append(std::move(*section));
     }
 
-    const HwpDocInfo::DocInfo info = HwpDocInfo::Read(*docInfo);
+    HwpModel::Document model;
+    model.info = HwpDocInfo::Read(*docInfo);
+    for (const auto& section : std::as_const(sections))
+        model.sections.push_back(HwpBody::ReadSection(section));
+    readPictures(model, *streams, compressed);
     // Filled with the layout switched off, and laid out once at the end: a layout runs on every change, and a
     // table's every cell is a change to the whole table.
     const QSizeF pageSize = document.pageSize();
     document.setPageSize(QSizeF(0, 0));
     document.clear();
-    HwpBody body(document, info, *streams, compressed);
-    for (const auto& section : std::as_const(sections))
-        body.ReadSection(section);
+    std::optional<PageGeometry> sectionPage;
+    DroppedObjects dropped;
+    ModelToTextDocument::Fill(document, model, &sectionPage, &dropped, paragraphs);
     LayoutUnits::KeepFirstSpacing(document);
     document.setPageSize(pageSize);
-    if (paragraphs)
-        *paragraphs = body.ParagraphPlaces();
-    if (const auto sectionPage = body.Page())
+    if (sectionPage)
         page = *sectionPage;
     if (droppedObjects)
-        *droppedObjects = body.Dropped();
+        *droppedObjects = dropped;
     return true;
 }
 
