@@ -126,6 +126,18 @@ QChar characterOf(QStringView name)
 // The control codes the model gives the objects of a run.
 constexpr char16_t kSectionCode = 2;
 constexpr char16_t kObjectCode = 11;
+constexpr char16_t kMarginCode = 16;
+constexpr char16_t kAutoNumberCode = 18;
+constexpr char16_t kPageNumberCode = 21;
+
+int numberShape(QStringView name)
+{
+    return codeOf(name,
+                  {u"Digit", u"CircledDigit", u"RomanCapital", u"RomanSmall", u"LatinCapital", u"LatinSmall",
+                   u"CircledLatinCapital", u"CircledLatinSmall", u"HangulSyllable", u"CircledHangulSyllable",
+                   u"HangulJamo", u"CircledHangulJamo", u"HangulPhonetic", u"Ideograph", u"CircledIdeograph"},
+                  0);
+}
 
 } // namespace
 
@@ -228,7 +240,11 @@ void HwpmlReader::readCharShape()
 void HwpmlReader::readBorderFill()
 {
     HwpModel::BorderFill fill;
-    const int id = integer(m_xml.attributes(), QLatin1String("Id"), -1);
+    const auto fillAttributes = m_xml.attributes();
+    const int id = integer(fillAttributes, QLatin1String("Id"), -1);
+    // The kinds of the two diagonals; 0 draws none.
+    fill.slash = std::clamp(integer(fillAttributes, QLatin1String("Slash"), 0), 0, 7);
+    fill.backslash = std::clamp(integer(fillAttributes, QLatin1String("BackSlash"), 0), 0, 7);
     while (m_xml.readNextStartElement()) {
         const QStringView name = m_xml.name();
         const auto attributes = m_xml.attributes();
@@ -239,6 +255,11 @@ void HwpmlReader::readBorderFill()
             border.type = borderType(attributes.value(QLatin1String("Type")));
             border.millimetres = millimetresOf(attributes.value(QLatin1String("Width")));
             border.colour = colour(attributes.value(QLatin1String("Color")));
+            m_xml.skipCurrentElement();
+        } else if (name == u"DIAGONAL") {
+            fill.diagonal.type = borderType(attributes.value(QLatin1String("Type")));
+            fill.diagonal.millimetres = millimetresOf(attributes.value(QLatin1String("Width")));
+            fill.diagonal.colour = colour(attributes.value(QLatin1String("Color")));
             m_xml.skipCurrentElement();
         } else if (name == u"FILLBRUSH") {
             while (m_xml.readNextStartElement()) {
@@ -312,12 +333,7 @@ void HwpmlReader::readNumbering()
         }
         const auto attributes = m_xml.attributes();
         HwpModel::ParaHead head;
-        head.numberShape = codeOf(attributes.value(QLatin1String("NumFormat")),
-                                  {u"Digit", u"CircledDigit", u"RomanCapital", u"RomanSmall", u"LatinCapital",
-                                   u"LatinSmall", u"CircledLatinCapital", u"CircledLatinSmall", u"HangulSyllable",
-                                   u"CircledHangulSyllable", u"HangulJamo", u"CircledHangulJamo",
-                                   u"HangulPhonetic", u"Ideograph", u"CircledIdeograph"},
-                                  0);
+        head.numberShape = numberShape(attributes.value(QLatin1String("NumFormat")));
         const int level = integer(attributes, QLatin1String("Level"), 0);
         // The pattern is the element's text; some writers give it as an attribute instead.
         head.pattern = attributes.value(QLatin1String("Text")).toString();
@@ -403,6 +419,31 @@ void HwpmlReader::readText(HwpModel::Paragraph& paragraph, int depth)
             control.columnGap = units(columns, QLatin1String("SameGap"), 0);
             m_xml.skipCurrentElement();
             object(std::move(control), kSectionCode);
+        } else if (name == u"HEADER" || name == u"FOOTER") {
+            control.kind = name == u"HEADER" ? Control::Kind::Header : Control::Kind::Footer;
+            control.margin.pages =
+                codeOf(m_xml.attributes().value(QLatin1String("ApplyPageType")), {u"Both", u"Even", u"Odd"}, 0);
+            control.margin.paragraphs = readList(depth, &control.margin.verticalAlignment);
+            object(std::move(control), kMarginCode);
+        } else if (name == u"PAGENUM") {
+            const auto number = m_xml.attributes();
+            control.kind = Control::Kind::PageNumber;
+            control.pageNumber.shape = numberShape(number.value(QLatin1String("FormatType")));
+            control.pageNumber.position =
+                codeOf(number.value(QLatin1String("Pos")),
+                       {u"None", u"TopLeft", u"TopCenter", u"TopRight", u"BottomLeft", u"BottomCenter",
+                        u"BottomRight", u"OutsideTop", u"OutsideBottom", u"InsideTop", u"InsideBottom"},
+                       0);
+            control.pageNumber.dash = number.value(QLatin1String("SideChar")).left(1).toString();
+            m_xml.skipCurrentElement();
+            object(std::move(control), kPageNumberCode);
+        } else if (name == u"AUTONUM") {
+            const auto number = m_xml.attributes();
+            control.kind = Control::Kind::AutoNumber;
+            control.autoNumber.kind = number.value(QLatin1String("NumberType")) == u"Page" ? 0 : 1;
+            control.autoNumber.number = integer(number, QLatin1String("Number"), 0);
+            m_xml.skipCurrentElement();
+            object(std::move(control), kAutoNumberCode);
         } else if (showsNothing(name)) {
             m_xml.skipCurrentElement();
         } else {
@@ -492,10 +533,10 @@ HwpModel::Table HwpmlReader::readTable(int depth)
     int row = -1;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == u"SHAPEOBJECT") {
-            // The table's placement, and a caption the editor cannot show yet.
+            // The table's placement, which the editor takes from the text, and its caption.
             while (m_xml.readNextStartElement()) {
                 if (m_xml.name() == u"CAPTION")
-                    drop(DroppedObjects::Kind::Caption);
+                    table.caption = readCaption(depth);
                 else
                     m_xml.skipCurrentElement();
             }
@@ -531,15 +572,38 @@ HwpModel::Cell HwpmlReader::readCell(int row, int depth)
     cell.columnSpan = integer(attributes, QLatin1String("ColSpan"), 1);
     cell.width = units(attributes, QLatin1String("Width"));
     cell.borderFill = integer(attributes, QLatin1String("BorderFill"), 0);
-    while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == u"PARALIST") {
-            HwpModel::Paragraphs more = readParagraphs(depth + 1);
-            std::move(more.begin(), more.end(), std::back_inserter(cell.paragraphs));
-        } else {
-            m_xml.skipCurrentElement();
-        }
-    }
+    cell.paragraphs = readList(depth, nullptr);
     return cell;
+}
+
+HwpModel::Caption HwpmlReader::readCaption(int depth)
+{
+    const auto attributes = m_xml.attributes();
+    HwpModel::Caption caption;
+    caption.side = codeOf(attributes.value(QLatin1String("Side")), {u"Left", u"Right", u"Top", u"Bottom"}, 3);
+    caption.toMargins = attributes.value(QLatin1String("FullSize")) == u"true";
+    caption.width = std::max(0, units(attributes, QLatin1String("Width"), caption.width));
+    caption.gap = std::max(0, units(attributes, QLatin1String("Gap"), caption.gap));
+    caption.textWidth = std::max(0, units(attributes, QLatin1String("LastWidth"), caption.textWidth));
+    caption.paragraphs = readList(depth, &caption.verticalAlignment);
+    return caption;
+}
+
+HwpModel::Paragraphs HwpmlReader::readList(int depth, int* verticalAlignment)
+{
+    HwpModel::Paragraphs paragraphs;
+    while (m_xml.readNextStartElement()) {
+        if (m_xml.name() != u"PARALIST") {
+            m_xml.skipCurrentElement();
+            continue;
+        }
+        if (verticalAlignment)
+            *verticalAlignment =
+                codeOf(m_xml.attributes().value(QLatin1String("VertAlign")), {u"Top", u"Center", u"Bottom"}, 0);
+        HwpModel::Paragraphs more = readParagraphs(depth + 1);
+        std::move(more.begin(), more.end(), std::back_inserter(paragraphs));
+    }
+    return paragraphs;
 }
 
 void HwpmlReader::drop(DroppedObjects::Kind kind)

@@ -14,9 +14,9 @@ class QIODevice;
 class QTextDocument;
 
 // Reads an HWP XML (HWPML 2.x) document into the model, and from it into a QTextDocument: paragraphs with their
-// shapes and numbering, character shapes, tables with merged cells, borders and shading, equations as formulas,
-// and the page of the first section. What the editor cannot show yet (pictures, drawn shapes, form controls,
-// captions, headers, footers, notes) is left out and counted, never turned into other text.
+// shapes and numbering, character shapes, tables with merged cells, borders, diagonals and shading, equations,
+// captions, headers, footers and page numbers, and the page of the first section. What the editor cannot show
+// yet (pictures, drawn shapes, form controls, notes) is left out and counted, never turned into other text.
 class HwpmlReader
 {
 public:
@@ -53,6 +53,9 @@ private:
     std::optional<HwpModel::PageDef> readSectionDef();
     HwpModel::Table readTable(int depth);
     HwpModel::Cell readCell(int row, int depth);
+    HwpModel::Caption readCaption(int depth);
+    // The paragraphs of the lists (PARALIST) of the current element, and the first one's vertical alignment.
+    HwpModel::Paragraphs readList(int depth, int* verticalAlignment);
     // Leaves out the current element and everything in it.
     void drop(DroppedObjects::Kind kind);
     // An item of a list that the file numbers by id: the list grows to hold it, within bounds, with `gap` for the

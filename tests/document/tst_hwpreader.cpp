@@ -1,4 +1,6 @@
+#include "document/CellDiagonals.h"
 #include "document/FormulaObject.h"
+#include "document/HwpmlReader.h"
 #include "document/HwpShapes.h"
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
@@ -18,6 +20,10 @@
 #include <QTextList>
 #include <QTextTable>
 #include <QtEndian>
+
+#include <functional>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -196,11 +202,290 @@ QByteArray loopChain(QByteArray file, const QString& stream)
     qFatal("No stream %s in the file", qPrintable(stream));
 }
 
+// One document as both readers' forms give it: the same cells, numbering, captions, headers and footers, written
+// once as HWP 5.0 records and once as HWP XML, so that a rule either reader applies is seen to reach both.
+struct Shared
+{
+    struct Cell
+    {
+        int row = 0;
+        int column = 0;
+        int rowSpan = 1;
+        int columnSpan = 1;
+        QString text = {};
+        bool nested = false; // a 1×1 table holding `text`, then a paragraph "뒤"
+    };
+    QList<int> levels = {}; // numbered paragraphs, "a", "b", … at these levels (from 0)
+    int rows = 0;      // a table, when above 0
+    int columns = 0;
+    QList<Cell> cells = {};
+    QString caption = {};
+    int diagonals = 0; // border fill 1's: 1 the slash, 2 the backslash
+    QString header = {};
+    QString footer = {};
+
+    static QString letter(int i) { return QString(QChar(u'a' + i)); }
+
+    QByteArray hwp() const
+    {
+        MiniHwp file;
+        HwpRecords::DataWriter fill;
+        fill.u16(quint16((diagonals & 1 ? 1 : 0) << 2 | (diagonals & 2 ? 1 : 0) << 5));
+        for (int side = 0; side < 4; ++side)
+            fill.u8(1).u8(1).u32(0);
+        fill.u8(1).u8(3).u32(0x0000ff).u32(0); // the diagonals: solid, 0.2 mm, red; no face
+        file.add(file.docInfo, HwpRecords::BorderFill, 0, fill.data());
+        HwpRecords::DataWriter numbering;
+        for (int level = 0; level < 10; ++level) {
+            if (level == 7)
+                numbering.u16(1).zeros(4 * 7);
+            numbering.u32(0).u16(0).u16(0).u32(0).string(QStringLiteral("^%1.").arg(level + 1));
+        }
+        file.add(file.docInfo, HwpRecords::Numbering, 0, numbering.data());
+        // Shape 0 plain, shape 1 + n numbered at level n: the level whole after the spacing, and in the first
+        // attribute as far as its bits go.
+        for (int shape = 0; shape <= 10; ++shape) {
+            const quint32 level = shape > 0 ? quint32(shape - 1) : 0;
+            const quint32 properties = shape > 0 ? (2u << 23 | std::min(level, 7u) << 25) : 0;
+            file.add(file.docInfo, HwpRecords::ParaShape, 0,
+                     HwpRecords::DataWriter()
+                         .u32(properties)
+                         .zeros(24)
+                         .u16(0)
+                         .u16(shape > 0 ? 1 : 0)
+                         .zeros(14)
+                         .u32(0)
+                         .i32(160)
+                         .u32(level)
+                         .data());
+        }
+        for (qsizetype i = 0; i < levels.size(); ++i)
+            paragraph(file.section, 0, quint16(levels[i] + 1), letter(int(i)));
+        if (!header.isEmpty() || !footer.isEmpty()) {
+            paragraph(file.section, 0, 0, QStringLiteral("\x10\x10"));
+            for (const auto& [id, text] : {std::pair{HwpRecords::kHeaderCtrl, header}, {HwpRecords::kFooterCtrl, footer}}) {
+                file.add(file.section, HwpRecords::CtrlHeader, 1, words({id, 0}));
+                file.add(file.section, HwpRecords::ListHeader, 2, words({1, 0}));
+                paragraph(file.section, 2, 0, text);
+            }
+        }
+        if (rows > 0)
+            table(file, 0, rows, columns, cells, caption);
+        return file.bytes();
+    }
+    static void paragraph(QByteArray& section, quint16 level, quint16 shape, const QString& text)
+    {
+        HwpRecords::DataWriter writer;
+        for (QChar c : text) {
+            if (c.unicode() < 32)
+                writer.u16(c.unicode()).u32(0).zeros(8).u16(c.unicode());
+            else
+                writer.u16(c.unicode());
+        }
+        writer.u16(13);
+        HwpRecords::Append(section, HwpRecords::ParaHeader, level,
+                           words({quint32(writer.data().size() / 2), 0}) + halves({shape, 0, 1, 0, 0}) + words({0}));
+        HwpRecords::Append(section, HwpRecords::ParaText, level + 1, writer.data());
+    }
+    static void table(MiniHwp& file, quint16 level, int rows, int columns, const QList<Cell>& cells,
+                      const QString& caption)
+    {
+        paragraph(file.section, level, 0, QStringLiteral("\x0b"));
+        file.add(file.section, HwpRecords::CtrlHeader, level + 1, words({HwpRecords::kTableCtrl}) + QByteArray(40, 0));
+        if (!caption.isEmpty()) {
+            file.add(file.section, HwpRecords::ListHeader, level + 2, words({1, 0, 3, 8504}) + halves({850}) + words({0}));
+            paragraph(file.section, level + 2, 0, caption);
+        }
+        file.add(file.section, HwpRecords::Table, level + 2,
+                 words({0}) + halves({quint16(rows), quint16(columns), 0, 0, 0, 0, 0}) +
+                     QByteArray(2 * rows, 0) + halves({1}));
+        for (const Cell& cell : cells) {
+            // Spans the file cannot hold (negative, past 16 bits) are the damage a writer of 16 bits makes of them.
+            file.add(file.section, HwpRecords::ListHeader, level + 2,
+                     words({1, 0}) +
+                         halves({quint16(cell.column), quint16(cell.row), quint16(std::clamp(cell.columnSpan, 0, 65535)),
+                                 quint16(std::clamp(cell.rowSpan, 0, 65535))}) +
+                         words({7200, 1000, 0, 0}) + halves({1}));
+            if (cell.nested) {
+                table(file, level + 2, 1, 1, {Cell{.text = cell.text}}, {});
+                paragraph(file.section, level + 2, 0, QStringLiteral("뒤"));
+            } else {
+                paragraph(file.section, level + 2, 0, cell.text);
+            }
+        }
+    }
+
+    QByteArray hwpml() const
+    {
+        QByteArray head = "<BORDERFILLLIST Count=\"1\"><BORDERFILL Id=\"1\" Slash=\"" +
+                          QByteArray::number(diagonals & 1) + "\" BackSlash=\"" + QByteArray::number(diagonals >> 1) +
+                          "\">";
+        for (const char* side : {"LEFT", "RIGHT", "TOP", "BOTTOM"})
+            head += QByteArray("<") + side + "BORDER Type=\"Solid\" Width=\"0.12mm\" Color=\"0\"/>";
+        head += "<DIAGONAL Type=\"Solid\" Width=\"0.2mm\" Color=\"255\"/></BORDERFILL></BORDERFILLLIST>"
+                "<NUMBERINGLIST Count=\"1\"><NUMBERING Id=\"1\">";
+        for (int level = 1; level <= 10; ++level)
+            head += "<PARAHEAD Level=\"" + QByteArray::number(level) + "\" NumFormat=\"Digit\">^" +
+                    QByteArray::number(level) + ".</PARAHEAD>";
+        head += "</NUMBERING></NUMBERINGLIST><PARASHAPELIST><PARASHAPE Id=\"0\"/>";
+        for (int level = 0; level < 10; ++level)
+            head += "<PARASHAPE Id=\"" + QByteArray::number(level + 1) + "\" HeadingType=\"Number\" Heading=\"1\" Level=\"" +
+                    QByteArray::number(level) + "\"/>";
+        head += "</PARASHAPELIST>";
+        QByteArray body;
+        for (qsizetype i = 0; i < levels.size(); ++i)
+            body += "<P ParaShape=\"" + QByteArray::number(levels[i] + 1) + "\"><TEXT><CHAR>" +
+                    letter(int(i)).toUtf8() + "</CHAR></TEXT></P>";
+        const auto list = [](const QString& text) {
+            return "<PARALIST><P ParaShape=\"0\"><TEXT><CHAR>" + text.toUtf8() + "</CHAR></TEXT></P></PARALIST>";
+        };
+        if (!header.isEmpty() || !footer.isEmpty())
+            body += "<P ParaShape=\"0\"><TEXT><HEADER ApplyPageType=\"Both\">" + list(header) +
+                    "</HEADER><FOOTER ApplyPageType=\"Both\">" + list(footer) + "</FOOTER></TEXT></P>";
+        if (rows > 0)
+            body += "<P ParaShape=\"0\"><TEXT>" + xmlTable(rows, columns, cells, caption, list) + "</TEXT></P>";
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><HWPML Version=\"2.8\"><HEAD SecCnt=\"1\"><MAPPINGTABLE>" + head +
+               "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body + "</SECTION></BODY><TAIL></TAIL></HWPML>";
+    }
+    template <typename List>
+    static QByteArray xmlTable(int rows, int columns, const QList<Cell>& cells, const QString& caption, List list)
+    {
+        QByteArray table = "<TABLE RowCount=\"" + QByteArray::number(rows) + "\" ColCount=\"" +
+                           QByteArray::number(columns) + "\" BorderFill=\"1\">";
+        if (!caption.isEmpty())
+            table += "<SHAPEOBJECT><CAPTION Side=\"Bottom\" Width=\"8504\" Gap=\"850\">" + list(caption) +
+                     "</CAPTION></SHAPEOBJECT>";
+        table += "<ROW>";
+        for (const Cell& cell : cells) {
+            table += QStringLiteral("<CELL ColAddr=\"%1\" RowAddr=\"%2\" ColSpan=\"%3\" RowSpan=\"%4\" Width=\"7200\" "
+                                    "BorderFill=\"1\">")
+                         .arg(cell.column)
+                         .arg(cell.row)
+                         .arg(cell.columnSpan)
+                         .arg(cell.rowSpan)
+                         .toUtf8();
+            if (cell.nested)
+                table += "<PARALIST><P ParaShape=\"0\"><TEXT>" + xmlTable(1, 1, {Cell{.text = cell.text}}, {}, list) +
+                         "</TEXT></P><P ParaShape=\"0\"><TEXT><CHAR>뒤</CHAR></TEXT></P></PARALIST>";
+            else
+                table += list(cell.text);
+            table += "</CELL>";
+        }
+        return table + "</ROW></TABLE>";
+    }
+};
+
+// What a reader made of a document, in words: numbered paragraphs with their level and marker, each table's size
+// and its cells (text, spans, diagonals, the blocks of a cell), captions, headers and footers, what was left out.
+QString describe(const QTextDocument& document, const DroppedObjects& dropped)
+{
+    std::function<QString(QTextFrame::iterator)> flow;
+    const auto table = [&flow](QTextTable* of) {
+        QStringList cells{QStringLiteral("%1x%2").arg(of->rows()).arg(of->columns())};
+        for (int row = 0; row < of->rows(); ++row)
+            for (int column = 0; column < of->columns(); ++column) {
+                const QTextTableCell at = of->cellAt(row, column);
+                if (at.row() != row || at.column() != column)
+                    continue;
+                QString text = flow(at.begin());
+                if (at.rowSpan() > 1 || at.columnSpan() > 1)
+                    text += QStringLiteral("[%1x%2]").arg(at.rowSpan()).arg(at.columnSpan());
+                if (const int lines = CellDiagonals::Of(at.format()).lines)
+                    text += QStringLiteral("{%1}").arg(lines);
+                if (!text.isEmpty())
+                    cells.append(text);
+            }
+        if (const QString caption = captionText(of); !caption.isEmpty())
+            cells.append(QStringLiteral("caption:") + caption);
+        return cells.join(u' ');
+    };
+    // The blocks of a flow: in a cell each one, joined by "/"; in the body the numbered ones and the tables.
+    flow = [&table](QTextFrame::iterator it) {
+        const bool body = !it.parentFrame()->parentFrame();
+        QStringList parts;
+        for (; !it.atEnd(); ++it) {
+            if (auto* inner = qobject_cast<QTextTable*>(it.currentFrame()))
+                parts.append(body ? table(inner) : u'[' + table(inner) + u']');
+            else if (const QTextBlock block = it.currentBlock(); block.isValid() && block.textList())
+                parts.append(QStringLiteral("L%1:%2%3")
+                                 .arg(block.textList()->format().indent())
+                                 .arg(ListNumbering::MarkerText(block), block.text()));
+            else if (block.isValid() && !body)
+                parts.append(block.text());
+        }
+        return parts.join(body ? u' ' : u'/');
+    };
+    QStringList words{flow(document.rootFrame()->begin())};
+    const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
+    for (const PageDecorations::Margin& header : margins.headers)
+        words.append(QStringLiteral("header:") + contentText(header.content));
+    for (const PageDecorations::Margin& footer : margins.footers)
+        words.append(QStringLiteral("footer:") + contentText(footer.content));
+    if (dropped.Total() > 0)
+        words.append(QStringLiteral("dropped:") + dropped.Describe());
+    return words.join(u' ').simplified();
+}
+
+Q_DECLARE_METATYPE(Shared)
+
 class TestHwpReader : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void bothReadersAgree_data()
+    {
+        QTest::addColumn<Shared>("document");
+        QTest::addColumn<QString>("expected");
+        using Cell = Shared::Cell;
+        QTest::newRow("numbering levels 1 to 10")
+            << Shared{.levels = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}
+            << "L1:1.a L2:1.b L3:1.c L4:1.d L5:1.e L6:1.f L7:1.g L8:1.h L9:1.i L10:1.j";
+        QTest::newRow("a span over a placed cell")
+            << Shared{.rows = 2,
+                      .columns = 2,
+                      .cells = {Cell{.column = 1, .text = u"a"_s}, Cell{.rowSpan = 2, .columnSpan = 2, .text = u"b"_s}}}
+            << "2x2 b a";
+        QTest::newRow("a cell placed twice")
+            << Shared{.rows = 1, .columns = 1, .cells = {Cell{.text = u"a"_s}, Cell{.text = u"b"_s}}} << "1x1 a/b";
+        QTest::newRow("spans past the edge")
+            << Shared{.rows = 2, .columns = 2, .cells = {Cell{.row = 1, .column = 1, .rowSpan = 5, .columnSpan = 5, .text = u"a"_s}}}
+            << "2x2 a";
+        QTest::newRow("huge and negative spans")
+            << Shared{.rows = 2,
+                      .columns = 2,
+                      .cells = {Cell{.rowSpan = 99999999, .columnSpan = INT_MAX, .text = u"a"_s},
+                                Cell{.row = 1, .column = 1, .rowSpan = -5, .columnSpan = INT_MIN, .text = u"b"_s}}}
+            << "2x2 a/b[2x2]";
+        QTest::newRow("diagonals")
+            << Shared{.rows = 1, .columns = 1, .cells = {Cell{.text = u"a"_s}}, .diagonals = 3} << "1x1 a{3}";
+        QTest::newRow("a caption")
+            << Shared{.rows = 1, .columns = 1, .cells = {Cell{.text = u"a"_s}}, .caption = u"표 1"_s}
+            << "1x1 a caption:표 1";
+        QTest::newRow("a header and a footer") << Shared{.header = u"머리"_s, .footer = u"꼬리"_s}
+                                               << "header:머리 footer:꼬리";
+        QTest::newRow("the paragraph after a nested table")
+            << Shared{.rows = 1, .columns = 1, .cells = {Cell{.text = u"x"_s, .nested = true}}} << "1x1 /[1x1 x]/뒤";
+    }
+
+    // Each case, written in both forms, reads the same: a rule of the mapping reaches both readers.
+    void bothReadersAgree()
+    {
+        QFETCH(Shared, document);
+        QFETCH(QString, expected);
+        QTextDocument binary;
+        const Opened opened = open(binary, document.hwp());
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QCOMPARE(describe(binary, opened.dropped), expected);
+        QByteArray xml = document.hwpml();
+        QBuffer buffer(&xml);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        HwpmlReader reader(&buffer);
+        QTextDocument fromXml;
+        QCOMPARE(reader.Read(fromXml), HwpmlReader::Outcome::Read);
+        QCOMPARE(describe(fromXml, reader.Dropped()), expected);
+    }
+
     void textAndCharacterShapes()
     {
         QTextDocument document;

@@ -204,7 +204,7 @@ private Q_SLOTS:
         check(document);
         if (QTest::currentTestFailed())
             return;
-        // Saved in the editor's own form and opened again, as the writer's next session would.
+        // Saved as HWP and opened again, as the writer's next session would.
         CDHwpCtrl& other = *m_editors[1];
         const QString saved = m_dir.filePath(QStringLiteral("page.hwp"));
         QVERIFY(editor.SaveDocument(saved, QStringLiteral("HWP"), QString()));
@@ -225,16 +225,6 @@ private Q_SLOTS:
         const auto cell = [](const QByteArray& attributes, const QByteArray& text) {
             return "<CELL " + attributes + "><PARALIST><P><TEXT><CHAR>" + text + "</CHAR></TEXT></P></PARALIST></CELL>";
         };
-        QTest::newRow("huge and negative spans")
-            << table("RowCount=\"2\" ColCount=\"2\"",
-                     "<ROW>" + cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2147483647\" RowSpan=\"99999999999\"", "a") +
-                         cell("ColAddr=\"1\" RowAddr=\"1\" ColSpan=\"-5\" RowSpan=\"-2147483648\"", "b") + "</ROW>")
-            << true << 0 << "2x2 a b[2x2]";
-        QTest::newRow("a span over a placed cell")
-            << table("RowCount=\"2\" ColCount=\"2\"",
-                     "<ROW>" + cell("ColAddr=\"1\" RowAddr=\"0\"", "a") +
-                         cell("ColAddr=\"0\" RowAddr=\"0\" ColSpan=\"2\" RowSpan=\"2\"", "b") + "</ROW>")
-            << true << 0 << "2x2 b a";
         QTest::newRow("RowCount 0, cells placed by their order")
             << table("RowCount=\"0\" ColCount=\"-3\"",
                      "<ROW>" + cell("", "a") + cell("", "b") + "</ROW><ROW>" + cell("", "c") + "</ROW>")
@@ -250,12 +240,6 @@ private Q_SLOTS:
                                             table("RowCount=\"1\" ColCount=\"1\" BorderFill=\"99\"",
                                                   "<ROW>" + cell("BorderFill=\"99\"", "y") + "</ROW>")
                                      << true << 0 << "1x1 y";
-        QTest::newRow("a table's caption, counted")
-            << table("RowCount=\"1\" ColCount=\"1\"", "<SHAPEOBJECT><SIZE Width=\"100\"/><CAPTION><PARALIST><P><TEXT>"
-                                                      "<CHAR>cap</CHAR></TEXT></P></PARALIST></CAPTION></SHAPEOBJECT>"
-                                                      "<ROW>" +
-                                                          cell("", "y") + "</ROW>")
-            << true << 1 << "1x1 y";
         QTest::newRow("a billion rows and columns")
             << table("RowCount=\"1000000000\" ColCount=\"1000000000\"", "<ROW>" + cell("", "y") + "</ROW>") << true << 0
             << "64x64 y";
