@@ -4,7 +4,9 @@
 
 #include "bench/Median.h"
 #include "bench/ProcessStatus.h"
+#include "document/PageDecorations.h"
 #include "document/PageRenderer.h"
+#include "document/TableEditing.h"
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
 #include "editor/PageView.h"
@@ -17,6 +19,8 @@
 #include <QPainterPath>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,6 +116,36 @@ int main(int argc, char* argv[])
     }
     if (!measure("three tables and two pictures"))
         return 1;
+
+    // The page view's repaint of that page, as when the cursor blinks, with and without a caption under each of
+    // its tables.
+    const auto repaints = [editor] {
+        std::vector<double> times;
+        QImage shown(editor->View()->size(), QImage::Format_RGB32);
+        editor->View()->render(&shown); // what the first paint lays out is not the repaint's
+        for (int round = 0; round < 30; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            editor->View()->render(&shown);
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        return Median(times);
+    };
+    const double plain = repaints();
+    QTextDocument captionText;
+    QTextCursor(&captionText).insertText(QStringLiteral("〈표 1〉 함수 f(x)의 증가와 감소"));
+    PageDecorations::Caption caption;
+    caption.content = PageDecorations::Content(captionText);
+    const QList<QTextTable*> tables = TableEditing::Tables(*editor->Document());
+    for (QTextTable* table : tables) {
+        QTextTableFormat format = table->format();
+        PageDecorations::SetCaption(format, caption, 300);
+        table->setFormat(format);
+    }
+    const double captioned = repaints();
+    std::printf("Page view repaint of that page, median of 30: %.1f ms without captions, %.1f ms with a caption under "
+                "each of its %lld tables\n",
+                plain, captioned, static_cast<long long>(tables.size()));
 
     std::printf("  BMP of %lld bytes; process peak resident size %.1f MiB (%.1f MiB before rendering; target "
                 "160 MiB)\n",

@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDataStream>
+#include <QHash>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,6 +18,9 @@
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
+#include <QThread>
+
+#include <memory>
 
 #include <algorithm>
 
@@ -88,6 +92,67 @@ void paintContent(QPainter* painter, QTextDocument& content, const QPointF& at)
     context.clip = QRectF(QPointF(0, 0), content.size());
     content.documentLayout()->draw(painter, context);
     painter->restore();
+}
+
+// The laid-out documents of the captions, headers and footers a document's pages show, kept with the document:
+// each is read and laid out once for its content, width and page number, not at every paint. A child of the
+// document, so that it lives on the document's thread and goes with it.
+class ContentCache : public QObject
+{
+public:
+    // Found by its name: the class has no meta-object of its own for findChild to tell it by.
+    static constexpr char kName[] = "vellorin-decoration-contents";
+    explicit ContentCache(QObject* parent) : QObject(parent) { setObjectName(QLatin1String(kName)); }
+
+    QTextDocument& of(const QByteArray& content, double width, int number)
+    {
+        QByteArray key = content;
+        key.append(reinterpret_cast<const char*>(&width), sizeof width);
+        key.append(reinterpret_cast<const char*>(&number), sizeof number);
+        std::shared_ptr<QTextDocument>& laidOut = m_documents[key];
+        if (!laidOut) {
+            // Far more than any page shows: what edits left behind goes at once.
+            if (m_documents.size() > kMaxDocuments) {
+                m_documents.clear();
+                return of(content, width, number);
+            }
+            laidOut = numbered(content, width, number);
+        }
+        return *laidOut;
+    }
+
+    static std::unique_ptr<QTextDocument> numbered(const QByteArray& content, double width, int number)
+    {
+        std::unique_ptr<QTextDocument> laidOut = ContentDocument(content, width);
+        // The number of the page in place of each mark.
+        if (number > 0) {
+            const QString mark{QChar(kPageNumberMark)};
+            for (QTextCursor at = laidOut->find(mark); !at.isNull(); at = laidOut->find(mark, at))
+                at.insertText(QString::number(number));
+        }
+        return laidOut;
+    }
+
+private:
+    static constexpr qsizetype kMaxDocuments = 256;
+    QHash<QByteArray, std::shared_ptr<QTextDocument>> m_documents;
+};
+
+// `content` laid out `width` wide, with page `number` in place of its marks (0: none), as `document` keeps it; a
+// document painted on another thread than its own gets it in `fallback`, for this paint.
+QTextDocument& cachedContent(const QTextDocument& document, const QByteArray& content, double width, int number,
+                             std::unique_ptr<QTextDocument>& fallback)
+{
+    if (document.thread() != QThread::currentThread()) {
+        fallback = ContentCache::numbered(content, width, number);
+        return *fallback;
+    }
+    auto* cache = static_cast<ContentCache*>(
+        document.findChild<QObject*>(QLatin1String(ContentCache::kName), Qt::FindDirectChildrenOnly));
+    // Keeping a cache changes nothing a reader of the document sees.
+    if (!cache)
+        cache = new ContentCache(const_cast<QTextDocument*>(&document));
+    return cache->of(content, width, number);
 }
 
 } // namespace
@@ -378,9 +443,10 @@ void PaintCaptions(QPainter* painter, QTextDocument* document, const QRectF& cli
         const QRectF place = CaptionRect(*caption, format, document->documentLayout()->frameBoundingRect(table));
         if (!place.intersects(clip))
             continue;
-        const std::unique_ptr<QTextDocument> content = ContentDocument(caption->content, place.width());
-        paintContent(painter, *content,
-                     QPointF(place.left(), alignedTop(place.top(), place.height(), alignedHeight(*content),
+        std::unique_ptr<QTextDocument> fallback;
+        QTextDocument& content = cachedContent(*document, caption->content, place.width(), 0, fallback);
+        paintContent(painter, content,
+                     QPointF(place.left(), alignedTop(place.top(), place.height(), alignedHeight(content),
                                                       caption->verticalAlignment)));
     }
 }
@@ -398,13 +464,10 @@ void PaintMargins(QPainter* painter, const QTextDocument& document, const PageGe
     const auto paintMargin = [&](const Margin* margin, const QRectF& space) {
         if (!margin)
             return;
-        const std::unique_ptr<QTextDocument> content = ContentDocument(margin->content, space.width());
-        // The number of the page in place of each mark.
-        for (QTextCursor mark = content->find(QString(QChar(kPageNumberMark))); !mark.isNull();
-             mark = content->find(QString(QChar(kPageNumberMark)), mark))
-            mark.insertText(QString::number(number));
-        const double height = alignedHeight(*content);
-        paintContent(painter, *content,
+        std::unique_ptr<QTextDocument> fallback;
+        QTextDocument& content = cachedContent(document, margin->content, space.width(), number, fallback);
+        const double height = alignedHeight(content);
+        paintContent(painter, content,
                      QPointF(space.left(), alignedTop(space.top(), space.height(), height, margin->verticalAlignment)));
     };
     paintMargin(MarginOn(margins.headers, number), header);
