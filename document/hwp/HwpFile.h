@@ -9,6 +9,8 @@
 #include <QTextBlock>
 #include <QString>
 
+#include <optional>
+
 class QTextDocument;
 
 // Binary HWP 5.0 documents, the word processor's own format and the one the question bank stores.
@@ -34,6 +36,8 @@ using ParagraphPlace = ModelToTextDocument::Place;
 // and *droppedObjects (when given) says which objects went. Encrypted, distribution-only and HWP 3 files,
 // and broken ones, are refused: the document and page are then left untouched and *error (when given) says why,
 // in words for the user.
+// The document's model, as the file holds it; nullopt, with *error set, for the files Read refuses.
+std::optional<HwpModel::Document> ReadModel(const QByteArray& bytes, QString* error = nullptr);
 bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error = nullptr,
           DroppedObjects* droppedObjects = nullptr, QList<ParagraphPlace>* paragraphs = nullptr);
 bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error = nullptr,

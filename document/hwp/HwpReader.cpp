@@ -91,13 +91,6 @@ void readPictures(HwpModel::Document& model, const HwpContainer::Streams& stream
     }
 }
 
-bool failWith(QString* error, const QString& why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
-
 } // namespace
 
 bool HasSignature(const QByteArray& head)
@@ -106,21 +99,25 @@ bool HasSignature(const QByteArray& head)
     return head.startsWith(signature);
 }
 
-bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, DroppedObjects* droppedObjects,
-          QList<ParagraphPlace>* paragraphs)
+std::optional<HwpModel::Document> ReadModel(const QByteArray& bytes, QString* error)
 {
+    const auto failWith = [error](const QString& why) -> std::optional<HwpModel::Document> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
     if (bytes.startsWith(QByteArray(kSignature) + " V"))
-        return failWith(error, QString::fromUtf16(kOldVersion));
+        return failWith(QString::fromUtf16(kOldVersion));
     if (!HasSignature(bytes))
-        return failWith(error, QString::fromUtf16(kNotHwp));
+        return failWith(QString::fromUtf16(kNotHwp));
     QString why;
     const auto streams = HwpContainer::ReadStreams(bytes, &why);
     if (!streams)
-        return failWith(error, why);
+        return failWith(why);
 
     const QByteArray header = streams->value(QStringLiteral("FileHeader"));
     if (header.size() < 40 || !header.startsWith(kSignature))
-        return failWith(error, QString::fromUtf16(kNotHwp));
+        return failWith(QString::fromUtf16(kNotHwp));
     const quint32 version = qFromLittleEndian<quint32>(header.constData() + 32);
     const quint32 properties = qFromLittleEndian<quint32>(header.constData() + 36);
     if ((version >> 24) != 5) {
@@ -129,17 +126,16 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
                                    .arg((version >> 16) & 0xff)
                                    .arg((version >> 8) & 0xff)
                                    .arg(version & 0xff);
-        return failWith(error, QString::fromUtf16(kUnknownVersion).arg(number));
+        return failWith(QString::fromUtf16(kUnknownVersion).arg(number));
     }
     if (properties & kPasswordSet)
-        return failWith(error, QString::fromUtf16(kPassword));
+        return failWith(QString::fromUtf16(kPassword));
     if (properties & kDistributionOnly)
-        return failWith(error, QString::fromUtf16(kDistribution));
+        return failWith(QString::fromUtf16(kDistribution));
     if (properties & kDrmProtected)
-        return failWith(error, QString::fromUtf16(kDrm));
+        return failWith(QString::fromUtf16(kDrm));
     const bool compressed = properties & kCompressed;
 
-    // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
     qsizetype used = 0;
     qsizetype recordBudget = HwpRecords::kMaxRecords;
     auto records = [&](const QString& name) -> std::optional<QList<HwpRecords::Record>> {
@@ -169,14 +165,14 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     };
     const auto docInfo = records(QStringLiteral("DocInfo"));
     if (!docInfo)
-        return failWith(error, why);
+        return failWith(why);
     QList<QList<HwpRecords::Record>> sections;
     for (int i = 0; streams->contains(QStringLiteral("BodyText/Section%1").arg(i)) || i == 0; ++i) {
         if (i == kMaxSections)
-            return failWith(error, QString::fromUtf16(kTooLarge));
+            return failWith(QString::fromUtf16(kTooLarge));
         auto section = records(QStringLiteral("BodyText/Section%1").arg(i));
         if (!section)
-            return failWith(error, why);
+            return failWith(why);
         sections.append(std::move(*section));
     }
 
@@ -185,6 +181,16 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     for (const auto& section : std::as_const(sections))
         model.sections.push_back(HwpBody::ReadSection(section));
     readPictures(model, *streams, compressed);
+    return model;
+}
+
+bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, DroppedObjects* droppedObjects,
+          QList<ParagraphPlace>* paragraphs)
+{
+    // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
+    const std::optional<HwpModel::Document> model = ReadModel(bytes, error);
+    if (!model)
+        return false;
     // Filled with the layout switched off, and laid out once at the end: a layout runs on every change, and a
     // table's every cell is a change to the whole table.
     const QSizeF pageSize = document.pageSize();
@@ -192,7 +198,7 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     document.clear();
     std::optional<PageGeometry> sectionPage;
     DroppedObjects dropped;
-    ModelToTextDocument::Fill(document, model, &sectionPage, &dropped, paragraphs);
+    ModelToTextDocument::Fill(document, *model, &sectionPage, &dropped, paragraphs);
     LayoutUnits::KeepFirstSpacing(document);
     document.setPageSize(pageSize);
     if (sectionPage)

@@ -208,6 +208,8 @@ private:
             shape.attributes |= HwpValues::kItalic;
         if (format.fontUnderline())
             shape.attributes |= HwpValues::kUnderlineBelow;
+        else if (format.fontOverline())
+            shape.attributes |= HwpValues::kUnderlineMask; // the line above the text
         if (format.fontStrikeOut())
             shape.attributes |= HwpValues::kStrikeOut;
         if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)

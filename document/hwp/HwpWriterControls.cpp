@@ -390,7 +390,14 @@ void Controls::writeTable(QByteArray& out, QTextTable* table, quint16 level, qin
         // The cell's text is as wide as the cell less its margins.
         const CellText::Extent extent =
             cells.write(out, cell, level + 1, std::max(entry.width - margins[0] - margins[1], 1000));
-        const qint32 bottom = std::clamp(margins[3] + extent.spacing + rule, 0, 0xffff);
+        // A padding below the text may be negative: the word processor's files leave the last line's spacing
+        // out of the cell, which the reader takes back from the margin. Written as it is, not as the nought a
+        // margin of its own would be, it comes back the same.
+        const qint32 padding =
+            cellFormat.hasProperty(QTextFormat::TableCellBottomPadding)
+                ? qint32(std::lround(LayoutUnits::ToPoints(cellFormat.bottomPadding()) * kUnitsPerPoint))
+                : margins[3];
+        const qint32 bottom = std::clamp(padding + extent.spacing + rule, 0, 0xffff);
         qToLittleEndian<quint16>(quint16(bottom), out.data() + header + 30);
         const qint32 need = margins[2] + extent.bottom + bottom;
         written.append({header, need});

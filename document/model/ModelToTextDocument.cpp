@@ -311,8 +311,12 @@ void ModelToTextDocument::paragraph(const HwpModel::Paragraph& paragraph, QTextC
         if (HwpModel::IsExtendedControl(code) && nextControl < qsizetype(paragraph.controls.size())) {
             flush();
             startBlock();
-            if (control(paragraph.controls[nextControl++], cursor, format, shape.format, depth))
+            const HwpModel::Control& object = paragraph.controls[nextControl++];
+            if (control(object, cursor, format, shape.format, depth))
                 newBlock = true;
+            // The text after a table goes on in the block after it, which is still the paragraph's.
+            if (object.kind == HwpModel::Control::Kind::Table && own.last() != cursor.block())
+                cursor.setBlockFormat(shape.format);
             if (own.last() != cursor.block())
                 own.append(cursor.block());
         }
