@@ -7,6 +7,7 @@
 #include "document/PageDecorations.h"
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpWriterControls.h"
+#include "document/hwp/HwpValues.h"
 #include "document/hwp/HwpWriterDocInfo.h"
 #include "document/hwp/HwpWriterSummary.h"
 #include "document/hwp/Records.h"
@@ -134,7 +135,7 @@ public:
         m_available = qint32(std::lround(page.columnWidth() * kUnitsPerPoint));
         // Shape 0 of each kind is the one the style names: the document's own font and a plain paragraph.
         m_info.charShape(charShapeOf(QTextCharFormat()));
-        m_info.paraShape(HwpWriter::ParaShape());
+        m_info.paraShape(plainParagraph());
     }
 
     HwpContainer::Streams streams()
@@ -193,45 +194,54 @@ private:
             writeParagraph(out, items[i], level, i + 1 == items.size(), section && i == 0);
     }
 
-    HwpWriter::CharShape charShapeOf(const QTextCharFormat& format)
+    // A paragraph in single spacing, with nothing before it.
+    static HwpModel::ParaShape plainParagraph()
     {
-        HwpWriter::CharShape shape;
+        HwpModel::ParaShape shape;
+        shape.lineSpacing = 100;
+        return shape;
+    }
+
+    HwpModel::CharShape charShapeOf(const QTextCharFormat& format)
+    {
+        HwpModel::CharShape shape;
         const QStringList families = format.fontFamilies().toStringList();
-        shape.face = m_info.face(families.isEmpty() || families.first().isEmpty() ? m_defaultFamily : families.first());
+        shape.faces.fill(
+            m_info.face(families.isEmpty() || families.first().isEmpty() ? m_defaultFamily : families.first()));
         const double size = format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0
                                 ? format.fontPointSize()
                                 : m_defaultSize;
         shape.height = qint32(std::lround(std::clamp(size, 0.1, 4096.0) * kUnitsPerPoint));
         if (format.hasProperty(QTextFormat::FontWeight) && format.fontWeight() >= QFont::DemiBold)
-            shape.attributes |= HwpValues::kBold;
+            shape.properties |= HwpValues::kBold;
         if (format.fontItalic())
-            shape.attributes |= HwpValues::kItalic;
+            shape.properties |= HwpValues::kItalic;
         if (format.fontUnderline())
-            shape.attributes |= HwpValues::kUnderlineBelow;
+            shape.properties |= HwpValues::kUnderlineBelow;
         else if (format.fontOverline())
-            shape.attributes |= HwpValues::kUnderlineMask; // the line above the text
+            shape.properties |= HwpValues::kUnderlineMask; // the line above the text
         if (format.fontStrikeOut())
-            shape.attributes |= HwpValues::kStrikeOut;
+            shape.properties |= HwpValues::kStrikeOut;
         if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
-            shape.attributes |= HwpValues::kSuperscript;
+            shape.properties |= HwpValues::kSuperscript;
         else if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
-            shape.attributes |= HwpValues::kSubscript;
+            shape.properties |= HwpValues::kSubscript;
         const QColor text = HwpWriter::BrushColour(format, QTextFormat::ForegroundBrush);
-        shape.colour = text.isValid() ? HwpValues::ColourRef(text) : 0;
-        shape.shade = HwpValues::ColourRef(HwpWriter::BrushColour(format, QTextFormat::BackgroundBrush));
+        shape.textColour = text.isValid() ? HwpValues::ColourRef(text) : 0;
+        shape.shadeColour = HwpValues::ColourRef(HwpWriter::BrushColour(format, QTextFormat::BackgroundBrush));
         // Width ratio and letter spacing, as the reader sets them from the file.
         if (format.hasProperty(QTextFormat::FontStretch) && format.fontStretch() > 0)
-            shape.widthRatio = quint8(std::clamp(format.fontStretch(), 50, 200));
+            shape.ratios.fill(std::clamp(format.fontStretch(), 50, 200));
         if (format.hasProperty(QTextFormat::FontLetterSpacing) &&
             format.fontLetterSpacingType() == QFont::AbsoluteSpacing)
-            shape.letterSpacing = qint8(std::clamp<long>(
-                std::lround(format.fontLetterSpacing() / std::clamp(size, 0.1, 4096.0) * 100), -50, 50));
+            shape.spacings.fill(int(std::clamp<long>(
+                std::lround(format.fontLetterSpacing() / std::clamp(size, 0.1, 4096.0) * 100), -50, 50)));
         return shape;
     }
 
     quint32 charShapeId(const QTextCharFormat& format, ParagraphText& text)
     {
-        const HwpWriter::CharShape shape = charShapeOf(format);
+        const HwpModel::CharShape shape = charShapeOf(format);
         text.height = std::max(text.height, shape.height);
         return m_info.charShape(shape);
     }
@@ -252,31 +262,34 @@ private:
                                : format.style() == QTextListFormat::ListCircle ? QChar(0x25CB)
                                                                                : QChar(0x25CF));
         } else {
-            HwpWriter::Numbering numbering;
+            NumberShape shape = NumberShape::Digit;
             switch (format.style()) {
             case QTextListFormat::ListUpperAlpha:
-                numbering.shape = NumberShape::LatinCapital;
+                shape = NumberShape::LatinCapital;
                 break;
             case QTextListFormat::ListLowerAlpha:
-                numbering.shape = NumberShape::LatinSmall;
+                shape = NumberShape::LatinSmall;
                 break;
             case QTextListFormat::ListUpperRoman:
-                numbering.shape = NumberShape::RomanCapital;
+                shape = NumberShape::RomanCapital;
                 break;
             case QTextListFormat::ListLowerRoman:
-                numbering.shape = NumberShape::RomanSmall;
+                shape = NumberShape::RomanSmall;
                 break;
             default:
-                numbering.shape = style == Style::Circled          ? NumberShape::CircledDigit
+                shape = style == Style::Circled          ? NumberShape::CircledDigit
                                   : style == Style::HangulSyllable ? NumberShape::HangulSyllable
                                   : style == Style::HangulJamo     ? NumberShape::HangulJamo
                                                                    : NumberShape::Digit;
             }
-            numbering.prefix = format.numberPrefix();
             // Qt puts a dot after a number whose list names no suffix; the counters drawn here have none.
-            numbering.suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
-                               : ListNumbering::PaintedHere(format)              ? QString()
-                                                                                 : QStringLiteral(".");
+            const QString suffix = format.hasProperty(QTextFormat::ListNumberSuffix) ? format.numberSuffix()
+                                   : ListNumbering::PaintedHere(format)              ? QString()
+                                                                                     : QStringLiteral(".");
+            // Every level "prefix^level suffix" in the same shape: a paragraph's level picks its own.
+            HwpModel::Numbering numbering;
+            for (int level = 0; level < HwpModel::kLevels; ++level)
+                numbering[level] = {int(shape), format.numberPrefix() + u'^' + QString::number(level + 1) + suffix};
             id = m_info.numbering(numbering);
         }
         m_heads.insert(list, id);
@@ -286,22 +299,22 @@ private:
 
     quint16 paraShapeOf(const QTextBlock& block)
     {
-        using HwpValues::LineSpacing;
+        using HwpModel::LineSpacing;
         const QTextBlockFormat format = block.blockFormat();
-        HwpWriter::ParaShape shape;
+        HwpModel::ParaShape shape = plainParagraph();
         // Format lengths are in the layout's units; the side margins and the indent are points.
         const auto units = [](double length) {
             return qint32(std::lround(LayoutUnits::ToPoints(length) * kParagraphUnitsPerPoint));
         };
         const auto points = [](double length) { return qint32(std::lround(length * kParagraphUnitsPerPoint)); };
-        shape.attributes = quint32(HwpValues::AlignmentOf(format.alignment())) << 2;
+        shape.alignment = int(HwpValues::AlignmentOf(format.alignment()));
         // A first line further out than the rest hangs: the word processor's margin is where it starts. A list
         // item's number starts there too.
         shape.left = points(HwpShapes::MarginBeforeNumber(block) + std::min(format.textIndent(), 0.0));
         shape.right = points(format.rightMargin());
         shape.indent = points(format.textIndent());
-        shape.before = units(format.topMargin());
-        shape.after = units(format.bottomMargin());
+        shape.above = units(format.topMargin());
+        shape.below = units(format.bottomMargin());
         const bool percent = format.hasProperty(LayoutUnits::kPercentSpacingProperty);
         const bool added = format.hasProperty(LayoutUnits::kAddedSpacingProperty);
         const bool fixed = format.hasProperty(LayoutUnits::kFixedSpacingProperty);
@@ -312,26 +325,25 @@ private:
                 : fixed ? int(QTextBlockFormat::FixedHeight)
                         : format.lineHeightType()) {
         case QTextBlockFormat::FixedHeight:
-            shape.spacingType = LineSpacing::Fixed;
-            shape.spacing = fixed ? kept(LayoutUnits::kFixedSpacingProperty) : units(format.lineHeight());
+            shape.lineSpacingType = LineSpacing::Fixed;
+            shape.lineSpacing = fixed ? kept(LayoutUnits::kFixedSpacingProperty) : units(format.lineHeight());
             break;
         case QTextBlockFormat::MinimumHeight:
-            shape.spacingType = LineSpacing::AtLeast;
-            shape.spacing = units(format.lineHeight());
+            shape.lineSpacingType = LineSpacing::AtLeast;
+            shape.lineSpacing = units(format.lineHeight());
             break;
         case QTextBlockFormat::LineDistanceHeight:
-            shape.spacingType = LineSpacing::BetweenLines;
-            shape.spacing = added ? kept(LayoutUnits::kAddedSpacingProperty) : units(format.lineHeight());
+            shape.lineSpacingType = LineSpacing::BetweenLines;
+            shape.lineSpacing = added ? kept(LayoutUnits::kAddedSpacingProperty) : units(format.lineHeight());
             break;
         default:
             // In percent of the font size, as the paragraph is laid out here; single spacing too.
-            shape.spacing = qint32(std::lround(LayoutUnits::PercentSpacing(block)));
+            shape.lineSpacing = qint32(std::lround(LayoutUnits::PercentSpacing(block)));
         }
         if (QTextList* list = block.textList()) {
-            shape.head = headOf(list);
-            const auto type = m_bullets.value(list) ? HwpValues::HeadingType::Bullet : HwpValues::HeadingType::Number;
-            shape.level = quint32(std::clamp(list->format().indent() - 1, 0, HwpValues::kLevels - 1));
-            shape.attributes |= quint32(type) << 23 | std::min<quint32>(shape.level, HwpValues::kBasicLevels - 1) << 25;
+            shape.numbering = headOf(list);
+            shape.heading = m_bullets.value(list) ? HwpModel::Heading::Bullet : HwpModel::Heading::Number;
+            shape.level = std::clamp(list->format().indent() - 1, 0, HwpModel::kLevels - 1);
         }
         return m_info.paraShape(shape);
     }

@@ -240,7 +240,7 @@ QList<qint32> Controls::columnWidths(QTextTable* table, qint32 available) const
     return widths;
 }
 
-BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextTableFormat& table)
+HwpModel::BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextTableFormat& table)
 {
     static constexpr int kSides[4][3] = {
         {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle,
@@ -251,7 +251,11 @@ BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextT
         {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle,
          QTextFormat::TableCellBottomBorderBrush},
     };
-    BorderFill fill;
+    HwpModel::BorderFill fill;
+    // Sides without a line, and the diagonals when there are none: the thinnest black line that nothing draws.
+    const HwpModel::Border none{.type = 0, .millimetres = HwpValues::kBorderMillimetres[0], .colour = 0};
+    fill.sides.fill(none);
+    fill.diagonal = {.type = 1, .millimetres = HwpValues::kBorderMillimetres[0], .colour = 0};
     for (int side = 0; side < 4; ++side) {
         const auto [widthProperty, styleProperty, brushProperty] = kSides[side];
         // A cell without borders of its own shows the table's grid.
@@ -260,21 +264,22 @@ BorderFill Controls::borderFillOf(const QTextTableCellFormat& cell, const QTextT
             cell.hasProperty(styleProperty) ? cell.intProperty(styleProperty) : int(table.borderStyle()));
         const QColor colour =
             cell.hasProperty(brushProperty) ? BrushColour(cell, brushProperty) : table.borderBrush().color();
-        Border& border = fill.sides[side];
+        HwpModel::Border& border = fill.sides[side];
         if (width > 0 && style != QTextFrameFormat::BorderStyle_None) {
             border.type = HwpValues::BorderType(style);
-            border.width = HwpValues::BorderIndex(LayoutUnits::ToPoints(width));
+            border.millimetres = HwpValues::kBorderMillimetres[HwpValues::BorderIndex(LayoutUnits::ToPoints(width))];
             border.colour = HwpValues::ColourRef(colour.isValid() ? colour : QColor(Qt::black));
         }
     }
-    fill.fill = HwpValues::ColourRef(BrushColour(cell, QTextFormat::BackgroundBrush));
+    fill.face = HwpValues::ColourRef(BrushColour(cell, QTextFormat::BackgroundBrush));
     const CellDiagonals::Diagonals diagonals = CellDiagonals::Of(cell);
     if (diagonals.lines && diagonals.style != QTextFrameFormat::BorderStyle_None) {
         constexpr quint16 kCornerToCorner = 2;
-        fill.attributes = quint16((diagonals.lines & CellDiagonals::kSlash ? kCornerToCorner << 2 : 0) |
-                                  (diagonals.lines & CellDiagonals::kBackslash ? kCornerToCorner << 5 : 0));
-        fill.diagonal = {HwpValues::BorderType(diagonals.style), HwpValues::BorderIndex(diagonals.width),
-                         HwpValues::ColourRef(diagonals.colour)};
+        fill.slash = diagonals.lines & CellDiagonals::kSlash ? kCornerToCorner : 0;
+        fill.backslash = diagonals.lines & CellDiagonals::kBackslash ? kCornerToCorner : 0;
+        fill.diagonal = {.type = HwpValues::BorderType(diagonals.style),
+                         .millimetres = HwpValues::kBorderMillimetres[HwpValues::BorderIndex(diagonals.width)],
+                         .colour = HwpValues::ColourRef(diagonals.colour)};
     }
     return fill;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/hwp/Container.h"
+#include "document/hwp/HwpValues.h"
 #include "document/hwp/HwpWriterDocInfo.h"
 
 #include <QByteArray>
@@ -60,7 +61,7 @@ private:
     QByteArray objectHeader(quint32 id, quint32 attributes, qint32 width, qint32 height);
     // Column widths in HWPUNIT: fixed widths as given, percentages of `available`, the rest shared evenly.
     QList<qint32> columnWidths(QTextTable* table, qint32 available) const;
-    BorderFill borderFillOf(const QTextTableCellFormat& cell, const QTextTableFormat& table);
+    HwpModel::BorderFill borderFillOf(const QTextTableCellFormat& cell, const QTextTableFormat& table);
 
     const QTextDocument& m_document;
     DocInfo& m_info;

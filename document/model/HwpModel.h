@@ -128,6 +128,7 @@ struct DocInfo
     QList<ParaShape> paraShapes;               // id 0 is the first
     QList<BorderFill> borderFills;             // id 1 is the first
     QList<Numbering> numberings;               // id 1 is the first
+    QList<QChar> bullets;                      // the marks, id 1 is the first
     QHash<int, BinItem> binItems;              // by the id pictures refer to it with
     bool operator==(const DocInfo&) const = default;
 };
