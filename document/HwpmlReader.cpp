@@ -110,25 +110,22 @@ int borderType(QStringView name)
 // The character a space-like element of a run stands for, as the binary format's control code.
 QChar characterOf(QStringView name)
 {
+    using namespace HwpModel::Code;
     if (name == u"TAB")
-        return QChar(9);
+        return QChar(kTab);
     if (name == u"LINEBREAK")
-        return QChar(10);
+        return QChar(kLineBreak);
     if (name == u"NBSPACE")
-        return QChar(30);
+        return QChar(kNonBreakingSpace);
     if (name == u"FWSPACE")
-        return QChar(31);
+        return QChar(kFixedWidthSpace);
     if (name == u"HYPEN")
-        return QChar(24);
+        return QChar(kHyphen);
     return {};
 }
 
 // The control codes the model gives the objects of a run.
-constexpr char16_t kSectionCode = 2;
-constexpr char16_t kObjectCode = 11;
-constexpr char16_t kMarginCode = 16;
-constexpr char16_t kAutoNumberCode = 18;
-constexpr char16_t kPageNumberCode = 21;
+using namespace HwpModel::Code;
 
 int numberShape(QStringView name)
 {
@@ -399,7 +396,7 @@ void HwpmlReader::readText(HwpModel::Paragraph& paragraph, int depth)
         } else if (name == u"EQUATION") {
             control.kind = Control::Kind::Equation;
             control.equation = readEquation();
-            object(std::move(control), kObjectCode);
+            object(std::move(control), kObject);
         } else if (name == u"TABLE") {
             control.kind = Control::Kind::Table;
             // Tables deeper than the editor follows are left out whole.
@@ -407,24 +404,24 @@ void HwpmlReader::readText(HwpModel::Paragraph& paragraph, int depth)
                 control.table = readTable(depth);
             else
                 m_xml.skipCurrentElement();
-            object(std::move(control), kObjectCode);
+            object(std::move(control), kObject);
         } else if (name == u"SECDEF") {
             control.kind = Control::Kind::SectionDef;
             control.page = readSectionDef();
-            object(std::move(control), kSectionCode);
+            object(std::move(control), kSectionColumn);
         } else if (name == u"COLDEF") {
             const auto columns = m_xml.attributes();
             control.kind = Control::Kind::ColumnDef;
             control.columnCount = integer(columns, QLatin1String("Count"), 1);
             control.columnGap = units(columns, QLatin1String("SameGap"), 0);
             m_xml.skipCurrentElement();
-            object(std::move(control), kSectionCode);
+            object(std::move(control), kSectionColumn);
         } else if (name == u"HEADER" || name == u"FOOTER") {
             control.kind = name == u"HEADER" ? Control::Kind::Header : Control::Kind::Footer;
             control.margin.pages =
                 codeOf(m_xml.attributes().value(QLatin1String("ApplyPageType")), {u"Both", u"Even", u"Odd"}, 0);
             control.margin.paragraphs = readList(depth, &control.margin.verticalAlignment);
-            object(std::move(control), kMarginCode);
+            object(std::move(control), kHeaderFooter);
         } else if (name == u"PAGENUM") {
             const auto number = m_xml.attributes();
             control.kind = Control::Kind::PageNumber;
@@ -436,21 +433,21 @@ void HwpmlReader::readText(HwpModel::Paragraph& paragraph, int depth)
                        0);
             control.pageNumber.dash = number.value(QLatin1String("SideChar")).left(1).toString();
             m_xml.skipCurrentElement();
-            object(std::move(control), kPageNumberCode);
+            object(std::move(control), kPageNumber);
         } else if (name == u"AUTONUM") {
             const auto number = m_xml.attributes();
             control.kind = Control::Kind::AutoNumber;
             control.autoNumber.kind = number.value(QLatin1String("NumberType")) == u"Page" ? 0 : 1;
             control.autoNumber.number = integer(number, QLatin1String("Number"), 0);
             m_xml.skipCurrentElement();
-            object(std::move(control), kAutoNumberCode);
+            object(std::move(control), kAutoNumber);
         } else if (showsNothing(name)) {
             m_xml.skipCurrentElement();
         } else {
             control.kind = Control::Kind::Other;
             control.dropped = droppedKind(name);
             m_xml.skipCurrentElement();
-            object(std::move(control), kObjectCode);
+            object(std::move(control), kObject);
         }
     }
 }

@@ -45,7 +45,8 @@ DroppedObjects::Kind droppedKind(quint32 id)
 // id and its data, and the code again).
 bool isCharControl(ushort code)
 {
-    return code == 0 || code == 10 || code == 13 || code >= 24;
+    return code == 0 || code == HwpModel::Code::kLineBreak || code == HwpModel::Code::kParagraphEnd ||
+           code >= HwpModel::Code::kHyphen;
 }
 
 QList<HwpModel::LineSegment> lineSegments(const QByteArray& data)

@@ -49,16 +49,16 @@ constexpr char16_t kCannotSave[] = u"파일을 쓸 수 없습니다. (%1)";
 
 // Control characters of paragraph text. Extended and inline ones take eight code units: the code, six units
 // of data (an extended control's id first) and the code again.
-constexpr char16_t kSectionColumnControl = 2;
-constexpr char16_t kTab = 9;
-constexpr char16_t kLineBreak = 10;
-constexpr char16_t kObjectControl = 11; // tables, pictures, equations
-constexpr char16_t kParagraphEnd = 13;
-constexpr char16_t kHeaderFooterControl = 16;
-constexpr char16_t kAutoNumberControl = 18;
-constexpr char16_t kPageControl = 21; // where the page number stands
-constexpr char16_t kNonBreakingSpace = 30;
-constexpr char16_t kFixedWidthSpace = 31;
+constexpr char16_t kSectionColumnControl = HwpModel::Code::kSectionColumn;
+constexpr char16_t kTab = HwpModel::Code::kTab;
+constexpr char16_t kLineBreak = HwpModel::Code::kLineBreak;
+constexpr char16_t kObjectControl = HwpModel::Code::kObject;
+constexpr char16_t kParagraphEnd = HwpModel::Code::kParagraphEnd;
+constexpr char16_t kHeaderFooterControl = HwpModel::Code::kHeaderFooter;
+constexpr char16_t kAutoNumberControl = HwpModel::Code::kAutoNumber;
+constexpr char16_t kPageControl = HwpModel::Code::kPageNumber;
+constexpr char16_t kNonBreakingSpace = HwpModel::Code::kNonBreakingSpace;
+constexpr char16_t kFixedWidthSpace = HwpModel::Code::kFixedWidthSpace;
 
 // The paragraph header's break kinds: this one starts a new page.
 constexpr quint8 kPageBreakBefore = 0x04;

@@ -293,9 +293,22 @@ struct Control
     bool operator==(const Control&) const = default;
 };
 
-// Characters below 32 in a paragraph's text are the binary format's control codes, one character each: 9 a
-// tab, 10 a line break, 24 a hyphen, 30 a non-breaking space, 31 a fixed-width space, and the extended ones
-// (2, 11, 16, 17, 18, 21 …) each stand for the next of `controls`.
+// Characters below 32 in a paragraph's text are the binary format's control codes, one character each (in an
+// HWP 5.0 file the extended and inline ones take eight units): those named here, and the extended ones, which
+// each stand for the next of `controls`.
+namespace Code {
+inline constexpr char16_t kSectionColumn = 2; // a section or column definition
+inline constexpr char16_t kTab = 9;
+inline constexpr char16_t kLineBreak = 10;
+inline constexpr char16_t kObject = 11; // tables, pictures, equations, drawn shapes
+inline constexpr char16_t kParagraphEnd = 13;
+inline constexpr char16_t kHeaderFooter = 16;
+inline constexpr char16_t kAutoNumber = 18;
+inline constexpr char16_t kPageNumber = 21; // where the page number stands
+inline constexpr char16_t kHyphen = 24;
+inline constexpr char16_t kNonBreakingSpace = 30;
+inline constexpr char16_t kFixedWidthSpace = 31;
+} // namespace Code
 struct Paragraph
 {
     QString text;

@@ -290,19 +290,19 @@ void ModelToTextDocument::paragraph(const HwpModel::Paragraph& paragraph, QTextC
             continue;
         }
         switch (code) {
-        case 9:
+        case HwpModel::Code::kTab:
             put(u'\t', format);
             continue;
-        case 10:
+        case HwpModel::Code::kLineBreak:
             put(QChar::LineSeparator, format);
             continue;
-        case 24:
+        case HwpModel::Code::kHyphen:
             put(u'-', format);
             continue;
-        case 30:
+        case HwpModel::Code::kNonBreakingSpace:
             put(QChar::Nbsp, format);
             continue;
-        case 31:
+        case HwpModel::Code::kFixedWidthSpace:
             put(QChar(0x2007), format); // figure space: a digit's width, never stretched or broken
             continue;
         default:
