@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <thread>
@@ -136,22 +137,34 @@ const Lines kLines[] = {
 // An error text that no operation writes by itself; seeing it afterwards means the text was left alone.
 constexpr char kEarlierError[] = "Version check failed. Invalid status. (Status: 418)";
 
-// The operations that report a failed receive, with their text for the category Education2015.
-const struct
+// How the server lets an operation down: it is not reached (the first five), its reply is cut short (the
+// next three), or it answers the row's status and body. The names are those of the rows.
+enum class Fault
 {
-    Operation op;
-    const char* path;
-    const char* error;
-} kReceiveFailures[] = {
-    {Operation::Login, "/qb/js_user/login", "Login failed. (*) (Line: 177)"},
-    {Operation::Schools, "/qb/js_bank_school/search", "Search failed. (*) (Line: 347) \r\nError: "},
-    {Operation::Get, "/qb/js_bank/get/education2015", "Error: Search failed. (*) (Line: 457)"},
-    {Operation::Delete, "/qb/js_bank/delete/education2015", "Error: Delete failed. (*) (Line: 637)"},
-    {Operation::Insert, "/qb/js_bank/insert/education2015", "Error: Receive failed. (*) (Line: 810)"},
+    NothingListens,
+    NotHttps,
+    SelfSigned,
+    OtherAuthority,
+    // Its issuer has the trusted certificate's name: only the signature tells them apart.
+    OtherAuthorityTrustedName,
+    HeadersOnly,
+    ClosedMidBody,
+    // The whole reply arrives, but less than the Content-Length promised.
+    ShortOfContentLength,
+    Answers,
 };
+const char* const kFaultNames[] = {"nothing listens",
+                                   "not https",
+                                   "self-signed",
+                                   "issued by another authority",
+                                   "another authority under the trusted name",
+                                   "headers only",
+                                   "closed mid-body",
+                                   "longer Content-Length"};
 
 } // namespace
 
+Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Operation)
 Q_DECLARE_METATYPE(Category)
 
@@ -162,6 +175,8 @@ class TestCommunicator : public QObject
 private:
     std::unique_ptr<ScriptedServer> m_server;
     std::unique_ptr<CCommunicator> m_client;
+    // Servers whose certificates we do not trust; each answers everything, were it asked.
+    std::map<Fault, std::unique_ptr<ScriptedServer>> m_impostors;
 
     void startSession(const std::string& token = "tok")
     {
@@ -186,7 +201,24 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { m_server = std::make_unique<ScriptedServer>(); }
+    void initTestCase()
+    {
+        m_server = std::make_unique<ScriptedServer>();
+        QTemporaryDir dir; // each server reads its certificate as it starts, so one folder does for all
+        for (Fault fault : {Fault::SelfSigned, Fault::OtherAuthority, Fault::OtherAuthorityTrustedName}) {
+            const TestTls tls = fault == Fault::SelfSigned
+                                    ? TestTls::makeUntrusted(dir.path())
+                                    : TestTls::makeIssuedByStranger(
+                                          dir.path(), fault == Fault::OtherAuthority ? "Other CA" : "127.0.0.1");
+            auto& impostor = m_impostors[fault] = std::make_unique<ScriptedServer>(&tls);
+            impostor->setReply(
+                "/qb", ScriptedServer::Reply{200, "", "text/html", {{"Set-Cookie", "_csrf_token_value=stolen"}}});
+            impostor->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
+            impostor->setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
+            impostor->setJson("/qb/js_user/login", kOk);
+            impostor->setJson("/qb/js_bank/insert/education2015", kOk);
+        }
+    }
 
     void init()
     {
@@ -369,175 +401,126 @@ private Q_SLOTS:
         QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
     }
 
-    void serverNotReached_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<int>("certificate");
-        QTest::addColumn<QString>("loginError");
-        const QString loginFailed = QStringLiteral("Login failed. (*) (Line: 177)");
-        QTest::newRow("nothing listens") << QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()) << -1
-                                         << loginFailed;
-        QTest::newRow("not https") << QStringLiteral("ftp://127.0.0.1/") << -1
-                                   << "Login failed. (The server address is not usable.*) (Line: 177)";
-        // A server whose certificate we do not trust answers everything, were it asked.
-        QTest::newRow("self-signed") << QString() << 0 << loginFailed;
-        QTest::newRow("issued by another authority") << QString() << 1 << loginFailed;
-        // Its issuer has the trusted certificate's name: only the signature tells them apart.
-        QTest::newRow("another authority under the trusted name") << QString() << 2 << loginFailed;
-    }
-
-    // Every operation fails with its receive-failure text, none throws.
-    void serverNotReached()
-    {
-        QFETCH(QString, url);
-        QFETCH(int, certificate);
-        QFETCH(QString, loginError);
-        QTemporaryDir dir;
-        std::unique_ptr<ScriptedServer> impostor;
-        std::optional<TestTls> stranger;
-        if (certificate >= 0) {
-            stranger = certificate == 0
-                           ? TestTls::makeUntrusted(dir.path())
-                           : TestTls::makeIssuedByStranger(dir.path(), certificate == 1 ? "Other CA" : "127.0.0.1");
-            impostor = std::make_unique<ScriptedServer>(&*stranger);
-            impostor->setReply(
-                "/qb", ScriptedServer::Reply{200, "", "text/html", {{"Set-Cookie", "_csrf_token_value=stolen"}}});
-            impostor->setJson("/qb/js_bank/tarvix_app_version", R"({"version":45})");
-            impostor->setJson("/qb/js_user/getpermission", R"({"permission":"32768"})");
-            impostor->setJson("/qb/js_user/login", kOk);
-            impostor->setJson("/qb/js_bank/insert/education2015", kOk);
-            url = impostor->baseUrl();
-        }
-        // Where the text carries the library's description of a refused certificate, it names the handshake.
-        const auto failed = [&](bool ok, const QString& expected) {
-            verifyFailed(ok, expected);
-            if (impostor)
-                QVERIFY2(m_client->GetLastErrorText().contains(QLatin1String("SSL handshake")),
-                         qPrintable(m_client->GetLastErrorText()));
-        };
-        m_client = std::make_unique<CCommunicator>(url);
-        QVERIFY(!m_client->StartSession());
-        QCOMPARE(m_client->GetLastErrorText(), QString());
-
-        QString text;
-        QVERIFY(!m_client->GetVersion(text));
-        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Version check failed. Data error. (Line: 129)"));
-        QVERIFY(!m_client->GetPermission(QStringLiteral("editor"), text));
-        QCOMPARE(m_client->GetLastErrorText(), QStringLiteral("Permission check failed. Data error. (Line: 229)"));
-
-        for (const auto& f : kReceiveFailures)
-            failed(run(*m_client, f.op, Category::Education2015, {}), f.op == Operation::Login ? loginError : f.error);
-        m_client->Logout();
-        // A refused handshake comes before any request reaches the server.
-        if (impostor)
-            QVERIFY(impostor->requests().empty());
-    }
-
-    void replyCutShort_data()
-    {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("cut");
-        QTest::addColumn<QString>("error");
-
-        for (const auto& o : kReceiveFailures) {
-            const QString error = QString::fromUtf8(o.error);
-            QTest::addRow("%s: headers only", o.path) << o.op << o.path << 0 << error;
-            QTest::addRow("%s: closed mid-body", o.path) << o.op << o.path << 30 << error;
-            // The whole reply arrives, but less than the Content-Length promised.
-            QTest::addRow("%s: longer Content-Length", o.path) << o.op << o.path << -1 << error;
-        }
-    }
-
-    // Whatever arrived before the connection closed is not taken for the reply, and nothing of it is kept.
-    void replyCutShort()
-    {
-        QFETCH(Operation, operation);
-        QFETCH(QString, path);
-        QFETCH(int, cut);
-        QFETCH(QString, error);
-
-        const std::string whole = R"({"result_code":0,"result_message":"ok","result":{"q_hwp":"SFdQ"},)"
-                                  R"("dataSearch":{"content":[{"schoolName":"A"}]}})";
-        ScriptedServer::Reply reply;
-        reply.body = whole + std::string(64, ' ');
-        startSession();
-        m_server->setCutReply(path.toStdString(), reply, cut < 0 ? whole.size() : std::size_t(cut));
-        CMapStringToString record;
-        verifyFailed(run(*m_client, operation, Category::Education2015, CMapStringToString{{"year", "2024"}}, &record),
-                     error);
-        QVERIFY(record.IsEmpty());
-        QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
-    }
-
-    void questionErrors_data()
+    // Each operation fails with its own text, none throws, and nothing of a reply that went wrong is kept,
+    // however the server lets it down: not reached, cut short, or answering what the operation cannot use.
+    void failures_data()
     {
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<Category>("category");
         QTest::addColumn<QString>("path");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("error");
 
+        // Each operation with the text it leaves when no usable reply arrives; for the questions, the lines of the
+        // result-code check and (for the insert) of the status check too.
+        struct Target
+        {
+            Operation op;
+            Category category;
+            QString path;
+            QString receiveError;
+            int result = 0, notOk = 0;
+        };
+        std::vector<Target> targets = {
+            {Operation::Version, Category::Education2015, "/qb/js_bank/tarvix_app_version",
+             "Version check failed. Data error. (Line: 129)"},
+            {Operation::Permission, Category::Education2015, "/qb/js_user/getpermission",
+             "Permission check failed. Data error. (Line: 229)"},
+            {Operation::Login, Category::Education2015, "/qb/js_user/login", "Login failed. (*) (Line: 177)"},
+            {Operation::Schools, Category::Education2015, "/qb/js_bank_school/search",
+             "Search failed. (*) (Line: 347) \r\nError: "},
+        };
         for (const Lines& l : kLines) {
-            const QString suffix = QLatin1String(l.suffix);
-            struct Kind
-            {
-                Operation op;
-                const char* name;
-                int receive, result;
-                const char* receiveText;
+            const auto add = [&](Operation op, const char* name, const char* failed, int receive, int result) {
+                targets.push_back({op, l.category, QStringLiteral("/qb/js_bank/%1/%2").arg(name, l.suffix),
+                                   QStringLiteral("Error: %1 failed. (*) (Line: %2)").arg(failed).arg(receive), result,
+                                   op == Operation::Insert ? l.insNotOk : 0});
             };
-            std::vector<Kind> kinds = {
-                {Operation::Get, "get", l.get, l.getResult, "Error: Search failed. (%1) (Line: %2)"},
-                {Operation::Delete, "delete", l.del, l.delResult, "Error: Delete failed. (%1) (Line: %2)"},
-                {Operation::Insert, "insert", l.insReceive, l.insResult, "Error: Receive failed. (%1) (Line: %2)"},
-            };
+            add(Operation::Get, "get", "Search", l.get, l.getResult);
+            // Categories without a duplication check have no such request.
             if (l.dup)
-                kinds.push_back({Operation::Duplication, "duplication_check", l.dup, l.dupResult,
-                                 "Error: Search failed. (%1) (Line: %2)"});
-            for (const Kind& k : kinds) {
-                const QString path = QStringLiteral("/qb/js_bank/%1/%2").arg(QLatin1String(k.name), suffix);
-                QTest::addRow("%s %s: code 5", k.name, l.suffix)
-                    << k.op << l.category << path << 200 << R"({"result_code":5,"result_message":"문제가 없습니다."})"
-                    << QStringLiteral("Error: Invalid result code. (Code: 5, Line: %1) \r\n문제가 없습니다.")
-                           .arg(k.result);
-                for (const auto& [name, body] :
-                     {std::pair{"no message", R"({"result_code":0})"},
-                      std::pair{"code as string", R"({"result_code":"0","result_message":"ok"})"},
-                      std::pair{"not JSON", "<html>error</html>"}})
-                    QTest::addRow("%s %s: %s", k.name, l.suffix, name)
-                        << k.op << l.category << path << 200 << body
-                        << QString::fromLatin1(k.receiveText).arg(QStringLiteral("*")).arg(k.receive);
-                // Only the insert reports a bad status; the others leave the earlier text in place.
-                for (int status : {404, 500}) {
-                    const QString error = k.op == Operation::Insert
-                                              ? QStringLiteral("Error: Response is not OK. (%1) (Line: %2)")
-                                                    .arg(status == 404 ? "Not Found" : "Internal Server Error")
-                                                    .arg(l.insNotOk)
-                                              : QString::fromLatin1(kEarlierError);
-                    QTest::addRow("%s %s: status %d", k.name, l.suffix, status)
-                        << k.op << l.category << path << status << kOk << error;
-                }
-            }
+                add(Operation::Duplication, "duplication_check", "Search", l.dup, l.dupResult);
+            add(Operation::Delete, "delete", "Delete", l.del, l.delResult);
+            add(Operation::Insert, "insert", "Receive", l.insReceive, l.insResult);
+        }
+
+        for (const Target& t : targets) {
+            const auto row = [&](const char* name, Fault fault, int status = 0, const char* body = "") -> QTestData& {
+                return QTest::addRow("%s: %s", qPrintable(t.path), name)
+                       << t.op << t.category << t.path << fault << status << QString::fromUtf8(body);
+            };
+            for (int fault = 0; fault < int(Fault::Answers); ++fault)
+                row(kFaultNames[fault], Fault(fault))
+                    << (t.op == Operation::Login && Fault(fault) == Fault::NotHttps
+                            ? QStringLiteral("Login failed. (The server address is not usable.*) (Line: 177)")
+                            : t.receiveError);
+            if (!t.result)
+                continue;
+            row("code 5", Fault::Answers, 200, R"({"result_code":5,"result_message":"문제가 없습니다."})")
+                << QStringLiteral("Error: Invalid result code. (Code: 5, Line: %1) \r\n문제가 없습니다.").arg(t.result);
+            for (const auto& [name, body] :
+                 {std::pair{"no message", R"({"result_code":0})"},
+                  std::pair{"code as string", R"({"result_code":"0","result_message":"ok"})"},
+                  std::pair{"not JSON", "<html>error</html>"}})
+                row(name, Fault::Answers, 200, body) << t.receiveError;
+            // Only the insert reports a bad status; the others leave the earlier text in place.
+            for (const auto& [status, name] : {std::pair{404, "Not Found"}, {500, "Internal Server Error"}})
+                row(qPrintable(QStringLiteral("status %1").arg(status)), Fault::Answers, status, kOk)
+                    << (t.notOk ? QStringLiteral("Error: Response is not OK. (%1) (Line: %2)").arg(name).arg(t.notOk)
+                                : QString::fromLatin1(kEarlierError));
         }
     }
 
-    void questionErrors()
+    void failures()
     {
         QFETCH(Operation, operation);
         QFETCH(Category, category);
         QFETCH(QString, path);
+        QFETCH(Fault, fault);
         QFETCH(int, status);
         QFETCH(QString, body);
         QFETCH(QString, error);
 
-        startSession();
-        leaveEarlierError();
-        m_server->setJson(path.toStdString(), body.toStdString(), status);
-        QVERIFY(!run(*m_client, operation, category, CMapStringToString{{"year", "2024"}}));
-        QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
-        QVERIFY2(matchesError(m_client->GetLastErrorText(), error), qPrintable(m_client->GetLastErrorText()));
+        const bool reached = fault >= Fault::HeadersOnly;
+        ScriptedServer* const impostor = m_impostors.contains(fault) ? m_impostors.at(fault).get() : nullptr;
+        if (reached) {
+            startSession();
+            leaveEarlierError();
+        } else {
+            m_client = std::make_unique<CCommunicator>(
+                impostor                   ? impostor->baseUrl()
+                : fault == Fault::NotHttps ? QStringLiteral("ftp://127.0.0.1/")
+                                           : QStringLiteral("https://127.0.0.1:%1/").arg(ClosedLocalPort()));
+            QVERIFY(!m_client->StartSession());
+            QCOMPARE(m_client->GetLastErrorText(), QString());
+        }
+        // A reply that would do, were it whole: whatever arrived before the connection closed is not taken for it.
+        const std::string whole = R"({"result_code":0,"result_message":"ok","result":{"q_hwp":"SFdQ"},)"
+                                  R"("dataSearch":{"content":[{"schoolName":"A"}]},"version":45,"permission":"1"})";
+        if (fault == Fault::Answers)
+            m_server->setJson(path.toStdString(), body.toStdString(), status);
+        else if (reached)
+            m_server->setCutReply(path.toStdString(), {200, whole + std::string(64, ' '), "application/json", {}},
+                                  fault == Fault::HeadersOnly     ? 0
+                                  : fault == Fault::ClosedMidBody ? 30
+                                                                  : whole.size());
+        CMapStringToString record;
+        QString text;
+        verifyFailed(run(*m_client, operation, category, {{"year", "2024"}}, &record, &text), error);
+        QVERIFY(record.IsEmpty());
+        QCOMPARE(text, QString());
+        if (reached)
+            QCOMPARE(QString::fromStdString(m_server->lastRequest().path), path);
+        // Where the text carries the library's description of a refused certificate, it names the handshake.
+        if (impostor && error.contains(u'*'))
+            QVERIFY2(m_client->GetLastErrorText().contains(QLatin1String("SSL handshake")),
+                     qPrintable(m_client->GetLastErrorText()));
+        m_client->Logout();
+        // A refused handshake comes before any request reaches the server.
+        if (impostor)
+            QVERIFY(impostor->requests().empty());
     }
 
     void getCopiesRecord_data()

@@ -91,13 +91,25 @@ CMapStringToString collect(COptPanel& panel)
     return fields;
 }
 
-// The values of `keys` as "key=value", to compare several fields at once.
-QStringList valuesOf(const CMapStringToString& fields, std::initializer_list<const char*> keys)
+// The values of `keys` as "key=value", to compare several fields at once. What follows a "=" in a key is
+// left out, so that a list of expected "key=value" names its own keys.
+QStringList valuesOf(const CMapStringToString& fields, const QStringList& keys)
 {
     QStringList texts;
-    for (const char* key : keys)
-        texts.append(QLatin1String(key) + u'=' + fields.Value(QLatin1String(key)));
+    for (const QString& entry : keys)
+        texts.append(entry.section(u'=', 0, 0) + u'=' + fields.Value(entry.section(u'=', 0, 0)));
     return texts;
+}
+
+// What a panel keeps under its section, as texts.
+CMapStringToString settingsIn(QSettings& settings, const char* section)
+{
+    CMapStringToString values;
+    settings.beginGroup(QLatin1String(section));
+    for (const QString& name : settings.childKeys())
+        values.SetAt(name, settings.value(name).toString());
+    settings.endGroup();
+    return values;
 }
 
 // One list of a panel: the settings value it is kept under and the request key it fills (either may be
@@ -117,6 +129,12 @@ struct ExpectedPanel
     std::vector<ExpectedList> lists;
     // Keys that no list fills, with what a new panel sends for them.
     CMapStringToString otherFields;
+    // Settings at and beyond the ends of the lists: what a panel sends for them as "key=value", the settings
+    // it leaves as "Name=value", and the length a list then has.
+    QVariantMap stored = {};
+    QStringList sent = {};
+    QStringList kept = {};
+    std::vector<std::pair<const char*, int>> counts = {};
 };
 
 const std::vector<ExpectedPanel>& expectedPanels()
@@ -131,7 +149,10 @@ const std::vector<ExpectedPanel>& expectedPanels()
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2015Dlg>(s, p); },
          "Education2015Opt",
          education,
-         {{"id", ""}, {"unit", ""}, {"sort", "128"}}},
+         {{"id", ""}, {"unit", ""}, {"sort", "128"}},
+         {{"Month", 7}, {"Number", 30}, {"Score", -1}}, // the last month, one past the last number, below
+         {"month=11월", "number=", "score=2점"},
+         {"Number=-1", QStringLiteral("Year=%1").arg(QDate::currentDate().year() - 2005)}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptEducation2022Dlg>(s, p); },
          "Education2022Opt",
          education,
@@ -145,7 +166,11 @@ const std::vector<ExpectedPanel>& expectedPanels()
           {"problemTypeCombo", "Type", "problem_type"},
           {"numberCombo", "Number", "number"},
           {"problemSubtypeCombo", "SubType", "problem_subtype"}},
-         {{"school", ""}, {"subject", ""}, {"unit", ""}}},
+         {{"school", ""}, {"subject", ""}, {"unit", ""}},
+         {{"School", "서울한빛고등학교"}, {"Type", 1}, {"Number", 19}}, // 20번 no longer fits ten numbers
+         {"school=서울한빛고등학교", "problem_type=서술형", "number="},
+         {"Number=-1", "School=서울한빛고등학교"},
+         {{"numberCombo", 10}}},
         {[](QSettings* s, QWidget* p) { return std::make_unique<COptSchoolMidDlg>(s, nullptr, p); },
          "SchoolOptMid",
          {{"yearCombo", "Year", "year"},
@@ -199,7 +224,8 @@ private Q_SLOTS:
 
     // Every panel's lists, the keys it sends, and the settings values it keeps, by name: a new panel sends
     // each list's first item (this year for years), and a second panel restores what the first one kept. Tab
-    // goes through the panel in reading order, and every control says what it is for.
+    // goes through the panel in reading order, and every control says what it is for. Settings at the ends of
+    // the lists are restored, or forgotten, as the table says.
     void listsKeysAndSettings_data()
     {
         QTest::addColumn<int>("panel");
@@ -211,7 +237,7 @@ private Q_SLOTS:
     {
         QFETCH(int, panel);
         const ExpectedPanel& want = expectedPanels()[std::size_t(panel)];
-        QMap<QString, int> chosen; // the index picked, by the settings value it is kept under
+        QStringList values; // "Name=index" of each index picked, by the settings value it is kept under
         {
             auto made = want.make(m_settings.get(), m_parent.get());
             CMapStringToString expected = want.otherFields;
@@ -250,28 +276,34 @@ private Q_SLOTS:
                 box->setCurrentIndex(index);
                 Q_EMIT box->activated(index);
                 if (list.value)
-                    chosen.insert(QLatin1String(list.value), index);
+                    values.append(QLatin1String(list.value) + u'=' + QString::number(index));
             }
         }
         m_settings->sync();
-        QStringList values = chosen.keys();
         if (want.otherFields.Contains(QStringLiteral("school")))
-            values.append(QStringLiteral("School"));
-        values.sort();
+            values.append(QStringLiteral("School="));
         QCOMPARE(m_settings->childGroups(), QStringList{QLatin1String(want.section)});
-        m_settings->beginGroup(QLatin1String(want.section));
-        QStringList stored = m_settings->childKeys();
-        stored.sort();
-        QCOMPARE(stored, values);
-        for (auto it = chosen.cbegin(); it != chosen.cend(); ++it)
-            QCOMPARE(m_settings->value(it.key()).toInt(), it.value());
-        m_settings->endGroup();
+        const CMapStringToString kept = settingsIn(*m_settings, want.section);
+        QCOMPARE(valuesOf(kept, values), values);
+        QCOMPARE(kept.GetCount(), values.size());
 
         auto restored = want.make(m_settings.get(), m_parent.get());
         for (const ExpectedList& list : want.lists) {
-            if (list.value)
-                QCOMPARE(combo(restored.get(), list.combo)->currentIndex(), chosen.value(QLatin1String(list.value)));
+            const QString index = QString::number(combo(restored.get(), list.combo)->currentIndex());
+            QVERIFY2(!list.value || values.contains(QLatin1String(list.value) + u'=' + index), list.combo);
         }
+        restored.reset();
+
+        m_settings->clear();
+        for (auto it = want.stored.cbegin(); it != want.stored.cend(); ++it)
+            m_settings->setValue(QLatin1String(want.section) + u'/' + it.key(), *it);
+        {
+            auto edges = want.make(m_settings.get(), m_parent.get());
+            QCOMPARE(valuesOf(collect(*edges), want.sent), want.sent);
+            for (const auto& [name, count] : want.counts)
+                QCOMPARE(combo(edges.get(), name)->count(), count);
+        }
+        QCOMPARE(valuesOf(settingsIn(*m_settings, want.section), want.kept), want.kept);
     }
 
     void educationApplyAndCollect()
@@ -299,22 +331,6 @@ private Q_SLOTS:
         panel.GetFieldMap(fields);
         QCOMPARE(fields.Value("sort"), QStringLiteral("2"));
         QCOMPARE(fields.GetCount(), 11);
-    }
-
-    void educationSettings()
-    {
-        // Values in range are restored as listsKeysAndSettings shows; here the edges.
-        m_settings->setValue(QStringLiteral("Education2015Opt/Month"), 7);   // the last month
-        m_settings->setValue(QStringLiteral("Education2015Opt/Number"), 30); // one past the last number
-        m_settings->setValue(QStringLiteral("Education2015Opt/Score"), -1);
-        {
-            COptEducation2015Dlg panel(m_settings.get(), m_parent.get());
-            QCOMPARE(valuesOf(collect(panel), {"month", "number", "score"}),
-                     (QStringList{"month=11월", "number=", "score=2점"}));
-        }
-        QCOMPARE(m_settings->value(QStringLiteral("Education2015Opt/Number")).toInt(), -1);
-        QCOMPARE(m_settings->value(QStringLiteral("Education2015Opt/Year")).toInt(),
-                 QDate::currentDate().year() - 2005);
     }
 
     // --- keyboard, the same for every panel ---
@@ -378,22 +394,6 @@ private Q_SLOTS:
         // Such a question, loaded back, selects nothing.
         panel.SetFieldMap(fields);
         QVERIFY(tree->selectedItems().isEmpty());
-    }
-
-    void schoolSettings()
-    {
-        m_settings->setValue(QStringLiteral("School2015Opt/School"), QStringLiteral("서울한빛고등학교"));
-        m_settings->setValue(QStringLiteral("School2015Opt/Type"), 1);
-        m_settings->setValue(QStringLiteral("School2015Opt/Number"), 19); // 20번 no longer fits ten numbers
-        {
-            COptSchool2015Dlg panel(m_settings.get(), nullptr, m_parent.get());
-            QCOMPARE(valuesOf(collect(panel), {"school", "problem_type", "number"}),
-                     (QStringList{"school=서울한빛고등학교", "problem_type=서술형", "number="}));
-            QCOMPARE(combo(&panel, "numberCombo")->count(), 10);
-        }
-        QCOMPARE(m_settings->value(QStringLiteral("School2015Opt/Number")).toInt(), -1);
-        QCOMPARE(m_settings->value(QStringLiteral("School2015Opt/School")).toString(),
-                 QStringLiteral("서울한빛고등학교"));
     }
 
     // --- the middle-school panel ---
