@@ -31,7 +31,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -570,27 +569,16 @@ private Q_SLOTS:
         QVERIFY2(question().LastOpenError().startsWith(reason), qPrintable(question().LastOpenError()));
     }
 
-    // The editor as the program creates it, with its toolbars and its security module.
-    void creationToolbarsAndModules()
+    // The editor as the program creates it, with its toolbars.
+    void creationAndToolbars()
     {
         CDHwpCtrl orphan;
         QVERIFY(!orphan.Create(QRect(0, 0, 10, 10), nullptr, 1));
-        QCOMPARE(question().objectName(), QStringLiteral("editor900"));
-
-        QTemporaryDir dir;
-        QSettings settings(dir.filePath(QStringLiteral("hwpctrl.ini")), QSettings::IniFormat);
-        RegisterSecurityModulePath(settings, QStringLiteral("/opt/vellorin/"));
-        QCOMPARE(settings.value(QStringLiteral("Modules/FilePathCheckerModule")).toString(),
-                 QStringLiteral("/opt/vellorin/FilePathCheckerModuleExample.dll"));
 
         QVERIFY(question().VisibleToolbars().isEmpty());
         SetupToolbars(m_editors);
-        RegisterSecurityModule(m_editors);
-        for (CDHwpCtrl* editor : m_editors) {
+        for (CDHwpCtrl* editor : m_editors)
             QCOMPARE(editor->VisibleToolbars(), CDHwpCtrl::ToolbarNames());
-            QCOMPARE(editor->RegisteredModules(),
-                     QStringList{QStringLiteral("FilePathCheckDLL=FilePathCheckerModule")});
-        }
         // Two compact rows, not a row per toolbar, and every command once.
         QSet<QWidget*> rows;
         QStringList commands;

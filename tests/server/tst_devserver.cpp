@@ -377,8 +377,7 @@ private Q_SLOTS:
         QCOMPARE(permission, QString());
         CMapStringToString request, reply;
         QVERIFY(!client.GetTimestone(&request, &reply));
-        QVERIFY(
-            client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, Line: 2073)")));
+        QVERIFY(client.GetLastErrorText().startsWith(QStringLiteral("Error: Invalid result code. (Code: 3, ")));
     }
 
     void repeatedFailuresAreRefused()
@@ -1055,11 +1054,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QByteArray>("counter");
-        QTest::addColumn<int>("receiveLine");
         // While the request arrives: the server holds half of it.
-        QTest::newRow("receiving") << 0 << QByteArray("VmRSS:") << 810;
+        QTest::newRow("receiving") << 0 << QByteArray("VmRSS:");
         // While the record goes into the database: the server has written half of the documents.
-        QTest::newRow("storing") << 5 << QByteArray("wchar:") << 2671;
+        QTest::newRow("storing") << 5 << QByteArray("wchar:");
     }
 
     // The server dies in the middle of an insert: the client says so, and the database, once the server is
@@ -1068,7 +1066,6 @@ private Q_SLOTS:
     {
         QFETCH(int, index);
         QFETCH(QByteArray, counter);
-        QFETCH(int, receiveLine);
         const Fixture fixture = questions().at(index);
         QTemporaryDir dir;
         const QString db = dir.filePath(QStringLiteral("killed.sqlite3"));
@@ -1126,7 +1123,6 @@ private Q_SLOTS:
         // The insert's receive failure, with the library's description of what went wrong.
         const QString error = client->GetLastErrorText();
         QVERIFY2(error.startsWith(QLatin1String("Error: Receive failed. (")) &&
-                     error.endsWith(QStringLiteral(") (Line: %1)").arg(receiveLine)) &&
                      !error.contains(QLatin1String("Unknown exception")),
                  qPrintable(error));
 

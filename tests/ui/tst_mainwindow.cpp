@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -35,6 +36,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <tuple>
 
 namespace {
 
@@ -401,6 +403,100 @@ private Q_SLOTS:
         m_harness->window.reset();
         // A start that failed does not overwrite the stored shortcut choice.
         QCOMPARE(m_harness->settings->value("CommonOpt/HotKeyOff").toInt(), 5);
+    }
+
+    // The numbers and names the program is known by outside itself: support staff find an error text by its
+    // line number, the editor control knows the editors by their ids and the security module by its name.
+    // Each row holds what the program gives beside the value it must have.
+    void fixedValues_data()
+    {
+        QTest::addColumn<QVariant>("given");
+        QTest::addColumn<QVariant>("fixed");
+        prepare();
+        QVERIFY(m_harness->start());
+        const char* const editorNames[] = {"editor900", "editor901", "editor902"};
+        for (DocumentSlot slot : kAllDocumentSlots) {
+            const CDHwpCtrl* editor = window().Editor(slot);
+            const char* name = editorNames[SlotIndex(slot)];
+            QTest::addRow("%s", name) << QVariant(editor->objectName()) << QVariant(QLatin1String(name));
+            QTest::addRow("%s module", name) << QVariant(editor->RegisteredModules())
+                                             << QVariant(QStringList{"FilePathCheckDLL=FilePathCheckerModule"});
+        }
+        QTest::newRow("editor control release")
+            << QVariant(window().Editor(DocumentSlot::Question)->ControlVersion() >> 24) << QVariant(8);
+        QTest::newRow("security module path")
+            << QSettings("HNC", "HwpCtrl").value("Modules/FilePathCheckerModule")
+            << QVariant(m_harness->workingFolder() + "FilePathCheckerModuleExample.dll");
+        m_harness.reset();
+
+        // The lines after a reply that is not JSON, one with result code 5, and a 404; 0 where no row is due.
+        struct Probe
+        {
+            QString what;
+            std::function<bool(CCommunicator&)> call;
+            int broken, refused, missing;
+        };
+        QString text;
+        CMapStringToString request, reply;
+        std::vector<Probe> probes = {
+            {"version check", [&](CCommunicator& c) { return c.GetVersion(text); }, 129, 0, 0},
+            {"login", [](CCommunicator& c) { return c.Login("id", "pw"); }, 177, 183, 0},
+            {"permission", [&](CCommunicator& c) { return c.GetPermission("id", text); }, 229, 0, 0},
+            {"school search", [](CCommunicator& c) { return c.FindSchools("a", nullptr); }, 347, 0, 0},
+        };
+        // Get, duplication check (0: none) and delete as receive / result; insert as not OK / receive / result.
+        const struct
+        {
+            Category category;
+            int get[2], duplication[2], del[2], insert[3];
+        } kQuestionLines[] = {
+            {Category::Education2015, {457, 463}, {561, 567}, {637, 643}, {788, 810, 816}},
+            {Category::Education2022, {914, 920}, {1018, 1024}, {1094, 1100}, {1245, 1267, 1273}},
+            {Category::School2015, {1371, 1377}, {0, 0}, {1442, 1448}, {1593, 1615, 1621}},
+            {Category::SchoolMid, {1719, 1725}, {0, 0}, {1790, 1796}, {1941, 1963, 1969}},
+            {Category::Timestone, {2067, 2073}, {0, 0}, {2144, 2150}, {2295, 2317, 2323}},
+            {Category::DailyProject, {2421, 2427}, {0, 0}, {2498, 2504}, {2649, 2671, 2677}},
+        };
+        for (const auto& l : kQuestionLines) {
+            const Category k = l.category;
+            const QString suffix = u' ' + CategoryEndpointSuffix(k);
+            probes.push_back({"get" + suffix, [&, k](CCommunicator& c) { return c.GetQuestion(k, &request, &reply); },
+                              l.get[0], l.get[1], 0});
+            if (l.duplication[0])
+                probes.push_back({"duplication" + suffix,
+                                  [&, k](CCommunicator& c) { return c.CheckDuplicate(k, &request, &reply); },
+                                  l.duplication[0], l.duplication[1], 0});
+            probes.push_back({"delete" + suffix, [&, k](CCommunicator& c) { return c.DeleteQuestion(k, &request); },
+                              l.del[0], l.del[1], 0});
+            probes.push_back({"insert" + suffix,
+                              [&, k](CCommunicator& c) { return c.InsertQuestion(k, &request, nullptr, nullptr); },
+                              l.insert[1], l.insert[2], l.insert[0]});
+        }
+        for (const Probe& probe : probes) {
+            const auto lineAfter = [&](const char* answer) {
+                if (answer)
+                    m_server.setJson(m_server.lastRequest().path, answer);
+                CCommunicator client(m_server.baseUrl());
+                probe.call(client);
+                static const QRegularExpression line(QStringLiteral("Line: (\\d+)"));
+                return line.match(client.GetLastErrorText()).captured(1).toInt();
+            };
+            m_server.reset();
+            const int lines[] = {lineAfter(nullptr), lineAfter("not JSON"),
+                                 lineAfter(R"({"result_code":5,"result_message":""})")};
+            for (const auto& [kind, fixed, given] :
+                 {std::tuple{"receive", probe.broken, lines[1]}, std::tuple{"result", probe.refused, lines[2]},
+                  std::tuple{"not OK", probe.missing, lines[0]}})
+                if (fixed)
+                    QTest::addRow("%s %s line", qPrintable(probe.what), kind) << QVariant(given) << QVariant(fixed);
+        }
+    }
+
+    void fixedValues()
+    {
+        QFETCH(QVariant, given);
+        QFETCH(QVariant, fixed);
+        QCOMPARE(given, fixed);
     }
 
     void categoriesAndTabs()
