@@ -49,7 +49,9 @@ bool isCharControl(ushort code)
            code >= HwpModel::Code::kHyphen;
 }
 
-QList<HwpModel::LineSegment> lineSegments(const QByteArray& data)
+} // namespace
+
+QList<HwpModel::LineSegment> HwpBody::LineSegments(const QByteArray& data)
 {
     QList<HwpModel::LineSegment> lines;
     DataReader in(data);
@@ -68,8 +70,6 @@ QList<HwpModel::LineSegment> lineSegments(const QByteArray& data)
     }
     return lines;
 }
-
-} // namespace
 
 QList<qsizetype> HwpBody::Tree::children(qsizetype parent) const
 {
@@ -138,7 +138,7 @@ HwpModel::Paragraph HwpBody::paragraph(qsizetype index, int depth) const
                 runs.append({position, in.u32()});
             }
         } else if (record.tag == HwpRecords::ParaLineSeg) {
-            paragraph.lines = lineSegments(record.data);
+            paragraph.lines = LineSegments(record.data);
         } else if (record.tag == HwpRecords::CtrlHeader) {
             paragraph.controls.push_back(control(child, depth));
         }

@@ -12,6 +12,8 @@ class HwpBody
 {
 public:
     static HwpModel::Section ReadSection(const QList<HwpRecords::Record>& records);
+    // The lines of a PARA_LINE_SEG record, as the word processor laid them out.
+    static QList<HwpModel::LineSegment> LineSegments(const QByteArray& data);
 
 private:
     // A section's records, with where each record's children end.

@@ -5,6 +5,7 @@
 #include "document/PageLayout.h"
 #include "document/TableEditing.h"
 #include "document/hwp/Container.h"
+#include "document/hwp/HwpBody.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
 
@@ -122,17 +123,14 @@ QList<TheirLine> theirLines(const Section& section, qsizetype paragraph)
         const Record& record = section.records[child];
         if (record.tag != HwpRecords::ParaLineSeg)
             continue;
-        for (qsizetype offset = 0; offset + 36 <= record.data.size(); offset += 36) {
-            DataReader in(record.data, offset);
-            TheirLine line;
-            line.start = int(in.u32());
-            line.top = in.i32();
-            line.height = in.i32();
-            line.textHeight = in.i32();
-            line.baseline = in.i32();
-            line.spacing = in.i32();
-            line.column = in.i32();
-            lines.append(line);
+        for (const HwpModel::LineSegment& segment : HwpBody::LineSegments(record.data)) {
+            lines.append({.start = segment.textStart,
+                          .top = segment.top,
+                          .column = segment.columnStart,
+                          .height = segment.height,
+                          .textHeight = segment.textHeight,
+                          .baseline = segment.baseline,
+                          .spacing = segment.spacing});
         }
     }
     return lines;
