@@ -9,6 +9,7 @@
 #include <QTextListFormat>
 
 #include <algorithm>
+#include <cstddef>
 
 // How the word processor's shapes become the editor's formats. HWP XML names them ("Center", "DashDot",
 // "HangulSyllable") and binary HWP numbers them; both readers map through here, the binary one by way of the
@@ -34,6 +35,29 @@ inline constexpr int kMaxUnits = 1000000;
 inline int ClampedUnits(qint64 value)
 {
     return int(std::clamp<qint64>(value, -kMaxUnits, kMaxUnits));
+}
+
+// The HWP XML names of the shapes the binary format numbers: a name's index is its binary code.
+inline constexpr QStringView kAlignmentNames[] = {u"Justify", u"Left", u"Right", u"Center", u"Distribute", u"Divide"};
+inline constexpr QStringView kBorderNames[] = {u"None",       u"Solid",     u"Dash",      u"Dot",
+                                               u"DashDot",    u"DashDotDot", u"LongDash",  u"Circle",
+                                               u"DoubleSlim", u"SlimThick", u"ThickSlim", u"SlimThickSlim"};
+inline constexpr QStringView kNumberNames[] = {
+    u"Digit",      u"CircledDigit",        u"RomanCapital",      u"RomanSmall",     u"LatinCapital",
+    u"LatinSmall", u"CircledLatinCapital", u"CircledLatinSmall", u"HangulSyllable", u"CircledHangulSyllable",
+    u"HangulJamo", u"CircledHangulJamo",   u"HangulPhonetic",    u"Ideograph",      u"CircledIdeograph"};
+// Name `code` of `names`, `fallback` for a code past them; and back.
+template <std::size_t N> QStringView NameOf(const QStringView (&names)[N], int code, QStringView fallback)
+{
+    return code >= 0 && code < int(N) ? names[code] : fallback;
+}
+template <std::size_t N> int CodeOf(const QStringView (&names)[N], QStringView name, int fallback)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (names[i] == name)
+            return int(i);
+    }
+    return fallback;
 }
 
 // A Windows COLORREF (0x00BBGGRR); anything above 24 bits means "no colour" and gives an invalid colour.

@@ -101,10 +101,7 @@ int codeOf(QStringView name, std::initializer_list<const char16_t*> names, int f
 
 int borderType(QStringView name)
 {
-    return codeOf(name,
-                  {u"None", u"Solid", u"Dash", u"Dot", u"DashDot", u"DashDotDot", u"LongDash", u"Circle",
-                   u"DoubleSlim", u"SlimThick", u"ThickSlim", u"SlimThickSlim"},
-                  1);
+    return HwpShapes::CodeOf(HwpShapes::kBorderNames, name, 1);
 }
 
 // The character a space-like element of a run stands for, as the binary format's control code.
@@ -129,11 +126,7 @@ using namespace HwpModel::Code;
 
 int numberShape(QStringView name)
 {
-    return codeOf(name,
-                  {u"Digit", u"CircledDigit", u"RomanCapital", u"RomanSmall", u"LatinCapital", u"LatinSmall",
-                   u"CircledLatinCapital", u"CircledLatinSmall", u"HangulSyllable", u"CircledHangulSyllable",
-                   u"HangulJamo", u"CircledHangulJamo", u"HangulPhonetic", u"Ideograph", u"CircledIdeograph"},
-                  0);
+    return HwpShapes::CodeOf(HwpShapes::kNumberNames, name, 0);
 }
 
 } // namespace
@@ -280,8 +273,7 @@ void HwpmlReader::readParaShape()
     const auto attributes = m_xml.attributes();
     HwpModel::ParaShape shape;
     shape.alignment =
-        codeOf(attributes.value(QLatin1String("Align")),
-               {u"Justify", u"Left", u"Right", u"Center", u"Distribute", u"Divide"}, 0);
+        HwpShapes::CodeOf(HwpShapes::kAlignmentNames, attributes.value(QLatin1String("Align")), 0);
     shape.heading = HwpModel::Heading(
         codeOf(attributes.value(QLatin1String("HeadingType")), {u"None", u"Outline", u"Number", u"Bullet"}, 0));
     shape.numbering = integer(attributes, QLatin1String("Heading"), 0);

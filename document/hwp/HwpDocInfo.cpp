@@ -18,10 +18,10 @@ using namespace HwpModel;
 // A document needs far fewer of each; past this a file is only making us hold memory.
 constexpr qsizetype kMaxItems = 65536;
 
+// A width code past the list is the word processor's thin line.
 double borderMillimetres(int code)
 {
-    static const double widths[] = {0.1, 0.12, 0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.7, 1.0, 1.5, 2.0, 3.0, 4.0, 5.0};
-    return code >= 0 && code < int(std::size(widths)) ? widths[code] : 0.12;
+    return code >= 0 && code < int(HwpValues::kBorderMillimetres.size()) ? HwpValues::kBorderMillimetres[code] : 0.12;
 }
 
 CharShape charShape(const QByteArray& data)

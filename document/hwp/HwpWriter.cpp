@@ -49,16 +49,7 @@ constexpr char16_t kCannotSave[] = u"파일을 쓸 수 없습니다. (%1)";
 
 // Control characters of paragraph text. Extended and inline ones take eight code units: the code, six units
 // of data (an extended control's id first) and the code again.
-constexpr char16_t kSectionColumnControl = HwpModel::Code::kSectionColumn;
-constexpr char16_t kTab = HwpModel::Code::kTab;
-constexpr char16_t kLineBreak = HwpModel::Code::kLineBreak;
-constexpr char16_t kObjectControl = HwpModel::Code::kObject;
-constexpr char16_t kParagraphEnd = HwpModel::Code::kParagraphEnd;
-constexpr char16_t kHeaderFooterControl = HwpModel::Code::kHeaderFooter;
-constexpr char16_t kAutoNumberControl = HwpModel::Code::kAutoNumber;
-constexpr char16_t kPageControl = HwpModel::Code::kPageNumber;
-constexpr char16_t kNonBreakingSpace = HwpModel::Code::kNonBreakingSpace;
-constexpr char16_t kFixedWidthSpace = HwpModel::Code::kFixedWidthSpace;
+using namespace HwpModel::Code;
 
 // The paragraph header's break kinds: this one starts a new page.
 constexpr quint8 kPageBreakBefore = 0x04;
@@ -353,7 +344,7 @@ private:
         for (QChar c : run) {
             switch (c.unicode()) {
             case PageDecorations::kPageNumberMark:
-                text.control(kAutoNumberControl, HwpRecords::kAutoNumberCtrl);
+                text.control(kAutoNumber, HwpRecords::kAutoNumberCtrl);
                 objects.append({ParagraphObject::Kind::PageNumber, nullptr, {}});
                 break;
             case u'\t':
@@ -388,14 +379,14 @@ private:
             sectionStart ? PageDecorations::MarginsOf(m_document) : PageDecorations::Margins();
         if (sectionStart) {
             text.shape(blockShape);
-            text.control(kSectionColumnControl, kSectionDef);
-            text.control(kSectionColumnControl, kColumnDef);
+            text.control(kSectionColumn, kSectionDef);
+            text.control(kSectionColumn, kColumnDef);
             if (margins.number.position != 0)
-                text.control(kPageControl, HwpRecords::kPageNumberCtrl);
+                text.control(kPageNumber, HwpRecords::kPageNumberCtrl);
             for (qsizetype i = 0; i < margins.headers.size(); ++i)
-                text.control(kHeaderFooterControl, HwpRecords::kHeaderCtrl);
+                text.control(kHeaderFooter, HwpRecords::kHeaderCtrl);
             for (qsizetype i = 0; i < margins.footers.size(); ++i)
-                text.control(kHeaderFooterControl, HwpRecords::kFooterCtrl);
+                text.control(kHeaderFooter, HwpRecords::kFooterCtrl);
         }
         for (auto it = block.isValid() ? block.begin() : QTextBlock::iterator(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -403,7 +394,7 @@ private:
             if (FormulaObject::IsFormula(format)) {
                 for (int i = 0; i < fragment.length(); ++i) {
                     text.shape(charShapeId(FormulaObject::TextFormat(format), text));
-                    text.control(kObjectControl, kEquationCtrl);
+                    text.control(kObject, kEquationCtrl);
                     objects.append({ParagraphObject::Kind::Formula, nullptr, format});
                 }
             } else if (format.isImageFormat()) {
@@ -412,7 +403,7 @@ private:
                     continue;
                 for (int i = 0; i < fragment.length(); ++i) {
                     text.shape(charShapeId(FormulaObject::TextFormat(format), text));
-                    text.control(kObjectControl, kPictureCtrl);
+                    text.control(kObject, kPictureCtrl);
                     objects.append({ParagraphObject::Kind::Picture, nullptr, format});
                 }
             } else {
@@ -423,7 +414,7 @@ private:
         for (QTextTable* table : item.tables) {
             if (text.runs.isEmpty())
                 text.shape(blockShape);
-            text.control(kObjectControl, kTableCtrl);
+            text.control(kObject, kTableCtrl);
             objects.append({ParagraphObject::Kind::Table, table, {}});
         }
         if (text.runs.isEmpty())

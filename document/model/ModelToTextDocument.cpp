@@ -42,30 +42,6 @@ QColor colour(quint32 value)
     return HwpShapes::Colour(value);
 }
 
-// The binary codes of the shapes, by their HWP XML names, which HwpShapes maps.
-QStringView alignmentName(int code)
-{
-    static const char16_t* const names[] = {u"Justify", u"Left", u"Right", u"Center", u"Distribute", u"Divide"};
-    return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Justify");
-}
-
-QStringView borderName(int code)
-{
-    static const char16_t* const names[] = {u"None",       u"Solid",      u"Dash",      u"Dot",
-                                            u"DashDot",    u"DashDotDot", u"LongDash",  u"Circle",
-                                            u"DoubleSlim", u"SlimThick",  u"ThickSlim", u"SlimThickSlim"};
-    return code >= 0 && code < int(std::size(names)) ? QStringView(names[code]) : QStringView(u"Solid");
-}
-
-QString numberName(int code)
-{
-    static const char* const names[] = {
-        "Digit",      "CircledDigit",        "RomanCapital",      "RomanSmall",     "LatinCapital",
-        "LatinSmall", "CircledLatinCapital", "CircledLatinSmall", "HangulSyllable", "CircledHangulSyllable",
-        "HangulJamo", "CircledHangulJamo",   "HangulPhonetic",    "Ideograph",      "CircledIdeograph"};
-    return code >= 0 && code < int(std::size(names)) ? QLatin1String(names[code]) : QLatin1String("Digit");
-}
-
 QTextCharFormat charFormatOf(const HwpModel::CharShape& shape, const QStringList& hangulFaces)
 {
     QTextCharFormat format;
@@ -117,7 +93,7 @@ QTextCharFormat charFormatOf(const HwpModel::CharShape& shape, const QStringList
 
 QTextFrameFormat::BorderStyle borderStyle(int type)
 {
-    return HwpShapes::BorderStyle(borderName(type));
+    return HwpShapes::BorderStyle(HwpShapes::NameOf(HwpShapes::kBorderNames, type, u"Solid"));
 }
 
 } // namespace
@@ -147,7 +123,7 @@ ModelToTextDocument::ModelToTextDocument(QTextDocument& document, const HwpModel
     for (const HwpModel::ParaShape& shape : info.paraShapes) {
         ParaFormat para;
         QTextBlockFormat& format = para.format;
-        format.setAlignment(HwpShapes::Alignment(alignmentName(shape.alignment)));
+        format.setAlignment(HwpShapes::Alignment(HwpShapes::NameOf(HwpShapes::kAlignmentNames, shape.alignment, u"Justify")));
         // Lengths go into the format in the layout's units; the side margins and the indent are points.
         const auto length = [](double points) { return LayoutUnits::FromPoints(points); };
         const double left = std::max(0.0, paragraphPoints(shape.left));
@@ -696,7 +672,8 @@ void ModelToTextDocument::number(QTextCursor& cursor, const ParaFormat& shape)
         const HwpModel::ParaHead& head = m_model.info.numberings[id - 1][shape.level];
         if (head.pattern.isEmpty())
             return;
-        format = HwpShapes::NumberingFormat(numberName(head.numberShape), head.pattern);
+        format = HwpShapes::NumberingFormat(HwpShapes::NameOf(HwpShapes::kNumberNames, head.numberShape, u"Digit"),
+                                             head.pattern);
     } else if (shape.heading == Heading::Bullet) {
         format = ListNumbering::Format(ListNumbering::Style::Bullet);
     } else {
