@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QVariant>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -569,6 +570,14 @@ namespace {
 // notes and other objects the editor cannot show), "floating pictures" (written as characters on a line of their
 // own). A
 // document read, written and read again gives the same lines, line records aside.
+// The values, in words, one space apart.
+template <typename... Values> QString words(const Values&... values)
+{
+    QStringList list;
+    (list.append(QVariant::fromValue(values).toString()), ...);
+    return list.join(u' ');
+}
+
 QStringList modelLines(const HwpModel::Document& model, const QStringList& unwritten = {})
 {
     using HwpModel::Control;
@@ -597,14 +606,8 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         const quint32 line = (shape.properties >> 2) & 3;
         const quint32 bits = (shape.properties & 3) | (line == 2 ? 0 : line << 2) | (shape.properties & (3u << 15)) |
                              ((shape.properties >> 18) & 7 ? 1u << 18 : 0);
-        return QStringLiteral("%1 %2 r%3 s%4 b%5 c%6 h%7")
-            .arg(name)
-            .arg(qint64(shape.height) * relative / 100)
-            .arg(shape.ratios[0])
-            .arg(shape.spacings[0])
-            .arg(bits, 0, 16)
-            .arg(shape.textColour, 0, 16)
-            .arg(shape.shadeColour == 0xFFFFFF ? HwpModel::kNoColour : shape.shadeColour, 0, 16);
+        return words(name, qint64(shape.height) * relative / 100, shape.ratios[0], shape.spacings[0], bits,
+                     shape.textColour, shape.shadeColour == 0xFFFFFF ? HwpModel::kNoColour : shape.shadeColour);
     };
     int outline = 0;
     const auto paraOf = [&info, &outline](int id) {
@@ -618,18 +621,10 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         } else if (shape.heading != HwpModel::Heading::None && numbering >= 1 && numbering <= info.numberings.size()) {
             const HwpModel::ParaHead& level = info.numberings[numbering - 1][shape.level];
             if (!level.pattern.isEmpty())
-                head = QStringLiteral("%1 %2 L%3").arg(level.numberShape).arg(level.pattern).arg(shape.level);
+                head = words(level.numberShape, level.pattern, shape.level);
         }
-        return QStringLiteral("a%1 m%2,%3,%4 v%5,%6 ls%7:%8 %9")
-            .arg(shape.alignment >= 4 ? 0 : shape.alignment)
-            .arg(shape.left)
-            .arg(shape.right)
-            .arg(shape.indent)
-            .arg(shape.above)
-            .arg(shape.below)
-            .arg(int(shape.lineSpacingType))
-            .arg(shape.lineSpacing)
-            .arg(head);
+        return u'a' + words(shape.alignment >= 4 ? 0 : shape.alignment, shape.left, shape.right, shape.indent,
+                            shape.above, shape.below, int(shape.lineSpacingType), shape.lineSpacing, head);
     };
     QStringList lines;
     QStringList decorations; // the first section's headers, footers and page number
@@ -654,14 +649,8 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
             lines.append(QStringLiteral("%1table %2x%3 grid %4").arg(indent).arg(table.rows).arg(table.columns).arg(grid));
             if (table.caption) {
                 const HwpModel::Caption& caption = *table.caption;
-                lines.append(QStringLiteral("%1caption %2 %3 %4 %5 %6 %7")
-                                 .arg(indent)
-                                 .arg(caption.side)
-                                 .arg(caption.toMargins)
-                                 .arg(caption.verticalAlignment)
-                                 .arg(caption.width)
-                                 .arg(caption.gap)
-                                 .arg(caption.textWidth));
+                lines.append(indent + words(u"caption"_s, caption.side, caption.toMargins, caption.verticalAlignment,
+                                            caption.width, caption.gap, caption.textWidth));
                 paragraphs(caption.paragraphs, depth + 1, false);
             }
             for (const HwpModel::Cell& cell : table.cells) {
@@ -678,38 +667,23 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
                 const int below = (cell.rowSpan == 1 && cell.height > 0 ? std::max(margins[3], cell.height - margins[2] - content)
                                                                          : margins[3]) -
                                   spacing;
-                lines.append(QStringLiteral("%1cell %2,%3 %4x%5 w%6 below %7 m%8,%9,%10 %12")
-                                 .arg(indent)
-                                 .arg(cell.row)
-                                 .arg(cell.column)
-                                 .arg(cell.rowSpan)
-                                 .arg(cell.columnSpan)
-                                 .arg(cell.width)
-                                 .arg(below)
-                                 .arg(margins[0])
-                                 .arg(margins[1])
-                                 .arg(margins[2])
-                                 .arg(fillOf(cell.borderFill)));
+                lines.append(indent + words(u"cell"_s, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.width,
+                                            below, margins[0], margins[1], margins[2], fillOf(cell.borderFill)));
                 paragraphs(cell.paragraphs, depth + 1, false);
             }
             return QStringLiteral("⟨table⟩");
         }
         case Control::Kind::Equation:
             return object.equation.known && !object.equation.script.trimmed().isEmpty()
-                       ? QStringLiteral("⟨eq %1 %2 %3⟩")
-                             .arg(object.equation.script)
-                             .arg(object.equation.baseUnit)
-                             .arg(object.equation.colour, 0, 16)
+                       ? u'⟨' + words(u"eq"_s, object.equation.script, object.equation.baseUnit, object.equation.colour) + u'⟩'
                        : QString();
         case Control::Kind::Picture:
             if (model.binData.contains(object.picture.binId) && unwritten.contains(u"floating pictures"_s))
                 return QStringLiteral("⟨picture %1x%2⟩").arg(object.picture.width).arg(object.picture.height);
             if (model.binData.contains(object.picture.binId))
-                return QStringLiteral("⟨picture %1 %2 %3x%4⟩")
-                    .arg(object.picture.asCharacter)
-                    .arg(object.picture.asCharacter ? 0 : object.picture.horizontal)
-                    .arg(object.picture.width)
-                    .arg(object.picture.height);
+                return u'⟨' + words(u"picture"_s, object.picture.asCharacter,
+                                    object.picture.asCharacter ? 0 : object.picture.horizontal, object.picture.width,
+                                    object.picture.height) + u'⟩';
             return unwritten.contains(u"objects"_s) ? QString() : QStringLiteral("⟨drawn⟩");
         case Control::Kind::Header:
         case Control::Kind::Footer: {
@@ -730,10 +704,8 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         case Control::Kind::PageNumber:
             if (section == 0 && !std::any_of(decorations.cbegin(), decorations.cend(),
                                              [](const QString& kept) { return kept.startsWith(u"page number"_s); }))
-                decorations.append(QStringLiteral("page number %1 %2 %3%4%5")
-                                       .arg(object.pageNumber.shape)
-                                       .arg(object.pageNumber.position)
-                                       .arg(object.pageNumber.prefix, object.pageNumber.suffix, object.pageNumber.dash));
+                decorations.append(words(u"page number"_s, object.pageNumber.shape, object.pageNumber.position,
+                                         object.pageNumber.prefix, object.pageNumber.suffix, object.pageNumber.dash));
             return {};
         case Control::Kind::AutoNumber:
             // A header's or footer's page number is each page's; any other number stands as the number it had.
@@ -742,17 +714,9 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
             if (!object.page || ((sawPage || section > 0) && unwritten.contains(u"later sections"_s)))
                 return {};
             sawPage = true;
-            return QStringLiteral("⟨page %1x%2 %3 %4,%5,%6,%7 %8,%9 %10⟩")
-                .arg(object.page->paperWidth)
-                .arg(object.page->paperHeight)
-                .arg(object.page->landscape)
-                .arg(object.page->left)
-                .arg(object.page->right)
-                .arg(object.page->top)
-                .arg(object.page->bottom)
-                .arg(object.page->header)
-                .arg(object.page->footer)
-                .arg(object.page->gutter);
+            return u'⟨' + words(u"page"_s, object.page->paperWidth, object.page->paperHeight, object.page->landscape,
+                                object.page->left, object.page->right, object.page->top, object.page->bottom,
+                                object.page->header, object.page->footer, object.page->gutter) + u'⟩';
         case Control::Kind::ColumnDef:
             if ((sawColumns && unwritten.contains(u"later columns"_s)) ||
                 (section > 0 && unwritten.contains(u"later sections"_s)))
