@@ -6,6 +6,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -17,6 +19,15 @@ using HwpModel::Control;
 int units(qint64 value)
 {
     return HwpShapes::ClampedUnits(value);
+}
+
+// The size in an object control's header, after its id, properties and offsets.
+std::pair<qint32, qint32> objectSize(const Record& record)
+{
+    DataReader in(record.data);
+    in.skip(16);
+    const qint64 width = in.u32();
+    return {units(width), units(in.u32())};
 }
 
 // Controls that show nothing on the page: leaving them out loses nothing. Fields all start with '%'; the text
@@ -39,14 +50,6 @@ DroppedObjects::Kind droppedKind(quint32 id)
     if (id == HwpRecords::ControlId("form"))
         return DroppedObjects::Kind::FormObject;
     return DroppedObjects::Kind::Other;
-}
-
-// Control characters in a paragraph's text: these take one unit, the others eight (the control's code, its
-// id and its data, and the code again).
-bool isCharControl(ushort code)
-{
-    return code == 0 || code == HwpModel::Code::kLineBreak || code == HwpModel::Code::kParagraphEnd ||
-           code >= HwpModel::Code::kHyphen;
 }
 
 } // namespace
@@ -152,7 +155,7 @@ HwpModel::Paragraph HwpBody::paragraph(qsizetype index, int depth) const
         const quint16 code = qFromLittleEndian<quint16>(codes + 2 * i);
         starts.append(i);
         paragraph.text.append(QChar(code));
-        i += code >= 32 || isCharControl(code) ? 1 : 8;
+        i += code >= 32 || HwpModel::IsCharControl(code) ? 1 : 8;
     }
     for (const auto& [position, shape] : std::as_const(runs)) {
         const qsizetype at = std::lower_bound(starts.cbegin(), starts.cend(), qsizetype(position)) - starts.cbegin();
@@ -182,9 +185,11 @@ Control HwpBody::control(qsizetype index, int depth) const
         // Tables deeper than the editor follows are left out whole; their cells are not read.
         if (depth < HwpShapes::kMaxTableDepth)
             control.table = table(index, depth);
+        std::tie(control.table.width, control.table.height) = objectSize(record);
     } else if (id == HwpRecords::kEquationCtrl) {
         control.kind = Kind::Equation;
         control.equation = equation(index);
+        std::tie(control.equation.width, control.equation.height) = objectSize(record);
     } else if (id == HwpRecords::kPictureCtrl) {
         control.kind = Kind::Picture;
         control.picture = picture(index);

@@ -40,10 +40,18 @@ HwpModel::Picture HwpBody::picture(qsizetype index) const
             if (m_tree.records[child].tag != HwpRecords::ShapeComponentPicture)
                 continue;
             DataReader in(m_tree.records[child].data);
-            in.skip(4 + 4 + 4 + 32 + 16 + 8 + 3); // border, image corners, cropping, padding, effects
+            in.skip(4 + 4 + 4 + 32); // border, image corners
+            const qint32 left = in.i32();
+            const qint32 top = in.i32();
+            const qint32 right = in.i32();
+            const qint32 bottom = in.i32();
+            in.skip(8 + 3); // padding, effects
             const quint16 id = in.u16();
-            if (in.ok())
+            if (in.ok()) {
                 picture.binId = id;
+                picture.imageWidth = HwpShapes::ClampedUnits(qint64(right) - left);
+                picture.imageHeight = HwpShapes::ClampedUnits(qint64(bottom) - top);
+            }
         }
     }
     DataReader in(m_tree.records[index].data);

@@ -46,6 +46,8 @@ bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QStr
 // The HWP 5.0 file of `document` on `page`: compressed streams, every property the editor shows. Empty, with
 // *error set, when it cannot be written.
 QByteArray Bytes(const QTextDocument& document, const PageGeometry& page, QString* error = nullptr);
+// The HWP 5.0 file of `model`, as far as the writer writes it (not yet: drawn objects, fields and notes).
+QByteArray Bytes(const HwpModel::Document& model, QString* error = nullptr);
 // Writes Bytes to `path`, replacing the file only once the whole document is written.
 bool Save(const QTextDocument& document, const PageGeometry& page, const QString& path, QString* error = nullptr);
 

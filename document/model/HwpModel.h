@@ -211,6 +211,9 @@ struct Table
     // Cells the file places beyond the rows and columns it gives make the table grow to hold them, rather than
     // being left out.
     bool grows = false;
+    // The object's size as its header gives it.
+    qint32 width = 0;
+    qint32 height = 0;
     std::vector<Cell> cells;
     std::optional<Caption> caption;
     bool operator==(const Table&) const = default;
@@ -221,6 +224,9 @@ struct Equation
     QString script;
     quint32 baseUnit = 0; // the size, HWPUNIT; 0: the size of the text around it
     quint32 colour = 0;
+    // The box the word processor gave it.
+    qint32 width = 0;
+    qint32 height = 0;
     // False when the file had no script record for it.
     bool known = true;
     bool operator==(const Equation&) const = default;
@@ -233,6 +239,9 @@ struct Picture
     int horizontal = 0; // left, centre, right, when on a line of its own
     qint64 width = 0;
     qint64 height = 0;
+    // The part of the image shown, from its top left corner: its whole size unless it is cropped.
+    qint32 imageWidth = 0;
+    qint32 imageHeight = 0;
     bool operator==(const Picture&) const = default;
 };
 
@@ -326,6 +335,12 @@ struct Paragraph
 
 // True for the control codes that stand for an object of `controls`.
 bool IsExtendedControl(ushort code);
+// True for the control codes that take one unit in an HWP 5.0 paragraph's text; the others take eight (the
+// code, the control's id and its data, and the code again).
+inline bool IsCharControl(ushort code)
+{
+    return code == 0 || code == Code::kLineBreak || code == Code::kParagraphEnd || code >= Code::kHyphen;
+}
 
 struct Section
 {
@@ -336,6 +351,7 @@ struct Section
 
 struct Document
 {
+    QString title;
     DocInfo info;
     std::vector<Section> sections;
     // The pictures' bytes by bin item id, as the file stores them once inflated.

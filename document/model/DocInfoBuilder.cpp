@@ -1,8 +1,6 @@
-#include "document/hwp/HwpWriterDocInfo.h"
+#include "document/model/DocInfoBuilder.h"
 
-#include "document/hwp/HwpDocInfo.h"
-
-namespace HwpWriter {
+namespace HwpModel {
 
 namespace {
 
@@ -17,7 +15,7 @@ template <typename T> qsizetype keep(QList<T>& list, const T& value)
 
 } // namespace
 
-quint16 DocInfo::face(const QString& name)
+quint16 DocInfoBuilder::face(const QString& name)
 {
     const qsizetype index = keep(m_info.fonts[0], name);
     for (QStringList& faces : m_info.fonts)
@@ -25,42 +23,37 @@ quint16 DocInfo::face(const QString& name)
     return quint16(index);
 }
 
-quint32 DocInfo::charShape(const HwpModel::CharShape& shape)
+quint32 DocInfoBuilder::charShape(const CharShape& shape)
 {
     return quint32(keep(m_info.charShapes, shape));
 }
 
-quint16 DocInfo::paraShape(const HwpModel::ParaShape& shape)
+quint16 DocInfoBuilder::paraShape(const ParaShape& shape)
 {
     return quint16(keep(m_info.paraShapes, shape));
 }
 
-quint16 DocInfo::borderFill(const HwpModel::BorderFill& fill)
+quint16 DocInfoBuilder::borderFill(const BorderFill& fill)
 {
     return quint16(keep(m_info.borderFills, fill) + 1);
 }
 
-quint16 DocInfo::numbering(const HwpModel::Numbering& numbering)
+quint16 DocInfoBuilder::numbering(const Numbering& numbering)
 {
     m_info.numberings.append(numbering);
     return quint16(m_info.numberings.size());
 }
 
-quint16 DocInfo::bullet(QChar mark)
+quint16 DocInfoBuilder::bullet(QChar mark)
 {
     return quint16(keep(m_info.bullets, mark) + 1);
 }
 
-quint16 DocInfo::binData(const QString& extension)
+quint16 DocInfoBuilder::binData(const QString& extension)
 {
     const int id = int(m_info.binItems.size()) + 1;
-    m_info.binItems.insert(id, HwpModel::BinItem{.id = id, .extension = extension, .compression = 0, .embedded = true});
+    m_info.binItems.insert(id, BinItem{.id = id, .extension = extension, .compression = 0, .embedded = true});
     return quint16(id);
 }
 
-QByteArray DocInfo::stream() const
-{
-    return HwpDocInfo::Write(m_info);
-}
-
-} // namespace HwpWriter
+} // namespace HwpModel
