@@ -31,6 +31,50 @@ inline std::unique_ptr<QWidget> ShowEditorWindow(EditorSet& editors)
     return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
 }
 
+// Writes `content` to `name` in `dir`; the file's path, or none when it cannot be written.
+inline QString WriteTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+// What every editor test stands on: the three editors in their shown window, prepared again and the window
+// active before each test (a dialog of an earlier test may have taken the activation, and with it the
+// editors' keys), and a folder for the files a test writes.
+class EditorTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    EditorSet m_editors{};
+
+    CDHwpCtrl& question() { return *m_editors[0]; }
+    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
+    void showWindow()
+    {
+        m_window = ShowEditorWindow(m_editors);
+        QVERIFY(m_window);
+    }
+    void activate()
+    {
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { showWindow(); }
+    void init()
+    {
+        PrepareEditors(m_editors);
+        activate();
+    }
+};
+
 // Page `page` of the editor drawn at `dpi` as `name` in `dir`, in RGB32; none when it cannot be drawn.
 inline QImage RenderedPage(CDHwpCtrl& editor, const QTemporaryDir& dir, const QString& name, int dpi, int page = 0)
 {
@@ -73,16 +117,6 @@ inline QList<std::pair<int, int>> DarkRuns(const QImage& image, bool alongRow, i
         }
     }
     return runs;
-}
-
-// Writes `content` to `name` in `dir`; the file's path, or none when it cannot be written.
-inline QString WriteTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return {};
-    return path;
 }
 
 // Types `text` at the editor's cursor in the format there, as the keyboard would, and leaves the cursor after it.

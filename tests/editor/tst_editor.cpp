@@ -128,23 +128,15 @@ QStringList structureOf(QTextDocument* document)
 
 } // namespace
 
-class TestEditor : public QObject
+class TestEditor : public EditorTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_window;
-    std::array<CDHwpCtrl*, 3> m_editors{};
-
-    CDHwpCtrl& question() { return *m_editors[0]; }
-
     QImage render(CDHwpCtrl& editor, const QString& name = QStringLiteral("page"), int dpi = 500, int page = 0)
     {
         return RenderedPage(editor, m_dir, name, dpi, page);
     }
-
-    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
     // Saves the editor's document and opens the file in editor `into`, as the writer's next session would.
     bool reopenIn(CDHwpCtrl& editor, const char* name, int into = 1)
@@ -155,20 +147,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_window = ShowEditorWindow(m_editors);
-        QVERIFY(m_window);
-    }
-
-    void init()
-    {
-        PrepareEditors(m_editors);
-        // A dialog of an earlier test may have taken the activation, and with it the editors' keys.
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
     // A reset after a document of another page must give the question page again: A4 from a blank
     // document, 20 / 5 / 17.5 / 17.5 / 5 / 15 mm, two equal columns 8 mm apart, zoom 120.
     void preparedPageAfterAnotherPage()
@@ -662,8 +640,7 @@ private Q_SLOTS:
         auto* outside = new QLineEdit(m_window.get());
         outside->setObjectName(QStringLiteral("outsideEdit"));
         outside->show();
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        activate();
         view->setFocus();
 
         // Tab is a character in text, and moves from cell to cell in a table, adding a row after the last.

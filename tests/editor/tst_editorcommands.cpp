@@ -74,14 +74,11 @@ int lightInCrossings(const QImage& image, double scale, QPointF origin, const QR
 
 } // namespace
 
-class TestEditorCommands : public QObject
+class TestEditorCommands : public EditorTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_window;
-    std::array<CDHwpCtrl*, 3> m_editors{};
     struct Asked
     {
         QMessageBox::Icon icon;
@@ -93,8 +90,6 @@ private:
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
 
     CDHwpCtrl& editor() { return *m_editors[0]; }
-
-    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
 
     void type(const QString& text) { TypeText(editor(), text); }
     void moveTo(int position) { MoveCursor(editor(), position); }
@@ -140,8 +135,7 @@ private:
             name->setText(path);
             QTest::keyClick(name, Qt::Key_Return);
         });
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        activate();
         editor().View()->setFocus();
         QTest::keyClick(editor().View(), key, modifiers);
     }
@@ -164,8 +158,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        m_window = ShowEditorWindow(m_editors);
-        QVERIFY(m_window);
+        showWindow();
         CDHwpCtrl::SetAsker([this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
                                    QMessageBox::StandardButtons, QMessageBox::StandardButton defaultButton) {
             m_asked.append({icon, caption, text, defaultButton});
@@ -179,8 +172,7 @@ private Q_SLOTS:
         SetupToolbars(m_editors);
         m_asked.clear();
         m_answer = QMessageBox::Yes;
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        activate();
     }
 
     void documentsInAndOut_data()

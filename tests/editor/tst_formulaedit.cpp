@@ -83,23 +83,12 @@ std::pair<int, int> inkRows(const QImage& image, const QColor& colour)
 
 } // namespace
 
-class TestFormulaEdit : public QObject
+class TestFormulaEdit : public EditorTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_window;
-    std::array<CDHwpCtrl*, 3> m_editors{};
-
     CDHwpCtrl& editor(int index = 0) { return *m_editors[index]; }
-
-    void activate()
-    {
-        // A dialog takes the activation, and with it the editors' keys.
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
 
     // The formula at `position` of the question editor against where the text's line puts the baseline:
     // the rows its `colour` inks in `image` (`scale` pixels to the point, `baseline` in pixels) must be the
@@ -128,18 +117,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_window = ShowEditorWindow(m_editors);
-        QVERIFY(m_window);
-    }
-
-    void init()
-    {
-        PrepareEditors(m_editors);
-        activate();
-    }
-
     // Ctrl+N, M, a script built with a button and typed, Enter: the formula is in the text at the cursor,
     // one character to the cursor and one step to undo. A double click opens it again for editing.
     void writtenWithTheKeysAndEditedWithADoubleClick()

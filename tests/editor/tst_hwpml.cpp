@@ -12,17 +12,11 @@
 #include <QTextBlock>
 #include <QTextTable>
 
-class TestHwpml : public QObject
+class TestHwpml : public EditorTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_window;
-    std::array<CDHwpCtrl*, 3> m_editors{};
-
-    CDHwpCtrl& question() { return *m_editors[0]; }
-
     // An HWP XML file of the given mapping table and body, with the prolog the word processor writes.
     QString writeHwpml(const QString& name, const QByteArray& head, const QByteArray& body)
     {
@@ -35,14 +29,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_window = ShowEditorWindow(m_editors);
-        QVERIFY(m_window);
-    }
-
-    void init() { PrepareEditors(m_editors); }
-
     void importsHwpmlAsThePageShowsIt()
     {
         const QByteArray head = R"(
