@@ -7,6 +7,7 @@
 #include "document/hwp/Records.h"
 #include "document/model/TextDocumentToModel.h"
 
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -123,7 +124,10 @@ public:
             streams.insert(QStringLiteral("BodyText/Section0"), HwpContainer::Deflate(emptySection()));
         preview.chop(1); // the last paragraph's end
         for (const HwpModel::BinItem& item : m_model.info.binItems) {
-            if (!item.embedded)
+            // An extension no stream name can hold (a damaged file's) leaves the picture without its pixels,
+            // rather than the file unwritten.
+            static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9]{1,16}$"));
+            if (!item.embedded || !m_model.binData.contains(item.id) || !plain.match(item.extension).hasMatch())
                 continue;
             const QString number = QString::number(item.id, 16).toUpper().rightJustified(4, u'0');
             const QByteArray data = m_model.binData.value(item.id);

@@ -556,7 +556,6 @@ std::unique_ptr<QTextDocument> objectDocument()
     return document;
 }
 
-
 } // namespace
 
 Q_DECLARE_METATYPE(PageGeometry)
@@ -565,12 +564,11 @@ namespace {
 
 // The model as the editor takes it: ids resolved to what they name, only the fields the editor reads, the page and
 // columns of the first definitions, the headers and footers of the first section, a paragraph's text after a table
-// as a paragraph of its own, empty paragraphs left out. What the writer does not write yet is left out when `unwritten` names it: "later
-// sections" (their pages), "later columns" (columns that change inside the document), "objects" (drawn shapes,
-// notes and other objects the editor cannot show), "floating pictures" (written as characters on a line of their
-// own). A
-// document read, written and read again gives the same lines, line records aside.
-// The values, in words, one space apart.
+// as a paragraph of its own, empty paragraphs left out. What the writer does not write yet is left out when `unwritten`
+// names it: "later sections" (their pages), "later columns" (columns that change inside the document), "objects" (drawn
+// shapes, notes and other objects the editor cannot show), "floating pictures" (written as characters on a line of
+// their own). A document read, written and read again gives the same lines, line records aside. The values, in words,
+// one space apart.
 template <typename... Values> QString words(const Values&... values)
 {
     QStringList list;
@@ -632,8 +630,9 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         const HwpModel::BorderFill& fill = info.borderFills[id - 1];
         QStringList sides;
         for (const HwpModel::Border& side : fill.sides)
-            sides.append(side.type == 0 ? QStringLiteral("0")
-                                        : QStringLiteral("%1/%2/%3").arg(side.type).arg(side.millimetres).arg(side.colour, 0, 16));
+            sides.append(side.type == 0
+                             ? QStringLiteral("0")
+                             : QStringLiteral("%1/%2/%3").arg(side.type).arg(side.millimetres).arg(side.colour, 0, 16));
         return sides.join(u',') + QStringLiteral(" diag %1%2 face %3")
                                       .arg(fill.slash ? 1 : 0)
                                       .arg(fill.backslash ? 1 : 0)
@@ -645,7 +644,8 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         const HwpModel::CharShape& shape = info.charShapes[id];
         const int face = shape.faces[0];
         const QString name = face >= 0 && face < info.fonts[0].size() ? info.fonts[0][face] : QString();
-        const int relative = shape.relativeSizes[0] >= 10 && shape.relativeSizes[0] <= 250 ? shape.relativeSizes[0] : 100;
+        const int relative =
+            shape.relativeSizes[0] >= 10 && shape.relativeSizes[0] <= 250 ? shape.relativeSizes[0] : 100;
         // The line's place, below or above; a line through the text is the strike-out's.
         const quint32 line = (shape.properties >> 2) & 3;
         const quint32 bits = (shape.properties & 3) | (line == 2 ? 0 : line << 2) | (shape.properties & (3u << 15)) |
@@ -686,11 +686,13 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
             QString grid = QStringLiteral("-");
             if (table.borderFill >= 1 && table.borderFill <= info.borderFills.size()) {
                 const HwpModel::BorderFill& fill = info.borderFills[table.borderFill - 1];
-                grid = std::all_of(fill.sides.cbegin(), fill.sides.cend(), [](const HwpModel::Border& side) { return side.type == 0; })
+                grid = std::all_of(fill.sides.cbegin(), fill.sides.cend(),
+                                   [](const HwpModel::Border& side) { return side.type == 0; })
                            ? u"none"_s
                            : QString::number(fill.sides[2].millimetres);
             }
-            lines.append(QStringLiteral("%1table %2x%3 grid %4").arg(indent).arg(table.rows).arg(table.columns).arg(grid));
+            lines.append(
+                QStringLiteral("%1table %2x%3 grid %4").arg(indent).arg(table.rows).arg(table.columns).arg(grid));
             if (table.caption) {
                 const HwpModel::Caption& caption = *table.caption;
                 lines.append(indent + words(u"caption"_s, caption.side, caption.toMargins, caption.verticalAlignment,
@@ -708,9 +710,10 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
                     content = cell.paragraphs.back().lines.last().top + cell.paragraphs.back().lines.last().height;
                     spacing = cell.paragraphs.back().lines.last().spacing;
                 }
-                const int below = (cell.rowSpan == 1 && cell.height > 0 ? std::max(margins[3], cell.height - margins[2] - content)
-                                                                         : margins[3]) -
-                                  spacing;
+                const int below =
+                    (cell.rowSpan == 1 && cell.height > 0 ? std::max(margins[3], cell.height - margins[2] - content)
+                                                          : margins[3]) -
+                    spacing;
                 lines.append(indent + words(u"cell"_s, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.width,
                                             below, margins[0], margins[1], margins[2], fillOf(cell.borderFill)));
                 paragraphs(cell.paragraphs, depth + 1, false);
@@ -719,20 +722,25 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
         }
         case Control::Kind::Equation:
             return object.equation.known && !object.equation.script.trimmed().isEmpty()
-                       ? u'⟨' + words(u"eq"_s, object.equation.script, object.equation.baseUnit, object.equation.colour) + u'⟩'
+                       ? u'⟨' +
+                             words(u"eq"_s, object.equation.script, object.equation.baseUnit, object.equation.colour) +
+                             u'⟩'
                        : QString();
         case Control::Kind::Picture:
             if (model.binData.contains(object.picture.binId) && unwritten.contains(u"floating pictures"_s))
                 return QStringLiteral("⟨picture %1x%2⟩").arg(object.picture.width).arg(object.picture.height);
             if (model.binData.contains(object.picture.binId))
-                return u'⟨' + words(u"picture"_s, object.picture.asCharacter,
-                                    object.picture.asCharacter ? 0 : object.picture.horizontal, object.picture.width,
-                                    object.picture.height) + u'⟩';
+                return u'⟨' +
+                       words(u"picture"_s, object.picture.asCharacter,
+                             object.picture.asCharacter ? 0 : object.picture.horizontal, object.picture.width,
+                             object.picture.height) +
+                       u'⟩';
             return unwritten.contains(u"objects"_s) ? QString() : QStringLiteral("⟨drawn⟩");
         case Control::Kind::Header:
         case Control::Kind::Footer: {
             const QString kind = object.kind == Control::Kind::Header ? u"header"_s : u"footer"_s;
-            const QString line = QStringLiteral("%1 %2 %3").arg(kind).arg(object.margin.pages).arg(object.margin.verticalAlignment);
+            const QString line =
+                QStringLiteral("%1 %2 %3").arg(kind).arg(object.margin.pages).arg(object.margin.verticalAlignment);
             if (section > 0 || std::any_of(decorations.cbegin(), decorations.cend(), [&](const QString& kept) {
                     return kept.startsWith(kind + u' ' + QString::number(object.margin.pages) + u' ');
                 }))
@@ -758,19 +766,24 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
             if (!object.page || ((sawPage || section > 0) && unwritten.contains(u"later sections"_s)))
                 return {};
             sawPage = true;
-            return u'⟨' + words(u"page"_s, object.page->paperWidth, object.page->paperHeight, object.page->landscape,
-                                object.page->left, object.page->right, object.page->top, object.page->bottom,
-                                object.page->header, object.page->footer, object.page->gutter) + u'⟩';
+            return u'⟨' +
+                   words(u"page"_s, object.page->paperWidth, object.page->paperHeight, object.page->landscape,
+                         object.page->left, object.page->right, object.page->top, object.page->bottom,
+                         object.page->header, object.page->footer, object.page->gutter) +
+                   u'⟩';
         case Control::Kind::ColumnDef:
             if ((sawColumns && unwritten.contains(u"later columns"_s)) ||
                 (section > 0 && unwritten.contains(u"later sections"_s)))
                 return {};
             sawColumns = true;
-            return QStringLiteral("⟨columns %1 %2⟩").arg(object.columnCount).arg(object.columnCount > 1 ? object.columnGap : 0);
+            return QStringLiteral("⟨columns %1 %2⟩")
+                .arg(object.columnCount)
+                .arg(object.columnCount > 1 ? object.columnGap : 0);
         case Control::Kind::Invisible:
             return {};
         case Control::Kind::Other:
-            return unwritten.contains(u"objects"_s) ? QString() : QStringLiteral("⟨object %1⟩").arg(int(object.dropped));
+            return unwritten.contains(u"objects"_s) ? QString()
+                                                    : QStringLiteral("⟨object %1⟩").arg(int(object.dropped));
         }
         return {};
     };
@@ -788,8 +801,8 @@ QStringList modelLines(const HwpModel::Document& model, const QStringList& unwri
                 // A picture on a line of its own is written as a character of its line, with the picture's
                 // alignment for the paragraph's.
                 QString shown = head;
-                if (unwritten.contains(u"floating pictures"_s) && text.startsWith(u"⟨picture"_s) && text.endsWith(u'⟩') &&
-                    text.count(u'⟨') == 1)
+                if (unwritten.contains(u"floating pictures"_s) && text.startsWith(u"⟨picture"_s) &&
+                    text.endsWith(u'⟩') && text.count(u'⟨') == 1)
                     shown.replace(QRegularExpression(u"^(\\s*(page )?)a\\d"_s), u"\\1a*"_s);
                 if (!text.isEmpty())
                     lines.insert(at, QStringLiteral("%1 «%2» %3").arg(shown, text, runs.join(u' ')));
@@ -954,6 +967,12 @@ void TestHwpWriter::storedForms()
     const Parsed withoutPicture = written(lost);
     QCOMPARE(withTag(withoutPicture.section, HwpRecords::ParaHeader).size(), 1);
     QVERIFY(withTag(withoutPicture.section, HwpRecords::ShapeComponentPicture).isEmpty());
+    // So is one whose extension (a damaged file's) no stream name can hold, rather than the whole file.
+    std::optional<HwpModel::Document> odd = HwpFile::ReadModel(HwpFile::Bytes(*objectDocument(), PageGeometry()));
+    QVERIFY(odd && odd->binData.size() == 1);
+    odd->info.binItems[odd->binData.keys().first()].extension = QString(30, u'x');
+    const std::optional<HwpModel::Document> back = HwpFile::ReadModel(HwpFile::Bytes(*odd));
+    QVERIFY(back && back->binData.isEmpty());
 
     // A table without widths in a cell shares the cell's width, not the page's.
     const auto tables = tableDocument();
@@ -1137,7 +1156,10 @@ void TestHwpWriter::samplesKeepTheirModel()
         QTextDocument reopened;
         QVERIFY(HwpFile::Read(reopened, page, written));
         if (reopened.blockCount() != document.blockCount())
-            differences.append(QStringLiteral("%1: %2 blocks, %3 once written").arg(name).arg(document.blockCount()).arg(reopened.blockCount()));
+            differences.append(QStringLiteral("%1: %2 blocks, %3 once written")
+                                   .arg(name)
+                                   .arg(document.blockCount())
+                                   .arg(reopened.blockCount()));
         // The model alone through the writer: what it writes comes back as it was, the word processor's line
         // records and the objects' sizes included.
         const std::optional<HwpModel::Document> direct = HwpFile::ReadModel(HwpFile::Bytes(*read), &error);
@@ -1154,7 +1176,10 @@ void TestHwpWriter::samplesKeepTheirModel()
             const HwpModel::Paragraphs& to = s < back.sections.size() ? back.sections[s].paragraphs : none;
             const auto [at, _] = std::mismatch(from.cbegin(), from.cend(), to.cbegin(), to.cend());
             if (at != from.cend() || from.size() != to.size())
-                differences.append(QStringLiteral("%1: section %2 paragraph %3 changed through its own bytes").arg(name).arg(s).arg(at - from.cbegin()));
+                differences.append(QStringLiteral("%1: section %2 paragraph %3 changed through its own bytes")
+                                       .arg(name)
+                                       .arg(s)
+                                       .arg(at - from.cbegin()));
         }
         if (!(expected.info == back.info && expected.binData == back.binData))
             differences.append(name + u": the shapes or pictures changed through its own bytes"_s);
@@ -1162,10 +1187,11 @@ void TestHwpWriter::samplesKeepTheirModel()
         const QStringList after = modelLines(*again, unwritten.value(name));
         for (qsizetype i = 0; i < std::max(before.size(), after.size()); ++i) {
             if (before.value(i) != after.value(i)) {
-                differences.append(QStringLiteral("%1 line %2:\n  read:\n    %3\n  written:\n    %4")
-                                       .arg(name)
-                                       .arg(i)
-                                       .arg(before.mid(i - 2, 5).join(u"\n    "_s), after.mid(i - 2, 5).join(u"\n    "_s)));
+                differences.append(
+                    QStringLiteral("%1 line %2:\n  read:\n    %3\n  written:\n    %4")
+                        .arg(name)
+                        .arg(i)
+                        .arg(before.mid(i - 2, 5).join(u"\n    "_s), after.mid(i - 2, 5).join(u"\n    "_s)));
                 break;
             }
         }

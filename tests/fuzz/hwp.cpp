@@ -1,6 +1,6 @@
 // Binary HWP documents from any bytes. A refused file leaves the document and page alone and says why; a read
 // one gives a usable page and a count of what was left out, and writes and reads back both as HWP and in the
-// editor's own format with the same text and page.
+// editor's own format with the same text and page; its model alone writes and reads back as HWP.
 
 #include "document/DocumentFile.h"
 #include "document/hwp/HwpFile.h"
@@ -35,6 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PageGeometry rereadPage;
     FUZZ_CHECK(HwpFile::Read(reread, rereadPage, written, &error) && rereadPage == page &&
                reread.toPlainText() == document.toPlainText());
+
+    // The model as read, written without the editor, reads back too.
+    const auto model = HwpFile::ReadModel(input.bytes);
+    FUZZ_CHECK(model && HwpFile::ReadModel(HwpFile::Bytes(*model)));
 
     QByteArray saved = DocumentFile::NativeBytes(document, page);
     FUZZ_CHECK(!saved.isEmpty());
