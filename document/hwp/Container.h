@@ -16,6 +16,12 @@ namespace HwpContainer {
 // the file stays open.
 using Streams = QMap<QString, QByteArray>;
 
+// The stream of bin item `id`'s bytes: "BinData/BIN000A.png", the id in four upper-case hexadecimal digits.
+inline QString BinDataName(int id, const QString& extension)
+{
+    return QStringLiteral("BinData/BIN%1.%2").arg(QString::number(id, 16).toUpper().rightJustified(4, u'0'), extension);
+}
+
 // Limits on what a file may make us hold: beyond them the file is refused as broken.
 inline constexpr qsizetype kMaxTotalBytes = qsizetype(512) << 20;
 inline constexpr int kMaxEntries = 16384;

@@ -73,11 +73,7 @@ void readPictures(HwpModel::Document& model, const HwpContainer::Streams& stream
         const auto found = model.info.binItems.constFind(id);
         if (found == model.info.binItems.cend() || !found->embedded)
             continue;
-        // "BinData/BIN000A.png": the id in four upper-case hexadecimal digits.
-        const QString name = QStringLiteral("BinData/BIN%1.%2")
-                                 .arg(QString::number(found->id, 16).toUpper().rightJustified(4, u'0'),
-                                      found->extension);
-        const auto stream = streams.constFind(name);
+        const auto stream = streams.constFind(HwpContainer::BinDataName(found->id, found->extension));
         if (stream == streams.cend())
             continue;
         const bool inflate = found->compression == 1 || (found->compression == 0 && compressed);
@@ -184,8 +180,8 @@ std::optional<HwpModel::Document> ReadModel(const QByteArray& bytes, QString* er
     return model;
 }
 
-bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error, DroppedObjects* droppedObjects,
-          QList<ParagraphPlace>* paragraphs)
+bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, QString* error,
+          DroppedObjects* droppedObjects, QList<ParagraphPlace>* paragraphs)
 {
     // Everything is read and checked before the document is touched, so a refused file leaves it as it was.
     const std::optional<HwpModel::Document> model = ReadModel(bytes, error);
@@ -208,8 +204,8 @@ bool Read(QTextDocument& document, PageGeometry& page, const QByteArray& bytes, 
     return true;
 }
 
-bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error, DroppedObjects* droppedObjects,
-          QList<ParagraphPlace>* paragraphs)
+bool Load(QTextDocument& document, PageGeometry& page, const QString& path, QString* error,
+          DroppedObjects* droppedObjects, QList<ParagraphPlace>* paragraphs)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -129,9 +129,8 @@ public:
             static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9]{1,16}$"));
             if (!item.embedded || !m_model.binData.contains(item.id) || !plain.match(item.extension).hasMatch())
                 continue;
-            const QString number = QString::number(item.id, 16).toUpper().rightJustified(4, u'0');
             const QByteArray data = m_model.binData.value(item.id);
-            streams.insert(QStringLiteral("BinData/BIN%1.%2").arg(number, item.extension),
+            streams.insert(HwpContainer::BinDataName(item.id, item.extension),
                            item.compression == 2 ? data : HwpContainer::Deflate(data));
         }
         streams.insert(QStringLiteral("FileHeader"), fileHeader());

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <functional>
 
 // The object controls of a section: equations, pictures and tables, each a CTRL_HEADER record below its

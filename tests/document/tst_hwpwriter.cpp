@@ -597,7 +597,8 @@ void forgetUnwritten(HwpModel::Paragraphs& paragraphs)
                     (control.kind == Control::Kind::Table && !control.table.known) ||
                     (control.kind == Control::Kind::Equation && !control.equation.known))
                     continue;
-                forgetUnwritten(control.table.caption ? control.table.caption->paragraphs : control.margin.paragraphs);
+                if (control.table.caption)
+                    forgetUnwritten(control.table.caption->paragraphs);
                 forgetUnwritten(control.margin.paragraphs);
                 for (HwpModel::Cell& cell : control.table.cells)
                     forgetUnwritten(cell.paragraphs);
