@@ -204,8 +204,8 @@ QByteArray charShapeRecord(const CharShape& shape)
     out.u8(10).u8(10); // shadow offsets, unused while the shadow is off
     const quint32 colour = shape.textColour == kNoColour ? 0 : shape.textColour;
     out.u32(colour).u32(colour).u32(shape.shadeColour).u32(0xC0C0C0); // text, underline, shade, shadow
-    out.u16(0);      // no border fill around the characters
-    out.u32(colour); // strike-out colour
+    out.u16(0);                                                       // no border fill around the characters
+    out.u32(colour);                                                  // strike-out colour
     return out.data();
 }
 
@@ -223,7 +223,7 @@ QByteArray paraShapeRecord(const ParaShape& shape)
     out.i32(shape.left).i32(shape.right).i32(shape.indent).i32(shape.above).i32(shape.below);
     out.i32(shape.lineSpacing);
     out.u16(0).u16(quint16(shape.numbering)).u16(0); // tab definition, numbering or bullet, no border fill
-    out.zeros(8);                                     // border spacings
+    out.zeros(8);                                    // border spacings
     out.u32(0).u32(spacingType).u32(quint32(shape.lineSpacing)).u32(level);
     return out.data();
 }
@@ -250,21 +250,22 @@ QByteArray numberingRecord(const Numbering& numbering)
 
 } // namespace
 
-QByteArray Write(const HwpModel::DocInfo& info)
+QByteArray Write(const HwpModel::DocInfo& info, int sections)
 {
     using namespace HwpRecords;
     QByteArray stream;
-    // One section; pages, footnotes, endnotes, pictures, tables and equations count from 1; the caret at the
-    // start.
+    // The sections the body has (readers look for as many streams); pages, footnotes, endnotes, pictures, tables
+    // and equations count from 1; the caret at the start.
     DataWriter properties;
-    properties.u16(1);
+    properties.u16(quint16(std::clamp(sections, 1, 0xffff)));
     for (int i = 0; i < 6; ++i)
         properties.u16(1);
     properties.u32(0).u32(0).u32(0);
     Append(stream, DocumentProperties, 0, properties.data());
 
     QList<HwpModel::BinItem> items = info.binItems.values();
-    std::sort(items.begin(), items.end(), [](const HwpModel::BinItem& a, const HwpModel::BinItem& b) { return a.id < b.id; });
+    std::sort(items.begin(), items.end(),
+              [](const HwpModel::BinItem& a, const HwpModel::BinItem& b) { return a.id < b.id; });
     DataWriter counts;
     counts.i32(qint32(items.size()));
     for (const QStringList& faces : info.fonts)
@@ -284,7 +285,11 @@ QByteArray Write(const HwpModel::DocInfo& info)
     for (const HwpModel::BinItem& item : std::as_const(items)) {
         // Embedded, compressed as the storage says, under its id and extension.
         Append(stream, Tag::BinData, 1,
-               DataWriter().u16(quint16(0x0001 | (item.compression & 0x3) << 4)).u16(quint16(item.id)).string(item.extension).data());
+               DataWriter()
+                   .u16(quint16(0x0001 | (item.compression & 0x3) << 4))
+                   .u16(quint16(item.id))
+                   .string(item.extension)
+                   .data());
     }
     for (const QStringList& faces : info.fonts) {
         for (const QString& name : faces)

@@ -14,8 +14,8 @@ namespace HwpDocInfo {
 // are taken as far as they go, and ids the body gives that are not here fall back to plain text.
 HwpModel::DocInfo Read(const QList<HwpRecords::Record>& records);
 
-// The DocInfo stream of a document of one section whose shapes are `info`'s: the face names (the same in every
-// language), the one tab definition and style the body's shapes name, and the records of each shape.
-QByteArray Write(const HwpModel::DocInfo& info);
+// The DocInfo stream of a document of `sections` sections whose shapes are `info`'s: the face names (the same in
+// every language), the one tab definition and style the body's shapes name, and the records of each shape.
+QByteArray Write(const HwpModel::DocInfo& info, int sections = 1);
 
 } // namespace HwpDocInfo

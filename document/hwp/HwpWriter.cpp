@@ -134,7 +134,8 @@ public:
                            item.compression == 2 ? data : HwpContainer::Deflate(data));
         }
         streams.insert(QStringLiteral("FileHeader"), fileHeader());
-        streams.insert(QStringLiteral("DocInfo"), HwpContainer::Deflate(HwpDocInfo::Write(m_model.info)));
+        streams.insert(QStringLiteral("DocInfo"),
+                       HwpContainer::Deflate(HwpDocInfo::Write(m_model.info, int(m_model.sections.size()))));
         streams.insert(QStringLiteral("\005HwpSummaryInformation"), HwpWriter::SummaryInformation(m_model.title));
         streams.insert(QStringLiteral("PrvText"), HwpWriter::PreviewText(preview));
         return streams;
@@ -229,7 +230,7 @@ private:
         header.u32(count | (last ? kLastParagraph : 0))
             .u32(controlMask)
             .u16(quint16(std::clamp(paragraph.paraShape, 0, 0xffff)))
-            .u8(quint8(paragraph.style))
+            .u8(0) // the one style the document information holds
             .u8(paragraph.pageBreak ? kPageBreakBefore : 0)
             .u16(quint16(runs.size()))
             .u16(0) // range tags

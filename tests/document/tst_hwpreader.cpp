@@ -9,6 +9,7 @@
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
+#include "tests/support/TestFiles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -26,15 +27,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QByteArray sample(const QString& name)
-{
-    QFile file(QStringLiteral(VELLORIN_HWP_SAMPLES "/") + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("The sample %s is missing: set VELLORIN_HWP_SAMPLES to the folder of the HWP samples.",
-               qPrintable(file.fileName()));
-    return file.readAll();
-}
 
 // The paragraphs of the body (outside tables), as plain text.
 QStringList bodyParagraphs(const QTextDocument& document)
@@ -483,7 +475,7 @@ private Q_SLOTS:
     void textAndCharacterShapes()
     {
         QTextDocument document;
-        const QByteArray file = sample(QStringLiteral("example.hwp"));
+        const QByteArray file = ReadSample(QStringLiteral("example.hwp"));
         const Opened opened = open(document, file);
         QVERIFY2(opened.clean(), opened.why());
         // The word processor's own preview holds the same paragraphs.
@@ -496,7 +488,7 @@ private Q_SLOTS:
         const QStringList expected = {QStringLiteral("strikethrough S"), QStringLiteral("취소선 S"),
                                       QStringLiteral("밑줄 U"),          QStringLiteral("밑줄 U"),
                                       QStringLiteral("취소선 SU"),       QStringLiteral("굵게 UB")};
-        QVERIFY(open(document, sample(QStringLiteral("strikethrough.hwp"))).ok);
+        QVERIFY(open(document, ReadSample(QStringLiteral("strikethrough.hwp"))).ok);
         QStringList runs;
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
             for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -517,7 +509,7 @@ private Q_SLOTS:
     void outlineLevels()
     {
         QTextDocument document;
-        QVERIFY(open(document, sample(QStringLiteral("outline.hwp"))).ok);
+        QVERIFY(open(document, ReadSample(QStringLiteral("outline.hwp"))).ok);
         QStringList seen;
         int numbered = 0;
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
@@ -550,7 +542,7 @@ private Q_SLOTS:
     void pageAndParagraphs()
     {
         QTextDocument document;
-        const Opened opened = open(document, sample(QStringLiteral("page.hwp")));
+        const Opened opened = open(document, ReadSample(QStringLiteral("page.hwp")));
         QVERIFY2(opened.clean(), opened.why());
         // Paper, margins (top, bottom, left, right), header, footer, gutter, columns and their gap.
         QVERIFY(opened.page == PageGeometry({59528, 84188, 5668, 4252, 8504, 8504, 4252, 4252, 0, 1, 0}));
@@ -598,7 +590,7 @@ private Q_SLOTS:
     void tables()
     {
         QTextDocument document;
-        Opened opened = open(document, sample(QStringLiteral("table2.hwp")));
+        Opened opened = open(document, ReadSample(QStringLiteral("table2.hwp")));
         QVERIFY2(opened.clean(), opened.why());
         const QList<QTextTable*> tables = TableEditing::Tables(document);
         QCOMPARE(tables.size(), 2);
@@ -646,7 +638,7 @@ private Q_SLOTS:
     {
         using PageDecorations::Side;
         QTextDocument document;
-        Opened opened = open(document, sample(QStringLiteral("table-caption.hwp")));
+        Opened opened = open(document, ReadSample(QStringLiteral("table-caption.hwp")));
         QVERIFY2(opened.clean(), opened.why());
         const QList<QTextTable*> tables = TableEditing::Tables(document);
         QCOMPARE(tables.size(), 8);
@@ -677,7 +669,7 @@ private Q_SLOTS:
         // A caption's lines are not the body's.
         QVERIFY(!document.toPlainText().contains(u"캡션"_qs));
 
-        opened = open(document, sample(QStringLiteral("headerfooter.hwp")));
+        opened = open(document, ReadSample(QStringLiteral("headerfooter.hwp")));
         QVERIFY2(opened.clean(), opened.why());
         QCOMPARE(bodyParagraphs(document), QStringList({u"첫 페이지"_qs, QString()})); // the second holds the margins
         const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);
@@ -690,19 +682,19 @@ private Q_SLOTS:
         QCOMPARE(margins.number.position, 0);
 
         // A document opened after it keeps none of them.
-        QVERIFY(open(document, sample(QStringLiteral("example.hwp"))).ok);
+        QVERIFY(open(document, ReadSample(QStringLiteral("example.hwp"))).ok);
         QVERIFY(PageDecorations::MarginsOf(document).isEmpty());
     }
 
     void formulasAndPictures()
     {
         QTextDocument document;
-        const Opened opened = open(document, sample(QStringLiteral("latex.hwp")));
+        const Opened opened = open(document, ReadSample(QStringLiteral("latex.hwp")));
         QVERIFY2(opened.clean(), opened.why());
         QStringList scripts;
         for (int position : FormulaObject::Positions(document))
             scripts.append(FormulaObject::Script(FormulaObject::FormatAt(document, position)));
-        QString listed = QString::fromUtf8(sample(QStringLiteral("latex-equations.txt")));
+        QString listed = QString::fromUtf8(ReadSample(QStringLiteral("latex-equations.txt")));
         QCOMPARE(scripts, listed.split(u'\n', Qt::SkipEmptyParts));
         QCOMPARE(
             FormulaObject::PointSize(FormulaObject::FormatAt(document, FormulaObject::Positions(document).first())),
@@ -789,8 +781,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("error");
-        QTest::newRow("password") << sample(QStringLiteral("password-12345.hwp")) << QStringLiteral("암호가 걸린");
-        QTest::newRow("distribution") << sample(QStringLiteral("distribution.hwp")) << QStringLiteral("배포용 문서");
+        QTest::newRow("password") << ReadSample(QStringLiteral("password-12345.hwp")) << QStringLiteral("암호가 걸린");
+        QTest::newRow("distribution") << ReadSample(QStringLiteral("distribution.hwp")) << QStringLiteral("배포용 문서");
         QTest::newRow("hwp 3") << QByteArray("HWP Document File V3.00 \x1a\x01\x02\x03\x04\x05") + QByteArray(300, 'x')
                                << QStringLiteral("HWP 3.0");
         QTest::newRow("other compound file")
@@ -807,7 +799,7 @@ private Q_SLOTS:
         QTest::newRow("version") << old.bytes() << QStringLiteral("버전");
 
         // Damage made from real files and from made ones.
-        const QByteArray example = sample(QStringLiteral("example.hwp"));
+        const QByteArray example = ReadSample(QStringLiteral("example.hwp"));
         for (qsizetype length :
              {qsizetype(0), qsizetype(7), qsizetype(512), qsizetype(4096), example.size() / 2, example.size() - 512})
             QTest::newRow(qPrintable(QStringLiteral("cut at %1").arg(length))) << example.left(length) << QString();

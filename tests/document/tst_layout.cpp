@@ -10,6 +10,7 @@
 #include "document/hwp/Container.h"
 #include "document/hwp/HwpFile.h"
 #include "document/hwp/Records.h"
+#include "tests/support/TestFiles.h"
 #include "tools/layout-check/LayoutCheck.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -28,24 +29,11 @@
 
 namespace {
 
-QString samplePath(const QString& name)
-{
-    return QStringLiteral(VELLORIN_HWP_SAMPLES "/") + name;
-}
-
-QByteArray sample(const QString& name)
-{
-    QFile file(samplePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("The sample %s is missing.", qPrintable(file.fileName()));
-    return file.readAll();
-}
-
 // The sample `name` read into `document` and laid out on the page it gives.
 bool readLaidOut(QTextDocument& document, PageGeometry& page, const QString& name)
 {
     QString error;
-    if (!HwpFile::Read(document, page, sample(name), &error)) {
+    if (!HwpFile::Read(document, page, ReadSample(name), &error)) {
         qWarning("%s: %s", qPrintable(name), qPrintable(error));
         return false;
     }
@@ -250,7 +238,7 @@ void LayoutTest::samplesMeetTheTargets()
     QFETCH(QStringList, excused);
     QFETCH(int, decorations);
     QFETCH(double, tallestRows);
-    const LayoutCheck::Figures figures = LayoutCheck::Measure(samplePath(file));
+    const LayoutCheck::Figures figures = LayoutCheck::Measure(SamplePath(file));
     const QString report = LayoutCheck::Report(figures);
     const QStringList shortfalls = LayoutCheck::Shortfalls(figures, excused);
     QVERIFY2(shortfalls.isEmpty(), qPrintable(report + u'\n' + shortfalls.join(u'\n')));
@@ -422,7 +410,7 @@ void LayoutTest::numbersStartWhereTheLinesDo_data()
 void LayoutTest::numbersStartWhereTheLinesDo()
 {
     QFETCH(QString, file);
-    const QByteArray bytes = sample(file);
+    const QByteArray bytes = ReadSample(file);
     const QHash<qsizetype, double> theirs = theirLineStarts(bytes);
     QTextDocument document;
     PageGeometry page;
@@ -602,7 +590,7 @@ void LayoutTest::filledThenLaidOutOnce()
     QSignalSpy layouts(document.documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged);
     QSignalSpy updates(document.documentLayout(), &QAbstractTextDocumentLayout::update);
     PageGeometry page;
-    QVERIFY(HwpFile::Read(document, page, sample(QStringLiteral("table-position.hwp"))));
+    QVERIFY(HwpFile::Read(document, page, ReadSample(QStringLiteral("table-position.hwp"))));
     QVERIFY2(layouts.size() <= 2, qPrintable(QString::number(layouts.size())));
     QVERIFY2(updates.size() <= 2, qPrintable(QString::number(updates.size())));
 }

@@ -1,5 +1,6 @@
 #include "formula/Formula.h"
 #include "formula/Script.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -115,9 +116,8 @@ private Q_SLOTS:
     // real files use (TIMES, GEQ, image, TRIANGLE, LEFT | … RIGHT |, cases, pmatrix, leading blanks and `).
     void realScripts()
     {
-        QFile file(QStringLiteral(VELLORIN_HWP_SAMPLES "/latex-equations.txt"));
-        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-        const QStringList scripts = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList scripts =
+            QString::fromUtf8(ReadSample(QStringLiteral("latex-equations.txt"))).split(u'\n', Qt::SkipEmptyParts);
         const QStringList meant = {
             "E = mr^(2) = (nc^(2))/(sqrt(1 − (r^(2))/(d^(2))))",
             "Q = lim__(△ t → 0) (△ s)/(△ t) = (d^(2) s)/(dt^(2)) + 1",

@@ -30,3 +30,21 @@ inline QByteArray ReadTestFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+#ifdef VELLORIN_HWP_SAMPLES
+// A document the word processor made, from the shared samples.
+inline QString SamplePath(const QString& name)
+{
+    return QStringLiteral(VELLORIN_HWP_SAMPLES "/") + name;
+}
+
+// The sample's bytes; a test that reads a sample cannot go on without it.
+inline QByteArray ReadSample(const QString& name)
+{
+    QFile file(SamplePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("The sample %s is missing: set VELLORIN_HWP_SAMPLES to the folder of the HWP samples.",
+               qPrintable(file.fileName()));
+    return file.readAll();
+}
+#endif
