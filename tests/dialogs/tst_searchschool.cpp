@@ -1,13 +1,12 @@
 #include "net/Communicator.h"
 #include "options/COptSchoolMidDlg.h"
-#include "server/QuestionBankServer.h"
-#include "server/QuestionStore.h"
 #include "ui/dialogs/CSearchSchoolDlg.h"
 #include "ui/dialogs/MessageBox.h"
 
 #include "tests/support/FocusChain.h"
+#include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ScriptedServer.h"
-#include "tests/support/TestTls.h"
+#include "tests/support/TestTables.h"
 
 #include <QApplication>
 #include <QImage>
@@ -71,14 +70,6 @@ void search(QWidget& dialog, const QString& text)
     clickButton(dialog, "findButton");
 }
 
-QStringList texts(QListWidget* widget)
-{
-    QStringList all;
-    for (int i = 0; i < widget->count(); ++i)
-        all.append(widget->item(i)->text());
-    return all;
-}
-
 } // namespace
 
 class TestSearchSchool : public QObject
@@ -87,8 +78,7 @@ class TestSearchSchool : public QObject
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<QuestionStore> m_store;
-    std::unique_ptr<QuestionBankServer> m_server;
+    std::unique_ptr<LocalQuestionBank> m_bank;
     std::unique_ptr<CCommunicator> m_client;
 
 private Q_SLOTS:
@@ -96,22 +86,15 @@ private Q_SLOTS:
     {
         // A box nobody answered in advance is printed and answered instead of waiting for a click.
         qputenv("VELLORIN_UNATTENDED", "1");
-        const TestTls& tls = TestTls::instance();
-        m_store = std::make_unique<QuestionStore>(QFile::encodeName(m_dir.filePath("qb.sqlite3")).toStdString());
-        m_server = std::make_unique<QuestionBankServer>(*m_store, QFile::encodeName(tls.certificatePath).toStdString(),
-                                                        QFile::encodeName(tls.keyPath).toStdString());
-        const int port = m_server->Bind("127.0.0.1", 0);
-        QVERIFY(port > 0);
-        m_server->Start();
-        m_client = std::make_unique<CCommunicator>(QStringLiteral("https://127.0.0.1:%1/").arg(port));
+        m_bank = std::make_unique<LocalQuestionBank>();
+        m_client = std::make_unique<CCommunicator>(m_bank->baseUrl());
         QVERIFY(m_client->StartSession());
     }
 
     void cleanupTestCase()
     {
         m_client.reset();
-        m_server.reset();
-        m_store.reset();
+        m_bank.reset();
     }
 
     // Picked from the list, the name alone without the region; changed after the search, the current text; a
@@ -128,10 +111,10 @@ private Q_SLOTS:
                 QCOMPARE(edit(d)->text(), QStringLiteral("이전 학교"));
                 // Nothing found still offers the typed text.
                 search(d, QStringLiteral("없는 이름"));
-                QCOMPARE(texts(list(d)), QStringList{QStringLiteral("사용자 입력 사용")});
+                QCOMPARE(RowTexts(list(d)->model()), QStringList{QStringLiteral("사용자 입력 사용")});
                 search(d, QStringLiteral("한국"));
                 QCOMPARE(
-                    texts(list(d)),
+                    RowTexts(list(d)->model()),
                     (QStringList{QStringLiteral("사용자 입력 사용"), QStringLiteral("성남한국중학교 (경기)"),
                                  QStringLiteral("수원한국고등학교 (경기)"), QStringLiteral("원주한국고등학교 (강원)"),
                                  QStringLiteral("창원한국중학교 (경남)")}));
@@ -208,10 +191,7 @@ private Q_SLOTS:
 
             // "확인" with nothing selected says so, stays open and searches nothing.
             QTest::keyClick(d.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::Key_Return);
-            const auto boxes = MessageBox::TakeAnswered();
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, QStringLiteral("Not selected."));
-            QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+            QCOMPARE(ShownBoxes(), QStringList{"Critical|" + QApplication::applicationName() + "|Not selected."});
             QVERIFY(d.isVisible());
             QCOMPARE(server.requests().size(), std::size_t(1));
 
@@ -236,12 +216,12 @@ private Q_SLOTS:
             QCOMPARE(list(d)->count(), 0);
             d.reject();
         });
-        const auto boxes = MessageBox::TakeAnswered();
+        const QStringList boxes = ShownBoxes();
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
-        QVERIFY(
-            boxes[0].text.startsWith(QStringLiteral("Error: Communicator search school failed. \r\nSearch failed. (")));
-        QVERIFY(boxes[0].text.endsWith(QStringLiteral(") \r\nError: ")));
+        QVERIFY2(boxes[0].startsWith(
+                     QStringLiteral("Critical|Error|Error: Communicator search school failed. \r\nSearch failed. (")) &&
+                     boxes[0].endsWith(QStringLiteral(") \r\nError: ")),
+                 qPrintable(boxes[0]));
     }
 
     void panelClickOpensTheSearch()

@@ -73,6 +73,12 @@ private Q_SLOTS:
         QTest::newRow("all ones") << QByteArray(3, '\xff') << QByteArray("////");
         QTest::newRow("13 bytes: unrolled part and tail")
             << QByteArray("Hello, world!") << QByteArray("SGVsbG8sIHdvcmxkIQ==");
+        // Random bytes of lengths around the unrolled groups of twelve and beyond, with Qt's own codec as the
+        // independent reference.
+        for (int size : {1, 2, 11, 12, 13, 14, 1000, 1 << 20}) {
+            const QByteArray bytes = RandomBytes(size, quint32(size) * 2654435761u);
+            QTest::addRow("%d random bytes", size) << bytes << bytes.toBase64();
+        }
     }
 
     // Both ways, and as the strict decoder takes it.
@@ -86,24 +92,6 @@ private Q_SLOTS:
         QCOMPARE(Base64DecodeStrict(output.toStdString()), std::optional<std::string>(input.toStdString()));
     }
 
-    void randomRoundTrip_data()
-    {
-        QTest::addColumn<int>("size");
-        for (int size : {1, 2, 11, 12, 13, 14, 1000, 1 << 20})
-            QTest::addRow("%d bytes", size) << size;
-    }
-
-    void randomRoundTrip()
-    {
-        QFETCH(int, size);
-        const QByteArray bytes = RandomBytes(size, quint32(size) * 2654435761u);
-        const QByteArray text = encode(bytes);
-        // Qt's own codec is the independent reference.
-        QCOMPARE(text, bytes.toBase64());
-        QCOMPARE(decode(text), bytes);
-        QCOMPARE(Base64DecodeStrict(text.toStdString()), std::optional<std::string>(bytes.toStdString()));
-    }
-
     void intoBufferWritesExactly()
     {
         const QByteArray bytes("abcde");
@@ -113,6 +101,10 @@ private Q_SLOTS:
         QCOMPARE(Base64EncodedLength(30'000'000), std::size_t(40'000'000));
     }
 
+    // The lenient decoder reads what servers send: it skips whatever is not of the alphabet, padding included,
+    // and takes what it can of a cut group. The strict one is what the local server takes for a document or a
+    // password: exactly what an encoder writes, so that a damaged document is refused rather than stored, and no
+    // two texts stand for the same bytes. None of these texts is such.
     void decoding_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -126,6 +118,20 @@ private Q_SLOTS:
             << QByteArray("SGVsbG8sIHdvc\nmxkIQ==") << QByteArray("Hello, world!");
         QTest::newRow("padding in the middle and junk") << QByteArray("Zg==Zm8=*-_.\x80\xff") << QByteArray("f\006f");
         QTest::newRow("nothing of the alphabet") << QByteArray("==\r\n -_") << QByteArray();
+        QTest::newRow("padding inside") << QByteArray("Zg==Zg==") << QByteArray("f\006`");
+        QTest::newRow("padding not last") << QByteArray("Zg=a") << QByteArray("f\006");
+        QTest::newRow("only padding") << QByteArray("====") << QByteArray();
+        QTest::newRow("bits after one byte") << QByteArray("Zh==") << QByteArray("f");
+        QTest::newRow("bits after two bytes") << QByteArray("Zm9=") << QByteArray("fo");
+        QTest::newRow("URL alphabet") << QByteArray("Zm-_") << QByteArray("f");
+
+        // As mail and many servers wrap it: 76 characters a line.
+        const QByteArray bytes = RandomBytes(100'003, 20261207);
+        const QByteArray text = bytes.toBase64();
+        QByteArray wrapped;
+        for (qsizetype at = 0; at < text.size(); at += 76)
+            wrapped += text.mid(at, 76) + "\r\n";
+        QTest::newRow("wrapped text") << wrapped << bytes;
     }
 
     void decoding()
@@ -133,17 +139,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, bytes);
         QCOMPARE(decode(text), bytes);
-    }
-
-    // As mail and many servers wrap it: 76 characters a line.
-    void decodingWrappedText()
-    {
-        const QByteArray bytes = RandomBytes(100'003, 20261207);
-        QByteArray wrapped;
-        const QByteArray text = bytes.toBase64();
-        for (qsizetype at = 0; at < text.size(); at += 76)
-            wrapped += text.mid(at, 76) + "\r\n";
-        QCOMPARE(decode(wrapped), bytes);
+        QVERIFY(!Base64DecodeStrict(text.toStdString()));
     }
 
     // The load decodes the text as the field map holds it, in UTF-16: a character outside the alphabet is skipped
@@ -180,27 +176,6 @@ private Q_SLOTS:
             const QByteArray part = decode(text, capacity);
             QCOMPARE(part, full.left(qsizetype(capacity)));
         }
-    }
-
-    // What the local server takes for a document or a password: exactly what an encoder writes, so that a damaged
-    // document is refused rather than stored, and no two texts stand for the same bytes.
-    void strictDecodingRefuses_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("no padding") << QByteArray("Zm9vYg");
-        QTest::newRow("line break") << QByteArray("Zm9v\r\nYm");
-        QTest::newRow("padding inside") << QByteArray("Zg==Zg==");
-        QTest::newRow("padding not last") << QByteArray("Zg=a");
-        QTest::newRow("only padding") << QByteArray("====");
-        QTest::newRow("bits after one byte") << QByteArray("Zh==");
-        QTest::newRow("bits after two bytes") << QByteArray("Zm9=");
-        QTest::newRow("URL alphabet") << QByteArray("Zm-_");
-    }
-
-    void strictDecodingRefuses()
-    {
-        QFETCH(QByteArray, text);
-        QVERIFY(!Base64DecodeStrict(text.toStdString()));
     }
 };
 

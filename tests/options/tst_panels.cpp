@@ -6,6 +6,7 @@
 #include "core/Shortcuts.h"
 
 #include "tests/support/FocusChain.h"
+#include "tests/support/TestTables.h"
 #include "tests/support/TestFiles.h"
 
 #include <QComboBox>
@@ -50,36 +51,19 @@ QComboBox* combo(QWidget* panel, const char* name)
     return panel->findChild<QComboBox*>(QLatin1String(name));
 }
 
-QStringList items(const QComboBox* box)
-{
-    QStringList texts;
-    for (int i = 0; i < box->count(); ++i)
-        texts.append(box->itemText(i));
-    return texts;
-}
-
-QTreeWidgetItem* treeItem(QTreeWidget* tree, const QStringList& path)
-{
-    QTreeWidgetItem* item = nullptr;
-    for (const QString& text : path) {
-        const int count = item ? item->childCount() : tree->topLevelItemCount();
-        QTreeWidgetItem* next = nullptr;
-        for (int i = 0; i < count && !next; ++i) {
-            QTreeWidgetItem* candidate = item ? item->child(i) : tree->topLevelItem(i);
-            if (candidate->text(0) == text)
-                next = candidate;
-        }
-        item = next;
-        if (!item)
-            return nullptr;
-    }
-    return item;
-}
-
+// Selects the item at `path`, a text for each level from the top: the same text may stand at several levels.
 void select(QTreeWidget* tree, const QStringList& path)
 {
-    QTreeWidgetItem* item = treeItem(tree, path);
-    QVERIFY(item);
+    QTreeWidgetItem* item = tree->invisibleRootItem();
+    for (const QString& text : path) {
+        QTreeWidgetItem* parent = item;
+        item = nullptr;
+        for (int i = 0; i < parent->childCount() && !item; ++i) {
+            if (parent->child(i)->text(0) == text)
+                item = parent->child(i);
+        }
+        QVERIFY2(item, qPrintable(path.join(u'/')));
+    }
     tree->setCurrentItem(item);
     item->setSelected(true);
 }
@@ -425,7 +409,8 @@ private Q_SLOTS:
                                  {"number", "25번"}};
         panel.SetFieldMap(reply);
         fields = collect(panel);
-        QCOMPARE(valuesOf(fields, {"finalclass", "number"}), (QStringList{"finalclass=상관관계", "number=25번"}));
+        QCOMPARE(valuesOf(fields, {"subclass", "finalclass", "number"}),
+                 (QStringList{"subclass=통계 (중3)", "finalclass=상관관계", "number=25번"}));
         QCOMPARE(fields.GetCount(), 10);
     }
 
@@ -441,7 +426,7 @@ private Q_SLOTS:
         m_parent->show();
         type->setFocus();
         QTest::keyClick(type, Qt::Key_Down);
-        QCOMPARE(items(combo(&panel, "numberCombo")), (QStringList{"1번", "2번", "3번"}));
+        QCOMPARE(RowTexts(combo(&panel, "numberCombo")->model()), (QStringList{"1번", "2번", "3번"}));
         QTest::keyClick(type, Qt::Key_Down);
         QCOMPARE(combo(&panel, "numberCombo")->count(), 4);
 
@@ -473,7 +458,7 @@ private Q_SLOTS:
         WriteTestFile(empty.filePath(QStringLiteral("ts_math1.txt")), "\xb0\xa1\r\n\r\n\xc7\xd1\xb1\xdb");
         m_settings->setValue(QStringLiteral("Timestone/Topic"), 2);
         COptTimestoneDlg reading(m_settings.get(), m_parent.get(), {empty.path()});
-        QCOMPARE(items(combo(&reading, "topicCombo")),
+        QCOMPARE(RowTexts(combo(&reading, "topicCombo")->model()),
                  (QStringList{QStringLiteral("가"), QString(), QStringLiteral("한글")}));
         QCOMPARE(collect(reading).Value("topic"), QStringLiteral("한글"));
         m_settings->setValue(QStringLiteral("Timestone/Topic"), 3);

@@ -9,6 +9,7 @@
 
 #include "tests/support/LocalQuestionBank.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestTables.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/MainWindowHarness.h"
 
@@ -303,12 +304,9 @@ private Q_SLOTS:
         const QString png = dir.filePath(QStringLiteral("q.png"));
         QImage(40, 20, QImage::Format_RGB32).save(png);
         const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
-        CMapStringToString hwpFiles;
-        hwpFiles.SetAt(QStringLiteral("q_hwp"), samples + QStringLiteral("/example.hwp"));
-        hwpFiles.SetAt(QStringLiteral("a_hwp"), samples + QStringLiteral("/latex.hwp"));
-        CMapStringToString pngFiles;
-        pngFiles.SetAt(QStringLiteral("q_png"), png);
-        pngFiles.SetAt(QStringLiteral("a_png"), png);
+        CMapStringToString hwpFiles{{"q_hwp", samples + QStringLiteral("/example.hwp")},
+                                    {"a_hwp", samples + QStringLiteral("/latex.hwp")}};
+        CMapStringToString pngFiles{{"q_png", png}, {"a_png", png}};
         QVERIFY2(m_reader->InsertQuestion(Category::Timestone, &metadata, &hwpFiles, &pngFiles),
                  qPrintable(m_reader->GetLastErrorText()));
 
@@ -388,12 +386,11 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Yes);
         MessageBox::SetNextAnswer(QMessageBox::No);
         QVERIFY(this->save());
-        const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
+        const QStringList shown = ShownBoxes();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[1].caption, QStringLiteral("Confirm"));
-        QCOMPARE(shown[1].text, QStringLiteral("해설 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다. 저장하시겠습니까?"));
-        QCOMPARE(shown[1].icon, QMessageBox::Question);
-        QCOMPARE(shown[1].defaultButton, QMessageBox::No);
+        QCOMPARE(
+            shown[1],
+            QStringLiteral("Question|Confirm|해설 내용이 첫 쪽을 넘습니다. 첫 쪽만 등록됩니다. 저장하시겠습니까?|No"));
         QVERIFY(!progress.entries.contains(MessageText(Msg::kStageRender)));
         QVERIFY(!progress.entries.contains(MessageText(Msg::kStageDone)));
         QCOMPARE(storedDocument(stored(Category::Education2022), "d_png"), lastPng);
@@ -412,13 +409,13 @@ private Q_SLOTS:
             fillAllThree(QStringLiteral("files"));
             MessageBox::SetNextAnswer(QMessageBox::Ok);
             QVERIFY(save());
-            const QList<MessageBox::Shown> shown = MessageBox::TakeAnswered();
+            const QStringList shown = ShownBoxes();
             QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].caption, QStringLiteral("Error"));
-            QCOMPARE(shown[0].icon, QMessageBox::Critical);
-            QVERIFY2(shown[0].text.contains(path), qPrintable(shown[0].text));
+            QVERIFY2(shown[0].startsWith(QLatin1String("Critical|Error|")) && shown[0].contains(path),
+                     qPrintable(shown[0]));
             if (path.endsWith(QLatin1String(".hwp")))
-                QCOMPARE(shown[0].text, MessageText(Msg::kFileUnreadable).arg(QStringLiteral("해설"), path));
+                QCOMPARE(shown[0], "Critical|Error|" +
+                                       MessageText(Msg::kFileUnreadable).arg(QStringLiteral("해설"), path) + "|Ok");
             QVERIFY(stored(Category::Education2015).Value("q_hwp").isEmpty());
             QVERIFY(QDir(path).removeRecursively());
         }

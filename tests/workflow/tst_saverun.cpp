@@ -98,26 +98,29 @@ private:
 
 CMapStringToString dailyFields(const QString& prob)
 {
-    CMapStringToString fields;
-    fields.SetAt(QStringLiteral("volume"), QStringLiteral("1권"));
-    fields.SetAt(QStringLiteral("prob"), prob);
-    return fields;
+    return CMapStringToString{{"volume", "1권"}, {"prob", prob}};
+}
+
+// The host's line for a stage that the save reports, with its status text where it has one.
+QString stage(int position, const char16_t* status = nullptr)
+{
+    const QString line = QStringLiteral("stage %1").arg(position);
+    return status ? line + u' ' + text(status) : line;
 }
 
 // The calls of a save that starts with the duplicate check, asks for the category, makes the calls `then` and
-// stops with nothing uploaded.
-QStringList stoppedAfter(const QStringList& then)
+// ends, with nothing uploaded unless `uploaded`.
+QStringList stoppedAfter(const QStringList& then, bool uploaded = false)
 {
     return QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck), QStringLiteral("category")} +
-           then + QStringList{QStringLiteral("ended: nothing uploaded")};
+           then + QStringList{uploaded ? QStringLiteral("ended: uploaded") : QStringLiteral("ended: nothing uploaded")};
 }
 
 // The calls after the category up to the documents written by the editors, for a category with metadata.
 QStringList callsUpToTheDocuments()
 {
-    return {QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
-            QStringLiteral("editors: page images"), QStringLiteral("stage 20 ") + text(Msg::kStageSaveDocuments),
-            QStringLiteral("editors: documents")};
+    return {QStringLiteral("fields"), stage(10, Msg::kStageRender), QStringLiteral("editors: page images"),
+            stage(20, Msg::kStageSaveDocuments), QStringLiteral("editors: documents")};
 }
 
 } // namespace
@@ -176,18 +179,11 @@ private Q_SLOTS:
     void uploadsInTheOrderOfItsStages()
     {
         const QStringList expected =
-            QStringList{QStringLiteral("started 0 ") + text(Msg::kStageDuplicateCheck), QStringLiteral("category")} +
-            callsUpToTheDocuments() +
-            QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
-                        QStringLiteral("stage 40"),
-                        QStringLiteral("stage 50"),
-                        QStringLiteral("stage 60 ") + text(Msg::kStageConvert),
-                        QStringLiteral("stage 70"),
-                        QStringLiteral("stage 80"),
-                        QStringLiteral("stage 90 ") + text(Msg::kStageUpload),
-                        QStringLiteral("fields"),
-                        QStringLiteral("stage 100 ") + text(Msg::kStageDone),
-                        QStringLiteral("ended: uploaded")};
+            stoppedAfter(callsUpToTheDocuments() + QStringList{stage(30, Msg::kStageTrim), stage(40), stage(50),
+                                                               stage(60, Msg::kStageConvert), stage(70), stage(80),
+                                                               stage(90, Msg::kStageUpload), QStringLiteral("fields"),
+                                                               stage(100, Msg::kStageDone)},
+                         true);
         QCOMPARE(save(QStringLiteral("순서"))->calls, expected);
 
         const CMapStringToString record = stored(QStringLiteral("순서"));
@@ -261,12 +257,12 @@ private Q_SLOTS:
                                  QStringLiteral("<last error>")});
         QTest::newRow("page image not written")
             << "page image not written"
-            << stoppedAfter({QStringLiteral("fields"), QStringLiteral("stage 10 ") + text(Msg::kStageRender),
+            << stoppedAfter({QStringLiteral("fields"), stage(10, Msg::kStageRender),
                              QStringLiteral("editors: page images"),
                              error + text(Msg::kPageImageNotWritten).arg(QStringLiteral("답안: disk full"))});
         QTest::newRow("empty question") << "empty question"
                                         << stoppedAfter(callsUpToTheDocuments() +
-                                                        QStringList{QStringLiteral("stage 30 ") + text(Msg::kStageTrim),
+                                                        QStringList{stage(30, Msg::kStageTrim),
                                                                     error + text(Msg::kQuestionEmpty)});
     }
 
