@@ -275,7 +275,10 @@ void checkOutside(const QByteArray& bytes, const QTextDocument& document, const 
     // Top-level paragraphs as the readers give them: controls left out, a line break as "\n".
     QStringList expected;
     for (QTextFrame::iterator it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
-        if (it.currentBlock().isValid())
+        // The empty paragraph Qt keeps after a table that ends the document is none of the file's.
+        if (it.currentBlock().isValid() &&
+            !(it.currentBlock() == document.lastBlock() && it.currentBlock().length() == 1 &&
+              QTextCursor(it.currentBlock().previous()).currentTable()))
             expected.append(it.currentBlock()
                                 .text()
                                 .remove(QChar::ObjectReplacementCharacter)
@@ -472,6 +475,9 @@ std::unique_ptr<QTextDocument> tableDocument()
     QTextCursor after(document.get());
     after.movePosition(QTextCursor::End);
     after.insertText(QStringLiteral("표 아래"));
+    // And a table as the very last thing, with the paragraph Qt keeps after it.
+    after.insertBlock();
+    after.insertTable(1, 1, TableEditing::GridFormat())->cellAt(0, 0).firstCursorPosition().insertText(u"끝"_s);
     return document;
 }
 
@@ -919,8 +925,10 @@ void TestHwpWriter::paragraphRecords()
         }
     }
     // In the order the records come: the paragraph above the table, the table's cells (the seventh holding two
-    // paragraphs, the second with the table in it, whose cells follow), the paragraph below.
-    QCOMPARE(lastMarks, (QList<bool>{false, true, true, true, true, true, true, false, true, true, true, true}));
+    // paragraphs, the second with the table in it, whose cells follow), the paragraph below, the last table's
+    // paragraph and its cell.
+    QCOMPARE(lastMarks,
+             (QList<bool>{false, true, true, true, true, true, true, false, true, true, true, false, true, true}));
 }
 
 // Values whose stored form our own reader forgives but the word processor does not.
@@ -986,7 +994,8 @@ void TestHwpWriter::storedForms()
         if (record.tag == HwpRecords::ListHeader) {
             in.skip(16); // to the cell's width
             cellWidth = in.u32();
-        } else if (record.tag == HwpRecords::CtrlHeader && in.u32() == 0x74626c20 /* "tbl " */ && cellWidth > 0) {
+        } else if (record.tag == HwpRecords::CtrlHeader && record.level > 1 && in.u32() == 0x74626c20 /* "tbl " */ &&
+                   cellWidth > 0) {
             in.skip(12); // to the table's width
             QVERIFY2(in.u32() <= cellWidth, "a table is wider than its cell");
         }
