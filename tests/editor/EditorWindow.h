@@ -4,6 +4,7 @@
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
 #include "editor/PageView.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFile>
 #include <QImage>
@@ -31,16 +32,6 @@ inline std::unique_ptr<QWidget> ShowEditorWindow(EditorSet& editors)
     return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
 }
 
-// Writes `content` to `name` in `dir`; the file's path, or none when it cannot be written.
-inline QString WriteTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return {};
-    return path;
-}
-
 // What every editor test stands on: the three editors in their shown window, prepared again and the window
 // active before each test (a dialog of an earlier test may have taken the activation, and with it the
 // editors' keys), and a folder for the files a test writes.
@@ -54,7 +45,10 @@ protected:
     EditorSet m_editors{};
 
     CDHwpCtrl& question() { return *m_editors[0]; }
-    QString writeFile(const QString& name, const QByteArray& content) { return WriteTestFile(m_dir, name, content); }
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        return WriteTestFile(m_dir.filePath(name), content);
+    }
     void showWindow()
     {
         m_window = ShowEditorWindow(m_editors);

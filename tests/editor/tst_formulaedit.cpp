@@ -360,7 +360,7 @@ private Q_SLOTS:
         out << QStringLiteral("<html><body><p>x<img src=\"vellorin-formula:0\" />y</p></body></html>");
         out << quint32(0) << quint32(0) << quint32(0);
         out << quint32(1) << position << QStringLiteral("x^2") << size << quint32(qRgb(0, 0, 255));
-        const QString path = WriteTestFile(m_dir, QStringLiteral("handmade.hwp"), bytes);
+        const QString path = writeFile(QStringLiteral("handmade.hwp"), bytes);
 
         CDHwpCtrl& reader = editor();
         type(reader, QStringLiteral("이전 내용"));

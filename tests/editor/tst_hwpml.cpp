@@ -20,12 +20,12 @@ private:
     // An HWP XML file of the given mapping table and body, with the prolog the word processor writes.
     QString writeHwpml(const QString& name, const QByteArray& head, const QByteArray& body)
     {
-        return WriteTestFile(m_dir, name,
-                             R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
+        return writeFile(name,
+                         R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>
 <HWPML Version="2.8" SubVersion="8.0.0.0" Style2="embed">
 <HEAD SecCnt="1"><MAPPINGTABLE>)" +
-                                 head + "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body +
-                                 "</SECTION></BODY><TAIL></TAIL></HWPML>");
+                             head + "</MAPPINGTABLE></HEAD><BODY><SECTION Id=\"0\">" + body +
+                             "</SECTION></BODY><TAIL></TAIL></HWPML>");
     }
 
 private Q_SLOTS:
