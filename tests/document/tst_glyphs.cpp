@@ -3,6 +3,7 @@
 #include "document/PageLayout.h"
 #include "document/TableEditing.h"
 #include "document/hwp/HwpFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -80,17 +81,8 @@ QStringList boxes(const QTextDocument& document)
 void TestGlyphs::everyCharacterHasAGlyph_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QDir samples(QStringLiteral(VELLORIN_HWP_SAMPLES));
-    const QStringList files = samples.entryList({QStringLiteral("*.hwp")});
-    QVERIFY(files.size() >= 20);
-    for (const QString& file : files) {
-        // Encrypted documents are refused, which their own tests check.
-        if (file == QLatin1String("distribution.hwp") || file == QLatin1String("password-12345.hwp"))
-            continue;
-        QFile sample(samples.filePath(file));
-        QVERIFY2(sample.open(QIODevice::ReadOnly), qPrintable(sample.fileName()));
-        QTest::newRow(qPrintable(file)) << sample.readAll();
-    }
+    for (const QString& file : ReadableSamples())
+        QTest::newRow(qPrintable(file)) << ReadSample(file);
 
     // The corner brackets our editors put around titles, which none of the samples holds and neither Nanum
     // face has, in both kinds of face, as the editor saves them.

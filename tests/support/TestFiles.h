@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 
 // Bytes that look like a compressed document: every value equally likely, the same for the same seed.
 inline QByteArray RandomBytes(int size, quint32 seed)
@@ -46,5 +48,16 @@ inline QByteArray ReadSample(const QString& name)
         qFatal("The sample %s is missing: set VELLORIN_HWP_SAMPLES to the folder of the HWP samples.",
                qPrintable(file.fileName()));
     return file.readAll();
+}
+
+// The names of the shared samples that open: every one but the encrypted two, which their own tests refuse.
+inline QStringList ReadableSamples()
+{
+    QStringList names = QDir(QStringLiteral(VELLORIN_HWP_SAMPLES)).entryList({QStringLiteral("*.hwp")}, QDir::Files);
+    names.removeAll(QStringLiteral("distribution.hwp"));
+    names.removeAll(QStringLiteral("password-12345.hwp"));
+    if (names.size() < 20)
+        qFatal("Only %d samples in %s.", int(names.size()), VELLORIN_HWP_SAMPLES);
+    return names;
 }
 #endif
