@@ -101,8 +101,7 @@ private Q_SLOTS:
         ProgramProcess& second = start(m_url);
         QVERIFY2(second.endsWith(0), second.transcript());
         QCOMPARE(second.output(), QStringList{QStringLiteral("message box: Vellorin: Error: Already running.")});
-        QCOMPARE(FilesUnder(second.configHome()), QStringList());
-        QCOMPARE(FilesUnder(second.dataHome()), QStringList());
+        QCOMPARE(FilesUnder(second.home()), QStringList());
 
         QCOMPARE(first.process().state(), QProcess::Running);
         QVERIFY(!instanceNameFree());

@@ -94,8 +94,10 @@ private:
     CMapStringToString storedQuestion()
     {
         CMapStringToString request;
-        for (const auto& [key, value] : {std::pair{"type", "변형2"}, {"year", "2019년"}, {"month", "9월"},
-                                         {"level", "2학년"}, {"department", "이과"}, {"number", "12번"}})
+        const std::pair<const char*, const char*> fields[] = {{"type", "변형2"},      {"year", "2019년"},
+                                                              {"month", "9월"},       {"level", "2학년"},
+                                                              {"department", "이과"}, {"number", "12번"}};
+        for (const auto& [key, value] : fields)
             request.SetAt(QString::fromUtf8(key), QString::fromUtf8(value));
         CCommunicator reader(m_bank->baseUrl());
         CMapStringToString record;
@@ -130,17 +132,30 @@ private:
         return keys({QStringLiteral("Right"), QStringLiteral("Down")});
     }
 
+    // The login dialog, once shown, answered with the demo account and `password`.
+    static bool logInAsDemo(ProgramProcess& program, const QString& password)
+    {
+        return program.waitForLine("window: loginDialog") && !focusWindow(kLoginTitle).isEmpty() && type("demo") &&
+               keys({"Tab"}) && type(password) && keys({"Return"});
+    }
+
+    // Back in the main window, the question's editor has the keyboard again (Ctrl+1), and `text` is typed
+    // at the end of the question.
+    static bool appendToQuestion(ProgramProcess& program, const QString& text)
+    {
+        return !focusWindow(kMainTitle).isEmpty() && keys({"ctrl+1"}) && program.waitForLine(kQuestionEditorFocused) &&
+               keys({"ctrl+End"}) && type(text);
+    }
+
     // Ctrl+S, Yes on the overwrite box when there is one, and the end of the save.
     bool saveByKeyboard(ProgramProcess& program, bool expectOverwriteBox)
     {
         // The progress window shows for half a second at least, after the upload.
-        if (!keys({QStringLiteral("ctrl+s")}) || !program.waitForLine(QStringLiteral("window: loadingDialog")) ||
-            xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--name"), kProgressTitle})
-                .isEmpty())
+        if (!keys({"ctrl+s"}) || !program.waitForLine("window: loadingDialog") ||
+            xdotool({"search", "--sync", "--onlyvisible", "--name", kProgressTitle}).isEmpty())
             return false;
         if (expectOverwriteBox) {
-            if (!program.waitForLine(QStringLiteral("message box: Confirm: 이미 등록된 문제 입니다. 덮어쓰시겠습니까?")))
+            if (!program.waitForLine("message box: Confirm: 이미 등록된 문제 입니다. 덮어쓰시겠습니까?"))
                 return false;
             // Enter takes the box's default answer, Yes.
             if (focusWindow(QStringLiteral("^Confirm$"), program.process().processId()).isEmpty() ||
@@ -169,12 +184,8 @@ private Q_SLOTS:
     void endWhileTheLoginFailureShows()
     {
         ProgramProcess program(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
-        QVERIFY2(program.waitForLine(QStringLiteral("window: loginDialog")), program.transcript());
-        QVERIFY(!focusWindow(kLoginTitle).isEmpty());
-        QVERIFY(type(QStringLiteral("demo")) && keys({QStringLiteral("Tab")}) && type(QStringLiteral("wrong")) &&
-                keys({QStringLiteral("Return")}));
-        QVERIFY2(program.waitForLine(
-                     QStringLiteral("message box: Vellorin: 로그인 실패 (아이디와 비밀번호를 확인해주세요)")),
+        QVERIFY2(logInAsDemo(program, "wrong"), program.transcript());
+        QVERIFY2(program.waitForLine("message box: Vellorin: 로그인 실패 (아이디와 비밀번호를 확인해주세요)"),
                  program.transcript());
         QVERIFY(!focusWindow(QStringLiteral("^Vellorin$"), program.process().processId()).isEmpty());
         program.process().terminate();
@@ -189,10 +200,7 @@ private Q_SLOTS:
         const QStringList installed = FilesUnder(programFolder);
 
         ProgramProcess program(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
-        QVERIFY2(program.waitForLine(QStringLiteral("window: loginDialog")), program.transcript());
-        QVERIFY(!focusWindow(kLoginTitle).isEmpty());
-        QVERIFY(type(QStringLiteral("demo")) && keys({QStringLiteral("Tab")}) && type(QStringLiteral("demo1234")) &&
-                keys({QStringLiteral("Return")}));
+        QVERIFY2(logInAsDemo(program, "demo1234"), program.transcript());
 
         // After the login the question's editor has the keyboard.
         QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
@@ -211,22 +219,16 @@ private Q_SLOTS:
         QVERIFY(!record.Value(QStringLiteral("q_png")).isEmpty());
 
         // The same question once more, with a word added: the program asks before it replaces the stored one.
-        QVERIFY(!focusWindow(kMainTitle).isEmpty());
-        QVERIFY(keys({QStringLiteral("ctrl+1")}));
-        QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
-        QVERIFY(keys({QStringLiteral("ctrl+End")}) && type(QStringLiteral(" (단, 실근)")));
+        QVERIFY2(appendToQuestion(program, " (단, 실근)"), program.transcript());
         QVERIFY2(saveByKeyboard(program, true), program.transcript());
         QCOMPARE(questionText(storedQuestion()), question + QStringLiteral(" (단, 실근)"));
 
         // More writing, then Ctrl+R by reflex: the program asks first, Escape answers No and keeps the work,
         // and the next save stores it.
-        QVERIFY(!focusWindow(kMainTitle).isEmpty());
-        QVERIFY(keys({QStringLiteral("ctrl+1")}));
-        QVERIFY2(program.waitForLine(kQuestionEditorFocused), program.transcript());
-        QVERIFY(keys({QStringLiteral("ctrl+End")}) && type(QStringLiteral(" 답: 5")));
+        QVERIFY2(appendToQuestion(program, " 답: 5"), program.transcript());
         QVERIFY(keys({QStringLiteral("ctrl+r")}));
-        QVERIFY2(program.waitForLine(QStringLiteral("message box: Confirm: 저장하지 않은 내용이 있습니다. 계속하면 작성 "
-                                                    "중인 내용이 사라집니다. 계속하시겠습니까?")),
+        QVERIFY2(program.waitForLine("message box: Confirm: 저장하지 않은 내용이 있습니다. 계속하면 작성 중인 "
+                                     "내용이 사라집니다. 계속하시겠습니까?"),
                  program.transcript());
         QVERIFY(!focusWindow(QStringLiteral("^Confirm$"), program.process().processId()).isEmpty());
         QVERIFY(keys({QStringLiteral("Escape")}));
@@ -236,8 +238,7 @@ private Q_SLOTS:
 
         // A second start while the first runs: its box says so, Enter closes it and the copy ends.
         ProgramProcess second(programPath(), m_bank->baseUrl(), m_deadline, ProgramProcess::Mode::ReportingOnX);
-        QVERIFY2(second.waitForLine(QStringLiteral("message box: Vellorin: Error: Already running.")),
-                 second.transcript());
+        QVERIFY2(second.waitForLine("message box: Vellorin: Error: Already running."), second.transcript());
         QVERIFY(!focusWindow(QStringLiteral("^Vellorin$"), second.process().processId()).isEmpty());
         QVERIFY(keys({QStringLiteral("Return")}));
         QVERIFY2(second.endsWith(0), second.transcript());

@@ -9,6 +9,7 @@
 #include "tests/support/FocusChain.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestTables.h"
 #include "tests/ui/MainWindowHarness.h"
 
 #include <QAction>
@@ -40,15 +41,6 @@
 #include <tuple>
 
 namespace {
-
-// The boxes answered in advance so far as "icon|caption|text", icon 3 for an error and 1 for information.
-QStringList answeredWithIcons()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& shown : MessageBox::TakeAnswered())
-        texts.append(QString::number(shown.icon) + u'|' + shown.caption + u'|' + shown.text);
-    return texts;
-}
 
 // Every text starts with its expected prefix, in order.
 bool startsEach(const QStringList& texts, const QStringList& prefixes)
@@ -167,16 +159,6 @@ private:
         return all;
     }
 
-    QWidget* focusedEditor()
-    {
-        for (DocumentSlot slot : kAllDocumentSlots) {
-            CDHwpCtrl* editor = window().Editor(slot);
-            if (editor->isVisible() && editor->View()->hasFocus())
-                return editor;
-        }
-        return nullptr;
-    }
-
     // The shown editor is that of the slot, and it has the keyboard focus.
     bool onlyEditorShown(DocumentSlot shown)
     {
@@ -185,7 +167,7 @@ private:
                 return false;
         }
         return find<QTabBar>("documentTabs")->currentIndex() == SlotIndex(shown) &&
-               QTest::qWaitFor([&] { return focusedEditor() == window().Editor(shown); }, 5000);
+               QTest::qWaitFor([&] { return window().Editor(shown)->View()->hasFocus(); }, 5000);
     }
 
 private Q_SLOTS:
@@ -230,6 +212,21 @@ private Q_SLOTS:
             QVERIFY(find<QPushButton>("resetButton")->isEnabled());
             QVERIFY(find<QCheckBox>("hotKeyOffCheck")->isEnabled());
             QVERIFY(onlyEditorShown(DocumentSlot::Question));
+            // The window's menu holds its search item greyed at every level (the search button is the one to
+            // use), and F1 opens the about box.
+            QStringList items;
+            for (const QAction* action : find<QWidget>("mainBody")->actions()) {
+                if (!action->isSeparator())
+                    items.append(action->text() + (action->isEnabled() ? "" : " (disabled)"));
+            }
+            QCOMPARE(items, (QStringList{"&Search Question... (disabled)", "&About Vellorin..."}));
+            QTest::keyClick(&window(), Qt::Key_F1);
+            QDialog* about = nullptr;
+            QVERIFY(QTest::qWaitFor([&] { return (about = window().findChild<QDialog*>("aboutDialog")); }, 5000));
+            QCOMPARE(about->windowTitle(), "About Vellorin");
+            QCOMPARE(about->findChild<QLabel*>("aboutText")->text(), "Vellorin, Version 1.0");
+            QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+            QTRY_VERIFY(!window().findChild<QDialog*>("aboutDialog"));
 
             // The save shortcut follows the save button.
             if (commands)
@@ -591,33 +588,34 @@ private Q_SLOTS:
              false,
              {"식", "", ""},
              {"d_q.hml"},
-             {"2|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림 1개)가 있어 빼고 열었습니다. 이 화면을 "
+             {"Warning|Warning|문제 문서에 이 편집기가 보여 줄 수 없는 개체(그림 1개)가 있어 빼고 열었습니다. 이 "
+              "화면을 "
               "저장하면 저장된 문제 문서에서도 빠집니다."}},
             {getReply({{"a_hwp", nativeDocument("정답만").toBase64()}}),
              false,
              {"", "", ""},
              {},
-             {"3|Information|검색된 문제가 없습니다."}},
+             {"Critical|Information|검색된 문제가 없습니다."}},
             // An answer the editor cannot open.
             {getReply(
                  {{"q_hwp", nativeDocument("문제 D").toBase64()}, {"a_hwp", QByteArray("not a document").toBase64()}}),
              false,
              {"문제 D", "", ""},
              {"d_a.hwp", "d_q.hwp"},
-             {"3|Error|정답 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 정답 문서가 지워집니다.\r\n"
+             {"Critical|Error|정답 문서를 열 수 없습니다. 이 화면을 저장하면 저장된 정답 문서가 지워집니다.\r\n"
               "HWP 문서가 아닙니다."}},
             {failed,
              false,
              {"", "", ""},
              {},
-             {"3|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "}},
+             {"Critical|Error|교육청/평가원 (2015 개정) 문제 검색에 실패했습니다. \r\nError: "}},
             // A folder in the way of the downloaded file: the load ends there, before any editor is touched, and
             // leaves no partial file behind.
             {getReply({{"q_hwp", nativeDocument("문제 E").toBase64()}, {"a_hwp", nativeDocument("정답 E").toBase64()}}),
              true,
              {"", "", ""},
              {},
-             {"3|Error|"}},
+             {"Critical|Error|"}},
         };
         for (const auto& [reply, questionFileBlocked, editorTexts, files, boxes] : rows) {
             QVERIFY(startLoggedIn());
@@ -635,7 +633,7 @@ private Q_SLOTS:
 
             QTest::mouseClick(find<QPushButton>("searchButton"), Qt::LeftButton);
 
-            const QStringList shown = answeredWithIcons();
+            const QStringList shown = ShownBoxes();
             QVERIFY2(startsEach(shown, boxes), qPrintable(shown.join(u'/')));
             QCOMPARE(requestsTo(m_get), 1);
             QCOMPARE(texts(), editorTexts);
@@ -863,7 +861,7 @@ private Q_SLOTS:
 
                 const QString question =
                     "저장하지 않은 내용이 있습니다. 계속하면 작성 중인 내용이 사라집니다. 계속하시겠습니까?";
-                QCOMPARE(answeredWithIcons(), asked ? QStringList{"4|Confirm|" + question} : QStringList());
+                QCOMPARE(ShownBoxes(), asked ? QStringList{"Question|Confirm|" + question + "|No"} : QStringList());
                 QCOMPARE(enterText, enters ? question : QString());
                 if (closes) {
                     QCOMPARE(finished.size(), goesOn ? 1 : 0);
@@ -926,19 +924,19 @@ private Q_SLOTS:
             const bool started = m_harness->start() && m_harness->logIn();
             qputenv("VELLORIN_UNATTENDED", "1");
             QVERIFY(started);
-            const QStringList shown = answeredWithIcons();
+            const QStringList shown = ShownBoxes();
             const QStringList folder = QDir(QFileInfo(copy).absolutePath()).entryList(QDir::Files);
             if (damaged) {
-                QVERIFY2(startsEach(shown, {"3|Error|저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n" + copy +
-                                            "\r\n파일이 끝까지 쓰이지 않았거나 손상되었습니다.\r\n파일은 " + copy +
-                                            ".damaged-"}),
+                QVERIFY2(startsEach(shown, {"Critical|Error|저장하지 않은 작업의 복구 파일을 읽을 수 없습니다.\r\n" +
+                                            copy + "\r\n파일이 끝까지 쓰이지 않았거나 손상되었습니다.\r\n파일은 " +
+                                            copy + ".damaged-"}),
                          qPrintable(shown.join(u'/')));
                 QCOMPARE(folder.size(), 1);
                 QVERIFY(folder[0].startsWith("unsaved-work.damaged-"));
                 QVERIFY(!window().HasUnsavedWork());
                 continue;
             }
-            QCOMPARE(shown, QStringList{"4|Confirm|저장하지 않은 작업을 복구하시겠습니까?"});
+            QCOMPARE(shown, QStringList{"Question|Confirm|저장하지 않은 작업을 복구하시겠습니까?|Yes"});
             QCOMPARE(texts(), (yes ? QStringList{"복구된 문제", "복구된 정답", ""} : QStringList(3, QString())));
             QCOMPARE(window().CurrentCategory(), yes ? Category::Timestone : Category::Education2015);
             if (yes) {
@@ -977,14 +975,14 @@ private Q_SLOTS:
 
         MessageBox::SetNextAnswer(QMessageBox::No);
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(answeredWithIcons(), QStringList{"4|Confirm|정말로 삭제하시겠습니까?"});
+        QCOMPARE(ShownBoxes(), QStringList{"Question|Confirm|정말로 삭제하시겠습니까?"});
         QCOMPARE(requestsTo(path), 0);
 
         MessageBox::SetNextAnswer(QMessageBox::Yes);
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(answeredWithIcons(),
-                 (QStringList{"4|Confirm|정말로 삭제하시겠습니까?", "1|Information|정상적으로 삭제되었습니다."}));
+        QCOMPARE(ShownBoxes(), (QStringList{"Question|Confirm|정말로 삭제하시겠습니까?",
+                                            "Information|Information|정상적으로 삭제되었습니다."}));
         QCOMPARE(requestsTo(path), 1);
         // The question deleted is the one the panel describes.
         CMapStringToString fields;
@@ -1002,31 +1000,11 @@ private Q_SLOTS:
         MessageBox::SetNextAnswer(QMessageBox::Yes);
         MessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(button, Qt::LeftButton);
-        const QStringList shown = answeredWithIcons();
-        QVERIFY2(startsEach(shown,
-                            {"4|Confirm|", "3|Error|교육청/평가원 (2015 개정) 문제 삭제에 실패했습니다. \r\nError: "}),
+        const QStringList shown = ShownBoxes();
+        QVERIFY2(startsEach(shown, {"Question|Confirm|",
+                                    "Critical|Error|교육청/평가원 (2015 개정) 문제 삭제에 실패했습니다. \r\nError: "}),
                  qPrintable(shown.join(u'/')));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
-    }
-
-    void aboutBox()
-    {
-        QVERIFY(startLoggedIn("4096"));
-        const auto actions = find<QWidget>("mainBody")->actions();
-        QStringList items;
-        for (const QAction* action : actions) {
-            if (!action->isSeparator())
-                items.append(action->text() + (action->isEnabled() ? "" : " (disabled)"));
-        }
-        QCOMPARE(items, (QStringList{"&Search Question... (disabled)", "&About Vellorin..."}));
-
-        QTest::keyClick(&window(), Qt::Key_F1);
-        QDialog* about = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (about = window().findChild<QDialog*>("aboutDialog")); }, 5000));
-        QCOMPARE(about->windowTitle(), "About Vellorin");
-        QCOMPARE(about->findChild<QLabel*>("aboutText")->text(), "Vellorin, Version 1.0");
-        QTest::mouseClick(about->findChild<QPushButton*>("okButton"), Qt::LeftButton);
-        QTRY_VERIFY(!window().findChild<QDialog*>("aboutDialog"));
     }
 };
 

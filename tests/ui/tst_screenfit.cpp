@@ -43,9 +43,7 @@ private Q_SLOTS:
         QCOMPARE(window.devicePixelRatio(), scale);
         const QRect available = window.screen()->availableGeometry();
         QCOMPARE(available.size(), QSize(1366, 768));
-        QVERIFY2(available.contains(window.frameGeometry()),
-                 qPrintable(
-                     QStringLiteral("%1x%2").arg(window.frameGeometry().width()).arg(window.frameGeometry().height())));
+        QVERIFY2(available.contains(window.frameGeometry()), qPrintable(QDebug::toString(window.frameGeometry())));
 
         // The note of the last save, however long the question's name, takes the room beside the tabs and no
         // more.
