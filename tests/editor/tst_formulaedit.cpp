@@ -304,32 +304,6 @@ private Q_SLOTS:
         QVERIFY(target.Document()->toPlainText().endsWith(QStringLiteral("z over 2")));
     }
 
-    // Saved and opened again, every formula is back at its place with its script, size and colour: in the
-    // text, two in a row, in a table cell and last in the document.
-    void savedAndReopenedWithTheirPlaces()
-    {
-        CDHwpCtrl& writer = editor();
-        type(writer, QStringLiteral("앞 "));
-        putFormula(writer, QStringLiteral("a over b"), 10, Qt::black);
-        putFormula(writer, QStringLiteral("a over b"), 10, Qt::black);
-        type(writer, QStringLiteral(" 뒤\n"));
-        writer.InsertTable(1, 2);
-        type(writer, QStringLiteral("칸 "));
-        putFormula(writer, QStringLiteral("sum from {k=1} to n k"), 16, QColor(0, 128, 0));
-        MoveCursor(writer);
-        putFormula(writer, QStringLiteral("lim from {x -> 0} {sin x} over x"), 11.5, QColor(0, 0, 255));
-        const QStringList written = FormulasOf(*writer.Document());
-        QCOMPARE(written.size(), 4);
-
-        const QString path = m_dir.filePath(QStringLiteral("formulas.hwp"));
-        QVERIFY(writer.SaveDocument(path, QStringLiteral("HWP"), QString()));
-        CDHwpCtrl& reader = editor(1);
-        QVERIFY2(reader.OpenDocument(path, QStringLiteral("HWP"), QString()), qPrintable(reader.LastOpenError()));
-        QCOMPARE(FormulasOf(*reader.Document()), written);
-        QCOMPARE(reader.Document()->toPlainText(), writer.Document()->toPlainText());
-        QVERIFY(reader.Document()->find(QStringLiteral("칸 ")).currentTable());
-    }
-
     // A version 3 file as written by hand: formulas stand where the HTML has their pictures. One whose
     // formula has no such place, or an impossible size, is refused and the open document stays.
     void filesWithFormulasOutOfPlaceAreRefused_data()
