@@ -5,9 +5,8 @@
 #include "document/DocumentFile.h"
 #include "document/hwp/HwpFile.h"
 
-#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/FuzzDocuments.h"
 
-#include <QBuffer>
 #include <QTextDocument>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -40,12 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto model = HwpFile::ReadModel(input.bytes);
     FUZZ_CHECK(model && HwpFile::ReadModel(HwpFile::Bytes(*model)));
 
-    QByteArray saved = DocumentFile::NativeBytes(document, page);
-    FUZZ_CHECK(!saved.isEmpty());
-    QBuffer again(&saved);
-    again.open(QIODevice::ReadOnly);
-    QTextDocument reopened;
-    PageGeometry reopenedPage;
-    FUZZ_CHECK(DocumentFile::ReadNative(reopened, reopenedPage, again, &error) && reopenedPage == page);
+    CheckOwnFormatRoundTrip(document, page);
     return 0;
 }

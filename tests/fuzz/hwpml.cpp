@@ -3,9 +3,8 @@
 
 #include "document/DocumentFile.h"
 
-#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/FuzzDocuments.h"
 
-#include <QBuffer>
 #include <QTextDocument>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -22,11 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(page.isUsable() && dropped.Total() >= 0);
-    QByteArray saved = DocumentFile::NativeBytes(document, page);
-    QBuffer again(&saved);
-    again.open(QIODevice::ReadOnly);
-    QTextDocument reopened;
-    PageGeometry reopenedPage;
-    FUZZ_CHECK(DocumentFile::ReadNative(reopened, reopenedPage, again, &error) && reopenedPage == page);
+    CheckOwnFormatRoundTrip(document, page);
     return 0;
 }

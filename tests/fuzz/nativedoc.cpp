@@ -3,9 +3,8 @@
 
 #include "document/DocumentFile.h"
 
-#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/FuzzDocuments.h"
 
-#include <QBuffer>
 #include <QTextDocument>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -21,12 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(page.isUsable());
-    QByteArray saved = DocumentFile::NativeBytes(document, page);
-    FUZZ_CHECK(!saved.isEmpty());
-    QBuffer again(&saved);
-    again.open(QIODevice::ReadOnly);
-    QTextDocument reopened;
-    PageGeometry reopenedPage;
-    FUZZ_CHECK(DocumentFile::ReadNative(reopened, reopenedPage, again, &error) && reopenedPage == page);
+    CheckOwnFormatRoundTrip(document, page);
     return 0;
 }
