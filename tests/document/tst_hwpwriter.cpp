@@ -264,10 +264,7 @@ RoundTrip roundTrip(const QTextDocument& original, const PageGeometry& page = Pa
 void checkOutside(const QByteArray& bytes, const QTextDocument& document, const QString& name)
 {
     static QTemporaryDir dir;
-    const QString path = dir.filePath(name + QStringLiteral(".hwp"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    const QString path = WriteTestFile(dir.filePath(name + QStringLiteral(".hwp")), bytes);
     const auto olefile = OutsideHwpReaders::CheckWithOlefile(path);
     QVERIFY2(olefile.ran && olefile.ok, qPrintable(OutsideHwpReaders::Describe(olefile)));
     const auto hwpjs = OutsideHwpReaders::ReadWithHwpjs(path);
@@ -1043,10 +1040,7 @@ void TestHwpWriter::unwritable()
     const auto document = formattedDocument();
     // A folder that cannot hold files, whoever runs the test: its name is taken by a file.
     QTemporaryDir dir;
-    const QString blocker = dir.filePath(QStringLiteral("blocker"));
-    QFile file(blocker);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString blocker = WriteTestFile(dir.filePath(QStringLiteral("blocker")), {});
     QString error;
     QVERIFY(!HwpFile::Save(*document, PageGeometry(), blocker + QStringLiteral("/문제.hwp"), &error));
     QVERIFY2(error.startsWith(QStringLiteral("파일을 쓸 수 없습니다.")), qPrintable(error));

@@ -72,12 +72,11 @@ QString Rewritten(const QString& file, const StreamsChange& change, const QStrin
         return {};
     }
     const QByteArray bytes = HwpContainer::WriteStreams(*streams, &error);
-    QFile out(path);
-    if (bytes.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) {
-        qWarning("cannot write %s: %s", qPrintable(path), qPrintable(error));
+    if (bytes.isEmpty()) {
+        qWarning("cannot put %s together: %s", qPrintable(file), qPrintable(error));
         return {};
     }
-    return path;
+    return WriteTestFile(path, bytes);
 }
 
 } // namespace
@@ -111,8 +110,8 @@ void TestOutsideReaders::readsSamples_data()
                                             QStringLiteral("군위신강: 임금과 신하 사이에 마땅히 지켜야 할 도리")}
                              << 0 << 1;
     QTest::newRow("strikethrough") << SamplePath(u"strikethrough.hwp"_s) << 5
-                                   << QStringList{QStringLiteral("strikethrough"), QStringLiteral("밑줄취소선굵게")} << 0
-                                   << 1;
+                                   << QStringList{QStringLiteral("strikethrough"), QStringLiteral("밑줄취소선굵게")}
+                                   << 0 << 1;
     QTest::newRow("outline") << SamplePath(u"outline.hwp"_s) << 27
                              << QStringList{QStringLiteral("개요 1"), QStringLiteral("개요 5-2")} << 0 << 1;
     QTest::newRow("page") << SamplePath(u"page.hwp"_s) << 43
@@ -183,10 +182,7 @@ void TestOutsideReaders::equationsOfLatex()
 void TestOutsideReaders::refusedDocuments()
 {
     QVERIFY(m_folder.isValid());
-    const QString notHwp = m_folder.filePath(QStringLiteral("text.hwp"));
-    QFile file(notHwp);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a compound file\n") > 0);
-    file.close();
+    const QString notHwp = WriteTestFile(m_folder.filePath(QStringLiteral("text.hwp")), "not a compound file\n");
     for (const QString& path : {SamplePath(QStringLiteral("password-12345.hwp")), notHwp}) {
         for (const Result& result : {ReadWithHwpjs(path), CheckWithOlefile(path)})
             QVERIFY2(result.ran && !result.ok && !result.error.isEmpty(), qPrintable(Describe(result)));
