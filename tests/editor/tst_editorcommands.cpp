@@ -3,13 +3,11 @@
 // beside the screen.
 
 #include "document/DocumentFile.h"
-#include "document/FormulaObject.h"
 #include "document/LayoutUnits.h"
 #include "document/TableEditing.h"
 #include "document/hwp/HwpFile.h"
-#include "editor/CDHwpCtrl.h"
 #include "document/PageLayout.h"
-#include "editor/PageView.h"
+// Brings the editor with its view and preparation, formulas, the test files and QtTest.
 #include "tests/editor/EditorWindow.h"
 #include "tests/support/NextDialog.h"
 
@@ -19,17 +17,13 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBlock>
-#include <QTextTable>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>

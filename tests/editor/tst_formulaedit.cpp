@@ -1,9 +1,6 @@
-#include "editor/CDHwpCtrl.h"
 #include "document/DocumentFile.h"
-#include "document/FormulaObject.h"
-#include "editor/EditorPreparation.h"
 #include "editor/FormulaDlg.h"
-#include "editor/PageView.h"
+// Brings the editor with its view and preparation, formulas, the test files and QtTest.
 #include "tests/editor/EditorWindow.h"
 #include "formula/Formula.h"
 #include "tests/support/NextDialog.h"
@@ -16,12 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextLayout>
-#include <QTextTable>
 #include <QTimer>
 
 #include <functional>

@@ -4,13 +4,10 @@
 
 #include "document/LayoutUnits.h"
 #include "document/ListNumbering.h"
-#include "editor/CDHwpCtrl.h"
+// Brings the editor with its view and preparation, formulas, the test files and QtTest.
 #include "tests/editor/EditorWindow.h"
 
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBlock>
-#include <QTextTable>
 
 class TestHwpml : public EditorTest
 {
