@@ -112,11 +112,10 @@ private Q_SLOTS:
             QCOMPARE(first.text(),
                      QStringLiteral("값은") + QChar(QChar::Nbsp) + QStringLiteral("3이다.") + QChar(0x2007));
             const QTextBlockFormat paragraph = first.blockFormat();
-            QCOMPARE(LayoutUnits::PercentSpacing(first), 160.0);
-            QCOMPARE(paragraph.leftMargin(), 20.0);
-            QCOMPARE(paragraph.textIndent(), 10.0);
-            QCOMPARE(LayoutUnits::ToPoints(paragraph.topMargin()), 5.0);
-            QCOMPARE(LayoutUnits::ToPoints(paragraph.bottomMargin()), 3.0);
+            QCOMPARE((QList<double>{LayoutUnits::PercentSpacing(first), paragraph.leftMargin(), paragraph.textIndent(),
+                                    LayoutUnits::ToPoints(paragraph.topMargin()),
+                                    LayoutUnits::ToPoints(paragraph.bottomMargin())}),
+                     (QList<double>{160, 20, 10, 5, 3}));
             QStringList markers;
             for (QTextBlock block = first.next(); markers.size() < 6; block = block.next())
                 markers.append(ListNumbering::MarkerText(block) + block.text());
@@ -153,9 +152,8 @@ private Q_SLOTS:
             QVERIFY(qAbs(LayoutUnits::ToPoints(framed.bottomBorder()) - 0.5 * 72 / 25.4) < 0.01);
             const QTextTableCellFormat shaded = table->cellAt(0, 2).format().toTableCellFormat();
             QCOMPARE(shaded.background().color(), QColor(255, 128, 128));
-            QCOMPARE(shaded.leftBorderStyle(), QTextFrameFormat::BorderStyle_None);
-            QCOMPARE(shaded.leftBorder(), 0.0);
-            QCOMPARE(shaded.bottomBorderStyle(), QTextFrameFormat::BorderStyle_None);
+            QCOMPARE((QList<QVariant>{shaded.leftBorderStyle(), shaded.leftBorder(), shaded.bottomBorderStyle()}),
+                     (QList<QVariant>{QTextFrameFormat::BorderStyle_None, 0.0, QTextFrameFormat::BorderStyle_None}));
             // Drawn by the cell, or by the table's grid where the cell's line is the grid's own.
             QCOMPARE(shaded.hasProperty(QTextFormat::TableCellTopBorderStyle) ? shaded.topBorderStyle()
                                                                               : table->format().borderStyle(),
@@ -171,9 +169,8 @@ private Q_SLOTS:
             QCOMPARE(title.text(), QStringLiteral("1. 다음 물음에 답하시오."));
             QCOMPARE(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
             const QTextCharFormat bold = title.begin().fragment().charFormat();
-            QCOMPARE(bold.fontWeight(), int(QFont::Bold));
-            QCOMPARE(bold.fontPointSize(), 12.0);
-            QCOMPARE(bold.foreground().color(), QColor(255, 0, 0));
+            QCOMPARE((QList<QVariant>{bold.fontWeight(), bold.fontPointSize(), bold.foreground().color()}),
+                     (QList<QVariant>{int(QFont::Bold), 12.0, QColor(255, 0, 0)}));
             QCOMPARE(title.next().text(), QStringLiteral("x2 의 값은\t얼마인가?"));
             bool sawSuperscript = false;
             for (auto it = title.next().begin(); !it.atEnd(); ++it) {
