@@ -141,13 +141,11 @@ double textStart(const QTextBlock& block)
 
 // The document as the editor shows it, a line per paragraph: where it stands (table cell), its paragraph
 // format, its list, and its runs with their formats.
-QString contentText(const QByteArray& content)
-{
-    return PageDecorations::ContentDocument(content, 100)->toPlainText();
-}
-
 QStringList describe(const QTextDocument& document)
 {
+    const auto contentText = [](const QByteArray& content) {
+        return PageDecorations::ContentDocument(content, 100)->toPlainText();
+    };
     QStringList lines;
     // Headers, footers and the page number, before the text.
     const PageDecorations::Margins margins = PageDecorations::MarginsOf(document);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "document/DocumentFile.h"
 #include "document/FormulaObject.h"
 #include "editor/CDHwpCtrl.h"
 #include "editor/EditorPreparation.h"
 #include "editor/PageView.h"
 #include "tests/support/TestFiles.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include <QTextTable>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 // A window with the three editors as the main window places them, shown and active: the editors' keys are
@@ -161,4 +164,21 @@ inline QStringList FormulasOf(const QTextDocument& document)
                             .arg(FormulaObject::Colour(format).name()));
     }
     return formulas;
+}
+
+// A file in the editor's own format as an earlier version of the program wrote it: the signature, `version` and
+// `page`, then what `rest` writes.
+inline QByteArray OwnFormatFile(quint32 version, const PageGeometry& page,
+                                const std::function<void(QDataStream&)>& rest)
+{
+    QByteArray bytes(DocumentFile::kSignature, DocumentFile::kSignatureSize);
+    QDataStream out(&bytes, QIODevice::Append);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << version;
+    for (int value :
+         {page.paperWidth, page.paperHeight, page.topMargin, page.bottomMargin, page.leftMargin, page.rightMargin,
+          page.headerLength, page.footerLength, page.gutter, page.columnCount, page.columnGap})
+        out << qint32(value);
+    rest(out);
+    return bytes;
 }

@@ -769,20 +769,9 @@ private Q_SLOTS:
         cursor.insertBlock();
         cursor.createList(ListNumbering::Format(ListNumbering::Style::Parenthesized));
         cursor.insertText(QStringLiteral("가\n나"));
-        const PageGeometry page = question().Page();
-        const QString path = m_dir.filePath(QStringLiteral("version1.hwp"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QDataStream out(&file);
-        out.setVersion(QDataStream::Qt_6_4);
-        out << quint32(1);
-        for (int value :
-             {page.paperWidth, page.paperHeight, page.topMargin, page.bottomMargin, page.leftMargin, page.rightMargin,
-              page.headerLength, page.footerLength, page.gutter, page.columnCount, page.columnGap})
-            out << qint32(value);
-        out << written.toHtml() << quint32(0);
-        file.close();
+        const QString path = writeFile(
+            QStringLiteral("version1.hwp"),
+            OwnFormatFile(1, question().Page(), [&](QDataStream& out) { out << written.toHtml() << quint32(0); }));
 
         QVERIFY2(question().OpenDocument(path, QStringLiteral("HWP"), QString()),
                  qPrintable(question().LastOpenError()));

@@ -315,19 +315,12 @@ private Q_SLOTS:
         QFETCH(qint32, position);
         QFETCH(double, size);
         QFETCH(QString, error);
-        const PageGeometry page = editor().Page();
-        QByteArray bytes(DocumentFile::kSignature, DocumentFile::kSignatureSize);
-        QDataStream out(&bytes, QIODevice::Append);
-        out.setVersion(QDataStream::Qt_6_4);
-        out << quint32(3);
-        for (int value :
-             {page.paperWidth, page.paperHeight, page.topMargin, page.bottomMargin, page.leftMargin, page.rightMargin,
-              page.headerLength, page.footerLength, page.gutter, page.columnCount, page.columnGap})
-            out << qint32(value);
-        out << QStringLiteral("<html><body><p>x<img src=\"vellorin-formula:0\" />y</p></body></html>");
-        out << quint32(0) << quint32(0) << quint32(0);
-        out << quint32(1) << position << QStringLiteral("x^2") << size << quint32(qRgb(0, 0, 255));
-        const QString path = writeFile(QStringLiteral("handmade.hwp"), bytes);
+        const QString path = writeFile(
+            QStringLiteral("handmade.hwp"), OwnFormatFile(3, editor().Page(), [&](QDataStream& out) {
+                out << QStringLiteral("<html><body><p>x<img src=\"vellorin-formula:0\" />y</p></body></html>");
+                out << quint32(0) << quint32(0) << quint32(0);
+                out << quint32(1) << position << QStringLiteral("x^2") << size << quint32(qRgb(0, 0, 255));
+            }));
 
         CDHwpCtrl& reader = editor();
         type(reader, QStringLiteral("이전 내용"));
