@@ -34,8 +34,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kSamples = QStringLiteral(VELLORIN_HWP_SAMPLES);
-
 // The text a file gives when it is read on its own, as the editor reads it.
 QString textOfFile(const QString& path)
 {
@@ -175,8 +173,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text"); // what the file holds; none when it cannot be read
         QTest::addColumn<bool>("opens");   // a picture is inserted and dropped, not opened
 
-        QTest::newRow("HWP 5.0") << kSamples + QStringLiteral("/example.hwp")
-                                 << textOfFile(kSamples + QStringLiteral("/example.hwp")) << true;
+        QTest::newRow("HWP 5.0") << SamplePath(QStringLiteral("example.hwp"))
+                                 << textOfFile(SamplePath(QStringLiteral("example.hwp"))) << true;
         const QString hml = writeFile(
             QStringLiteral("question.hml"),
             R"(<?xml version="1.0" encoding="UTF-8"?><HWPML Version="2.8"><HEAD SecCnt="1"><MAPPINGTABLE>)"
@@ -267,7 +265,7 @@ private Q_SLOTS:
         PageView* view = editor().View();
         view->setFocus();
         type(QStringLiteral("고친 글"));
-        const QString sample = kSamples + QStringLiteral("/example.hwp");
+        const QString sample = SamplePath(QStringLiteral("example.hwp"));
         for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
             m_answer = answer;
             fileByKeys(Qt::Key_O, Qt::ControlModifier, QStringLiteral("문서 열기"), sample);
@@ -308,7 +306,7 @@ private Q_SLOTS:
         for (const auto& [title, keys] :
              {std::pair{QStringLiteral("문서 열기"), Qt::KeyboardModifiers(Qt::ControlModifier)},
               {QStringLiteral("문서 끼워 넣기"), Qt::ControlModifier | Qt::ShiftModifier}}) {
-            fileByKeys(Qt::Key_O, keys, title, kSamples + QStringLiteral("/matrix.hwp"));
+            fileByKeys(Qt::Key_O, keys, title, SamplePath(QStringLiteral("matrix.hwp")));
             QVERIFY2(m_asked.size() == 1 && m_asked[0].startsWith(u"Warning|"_s + title + u'|') &&
                          m_asked[0].contains(u"빼고 열었습니다: 그리기 개체 3개.|"_s),
                      qPrintable(m_asked.join(u'/')));
@@ -465,7 +463,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, sample);
         if (!sample.isEmpty()) {
-            QVERIFY(editor().OpenFile(kSamples + u'/' + sample));
+            QVERIFY(editor().OpenFile(SamplePath(sample)));
         } else {
             // Typed as a writer types an explanation: words, then a formula with limits in the middle of a line.
             for (int paragraph = 0; paragraph < 3; ++paragraph) {
@@ -564,7 +562,7 @@ private Q_SLOTS:
     // margin beside the column, as the word processor draws it: latex.hwp's on the bank's two-column page.
     void widePictureKeepsItsSize()
     {
-        QVERIFY(editor().OpenFile(kSamples + QStringLiteral("/latex.hwp")));
+        QVERIFY(editor().OpenFile(SamplePath(QStringLiteral("latex.hwp"))));
         // The first picture's place and its format.
         const auto picture = [](QTextDocument* document) -> std::pair<int, QTextImageFormat> {
             for (QTextBlock block = document->begin(); block.isValid(); block = block.next())

@@ -303,9 +303,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString png = dir.filePath(QStringLiteral("q.png"));
         QImage(40, 20, QImage::Format_RGB32).save(png);
-        const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
-        CMapStringToString hwpFiles{{"q_hwp", samples + QStringLiteral("/example.hwp")},
-                                    {"a_hwp", samples + QStringLiteral("/latex.hwp")}};
+        CMapStringToString hwpFiles{{"q_hwp", SamplePath(QStringLiteral("example.hwp"))},
+                                    {"a_hwp", SamplePath(QStringLiteral("latex.hwp"))}};
         CMapStringToString pngFiles{{"q_png", png}, {"a_png", png}};
         QVERIFY2(m_reader->InsertQuestion(Category::Timestone, &metadata, &hwpFiles, &pngFiles),
                  qPrintable(m_reader->GetLastErrorText()));
@@ -351,10 +350,9 @@ private Q_SLOTS:
         QVERIFY(choose(Category::Education2022, 8));
         fillAllThree(QStringLiteral("long"));
         CDHwpCtrl* explanation = window().Editor(DocumentSlot::Explanation);
-        const QString samples = QStringLiteral(VELLORIN_HWP_SAMPLES);
         for (int copy = 0; copy < 3; ++copy) {
-            for (const char* sample : {"/latex.hwp", "/table.hwp", "/table-caption.hwp"})
-                QVERIFY(explanation->InsertFile(samples + QLatin1String(sample)));
+            for (const char* sample : {"latex.hwp", "table.hwp", "table-caption.hwp"})
+                QVERIFY(explanation->InsertFile(SamplePath(QLatin1String(sample))));
         }
         QTextDocument* document = explanation->Document();
         QVERIFY(FormulaObject::Positions(*document).size() >= 60);
